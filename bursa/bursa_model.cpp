@@ -1,0 +1,49 @@
+#include "bursa/bursa_model.h"
+
+namespace {
+constexpr double kPi = 3.14159265358979;           // the system's pi, not M_PI
+constexpr double kOverArcSeconds = 1.54320987654321e-6;  // 1/648000 to 15 digits
+}  // namespace
+
+void ParamsToInternal(const SevenParams& p, double v[kBursaCount]) {
+    v[kTx] = p.dX0;
+    v[kTy] = p.dY0;
+    v[kTz] = p.dZ0;
+    v[kScale] = p.K * 1e-6;
+    v[kEx] = (kPi * p.betaX) * kOverArcSeconds;
+    v[kEy] = (kPi * p.betaY) * kOverArcSeconds;
+    v[kEz] = (kPi * p.betaZ) * kOverArcSeconds;
+}
+
+SevenParams InternalToParams(const double v[kBursaCount]) {
+    SevenParams p;
+    p.dX0 = v[kTx];
+    p.dY0 = v[kTy];
+    p.dZ0 = v[kTz];
+    p.K = v[kScale] * 1000000.0;
+    p.betaX = ((v[kEx] * 180.0) / kPi) * 3600.0;
+    p.betaY = ((v[kEy] * 180.0) / kPi) * 3600.0;
+    p.betaZ = ((v[kEz] * 180.0) / kPi) * 3600.0;
+    return p;
+}
+
+CBursaModel::CBursaModel() : m_params(new double[kBursaCount]()) {}
+
+CBursaModel::~CBursaModel() { delete[] m_params; }
+
+void CBursaModel::SetParams(const SevenParams& params) { ParamsToInternal(params, m_params); }
+
+void CBursaModel::SetInput(PointRecord point) {
+    m_X = point.X;
+    m_Y = point.Y;
+    m_Z = point.Z;
+}
+
+void CBursaModel::Apply(PointRecord& out) const {
+    const double* p = m_params;
+    const double X = m_X, Y = m_Y, Z = m_Z;
+    const double scale = p[kScale] + 1.0;
+    out.X = ((p[kEz] * Y + X) - p[kEy] * Z) * scale + p[kTx];
+    out.Y = ((p[kEx] * Z - p[kEz] * X) + Y) * scale + p[kTy];
+    out.Z = ((p[kEy] * X - p[kEx] * Y) + Z) * scale + p[kTz];
+}

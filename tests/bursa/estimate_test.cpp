@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "bursa/bursa_model.h"
+#include "engine/ellipsoid.h"
+#include "recording_messages.h"
+
+namespace {
+
+// Earth-centred points on the Beijing 1954 ellipsoid over a field around
+// (lat0, lon0) degrees, spread over sizeKm.
+std::vector<PointRecord> Field(int n, double sizeKm, unsigned seed, double lat0 = 30.5,
+                               double lon0 = 114.3) {
+    std::mt19937 random(seed);
+    const double half = sizeKm / 2 / 111.0;  // degrees, roughly
+    std::uniform_real_distribution<double> d(-half, half), h(0, 300);
+    std::vector<PointRecord> points;
+    for (int i = 0; i < n; ++i) {
+        const double lat = lat0 + d(random), lon = lon0 + d(random);
+        CBeijing54 e;
+        e.m_B = lat * M_PI / 180;
+        e.m_L = lon * M_PI / 180;
+        e.m_H = h(random);
+        PointRecord p;
+        e.GeodeticToCartesian(p.X, p.Y, p.Z);
+        points.push_back(p);
+    }
+    return points;
+}
+
+std::vector<PointRecord> Transformed(const std::vector<PointRecord>& source, const SevenParams& p) {
+    CBursaModel model;
+    model.SetParams(p);
+    std::vector<PointRecord> out(source.size());
+    for (size_t i = 0; i < source.size(); ++i) {
+        model.SetInput(source[i]);
+        model.Apply(out[i]);
+    }
+    return out;
+}
+
+const SevenParams kUntouched{-7, -7, -7, -7, -7, -7, -7};
+
+void ExpectUntouched(const SevenParams& p) {
+    EXPECT_EQ(p.dX0, -7.0);
+    EXPECT_EQ(p.K, -7.0);
+    EXPECT_EQ(p.betaZ, -7.0);
+}
+
+TEST(Estimate, IdenticalPointsGiveZeroParametersAfterOneCorrection) {
+    RecordingMessages messages;
+    SetApplicationName("zelk");
+    const auto points = Field(5, 3, 1);
+    CBursaModel model;
+    SevenParams out = kUntouched;
+    EXPECT_EQ(model.Estimate(points.data(), points.data(), 5, out), 1);
+    for (double v : {out.dX0, out.dY0, out.dZ0, out.K, out.betaX, out.betaY, out.betaZ}) {
+        EXPECT_EQ(v, 0.0);
+    }
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text,
+              "叠带进行了1次.\n平面中误差为 0.000000 m,高程中误差为 0.000000 m,三维中误差为0.000000 m .");
+    EXPECT_EQ(messages.messages[0].caption, "zelk");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+}
+
+TEST(Estimate, RecoversAPureTranslation) {
+    RecordingMessages messages;
+    const auto source = Field(6, 5, 2);
+    SevenParams shift;
+    shift.dX0 = 100;
+    shift.dY0 = -50;
+    shift.dZ0 = 25;
+    const auto target = Transformed(source, shift);
+    CBursaModel model;
+    SevenParams out;
+    const int count = model.Estimate(target.data(), source.data(), 6, out);
+    EXPECT_GE(count, 1);
+    EXPECT_NEAR(out.dX0, 100, 1e-9);
+    EXPECT_NEAR(out.dY0, -50, 1e-9);
+    EXPECT_NEAR(out.dZ0, 25, 1e-9);
+    EXPECT_NEAR(out.K, 0, 1e-9);
+    EXPECT_NEAR(out.betaX, 0, 1e-9);
+    EXPECT_NEAR(out.betaY, 0, 1e-9);
+    EXPECT_NEAR(out.betaZ, 0, 1e-9);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    // Below 1e-9 m: six decimals show zeros.
+    EXPECT_NE(messages.messages[0].text.find("平面中误差为 0.000000 m,高程中误差为 0.000000 m,三维中误差为0.000000 m ."),
+              std::string::npos);
+}
+
+TEST(Estimate, NoiselessAppliedParametersFitBelowAMicrometre) {
+    RecordingMessages messages;
+    const auto source = Field(12, 4, 3);
+    const SevenParams truth{-15.4, 142.7, 83.2, 2.5, 1.2, -0.8, 3.1};
+    const auto target = Transformed(source, truth);
+    CBursaModel model;
+    SevenParams out;
+    ASSERT_GE(model.Estimate(target.data(), source.data(), 12, out), 1);
+    // The linearised model fits to rounding: all three figures show zeros.
+    EXPECT_NE(messages.messages.at(0).text.find(
+                  "平面中误差为 0.000000 m,高程中误差为 0.000000 m,三维中误差为0.000000 m ."),
+              std::string::npos)
+        << messages.messages[0].text;
+    // The linearisation takes its coefficients at the target point and drops
+    // the products of scale and rotation: Apply with the estimate reproduces
+    // the targets only to a few millimetres, absorbed by the translations.
+    const auto fitted = Transformed(source, out);
+    for (size_t i = 0; i < source.size(); ++i) {
+        EXPECT_NEAR(fitted[i].X, target[i].X, 0.01);
+        EXPECT_NEAR(fitted[i].Y, target[i].Y, 0.01);
+        EXPECT_NEAR(fitted[i].Z, target[i].Z, 0.01);
+    }
+}
+
+TEST(Estimate, ErrorFiguresAddUpInQuadrature) {
+    RecordingMessages messages;
+    auto source = Field(20, 10, 4);
+    auto target = Transformed(source, {10, 20, 30, 1, 0.5, 0.5, 0.5});
+    std::mt19937 random(9);
+    std::normal_distribution<double> noise(0, 0.05);
+    for (auto& p : target) {
+        p.X += noise(random);
+        p.Y += noise(random);
+        p.Z += noise(random);
+    }
+    CBursaModel model;
+    SevenParams out;
+    ASSERT_GE(model.Estimate(target.data(), source.data(), 20, out), 1);
+    const std::string& text = messages.messages.at(0).text;
+    double plane = 0, height = 0, spatial = 0;
+    const auto number = [&](const char* before) {
+        const auto at = text.find(before);
+        EXPECT_NE(at, std::string::npos);
+        return std::stod(text.substr(at + std::string(before).size()));
+    };
+    plane = number("平面中误差为 ");
+    height = number("高程中误差为 ");
+    spatial = number("三维中误差为");
+    EXPECT_GT(plane, 0.01);
+    EXPECT_NEAR(plane * plane + height * height, spatial * spatial, 1e-5);
+}
+
+TEST(Estimate, ReportIsShownBeforeOutIsWritten) {
+    RecordingMessages messages;
+    const auto source = Field(4, 2, 5);
+    SevenParams out = kUntouched;
+    bool untouchedWhileShown = false;
+    messages.onShow = [&](const RecordedMessage&) { untouchedWhileShown = out.dX0 == -7.0; };
+    CBursaModel model;
+    ASSERT_EQ(model.Estimate(source.data(), source.data(), 4, out), 1);
+    EXPECT_TRUE(untouchedWhileShown);
+    EXPECT_EQ(out.dX0, 0.0);
+}
+
+TEST(Estimate, RefusesFewerThanThreePairs) {
+    RecordingMessages messages;
+    SetApplicationName("zelk");
+    const auto source = Field(2, 2, 6);
+    for (int n : {0, 1, 2}) {
+        SevenParams out = kUntouched;
+        CBursaModel model;
+        EXPECT_EQ(model.Estimate(source.data(), source.data(), n, out), kEstimateTooFewPoints);
+        ExpectUntouched(out);
+    }
+    ASSERT_EQ(messages.messages.size(), 3u);
+    EXPECT_EQ(messages.messages[0].text, "公共点不足3个，无法解算七参数！");
+    EXPECT_EQ(messages.messages[0].caption, "zelk");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Error);
+}
+
+TEST(Estimate, RefusesCoincidentAndCollinearPoints) {
+    RecordingMessages messages;
+    const auto one = Field(1, 1, 7);
+    const std::vector<PointRecord> coincident(5, one[0]);
+    // Collinear: five points on a straight line through the field.
+    const auto ends = Field(2, 20, 8);
+    std::vector<PointRecord> line;
+    for (int i = 0; i < 5; ++i) {
+        const double t = i / 4.0;
+        line.push_back({ends[0].X + t * (ends[1].X - ends[0].X), ends[0].Y + t * (ends[1].Y - ends[0].Y),
+                        ends[0].Z + t * (ends[1].Z - ends[0].Z)});
+    }
+    const std::vector<const std::vector<PointRecord>*> sets = {&coincident, &line};
+    for (const std::vector<PointRecord>* set : sets) {
+        auto target = Transformed(*set, {1, 2, 3, 0, 0, 0, 0});
+        SevenParams out = kUntouched;
+        CBursaModel model;
+        EXPECT_EQ(model.Estimate(target.data(), set->data(), 5, out), kEstimateSingular);
+        ExpectUntouched(out);
+    }
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text, "公共点分布不良，法方程奇异，无法解算七参数！");
+    EXPECT_EQ(messages.messages[1].text, "公共点分布不良，法方程奇异，无法解算七参数！");
+    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Error);
+}
+
+TEST(Estimate, RealisticFieldPredictsCheckPointsToMillimetres) {
+    RecordingMessages messages;
+    // 30 common points and 10 check points over a 50 km field; the target
+    // datum differs by tens of metres, a few ppm and a few arc-seconds.
+    const auto all = Field(40, 50, 10, 36.1, 117.2);
+    const SevenParams truth{-48.3, 61.9, 27.4, 3.7, 2.1, -1.6, 4.4};
+    const auto exact = Transformed(all, truth);
+    std::mt19937 random(11);
+    std::normal_distribution<double> noise(0, 0.002);
+    std::vector<PointRecord> source(all.begin(), all.begin() + 30);
+    std::vector<PointRecord> target(exact.begin(), exact.begin() + 30);
+    for (auto& p : target) {
+        p.X += noise(random);
+        p.Y += noise(random);
+        p.Z += noise(random);
+    }
+    CBursaModel model;
+    SevenParams out;
+    ASSERT_GE(model.Estimate(target.data(), source.data(), 30, out), 1);
+    const std::string& text = messages.messages.at(0).text;
+    const double spatial = std::stod(text.substr(text.find("三维中误差为") + std::string("三维中误差为").size()));
+    EXPECT_LT(spatial, 0.01);
+    EXPECT_GT(spatial, 0.0005);
+
+    CBursaModel check;
+    check.SetParams(out);
+    for (int i = 30; i < 40; ++i) {
+        check.SetInput(all[i]);
+        PointRecord p;
+        check.Apply(p);
+        EXPECT_NEAR(p.X, exact[i].X, 0.005) << i;
+        EXPECT_NEAR(p.Y, exact[i].Y, 0.005) << i;
+        EXPECT_NEAR(p.Z, exact[i].Z, 0.005) << i;
+    }
+}
+
+}  // namespace
