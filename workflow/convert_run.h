@@ -1,0 +1,46 @@
+// The convert button of the main dialog, without any user interface: the
+// dialog copies its controls into ConvertDialogValues, calls RunConvert and,
+// when told to, shows the values again.
+#pragma once
+
+#include <filesystem>
+
+#include "bursa/seven_params.h"
+#include "workflow/file_conversion.h"
+
+struct ConvertDialogValues {
+    int srcSystem = -1;  // main-list index, -1 = none selected
+    int tgtSystem = -1;
+    double srcMeridian = 0.0;  // packed DMS
+    double tgtMeridian = 0.0;
+    double srcX = 0.0, srcY = 0.0, srcZ = 0.0;
+    double tgtX = 0.0, tgtY = 0.0, tgtZ = 0.0;
+    int withNames = 0;
+    std::filesystem::path inputPath;   // empty = not chosen
+    std::filesystem::path outputPath;  // empty = not chosen
+    SevenParams params;
+};
+
+enum class ConvertOutcome {
+    Incomplete,        // a system not selected: warning shown, nothing done
+    Done,              // single point and/or file converted (or nothing to do)
+    InputOpenFailed,   // "读转换前文件错误！"
+    OutputOpenFailed,  // "写转换后文件错误！"
+    Unreadable,        // bad token or point cut short; output untouched
+    WriteFailed,       // write error; output untouched
+};
+
+// Steps of the convert button after the dialog has been read: the system
+// check, the single point (skipped when srcX or srcY is exactly 0), then the
+// file conversion when both paths are set, with every message shown through
+// the message service. The dialog refreshes its controls only on Done.
+ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptions& options = {});
+
+// Message texts and captions of the convert button.
+inline constexpr const char* kIncompleteText = "请检查输入数据是否完整";
+inline constexpr const char* kIncompleteCaption = "输入不完整";
+inline constexpr const char* kReadFileCaption = "读文件出错";
+inline constexpr const char* kWriteFileCaption = "写文件出错";
+inline constexpr const char* kInputOpenText = "读转换前文件错误！";
+inline constexpr const char* kOutputOpenText = "写转换后文件错误！";
+inline constexpr const char* kConversionDoneText = "文件转换完成!";

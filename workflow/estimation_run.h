@@ -1,0 +1,64 @@
+// The compute button of the seven-parameter dialog, without any user
+// interface: read two common-point files in step, bring every point to X Y Z
+// of its own datum and estimate the parameters.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bursa/seven_params.h"
+
+struct BursaDialogValues {
+    int beforeSystem = -1;  // seven-parameter-list index, -1 = none selected
+    int afterSystem = -1;
+    double beforeMeridian = 0.0;  // packed DMS
+    double afterMeridian = 0.0;
+    std::filesystem::path beforeFile;  // empty = not chosen
+    std::filesystem::path afterFile;
+    double dX0 = 0.0, dY0 = 0.0, dZ0 = 0.0;  // metres
+    double K = 0.0;                          // ppm
+    double betaX = 0.0, betaY = 0.0, betaZ = 0.0;  // arc-seconds
+};
+
+struct CommonPointsResult {
+    enum class Status { Ok, Unreadable, CutShort, ReadError } status = Status::Ok;
+    bool inAfterFile = false;  // which file the problem is in
+    int line = 0;
+    std::string token;  // cut to 40 bytes
+};
+
+// Reads pairs until either file ends (the longer file's rest is ignored),
+// appending X Y Z of each before point and after point (PointToCartesian,
+// seven-parameter-list indices). The buffers grow as needed.
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
+                                    int afterSystem, double beforeMeridian, double afterMeridian,
+                                    std::vector<PointRecord>& before,
+                                    std::vector<PointRecord>& after);
+
+enum class EstimationOutcome {
+    Incomplete,        // a system or a file missing: warning shown
+    BeforeOpenFailed,  // "打开转换前文件错误！"
+    AfterOpenFailed,   // "打开转换后文件错误！"
+    Unreadable,        // bad token or point cut short in one of the files
+    TooFewPoints,      // fewer than three pairs: "公共点不足3个，无法解算七参数！"
+    Singular,          // singular normal equations (reported by the estimation)
+    Estimated,         // report shown, the seven values replaced
+};
+
+struct EstimationRunResult {
+    EstimationOutcome outcome = EstimationOutcome::Incomplete;
+    int iterations = 0;  // the estimation's counter when Estimated
+    // The pairs as X Y Z, kept for callers that look at residuals.
+    std::vector<PointRecord> before, after;
+};
+
+// Steps of the compute button after the dialog has been read. On Estimated
+// the seven values of `values` hold the estimate; otherwise they are
+// unchanged. Every message goes through the message service. The dialog
+// refreshes its controls only on Estimated.
+EstimationRunResult RunEstimation(BursaDialogValues& values);
+
+inline constexpr const char* kBeforeOpenText = "打开转换前文件错误！";
+inline constexpr const char* kAfterOpenText = "打开转换后文件错误！";
