@@ -53,3 +53,39 @@ std::optional<int> ParseInt(std::string_view text) {
     if (result.ec != std::errc() || result.ptr != last) return std::nullopt;
     return value;
 }
+
+namespace {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+}  // namespace
+
+std::optional<double> ParseDialogNumber(std::string_view text) {
+    text = text.substr(0, 31);
+    std::size_t i = 0;
+    while (i < text.size() && IsBlankOrTab(text[i])) ++i;
+    const std::size_t start = i;
+    // The longest prefix that reads as a decimal number.
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+        if (j < text.size() && IsDigit(text[j])) {
+            while (j < text.size() && IsDigit(text[j])) ++j;
+            i = j;
+        }
+    }
+    const std::size_t end = i;
+    while (i < text.size() && IsBlankOrTab(text[i])) ++i;
+    if (i != text.size()) return std::nullopt;
+    const std::optional<double> value = ParseDecimal(text.substr(start, end - start));
+    if (!value) return std::nullopt;
+    if (*value == 0.0 && text[start] != '0') return std::nullopt;
+    return value;
+}

@@ -22,3 +22,14 @@ std::optional<double> ParseDecimal(std::string_view text);
 
 // Parses a C-style "%d" integer (optional sign, digits) fitting an int.
 std::optional<int> ParseInt(std::string_view text);
+
+// Reads the text of a dialog's number field: at most its first 31 bytes,
+// leading blanks and tabs skipped, a decimal number (optional sign, digits
+// with an optional decimal point, optional exponent), then only blanks and
+// tabs. A value of zero counts only when the text (after the leading blanks)
+// begins with "0": an empty field, ".0", "+0" and "-0" are not numbers,
+// "0" and "0.0" are. Out-of-range values are not numbers either.
+std::optional<double> ParseDialogNumber(std::string_view text);
+
+// Shows a number in a dialog field: printf's "%.15g" in the C locale.
+inline std::string FormatDialogNumber(double value) { return FormatGeneral(value, 15); }

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "platform/number_text.h"
+
+namespace {
+
+TEST(NumberText, FixedMatchesPrintfInTheCLocale) {
+    EXPECT_EQ(FormatFixed(114.30124, 3), "114.301");
+    EXPECT_EQ(FormatFixed(-0.0004, 3), "-0.000");
+    EXPECT_EQ(FormatFixed(2.5e-7, 6), "0.000000");
+    EXPECT_EQ(FormatFixed(1e21, 3), "1000000000000000000000.000");
+    EXPECT_EQ(FormatFixed(0.0005, 3), "0.001");  // 0.0005 is just above in binary
+    EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 3), "inf");
+}
+
+TEST(NumberText, GeneralMatchesPercentG15) {
+    EXPECT_EQ(FormatGeneral(0.0), "0");
+    EXPECT_EQ(FormatGeneral(114.3015), "114.3015");
+    EXPECT_EQ(FormatGeneral(1.50), "1.5");
+    EXPECT_EQ(FormatGeneral(30.301500000000004), "30.3015");
+    EXPECT_EQ(FormatGeneral(1e21), "1e+21");
+    EXPECT_EQ(FormatGeneral(1.0000000000000002), "1");
+    EXPECT_EQ(FormatGeneral(0.0001), "0.0001");
+    EXPECT_EQ(FormatGeneral(0.00001), "1e-05");
+}
+
+TEST(NumberText, AgreesWithPrintfOnManyValues) {
+    // printf in the C locale is the reference for "%.3f", "%.6f" and "%.15g".
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> mantissa(-1, 1);
+    std::uniform_int_distribution<int> exponent(-12, 22);
+    char expected[512];
+    for (int i = 0; i < 20000; ++i) {
+        const double v = std::ldexp(mantissa(random), exponent(random) * 3);
+        std::snprintf(expected, sizeof expected, "%.3f", v);
+        ASSERT_EQ(FormatFixed(v, 3), expected);
+        std::snprintf(expected, sizeof expected, "%.6f", v);
+        ASSERT_EQ(FormatFixed(v, 6), expected);
+        std::snprintf(expected, sizeof expected, "%.15g", v);
+        ASSERT_EQ(FormatGeneral(v), expected);
+    }
+}
+
+TEST(NumberText, FormattingIgnoresTheProcessLocale) {
+    const char* changed = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    EXPECT_EQ(FormatFixed(114.3015, 4), "114.3015");
+    EXPECT_EQ(FormatGeneral(1.5), "1.5");
+    EXPECT_EQ(ParseDecimal("1.5"), 1.5);
+    if (changed) std::setlocale(LC_ALL, "C");
+}
+
+TEST(NumberText, DecimalTokensAreWholeNumbersOnly) {
+    EXPECT_EQ(ParseDecimal("114.3015"), 114.3015);
+    EXPECT_EQ(ParseDecimal("-5"), -5.0);
+    EXPECT_EQ(ParseDecimal("+5"), 5.0);
+    EXPECT_EQ(ParseDecimal(".5"), 0.5);
+    EXPECT_EQ(ParseDecimal("5."), 5.0);
+    EXPECT_EQ(ParseDecimal("3.2e5"), 320000.0);
+    EXPECT_TRUE(std::signbit(*ParseDecimal("-0")));
+    for (const char* bad : {"", "+", "-", ".", "nan", "inf", "-inf", "infinity", "0x1p3", "1,5",
+                            "1.5.2", "1e", "12x", "+-5", "--5", " 5", "5 ", "1e400", "-1e400"}) {
+        EXPECT_FALSE(ParseDecimal(bad).has_value()) << bad;
+    }
+    EXPECT_EQ(ParseInt("42"), 42);
+    EXPECT_EQ(ParseInt("-3"), -3);
+    EXPECT_FALSE(ParseInt("+-3").has_value());
+    EXPECT_FALSE(ParseInt("99999999999").has_value());
+}
+
+TEST(DialogNumber, ZeroCountsOnlyWhenTheTextStartsWithZero) {
+    EXPECT_EQ(ParseDialogNumber("0"), 0.0);
+    EXPECT_EQ(ParseDialogNumber("0.0"), 0.0);
+    EXPECT_EQ(ParseDialogNumber("  \t0"), 0.0);
+    for (const char* notNumber : {"", "   ", ".0", "+0", "-0", "-0.0", "abc", "1.5x", "1,5", "nan",
+                                  "inf", "0x10", "1e400", "-"}) {
+        EXPECT_FALSE(ParseDialogNumber(notNumber).has_value()) << notNumber;
+    }
+}
+
+TEST(DialogNumber, BlanksAndTabsAroundTheNumber) {
+    EXPECT_EQ(ParseDialogNumber(" 114.3015 \t "), 114.3015);
+    EXPECT_EQ(ParseDialogNumber("\t-30.3015"), -30.3015);
+    EXPECT_EQ(ParseDialogNumber("1.50"), 1.5);
+    EXPECT_EQ(ParseDialogNumber("+2"), 2.0);
+    EXPECT_EQ(ParseDialogNumber("1e3"), 1000.0);
+    EXPECT_EQ(ParseDialogNumber("1e"), std::nullopt);  // 1 then "e": not only blanks after
+    EXPECT_FALSE(ParseDialogNumber("1 2").has_value());
+    EXPECT_FALSE(ParseDialogNumber("1\n").has_value());
+}
+
+TEST(DialogNumber, OnlyTheFirst31BytesAreRead) {
+    // 31 characters of a number, then more digits that are never looked at.
+    const std::string text = std::string("1234567890123456789012345678901") + "99999";
+    EXPECT_EQ(ParseDialogNumber(text), 1234567890123456789012345678901.0);
+    EXPECT_EQ(ParseDialogNumber(std::string(30, ' ') + "7" + "abc"), 7.0);
+}
+
+}  // namespace
