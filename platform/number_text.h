@@ -31,5 +31,9 @@ std::optional<int> ParseInt(std::string_view text);
 // "0" and "0.0" are. Out-of-range values are not numbers either.
 std::optional<double> ParseDialogNumber(std::string_view text);
 
-// Shows a number in a dialog field: printf's "%.15g" in the C locale.
-inline std::string FormatDialogNumber(double value) { return FormatGeneral(value, 15); }
+// Shows a number in a dialog field: printf's "%.15g" in the C locale, except
+// that a negative zero shows as "0" (the field rules refuse "-0", and a
+// value the program shows must read back).
+inline std::string FormatDialogNumber(double value) {
+    return value == 0.0 ? std::string("0") : FormatGeneral(value, 15);
+}

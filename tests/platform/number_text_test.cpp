@@ -94,6 +94,18 @@ TEST(DialogNumber, BlanksAndTabsAroundTheNumber) {
     EXPECT_FALSE(ParseDialogNumber("1\n").has_value());
 }
 
+TEST(DialogNumber, WhatIsShownReadsBack) {
+    EXPECT_EQ(FormatDialogNumber(-0.0), "0");
+    EXPECT_EQ(ParseDialogNumber(FormatDialogNumber(-0.0)), 0.0);
+    for (double v : {114.3015, -30.301500000000004, 1e-300, -1.5e300, 6378143.378137,
+                     0.0001, 1.0000000000000002}) {
+        const std::string shown = FormatDialogNumber(v);
+        const auto read = ParseDialogNumber(shown);
+        ASSERT_TRUE(read.has_value()) << shown;
+        EXPECT_EQ(FormatDialogNumber(*read), shown);
+    }
+}
+
 TEST(DialogNumber, OnlyTheFirst31BytesAreRead) {
     // 31 characters of a number, then more digits that are never looked at.
     const std::string text = std::string("1234567890123456789012345678901") + "99999";
