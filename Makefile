@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run clean test-sanitize
+.PHONY: all deps configure build test run clean test-sanitize fuzz
 
 all: build
 
@@ -36,5 +36,23 @@ test-sanitize: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Each fuzz target for FUZZ_SECONDS (libFuzzer, clang), starting from the
+# committed seeds; new inputs go to a working corpus in the build folder.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps clang libclang-rt-dev
+	@if [ ! -f $(FUZZ_DIR)/CMakeCache.txt ]; then \
+	  CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELK_FUZZ=ON; fi
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@set -e; for t in $(FUZZ_DIR)/tests/fuzz/fuzz_*; do \
+	  name=$${t##*/fuzz_}; mkdir -p $(FUZZ_DIR)/corpus/$$name; \
+	  echo "fuzzing $$name for $(FUZZ_SECONDS) s"; \
+	  $$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	    -artifact_prefix=$(FUZZ_DIR)/crash-$$name- \
+	    $(FUZZ_DIR)/corpus/$$name tests/fuzz/corpus/$$name; \
+	done
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
