@@ -23,6 +23,12 @@ test: build
 run: build
 	$(BUILD_DIR)/ui/zelk
 
+# A Debian package (.deb in $(BUILD_DIR)) with both programs, the desktop
+# entry, the guide, the examples and the manual page, made by CPack.
+.PHONY: package
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
 # The whole test suite again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer; any report fails the run.
 SANITIZE_DIR ?= build-sanitize
