@@ -1,0 +1,109 @@
+#include "cli/arguments.h"
+
+#include <charconv>
+
+#include "cli/systems.h"
+#include "platform/number_text.h"
+
+namespace {
+const OptionSpec* FindSpec(std::span<const OptionSpec> specs, const std::string& name) {
+    for (const OptionSpec& spec : specs) {
+        if (name == spec.name) return &spec;
+    }
+    return nullptr;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string CountText(std::size_t count) {
+    char buffer[24];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, count).ptr);
+}
+}  // namespace
+
+const std::string* ParsedArguments::Value(const std::string& name) const {
+    const auto it = options.find(name);
+    return it == options.end() ? nullptr : &it->second;
+}
+
+ParsedArguments ParseArguments(std::span<const std::string> args,
+                               std::span<const OptionSpec> specs) {
+    ParsedArguments parsed;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-' || ParseDecimal(arg)) {
+            parsed.positionals.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            parsed.help = true;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const OptionSpec* spec = FindSpec(specs, name);
+        if (spec == nullptr) throw UsageError("unknown option " + Quoted(name));
+        if (parsed.Has(name)) throw UsageError("option " + name + " is given more than once");
+        std::string value;
+        if (equals != std::string::npos) {
+            if (!spec->takesValue) throw UsageError("option " + name + " takes no value");
+            value = arg.substr(equals + 1);
+        } else if (spec->takesValue) {
+            if (i + 1 >= args.size()) throw UsageError("option " + name + " needs a value");
+            value = args[++i];
+        }
+        parsed.options.emplace(name, std::move(value));
+    }
+    return parsed;
+}
+
+CoordinateSystem RequiredSystem(const ParsedArguments& parsed, const std::string& name) {
+    const std::string* value = parsed.Value(name);
+    if (value == nullptr) throw UsageError("option " + name + " is required");
+    const auto system = SystemByName(*value);
+    if (!system) {
+        throw UsageError("option " + name + ": unknown coordinate system " + Quoted(*value) +
+                         " (zelk-cli systems lists them)");
+    }
+    return *system;
+}
+
+double NumberArgument(const std::string& text, const std::string& what) {
+    if (text.empty()) throw UsageError(what + ": empty value, a number is needed");
+    const auto value = ParseDecimal(text);
+    if (!value) throw UsageError(what + ": " + Quoted(text) + " is not a number");
+    return *value;
+}
+
+double OptionalNumber(const ParsedArguments& parsed, const std::string& name, double fallback) {
+    const std::string* value = parsed.Value(name);
+    return value == nullptr ? fallback : NumberArgument(*value, "option " + name);
+}
+
+SevenParams ParseParamsList(const std::string& text, const std::string& what) {
+    static constexpr const char* kNames[7] = {"dX0", "dY0", "dZ0", "K", "betaX", "betaY", "betaZ"};
+    double values[7] = {};
+    std::size_t count = 0;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        const std::string field =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (count < 7) values[count] = NumberArgument(field, what + " (" + kNames[count] + ")");
+        ++count;
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (count != 7) {
+        throw UsageError(what + ": seven comma-separated numbers are needed "
+                                "(dX0,dY0,dZ0,K,betaX,betaY,betaZ), not " +
+                         CountText(count));
+    }
+    return SevenParams{values[0], values[1], values[2], values[3],
+                       values[4], values[5], values[6]};
+}

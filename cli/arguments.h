@@ -1,0 +1,53 @@
+// Command-line parsing for zelk-cli: options of the form --name VALUE or
+// --name=VALUE, flags, and positional arguments.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bursa/seven_params.h"
+#include "workflow/conversion.h"
+
+// A mistake on the command line: reported with the command's usage line and
+// exit status 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct OptionSpec {
+    const char* name;  // with the leading dashes, e.g. "--from"
+    bool takesValue;
+};
+
+struct ParsedArguments {
+    std::map<std::string, std::string> options;  // name -> value ("" for a flag)
+    std::vector<std::string> positionals;
+    bool help = false;  // --help or -h was given
+
+    bool Has(const std::string& name) const { return options.count(name) != 0; }
+    const std::string* Value(const std::string& name) const;
+};
+
+// Parses the arguments after the command name. A "--" ends the options. An
+// argument that starts with '-' but reads as a number (a negative
+// coordinate) or is "-" alone (standard input or output) is positional.
+// Throws UsageError for an unknown option, a missing value, a value given
+// to a flag or an option given twice.
+ParsedArguments ParseArguments(std::span<const std::string> args, std::span<const OptionSpec> specs);
+
+// Typed option values; each throws UsageError naming the option when the
+// value is not acceptable. Absent options give the fallback.
+CoordinateSystem RequiredSystem(const ParsedArguments& parsed, const std::string& name);
+double OptionalNumber(const ParsedArguments& parsed, const std::string& name, double fallback);
+// Strict locale-independent decimal number; `what` names the argument in the
+// error ("option --to-meridian", "coordinate B").
+double NumberArgument(const std::string& text, const std::string& what);
+
+// --params P: seven comma-separated numbers in SevenParams order. The
+// "@FILE" form is handled by the caller (it is a file, not a usage matter).
+SevenParams ParseParamsList(const std::string& text, const std::string& what);

@@ -1,0 +1,16 @@
+// The commands of zelk-cli.
+#pragma once
+
+#include <span>
+#include <string>
+
+class ConsoleMessages;
+
+// Exit statuses.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;  // the data or a file is at fault
+inline constexpr int kExitUsage = 2;    // the command line is at fault
+
+// Runs the command line (without the program name) and returns the exit
+// status. Results go to standard output; messages to standard error.
+int RunCli(std::span<const std::string> args, ConsoleMessages& messages);

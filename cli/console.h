@@ -1,0 +1,84 @@
+// What zelk-cli shows on the terminal besides its results: the dialogs'
+// messages on standard error, and a progress line for long conversions.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/message_box.h"
+
+inline constexpr const char* kProgramName = "zelk-cli";
+
+// Writes "zelk-cli: " and the text, then a line end, to standard error.
+void WriteDiagnostic(std::string_view text);
+
+class ProgressLine;
+
+// The message service of zelk-cli. Every message the core shows goes to
+// standard error as "zelk-cli: <text>", without its caption (the caption is
+// the window title of the desktop program's box; on a terminal the program
+// name tells where the line comes from). While capturing, messages are kept
+// for the caller instead, in the order shown.
+class ConsoleMessages final : public IMessageService {
+public:
+    ConsoleMessages();  // becomes the current service
+    ~ConsoleMessages() override;
+    ConsoleMessages(const ConsoleMessages&) = delete;
+    ConsoleMessages& operator=(const ConsoleMessages&) = delete;
+
+    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+
+    struct Message {
+        std::string text;
+        MessageIcon icon;
+    };
+    void StartCapture();
+    std::vector<Message> StopCapture();
+
+    // A progress line on the terminal is erased before a message is written.
+    void SetProgressLine(ProgressLine* progress) { m_progress = progress; }
+
+private:
+    IMessageService* m_previous;
+    bool m_capturing = false;
+    std::vector<Message> m_captured;
+    ProgressLine* m_progress = nullptr;
+};
+
+// A one-line progress display, rewritten in place with carriage returns. It
+// stays silent for the first `delay` of a run, so quick conversions print
+// nothing, and then redraws at most once per `interval`.
+class ProgressLine {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // totalBytes of 0 means the size is unknown (a pipe). write receives the
+    // raw text to put on the terminal.
+    ProgressLine(std::uint64_t totalBytes, std::function<void(std::string_view)> write,
+                 Clock::time_point start = Clock::now(),
+                 Clock::duration delay = std::chrono::seconds(1),
+                 Clock::duration interval = std::chrono::milliseconds(200));
+
+    // Safe to call from any thread.
+    void Update(std::uint64_t bytesRead, Clock::time_point now = Clock::now());
+    // Erases the line if one is shown; a later Update may draw it again.
+    void Clear();
+
+    // The text shown for a number of bytes read, without the carriage return.
+    std::string Text(std::uint64_t bytesRead) const;
+
+private:
+    std::mutex m_mutex;
+    std::uint64_t m_total;
+    std::function<void(std::string_view)> m_write;
+    Clock::time_point m_start;
+    Clock::duration m_delay;
+    Clock::duration m_interval;
+    Clock::time_point m_lastDraw{};
+    std::size_t m_shownWidth = 0;
+};

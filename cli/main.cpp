@@ -1,0 +1,12 @@
+// zelk-cli: the command-line companion of the desktop program.
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+
+int main(int argc, char** argv) {
+    ConsoleMessages messages;
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return RunCli(args, messages);
+}
