@@ -40,6 +40,10 @@ public:
     // until the next call. The values are only written on Point.
     Status Next(std::string_view& name, double& a, double& b, double& c);
 
+    // Skips white space; true when the input holds no further token (Next
+    // would give End). False on a read error, which Next then reports.
+    bool AtEnd();
+
     // After Unreadable or CutShort: the line of the offending token (or of
     // the input's end) and the token, cut to kQuotedTokenLimit bytes (empty
     // when cut short).

@@ -1,0 +1,138 @@
+#include "workflow/estimation_run.h"
+
+#include "bursa/bursa_model.h"
+#include "platform/message_box.h"
+#include "workflow/conversion.h"
+#include "workflow/input_file.h"
+#include "workflow/convert_run.h"
+#include "workflow/point_file.h"
+
+namespace {
+
+
+// Takes a reader's problem into result; false when there is none.
+bool Problem(PointReader::Status status, const PointReader& reader, bool inAfterFile,
+             CommonPointsResult& result) {
+    switch (status) {
+        case PointReader::Status::Point:
+        case PointReader::Status::End:
+            return false;
+        case PointReader::Status::Unreadable:
+            result.status = CommonPointsResult::Status::Unreadable;
+            break;
+        case PointReader::Status::CutShort:
+            result.status = CommonPointsResult::Status::CutShort;
+            break;
+        case PointReader::Status::ReadError:
+            result.status = CommonPointsResult::Status::ReadError;
+            break;
+    }
+    result.inAfterFile = inAfterFile;
+    result.line = reader.ProblemLine();
+    result.token = reader.ProblemToken();
+    return true;
+}
+
+std::string FileName(bool after) { return after ? "转换后文件" : "转换前文件"; }
+
+}  // namespace
+
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
+                                    int afterSystem, double beforeMeridian, double afterMeridian,
+                                    std::vector<PointRecord>& before,
+                                    std::vector<PointRecord>& after) {
+    CommonPointsResult result;
+    PointReader beforeReader(beforeFile, false);
+    PointReader afterReader(afterFile, false);
+    std::string_view name;
+    for (;;) {
+        // The before file's end ends the pairs.
+        if (beforeReader.AtEnd()) break;
+        PointRecord b;
+        PointReader::Status status = beforeReader.Next(name, b.X, b.Y, b.Z);
+        if (Problem(status, beforeReader, false, result)) return result;
+        if (status == PointReader::Status::End) break;
+        PointRecord a;
+        status = afterReader.Next(name, a.X, a.Y, a.Z);
+        if (Problem(status, afterReader, true, result)) return result;
+        // The after file ended first: the before point has no partner.
+        if (status == PointReader::Status::End) break;
+        PointToCartesian(beforeSystem, beforeMeridian, b.X, b.Y, b.Z);
+        PointToCartesian(afterSystem, afterMeridian, a.X, a.Y, a.Z);
+        before.push_back(b);
+        after.push_back(a);
+        // So does the after file's end after a pair: the rest of the before
+        // file is not read.
+        if (afterReader.AtEnd()) break;
+    }
+    return result;
+}
+
+EstimationRunResult RunEstimation(BursaDialogValues& values) {
+    EstimationRunResult run;
+    if (values.beforeSystem == -1 || values.afterSystem == -1 || values.afterFile.empty() ||
+        values.beforeFile.empty()) {
+        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
+        run.outcome = EstimationOutcome::Incomplete;
+        return run;
+    }
+    CInputFile beforeFile(values.beforeFile);
+    if (!beforeFile.Get()) {
+        ShowMessage(kBeforeOpenText, kReadFileCaption, MessageIcon::Error);
+        run.outcome = EstimationOutcome::BeforeOpenFailed;
+        return run;
+    }
+    CInputFile afterFile(values.afterFile);
+    if (!afterFile.Get()) {
+        beforeFile.Close();
+        ShowMessage(kAfterOpenText, kReadFileCaption, MessageIcon::Error);
+        run.outcome = EstimationOutcome::AfterOpenFailed;
+        return run;
+    }
+    const CommonPointsResult read = ReadCommonPoints(
+        beforeFile.Get(), afterFile.Get(), values.beforeSystem, values.afterSystem,
+        values.beforeMeridian, values.afterMeridian, run.before, run.after);
+    afterFile.Close();
+    beforeFile.Close();
+
+    if (read.status != CommonPointsResult::Status::Ok) {
+        run.outcome = EstimationOutcome::Unreadable;
+        if (read.status == CommonPointsResult::Status::ReadError) {
+            // "读转换前文件错误！" / "读转换后文件错误！"
+            ShowMessage("读" + FileName(read.inAfterFile) + "错误！", kReadFileCaption,
+                        MessageIcon::Error);
+        } else {
+            ShowMessage(FileName(read.inAfterFile) + "第" + std::to_string(read.line) +
+                            "行有无法读取的数据“" + read.token + "”！",
+                        kReadFileCaption, MessageIcon::Error);
+        }
+        return run;
+    }
+    if (run.before.size() < 3) {
+        ShowMessage(kTooFewCommonPoints, ApplicationName(), MessageIcon::Error);
+        run.outcome = EstimationOutcome::TooFewPoints;
+        return run;
+    }
+    CBursaModel model;
+    SevenParams estimate;
+    const int count = model.Estimate(run.after.data(), run.before.data(),
+                                     static_cast<int>(run.before.size()), estimate);
+    if (count == kEstimateSingular) {
+        run.outcome = EstimationOutcome::Singular;
+        return run;
+    }
+    if (count < 0) {
+        run.outcome = EstimationOutcome::TooFewPoints;
+        return run;
+    }
+    values.dX0 = estimate.dX0;
+    values.dY0 = estimate.dY0;
+    values.dZ0 = estimate.dZ0;
+    values.K = estimate.K;
+    values.betaX = estimate.betaX;
+    values.betaY = estimate.betaY;
+    values.betaZ = estimate.betaZ;
+    run.iterations = count;
+    run.outcome = EstimationOutcome::Estimated;
+    return run;
+}

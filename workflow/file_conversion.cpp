@@ -1,0 +1,200 @@
+#include "workflow/file_conversion.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "workflow/point_converter.h"
+#include "workflow/point_file.h"
+#include "workflow/point_scan.h"
+
+namespace {
+
+constexpr std::size_t kBlockSize = 256 * 1024;
+
+// What became of one chunk.
+struct ChunkOutcome {
+    pointscan::ChunkParser::Result result = pointscan::ChunkParser::Result::End;
+    int lines = 0;             // line ends in the chunk (up to the problem)
+    std::uint64_t points = 0;  // points converted into the output
+    int problemLinesBefore = 0;
+    std::string token;  // quoted
+};
+
+// Converts the points of one chunk into out (appended), stopping at the
+// first problem.
+ChunkOutcome ConvertChunk(const char* begin, const char* end, bool withNames,
+                          CPointConverter& converter, std::string& out) {
+    using Result = pointscan::ChunkParser::Result;
+    pointscan::ChunkParser parser(begin, end);
+    ChunkOutcome outcome;
+    std::string_view name;
+    double v[3];
+    for (;;) {
+        const Result result = parser.Next(withNames, name, v);
+        if (result != Result::Point) {
+            outcome.result = result;
+            outcome.lines = parser.LinesPassed();
+            if (result != Result::End) {
+                outcome.problemLinesBefore = parser.ProblemLinesBefore();
+                outcome.token = pointscan::QuoteToken(parser.ProblemToken());
+            }
+            return outcome;
+        }
+        converter.Convert(v[0], v[1], v[2]);
+        AppendPointLine(out, withNames, name, v[0], v[1], v[2]);
+        ++outcome.points;
+    }
+}
+
+bool WriteAll(std::FILE* out, const std::string& bytes) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+// Takes one converted chunk into the result; false when the run stops.
+bool TakeChunk(FileConversionResult& result, int& linesBefore, const ChunkOutcome& outcome) {
+    using Result = pointscan::ChunkParser::Result;
+    result.points += outcome.points;
+    if (outcome.result == Result::End) {
+        linesBefore += outcome.lines;
+        return true;
+    }
+    result.status = outcome.result == Result::Unreadable ? FileConversionResult::Status::Unreadable
+                                                         : FileConversionResult::Status::CutShort;
+    result.line = linesBefore + outcome.problemLinesBefore + 1;
+    result.token = outcome.token;
+    return false;
+}
+
+FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withNames,
+                                       CPointConverter& converter,
+                                       const FileConversionOptions& options) {
+    FileConversionResult result;
+    pointscan::ChunkSource source(in, withNames, kBlockSize);
+    std::vector<char> chunk;
+    std::string text;
+    int linesBefore = 0;
+    for (;;) {
+        const auto status = source.Next(chunk);
+        if (status == pointscan::ChunkSource::Status::End) break;
+        if (status == pointscan::ChunkSource::Status::ReadError) {
+            result.status = FileConversionResult::Status::ReadError;
+            result.line = linesBefore + 1;
+            break;
+        }
+        text.clear();
+        const ChunkOutcome outcome =
+            ConvertChunk(chunk.data(), chunk.data() + chunk.size(), withNames, converter, text);
+        if (!WriteAll(out, text)) {
+            result.status = FileConversionResult::Status::WriteError;
+            return result;
+        }
+        if (!TakeChunk(result, linesBefore, outcome)) break;
+        if (options.progress) options.progress(source.BytesRead());
+    }
+    return result;
+}
+
+}  // namespace
+
+FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
+                                      int sourceIndex, int targetIndex, double sourceMeridian,
+                                      double targetMeridian, const SevenParams& params,
+                                      const FileConversionOptions& options) {
+    CPointConverter converter(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params);
+    FileConversionResult result = ConvertSequential(in, out, withNames, converter, options);
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        result.status = FileConversionResult::Status::WriteError;
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+std::atomic<unsigned> g_temporaryCounter{0};
+}
+
+AtomicOutputFile::~AtomicOutputFile() { Abandon(); }
+
+bool AtomicOutputFile::Open(const std::filesystem::path& target) {
+    namespace fs = std::filesystem;
+    Abandon();
+    m_target = target;
+    m_direct = false;
+    std::error_code ec;
+    // Replace what a link points to, not the link.
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+        const fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec) m_target = resolved;
+    }
+    struct stat existing {};
+    const bool exists = ::stat(m_target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        // A device or a pipe: nothing to replace, write straight into it.
+        m_direct = true;
+        m_stream = std::fopen(m_target.c_str(), "wb");
+        return m_stream != nullptr;
+    }
+    const fs::path folder = m_target.parent_path();
+    const std::string base = "." + m_target.filename().string() + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = base + std::to_string(::getpid()) + "-" +
+                                 std::to_string(g_temporaryCounter.fetch_add(1)) + ".tmp";
+        const fs::path candidate = folder / name;
+        // The mode is that of a new file (the umask applies) unless the
+        // target exists, whose permissions are kept.
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        if (exists) {
+            if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+                [[maybe_unused]] const int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);
+            }
+            [[maybe_unused]] const int ignored = ::fchmod(fd, existing.st_mode & 07777);
+        }
+        m_stream = ::fdopen(fd, "wb");
+        if (!m_stream) {
+            ::close(fd);
+            ::unlink(candidate.c_str());
+            return false;
+        }
+        m_temporary = candidate;
+        return true;
+    }
+    return false;
+}
+
+bool AtomicOutputFile::Commit() {
+    if (!m_stream) return false;
+    bool ok = std::fflush(m_stream) == 0 && !std::ferror(m_stream);
+    // On disk before it takes the target's place: a crash must not leave an
+    // empty file where the old one was.
+    if (ok && !m_direct) ok = ::fsync(::fileno(m_stream)) == 0;
+    ok = std::fclose(m_stream) == 0 && ok;
+    m_stream = nullptr;
+    if (m_direct) return ok;
+    if (ok) ok = ::rename(m_temporary.c_str(), m_target.c_str()) == 0;
+    if (!ok) ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+    return ok;
+}
+
+void AtomicOutputFile::Abandon() {
+    if (m_stream) {
+        std::fclose(m_stream);
+        m_stream = nullptr;
+    }
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+        m_temporary.clear();
+    }
+}

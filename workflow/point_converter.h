@@ -1,0 +1,38 @@
+// Converts many points with one set of arguments, as a file conversion does.
+//
+// Convert gives the very same doubles as ConvertPoint with the arguments
+// given to the constructor, but builds the ellipsoid objects and the
+// seven-parameter model once instead of once per point.
+#pragma once
+
+#include <memory>
+
+#include "bursa/bursa_model.h"
+#include "bursa/seven_params.h"
+
+class CEllipsoid;
+
+class CPointConverter {
+public:
+    // Main-list indices; an index outside 0 to 5 leaves that side as X Y Z.
+    CPointConverter(int sourceIndex, int targetIndex, double sourceMeridian, double targetMeridian,
+                    const SevenParams& params);
+    ~CPointConverter();
+    CPointConverter(const CPointConverter&) = delete;
+    CPointConverter& operator=(const CPointConverter&) = delete;
+
+    // Converts the triple in place.
+    void Convert(double& a, double& b, double& c);
+
+private:
+    enum class Form { None, Geodetic, Gauss, Utm };
+    struct Side {
+        Form form = Form::None;
+        std::unique_ptr<CEllipsoid> ellipsoid;
+    };
+    static Side MakeSide(int index, double meridian);
+
+    Side m_source;
+    Side m_target;
+    CBursaModel m_model;
+};

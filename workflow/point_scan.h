@@ -1,0 +1,107 @@
+// The tokenizer behind every point-file reader.
+//
+// A file is read in large blocks and cut into chunks that hold whole points:
+// a chunk ends right after the last number of a point, so the points of one
+// chunk can be read without looking at any other chunk (and by another
+// thread). Only the last chunk of a file can end inside a point.
+//
+// Chunks are cut right after a token, never between the CR and the LF of a
+// line end, so the line count of a file is the sum of the line counts of its
+// chunks and every chunk starts with a fresh line-end state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pointscan {
+
+// Blank, tab, LF, VT, FF, CR: the white space of the C locale.
+inline bool IsWhite(unsigned char c) {
+    return c == ' ' || static_cast<unsigned char>(c - '\t') < 5;
+}
+
+// Tokens a point takes: three numbers, after a name when names are on.
+inline int TokensPerPoint(bool withNames) { return withNames ? 4 : 3; }
+
+class ChunkSource {
+public:
+    enum class Status { Chunk, End, ReadError };
+
+    // in stays owned by the caller. blockSize is the size of each read.
+    ChunkSource(std::FILE* in, bool withNames, std::size_t blockSize);
+
+    // Replaces chunk with the next bytes of the input: whole points and the
+    // white space between them. A UTF-8 byte-order mark at the very start
+    // of the input is dropped.
+    Status Next(std::vector<char>& chunk);
+
+    // Bytes taken from the input so far.
+    std::uint64_t BytesRead() const { return m_bytesRead; }
+
+private:
+    std::FILE* m_in;
+    int m_tokensPerPoint;
+    std::size_t m_blockSize;
+    std::vector<char> m_carry;  // bytes after the last cut
+    bool m_started = false;
+    bool m_end = false;
+    bool m_error = false;
+    std::uint64_t m_bytesRead = 0;
+};
+
+// Where a chunk of len bytes, starting at a point boundary, may be cut: one
+// past the last token of its last complete point whose end is known (a white
+// byte follows it within the chunk). 0 when no such point is in the chunk.
+std::size_t FindCut(const char* data, std::size_t len, int tokensPerPoint);
+
+// Reads the points of one chunk in order.
+class ChunkParser {
+public:
+    enum class Result { Point, End, Unreadable, CutShort };
+
+    ChunkParser() = default;
+    ChunkParser(const char* begin, const char* end) { Reset(begin, end); }
+    void Reset(const char* begin, const char* end);
+
+    // The next point. values[0..2] are written only on Point; name is empty
+    // without names. On End every white byte of the chunk has been passed.
+    Result Next(bool withNames, std::string_view& name, double values[3]);
+
+    // Skips white space; true when nothing but white space was left.
+    bool AtEnd();
+
+    // Line ends passed so far (CR LF, LF and a lone CR count one each).
+    int LinesPassed() const { return m_lines; }
+    // After Unreadable or CutShort: line ends before the offending token
+    // (CutShort: before the last token of the incomplete point), and the
+    // token itself (empty when cut short).
+    int ProblemLinesBefore() const { return m_problemLines; }
+    std::string_view ProblemToken() const { return m_problemToken; }
+
+private:
+    void SkipWhite();
+    // The next token; empty at the end of the chunk.
+    std::string_view NextToken();
+
+    const char* m_p = nullptr;
+    const char* m_end = nullptr;
+    int m_lines = 0;
+    bool m_afterCr = false;
+    int m_problemLines = 0;
+    std::string_view m_problemToken;
+};
+
+// Writes value as printf's "%.3f" does in the C locale, at most
+// kFixed3Max bytes; returns one past the last byte written.
+inline constexpr std::size_t kFixed3Max = 330;
+char* WriteFixed3(char* out, double value);
+
+// A token as quoted to the user: at most kQuotedTokenLimit bytes, not cut
+// inside a UTF-8 character when it looks like UTF-8.
+std::string QuoteToken(std::string_view token);
+
+}  // namespace pointscan
