@@ -1,0 +1,707 @@
+// Runs the built zelk-cli as a separate process and compares what it writes
+// with what the core's own runs produce in this process.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bursa/bursa_model.h"
+#include "platform/number_text.h"
+#include "recording_messages.h"
+#include "workflow/conversion.h"
+#include "workflow/convert_run.h"
+#include "workflow/estimation_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// Main-list indices, as the desktop program's main dialog numbers them.
+constexpr int kMainWgs84Utm = 0;
+constexpr int kMainWgs84Geodetic = 1;
+constexpr int kMainBeijing54Gauss = 2;
+constexpr int kMainBeijing54Geodetic = 3;
+constexpr int kMainXian80Gauss = 4;
+constexpr int kMainXian80Geodetic = 5;
+// Seven-parameter-list indices.
+constexpr int kParamBeijing54Gauss = 1;
+constexpr int kParamWgs84Geodetic = 4;
+
+std::string Triple(double a, double b, double c) {
+    return FormatGeneral(a, 15) + " " + FormatGeneral(b, 15) + " " + FormatGeneral(c, 15) + "\n";
+}
+
+std::string ParamsText(const SevenParams& p) {
+    std::string text;
+    for (double v : {p.dX0, p.dY0, p.dZ0, p.K, p.betaX, p.betaY, p.betaZ}) {
+        if (!text.empty()) text += ',';
+        text += FormatGeneral(v, 17);
+    }
+    return text;
+}
+
+// Beijing 1954 Gauss-Kruger points on meridian 117, with names: a GBK name,
+// a 31-byte name, CR LF and LF line ends, tabs, blank lines and no line end
+// after the last point.
+const std::string kNamedGaussPoints =
+    "P1 4433921.004 756206.416 35.2\r\n"
+    "\xB5\xE3\xBA\xC5" "2\t4431000.5  498765.25\t-3.75\r\n"
+    "\r\n"
+    "N234567890123456789012345678901 4440000 510000 0\n"
+    "\n"
+    "Q4 4429876.125 502345.875 1200.5";
+
+const std::string kGaussPoints =
+    "4433921.004 756206.416 35.2\n"
+    "4431000.5 498765.25 -3.75\n"
+    "4440000 510000 0\n"
+    "4429876.125 502345.875 1200.5\n";
+
+const std::string kGeodeticPoints =
+    "40.1523 116.2745 52.3\r\n"
+    "39.5959 117.0001 0\r\n"
+    "-12.30 -45.1530 -10\r\n";
+
+class CliTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() /
+                ("zelk-cli-e2e-" + std::to_string(getpid()) + "-" + info->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    fs::path Path(const std::string& name) const { return m_dir / name; }
+    std::string File(const std::string& name, const std::string& bytes) const {
+        WriteBytes(Path(name), bytes);
+        return Path(name).string();
+    }
+
+    // Runs zelk-cli with the arguments; standard input from stdinFile (or
+    // empty), ZELK_THREADS as given (unset by default).
+    CliResult Run(const std::vector<std::string>& args,
+                  const std::optional<fs::path>& stdinFile = std::nullopt,
+                  const char* threads = nullptr) const {
+        const fs::path outPath = m_dir / ".stdout";
+        const fs::path errPath = m_dir / ".stderr";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const std::string in = stdinFile ? stdinFile->string() : "/dev/null";
+            if (!std::freopen(in.c_str(), "r", stdin) ||
+                !std::freopen(outPath.c_str(), "w", stdout) ||
+                !std::freopen(errPath.c_str(), "w", stderr)) {
+                _exit(127);
+            }
+            if (threads) {
+                setenv("ZELK_THREADS", threads, 1);
+            } else {
+                unsetenv("ZELK_THREADS");
+            }
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(ZELK_CLI_PATH));
+            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            execv(ZELK_CLI_PATH, argv.data());
+            _exit(127);
+        }
+        CliResult result;
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+            result.status = WEXITSTATUS(status);
+        }
+        result.out = ReadBytes(outPath);
+        result.err = ReadBytes(errPath);
+        fs::remove(outPath);
+        fs::remove(errPath);
+        return result;
+    }
+
+    // The convert button's output for the same file, made in this process.
+    std::string ReferenceConversion(const std::string& input, int src, int tgt, double srcMeridian,
+                                    double tgtMeridian, bool names,
+                                    const SevenParams& params = {}) const {
+        RecordingMessages messages;
+        ConvertDialogValues values;
+        values.srcSystem = src;
+        values.tgtSystem = tgt;
+        values.srcMeridian = srcMeridian;
+        values.tgtMeridian = tgtMeridian;
+        values.withNames = names ? 1 : 0;
+        values.inputPath = input;
+        values.outputPath = Path("reference.out");
+        values.params = params;
+        EXPECT_EQ(RunConvert(values), ConvertOutcome::Done);
+        const std::string bytes = ReadBytes(values.outputPath);
+        fs::remove(values.outputPath);
+        return bytes;
+    }
+
+    // Files left in the directory besides the given ones (temporaries).
+    std::vector<std::string> Leftovers(const std::vector<std::string>& known) const {
+        std::vector<std::string> extra;
+        for (const auto& entry : fs::directory_iterator(m_dir)) {
+            const std::string name = entry.path().filename().string();
+            bool listed = false;
+            for (const std::string& k : known) listed = listed || k == name;
+            if (!listed) extra.push_back(name);
+        }
+        return extra;
+    }
+
+    fs::path m_dir;
+};
+
+void ExpectUsageError(const CliResult& r, const std::string& message) {
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("zelk-cli: " + message), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("usage: zelk-cli"), std::string::npos) << r.err;
+}
+
+void ExpectFailure(const CliResult& r, const std::string& message) {
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+}
+
+// ------------------------------------------------------------------ point
+
+TEST_F(CliTest, PointMatchesTheConversionChain) {
+    // Beijing 1954 geodetic 40 N 120 E on meridian 117: about 4433921.0037
+    // 756206.4162.
+    const CliResult r = Run({"point", "--from", "beijing54-geodetic", "--to", "beijing54-gauss",
+                             "--to-meridian", "117", "40", "120", "0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    double a = 40, b = 120, c = 0;
+    ConvertPoint(kMainBeijing54Geodetic, kMainBeijing54Gauss, 0, 117, SevenParams{}, a, b, c);
+    EXPECT_EQ(r.out, Triple(a, b, c));
+    EXPECT_NEAR(a, 4433921.0037, 1e-3);
+    EXPECT_NEAR(b, 756206.4162, 1e-3);
+
+    // Every pair of systems, so that each name reaches the right list entry.
+    const char* names[6] = {"wgs84-utm",          "wgs84-geodetic", "beijing54-gauss",
+                            "beijing54-geodetic", "xian80-gauss",   "xian80-geodetic"};
+    const double projected[3] = {4433921.004, 456206.416, 35.2};
+    const double geodetic[3] = {40.0512, 116.5933, 35.2};
+    const SevenParams params{-15.415, 149.4718, 83.3, 0.5, -1.25, 0.75, 3};
+    for (int src = 0; src < 6; ++src) {
+        for (int tgt = 0; tgt < 6; ++tgt) {
+            const double* in = src % 2 == 0 ? projected : geodetic;
+            const CliResult got = Run({"point", "--from", names[src], "--to", names[tgt],
+                                       "--from-meridian", "117", "--to-meridian", "114.3",
+                                       "--params", ParamsText(params), FormatGeneral(in[0], 17),
+                                       FormatGeneral(in[1], 17), FormatGeneral(in[2], 17)});
+            double x = in[0], y = in[1], z = in[2];
+            ConvertPoint(src, tgt, 117, 114.3, params, x, y, z);
+            EXPECT_EQ(got.status, 0) << got.err;
+            EXPECT_EQ(got.out, Triple(x, y, z)) << names[src] << " -> " << names[tgt];
+        }
+    }
+}
+
+TEST_F(CliTest, PointEdgeCases) {
+    struct Case {
+        std::vector<std::string> args;
+        int src, tgt;
+        double srcMeridian, tgtMeridian;
+        double a, b, c;
+    };
+    const Case cases[] = {
+        // A geodetic source ignores its meridian.
+        {{"--from", "xian80-geodetic", "--to", "xian80-gauss", "--from-meridian", "99",
+          "--to-meridian", "111", "34.1530", "108.5445", "400"},
+         kMainXian80Geodetic, kMainXian80Gauss, 99, 111, 34.1530, 108.5445, 400},
+        // A change of zone: the same point on another meridian.
+        {{"--from", "xian80-gauss", "--to", "xian80-gauss", "--from-meridian", "111",
+          "--to-meridian", "114", "3780000", "720000", "12"},
+         kMainXian80Gauss, kMainXian80Gauss, 111, 114, 3780000, 720000, 12},
+        // Southern and western hemispheres, negative height, no "--" needed.
+        {{"--from", "wgs84-geodetic", "--to", "wgs84-utm", "--to-meridian", "-45", "-12.30",
+          "-45.1530", "-10"},
+         kMainWgs84Geodetic, kMainWgs84Utm, 0, -45, -12.30, -45.1530, -10},
+        // A zero point is converted too (only the dialog skips it).
+        {{"--from", "beijing54-geodetic", "--to", "wgs84-geodetic", "0", "0", "0"},
+         kMainBeijing54Geodetic, kMainWgs84Geodetic, 0, 0, 0, 0, 0},
+        // A projected source with the meridian left out uses 0.
+        {{"--from", "wgs84-utm", "--to", "wgs84-geodetic", "--", "-1000", "500000", "1e2"},
+         kMainWgs84Utm, kMainWgs84Geodetic, 0, 0, -1000, 500000, 100},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"point"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult r = Run(args);
+        double a = c.a, b = c.b, z = c.c;
+        ConvertPoint(c.src, c.tgt, c.srcMeridian, c.tgtMeridian, SevenParams{}, a, b, z);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, Triple(a, b, z)) << args[2] << " -> " << args[4];
+    }
+}
+
+// ------------------------------------------------------------------ convert
+
+TEST_F(CliTest, ConvertIsByteIdenticalToTheConvertButton) {
+    const std::string named = File("named.txt", kNamedGaussPoints);
+    const std::string plain = File("plain.txt", kGaussPoints);
+    const std::string geodetic = File("geodetic.txt", kGeodeticPoints);
+    const SevenParams params{-15.415, 149.4718, 83.3, 0.5, -1.25, 0.75, 3};
+    struct Case {
+        std::string input;
+        std::vector<std::string> options;
+        int src, tgt;
+        double srcMeridian, tgtMeridian;
+        bool names;
+        SevenParams params;
+    };
+    const Case cases[] = {
+        {named, {"--from", "beijing54-gauss", "--from-meridian", "117", "--to", "wgs84-geodetic",
+                 "--names", "--params", ParamsText(params)},
+         kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0, true, params},
+        {plain, {"--from", "beijing54-gauss", "--from-meridian", "117", "--to", "xian80-gauss",
+                 "--to-meridian", "114"},
+         kMainBeijing54Gauss, kMainXian80Gauss, 117, 114, false, SevenParams{}},
+        {geodetic, {"--from", "wgs84-geodetic", "--to", "wgs84-utm", "--to-meridian", "117",
+                    "--params", ParamsText(params)},
+         kMainWgs84Geodetic, kMainWgs84Utm, 0, 117, false, params},
+        {geodetic, {"--from", "wgs84-geodetic", "--to", "beijing54-geodetic"},
+         kMainWgs84Geodetic, kMainBeijing54Geodetic, 0, 0, false, SevenParams{}},
+    };
+    for (const Case& c : cases) {
+        const std::string expected =
+            ReferenceConversion(c.input, c.src, c.tgt, c.srcMeridian, c.tgtMeridian, c.names, c.params);
+        ASSERT_FALSE(expected.empty());
+        std::vector<std::string> args = {"convert"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(c.input);
+        args.push_back(Path("out.txt").string());
+        const CliResult r = Run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, std::string("zelk-cli: ") + kConversionDoneText + "\n");
+        EXPECT_EQ(ReadBytes(Path("out.txt")), expected) << c.input;
+    }
+    // The names come back byte for byte.
+    const CliResult r = Run({"convert", "--from", "beijing54-gauss", "--to", "beijing54-gauss",
+                             "--names", named, "-"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("P1 ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\n\xB5\xE3\xBA\xC5" "2 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nN234567890123456789012345678901 "), std::string::npos) << r.out;
+}
+
+TEST_F(CliTest, ConvertThroughStandardInputAndOutput) {
+    const std::string input = File("in.txt", kNamedGaussPoints);
+    const std::vector<std::string> options = {"--from", "beijing54-gauss", "--from-meridian", "117",
+                                              "--to", "beijing54-geodetic", "--names"};
+    const std::string expected =
+        ReferenceConversion(input, kMainBeijing54Gauss, kMainBeijing54Geodetic, 117, 0, true);
+    const std::string done = std::string("zelk-cli: ") + kConversionDoneText + "\n";
+
+    auto with = [&](std::vector<std::string> tail) {
+        std::vector<std::string> args = {"convert"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(), tail.begin(), tail.end());
+        return args;
+    };
+    CliResult r = Run(with({"-", "-"}), Path("in.txt"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, done);
+
+    r = Run(with({input, "-"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+
+    r = Run(with({"-", Path("out.txt").string()}), Path("in.txt"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadBytes(Path("out.txt")), expected);
+
+    // An empty input gives an empty output and the completion message.
+    WriteBytes(Path("empty.txt"), " \r\n\n");
+    r = Run(with({"-", "-"}), Path("empty.txt"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, done);
+}
+
+TEST_F(CliTest, ConvertGivesTheSameBytesWithAnyNumberOfThreads) {
+    std::string big;
+    for (int i = 0; i < 20000; ++i) {
+        big += "p" + std::to_string(i) + " " + FormatFixed(4400000.0 + i * 3.217, 3) + " " +
+               FormatFixed(480000.0 + (i % 997) * 41.5, 3) + " " + FormatFixed(i % 300 - 20.25, 2) +
+               "\n";
+    }
+    const std::string input = File("big.txt", big);
+    const std::string expected =
+        ReferenceConversion(input, kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0, true);
+    const std::vector<std::string> args = {"convert", "--from", "beijing54-gauss", "--from-meridian",
+                                           "117", "--to", "wgs84-geodetic", "--names", input, "-"};
+    for (const char* threads : {"0", "1", "2", "3"}) {
+        const CliResult r = Run(args, std::nullopt, threads);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.out == expected) << "ZELK_THREADS=" << threads;
+        // Standard error is not a terminal here: no progress line.
+        EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    }
+    std::vector<std::string> jobs = args;
+    jobs.insert(jobs.begin() + 1, {"--jobs", "2"});
+    const CliResult r = Run(jobs, std::nullopt, "1");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == expected);
+}
+
+TEST_F(CliTest, FailedConvertLeavesTheOutputUntouched) {
+    const std::string output = File("out.txt", "precious earlier result\n");
+    const std::string bad = File("bad.txt", "1 2 3\n4 5 6\n7 8x 9\n");
+    const std::vector<std::string> options = {"convert", "--from", "xian80-gauss", "--to",
+                                              "xian80-geodetic"};
+    auto with = [&](const std::string& in, const std::string& out) {
+        std::vector<std::string> args = options;
+        args.push_back(in);
+        args.push_back(out);
+        return args;
+    };
+
+    // An unreadable token part-way: the message says where, nothing is written.
+    CliResult r = Run(with(bad, output));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("8x"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find('3'), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(output), "precious earlier result\n");
+
+    // The same through standard input into the file.
+    r = Run(with("-", output), Path("bad.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("8x"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(output), "precious earlier result\n");
+
+    // A point cut short at the end.
+    File("short.txt", "1 2 3\n4 5\n");
+    r = Run(with(Path("short.txt").string(), output));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadBytes(output), "precious earlier result\n");
+
+    // An input that cannot be opened.
+    r = Run(with(Path("missing.txt").string(), output));
+    ExpectFailure(r, std::string("zelk-cli: ") + kInputOpenText + "\n");
+    EXPECT_EQ(ReadBytes(output), "precious earlier result\n");
+
+    EXPECT_EQ(Leftovers({"out.txt", "bad.txt", "short.txt"}), std::vector<std::string>{});
+}
+
+TEST_F(CliTest, ConvertOpenFailures) {
+    const std::string input = File("in.txt", kGaussPoints);
+    const std::vector<std::string> options = {"convert", "--from", "xian80-gauss", "--to",
+                                              "xian80-geodetic"};
+    auto with = [&](const std::string& in, const std::string& out) {
+        std::vector<std::string> args = options;
+        args.push_back(in);
+        args.push_back(out);
+        return args;
+    };
+    const std::string inputError = std::string("zelk-cli: ") + kInputOpenText + "\n";
+    const std::string outputError = std::string("zelk-cli: ") + kOutputOpenText + "\n";
+    ExpectFailure(Run(with(Path("missing.txt").string(), Path("out.txt").string())), inputError);
+    ExpectFailure(Run(with(Path("missing.txt").string(), "-")), inputError);
+    ExpectFailure(Run(with(input, Path("no/such/dir/out.txt").string())), outputError);
+    ExpectFailure(Run(with("-", Path("no/such/dir/out.txt").string()), Path("in.txt")), outputError);
+    EXPECT_FALSE(fs::exists(Path("out.txt")));
+}
+
+// ------------------------------------------------------------------ estimate
+
+class CliEstimateTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        // Common points over a field a few kilometres across: Beijing 1954
+        // Gauss-Kruger on meridian 117 before, WGS84 geodetic after.
+        const SevenParams truth{-15.415, 149.4718, 83.3, 0.5, -1.25, 0.75, 3};
+        std::string before, after;
+        for (int i = 0; i < 9; ++i) {
+            double x = 4433000.0 + (i % 3) * 1500.25 + i * 7.5;
+            double y = 456000.0 + (i / 3) * 1800.5 - i * 3.25;
+            double h = 30.0 + i * 4.125;
+            before += FormatFixed(x, 3) + " " + FormatFixed(y, 3) + " " + FormatFixed(h, 3) + "\n";
+            x = *ParseDecimal(FormatFixed(x, 3));
+            y = *ParseDecimal(FormatFixed(y, 3));
+            h = *ParseDecimal(FormatFixed(h, 3));
+            ConvertPoint(kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0, truth, x, y, h);
+            after += FormatGeneral(x, 17) + " " + FormatGeneral(y, 17) + " " + FormatGeneral(h, 17) +
+                     "\n";
+        }
+        m_before = File("before.txt", before);
+        m_after = File("after.txt", after);
+    }
+
+    std::string m_before, m_after;
+};
+
+TEST_F(CliEstimateTest, PrintsTheReportAndTheParameters) {
+    RecordingMessages messages;
+    BursaDialogValues values;
+    values.beforeSystem = kParamBeijing54Gauss;
+    values.afterSystem = kParamWgs84Geodetic;
+    values.beforeMeridian = 117;
+    values.beforeFile = m_before;
+    values.afterFile = m_after;
+    ASSERT_EQ(RunEstimation(values).outcome, EstimationOutcome::Estimated);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    std::string expected = messages.messages[0].text + "\n";
+    expected += "dX0 = " + FormatGeneral(values.dX0, 15) + "\n";
+    expected += "dY0 = " + FormatGeneral(values.dY0, 15) + "\n";
+    expected += "dZ0 = " + FormatGeneral(values.dZ0, 15) + "\n";
+    expected += "K = " + FormatGeneral(values.K, 15) + "\n";
+    expected += "betaX = " + FormatGeneral(values.betaX, 15) + "\n";
+    expected += "betaY = " + FormatGeneral(values.betaY, 15) + "\n";
+    expected += "betaZ = " + FormatGeneral(values.betaZ, 15) + "\n";
+
+    const CliResult r = Run({"estimate", "--before", "beijing54-gauss", "--before-meridian", "117",
+                             "--after", "wgs84-geodetic", m_before, m_after});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.out.rfind("叠带进行了", 0), 0u);
+}
+
+TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
+    const CliResult estimated =
+        Run({"estimate", "--before", "beijing54-gauss", "--before-meridian", "117", "--after",
+             "wgs84-geodetic", "--save", Path("params.txt").string(), m_before, m_after});
+    ASSERT_EQ(estimated.status, 0) << estimated.err;
+
+    // The in-process estimate, to the last bit, is what the file holds.
+    RecordingMessages messages;
+    BursaDialogValues values;
+    values.beforeSystem = kParamBeijing54Gauss;
+    values.afterSystem = kParamWgs84Geodetic;
+    values.beforeMeridian = 117;
+    values.beforeFile = m_before;
+    values.afterFile = m_after;
+    ASSERT_EQ(RunEstimation(values).outcome, EstimationOutcome::Estimated);
+    const SevenParams params{values.dX0,   values.dY0,   values.dZ0,  values.K,
+                             values.betaX, values.betaY, values.betaZ};
+    const std::string saved = ReadBytes(Path("params.txt"));
+    EXPECT_NE(saved.find("\ndX0 = "), std::string::npos) << saved;
+    EXPECT_NE(saved.find("# "), std::string::npos) << saved;
+
+    // Convert with the saved file and with the same values typed in.
+    const std::string input = File("points.txt", kGaussPoints);
+    const std::vector<std::string> common = {"convert", "--from", "beijing54-gauss",
+                                             "--from-meridian", "117", "--to", "wgs84-geodetic"};
+    std::vector<std::string> fromFile = common;
+    fromFile.insert(fromFile.end(), {"--params", "@" + Path("params.txt").string(), input, "-"});
+    std::vector<std::string> typed = common;
+    typed.insert(typed.end(), {"--params", ParamsText(params), input, "-"});
+    const CliResult a = Run(fromFile);
+    const CliResult b = Run(typed);
+    EXPECT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_EQ(a.out, ReferenceConversion(input, kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0,
+                                         false, params));
+
+    // The single point shows every digit, so a bit lost would show there.
+    const std::vector<std::string> point = {"point", "--from", "beijing54-gauss", "--from-meridian",
+                                            "117", "--to", "wgs84-geodetic", "--params"};
+    std::vector<std::string> p1 = point, p2 = point;
+    p1.insert(p1.end(), {"@" + Path("params.txt").string(), "4433921.004", "456206.416", "35.2"});
+    p2.insert(p2.end(), {ParamsText(params), "4433921.004", "456206.416", "35.2"});
+    double x = 4433921.004, y = 456206.416, h = 35.2;
+    ConvertPoint(kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0, params, x, y, h);
+    EXPECT_EQ(Run(p1).out, Triple(x, y, h));
+    EXPECT_EQ(Run(p2).out, Triple(x, y, h));
+}
+
+TEST_F(CliEstimateTest, DataErrors) {
+    const std::vector<std::string> head = {"estimate", "--before", "beijing54-gauss", "--after",
+                                           "wgs84-geodetic"};
+    auto with = [&](std::vector<std::string> tail) {
+        std::vector<std::string> args = head;
+        args.insert(args.end(), tail.begin(), tail.end());
+        return args;
+    };
+    CliResult r = Run(with({Path("missing.txt").string(), m_after}));
+    ExpectFailure(r, std::string("zelk-cli: ") + kBeforeOpenText + "\n");
+    EXPECT_EQ(r.out, "");
+    r = Run(with({m_before, Path("missing.txt").string()}));
+    ExpectFailure(r, std::string("zelk-cli: ") + kAfterOpenText + "\n");
+    EXPECT_EQ(r.out, "");
+
+    // Two pairs are not enough.
+    File("two-before.txt", "4433000 456000 30\n4434000 457000 31\n");
+    File("two-after.txt", "40 116 30\n40.01 116.01 31\n");
+    r = Run(with({Path("two-before.txt").string(), Path("two-after.txt").string()}));
+    ExpectFailure(r, std::string("zelk-cli: ") + kTooFewCommonPoints + "\n");
+    EXPECT_EQ(r.out, "");
+
+    // An unreadable token names its place; nothing is saved.
+    File("bad-after.txt", "40 116 30\n40.01 116.01 31x\n");
+    r = Run(with({"--save", Path("p.txt").string(), m_before, Path("bad-after.txt").string()}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("31x"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(Path("p.txt")));
+
+    // A --save that cannot be written: the estimate is still printed.
+    r = Run(with({"--save", Path("no/dir/p.txt").string(), m_before, m_after}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("dX0 = "), std::string::npos);
+    EXPECT_NE(r.err.find("cannot write the parameters file"), std::string::npos) << r.err;
+}
+
+// ------------------------------------------------------------------ mistakes
+
+TEST_F(CliTest, UsageErrors) {
+    const std::string in = File("in.txt", kGaussPoints);
+    const std::vector<std::string> point = {"point", "--from", "wgs84-utm", "--to", "wgs84-geodetic"};
+    auto pointWith = [&](std::vector<std::string> tail) {
+        std::vector<std::string> args = point;
+        args.insert(args.end(), tail.begin(), tail.end());
+        return args;
+    };
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+        const char* threads = nullptr;
+    };
+    const Case cases[] = {
+        {{}, "a command is needed"},
+        {{"pont"}, "unknown command 'pont'"},
+        {{"--verbose"}, "unknown option '--verbose'"},
+        {{"help", "pont"}, "unknown command 'pont'"},
+        {{"systems", "extra"}, "systems takes no arguments"},
+        {{"point", "--to", "wgs84-utm", "1", "2", "3"}, "option --from is required"},
+        {{"point", "--from", "wgs84-utm", "1", "2", "3"}, "option --to is required"},
+        {{"point", "--from", "wgs84", "--to", "wgs84-utm", "1", "2", "3"},
+         "option --from: unknown coordinate system 'wgs84'"},
+        {pointWith({"--to-meridian", "12x", "1", "2", "3"}), "option --to-meridian: '12x' is not a number"},
+        {pointWith({"--from-meridian=", "1", "2", "3"}), "option --from-meridian: empty value"},
+        {pointWith({"1", "2", "3", "--from-meridian"}), "option --from-meridian needs a value"},
+        {pointWith({"--to", "wgs84-utm", "1", "2", "3"}), "option --to is given more than once"},
+        {pointWith({"--names", "1", "2", "3"}), "unknown option '--names'"},
+        {pointWith({"1", "2"}), "missing arguments: three coordinates A B C expected"},
+        {pointWith({"1", "2", "3", "4"}), "too many arguments: three coordinates A B C expected"},
+        {pointWith({"1", "2,5", "3"}), "coordinate B: '2,5' is not a number"},
+        {pointWith({"1", "2", ""}), "coordinate C: empty value"},
+        {pointWith({"--params", "1,2,3,4,5,6", "1", "2", "3"}),
+         "option --params: seven comma-separated numbers are needed"},
+        {pointWith({"--params", "1,2,3,4,5,6,7e", "1", "2", "3"}),
+         "option --params (betaZ): '7e' is not a number"},
+        {pointWith({"--params", "@", "1", "2", "3"}), "option --params: a file name is needed after @"},
+        {{"convert", "--from", "wgs84-utm", "--to", "wgs84-utm", in},
+         "missing arguments: INPUT and OUTPUT expected"},
+        {{"convert", "--from", "wgs84-utm", "--to", "wgs84-utm", "--names=yes", in, "-"},
+         "option --names takes no value"},
+        {{"convert", "--from", "wgs84-utm", "--to", "wgs84-utm", "--jobs", "-1", in, "-"},
+         "option --jobs: '-1' is not a number of threads"},
+        {{"convert", "--from", "wgs84-utm", "--to", "wgs84-utm", in, ""}, "OUTPUT is an empty file name"},
+        {{"convert", "--from", "wgs84-utm", "--to", "wgs84-utm", in, "-"},
+         "environment variable ZELK_THREADS: 'two' is not a number of threads", "two"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", in},
+         "missing arguments: BEFORE and AFTER expected"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--after-meridian",
+          "1..2", in, in},
+         "option --after-meridian: '1..2' is not a number"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--save", "", in, in},
+         "option --save: a file name is needed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        ExpectUsageError(Run(c.args, std::nullopt, c.threads), c.message);
+    }
+    // A usage error in convert touches no file.
+    EXPECT_EQ(Leftovers({"in.txt"}), std::vector<std::string>{});
+}
+
+TEST_F(CliTest, ParamsFileErrorsAreDataErrors) {
+    const std::vector<std::string> head = {"point", "--from", "wgs84-utm", "--to", "wgs84-geodetic",
+                                           "--params"};
+    auto with = [&](const std::string& params) {
+        std::vector<std::string> args = head;
+        args.insert(args.end(), {params, "4433921", "456206", "0"});
+        return args;
+    };
+    CliResult r = Run(with("@" + Path("missing.txt").string()));
+    ExpectFailure(r, "missing.txt: cannot open the parameters file");
+    EXPECT_EQ(r.out, "");
+    File("bad.txt", "# parameters\ndX0 = 1\ndY0 = 2\ndZ0 = 3\nK = 4\nbetaX = 5\nbetaY = six\n");
+    r = Run(with("@" + Path("bad.txt").string()));
+    ExpectFailure(r, "bad.txt:7: the value of betaY, 'six', is not a number");
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliTest, HelpVersionAndSystems) {
+    CliResult r = Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("usage: zelk-cli systems"), std::string::npos);
+    EXPECT_NE(r.out.find("ZELK_THREADS"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+    for (const char* command : {"systems", "point", "convert", "estimate"}) {
+        r = Run({command, "--help"});
+        EXPECT_EQ(r.status, 0) << command;
+        EXPECT_EQ(r.out.rfind(std::string("usage: zelk-cli ") + command, 0), 0u) << r.out;
+        EXPECT_EQ(Run({"help", command}).out, r.out);
+    }
+    // --help wins over anything else on the line.
+    EXPECT_EQ(Run({"convert", "--from", "nonsense", "--help"}).status, 0);
+
+    r = Run({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string("zelk-cli ") + ZELK_EXPECTED_VERSION + "\n");
+
+    r = Run({"systems"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("beijing54-gauss     projected  北京54-高斯-xyH   北京54高斯投影xyH\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("xian80-geodetic     geodetic   西安80-大地坐标   西安80大地坐标BLH\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(CliTest, UnwritableStandardOutputIsAnError) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!std::freopen("/dev/full", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) {
+            _exit(127);
+        }
+        execl(ZELK_CLI_PATH, ZELK_CLI_PATH, "point", "--from", "wgs84-geodetic", "--to",
+              "wgs84-geodetic", "1", "2", "3", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+}  // namespace
