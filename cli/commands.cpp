@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -267,13 +268,28 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--jobs", true},
 };
 
-// Tells what stopped a file conversion, as the convert button does.
-void ReportFileConversionProblem(const FileConversionResult& result, const std::string& input) {
-    // PROVISIONAL until the convert button's texts are shared.
-    std::string text = input + ": conversion stopped";
-    if (result.line > 0) text += " at line " + FormatGeneral(result.line, 15);
-    if (!result.token.empty()) text += " ('" + result.token + "')";
-    ShowMessage(text, kReadFileCaption, MessageIcon::Error);
+// Tells what stopped a file conversion, with the convert button's texts.
+void ReportFileConversionProblem(const FileConversionResult& result) {
+    using Status = FileConversionResult::Status;
+    switch (result.status) {
+        case Status::Ok:
+            return;
+        case Status::Unreadable:
+        case Status::CutShort: {
+            char line[16];
+            const std::string number(line, std::to_chars(line, line + sizeof line, result.line).ptr);
+            ShowMessage("转换前文件第" + number + "行有无法读取的数据“" + result.token +
+                            "”，文件未转换！",
+                        kReadFileCaption, MessageIcon::Error);
+            return;
+        }
+        case Status::ReadError:
+            ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
+            return;
+        case Status::WriteError:
+            ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
+            return;
+    }
 }
 
 // The file conversion with standard input or output in place of a file: the
@@ -283,7 +299,7 @@ bool ConvertStreaming(const std::string& input, const std::string& output,
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(nullptr, &std::fclose);
     std::FILE* in = stdin;
     if (input != "-") {
-        opened.reset(std::fopen(input.c_str(), "r"));
+        opened.reset(std::fopen(input.c_str(), "rb"));
         if (!opened) {
             ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
             return false;
@@ -304,13 +320,13 @@ bool ConvertStreaming(const std::string& input, const std::string& output,
                          values.srcMeridian, values.tgtMeridian, values.params, options);
     if (result.status != FileConversionResult::Status::Ok) {
         file.Abandon();
-        ReportFileConversionProblem(result, input == "-" ? "-" : input);
+        ReportFileConversionProblem(result);
         return false;
     }
     if (output != "-" && !file.Commit()) {
         FileConversionResult failed;
         failed.status = FileConversionResult::Status::WriteError;
-        ReportFileConversionProblem(failed, input);
+        ReportFileConversionProblem(failed);
         return false;
     }
     ShowMessage(kConversionDoneText, ApplicationName(), MessageIcon::Warning);
@@ -514,7 +530,9 @@ std::string OverviewHelp() {
            "  point      convert one point\n"
            "  convert    convert a point file\n"
            "  estimate   estimate the seven parameters from two common-point files\n\n" +
-           kCommonTerms + "\n" + kParamsTerms + "\n" + kExitTerms;
+           kCommonTerms + "\n" + kParamsTerms + "\n" + kExitTerms +
+           "\nEnvironment: ZELK_THREADS, the number of worker threads of convert (0 or\n"
+           "unset: all cores).\n";
 }
 
 int UsageFailure(const std::string& message, const char* usage, const char* command) {
