@@ -1,6 +1,7 @@
-#include <cstdio>
+#include "ui/convert_app.h"
 
-int main() {
-    std::puts("zelk: the desktop window is not built yet.");
+int main(int argc, char** argv) {
+    CConvertApp app(argc, argv);
+    app.InitInstance();
     return 0;
 }

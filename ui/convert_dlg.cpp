@@ -1,0 +1,186 @@
+#include "ui/convert_dlg.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+
+#include "ui/about_dlg.h"
+#include "ui/bursa_param_dlg.h"
+#include "ui/qt_platform.h"
+#include "ui/resources.h"
+#include "ui/templates.h"
+#include "workflow/convert_run.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+using namespace convert_ids;
+
+CConvertDlg::CConvertDlg(QWidget* parent)
+    : CTemplateDialog(ConvertDialogTemplate(), parent), m_icon(LoadIconResource(kIdrMainFrame)) {
+    connect(Item<QPushButton>(kConvert), &QPushButton::clicked, this, &CConvertDlg::OnOK);
+    connect(Item<QPushButton>(kEditParams), &QPushButton::clicked, this, &CConvertDlg::OnEditParams);
+    connect(Item<QPushButton>(kInputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickInputFile);
+    connect(Item<QPushButton>(kOutputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickOutputFile);
+    connect(Item<QComboBox>(kSrcSystem), &QComboBox::activated, this, &CConvertDlg::OnSelchangeSrcSystem);
+    connect(Item<QComboBox>(kTgtSystem), &QComboBox::activated, this, &CConvertDlg::OnSelchangeTgtSystem);
+    OnInitDialog();
+}
+
+CConvertDlg::~CConvertDlg() = default;
+
+void CConvertDlg::OnInitDialog() {
+    // Every field shown: both lists without selection, the numbers "0".
+    UpdateData(false);
+
+    // The about entry of the window menu.
+    const std::optional<QString> aboutText = LoadStringResource(kIdsAboutEntry);
+    if (aboutText && !aboutText->isEmpty()) {
+        m_systemMenu = new QMenu(this);
+        QAction* about = m_systemMenu->addAction(*aboutText);
+        connect(about, &QAction::triggered, this, [this] { OnSysCommand(kIdmAboutBox); });
+#ifdef Q_OS_WIN
+        if (HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(menu, MF_STRING, kIdmAboutBox,
+                          reinterpret_cast<LPCWSTR>(aboutText->utf16()));
+        }
+#endif
+    }
+
+    setWindowIcon(m_icon);
+    m_params = std::make_unique<SevenParams>();
+
+    m_authorLink.m_address = AuthorPageAddress();
+    m_authorLink.SubclassDlgItem(kAuthorLink, this);
+    m_siteLink.m_address = SupportSiteAddress();
+    m_siteLink.SubclassDlgItem(kSiteLink, this);
+
+    FocusFirstControl();
+}
+
+void CConvertDlg::DoDataExchange(CDataExchange& dx) {
+    dx.ListIndex(kSrcSystem, m_srcSystem);
+    dx.ListIndex(kTgtSystem, m_tgtSystem);
+    dx.Number(kSrcMeridian, m_srcMeridian);
+    dx.Number(kTgtMeridian, m_tgtMeridian);
+    dx.Number(kSrcX, m_srcX);
+    dx.Number(kSrcY, m_srcY);
+    dx.Number(kTgtY, m_tgtY);
+    dx.Number(kSrcZ, m_srcZ);
+    dx.Number(kTgtZ, m_tgtZ);
+    dx.Number(kTgtX, m_tgtX);
+    dx.Check(kWithNames, m_withNames);
+}
+
+bool CConvertDlg::UpdateData(bool saveAndValidate) {
+    CDataExchange dx(*this, saveAndValidate);
+    DoDataExchange(dx);
+    return !dx.Failed();
+}
+
+void CConvertDlg::OnOK() {
+    UpdateData(true);  // an unreadable field has said so; go on with what was read
+
+    ConvertDialogValues values;
+    values.srcSystem = m_srcSystem;
+    values.tgtSystem = m_tgtSystem;
+    values.srcMeridian = m_srcMeridian;
+    values.tgtMeridian = m_tgtMeridian;
+    values.srcX = m_srcX;
+    values.srcY = m_srcY;
+    values.srcZ = m_srcZ;
+    values.tgtX = m_tgtX;
+    values.tgtY = m_tgtY;
+    values.tgtZ = m_tgtZ;
+    values.withNames = m_withNames;
+    if (!m_inputPath.isEmpty()) values.inputPath = ToPath(m_inputPath);
+    if (!m_outputPath.isEmpty()) values.outputPath = ToPath(m_outputPath);
+    values.params = *m_params;
+
+    const ConvertOutcome outcome = RunConvert(values);
+
+    // The converted point is kept even when the press ends before showing it.
+    m_tgtX = values.tgtX;
+    m_tgtY = values.tgtY;
+    m_tgtZ = values.tgtZ;
+    if (outcome == ConvertOutcome::Done) UpdateData(false);
+}
+
+void CConvertDlg::ApplyForm(int system, int meridianId, int firstCaptionId) {
+    // Even indices are the projected systems. The remainder keeps the sign
+    // of the index, so -1 counts as geodetic.
+    const bool projected = system % 2 == 0;
+    if (QWidget* field = GetDlgItem(meridianId)) field->setEnabled(projected);
+    SetDlgItemText(firstCaptionId, projected ? QStringLiteral("x") : QStringLiteral("B"));
+    SetDlgItemText(firstCaptionId + 1, projected ? QStringLiteral("y") : QStringLiteral("L"));
+    SetDlgItemText(firstCaptionId + 2, projected ? QStringLiteral("Z") : QStringLiteral("H"));
+}
+
+void CConvertDlg::OnSelchangeSrcSystem() {
+    UpdateData(true);
+    ApplyForm(m_srcSystem, kSrcMeridian, kSrcXCaption);
+    UpdateData(false);
+}
+
+void CConvertDlg::OnSelchangeTgtSystem() {
+    UpdateData(true);
+    ApplyForm(m_tgtSystem, kTgtMeridian, kTgtXCaption);
+    UpdateData(false);
+}
+
+void CConvertDlg::PickFile(bool open, const char* filter, QString& path, int buttonId) {
+    UpdateData(true);  // a failed reading has said so; the picker opens all the same
+    FilePickRequest request;
+    request.open = open;
+    request.filter = QString::fromUtf8(filter);
+    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
+    request.hideReadOnly = true;
+    request.overwritePrompt = true;
+    request.owner = this;
+    if (const std::optional<QString> chosen = FilePicker().Pick(request)) {
+        path = *chosen;
+        SetDlgItemText(buttonId, QFileInfo(*chosen).fileName());
+    }
+    UpdateData(false);
+}
+
+void CConvertDlg::OnPickInputFile() { PickFile(true, kBeforeFileFilter, m_inputPath, kInputFile); }
+
+void CConvertDlg::OnPickOutputFile() { PickFile(false, kAfterFileFilter, m_outputPath, kOutputFile); }
+
+void CConvertDlg::OnEditParams() {
+    CBursaParamDlg dialog(m_params.get(), this);
+    if (dialog.DoModal() == kIdOk) dialog.CopyTo(*m_params);
+}
+
+void CConvertDlg::OnSysCommand(int id) {
+    if ((id & 0xFFF0) == kIdmAboutBox) {
+        CAboutDlg about(this);
+        about.DoModal();
+    }
+}
+
+void CConvertDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_systemMenu || m_systemMenu->actions().isEmpty()) {
+        CTemplateDialog::contextMenuEvent(event);
+        return;
+    }
+    m_systemMenu->exec(event->globalPos());
+}
+
+#ifdef Q_OS_WIN
+bool CConvertDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    const MSG* msg = static_cast<const MSG*>(message);
+    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kIdmAboutBox) {
+        OnSysCommand(static_cast<int>(msg->wParam));
+        *result = 0;
+        return true;
+    }
+    return CTemplateDialog::nativeEvent(eventType, message, result);
+}
+#endif

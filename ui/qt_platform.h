@@ -1,0 +1,81 @@
+// The desktop services the dialogs use, each behind a small interface that
+// tests replace with a recorder: the modal message box (binding the core's
+// message service), the open and save file pickers, opening an address and
+// the default beep. Every Set... function returns the previous service;
+// nullptr restores the real one.
+#pragma once
+
+#include <QCursor>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "platform/message_box.h"
+
+// The message service as a real modal box: warning or error icon, one OK
+// button, the caption, owned by the active window; returns once closed.
+class QtMessageService final : public IMessageService {
+public:
+    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+};
+
+struct FilePickRequest {
+    bool open = true;  // open picker; false: save picker
+    // Filters as "description|pattern|description|pattern||".
+    QString filter;
+    QString defaultSuffix;       // added to a typed name without a suffix
+    bool hideReadOnly = true;    // no read-only check box
+    bool overwritePrompt = true; // the save picker asks before an existing file
+    QWidget* owner = nullptr;
+};
+
+class IFilePicker {
+public:
+    virtual ~IFilePicker() = default;
+    // The full path of the chosen file, or nothing when cancelled.
+    virtual std::optional<QString> Pick(const FilePickRequest& request) = 0;
+};
+
+IFilePicker& FilePicker();
+IFilePicker* SetFilePicker(IFilePicker* picker);
+
+// Results of opening an address: greater than 32 means it opened.
+using OpenResult = std::intptr_t;
+inline constexpr OpenResult kOpenSucceeded = 33;
+inline constexpr OpenResult kOpenFailed = 2;  // the address was not found
+inline constexpr bool OpenSucceeded(OpenResult result) { return result > 32; }
+
+class IAddressOpener {
+public:
+    virtual ~IAddressOpener() = default;
+    virtual OpenResult Open(const QString& address) = 0;
+};
+
+IAddressOpener& AddressOpener();
+IAddressOpener* SetAddressOpener(IAddressOpener* opener);
+
+class ISoundService {
+public:
+    virtual ~ISoundService() = default;
+    virtual void Beep() = 0;
+};
+
+ISoundService& SoundService();
+ISoundService* SetSoundService(ISoundService* sound);
+
+// The pointing-hand cursor, or nothing where the platform has none.
+std::optional<QCursor> LoadHandCursor();
+
+// "a|b|c|d||" as name filters of the file dialog: "a (b)", "c (d)".
+QStringList NameFiltersFromPairs(const QString& filter);
+
+// File names between Qt's strings and the core's paths.
+std::filesystem::path ToPath(const QString& fileName);
+QString FromPath(const std::filesystem::path& path);
+
+// The text of a widget as the 8-bit code page holds it, for the number
+// rules that look at bytes: ASCII as it is, any other character as two
+// bytes that are neither blanks nor digits.
+std::string CodePageBytes(const QString& text);

@@ -1,0 +1,64 @@
+// The three dialog templates of the program.
+#pragma once
+
+#include "ui/dialog_template.h"
+
+inline constexpr int kIddAbout = 100;        // about box
+inline constexpr int kIddConvert = 102;      // main dialog
+inline constexpr int kIddBursaParams = 130;  // seven-parameter dialog
+
+// Control ids of the main dialog.
+namespace convert_ids {
+inline constexpr int kConvert = 1;         // 转换 (the OK command)
+inline constexpr int kEditParams = 3;      // 转换参数
+inline constexpr int kSrcSystem = 1000;
+inline constexpr int kSrcMeridian = 1001;
+inline constexpr int kSrcX = 1002;
+inline constexpr int kSrcY = 1003;
+inline constexpr int kSrcZ = 1004;
+inline constexpr int kTgtSystem = 1005;
+inline constexpr int kTgtMeridian = 1006;
+inline constexpr int kTgtX = 1007;
+inline constexpr int kTgtY = 1008;
+inline constexpr int kTgtZ = 1009;
+inline constexpr int kInputFile = 1010;    // 转换前文件
+inline constexpr int kOutputFile = 1011;   // 转换后文件
+inline constexpr int kSrcXCaption = 1025;
+inline constexpr int kSrcYCaption = 1026;
+inline constexpr int kSrcZCaption = 1027;
+inline constexpr int kTgtXCaption = 1028;
+inline constexpr int kTgtYCaption = 1029;
+inline constexpr int kTgtZCaption = 1030;
+inline constexpr int kWithNames = 1031;    // 带点号
+inline constexpr int kAuthorLink = 1032;
+inline constexpr int kSiteLink = 1033;
+}  // namespace convert_ids
+
+// Control ids of the seven-parameter dialog.
+namespace bursa_ids {
+inline constexpr int kCompute = 1;         // 计算 (the OK command)
+inline constexpr int kCancel = 2;          // 取消
+inline constexpr int kBeforeSystem = 1000;
+inline constexpr int kBeforeMeridian = 1011;
+inline constexpr int kBeforeFile = 1012;   // FILE1
+inline constexpr int kAfterMeridian = 1013;
+inline constexpr int kAfterFile = 1014;    // FILE2
+inline constexpr int kDX0 = 1015;
+inline constexpr int kDY0 = 1016;
+inline constexpr int kDZ0 = 1017;
+inline constexpr int kBetaX = 1018;
+inline constexpr int kBetaY = 1019;
+inline constexpr int kBetaZ = 1020;
+inline constexpr int kK = 1021;
+inline constexpr int kAfterSystem = 1023;
+inline constexpr int kAccept = 1024;       // 确认
+}  // namespace bursa_ids
+
+const DialogTemplate& ConvertDialogTemplate();
+const DialogTemplate& BursaParamDialogTemplate();
+const DialogTemplate& AboutDialogTemplate();
+
+// The filters of the file pickers.
+inline constexpr const char* kBeforeFileFilter = "转换前坐标UVW(*.txt)|*.txt||";
+inline constexpr const char* kAfterFileFilter = "转换后坐标XYZ(*.txt)|*.txt||";
+inline constexpr const char* kFileSuffix = "txt";
