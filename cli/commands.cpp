@@ -106,7 +106,8 @@ constexpr const char* kConvertHelp =
     "written beside its final place and only takes that place when the whole\n"
     "file has converted: a failed conversion leaves an existing OUTPUT as it was.\n"
     "INPUT - reads standard input; OUTPUT - writes standard output (streamed, so\n"
-    "a failure part-way leaves the lines already written).\n"
+    "a failure part-way leaves the lines already written). A file name that\n"
+    "starts with '-' goes after \"--\", which ends the options.\n"
     "\n"
     "  --from SYS, --to SYS   source and target coordinate systems\n"
     "  --from-meridian DMS    central meridian of a projected source\n"
@@ -397,7 +398,8 @@ constexpr OptionSpec kEstimateOptions[] = {
 };
 
 // "# before: beijing54-gauss, meridian 117" and so on, for the file's head.
-std::string SavedFileComment(const BursaDialogValues& values, const std::string& report) {
+std::string SavedFileComment(const BursaDialogValues& values, const std::string& report,
+                             const std::string& path) {
     const auto describe = [](int index, double meridian) {
         const CoordinateSystem system = SystemFromParamList(index);
         std::string text = NameOfSystem(system);
@@ -410,7 +412,7 @@ std::string SavedFileComment(const BursaDialogValues& values, const std::string&
            "after:  " + describe(values.afterSystem, values.afterMeridian) + " (" +
            values.afterFile.string() + ")\n" +
            "They convert from the before system to the after system, e.g.\n"
-           "  zelk-cli convert --params @THIS_FILE ...\n" + report + "\n" +
+           "  zelk-cli convert --params @" + path + " ...\n" + report + "\n" +
            "One \"name = value\" line per parameter; lines starting with # are ignored.\n"
            "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds.";
 }
@@ -483,7 +485,7 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     }
     WriteOut(out);
 
-    if (!savePath.empty()) SaveParams(savePath, params, SavedFileComment(values, report));
+    if (!savePath.empty()) SaveParams(savePath, params, SavedFileComment(values, report, savePath));
     return kExitSuccess;
 }
 
