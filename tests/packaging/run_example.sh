@@ -1,0 +1,64 @@
+#!/bin/sh
+# Runs one worked example of examples/ through zelk-cli and compares what it
+# writes with the expected files, byte for byte. The commands are the ones
+# examples/README.md shows, run as a user would type them: inside a copy of
+# examples/ with relative file names (a saved parameters file records the
+# names it was given).
+# usage: run_example.sh ZELK_CLI EXAMPLES_DIR SCRATCH_DIR CASE
+set -eu
+cli=$1
+examples=$2
+work=$3/$4
+rm -rf "$work"
+mkdir -p "$work"
+cp -R "$examples"/. "$work"
+cd "$work"
+
+same() {  # same EXPECTED ACTUAL
+    if ! cmp "$1" "$2"; then
+        echo "--- expected $1" >&2
+        cat "$1" >&2
+        echo "--- got" >&2
+        cat "$2" >&2
+        exit 1
+    fi
+}
+
+case $4 in
+bj54-geodetic-to-gauss)
+    "$cli" convert --from beijing54-geodetic --to beijing54-gauss --to-meridian 117 \
+        bj54-blh.txt bj54-xy117.txt
+    same "$examples/expected/bj54-xy117.txt" bj54-xy117.txt
+    ;;
+estimate-wgs84-to-bj54)
+    "$cli" estimate --before wgs84-geodetic --after beijing54-gauss --after-meridian 117 \
+        --save wgs84-to-bj54.params \
+        common-wgs84-blh.txt common-bj54-xy117.txt >estimate.txt
+    same "$examples/expected/estimate-wgs84-to-bj54.txt" estimate.txt
+    same "$examples/wgs84-to-bj54.params" wgs84-to-bj54.params
+    ;;
+convert-named-with-params)
+    "$cli" convert --from wgs84-geodetic --to beijing54-gauss --to-meridian 117 \
+        --params @wgs84-to-bj54.params --names \
+        new-wgs84-blh-named.txt new-bj54-xy117-named.txt
+    same "$examples/expected/new-bj54-xy117-named.txt" new-bj54-xy117-named.txt
+    ;;
+estimate-bj54-to-wgs84)
+    "$cli" estimate --before beijing54-gauss --before-meridian 117 --after wgs84-geodetic \
+        --save bj54-to-wgs84.params \
+        common-bj54-xy117.txt common-wgs84-blh.txt >estimate.txt
+    same "$examples/expected/estimate-bj54-to-wgs84.txt" estimate.txt
+    same "$examples/bj54-to-wgs84.params" bj54-to-wgs84.params
+    ;;
+convert-back-to-geodetic)
+    "$cli" convert --from beijing54-gauss --from-meridian 117 --to wgs84-geodetic \
+        --params @bj54-to-wgs84.params --names \
+        expected/new-bj54-xy117-named.txt new-wgs84-blh-named.back.txt
+    same "$examples/expected/new-wgs84-blh-named.back.txt" new-wgs84-blh-named.back.txt
+    ;;
+*)
+    echo "run_example.sh: unknown example $4" >&2
+    exit 2
+    ;;
+esac
+echo "example $4: output identical to the expected file"
