@@ -29,6 +29,14 @@ const std::string* ParsedArguments::Value(const std::string& name) const {
 ParsedArguments ParseArguments(std::span<const std::string> args,
                                std::span<const OptionSpec> specs) {
     ParsedArguments parsed;
+    // Help wins over everything else on the line, mistakes included.
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--help" || arg == "-h") {
+            parsed.help = true;
+            return parsed;
+        }
+    }
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -38,10 +46,6 @@ ParsedArguments ParseArguments(std::span<const std::string> args,
         }
         if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            parsed.help = true;
             continue;
         }
         const std::size_t equals = arg.find('=');

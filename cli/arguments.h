@@ -36,7 +36,8 @@ struct ParsedArguments {
 // Parses the arguments after the command name. A "--" ends the options. An
 // argument that starts with '-' but reads as a number (a negative
 // coordinate) or is "-" alone (standard input or output) is positional.
-// Throws UsageError for an unknown option, a missing value, a value given
+// With --help or -h anywhere before "--", only help is set. Otherwise throws
+// UsageError for an unknown option, a missing value, a value given
 // to a flag or an option given twice.
 ParsedArguments ParseArguments(std::span<const std::string> args, std::span<const OptionSpec> specs);
 

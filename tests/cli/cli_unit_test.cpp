@@ -46,9 +46,13 @@ TEST(CliArguments, DoubleDashEndsOptionsAndValuesMayStartWithDash) {
     EXPECT_EQ(parsed.positionals, Args({"--names", "-x"}));
 }
 
-TEST(CliArguments, HelpAnywhere) {
-    const auto args = Args({"--from", "x", "-h"});
+TEST(CliArguments, HelpWinsOverMistakesButNotAfterDoubleDash) {
+    const auto args = Args({"--from", "x", "--bogus", "-h"});
     EXPECT_TRUE(ParseArguments(args, kSpecs).help);
+    const auto late = Args({"--", "--help"});
+    const ParsedArguments parsed = ParseArguments(late, kSpecs);
+    EXPECT_FALSE(parsed.help);
+    EXPECT_EQ(parsed.positionals, Args({"--help"}));
 }
 
 TEST(CliArguments, MistakesAreUsageErrorsNamingTheOption) {
