@@ -65,7 +65,7 @@ ChunkSource::Status ChunkSource::Next(std::vector<char>& chunk) {
                 }
                 m_end = true;
             }
-            if (!m_started) {
+            if (!m_started && (chunk.size() >= 3 || m_end)) {
                 m_started = true;
                 if (chunk.size() >= 3 && static_cast<unsigned char>(chunk[0]) == kBom[0] &&
                     static_cast<unsigned char>(chunk[1]) == kBom[1] &&

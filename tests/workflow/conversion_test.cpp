@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "bursa/bursa_model.h"
+#include "engine/angle.h"
+#include "engine/ellipsoid.h"
+#include "workflow/conversion.h"
+#include "workflow/point_converter.h"
+
+namespace {
+
+// Beijing 1954 to WGS84 parameters of the size met in practice.
+const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
+const SevenParams kZero{};
+
+struct Triple {
+    double a, b, c;
+};
+
+bool SameBits(double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; }
+
+::testing::AssertionResult Identical(const Triple& got, const Triple& want) {
+    if (SameBits(got.a, want.a) && SameBits(got.b, want.b) && SameBits(got.c, want.c)) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << std::hexfloat << "got " << got.a << " " << got.b << " " << got.c << ", want "
+           << want.a << " " << want.b << " " << want.c;
+}
+
+Triple Convert(int source, int target, double sourceMeridian, double targetMeridian,
+               const SevenParams& params, Triple t) {
+    ConvertPoint(source, target, sourceMeridian, targetMeridian, params, t.a, t.b, t.c);
+    return t;
+}
+
+// ---- The chain written out step by step on the engine, main-list order ----
+
+enum class Datum { Wgs84, Beijing54, Xian80 };
+enum class Form { Geodetic, Gauss, Utm };
+struct System {
+    Datum datum;
+    Form form;
+};
+// 0 WGS84 UTM, 1 WGS84 geodetic, 2 Beijing54 Gauss, 3 Beijing54 geodetic,
+// 4 Xian80 Gauss, 5 Xian80 geodetic.
+const System kMain[6] = {
+    {Datum::Wgs84, Form::Utm},       {Datum::Wgs84, Form::Geodetic},
+    {Datum::Beijing54, Form::Gauss}, {Datum::Beijing54, Form::Geodetic},
+    {Datum::Xian80, Form::Gauss},    {Datum::Xian80, Form::Geodetic},
+};
+
+std::unique_ptr<CEllipsoid> Make(Datum d) {
+    switch (d) {
+        case Datum::Wgs84:
+            return std::make_unique<CWgs84>();
+        case Datum::Beijing54:
+            return std::make_unique<CBeijing54>();
+        case Datum::Xian80:
+            return std::make_unique<CXian80>();
+    }
+    return nullptr;
+}
+
+// Point of the system -> X Y Z.
+Triple ToCartesian(System s, double meridian, Triple p) {
+    double B = p.a, L = p.b, H = p.c;
+    if (s.form != Form::Geodetic) {
+        auto projection = Make(s.datum);
+        projection->SetCentralMeridian(meridian);
+        projection->SetPlane(p.a, p.b, p.c);
+        if (s.form == Form::Utm) {
+            projection->UtmInverse(B, L, H);
+        } else {
+            projection->GaussInverse(B, L, H);
+        }
+    }
+    auto e = Make(s.datum);
+    e->SetGeodetic(B, L, H);
+    Triple out{};
+    e->GeodeticToCartesian(out.a, out.b, out.c);
+    return out;
+}
+
+// X Y Z -> point of the system.
+Triple FromCartesian(System s, double meridian, Triple p) {
+    auto e = Make(s.datum);
+    e->SetCartesian(p.a, p.b, p.c);
+    Triple geodetic{};
+    e->CartesianToGeodetic(geodetic.a, geodetic.b, geodetic.c);
+    if (s.form == Form::Geodetic) return geodetic;
+    auto projection = Make(s.datum);
+    projection->SetCentralMeridian(meridian);
+    projection->SetGeodetic(geodetic.a, geodetic.b, geodetic.c);
+    Triple out{};
+    if (s.form == Form::Utm) {
+        projection->UtmForward(out.a, out.b, out.c);
+    } else {
+        projection->GaussForward(out.a, out.b, out.c);
+    }
+    return out;
+}
+
+Triple Transform(const SevenParams& params, Triple p) {
+    CBursaModel model;
+    model.SetParams(params);
+    model.SetInput(PointRecord{p.a, p.b, p.c});
+    PointRecord out;
+    model.Apply(out);
+    return {out.X, out.Y, out.Z};
+}
+
+// A place given by B, L (packed DMS) and H, as a point of each system.
+struct Place {
+    const char* name;
+    double B, L, H;
+    double gaussMeridian, utmMeridian;  // 3-degree zone, UTM zone
+};
+const Place kPlaces[] = {
+    {"Beijing", 39.5412, 116.2324, 52.3, 117, 117},
+    {"Wuhan", 30.3215, 114.1806, 23.7, 114, 117},
+    {"Urumqi", 43.4811, 87.3642, 850.0, 87, 87},
+    {"Sanya", 18.1508, 109.3047, 6.2, 108, 111},
+};
+
+double MeridianOf(const Place& place, System s) {
+    if (s.form == Form::Utm) return place.utmMeridian;
+    if (s.form == Form::Gauss) return place.gaussMeridian;
+    return 0.0;
+}
+
+Triple PlaceIn(const Place& place, System s) {
+    if (s.form == Form::Geodetic) return {place.B, place.L, place.H};
+    auto e = Make(s.datum);
+    e->SetCentralMeridian(MeridianOf(place, s));
+    e->SetGeodetic(place.B, place.L, place.H);
+    Triple out{};
+    if (s.form == Form::Utm) {
+        e->UtmForward(out.a, out.b, out.c);
+    } else {
+        e->GaussForward(out.a, out.b, out.c);
+    }
+    return out;
+}
+
+double ArcSeconds(double dmsA, double dmsB) {
+    return std::fabs(DmsToRadian(dmsA) - DmsToRadian(dmsB)) * 648000 / 3.14159265358979;
+}
+
+TEST(ConvertPointTest, AllThirtySixPairsFollowTheEngineStepByStep) {
+    for (const Place& place : kPlaces) {
+        for (int s = 0; s < 6; ++s) {
+            for (int t = 0; t < 6; ++t) {
+                SCOPED_TRACE(std::string(place.name) + " " + MainListLabel(s) + " -> " +
+                             MainListLabel(t));
+                const double sm = MeridianOf(place, kMain[s]);
+                const double tm = MeridianOf(place, kMain[t]);
+                const Triple input = PlaceIn(place, kMain[s]);
+                const Triple want = FromCartesian(
+                    kMain[t], tm, Transform(kParams, ToCartesian(kMain[s], sm, input)));
+                const Triple got = Convert(s, t, sm, tm, kParams, input);
+                EXPECT_TRUE(Identical(got, want));
+
+                // The parameters move a point by a few hundred metres at
+                // most: the result lies near the same place in the target
+                // system, which a wrong ellipsoid, projection or meridian
+                // would not give.
+                const Triple near = PlaceIn(place, kMain[t]);
+                if (kMain[t].form == Form::Geodetic) {
+                    EXPECT_LT(ArcSeconds(got.a, near.a), 12.0);
+                    EXPECT_LT(ArcSeconds(got.b, near.b), 12.0);
+                } else {
+                    EXPECT_NEAR(got.a, near.a, 300.0);
+                    EXPECT_NEAR(got.b, near.b, 300.0);
+                }
+                EXPECT_NEAR(got.c, near.c, 300.0);
+            }
+        }
+    }
+}
+
+TEST(ConvertPointTest, GeodeticSystemsIgnoreTheMeridian) {
+    const Triple p{30.3215, 114.1806, 23.7};
+    for (int s : {1, 3, 5}) {
+        for (int t = 0; t < 6; ++t) {
+            const double tm = t % 2 == 0 ? 114.0 : 0.0;
+            const Triple reference = Convert(s, t, 0.0, tm, kParams, p);
+            EXPECT_TRUE(Identical(Convert(s, t, 117.0, tm, kParams, p), reference));
+            EXPECT_TRUE(Identical(Convert(s, t, -45.3, tm, kParams, p), reference));
+        }
+    }
+    const Triple xy{3380000.0, 520000.0, 10.0};
+    for (int t : {1, 3, 5}) {
+        const Triple reference = Convert(2, t, 114.0, 0.0, kParams, xy);
+        EXPECT_TRUE(Identical(Convert(2, t, 114.0, 123.0, kParams, xy), reference));
+    }
+}
+
+TEST(ConvertPointTest, ZeroParametersGeodeticToGaussIsTheProjection) {
+    for (const Place& place : kPlaces) {
+        CBeijing54 e;
+        e.SetCentralMeridian(place.gaussMeridian);
+        e.SetGeodetic(place.B, place.L, place.H);
+        Triple projected{};
+        e.GaussForward(projected.a, projected.b, projected.c);
+        const Triple got =
+            Convert(3, 2, 0.0, place.gaussMeridian, kZero, {place.B, place.L, place.H});
+        // Only the passage through X Y Z and back separates the two.
+        EXPECT_NEAR(got.a, projected.a, 1e-4) << place.name;
+        EXPECT_NEAR(got.b, projected.b, 1e-4) << place.name;
+        EXPECT_NEAR(got.c, projected.c, 1e-4) << place.name;
+    }
+}
+
+TEST(ConvertPointTest, ZeroParametersChangeTheZoneOnXian80Gauss) {
+    // A point at 115.3 E between the zones of 114 and 117.
+    CXian80 e;
+    e.SetCentralMeridian(114.0);
+    e.SetGeodetic(31.15, 115.3, 40.0);
+    Triple west{};
+    e.GaussForward(west.a, west.b, west.c);
+    CXian80 f;
+    f.SetCentralMeridian(117.0);
+    f.SetGeodetic(31.15, 115.3, 40.0);
+    Triple east{};
+    f.GaussForward(east.a, east.b, east.c);
+    ASSERT_GT(west.b, 500000.0);
+    ASSERT_LT(east.b, 500000.0);
+
+    const Triple got = Convert(4, 4, 114.0, 117.0, kZero, west);
+    EXPECT_NEAR(got.a, east.a, 1e-3);
+    EXPECT_NEAR(got.b, east.b, 1e-3);
+    EXPECT_NEAR(got.c, 40.0, 1e-3);
+    const Triple back = Convert(4, 4, 117.0, 114.0, kZero, got);
+    EXPECT_NEAR(back.a, west.a, 1e-3);
+    EXPECT_NEAR(back.b, west.b, 1e-3);
+}
+
+TEST(ConvertPointTest, ProjectedHeightIsTheEllipsoidalHeight) {
+    const Triple low = Convert(2, 3, 117.0, 0.0, kZero, {4400000.0, 450000.0, 0.0});
+    const Triple high = Convert(2, 3, 117.0, 0.0, kZero, {4400000.0, 450000.0, 1234.5});
+    EXPECT_NEAR(high.a, low.a, 1e-9);
+    EXPECT_NEAR(high.b, low.b, 1e-9);
+    EXPECT_NEAR(high.c - low.c, 1234.5, 1e-4);
+}
+
+TEST(ConvertPointTest, EveryListEntryOfOneSystemGivesTheSameCartesian) {
+    // seven-parameter index -> main index of the same system
+    const int sameAs[6] = {3, 2, 5, 4, 1, 0};
+    const Triple geodetic{36.0412, 120.2318, 77.0};
+    const Triple plane{3990000.0, 475000.0, 77.0};
+    for (int param = 0; param < 6; ++param) {
+        const int main = sameAs[param];
+        const bool projected = main % 2 == 0;
+        ASSERT_EQ(SystemFromParamList(param), SystemFromMainList(main));
+        const Triple input = projected ? plane : geodetic;
+        Triple viaParamList = input;
+        PointToCartesian(param, 120.0, viaParamList.a, viaParamList.b, viaParamList.c);
+        // An index outside the list leaves the target side as X Y Z, and
+        // zero parameters leave X Y Z as they are.
+        const Triple viaMainList = Convert(main, -1, 120.0, 0.0, kZero, input);
+        EXPECT_TRUE(Identical(viaParamList, viaMainList)) << ParamListLabel(param);
+        EXPECT_TRUE(Identical(viaParamList, ToCartesian(kMain[main], 120.0, input)));
+    }
+    Triple untouched{1.0, 2.0, 3.0};
+    PointToCartesian(6, 0.0, untouched.a, untouched.b, untouched.c);
+    PointToCartesian(-1, 0.0, untouched.a, untouched.b, untouched.c);
+    EXPECT_TRUE(Identical(untouched, {1.0, 2.0, 3.0}));
+}
+
+TEST(ConvertPointTest, BackAndForthAppliesTheParametersTwice) {
+    const Triple start{4420000.0, 440000.0, 50.0};
+    const Triple there = Convert(2, 1, 117.0, 0.0, kParams, start);
+    const Triple back = Convert(1, 2, 0.0, 117.0, kParams, there);
+    // Roughly twice the shift, nowhere near the start.
+    EXPECT_GT(std::hypot(back.a - start.a, back.b - start.b), 100.0);
+    const Triple zeroThere = Convert(2, 1, 117.0, 0.0, kZero, start);
+    const Triple zeroBack = Convert(1, 2, 0.0, 117.0, kZero, zeroThere);
+    EXPECT_NEAR(zeroBack.a, start.a, 1e-3);
+    EXPECT_NEAR(zeroBack.b, start.b, 1e-3);
+}
+
+TEST(ConvertPointTest, OutsideIndicesKeepCartesian) {
+    const Triple xyz{-2170000.0, 4380000.0, 4080000.0};
+    EXPECT_TRUE(Identical(Convert(-1, 6, 0.0, 0.0, kParams, xyz), Transform(kParams, xyz)));
+}
+
+// ---- The converter of file conversion equals ConvertPoint bit for bit ----
+
+TEST(PointConverterTest, SameDoublesAsConvertPointForEveryPair) {
+    std::mt19937_64 random(20240517);
+    std::uniform_real_distribution<double> lat(18.0, 53.0), lon(73.0, 135.0), height(-100.0, 5000.0);
+    std::uniform_real_distribution<double> offset(-3.5, 3.5);
+    const SevenParams params[] = {kZero, kParams, {400.1, -250.7, 120.3, -8.25, 12.5, -9.75, 20.0}};
+    for (const SevenParams& p : params) {
+        for (int s = -1; s <= 6; ++s) {
+            for (int t = -1; t <= 6; ++t) {
+                const double sm = 117.0, tm = 114.0;
+                CPointConverter converter(s, t, sm, tm, p);
+                for (int i = 0; i < 300; ++i) {
+                    const double B = lat(random), L = lon(random), H = height(random);
+                    Triple input{};
+                    if (s < 0 || s > 5) {
+                        input = ToCartesian({Datum::Wgs84, Form::Geodetic}, 0.0,
+                                            {RadianToDms(B * 0.0174532925199433),
+                                             RadianToDms(L * 0.0174532925199433), H});
+                    } else if (kMain[s].form == Form::Geodetic) {
+                        input = {RadianToDms(B * 0.0174532925199433),
+                                 RadianToDms(L * 0.0174532925199433), H};
+                    } else {
+                        // Around the source meridian.
+                        input = PlaceIn({"", RadianToDms(B * 0.0174532925199433),
+                                         117.0 + offset(random), H, sm, sm},
+                                        kMain[s]);
+                    }
+                    const Triple want = Convert(s, t, sm, tm, p, input);
+                    Triple got = input;
+                    converter.Convert(got.a, got.b, got.c);
+                    ASSERT_TRUE(Identical(got, want)) << s << " -> " << t << " point " << i;
+                }
+            }
+        }
+    }
+}
+
+TEST(PointConverterTest, OddInputsGiveTheSameBitsToo) {
+    const Triple odd[] = {
+        {0.0, 0.0, 0.0},        {0.0, 500000.0, 0.0}, {1e7, -1e7, 1e5},
+        {-30.3, -114.3, -50.0}, {89.5959, 179.5959, 0.0}, {NAN, 1.0, 2.0},
+        {INFINITY, 3e6, 0.0},   {1e-300, 5e5, 1.0},
+    };
+    for (int s = 0; s < 6; ++s) {
+        for (int t = 0; t < 6; ++t) {
+            CPointConverter converter(s, t, 117.0, 111.0, kParams);
+            for (const Triple& input : odd) {
+                Triple got = input;
+                converter.Convert(got.a, got.b, got.c);
+                EXPECT_TRUE(Identical(got, Convert(s, t, 117.0, 111.0, kParams, input)))
+                    << s << " -> " << t;
+            }
+        }
+    }
+}
+
+}  // namespace

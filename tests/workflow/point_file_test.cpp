@@ -1,0 +1,430 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "workflow/point_file.h"
+#include "workflow/point_scan.h"
+#include "workflow_files.h"
+
+namespace {
+
+struct ReadPoint {
+    std::string name;
+    double a, b, c;
+};
+
+struct ReadAll {
+    std::vector<ReadPoint> points;
+    PointReader::Status last;
+    int line = 0;
+    std::string token;
+};
+
+// An in-memory FILE holding bytes.
+class MemoryFile {
+public:
+    explicit MemoryFile(const std::string& bytes) : m_file(std::tmpfile()) {
+        std::fwrite(bytes.data(), 1, bytes.size(), m_file);
+        std::rewind(m_file);
+    }
+    ~MemoryFile() { std::fclose(m_file); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    std::FILE* get() const { return m_file; }
+
+private:
+    std::FILE* m_file;
+};
+
+ReadAll Read(const std::string& bytes, bool withNames) {
+    MemoryFile file(bytes);
+    PointReader reader(file.get(), withNames);
+    ReadAll all;
+    for (;;) {
+        std::string_view name;
+        double a = -1, b = -1, c = -1;
+        all.last = reader.Next(name, a, b, c);
+        if (all.last != PointReader::Status::Point) break;
+        all.points.push_back({std::string(name), a, b, c});
+    }
+    all.line = reader.ProblemLine();
+    all.token = reader.ProblemToken();
+    return all;
+}
+
+TEST(PointReaderTest, TokensWhereverTheLineEndsFall) {
+    const ReadAll all = Read("1 2 3\n\n  4.5\t-6e2\r\n+7.\n\n8 9\n10", false);
+    ASSERT_EQ(all.last, PointReader::Status::End);
+    ASSERT_EQ(all.points.size(), 3u);
+    EXPECT_EQ(all.points[1].a, 4.5);
+    EXPECT_EQ(all.points[1].b, -600.0);
+    EXPECT_EQ(all.points[1].c, 7.0);
+    EXPECT_EQ(all.points[2].a, 8.0);
+    EXPECT_EQ(all.points[2].c, 10.0);
+    const ReadAll cut = Read("1 2 3\n4 5\n\n", false);
+    EXPECT_EQ(cut.last, PointReader::Status::CutShort);
+    EXPECT_EQ(cut.points.size(), 1u);
+    EXPECT_EQ(cut.line, 2);
+    EXPECT_EQ(cut.token, "");
+}
+
+TEST(PointReaderTest, EmptyAndWhiteInputHoldNoPoint) {
+    for (const std::string bytes : {"", " ", "\n\n\r\n", "\xEF\xBB\xBF", "\xEF\xBB\xBF \n\t"}) {
+        const ReadAll all = Read(bytes, false);
+        EXPECT_EQ(all.last, PointReader::Status::End);
+        EXPECT_TRUE(all.points.empty());
+    }
+}
+
+TEST(PointReaderTest, ByteOrderMarkOnlyAtTheStart) {
+    const ReadAll all = Read("\xEF\xBB\xBF" "1 2 3\n4 5 6\n", false);
+    ASSERT_EQ(all.last, PointReader::Status::End);
+    ASSERT_EQ(all.points.size(), 2u);
+    EXPECT_EQ(all.points[0].a, 1.0);
+    const ReadAll named = Read("\xEF\xBB\xBFP1 1 2 3\n", true);
+    ASSERT_EQ(named.points.size(), 1u);
+    EXPECT_EQ(named.points[0].name, "P1");
+    const ReadAll inside = Read("1 2 3\n\xEF\xBB\xBF" "4 5 6\n", false);
+    EXPECT_EQ(inside.last, PointReader::Status::Unreadable);
+    EXPECT_EQ(inside.line, 2);
+    EXPECT_EQ(inside.token, "\xEF\xBB\xBF" "4");
+}
+
+TEST(PointReaderTest, LinesCountEveryKindOfLineEnd) {
+    struct Case {
+        const char* bytes;
+        int line;
+    };
+    const Case cases[] = {
+        {"1 2 3\n4 5 x\n", 2},      {"1 2 3\r\n4 5 6\r\n\r\nx", 4},
+        {"1 2 3\r4 5 6\rx 1 2", 3}, {"1 2 3\r\n\r4 5 6\n\rx", 5},
+        {"x", 1},                   {"\n\n\n1 2 3 4 5 6 7 8 x", 4},
+        {"1 2\n3\n\x01 5 6", 3},
+    };
+    for (const Case& c : cases) {
+        const ReadAll all = Read(c.bytes, false);
+        EXPECT_EQ(all.last, PointReader::Status::Unreadable) << c.bytes;
+        EXPECT_EQ(all.line, c.line) << c.bytes;
+    }
+}
+
+TEST(PointReaderTest, OnlyWholeDecimalTokensAreNumbers) {
+    for (const std::string bad : {"1.5abc", "inf", "nan", "0x10", "--1", "+-1", ".", "1e", "e5",
+                                  "1,5", "1e400", "+", "１"}) {
+        const ReadAll all = Read("1 2 " + bad + "\n", false);
+        EXPECT_EQ(all.last, PointReader::Status::Unreadable) << bad;
+        EXPECT_EQ(all.token, bad);
+        EXPECT_TRUE(all.points.empty());
+    }
+    const ReadAll good = Read("-.5 +1e3 1.E-2 007 1. 0", false);
+    ASSERT_EQ(good.points.size(), 2u);
+    EXPECT_EQ(good.points[0].a, -0.5);
+    EXPECT_EQ(good.points[0].b, 1000.0);
+    EXPECT_EQ(good.points[0].c, 0.01);
+    EXPECT_EQ(good.points[1].a, 7.0);
+    EXPECT_EQ(good.points[1].b, 1.0);
+}
+
+TEST(PointReaderTest, NamesOfAnyLengthAndAnyBytes) {
+    const std::string n31(31, 'A');
+    const std::string n200 = std::string(199, 'B') + "Z";
+    const std::string huge(700 * 1024, 'C');  // longer than one read
+    const std::string gbk = "\xB5\xE3\xBA\xC5\x31";  // "点号1" in GBK
+    const std::string utf8 = "控制点-07";
+    const ReadAll all = Read(n31 + " 1 2 3\n" + n200 + " 4 5 6\n" + huge + " 7 8 9\n" + gbk +
+                                 "\t10 11 12\r\n" + utf8 + " 13 14 15",
+                             true);
+    ASSERT_EQ(all.last, PointReader::Status::End);
+    ASSERT_EQ(all.points.size(), 5u);
+    EXPECT_EQ(all.points[0].name, n31);
+    EXPECT_EQ(all.points[1].name, n200);
+    EXPECT_EQ(all.points[2].name, huge);
+    EXPECT_EQ(all.points[2].c, 9.0);
+    EXPECT_EQ(all.points[3].name, gbk);
+    EXPECT_EQ(all.points[4].name, utf8);
+    EXPECT_EQ(all.points[4].c, 15.0);
+}
+
+TEST(PointReaderTest, FilesWithAndWithoutNamesReadTheWrongWay) {
+    const ReadAll named = Read("P1 4000000.1 500000.2 30.5\nP2 1 2 3\n", false);
+    EXPECT_EQ(named.last, PointReader::Status::Unreadable);
+    EXPECT_EQ(named.line, 1);
+    EXPECT_EQ(named.token, "P1");
+    // Read with names, a file without names pairs four numbers a point and
+    // comes out short at the end.
+    const ReadAll plain = Read("1 2 3\n4 5 6\n7 8 9\n10 11 12\n", true);
+    EXPECT_EQ(plain.points.size(), 3u);
+    EXPECT_EQ(plain.last, PointReader::Status::End);
+    const ReadAll odd = Read("1 2 3\n4 5 6\n", true);
+    EXPECT_EQ(odd.last, PointReader::Status::CutShort);
+    EXPECT_EQ(odd.line, 2);
+}
+
+TEST(PointReaderTest, QuotedTokensAreCutToFortyBytes) {
+    const std::string longToken(100, '9');
+    const ReadAll all = Read("1 2 " + longToken + "x", false);
+    EXPECT_EQ(all.last, PointReader::Status::Unreadable);
+    EXPECT_EQ(all.token, std::string(40, '9'));
+    // 13 three-byte characters are 39 bytes; the 14th is left out whole.
+    std::string chinese;
+    for (int i = 0; i < 20; ++i) chinese += "坐";
+    const ReadAll cut = Read(chinese, false);
+    EXPECT_EQ(cut.token.size(), 39u);
+    EXPECT_EQ(cut.token, chinese.substr(0, 39));
+    EXPECT_EQ(pointscan::QuoteToken(std::string(40, 'a')), std::string(40, 'a'));
+}
+
+TEST(PointReaderTest, ReadErrorIsNotTheEnd) {
+    TempFolder folder;
+    std::FILE* directory = std::fopen(folder.Path().c_str(), "rb");
+    ASSERT_NE(directory, nullptr);
+    PointReader reader(directory, false);
+    std::string_view name;
+    double a, b, c;
+    EXPECT_EQ(reader.Next(name, a, b, c), PointReader::Status::ReadError);
+    EXPECT_FALSE(reader.AtEnd());
+    std::fclose(directory);
+}
+
+TEST(PointReaderTest, AtEndLooksPastWhiteSpaceOnly) {
+    MemoryFile file("1 2 3\n\n   \n4 5 6 \r\n\n");
+    PointReader reader(file.get(), false);
+    std::string_view name;
+    double a, b, c;
+    EXPECT_FALSE(reader.AtEnd());
+    EXPECT_EQ(reader.Next(name, a, b, c), PointReader::Status::Point);
+    EXPECT_FALSE(reader.AtEnd());
+    EXPECT_EQ(reader.Next(name, a, b, c), PointReader::Status::Point);
+    EXPECT_EQ(a, 4.0);
+    EXPECT_TRUE(reader.AtEnd());
+    EXPECT_EQ(reader.Next(name, a, b, c), PointReader::Status::End);
+}
+
+// ---- Cutting into chunks never changes what is read ----
+
+// The reader's rules written out plainly over a whole string.
+ReadAll ReadPlainly(const std::string& bytes, bool withNames) {
+    ReadAll all;
+    std::size_t i = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    int line = 1;
+    auto token = [&](std::string& out, int& tokenLine) {
+        while (i < bytes.size() && pointscan::IsWhite(static_cast<unsigned char>(bytes[i]))) {
+            if (bytes[i] == '\r' || (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))) ++line;
+            ++i;
+        }
+        const std::size_t start = i;
+        while (i < bytes.size() && !pointscan::IsWhite(static_cast<unsigned char>(bytes[i]))) ++i;
+        out = bytes.substr(start, i - start);
+        tokenLine = line;
+        return !out.empty();
+    };
+    for (;;) {
+        ReadPoint p;
+        std::string t;
+        int tokenLine = 0, lastLine = 0;
+        if (!token(t, tokenLine)) {
+            all.last = PointReader::Status::End;
+            return all;
+        }
+        if (withNames) {
+            p.name = t;
+            t.clear();
+        }
+        lastLine = tokenLine;
+        double v[3];
+        for (int k = 0; k < 3; ++k) {
+            if (t.empty() && !token(t, tokenLine)) {
+                all.last = PointReader::Status::CutShort;
+                all.line = lastLine;
+                return all;
+            }
+            lastLine = tokenLine;
+            char* end = nullptr;
+            v[k] = std::strtod(t.c_str(), &end);
+            if (*end != '\0' || t.find_first_not_of("+-.0123456789eE") != std::string::npos) {
+                all.last = PointReader::Status::Unreadable;
+                all.line = tokenLine;
+                all.token = t;
+                return all;
+            }
+            t.clear();
+        }
+        p.a = v[0];
+        p.b = v[1];
+        p.c = v[2];
+        all.points.push_back(p);
+    }
+}
+
+ReadAll ReadInChunks(const std::string& bytes, bool withNames, std::size_t block) {
+    MemoryFile file(bytes);
+    pointscan::ChunkSource source(file.get(), withNames, block);
+    std::vector<char> chunk;
+    ReadAll all;
+    int lines = 0;
+    for (;;) {
+        const auto status = source.Next(chunk);
+        if (status != pointscan::ChunkSource::Status::Chunk) {
+            all.last = PointReader::Status::End;
+            return all;
+        }
+        pointscan::ChunkParser parser(chunk.data(), chunk.data() + chunk.size());
+        for (;;) {
+            std::string_view name;
+            double v[3];
+            const auto result = parser.Next(withNames, name, v);
+            if (result == pointscan::ChunkParser::Result::Point) {
+                all.points.push_back({std::string(name), v[0], v[1], v[2]});
+                continue;
+            }
+            if (result == pointscan::ChunkParser::Result::End) break;
+            all.last = result == pointscan::ChunkParser::Result::Unreadable
+                           ? PointReader::Status::Unreadable
+                           : PointReader::Status::CutShort;
+            all.line = lines + parser.ProblemLinesBefore() + 1;
+            all.token = std::string(parser.ProblemToken());
+            return all;
+        }
+        lines += parser.LinesPassed();
+    }
+}
+
+std::string RandomPointText(std::mt19937& random, bool withNames, int points, bool spoil) {
+    const char* whites[] = {" ", "  ", "\t", "\n", "\r\n", "\r", "\n\n", " \r\n \n", "\v", "\f"};
+    std::uniform_int_distribution<int> white(0, 9), lineWhite(3, 7), coin(0, 3);
+    std::uniform_real_distribution<double> value(-5e6, 5e6);
+    std::string text = coin(random) == 0 ? "\xEF\xBB\xBF" : "";
+    for (int i = 0; i < points; ++i) {
+        if (withNames) text += "P" + std::to_string(i) + std::string(coin(random) * 5, 'n');
+        for (int k = 0; k < 3; ++k) {
+            if (withNames || k > 0) text += whites[coin(random) == 0 ? white(random) : 0];
+            char number[40];
+            std::snprintf(number, sizeof number, "%.*f", coin(random) + 1, value(random));
+            text += number;
+        }
+        text += whites[lineWhite(random)];
+    }
+    if (spoil) {
+        std::uniform_int_distribution<std::size_t> where(0, text.size() - 1);
+        text[where(random)] = coin(random) == 0 ? '\n' : 'x';
+    }
+    return text;
+}
+
+TEST(ChunkSourceTest, EveryBlockSizeReadsTheSamePointsAndLines) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 60; ++round) {
+        const bool withNames = round % 2 == 1;
+        const bool spoil = round % 3 == 0;
+        const std::string text = RandomPointText(random, withNames, 40, spoil);
+        const ReadAll want = ReadPlainly(text, withNames);
+        for (std::size_t block : {1u, 2u, 3u, 5u, 16u, 61u, 256u, 100000u}) {
+            const ReadAll got = ReadInChunks(text, withNames, block);
+            SCOPED_TRACE("round " + std::to_string(round) + " block " + std::to_string(block));
+            ASSERT_EQ(got.points.size(), want.points.size());
+            for (std::size_t i = 0; i < want.points.size(); ++i) {
+                ASSERT_EQ(got.points[i].name, want.points[i].name);
+                ASSERT_EQ(got.points[i].a, want.points[i].a);
+                ASSERT_EQ(got.points[i].b, want.points[i].b);
+                ASSERT_EQ(got.points[i].c, want.points[i].c);
+            }
+            ASSERT_EQ(got.last, want.last);
+            ASSERT_EQ(got.line, want.line);
+            ASSERT_EQ(got.token, want.token);
+        }
+        // The reader over the same bytes.
+        const ReadAll reader = Read(text, withNames);
+        ASSERT_EQ(reader.points.size(), want.points.size());
+        ASSERT_EQ(reader.last, want.last);
+        ASSERT_EQ(reader.line, want.line);
+    }
+}
+
+TEST(ChunkSourceTest, ChunksEndRightAfterAWholePoint) {
+    EXPECT_EQ(pointscan::FindCut("1 2 3 4 5", 9, 3), 5u);
+    EXPECT_EQ(pointscan::FindCut("1 2 3 4 5 6", 11, 3), 5u);  // "6" may go on
+    EXPECT_EQ(pointscan::FindCut("1 2 3 4 5 6 ", 12, 3), 11u);
+    EXPECT_EQ(pointscan::FindCut("1 2 3", 5, 3), 0u);
+    EXPECT_EQ(pointscan::FindCut("n 1 2 3\r\n", 9, 4), 7u);
+    EXPECT_EQ(pointscan::FindCut("   ", 3, 3), 0u);
+}
+
+// ---- Output lines ----
+
+std::string Printf3(double v) {
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.3f", v);
+    return buffer;
+}
+
+std::string Fixed3(double v) {
+    char buffer[pointscan::kFixed3Max];
+    return std::string(buffer, pointscan::WriteFixed3(buffer, v));
+}
+
+TEST(PointLineTest, ThreeDecimalsExactlyAsPrintf) {
+    const double special[] = {0.0,
+                              -0.0,
+                              0.0005,
+                              -0.0005,
+                              0.0015,
+                              0.0625,
+                              -0.0625,
+                              0.1875,
+                              2.0625,
+                              1.0005,
+                              999.9995,
+                              4503599627370495.5,
+                              4503599627370496.0,
+                              9007199254740993.0,
+                              1e20,
+                              -1e300,
+                              1e-300,
+                              5e-324,
+                              std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN(),
+                              -std::numeric_limits<double>::quiet_NaN(),
+                              std::numeric_limits<double>::max(),
+                              114.30124,
+                              3456789.1234999999,
+                              0.00049999999999999999};
+    for (double v : special) EXPECT_EQ(Fixed3(v), Printf3(v)) << std::hexfloat << v;
+
+    std::mt19937_64 random(99);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-8, 17);
+    std::uniform_int_distribution<long long> thousandths(-5000000000LL, 5000000000LL);
+    for (int i = 0; i < 200000; ++i) {
+        const double v = mantissa(random) * std::pow(10.0, exponent(random)) * (i % 2 ? -1 : 1);
+        ASSERT_EQ(Fixed3(v), Printf3(v)) << std::hexfloat << v;
+        // Values right at or next to a half thousandth.
+        const double tie = (static_cast<double>(thousandths(random)) + 0.5) / 1000.0;
+        ASSERT_EQ(Fixed3(tie), Printf3(tie)) << std::hexfloat << tie;
+        const double up = std::nextafter(tie, 1e300), down = std::nextafter(tie, -1e300);
+        ASSERT_EQ(Fixed3(up), Printf3(up)) << std::hexfloat << up;
+        ASSERT_EQ(Fixed3(down), Printf3(down)) << std::hexfloat << down;
+        // Binary fractions with exact ties (k/16, k/64 ...).
+        const double binary = static_cast<double>(thousandths(random)) / 8192.0;
+        ASSERT_EQ(Fixed3(binary), Printf3(binary)) << std::hexfloat << binary;
+    }
+}
+
+TEST(PointLineTest, LinesWithAndWithoutNames) {
+    std::string out;
+    AppendPointLine(out, false, "ignored", 3380123.4567, 500000.0, -0.0004);
+    EXPECT_EQ(out, "3380123.457 500000.000 -0.000\n");
+    out.clear();
+    AppendPointLine(out, true, "\xB5\xE3" "7", 30.30124, 114.5959999, 12.0);
+    EXPECT_EQ(out, "\xB5\xE3" "7 30.301 114.596 12.000\n");
+    out.clear();
+    AppendPointLine(out, true, "K1", 1e20, std::nan(""), 1.0);
+    EXPECT_EQ(out, "K1 " + Printf3(1e20) + " " + Printf3(std::nan("")) + " 1.000\n");
+}
+
+}  // namespace
