@@ -39,7 +39,8 @@ struct ParsedArguments {
 // With --help or -h anywhere before "--", only help is set. Otherwise throws
 // UsageError for an unknown option, a missing value, a value given
 // to a flag or an option given twice.
-ParsedArguments ParseArguments(std::span<const std::string> args, std::span<const OptionSpec> specs);
+ParsedArguments ParseArguments(std::span<const std::string> args,
+                               std::span<const OptionSpec> specs);
 
 // Typed option values; each throws UsageError naming the option when the
 // value is not acceptable. Absent options give the fallback.

@@ -169,7 +169,8 @@ void PadTo(std::string& line, std::size_t column, std::size_t width) {
 int ThreadCount(const std::string& text, const std::string& what) {
     const auto value = ParseInt(text);
     if (!value || *value < 0 || *value > 1024) {
-        throw UsageError(what + ": '" + text + "' is not a number of threads (0 to 1024, 0 = all cores)");
+        throw UsageError(what + ": '" + text +
+                         "' is not a number of threads (0 to 1024, 0 = all cores)");
     }
     return *value;
 }
@@ -277,8 +278,9 @@ void ReportFileConversionProblem(const FileConversionResult& result) {
             return;
         case Status::Unreadable:
         case Status::CutShort: {
-            char line[16];
-            const std::string number(line, std::to_chars(line, line + sizeof line, result.line).ptr);
+            char digits[16];
+            const std::string number(
+                digits, std::to_chars(digits, digits + sizeof digits, result.line).ptr);
             ShowMessage("转换前文件第" + number + "行有无法读取的数据“" + result.token +
                             "”，文件未转换！",
                         kReadFileCaption, MessageIcon::Error);
@@ -340,7 +342,9 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const double fromMeridian = OptionalNumber(parsed, "--from-meridian", 0.0);
     const double toMeridian = OptionalNumber(parsed, "--to-meridian", 0.0);
     int threads = ThreadsFromEnvironment();
-    if (const std::string* jobs = parsed.Value("--jobs")) threads = ThreadCount(*jobs, "option --jobs");
+    if (const std::string* jobs = parsed.Value("--jobs")) {
+        threads = ThreadCount(*jobs, "option --jobs");
+    }
     RequirePositionals(parsed, 2, "INPUT and OUTPUT");
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
@@ -592,7 +596,8 @@ int RunCli(std::span<const std::string> args, ConsoleMessages& messages) {
     }
     const Command* command = FindCommand(first);
     if (command == nullptr) {
-        const std::string what = first.size() > 0 && first[0] == '-' ? "unknown option '" : "unknown command '";
+        const std::string what =
+            first.size() > 0 && first[0] == '-' ? "unknown option '" : "unknown command '";
         return UsageFailure(what + first + "'", kShortUsage, nullptr);
     }
     try {

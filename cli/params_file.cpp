@@ -105,7 +105,8 @@ std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::str
     }
     for (int i = 0; i < 7; ++i) {
         if (!seen[i]) {
-            error = source + ": " + kFields[i].name + " is missing (all seven parameters are needed)";
+            error = source + ": " + kFields[i].name +
+                    " is missing (all seven parameters are needed)";
             return std::nullopt;
         }
     }
@@ -114,7 +115,8 @@ std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::str
 
 std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error) {
     const std::string source = path.string();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
     if (!file) {
         error = source + ": cannot open the parameters file (" +
                 std::error_code(errno, std::generic_category()).message() + ")";
