@@ -1,0 +1,252 @@
+// The dialogs as built from their templates: every control findable by its
+// id, exact texts and list items, tab order, rectangles in dialog units and
+// a font that draws the Chinese texts.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/about_dlg.h"
+#include "ui/bursa_param_dlg.h"
+#include "ui/convert_dlg.h"
+#include "ui/resources.h"
+#include "ui/templates.h"
+#include "ui_test_support.h"
+
+namespace {
+// The ids of the focusable controls in tab order.
+std::vector<int> TabOrder(CTemplateDialog& dialog) {
+    std::vector<int> ids;
+    QWidget* first = nullptr;
+    for (QWidget* w : dialog.Controls()) {
+        if (w->focusPolicy() != Qt::NoFocus) {
+            first = w;
+            break;
+        }
+    }
+    QWidget* w = first;
+    do {
+        if (w->parentWidget() == &dialog && w->focusPolicy() != Qt::NoFocus)
+            ids.push_back(w->property(kControlIdProperty).toInt());
+        w = w->nextInFocusChain();
+    } while (w && w != first);
+    return ids;
+}
+
+// Titles of the group boxes in template order.
+QStringList GroupTitles(CTemplateDialog& dialog) {
+    QStringList titles;
+    for (QWidget* w : dialog.Controls()) {
+        if (auto* box = qobject_cast<QGroupBox*>(w)) titles << box->title();
+    }
+    return titles;
+}
+
+QStringList Items(QComboBox* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+    return items;
+}
+
+// Every control sits where its rectangle in dialog units says; lists keep
+// their own closed height.
+void ExpectPlacedByDialogUnits(CTemplateDialog& dialog) {
+    const DialogBaseUnits units = dialog.BaseUnits();
+    ASSERT_EQ(dialog.Controls().size(), dialog.Template().controls.size());
+    for (std::size_t i = 0; i < dialog.Controls().size(); ++i) {
+        const ControlTemplate& t = dialog.Template().controls[i];
+        QWidget* w = dialog.Controls()[i];
+        const QRect expected = MapDialogRect(t.rect, units);
+        SCOPED_TRACE(t.text.toStdString() + " id " + std::to_string(t.id));
+        EXPECT_EQ(w->property(kDialogRectProperty).toRect(), t.rect);
+        EXPECT_EQ(w->pos(), expected.topLeft());
+        if (t.kind == ControlKind::Icon) {
+            EXPECT_EQ(w->size(), QSize(32, 32));
+        } else if (t.kind == ControlKind::DropDownList) {
+            EXPECT_EQ(w->width(), expected.width());
+        } else {
+            EXPECT_EQ(w->size(), expected.size());
+        }
+        if (t.id != kNoId) {
+            EXPECT_EQ(dialog.GetDlgItem(t.id), w);
+        }
+    }
+    EXPECT_EQ(dialog.size(),
+              MapDialogRect(QRect(0, 0, dialog.Template().width, dialog.Template().height), units)
+                  .size());
+}
+
+// Every character of every text has a glyph in the dialog's font.
+void ExpectGlyphsForAllTexts(CTemplateDialog& dialog) {
+    const QFontMetrics metrics(dialog.font());
+    QStringList texts{dialog.windowTitle()};
+    for (const ControlTemplate& t : dialog.Template().controls) {
+        if (t.kind != ControlKind::Icon) texts << t.text;
+        texts << t.items;
+    }
+    for (const QString& text : texts) {
+        for (QChar c : text) {
+            EXPECT_TRUE(metrics.inFont(c)) << "no glyph for U+" << std::hex << static_cast<int>(c.unicode()) << " in "
+                                           << text.toStdString() << " ("
+                                           << dialog.font().family().toStdString() << ")";
+        }
+    }
+}
+}  // namespace
+
+TEST(DialogUnits, MulDivRoundsHalvesAwayFromZero) {
+    EXPECT_EQ(MulDiv(7, 3, 2), 11);    // 10.5
+    EXPECT_EQ(MulDiv(-7, 3, 2), -11);  // -10.5
+    EXPECT_EQ(MulDiv(5, 6, 4), 8);     // 7.5
+    EXPECT_EQ(MulDiv(296, 7, 4), 518);
+    EXPECT_EQ(MulDiv(3, 1, 4), 1);     // 0.75
+    EXPECT_EQ(MulDiv(1, 1, 4), 0);     // 0.25
+}
+
+TEST(DialogUnits, FollowTheFontsAverageWidthAndHeight) {
+    const DialogBaseUnits units{7, 16};
+    EXPECT_EQ(MapDialogRect(QRect(123, 47, 50, 19), units), QRect(215, 94, 88, 38));
+    CConvertDlg dialog;
+    const QFontMetrics metrics(dialog.font());
+    EXPECT_EQ(dialog.BaseUnits().y, metrics.height());
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    EXPECT_NEAR(dialog.BaseUnits().x, letters / 52.0, 0.5);
+    EXPECT_EQ(dialog.font().pointSize(), 9);
+}
+
+TEST(MainDialogLayout, ControlsTextsAndPlaces) {
+    CConvertDlg dialog;
+    EXPECT_EQ(dialog.windowTitle(), ApplicationDisplayName());
+    ExpectPlacedByDialogUnits(dialog);
+    ExpectGlyphsForAllTexts(dialog);
+
+    const std::pair<int, const char*> texts[] = {
+        {1, "转换"},          {3, "转换参数"},      {1010, "转换前文件"}, {1011, "转换后文件"},
+        {1025, "x"},          {1026, "y"},          {1027, "z"},          {1028, "x"},
+        {1029, "y"},          {1030, "z"},          {1031, "带点号"},
+    };
+    for (const auto& [id, text] : texts) {
+        ASSERT_NE(dialog.GetDlgItem(id), nullptr) << id;
+        EXPECT_EQ(Text(dialog.GetDlgItem(id)), QString::fromUtf8(text)) << id;
+    }
+    EXPECT_TRUE(Text(dialog.GetDlgItem(1032)).startsWith(QStringLiteral("作者博客 ")));
+    EXPECT_TRUE(Text(dialog.GetDlgItem(1032)).endsWith(QStringLiteral(".md ")));
+    EXPECT_TRUE(Text(dialog.GetDlgItem(1033)).startsWith(QStringLiteral("网站支持 ")));
+
+    QStringList labels;
+    for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+    EXPECT_TRUE(labels.contains(QStringLiteral("坐标排列:  x y z或者 B L H 方式    有无点号选项")));
+    EXPECT_EQ(labels.count(QStringLiteral("中央子午线(度.分秒)")), 2);
+    EXPECT_EQ(GroupTitles(dialog), (QStringList{QStringLiteral("待求"), QStringLiteral("原始"), QString()}));
+
+    const QStringList items{QStringLiteral("WGS84-UTM--xyH"),  QStringLiteral("WGS84-大地坐标"),
+                            QStringLiteral("北京54-高斯-xyH"), QStringLiteral("北京54-大地坐标"),
+                            QStringLiteral("西安80-高斯-xyH"), QStringLiteral("西安80-大地坐标")};
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1000)), items);
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1005)), items);
+
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007,
+                                                  1008, 1009, 1010, 1011, 3, 1031}));
+    EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
+    EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
+}
+
+TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
+    CBursaParamDlg dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("布尔莎7参数"));
+    ExpectPlacedByDialogUnits(dialog);
+    ExpectGlyphsForAllTexts(dialog);
+
+    const std::pair<int, const char*> texts[] = {
+        {1, "计算"}, {2, "取消"}, {1024, "确认"}, {1012, "FILE1"}, {1014, "FILE2"},
+    };
+    for (const auto& [id, text] : texts) EXPECT_EQ(Text(dialog.GetDlgItem(id)), QString::fromUtf8(text));
+
+    QStringList labels;
+    for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+    EXPECT_EQ(labels, (QStringList{"中央子午线", "中央子午线", "ΔX0", "ΔY0", "ΔZ0", "βx", "βy", "βz",
+                                   "Κ", "坐标排列为:  x y z或者 B L H 方式,无点号"}));
+    // The scale's caption is the Greek capital kappa, not a Latin K.
+    EXPECT_EQ(QStringLiteral("Κ").at(0).unicode(), 0x039A);
+    EXPECT_EQ(GroupTitles(dialog), (QStringList{"转换前", "转换后", "参数值 单位m,s,ppm"}));
+
+    const QStringList items{QStringLiteral("北京54大地坐标BLH"), QStringLiteral("北京54高斯投影xyH"),
+                            QStringLiteral("西安80大地坐标BLH"), QStringLiteral("西安80高斯投影xyH"),
+                            QStringLiteral("WGS84大地坐标BLH"),  QStringLiteral("WGS84UTM投影xyH")};
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1000)), items);
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1023)), items);
+
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 2, 1000, 1011, 1012, 1023, 1013, 1014, 1015, 1016,
+                                                  1017, 1018, 1019, 1020, 1021, 1024}));
+    EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
+    EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
+}
+
+TEST(AboutBox, ShowsNameVersionAndIconAndClosesBothWays) {
+    CAboutDlg about;
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("关于 ZELK"));
+    ExpectPlacedByDialogUnits(about);
+    ExpectGlyphsForAllTexts(about);
+    QStringList texts;
+    bool icon = false;
+    for (QLabel* label : about.findChildren<QLabel*>()) {
+        if (!label->pixmap().isNull()) {
+            icon = true;
+            EXPECT_EQ(label->pixmap().size(), QSize(32, 32));
+        } else {
+            texts << label->text();
+        }
+    }
+    EXPECT_TRUE(icon);
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[0], QStringLiteral("ZELK 1.0 版"));
+    EXPECT_FALSE(texts[1].isEmpty());
+    EXPECT_EQ(Text(about.GetDlgItem(1)), QStringLiteral("确定"));
+
+    WhenModal([](QWidget* w) { static_cast<CAboutDlg*>(w)->Item<QPushButton>(1)->click(); });
+    EXPECT_EQ(about.DoModal(), kIdOk);
+    WhenModal([](QWidget* w) {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(w, &esc);
+    });
+    EXPECT_EQ(about.DoModal(), kIdCancel);
+}
+
+TEST(Resources, IconStringTableAndAddresses) {
+    const QIcon icon = LoadIconResource(kIdrMainFrame);
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_FALSE(icon.pixmap(32, 32).isNull());
+    EXPECT_TRUE(LoadIconResource(129).isNull());
+    // The drawn picture is not blank.
+    const QImage drawn = DrawApplicationIcon().toImage();
+    EXPECT_EQ(drawn.size(), QSize(32, 32));
+    EXPECT_NE(drawn.pixelColor(15, 15).alpha(), 0);
+    EXPECT_EQ(drawn.pixelColor(0, 0).alpha(), 0);
+
+    EXPECT_EQ(LoadStringResource(101).value_or(QString()), QStringLiteral("关于 ZELK(&A)..."));
+    EXPECT_FALSE(LoadStringResource(1032).has_value());
+
+    // The links open local documents, so they work without a network.
+    EXPECT_TRUE(AuthorPageAddress().startsWith(QStringLiteral("file://")));
+    EXPECT_TRUE(SupportSiteAddress().startsWith(QStringLiteral("file://")));
+    EXPECT_TRUE(SupportSiteAddress().endsWith(QStringLiteral("/README.md")));
+}
+
+TEST(GroupBoxes, LieBeneathAndLetTheMouseThrough) {
+    CConvertDlg dialog;
+    dialog.show();
+    // The bottom frame surrounds the link labels; a click there reaches the label.
+    QWidget* link = dialog.GetDlgItem(1032);
+    const QPoint inside = link->geometry().topLeft() + QPoint(3, 3);
+    EXPECT_EQ(dialog.childAt(inside), link);
+    // And the lists inside the side frames are reachable too.
+    QWidget* list = dialog.GetDlgItem(1000);
+    EXPECT_EQ(dialog.childAt(list->geometry().center()), list);
+}

@@ -1,0 +1,12 @@
+// The tests need a QApplication, on Qt's offscreen platform so that no test
+// needs a display or waits for a person.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

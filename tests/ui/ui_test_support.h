@@ -1,0 +1,130 @@
+// Helpers for the desktop program's tests: recorders standing in for the
+// file pickers, the address opener and the beep, and ways to drive modal
+// dialogs without ever blocking.
+#pragma once
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "ui/qt_platform.h"
+
+class RecordingPicker final : public IFilePicker {
+public:
+    RecordingPicker() : m_previous(SetFilePicker(this)) {}
+    ~RecordingPicker() override { SetFilePicker(m_previous); }
+    RecordingPicker(const RecordingPicker&) = delete;
+    RecordingPicker& operator=(const RecordingPicker&) = delete;
+
+    std::optional<QString> Pick(const FilePickRequest& request) override {
+        requests.push_back(request);
+        if (answers.empty()) return std::nullopt;  // cancelled
+        std::optional<QString> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    // The next answers, in order; nullopt = the user cancels.
+    std::deque<std::optional<QString>> answers;
+    std::vector<FilePickRequest> requests;
+
+private:
+    IFilePicker* m_previous;
+};
+
+class RecordingOpener final : public IAddressOpener {
+public:
+    explicit RecordingOpener(OpenResult result = kOpenSucceeded)
+        : result(result), m_previous(SetAddressOpener(this)) {}
+    ~RecordingOpener() override { SetAddressOpener(m_previous); }
+    RecordingOpener(const RecordingOpener&) = delete;
+    RecordingOpener& operator=(const RecordingOpener&) = delete;
+
+    OpenResult Open(const QString& address) override {
+        addresses.push_back(address);
+        return result;
+    }
+
+    OpenResult result;
+    std::vector<QString> addresses;
+
+private:
+    IAddressOpener* m_previous;
+};
+
+class RecordingBeeps final : public ISoundService {
+public:
+    RecordingBeeps() : m_previous(SetSoundService(this)) {}
+    ~RecordingBeeps() override { SetSoundService(m_previous); }
+    RecordingBeeps(const RecordingBeeps&) = delete;
+    RecordingBeeps& operator=(const RecordingBeeps&) = delete;
+
+    void Beep() override { ++count; }
+    int count = 0;
+
+private:
+    ISoundService* m_previous;
+};
+
+// Lets the event loop run for about ms milliseconds.
+inline void WaitMs(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Selects an item of a list as the user does: the selection changes and the
+// dialog hears of it.
+inline void SelectItem(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+// Runs action on the next modal dialog (or pop-up menu) that opens, from
+// inside its own event loop. A dialog still open after a few seconds is
+// rejected, so a failing test ends instead of hanging. Returns a flag that
+// turns true once the action has run.
+inline std::shared_ptr<bool> WhenModal(std::function<void(QWidget*)> action, bool popup = false) {
+    auto ran = std::make_shared<bool>(false);
+    QWidget* before = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
+    auto* timer = new QTimer;
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        QWidget* now = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
+        if (now && now != before && now->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            *ran = true;
+            action(now);
+            return;
+        }
+        if (clock->elapsed() > 5000) {
+            timer->stop();
+            timer->deleteLater();
+            if (now) now->close();
+        }
+    });
+    timer->start();
+    return ran;
+}
+
+// Closes whatever modal dialog is open once it shows (a watchdog).
+inline void CloseNextModal() {
+    WhenModal([](QWidget* w) { w->close(); });
+}
+
+inline QString Text(QWidget* widget) {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+    return widget ? widget->property("text").toString() : QString();
+}
