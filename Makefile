@@ -23,6 +23,13 @@ test: build
 run: build
 	$(BUILD_DIR)/ui/zelk
 
+# PNG pictures of the two dialogs and the about box in
+# $(BUILD_DIR)/screenshots, drawn without a display.
+.PHONY: screenshots
+screenshots: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target zelk-screenshots
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/ui/zelk-screenshots $(BUILD_DIR)/screenshots
+
 # A Debian package (.deb in $(BUILD_DIR)) with both programs, the desktop
 # entry, the guide, the examples and the manual page, made by CPack.
 .PHONY: package
