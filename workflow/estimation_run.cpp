@@ -1,5 +1,7 @@
 #include "workflow/estimation_run.h"
 
+#include <algorithm>
+
 #include "bursa/bursa_model.h"
 #include "platform/message_box.h"
 #include "workflow/conversion.h"
@@ -133,6 +135,7 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
     values.betaY = estimate.betaY;
     values.betaZ = estimate.betaZ;
     run.iterations = count;
+    std::copy(model.Internal(), model.Internal() + kBursaCount, run.internal.begin());
     run.outcome = EstimationOutcome::Estimated;
     return run;
 }

@@ -3,6 +3,7 @@
 // of its own datum and estimate the parameters.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -50,6 +51,9 @@ enum class EstimationOutcome {
 struct EstimationRunResult {
     EstimationOutcome outcome = EstimationOutcome::Incomplete;
     int iterations = 0;  // the estimation's counter when Estimated
+    // The final estimate in internal units (translations in metres, scale as
+    // a pure number, rotations in radians) when Estimated.
+    std::array<double, 7> internal{};
     // The pairs as X Y Z, kept for callers that look at residuals.
     std::vector<PointRecord> before, after;
 };

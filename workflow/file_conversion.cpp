@@ -4,10 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "workflow/point_converter.h"
@@ -16,7 +22,12 @@
 
 namespace {
 
-constexpr std::size_t kBlockSize = 256 * 1024;
+// Bytes read at a time; a chunk is about this size.
+constexpr std::size_t kBlockSize = 128 * 1024;
+// Chunks read ahead of the writer, at most: this bounds the memory of a
+// run whatever the size of the file.
+constexpr std::size_t kMaxChunksInFlight = 48;
+constexpr int kMaxThreads = 64;
 
 // What became of one chunk.
 struct ChunkOutcome {
@@ -101,14 +112,209 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withN
     return result;
 }
 
+// The parallel run: this thread reads chunks and writes the converted chunks
+// in input order; worker threads convert them. A chunk's output depends on
+// its bytes alone, so the result is the same as the sequential run's.
+class ParallelConversion {
+public:
+    ParallelConversion(bool withNames, int sourceIndex, int targetIndex, double sourceMeridian,
+                       double targetMeridian, const SevenParams& params)
+        : m_withNames(withNames),
+          m_sourceIndex(sourceIndex),
+          m_targetIndex(targetIndex),
+          m_sourceMeridian(sourceMeridian),
+          m_targetMeridian(targetMeridian),
+          m_params(params) {}
+
+    ~ParallelConversion() { StopWorkers(); }
+
+    // Starts up to threads workers; false when not one could be started.
+    bool Start(int threads) {
+        for (int i = 0; i < threads; ++i) {
+            try {
+                m_workers.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
+        return !m_workers.empty();
+    }
+
+    FileConversionResult Run(std::FILE* in, std::FILE* out, const FileConversionOptions& options);
+
+private:
+    struct Job {
+        std::vector<char> input;
+        std::string output;
+        ChunkOutcome outcome;
+        bool done = false;
+        bool failed = false;  // the worker could not convert it (no memory)
+    };
+
+    void Work();
+    void StopWorkers();
+    void Submit(Job* job);
+    void WaitDone(Job* job);
+
+    const bool m_withNames;
+    const int m_sourceIndex, m_targetIndex;
+    const double m_sourceMeridian, m_targetMeridian;
+    const SevenParams m_params;
+
+    std::mutex m_mutex;
+    std::condition_variable m_workReady;
+    std::condition_variable m_jobDone;
+    std::deque<Job*> m_queue;  // read, not yet taken by a worker
+    bool m_stopping = false;
+    std::vector<std::thread> m_workers;
+    std::vector<std::unique_ptr<Job>> m_jobs;  // outlive the workers
+};
+
+void ParallelConversion::Work() {
+    CPointConverter converter(m_sourceIndex, m_targetIndex, m_sourceMeridian, m_targetMeridian,
+                              m_params);
+    for (;;) {
+        Job* job = nullptr;
+        {
+            std::unique_lock lock(m_mutex);
+            m_workReady.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty()) return;
+            job = m_queue.front();
+            m_queue.pop_front();
+        }
+        bool failed = false;
+        try {
+            job->output.clear();
+            job->outcome = ConvertChunk(job->input.data(), job->input.data() + job->input.size(),
+                                        m_withNames, converter, job->output);
+        } catch (const std::bad_alloc&) {
+            failed = true;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            job->failed = failed;
+            job->done = true;
+        }
+        m_jobDone.notify_all();
+    }
+}
+
+void ParallelConversion::StopWorkers() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_queue.clear();
+    }
+    m_workReady.notify_all();
+    for (std::thread& worker : m_workers) worker.join();
+    m_workers.clear();
+}
+
+void ParallelConversion::Submit(Job* job) {
+    {
+        std::lock_guard lock(m_mutex);
+        job->done = false;
+        job->failed = false;
+        m_queue.push_back(job);
+    }
+    m_workReady.notify_one();
+}
+
+void ParallelConversion::WaitDone(Job* job) {
+    std::unique_lock lock(m_mutex);
+    m_jobDone.wait(lock, [job] { return job->done; });
+}
+
+FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
+                                             const FileConversionOptions& options) {
+    FileConversionResult result;
+    pointscan::ChunkSource source(in, m_withNames, kBlockSize);
+    const std::size_t maxInFlight = std::min(kMaxChunksInFlight, 2 * m_workers.size() + 2);
+    std::vector<Job*> spare;
+    std::deque<Job*> pending;  // in input order
+    int linesBefore = 0;
+    bool inputDone = false;
+    bool readError = false;
+    bool stopped = false;
+
+    // Writes the oldest job once it is converted; false when the run stops.
+    auto writeOldest = [&]() {
+        Job* job = pending.front();
+        WaitDone(job);
+        pending.pop_front();
+        spare.push_back(job);
+        if (job->failed || !WriteAll(out, job->output)) {
+            result.status = FileConversionResult::Status::WriteError;
+            return false;
+        }
+        return TakeChunk(result, linesBefore, job->outcome);
+    };
+    auto oldestDone = [&]() {
+        std::lock_guard lock(m_mutex);
+        return pending.front()->done;
+    };
+
+    while (!stopped && !inputDone) {
+        // Write what is ready, and wait while too much is read ahead.
+        while (!stopped && !pending.empty() && (pending.size() >= maxInFlight || oldestDone())) {
+            stopped = !writeOldest();
+        }
+        if (stopped) break;
+        Job* job;
+        if (spare.empty()) {
+            m_jobs.push_back(std::make_unique<Job>());
+            job = m_jobs.back().get();
+        } else {
+            job = spare.back();
+            spare.pop_back();
+        }
+        const auto status = source.Next(job->input);
+        if (status != pointscan::ChunkSource::Status::Chunk) {
+            spare.push_back(job);
+            inputDone = true;
+            readError = status == pointscan::ChunkSource::Status::ReadError;
+            break;
+        }
+        Submit(job);
+        pending.push_back(job);
+        if (options.progress) options.progress(source.BytesRead());
+    }
+    while (!stopped && !pending.empty()) stopped = !writeOldest();
+    StopWorkers();
+    if (!stopped && readError) {
+        result.status = FileConversionResult::Status::ReadError;
+        result.line = linesBefore + 1;
+    }
+    return result;
+}
+
+int ThreadsFor(const FileConversionOptions& options) {
+    int threads = options.threads;
+    if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(threads, 1, kMaxThreads);
+}
+
 }  // namespace
 
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
                                       int sourceIndex, int targetIndex, double sourceMeridian,
                                       double targetMeridian, const SevenParams& params,
                                       const FileConversionOptions& options) {
-    CPointConverter converter(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params);
-    FileConversionResult result = ConvertSequential(in, out, withNames, converter, options);
+    FileConversionResult result;
+    const int threads = ThreadsFor(options);
+    std::unique_ptr<ParallelConversion> parallel;
+    if (threads > 1) {
+        parallel = std::make_unique<ParallelConversion>(withNames, sourceIndex, targetIndex,
+                                                        sourceMeridian, targetMeridian, params);
+        if (!parallel->Start(threads)) parallel.reset();
+    }
+    if (parallel) {
+        result = parallel->Run(in, out, options);
+    } else {
+        CPointConverter converter(sourceIndex, targetIndex, sourceMeridian, targetMeridian,
+                                  params);
+        result = ConvertSequential(in, out, withNames, converter, options);
+    }
     if (std::fflush(out) != 0 || std::ferror(out)) {
         result.status = FileConversionResult::Status::WriteError;
     }

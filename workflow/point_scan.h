@@ -95,6 +95,11 @@ private:
     std::string_view m_problemToken;
 };
 
+// Reads a whole token as a decimal number (optional sign, digits with an
+// optional decimal point, optional exponent; no hex, inf or nan) into value,
+// exactly as ParseDecimal reads it. False when the token is no such number.
+bool ParseNumber(std::string_view token, double& value);
+
 // Writes value as printf's "%.3f" does in the C locale, at most
 // kFixed3Max bytes; returns one past the last byte written.
 inline constexpr std::size_t kFixed3Max = 330;

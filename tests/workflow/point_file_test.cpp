@@ -2,11 +2,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "platform/number_text.h"
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
 #include "workflow_files.h"
@@ -352,6 +355,48 @@ TEST(ChunkSourceTest, ChunksEndRightAfterAWholePoint) {
     EXPECT_EQ(pointscan::FindCut("1 2 3", 5, 3), 0u);
     EXPECT_EQ(pointscan::FindCut("n 1 2 3\r\n", 9, 4), 7u);
     EXPECT_EQ(pointscan::FindCut("   ", 3, 3), 0u);
+}
+
+// ---- Numbers ----
+
+::testing::AssertionResult SameAsParseDecimal(const std::string& token) {
+    double fast = 12345.0;
+    const bool ok = pointscan::ParseNumber(token, fast);
+    const std::optional<double> general = ParseDecimal(token);
+    if (ok != general.has_value()) {
+        return ::testing::AssertionFailure() << "'" << token << "' accepted by one parse only";
+    }
+    if (ok && std::memcmp(&fast, &*general, sizeof fast) != 0) {
+        return ::testing::AssertionFailure() << "'" << token << "' " << std::hexfloat << fast
+                                             << " vs " << *general;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(ParseNumberTest, SameDoubleAsTheGeneralParse) {
+    for (const std::string token :
+         {"0", "-0", "+0", "-0.000", "0.", ".0", ".", "-.", "+", "-", "", "00012.5000", "1e5",
+          "1E-5", "-2.5e+3", "123456789012345", "1234567890123456", "12345678901234567890",
+          "0.1234567890123456789", "999999999999999.9", "4400000.123", "-4400000.123",
+          "0.0000000000000000000001", "0.00000000000000000000001", "1.7976931348623157e308",
+          "1e400", "1e-400", "4.9e-324", "inf", "nan", "0x1p3", "1.5x", "1..5", "1.5.", "--1",
+          "+-1", "1e", "1e+", " 1", "1 ", "9007199254740993", "0.30000000000000004"}) {
+        EXPECT_TRUE(SameAsParseDecimal(token));
+    }
+    std::mt19937_64 random(5);
+    std::uniform_int_distribution<int> length(1, 20), digit(0, 9), coin(0, 5), point(0, 21);
+    for (int i = 0; i < 300000; ++i) {
+        std::string token;
+        if (coin(random) == 0) token += "-+"[digit(random) % 2];
+        const int n = length(random);
+        const int dot = point(random);
+        for (int k = 0; k < n; ++k) {
+            if (k == dot) token += '.';
+            token += static_cast<char>('0' + (coin(random) == 0 ? 0 : digit(random)));
+        }
+        if (coin(random) == 0) token += "e" + std::to_string(digit(random) * 3 - 12);
+        ASSERT_TRUE(SameAsParseDecimal(token));
+    }
 }
 
 // ---- Output lines ----

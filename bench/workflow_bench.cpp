@@ -1,0 +1,171 @@
+// Micro-benchmarks of the conversion chain and the point-file fast path.
+//   zelk-bench [--benchmark_filter=...]
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench_points.h"
+#include "engine/angle.h"
+#include "workflow/conversion.h"
+#include "workflow/file_conversion.h"
+#include "workflow/point_converter.h"
+#include "workflow/point_file.h"
+
+namespace {
+
+const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
+constexpr double kMeridian = 117.0;
+
+struct Triple {
+    double a, b, c;
+};
+
+// A point near Beijing (39 54 12 N, 116 23 24 E, 52.3 m) in the system of
+// main-list index.
+Triple PointIn(int index) {
+    const double B = 39.5412, L = 116.2324, H = 52.3;
+    const CoordinateSystem system = SystemFromMainList(index);
+    if (!IsProjected(system)) return {B, L, H};
+    std::unique_ptr<CEllipsoid> e;
+    if (system == CoordinateSystem::Wgs84Utm) {
+        e = std::make_unique<CWgs84>();
+    } else if (system == CoordinateSystem::Beijing54Gauss) {
+        e = std::make_unique<CBeijing54>();
+    } else {
+        e = std::make_unique<CXian80>();
+    }
+    e->SetCentralMeridian(kMeridian);
+    e->SetGeodetic(B, L, H);
+    Triple t{};
+    if (system == CoordinateSystem::Wgs84Utm) {
+        e->UtmForward(t.a, t.b, t.c);
+    } else {
+        e->GaussForward(t.a, t.b, t.c);
+    }
+    return t;
+}
+
+void BM_ConvertPoint(benchmark::State& state) {
+    const int source = static_cast<int>(state.range(0));
+    const int target = static_cast<int>(state.range(1));
+    const Triple input = PointIn(source);
+    for (auto _ : state) {
+        Triple t = input;
+        benchmark::DoNotOptimize(t);
+        ConvertPoint(source, target, kMeridian, kMeridian, kParams, t.a, t.b, t.c);
+        benchmark::DoNotOptimize(t);
+    }
+    state.SetLabel(std::string(MainListLabel(source)) + " -> " + MainListLabel(target));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ConvertPoint)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {0, 1, 2, 3, 4, 5}});
+
+// The per-file converter (objects built once), on the pair of the speed goal.
+void BM_PointConverter(benchmark::State& state) {
+    const int source = static_cast<int>(state.range(0));
+    const int target = static_cast<int>(state.range(1));
+    const Triple input = PointIn(source);
+    CPointConverter converter(source, target, kMeridian, kMeridian, kParams);
+    for (auto _ : state) {
+        Triple t = input;
+        benchmark::DoNotOptimize(t);
+        converter.Convert(t.a, t.b, t.c);
+        benchmark::DoNotOptimize(t);
+    }
+    state.SetLabel(std::string(MainListLabel(source)) + " -> " + MainListLabel(target));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PointConverter)->Args({2, 1})->Args({1, 2})->Args({3, 5});
+
+constexpr int kFilePoints = 200000;
+
+// A temporary file of realistic points, with or without names.
+std::FILE* PointFile(bool withNames) {
+    std::FILE* file = std::tmpfile();
+    BenchPoints points;
+    std::string text;
+    for (int i = 0; i < kFilePoints; ++i) {
+        double x, y, H;
+        points.NextGauss(x, y, H);
+        AppendPointLine(text, withNames, "P" + std::to_string(i), x, y, H);
+    }
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fflush(file);
+    return file;
+}
+
+long FileSize(std::FILE* file) {
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::rewind(file);
+    return size;
+}
+
+void BM_ReadPoints(benchmark::State& state) {
+    const bool withNames = state.range(0) != 0;
+    std::FILE* file = PointFile(withNames);
+    const long size = FileSize(file);
+    for (auto _ : state) {
+        std::rewind(file);
+        PointReader reader(file, withNames);
+        std::string_view name;
+        double a, b, c, sum = 0;
+        while (reader.Next(name, a, b, c) == PointReader::Status::Point) sum += a;
+        benchmark::DoNotOptimize(sum);
+    }
+    std::fclose(file);
+    state.SetBytesProcessed(state.iterations() * size);
+    state.SetItemsProcessed(state.iterations() * kFilePoints);
+}
+BENCHMARK(BM_ReadPoints)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_WritePoints(benchmark::State& state) {
+    const bool withNames = state.range(0) != 0;
+    BenchPoints points;
+    std::vector<Triple> triples(kFilePoints);
+    std::vector<std::string> names(kFilePoints);
+    for (int i = 0; i < kFilePoints; ++i) {
+        points.NextGauss(triples[i].a, triples[i].b, triples[i].c);
+        names[i] = "P" + std::to_string(i);
+    }
+    std::string out;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        out.clear();
+        for (int i = 0; i < kFilePoints; ++i) {
+            AppendPointLine(out, withNames, names[i], triples[i].a, triples[i].b, triples[i].c);
+        }
+        bytes += out.size();
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+    state.SetItemsProcessed(state.iterations() * kFilePoints);
+}
+BENCHMARK(BM_WritePoints)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A whole file, Beijing 1954 Gauss on 117 to WGS84 geodetic, into /dev/null.
+void BM_ConvertFile(benchmark::State& state) {
+    std::FILE* file = PointFile(false);
+    const long size = FileSize(file);
+    std::FILE* sink = std::fopen("/dev/null", "wb");
+    FileConversionOptions options;
+    options.threads = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        std::rewind(file);
+        const FileConversionResult result =
+            ConvertPointFile(file, sink, false, 2, 1, kMeridian, 0.0, kParams, options);
+        if (result.status != FileConversionResult::Status::Ok) state.SkipWithError("failed");
+    }
+    std::fclose(sink);
+    std::fclose(file);
+    state.SetBytesProcessed(state.iterations() * size);
+    state.SetItemsProcessed(state.iterations() * kFilePoints);
+}
+BENCHMARK(BM_ConvertFile)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
