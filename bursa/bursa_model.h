@@ -14,6 +14,15 @@ void ParamsToInternal(const SevenParams& params, double internal[kBursaCount]);
 // Internal units -> user units: K = k * 1e6; beta = ((e * 180) / pi') * 3600.
 SevenParams InternalToParams(const double internal[kBursaCount]);
 
+// Residuals of one common-point pair at an internal parameter vector: the
+// target minus the source less the linearised transformation, evaluated in
+// the estimation's fixed bracket order (the error figures are made of these).
+struct BursaResidual {
+    double rX, rY, rZ;
+};
+BursaResidual ResidualAt(const double internal[kBursaCount], const PointRecord& target,
+                         const PointRecord& source);
+
 // Result codes of CBursaModel::Estimate besides the (non-negative) count.
 inline constexpr int kEstimateTooFewPoints = -1;  // fewer than three pairs
 inline constexpr int kEstimateSingular = -2;      // normal equations singular

@@ -16,20 +16,6 @@
 namespace {
 constexpr int kSize = kBursaCount;
 
-struct Residuals {
-    double rX, rY, rZ;
-};
-
-Residuals ResidualsAt(const double* p, const PointRecord& t, const PointRecord& s) {
-    const double X = t.X, Y = t.Y, Z = t.Z;
-    const double k = p[kScale], ex = p[kEx], ey = p[kEy], ez = p[kEz];
-    return {
-        (X - s.X) - (((k * X + p[kTx]) - ey * Z) + ez * Y),
-        (Y - s.Y) - (((ex * Z + k * Y) + p[kTy]) - ez * X),
-        (Z - s.Z) - (((k * Z + p[kTz]) - ex * Y) + ey * X),
-    };
-}
-
 // Zeroes N and u and adds the three observations of every pair, the observed
 // values being the residuals at p.
 void BuildNormalEquations(const double* p, const PointRecord* target, const PointRecord* source,
@@ -38,7 +24,7 @@ void BuildNormalEquations(const double* p, const PointRecord* target, const Poin
     for (int i = 0; i < kSize; ++i) u[i] = 0.0;
     for (int i = 0; i < n; ++i) {
         const PointRecord& t = target[i];
-        const Residuals r = ResidualsAt(p, t, source[i]);
+        const BursaResidual r = ResidualAt(p, t, source[i]);
         const double rowX[kSize] = {1, 0, 0, t.X, 0, -t.Z, t.Y};
         const double rowY[kSize] = {0, 1, 0, t.Y, t.Z, 0, -t.X};
         const double rowZ[kSize] = {0, 0, 1, t.Z, -t.Y, t.X, 0};
@@ -105,6 +91,16 @@ std::string FormatReport(int count, double plane, double height, double spatial)
 }
 }  // namespace
 
+BursaResidual ResidualAt(const double p[kBursaCount], const PointRecord& t, const PointRecord& s) {
+    const double X = t.X, Y = t.Y, Z = t.Z;
+    const double k = p[kScale], ex = p[kEx], ey = p[kEy], ez = p[kEz];
+    return {
+        (X - s.X) - (((k * X + p[kTx]) - ey * Z) + ez * Y),
+        (Y - s.Y) - (((ex * Z + k * Y) + p[kTy]) - ez * X),
+        (Z - s.Z) - (((k * Z + p[kTz]) - ex * Y) + ey * X),
+    };
+}
+
 int CBursaModel::Estimate(const PointRecord* target, const PointRecord* source, int n,
                           SevenParams& out) {
     // Seven unknowns need at least three points; fewer would "solve" a
@@ -144,7 +140,7 @@ int CBursaModel::Estimate(const PointRecord* target, const PointRecord* source, 
         Splane = 0.0;
         Sheight = 0.0;
         for (int i = 0; i < n; ++i) {
-            const Residuals r = ResidualsAt(p, target[i], source[i]);
+            const BursaResidual r = ResidualAt(p, target[i], source[i]);
             // Squares as products: pow(r, 2.0) is what this means, and the
             // product is the one form that is the same in every build.
             S += r.rX * r.rX;

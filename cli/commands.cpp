@@ -12,11 +12,13 @@
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "cli/params_file.h"
 #include "cli/systems.h"
+#include "bursa/bursa_model.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "workflow/convert_run.h"
@@ -47,7 +49,8 @@ constexpr const char* kOverviewUsage =
     "       zelk-cli convert  --from SYS --to SYS [--from-meridian DMS] [--to-meridian DMS]\n"
     "                         [--params P] [--names] [--jobs N] INPUT OUTPUT\n"
     "       zelk-cli estimate --before SYS --after SYS [--before-meridian DMS]\n"
-    "                         [--after-meridian DMS] [--save FILE] BEFORE AFTER\n"
+    "                         [--after-meridian DMS] [--save FILE] [--residuals]\n"
+    "                         BEFORE AFTER\n"
     "       zelk-cli --help | --version\n"
     "       zelk-cli COMMAND --help\n";
 
@@ -125,7 +128,8 @@ constexpr const char* kConvertHelp =
 
 constexpr const char* kEstimateUsage =
     "usage: zelk-cli estimate --before SYS --after SYS [--before-meridian DMS]\n"
-    "                         [--after-meridian DMS] [--save FILE] BEFORE AFTER";
+    "                         [--after-meridian DMS] [--save FILE] [--residuals]\n"
+    "                         BEFORE AFTER";
 constexpr const char* kEstimateHelp =
     "Estimates the seven parameters by least squares from two files of common\n"
     "points, as the desktop program's compute button does: BEFORE holds the\n"
@@ -140,6 +144,10 @@ constexpr const char* kEstimateHelp =
     "  --after-meridian DMS         central meridian of a projected AFTER system\n"
     "  --save FILE                  also write the parameters to FILE, a small text\n"
     "                               file that --params @FILE reads back exactly\n"
+    "  --residuals                  after the report, list every pair's residuals in\n"
+    "                               X, Y, Z and 3-D (metres, at the final parameters);\n"
+    "                               pairs beyond three times the 3-D error figure are\n"
+    "                               marked with *, so a blunder shows at once\n"
     "\n"
     "The parameters file has one \"name = value\" line for each of the seven\n"
     "parameters (any order, each once); blank lines and lines starting with #\n"
@@ -399,7 +407,49 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--before-meridian", true},
     {"--after-meridian", true},
     {"--save", true},
+    {"--residuals", false},
 };
+
+// One line per pair: its number (from 1), the residuals in X, Y, Z and 3-D
+// at the final parameters, and a mark where the 3-D residual exceeds three
+// times the 3-D error figure (the root mean square of the 3-D residuals).
+std::string ResidualTable(const EstimationRunResult& result) {
+    const std::size_t n = result.before.size();
+    std::vector<BursaResidual> residuals(n);
+    std::vector<double> spatial(n);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const BursaResidual r = ResidualAt(result.internal.data(), result.after[i], result.before[i]);
+        residuals[i] = r;
+        spatial[i] = std::sqrt(r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ);
+        sum += spatial[i] * spatial[i];
+    }
+    const double limit = 3.0 * std::sqrt(sum / static_cast<double>(n));
+    const auto column = [](std::string& out, double value) {
+        const std::string text = FormatFixed(value, 4);
+        out.append(text.size() < 12 ? 12 - text.size() : 1, ' ');
+        out += text;
+    };
+    std::string out = "pair      rX (m)      rY (m)      rZ (m)     3-D (m)\n";
+    std::size_t marked = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string number = std::to_string(i + 1);
+        out.append(number.size() < 4 ? 4 - number.size() : 0, ' ');
+        out += number;
+        column(out, residuals[i].rX);
+        column(out, residuals[i].rY);
+        column(out, residuals[i].rZ);
+        column(out, spatial[i]);
+        if (spatial[i] > limit) {
+            out += " *";
+            ++marked;
+        }
+        out += '\n';
+    }
+    out += "* 3-D residual above three times the 3-D error figure (" + FormatFixed(limit, 4) +
+           " m): " + std::to_string(marked) + " pair" + (marked == 1 ? "" : "s") + "\n";
+    return out;
+}
 
 // "# before: beijing54-gauss, meridian 117" and so on, for the file's head.
 std::string SavedFileComment(const BursaDialogValues& values, const std::string& report,
@@ -476,6 +526,7 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const SevenParams params{values.dX0,   values.dY0,   values.dZ0,  values.K,
                              values.betaX, values.betaY, values.betaZ};
     std::string out = report + "\n";
+    if (parsed.Has("--residuals")) out += ResidualTable(result);
     const std::pair<const char*, double> lines[] = {
         {"dX0", params.dX0},     {"dY0", params.dY0},     {"dZ0", params.dZ0},
         {"K", params.K},         {"betaX", params.betaX}, {"betaY", params.betaY},

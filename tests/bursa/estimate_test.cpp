@@ -142,6 +142,13 @@ TEST(Estimate, ErrorFiguresAddUpInQuadrature) {
     spatial = number("三维中误差为");
     EXPECT_GT(plane, 0.01);
     EXPECT_NEAR(plane * plane + height * height, spatial * spatial, 1e-5);
+    // The figures are made of the residuals at the final parameters.
+    double S = 0;
+    for (size_t i = 0; i < source.size(); ++i) {
+        const BursaResidual r = ResidualAt(model.Internal(), target[i], source[i]);
+        S += r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ;
+    }
+    EXPECT_NEAR(std::sqrt(S / 20), spatial, 1e-6);
 }
 
 TEST(Estimate, ReportIsShownBeforeOutIsWritten) {

@@ -496,6 +496,54 @@ TEST_F(CliEstimateTest, PrintsTheReportAndTheParameters) {
     EXPECT_EQ(r.out.rfind("叠带进行了", 0), 0u);
 }
 
+TEST_F(CliTest, ResidualsMarkABlunder) {
+    // Twenty common points over a field about 8 km across; pair 7 of the
+    // after file is 0.8 m off in height, the rest agree to the millimetre.
+    const SevenParams truth{-48.3, 61.9, 27.4, 3.7, 2.1, -1.6, 4.4};
+    std::string before, after;
+    for (int i = 0; i < 20; ++i) {
+        double x = 4430000.0 + (i % 5) * 2000.0 + (i * 37) % 500;
+        double y = 500000.0 + (i / 5) * 2500.0 - (i * 53) % 700;
+        double h = 40.0 + (i * 13) % 90;
+        before += FormatFixed(x, 3) + " " + FormatFixed(y, 3) + " " + FormatFixed(h, 3) + "\n";
+        ConvertPoint(kMainBeijing54Gauss, kMainXian80Gauss, 117, 117, truth, x, y, h);
+        const double noise = ((i * 7) % 5 - 2) * 0.001;
+        if (i == 6) h += 0.8;
+        after += FormatFixed(x + noise, 4) + " " + FormatFixed(y - noise, 4) + " " +
+                 FormatFixed(h + noise, 4) + "\n";
+    }
+    const std::string beforeFile = File("before.txt", before), afterFile = File("after.txt", after);
+    const std::vector<std::string> args = {"estimate", "--before", "beijing54-gauss", "--before-meridian",
+                                           "117", "--after", "xian80-gauss", "--after-meridian", "117",
+                                           beforeFile, afterFile};
+    const CliResult plain = Run(args);
+    std::vector<std::string> withResiduals = args;
+    withResiduals.insert(withResiduals.begin() + 1, "--residuals");
+    const CliResult r = Run(withResiduals);
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    // The table comes right after the two report lines; the rest is unchanged.
+    const std::size_t tableStart = r.out.find("pair ");
+    ASSERT_NE(tableStart, std::string::npos) << r.out;
+    const std::size_t tableEnd = r.out.find("dX0 = ");
+    ASSERT_NE(tableEnd, std::string::npos);
+    EXPECT_EQ(r.out.substr(0, tableStart) + r.out.substr(tableEnd), plain.out);
+    std::vector<std::string> lines;
+    std::string table = r.out.substr(tableStart, tableEnd - tableStart);
+    for (std::size_t at = 0; at < table.size();) {
+        const std::size_t end = table.find('\n', at);
+        lines.push_back(table.substr(at, end - at));
+        at = end + 1;
+    }
+    ASSERT_EQ(lines.size(), 22u);  // heading, 20 pairs, footnote
+    for (int i = 1; i <= 20; ++i) {
+        const std::string& line = lines[i];
+        EXPECT_EQ(std::stoi(line.substr(0, 4)), i);
+        EXPECT_EQ(line.size() >= 2 && line.substr(line.size() - 2) == " *", i == 7) << line;
+    }
+    EXPECT_NE(lines[21].find(": 1 pair"), std::string::npos) << lines[21];
+}
+
 TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
     const CliResult estimated =
         Run({"estimate", "--before", "beijing54-gauss", "--before-meridian", "117", "--after",
