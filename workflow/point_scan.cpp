@@ -19,20 +19,28 @@ std::size_t CountTokens(const char* data, std::size_t len) {
     unsigned previousWhite = 1;
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time: a mask of the white bytes, and the tokens
-    // start where a white byte is followed by a non-white one.
+    // 64 bytes at a time: a mask of the white bytes; a token starts where a
+    // white byte is followed by a non-white one.
     const __m128i blank = _mm_set1_epi8(' ');
     const __m128i tab = _mm_set1_epi8('\t');
     const __m128i four = _mm_set1_epi8(4);
-    for (; i + 16 <= len; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    auto whiteMask = [&](const unsigned char* q) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
         const __m128i control = _mm_sub_epi8(v, tab);  // '\t' to '\r' -> 0 to 4
         const __m128i white = _mm_or_si128(
             _mm_cmpeq_epi8(v, blank), _mm_cmpeq_epi8(_mm_min_epu8(control, four), control));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(white));
-        const unsigned starts = ~mask & ((mask << 1) | previousWhite) & 0xFFFFu;
-        count += static_cast<std::size_t>(__builtin_popcount(starts));
-        previousWhite = (mask >> 15) & 1u;
+        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(white)));
+    };
+    for (; i + 64 <= len; i += 64) {
+        const std::uint64_t mask = whiteMask(p + i) | whiteMask(p + i + 16) << 16 |
+                                   whiteMask(p + i + 32) << 32 | whiteMask(p + i + 48) << 48;
+        std::uint64_t starts = ~mask & ((mask << 1) | previousWhite);
+        previousWhite = static_cast<unsigned>(mask >> 63);
+        // Bits set, without a library call.
+        starts = starts - ((starts >> 1) & 0x5555555555555555u);
+        starts = (starts & 0x3333333333333333u) + ((starts >> 2) & 0x3333333333333333u);
+        starts = (starts + (starts >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+        count += static_cast<std::size_t>((starts * 0x0101010101010101u) >> 56);
     }
 #endif
     for (; i < len; ++i) {
@@ -190,10 +198,11 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 }  // namespace
 
 bool ParseNumber(std::string_view token, double& value) {
-    // The common case, digits with a decimal point: at most 15 significant
-    // digits form an exact integer w, and w / 10^k with an exact power of
-    // ten is one correctly rounded operation, the very double that the
-    // general parse gives. Anything else is left to the general parse.
+    // The common case, digits with a decimal point: when the digits form an
+    // integer w of at most 2^53 (exact as a double) and there are at most 22
+    // decimals (10^k exact), w / 10^k is one correctly rounded operation:
+    // the very double that the general parse gives. Anything else, exponents
+    // included, is left to the general parse.
     const char* p = token.data();
     const char* const end = p + token.size();
     bool negative = false;
@@ -202,25 +211,23 @@ bool ParseNumber(std::string_view token, double& value) {
         ++p;
     }
     std::uint64_t w = 0;
-    int digits = 0;    // significant digits in w
-    int decimals = 0;  // digits after the decimal point
-    bool any = false;
+    const char* const digitsStart = p;
     for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
-        any = true;
-        if (w == 0 && *p == '0') continue;
         w = w * 10 + static_cast<unsigned>(*p - '0');
-        if (++digits > 15) break;
     }
-    if (p != end && *p == '.' && digits <= 15) {
-        for (++p; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
-            any = true;
-            ++decimals;
-            if (w == 0 && *p == '0') continue;
+    std::ptrdiff_t count = p - digitsStart;
+    std::ptrdiff_t decimals = 0;
+    if (p != end && *p == '.') {
+        const char* const fractionStart = ++p;
+        for (; p != end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
             w = w * 10 + static_cast<unsigned>(*p - '0');
-            if (++digits > 15) break;
         }
+        decimals = p - fractionStart;
+        count += decimals;
     }
-    if (p == end && any && digits <= 15 && decimals <= 22) {
+    // At most 19 digits cannot overflow w.
+    if (p == end && count > 0 && count <= 19 && decimals <= 22 &&
+        w <= (std::uint64_t{1} << 53)) {
         const double magnitude = static_cast<double>(w) / kPowersOfTen[decimals];
         value = negative ? -magnitude : magnitude;
         return true;
