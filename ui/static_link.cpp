@@ -32,8 +32,12 @@ CStaticLink::~CStaticLink() {
 bool CStaticLink::SubclassDlgItem(int id, CTemplateDialog* dialog) {
     auto* label = dialog ? dialog->Item<QLabel>(id) : nullptr;
     if (!label) return false;
-    if (m_label) m_label->removeEventFilter(this);
+    if (m_label) {
+        m_label->removeEventFilter(this);
+        disconnect(m_label, nullptr, this, nullptr);
+    }
     m_label = label;
+    m_watched = label;
     m_controlId = id;
     label->setMouseTracking(true);
     label->installEventFilter(this);
@@ -43,12 +47,15 @@ bool CStaticLink::SubclassDlgItem(int id, CTemplateDialog* dialog) {
 }
 
 void CStaticLink::OnLabelDestroyed() {
+    m_watched = nullptr;
     m_hoverTimer.stop();
     if (m_autoDelete) deleteLater();
 }
 
 bool CStaticLink::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_label) return QObject::eventFilter(watched, event);
+    // Compared as objects: while the label is being destroyed it is no
+    // longer a label.
+    if (watched != m_watched) return QObject::eventFilter(watched, event);
     switch (event->type()) {
         case QEvent::Enter:
         case QEvent::MouseMove:

@@ -86,5 +86,6 @@ private:
     void OnLabelDestroyed();
 
     QPointer<QLabel> m_label;
+    QObject* m_watched = nullptr;  // the label, as the object events come for
     int m_controlId = -1;
 };
