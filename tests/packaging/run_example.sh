@@ -56,6 +56,11 @@ convert-back-to-geodetic)
         expected/new-bj54-xy117-named.txt new-wgs84-blh-named.back.txt
     same "$examples/expected/new-wgs84-blh-named.back.txt" new-wgs84-blh-named.back.txt
     ;;
+estimate-blunder-residuals)
+    "$cli" estimate --before wgs84-geodetic --after beijing54-gauss --after-meridian 117 \
+        --residuals common-wgs84-blh.txt common-bj54-xy117-blunder.txt >estimate.txt
+    same "$examples/expected/estimate-blunder-residuals.txt" estimate.txt
+    ;;
 *)
     echo "run_example.sh: unknown example $4" >&2
     exit 2
