@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -64,12 +65,19 @@ ChunkOutcome ConvertChunk(const char* begin, const char* end, bool withNames,
     }
 }
 
+// The number of the line after lineEnds line ends, as reported (a file of
+// more than two thousand million lines is reported at the last int).
+int LineNumber(std::int64_t lineEnds) {
+    return static_cast<int>(std::min<std::int64_t>(lineEnds + 1, INT_MAX));
+}
+
 bool WriteAll(std::FILE* out, const std::string& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
 }
 
 // Takes one converted chunk into the result; false when the run stops.
-bool TakeChunk(FileConversionResult& result, int& linesBefore, const ChunkOutcome& outcome) {
+bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
+               const ChunkOutcome& outcome) {
     using Result = pointscan::ChunkParser::Result;
     result.points += outcome.points;
     if (outcome.result == Result::End) {
@@ -78,7 +86,7 @@ bool TakeChunk(FileConversionResult& result, int& linesBefore, const ChunkOutcom
     }
     result.status = outcome.result == Result::Unreadable ? FileConversionResult::Status::Unreadable
                                                          : FileConversionResult::Status::CutShort;
-    result.line = linesBefore + outcome.problemLinesBefore + 1;
+    result.line = LineNumber(linesBefore + outcome.problemLinesBefore);
     result.token = outcome.token;
     return false;
 }
@@ -90,13 +98,13 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withN
     pointscan::ChunkSource source(in, withNames, kBlockSize);
     std::vector<char> chunk;
     std::string text;
-    int linesBefore = 0;
+    std::int64_t linesBefore = 0;
     for (;;) {
         const auto status = source.Next(chunk);
         if (status == pointscan::ChunkSource::Status::End) break;
         if (status == pointscan::ChunkSource::Status::ReadError) {
             result.status = FileConversionResult::Status::ReadError;
-            result.line = linesBefore + 1;
+            result.line = LineNumber(linesBefore);
             break;
         }
         text.clear();
@@ -232,7 +240,7 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
     const std::size_t maxInFlight = std::min(kMaxChunksInFlight, 2 * m_workers.size() + 2);
     std::vector<Job*> spare;
     std::deque<Job*> pending;  // in input order
-    int linesBefore = 0;
+    std::int64_t linesBefore = 0;
     bool inputDone = false;
     bool readError = false;
     bool stopped = false;
@@ -283,7 +291,7 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
     StopWorkers();
     if (!stopped && readError) {
         result.status = FileConversionResult::Status::ReadError;
-        result.line = linesBefore + 1;
+        result.line = LineNumber(linesBefore);
     }
     return result;
 }

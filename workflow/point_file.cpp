@@ -1,6 +1,8 @@
 #include "workflow/point_file.h"
 
+#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -41,7 +43,11 @@ char* WriteFixed3(char* out, double value) {
 
 namespace {
 constexpr std::size_t kReadBlock = 256 * 1024;
+
+int LineNumber(std::int64_t lineEnds) {
+    return static_cast<int>(std::min<std::int64_t>(lineEnds + 1, INT_MAX));
 }
+}  // namespace
 
 struct PointReader::Impl {
     Impl(std::FILE* in, bool names) : source(in, names, kReadBlock), withNames(names) {}
@@ -52,7 +58,7 @@ struct PointReader::Impl {
     bool withNames;
     bool done = false;          // the input has no more chunks
     pointscan::ChunkSource::Status lastStatus = pointscan::ChunkSource::Status::Chunk;
-    int linesBefore = 0;        // line ends in the chunks before the current one
+    std::int64_t linesBefore = 0;  // line ends in the chunks before the current one
 
     // Moves to the next chunk; false at the end of the input or on error.
     bool Advance() {
@@ -88,14 +94,14 @@ PointReader::Status PointReader::Next(std::string_view& name, double& a, double&
                 return Status::Point;
             case Result::Unreadable:
             case Result::CutShort:
-                m_problemLine = impl.linesBefore + impl.parser.ProblemLinesBefore() + 1;
+                m_problemLine = LineNumber(impl.linesBefore + impl.parser.ProblemLinesBefore());
                 m_problemToken = pointscan::QuoteToken(impl.parser.ProblemToken());
                 return result == Result::Unreadable ? Status::Unreadable : Status::CutShort;
             case Result::End:
                 if (impl.Advance()) continue;
                 m_bytesRead = impl.source.BytesRead();
                 if (impl.lastStatus == pointscan::ChunkSource::Status::ReadError) {
-                    m_problemLine = impl.linesBefore + 1;
+                    m_problemLine = LineNumber(impl.linesBefore);
                     m_problemToken.clear();
                     return Status::ReadError;
                 }

@@ -1,5 +1,7 @@
 #include "workflow/point_scan.h"
 
+#include <algorithm>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -62,7 +64,15 @@ std::size_t FindCut(const char* data, std::size_t len, int tokensPerPoint) {
     if (limit == 0) return 0;
     const std::size_t tokens = CountTokens(data, limit);
     const std::size_t perPoint = static_cast<std::size_t>(tokensPerPoint);
-    if (tokens < perPoint) return 0;
+    if (tokens < perPoint) {
+        // No whole point: the white space before the first token can go on
+        // its own, so that long runs of blank lines are not held. Never cut
+        // between the CR and the LF of a line end.
+        std::size_t first = 0;
+        while (first < len && IsWhite(p[first])) ++first;
+        if (first == len && p[len - 1] == '\r') --first;
+        return first;
+    }
     // Walk back over the tokens of the incomplete point after the last
     // complete one, then over the white space before them.
     std::size_t pos = limit;
@@ -83,12 +93,16 @@ ChunkSource::Status ChunkSource::Next(std::vector<char>& chunk) {
     for (;;) {
         if (m_error) return Status::ReadError;
         if (!m_end) {
+            // A chunk that holds no whole point yet (a very long name) is
+            // doubled at each read, so it is scanned a few times, not once
+            // per block.
             const std::size_t old = chunk.size();
-            chunk.resize(old + m_blockSize);
-            const std::size_t got = std::fread(chunk.data() + old, 1, m_blockSize, m_in);
+            const std::size_t want = std::max(m_blockSize, old);
+            chunk.resize(old + want);
+            const std::size_t got = std::fread(chunk.data() + old, 1, want, m_in);
             chunk.resize(old + got);
             m_bytesRead += got;
-            if (got < m_blockSize) {
+            if (got < want) {
                 if (std::ferror(m_in)) {
                     m_error = true;
                     return Status::ReadError;

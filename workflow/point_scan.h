@@ -55,7 +55,8 @@ private:
 
 // Where a chunk of len bytes, starting at a point boundary, may be cut: one
 // past the last token of its last complete point whose end is known (a white
-// byte follows it within the chunk). 0 when no such point is in the chunk.
+// byte follows it within the chunk); without such a point, before the first
+// token, after the white space that precedes it. 0 when nowhere.
 std::size_t FindCut(const char* data, std::size_t len, int tokensPerPoint);
 
 // Reads the points of one chunk in order.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -354,7 +355,37 @@ TEST(ChunkSourceTest, ChunksEndRightAfterAWholePoint) {
     EXPECT_EQ(pointscan::FindCut("1 2 3 4 5 6 ", 12, 3), 11u);
     EXPECT_EQ(pointscan::FindCut("1 2 3", 5, 3), 0u);
     EXPECT_EQ(pointscan::FindCut("n 1 2 3\r\n", 9, 4), 7u);
-    EXPECT_EQ(pointscan::FindCut("   ", 3, 3), 0u);
+    // Without a whole point, the white space before the first token.
+    EXPECT_EQ(pointscan::FindCut("   ", 3, 3), 3u);
+    EXPECT_EQ(pointscan::FindCut("\n\n\r", 3, 3), 2u);  // its LF may follow
+    EXPECT_EQ(pointscan::FindCut("\r\n 1 2", 7, 3), 3u);
+    EXPECT_EQ(pointscan::FindCut("1 2", 3, 3), 0u);
+    EXPECT_EQ(pointscan::FindCut("12345", 5, 3), 0u);
+}
+
+TEST(ChunkSourceTest, BlankStretchesAndLongNamesAreNotHeldWhole) {
+    std::string text = "1 2 3";
+    for (int i = 0; i < 100000; ++i) text += "\r\n";
+    text += "4 5 x";
+    MemoryFile file(text);
+    pointscan::ChunkSource source(file.get(), false, 64);
+    std::vector<char> chunk;
+    std::size_t largest = 0;
+    int chunks = 0;
+    while (source.Next(chunk) == pointscan::ChunkSource::Status::Chunk) {
+        largest = std::max(largest, chunk.size());
+        ++chunks;
+    }
+    EXPECT_LE(largest, 128u);
+    EXPECT_GT(chunks, 1000);
+    EXPECT_EQ(ReadInChunks(text, false, 64).line, 100001);
+    EXPECT_EQ(Read(text, false).line, 100001);
+
+    // A name of 3 MB read 64 bytes at a time: read in doubling steps.
+    const std::string name(3 << 20, 'n');
+    const ReadAll named = ReadInChunks(name + " 1 2 3\n", true, 64);
+    ASSERT_EQ(named.points.size(), 1u);
+    EXPECT_EQ(named.points[0].name, name);
 }
 
 // ---- Numbers ----
