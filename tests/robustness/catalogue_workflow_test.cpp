@@ -1,0 +1,366 @@
+// The bad-input catalogue (catalogue.h) through the runs of the two buttons,
+// with the messages recorded instead of shown.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "catalogue.h"
+#include "platform/message_box.h"
+#include "recording_messages.h"
+#include "workflow/conversion.h"
+#include "workflow/convert_run.h"
+#include "workflow/estimation_run.h"
+
+namespace {
+
+using namespace catalogue;
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kInAndOut = {"in.txt", "out.txt"};
+
+ConvertDialogValues ConvertValues(const TempFolder& folder, bool withNames,
+                                  const std::string& input = "in.txt",
+                                  const fs::path& output = "out.txt") {
+    ConvertDialogValues v;
+    v.srcSystem = kSource;
+    v.tgtSystem = kTarget;
+    v.srcMeridian = kSourceMeridian;
+    v.params = kParams;
+    v.withNames = withNames ? 1 : 0;
+    v.inputPath = folder / input;
+    v.outputPath = output.is_absolute() ? output : folder.Path() / output;
+    return v;
+}
+
+void ExpectOneMessage(const RecordingMessages& messages, const std::string& text,
+                      const std::string& caption, MessageIcon icon, const std::string& where) {
+    ASSERT_EQ(messages.messages.size(), 1u) << where;
+    EXPECT_EQ(messages.messages[0].text, text) << where;
+    EXPECT_EQ(messages.messages[0].caption, caption) << where;
+    EXPECT_EQ(messages.messages[0].icon, icon) << where;
+}
+
+TEST(CatalogueConvertTest, EveryCaseThroughTheConvertButton) {
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        const std::string input = c.input();
+        WriteFile(folder / "in.txt", input);
+        WriteFile(folder / "out.txt", kEarlierOutput);
+        RecordingMessages messages;
+        ConvertDialogValues v = ConvertValues(folder, c.withNames);
+        for (int threads : {1, 2}) {
+            messages.messages.clear();
+            FileConversionOptions options;
+            options.threads = threads;
+            const ConvertOutcome outcome = RunConvert(v, options);
+            if (c.refusal.empty()) {
+                EXPECT_EQ(outcome, ConvertOutcome::Done);
+                ExpectOneMessage(messages, kConversionDoneText, ApplicationName(),
+                                 MessageIcon::Warning, c.what);
+                EXPECT_TRUE(SameBytes(ReadFile(folder / "out.txt"), ConvertedFile(c.points)));
+                WriteFile(folder / "out.txt", kEarlierOutput);
+            } else {
+                EXPECT_EQ(outcome, ConvertOutcome::Unreadable);
+                ExpectOneMessage(messages, c.refusal, kReadFileCaption, MessageIcon::Error, c.what);
+                EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+            }
+            EXPECT_TRUE(SameBytes(ReadFile(folder / "in.txt"), input));
+            EXPECT_EQ(folder.Entries(), kInAndOut);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- estimation
+
+BursaDialogValues EstimationValues(const TempFolder& folder, const std::string& before,
+                                   const std::string& after) {
+    BursaDialogValues v;
+    v.beforeSystem = kParamListSource;
+    v.afterSystem = kParamListSource;
+    v.beforeMeridian = kSourceMeridian;
+    v.afterMeridian = kSourceMeridian;
+    v.beforeFile = folder / before;
+    v.afterFile = folder / after;
+    v.dX0 = 1;
+    v.dY0 = 2;
+    v.dZ0 = 3;
+    v.K = 4;
+    v.betaX = 5;
+    v.betaY = 6;
+    v.betaZ = 7;
+    return v;
+}
+
+void ExpectUnchanged(const BursaDialogValues& v) {
+    EXPECT_EQ(v.dX0, 1);
+    EXPECT_EQ(v.dY0, 2);
+    EXPECT_EQ(v.dZ0, 3);
+    EXPECT_EQ(v.K, 4);
+    EXPECT_EQ(v.betaX, 5);
+    EXPECT_EQ(v.betaY, 6);
+    EXPECT_EQ(v.betaZ, 7);
+}
+
+TEST(CatalogueEstimationTest, EveryCaseWithoutNamesThroughTheComputeButton) {
+    for (const Case& c : Cases()) {
+        if (c.withNames) continue;
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        const std::string input = c.input();
+        WriteFile(folder / "case.txt", input);
+        WriteFile(folder / "good.txt", kGoodCommonPoints);
+        const std::vector<std::string> files = {"case.txt", "good.txt"};
+
+        if (c.refusal.empty()) {
+            // The file against itself: its points pair with themselves.
+            RecordingMessages messages;
+            BursaDialogValues v = EstimationValues(folder, "case.txt", "case.txt");
+            const EstimationRunResult run = RunEstimation(v);
+            ASSERT_EQ(run.before.size(), c.points.size());
+            for (std::size_t i = 0; i < c.points.size(); ++i) {
+                double X = c.points[i].a, Y = c.points[i].b, Z = c.points[i].c;
+                PointToCartesian(kParamListSource, kSourceMeridian, X, Y, Z);
+                EXPECT_EQ(run.before[i].X, X);
+                EXPECT_EQ(run.before[i].Y, Y);
+                EXPECT_EQ(run.before[i].Z, Z);
+            }
+            if (c.points.size() < 3) {
+                EXPECT_EQ(run.outcome, EstimationOutcome::TooFewPoints);
+                ExpectOneMessage(messages, kTooFewCommonPoints, ApplicationName(),
+                                 MessageIcon::Error, c.what);
+                ExpectUnchanged(v);
+            } else {
+                EXPECT_EQ(run.outcome, EstimationOutcome::Estimated);
+                ASSERT_EQ(messages.messages.size(), 1u);
+                EXPECT_EQ(messages.messages[0].text.rfind("叠带进行了", 0), 0u);
+                for (double p : {v.dX0, v.dY0, v.dZ0, v.K, v.betaX, v.betaY, v.betaZ}) {
+                    EXPECT_LT(std::fabs(p), 1e-6);
+                }
+            }
+        } else {
+            for (bool inAfter : {false, true}) {
+                RecordingMessages messages;
+                BursaDialogValues v = inAfter ? EstimationValues(folder, "good.txt", "case.txt")
+                                              : EstimationValues(folder, "case.txt", "good.txt");
+                const EstimationRunResult run = RunEstimation(v);
+                EXPECT_EQ(run.outcome, EstimationOutcome::Unreadable);
+                ExpectOneMessage(messages, EstimationText(c.refusal, inAfter), kReadFileCaption,
+                                 MessageIcon::Error, c.what);
+                ExpectUnchanged(v);
+            }
+        }
+        EXPECT_TRUE(SameBytes(ReadFile(folder / "case.txt"), input));
+        EXPECT_EQ(folder.Entries(), files);
+    }
+}
+
+// ---------------------------------------------------------------- files
+
+TEST(CatalogueFilesTest, DirectoryAsInput) {
+    TempFolder folder;
+    fs::create_directory(folder / "in.txt");
+    WriteFile(folder / "out.txt", kEarlierOutput);
+    {
+        RecordingMessages messages;
+        ConvertDialogValues v = ConvertValues(folder, false);
+        EXPECT_EQ(RunConvert(v), ConvertOutcome::InputOpenFailed);
+        ExpectOneMessage(messages, kInputOpenText, kReadFileCaption, MessageIcon::Error, "convert");
+        EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+    }
+    WriteFile(folder / "good.txt", kGoodCommonPoints);
+    for (bool inAfter : {false, true}) {
+        RecordingMessages messages;
+        BursaDialogValues v = inAfter ? EstimationValues(folder, "good.txt", "in.txt")
+                                      : EstimationValues(folder, "in.txt", "good.txt");
+        EXPECT_EQ(RunEstimation(v).outcome, EstimationOutcome::Unreadable);
+        ExpectOneMessage(messages, inAfter ? "读转换后文件错误！" : "读转换前文件错误！",
+                         kReadFileCaption, MessageIcon::Error, "estimate");
+        ExpectUnchanged(v);
+    }
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"good.txt", "in.txt", "out.txt"}));
+    EXPECT_TRUE(fs::is_empty(folder / "in.txt"));
+}
+
+TEST(CatalogueFilesTest, UnreadableInput) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    TempFolder folder;
+    WriteFile(folder / "in.txt", kGoodCommonPoints);
+    WriteFile(folder / "good.txt", kGoodCommonPoints);
+    WriteFile(folder / "out.txt", kEarlierOutput);
+    fs::permissions(folder / "in.txt", fs::perms::none);
+    {
+        RecordingMessages messages;
+        ConvertDialogValues v = ConvertValues(folder, false);
+        EXPECT_EQ(RunConvert(v), ConvertOutcome::InputOpenFailed);
+        ExpectOneMessage(messages, kInputOpenText, kReadFileCaption, MessageIcon::Error, "convert");
+    }
+    for (bool inAfter : {false, true}) {
+        RecordingMessages messages;
+        BursaDialogValues v = inAfter ? EstimationValues(folder, "good.txt", "in.txt")
+                                      : EstimationValues(folder, "in.txt", "good.txt");
+        EXPECT_EQ(RunEstimation(v).outcome, inAfter ? EstimationOutcome::AfterOpenFailed
+                                                    : EstimationOutcome::BeforeOpenFailed);
+        ExpectOneMessage(messages, inAfter ? kAfterOpenText : kBeforeOpenText, kReadFileCaption,
+                         MessageIcon::Error, "estimate");
+        ExpectUnchanged(v);
+    }
+    fs::permissions(folder / "in.txt", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadFile(folder / "in.txt"), kGoodCommonPoints);
+    EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"good.txt", "in.txt", "out.txt"}));
+}
+
+// Converts the good points into output and expects the output-open message.
+void ExpectOutputRefused(const TempFolder& folder, const fs::path& output, const char* where) {
+    RecordingMessages messages;
+    ConvertDialogValues v = ConvertValues(folder, false, "in.txt", output);
+    EXPECT_EQ(RunConvert(v), ConvertOutcome::OutputOpenFailed) << where;
+    ExpectOneMessage(messages, kOutputOpenText, kWriteFileCaption, MessageIcon::Error, where);
+}
+
+TEST(CatalogueFilesTest, OutputFolderMissingOrAFolder) {
+    TempFolder folder;
+    WriteFile(folder / "in.txt", kGoodCommonPoints);
+    ExpectOutputRefused(folder, folder / "missing" / "out.txt", "missing folder");
+    fs::create_directory(folder / "out.txt");
+    ExpectOutputRefused(folder, folder / "out.txt", "output is a folder");
+    EXPECT_TRUE(fs::is_empty(folder / "out.txt"));
+    EXPECT_EQ(ReadFile(folder / "in.txt"), kGoodCommonPoints);
+    EXPECT_EQ(folder.Entries(), kInAndOut);
+}
+
+TEST(CatalogueFilesTest, ReadOnlyOutputFolder) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    TempFolder folder;
+    WriteFile(folder / "in.txt", kGoodCommonPoints);
+    fs::create_directory(folder / "locked");
+    WriteFile(folder / "locked" / "out.txt", kEarlierOutput);
+    fs::permissions(folder / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    ExpectOutputRefused(folder, folder / "locked" / "out.txt", "read-only folder");
+    fs::permissions(folder / "locked", fs::perms::owner_all);
+    EXPECT_EQ(ReadFile(folder / "locked" / "out.txt"), kEarlierOutput);
+    EXPECT_EQ(Entries(folder / "locked"), std::vector<std::string>{"out.txt"});
+}
+
+TEST(CatalogueFilesTest, InputChosenAsOutput) {
+    TempFolder folder;
+    std::vector<Case> cases = Cases();
+    // A good file is replaced by its conversion...
+    WriteFile(folder / "in.txt", kGoodCommonPoints);
+    {
+        RecordingMessages messages;
+        ConvertDialogValues v = ConvertValues(folder, false, "in.txt", "in.txt");
+        EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+        const std::vector<Point> points = {kP1,
+                                           {"", 4431000.5, 498765.25, -3.75},
+                                           kP3,
+                                           {"", 4429876.125, 502345.875, 1200.5},
+                                           {"", 4436500.25, 731000.75, 88.125}};
+        EXPECT_EQ(ReadFile(folder / "in.txt"), ConvertedFile(points));
+    }
+    // ...a bad one stays as it was.
+    const std::string bad = WithH("1,5");
+    WriteFile(folder / "in.txt", bad);
+    {
+        RecordingMessages messages;
+        ConvertDialogValues v = ConvertValues(folder, false, "in.txt", "in.txt");
+        EXPECT_EQ(RunConvert(v), ConvertOutcome::Unreadable);
+        ExpectOneMessage(messages, Unreadable(2, "1,5"), kReadFileCaption, MessageIcon::Error,
+                         "bad input as output");
+    }
+    EXPECT_EQ(ReadFile(folder / "in.txt"), bad);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"in.txt"});
+}
+
+// ---------------------------------------------------------------- pairs
+
+// n common points of a field: Beijing 1954 Gauss-Kruger on 117 before, the
+// same points in WGS84 geodetic through kParams after, at full precision.
+void CommonField(int n, std::string& before, std::string& after,
+                 std::vector<std::array<double, 3>>* points = nullptr) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> x(4390000, 4420000), y(430000, 470000), h(20, 400);
+    before.clear();
+    after.clear();
+    char line[200];
+    for (int i = 0; i < n; ++i) {
+        double a = x(random), b = y(random), c = h(random);
+        std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", a, b, c);
+        before += line;
+        if (points) points->push_back({a, b, c});
+        ConvertPoint(kSource, kTarget, kSourceMeridian, 0.0, kParams, a, b, c);
+        std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", a, b, c);
+        after += line;
+    }
+}
+
+BursaDialogValues FieldValues(const TempFolder& folder) {
+    BursaDialogValues v = EstimationValues(folder, "before.txt", "after.txt");
+    v.afterSystem = 4;  // WGS84大地坐标BLH
+    return v;
+}
+
+// The estimate reproduces the transformation of the field's points.
+void ExpectTransformationRecovered(const BursaDialogValues& v,
+                                   const std::vector<std::array<double, 3>>& points) {
+    const SevenParams estimate{v.dX0, v.dY0, v.dZ0, v.K, v.betaX, v.betaY, v.betaZ};
+    for (std::size_t i = 0; i < points.size(); i += 1 + points.size() / 20) {
+        double a = points[i][0], b = points[i][1], c = points[i][2];
+        double ta = a, tb = b, tc = c;
+        ConvertPoint(kSource, 0, kSourceMeridian, kSourceMeridian, estimate, a, b, c);
+        ConvertPoint(kSource, 0, kSourceMeridian, kSourceMeridian, kParams, ta, tb, tc);
+        EXPECT_NEAR(a, ta, 0.01);
+        EXPECT_NEAR(b, tb, 0.01);
+        EXPECT_NEAR(c, tc, 0.01);
+    }
+}
+
+TEST(CatalogueEstimationTest, ManyPairsAreReadWhole) {
+    for (int n : {600, 100000}) {
+        SCOPED_TRACE(n);
+        TempFolder folder;
+        std::string before, after;
+        std::vector<std::array<double, 3>> points;
+        CommonField(n, before, after, &points);
+        WriteFile(folder / "before.txt", before);
+        WriteFile(folder / "after.txt", after);
+        RecordingMessages messages;
+        BursaDialogValues v = FieldValues(folder);
+        const EstimationRunResult run = RunEstimation(v);
+        ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
+        EXPECT_EQ(run.before.size(), static_cast<std::size_t>(n));
+        EXPECT_EQ(run.after.size(), static_cast<std::size_t>(n));
+        ExpectTransformationRecovered(v, points);
+        EXPECT_EQ(ReadFile(folder / "before.txt"), before);
+        EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"after.txt", "before.txt"}));
+    }
+}
+
+TEST(CatalogueEstimationTest, FilesOfDifferentLengthsPairTheShorter) {
+    TempFolder folder;
+    std::string before10, after10, before8, after8;
+    std::vector<std::array<double, 3>> points;
+    CommonField(10, before10, after10, &points);
+    CommonField(8, before8, after8);
+    for (bool beforeLonger : {true, false}) {
+        SCOPED_TRACE(beforeLonger ? "before longer" : "after longer");
+        WriteFile(folder / "before.txt", beforeLonger ? before10 : before8);
+        WriteFile(folder / "after.txt", beforeLonger ? after8 : after10);
+        RecordingMessages messages;
+        BursaDialogValues v = FieldValues(folder);
+        const EstimationRunResult run = RunEstimation(v);
+        ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
+        EXPECT_EQ(run.before.size(), 8u);
+        ASSERT_EQ(messages.messages.size(), 1u);  // the report, nothing about the rest
+        points.resize(8);
+        ExpectTransformationRecovered(v, points);
+    }
+}
+
+}  // namespace
