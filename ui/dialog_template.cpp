@@ -13,13 +13,6 @@
 
 #include "ui/resources.h"
 
-const ControlTemplate* DialogTemplate::Find(int controlId) const {
-    for (const ControlTemplate& control : controls) {
-        if (control.id == controlId) return &control;
-    }
-    return nullptr;
-}
-
 namespace {
 // A group box drawn the classic way: an etched frame with the title set
 // into its top edge. It is only a frame; the controls inside it are

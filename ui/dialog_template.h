@@ -63,8 +63,6 @@ struct DialogTemplate {
     int pointSize = 9;
     unsigned style = kDialogNone;
     std::vector<ControlTemplate> controls;
-
-    const ControlTemplate* Find(int controlId) const;
 };
 
 // The dialog font: the face if installed, otherwise an installed font that

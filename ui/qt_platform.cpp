@@ -5,13 +5,75 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QStringDecoder>
 #include <QUrl>
+
+namespace {
+// Length of the well-formed UTF-8 sequence starting at text[i], or 0.
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) -> unsigned {
+        return k < text.size() ? static_cast<unsigned char>(text[k]) : 0x100u;
+    };
+    const auto trail = [&](std::size_t k, unsigned low = 0x80, unsigned high = 0xBF) {
+        return at(k) >= low && at(k) <= high;
+    };
+    const unsigned c = at(i);
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) return trail(i + 1) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        const unsigned low = c == 0xE0 ? 0xA0 : 0x80;
+        const unsigned high = c == 0xED ? 0x9F : 0xBF;
+        return trail(i + 1, low, high) && trail(i + 2) ? 3 : 0;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        const unsigned low = c == 0xF0 ? 0x90 : 0x80;
+        const unsigned high = c == 0xF4 ? 0x8F : 0xBF;
+        return trail(i + 1, low, high) && trail(i + 2) && trail(i + 3) ? 4 : 0;
+    }
+    return 0;
+}
+
+// Length of the GB18030 character starting at text[i] (2 or 4), or 0.
+std::size_t ChineseLength(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) -> unsigned {
+        return k < text.size() ? static_cast<unsigned char>(text[k]) : 0x100u;
+    };
+    const unsigned lead = at(i);
+    if (lead < 0x81 || lead > 0xFE) return 0;
+    const unsigned second = at(i + 1);
+    if (second >= 0x40 && second <= 0xFE && second != 0x7F) return 2;
+    if (second >= 0x30 && second <= 0x39 && at(i + 2) >= 0x81 && at(i + 2) <= 0xFE &&
+        at(i + 3) >= 0x30 && at(i + 3) <= 0x39) {
+        return 4;
+    }
+    return 0;
+}
+}  // namespace
+
+QString DecodeMessageText(const std::string& text) {
+    QStringDecoder chinese("GB18030", QStringDecoder::Flag::Stateless);
+    QString decoded;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (const std::size_t n = Utf8Length(text, i)) {
+            decoded += QString::fromUtf8(text.data() + i, static_cast<qsizetype>(n));
+            i += n;
+        } else if (const std::size_t m = ChineseLength(text, i); m && chinese.isValid()) {
+            decoded += chinese.decode(QByteArrayView(text.data() + i, static_cast<qsizetype>(m)));
+            i += m;
+        } else {
+            decoded += QChar(QChar::ReplacementCharacter);
+            ++i;
+        }
+    }
+    return decoded;
+}
 
 void QtMessageService::Show(const std::string& text, const std::string& caption, MessageIcon icon) {
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner) owner = QApplication::activeWindow();
     QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
-                    QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
+                    DecodeMessageText(caption), DecodeMessageText(text), QMessageBox::Ok,
                     owner);
     box.setTextFormat(Qt::PlainText);
     if (!owner) box.setWindowModality(Qt::ApplicationModal);

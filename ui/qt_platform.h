@@ -21,6 +21,11 @@ public:
     void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
 };
 
+// A message's bytes as text. Messages are UTF-8, but one may quote a token
+// from a point file written in the Chinese code page (GBK / GB18030): bytes
+// that are not UTF-8 are read in that code page.
+QString DecodeMessageText(const std::string& text);
+
 struct FilePickRequest {
     bool open = true;  // open picker; false: save picker
     // Filters as "description|pattern|description|pattern||".

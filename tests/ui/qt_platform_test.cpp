@@ -89,6 +89,18 @@ TEST(FieldBytes, ChineseCharactersCountTwoBytesAndAreNotNumbers) {
     EXPECT_EQ(CodePageBytes(QStringLiteral("\u3000")).find(' '), std::string::npos);
 }
 
+TEST(FieldBytes, MessagesQuoteGbkNamesReadably) {
+    EXPECT_EQ(DecodeMessageText("文件转换完成!"), QStringLiteral("文件转换完成!"));
+    // "点1" as GBK bytes inside an otherwise UTF-8 message.
+    const std::string mixed = std::string("数据“") + "\xB5\xE3" + "1”";
+    EXPECT_EQ(DecodeMessageText(mixed), QStringLiteral("数据“点1”"));
+    EXPECT_EQ(DecodeMessageText("\xB5\xE3" "1"), QStringLiteral("点1"));
+    // A GBK character whose second byte is ASCII stays one character.
+    EXPECT_EQ(DecodeMessageText("\x81\x40"), QStringLiteral("丂"));
+    // Bytes that are neither: one replacement character each.
+    EXPECT_EQ(DecodeMessageText("a\xFF"), QStringLiteral("a\uFFFD"));
+}
+
 TEST(FieldBytes, PathsRoundTrip) {
     const QString name = QStringLiteral("/tmp/坐标 files/点.txt");
     EXPECT_EQ(FromPath(ToPath(name)), name);
