@@ -323,7 +323,9 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNa
                                   params);
         result = ConvertSequential(in, out, withNames, converter, options);
     }
-    if (std::fflush(out) != 0 || std::ferror(out)) {
+    // A problem found earlier in the input is the one to report.
+    if ((std::fflush(out) != 0 || std::ferror(out)) &&
+        result.status == FileConversionResult::Status::Ok) {
         result.status = FileConversionResult::Status::WriteError;
     }
     return result;
@@ -357,7 +359,9 @@ bool AtomicOutputFile::Open(const std::filesystem::path& target) {
         return m_stream != nullptr;
     }
     const fs::path folder = m_target.parent_path();
-    const std::string base = "." + m_target.filename().string() + ".";
+    // Hidden, beside the target, named after it unless that name is long.
+    std::string base = m_target.filename().string();
+    base = "." + (base.size() <= 200 ? base : std::string("zelk")) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = base + std::to_string(::getpid()) + "-" +
                                  std::to_string(g_temporaryCounter.fetch_add(1)) + ".tmp";

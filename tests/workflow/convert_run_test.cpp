@@ -289,6 +289,17 @@ TEST(RunConvertTest, ReplacedOutputKeepsItsPermissionsAndLinks) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+TEST(RunConvertTest, OutputWithTheLongestFileName) {
+    TempFolder folder;
+    WriteFile(folder / "in.txt", kThreePoints);
+    const std::string name = std::string(251, 'o') + ".txt";  // 255 bytes
+    RecordingMessages messages;
+    ConvertDialogValues v = Values(folder / "in.txt", folder / name);
+    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    EXPECT_EQ(ReadFile(folder / name), ThreePointsOut(v));
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", name}));
+}
+
 TEST(RunConvertTest, DeviceOutputIsWrittenDirectly) {
     RecordingMessages messages;
     TempFolder folder;
