@@ -64,6 +64,11 @@ bool CStaticLink::eventFilter(QObject* watched, QEvent* event) {
             OnHitTest();
             if (event->type() == QEvent::Enter) OnSetCursor();
             return false;
+        case QEvent::Leave:
+            // Where the pointer position is only known over our own windows,
+            // the timer may not see it go; the leave event says so at once.
+            if (m_hover) EndHover();
+            return false;
         case QEvent::Paint:
             OnControlColor();
             return false;
@@ -93,12 +98,14 @@ void CStaticLink::OnHoverTimer() {
         return;
     }
     const QPoint point = m_label->mapFromGlobal(QCursor::pos());
-    if (!m_label->rect().contains(point)) {
-        m_hover = false;
-        m_hoverTimer.stop();
-        m_textColor = s_normalColor;
-        Invalidate();
-    }
+    if (!m_label->rect().contains(point)) EndHover();
+}
+
+void CStaticLink::EndHover() {
+    m_hover = false;
+    m_hoverTimer.stop();
+    m_textColor = s_normalColor;  // also after a visit
+    Invalidate();
 }
 
 bool CStaticLink::OnControlColor() {

@@ -82,6 +82,7 @@ protected:
 
 private:
     void Invalidate();
+    void EndHover();
     void ApplyColor();
     void OnLabelDestroyed();
 

@@ -86,6 +86,36 @@ TEST(LinkLabel, BlueRedOnHoverBlueAgainAfterLeaving) {
     EXPECT_EQ(TextColor(dialog.m_siteLink.Label()), QColor(0, 0, 255));
 }
 
+TEST(LinkLabel, TimerNoticesThePointerOutsideWithoutAnyEvent) {
+    RecordingOpener opener;
+    CConvertDlg dialog;
+    dialog.show();
+    QLabel* label = dialog.m_authorLink.Label();
+    QCursor::setPos(label->mapToGlobal(QPoint(4, 4)));
+    Enter(label);
+    WaitMs(150);
+    ASSERT_TRUE(dialog.m_authorLink.m_hover);
+    // The label moves away from the pointer: only the polling can see it.
+    label->move(label->x(), label->y() - 150);
+    ASSERT_TRUE(WaitForLeave(dialog.m_authorLink));
+    EXPECT_EQ(TextColor(label), QColor(0, 0, 255));
+}
+
+TEST(LinkLabel, LeaveEventEndsHoveringAtOnce) {
+    RecordingOpener opener;
+    CConvertDlg dialog;
+    dialog.show();
+    QLabel* label = dialog.m_siteLink.Label();
+    QCursor::setPos(label->mapToGlobal(QPoint(4, 4)));
+    Enter(label);
+    ASSERT_TRUE(dialog.m_siteLink.m_hover);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(label, &leave);
+    EXPECT_FALSE(dialog.m_siteLink.m_hover);
+    EXPECT_FALSE(dialog.m_siteLink.m_hoverTimer.isActive());
+    EXPECT_EQ(TextColor(label), QColor(0, 0, 255));
+}
+
 TEST(LinkLabel, SuccessfulOpenTurnsPurpleUntilThePointerLeaves) {
     RecordingOpener opener(kOpenSucceeded);
     RecordingBeeps beeps;
