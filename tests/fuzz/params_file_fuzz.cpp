@@ -1,10 +1,11 @@
-// zelk-cli's parameters file.
+// zelk-cli's parameters file, and the same bytes as a --params list.
 //
 // The parser must agree with a plain reading of the rules (every line blank,
 // a comment, or "name = number" for one of the seven names, each once, all
 // seven present), give the very doubles of the text, not care whether lines
 // end in LF or CR LF, and whatever it accepts, saved again (with any comment)
-// and read back, must give identical doubles.
+// and read back, must give identical doubles. As a list, the bytes must be
+// seven numbers separated by commas, no more, no less.
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -13,6 +14,7 @@
 
 #include "reference_points.h"
 #include "bursa/seven_params.h"
+#include "cli/arguments.h"
 #include "cli/params_file.h"
 
 namespace {
@@ -93,11 +95,45 @@ std::string WithCrLf(std::string_view text) {
     return out;
 }
 
+bool ReferenceList(std::string_view text, double values[7]) {
+    int count = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        if (count == 7) return false;
+        if (!reference::Number(text.substr(0, comma), values[count++])) return false;
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    return count == 7;
+}
+
+void CheckList(std::string_view text) {
+    std::optional<SevenParams> parsed;
+    try {
+        parsed = ParseParamsList(std::string(text), "option --params");
+    } catch (const UsageError& error) {
+        Check(std::string_view(error.what()).rfind("option --params", 0) == 0,
+              "a list's error names the option");
+    }
+    double want[7];
+    const bool accepted = ReferenceList(text, want);
+    Check(parsed.has_value() == accepted, "accepts exactly seven numbers");
+    if (!parsed) return;
+    std::string again;
+    for (int i = 0; i < 7; ++i) {
+        Check(SameDouble(Get(*parsed, i), want[i]), "list value as written");
+        if (i > 0) again += ',';
+        again += RoundTripText(Get(*parsed, i));
+    }
+    Check(SameParams(ParseParamsList(again, "again"), *parsed), "a list written again reads back");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::string error;
+    CheckList(text);
     const std::optional<SevenParams> parsed = ParseParamsFile(text, "p.txt", error);
 
     double want[7];
