@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/message_box.h"
 #include "platform/number_text.h"
@@ -316,6 +317,54 @@ TEST(RunConvertTest, DeviceOutputIsWrittenDirectly) {
         EXPECT_EQ(messages.messages[0].text, "写转换后文件错误！");
         EXPECT_EQ(messages.messages[0].caption, "写文件出错");
     }
+}
+
+TEST(AtomicOutputFileTest, NothingTakesThePlaceOfTheTargetUntilCommitted) {
+    TempFolder folder;
+    WriteFile(folder / "out.txt", "previous\n");
+    {
+        AtomicOutputFile file;
+        ASSERT_TRUE(file.Open(folder / "out.txt"));
+        std::fputs("new\n", file.Stream());
+        std::fflush(file.Stream());
+        EXPECT_EQ(ReadFile(folder / "out.txt"), "previous\n");
+        EXPECT_EQ(folder.Entries().size(), 2u);  // the target and the temporary file
+    }  // not committed
+    EXPECT_EQ(ReadFile(folder / "out.txt"), "previous\n");
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.txt"});
+
+    AtomicOutputFile file;
+    ASSERT_TRUE(file.Open(folder / "out.txt"));
+    std::fputs("new\n", file.Stream());
+    EXPECT_TRUE(file.Commit());
+    EXPECT_EQ(ReadFile(folder / "out.txt"), "new\n");
+    EXPECT_FALSE(file.Commit());  // nothing left to commit
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.txt"});
+    // A new file gets the mode a new file gets (the umask applies).
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    AtomicOutputFile fresh;
+    ASSERT_TRUE(fresh.Open(folder / "fresh.txt"));
+    EXPECT_TRUE(fresh.Commit());
+    struct stat st {};
+    ASSERT_EQ(::stat((folder / "fresh.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+}
+
+TEST(AtomicOutputFileTest, PipeIsWrittenDirectly) {
+    TempFolder folder;
+    const std::filesystem::path fifo = folder / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(folder / "in.txt", kThreePoints);
+    std::string received;
+    std::thread reader([&] { received = ReadFile(fifo); });
+    RecordingMessages messages;
+    ConvertDialogValues v = Values(folder / "in.txt", fifo);
+    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    reader.join();
+    EXPECT_EQ(received, ThreePointsOut(v));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", "pipe"}));
 }
 
 // In a child process whose files may not grow beyond a limit, a write that
