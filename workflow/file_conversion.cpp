@@ -39,6 +39,9 @@ struct ChunkOutcome {
     std::string token;  // quoted
 };
 
+// Points converted together (see CPointConverter::ConvertMany).
+constexpr int kBatch = 64;
+
 // Converts the points of one chunk into out (appended), stopping at the
 // first problem.
 ChunkOutcome ConvertChunk(const char* begin, const char* end, bool withNames,
@@ -46,10 +49,22 @@ ChunkOutcome ConvertChunk(const char* begin, const char* end, bool withNames,
     using Result = pointscan::ChunkParser::Result;
     pointscan::ChunkParser parser(begin, end);
     ChunkOutcome outcome;
-    std::string_view name;
-    double v[3];
+    std::string_view names[kBatch];
+    double values[3 * kBatch];
     for (;;) {
-        const Result result = parser.Next(withNames, name, v);
+        int n = 0;
+        Result result = Result::Point;
+        while (n < kBatch) {
+            result = parser.Next(withNames, names[n], values + 3 * n);
+            if (result != Result::Point) break;
+            ++n;
+        }
+        converter.ConvertMany(values, static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            AppendPointLine(out, withNames, names[i], values[3 * i], values[3 * i + 1],
+                            values[3 * i + 2]);
+        }
+        outcome.points += static_cast<std::uint64_t>(n);
         if (result != Result::Point) {
             outcome.result = result;
             outcome.lines = parser.LinesPassed();
@@ -59,9 +74,6 @@ ChunkOutcome ConvertChunk(const char* begin, const char* end, bool withNames,
             }
             return outcome;
         }
-        converter.Convert(v[0], v[1], v[2]);
-        AppendPointLine(out, withNames, name, v[0], v[1], v[2]);
-        ++outcome.points;
     }
 }
 

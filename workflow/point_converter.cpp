@@ -1,5 +1,9 @@
 #include "workflow/point_converter.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "engine/angle.h"
 #include "engine/ellipsoid.h"
 #include "workflow/conversion.h"
 
@@ -39,7 +43,7 @@ CPointConverter::CPointConverter(int sourceIndex, int targetIndex, double source
 
 CPointConverter::~CPointConverter() = default;
 
-void CPointConverter::Convert(double& a, double& b, double& c) {
+void CPointConverter::SourceToTransformed(double& a, double& b, double& c) {
     // Every computation of an ellipsoid object reads only what the setters
     // of this point wrote (and the central meridian, the same for every
     // point), so one object serves all points.
@@ -62,16 +66,103 @@ void CPointConverter::Convert(double& a, double& b, double& c) {
     a = result.X;
     b = result.Y;
     c = result.Z;
-    if (m_target.form != Form::None) {
-        CEllipsoid& e = *m_target.ellipsoid;
-        e.SetCartesian(a, b, c);
-        e.CartesianToGeodetic(a, b, c);
-        if (m_target.form == Form::Geodetic) return;
-        e.SetGeodetic(a, b, c);
-        if (m_target.form == Form::Utm) {
-            e.UtmForward(a, b, c);
-        } else {
-            e.GaussForward(a, b, c);
+}
+
+// B L H of the target datum -> the target system.
+void CPointConverter::GeodeticToTarget(double& a, double& b, double& c) {
+    if (m_target.form == Form::Geodetic) return;
+    CEllipsoid& e = *m_target.ellipsoid;
+    e.SetGeodetic(a, b, c);
+    if (m_target.form == Form::Utm) {
+        e.UtmForward(a, b, c);
+    } else {
+        e.GaussForward(a, b, c);
+    }
+}
+
+void CPointConverter::Convert(double& a, double& b, double& c) {
+    SourceToTransformed(a, b, c);
+    if (m_target.form == Form::None) return;
+    CEllipsoid& e = *m_target.ellipsoid;
+    e.SetCartesian(a, b, c);
+    e.CartesianToGeodetic(a, b, c);
+    GeodeticToTarget(a, b, c);
+}
+
+namespace {
+
+constexpr int kLanes = 4;
+
+// Longitude from X and Y in (-pi, pi], as the engine forms it.
+double LongitudeOf(double X, double Y) {
+    if (X > 0) return std::atan(Y / X);
+    if (X < 0) {
+        const double q = std::atan(Y / X);
+        return Y >= 0 ? q + kEnginePi : q - kEnginePi;
+    }
+    return std::atan(Y / std::fabs(X));
+}
+
+// CEllipsoid::CartesianToGeodetic for up to kLanes points at once: each
+// point goes through the very same operations in the very same order, only
+// the instructions of different points are interleaved, so that the
+// processor works on one while another waits for a result. xyz holds X Y Z
+// of each point in turn and receives B L H.
+void CartesianToGeodeticLanes(const CEllipsoid& e, double* xyz, int count) {
+    const double a = e.m_a;
+    const double b = e.m_b;
+    const double e2 = e.m_e * e.m_e;
+    const double heightTolerance = kEnginePi * 1.54320987654321e-11;
+    double L[kLanes], P[kLanes], t[kLanes], H[kLanes], B[kLanes];
+    for (int j = 0; j < count; ++j) {
+        const double X = xyz[3 * j], Y = xyz[3 * j + 1], Z = xyz[3 * j + 2];
+        L[j] = LongitudeOf(X, Y);
+        P[j] = std::sqrt(X * X + Y * Y);
+        const double R = std::sqrt(Z * Z + X * X + Y * Y);
+        t[j] = Z / P[j];
+        H[j] = R - std::sqrt(b * a);
+        B[j] = std::atan(t[j] * 1 / (1 - e2 * a / (a + H[j])));
+    }
+    unsigned active = (1u << count) - 1;
+    for (int k = 1; k <= 10 && active != 0; ++k) {
+        double sinB[kLanes], cosB[kLanes];
+        for (int j = 0; j < count; ++j) {
+            if (active >> j & 1u) {
+                sinB[j] = std::sin(B[j]);
+                cosB[j] = std::cos(B[j]);
+            }
         }
+        for (int j = 0; j < count; ++j) {
+            if (!(active >> j & 1u)) continue;
+            const double N = a / std::sqrt(1 - e2 * (sinB[j] * sinB[j]));
+            const double Hk = P[j] / cosB[j] - N;
+            const double Bk = std::atan(t[j] * 1 / (1 - e2 * N / (N + Hk)));
+            const bool done = std::fabs(Bk - B[j]) < 0.001 && std::fabs(Hk - H[j]) < heightTolerance;
+            B[j] = Bk;
+            H[j] = Hk;
+            if (done) active &= ~(1u << j);
+        }
+    }
+    for (int j = 0; j < count; ++j) {
+        xyz[3 * j] = RadianToDms(B[j]);
+        xyz[3 * j + 1] = RadianToDms(L[j]);
+        xyz[3 * j + 2] = H[j];
+    }
+}
+
+}  // namespace
+
+void CPointConverter::ConvertMany(double* values, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        SourceToTransformed(values[3 * i], values[3 * i + 1], values[3 * i + 2]);
+    }
+    if (m_target.form == Form::None) return;
+    for (std::size_t i = 0; i < count; i += kLanes) {
+        const int lanes = static_cast<int>(std::min<std::size_t>(kLanes, count - i));
+        CartesianToGeodeticLanes(*m_target.ellipsoid, values + 3 * i, lanes);
+    }
+    if (m_target.form == Form::Geodetic) return;
+    for (std::size_t i = 0; i < count; ++i) {
+        GeodeticToTarget(values[3 * i], values[3 * i + 1], values[3 * i + 2]);
     }
 }

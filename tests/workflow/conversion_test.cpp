@@ -5,6 +5,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "bursa/bursa_model.h"
 #include "engine/angle.h"
@@ -322,6 +323,46 @@ TEST(PointConverterTest, SameDoublesAsConvertPointForEveryPair) {
                     Triple got = input;
                     converter.Convert(got.a, got.b, got.c);
                     ASSERT_TRUE(Identical(got, want)) << s << " -> " << t << " point " << i;
+                }
+            }
+        }
+    }
+}
+
+TEST(PointConverterTest, ManyAtOnceGiveTheSameDoublesAsOneByOne) {
+    std::mt19937_64 random(77);
+    std::uniform_real_distribution<double> lat(18.0, 53.0), lon(73.0, 135.0), height(-100.0, 5000.0);
+    std::uniform_real_distribution<double> offset(-3.5, 3.5);
+    for (int s = -1; s <= 6; ++s) {
+        for (int t = -1; t <= 6; ++t) {
+            CPointConverter converter(s, t, 117.0, 111.0, kParams);
+            for (std::size_t count : {0u, 1u, 3u, 4u, 5u, 64u, 203u}) {
+                std::vector<double> values;
+                for (std::size_t i = 0; i < count; ++i) {
+                    const double B = RadianToDms(lat(random) * 0.0174532925199433);
+                    Triple p{B, RadianToDms(lon(random) * 0.0174532925199433), height(random)};
+                    if (s >= 0 && s <= 5 && kMain[s].form != Form::Geodetic) {
+                        p = PlaceIn({"", B, 117.0 + offset(random), p.c, 117.0, 117.0}, kMain[s]);
+                    } else if (s < 0 || s > 5) {
+                        p = ToCartesian({Datum::Xian80, Form::Geodetic}, 0.0, p);
+                    }
+                    values.insert(values.end(), {p.a, p.b, p.c});
+                }
+                if (count == 203) {  // odd points among them
+                    values[3] = 0.0;
+                    values[4] = 0.0;
+                    values[5] = 0.0;
+                    values[30] = NAN;
+                    values[61] = INFINITY;
+                    values[99] = -values[99];
+                }
+                std::vector<double> many = values;
+                converter.ConvertMany(many.data(), count);
+                for (std::size_t i = 0; i < count; ++i) {
+                    const Triple want = Convert(s, t, 117.0, 111.0, kParams,
+                                                {values[3 * i], values[3 * i + 1], values[3 * i + 2]});
+                    ASSERT_TRUE(Identical({many[3 * i], many[3 * i + 1], many[3 * i + 2]}, want))
+                        << s << " -> " << t << " point " << i << " of " << count;
                 }
             }
         }
