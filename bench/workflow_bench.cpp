@@ -80,6 +80,29 @@ void BM_PointConverter(benchmark::State& state) {
 }
 BENCHMARK(BM_PointConverter)->Args({2, 1})->Args({1, 2})->Args({3, 5});
 
+// The same, 64 points at a time, as file conversion calls it: time per point.
+void BM_PointConverterMany(benchmark::State& state) {
+    const int source = static_cast<int>(state.range(0));
+    const int target = static_cast<int>(state.range(1));
+    const Triple input = PointIn(source);
+    CPointConverter converter(source, target, kMeridian, kMeridian, kParams);
+    constexpr int kCount = 64;
+    double values[3 * kCount];
+    for (auto _ : state) {
+        for (int i = 0; i < kCount; ++i) {
+            values[3 * i] = input.a;
+            values[3 * i + 1] = input.b;
+            values[3 * i + 2] = input.c;
+        }
+        benchmark::DoNotOptimize(values);
+        converter.ConvertMany(values, kCount);
+        benchmark::DoNotOptimize(values);
+    }
+    state.SetLabel(std::string(MainListLabel(source)) + " -> " + MainListLabel(target));
+    state.SetItemsProcessed(state.iterations() * kCount);
+}
+BENCHMARK(BM_PointConverterMany)->Args({2, 1})->Args({1, 2})->Args({3, 5});
+
 constexpr int kFilePoints = 200000;
 
 // A temporary file of realistic points, with or without names.
