@@ -150,11 +150,110 @@ void CartesianToGeodeticLanes(const CEllipsoid& e, double* xyz, int count) {
     }
 }
 
+// The source half of the chain, up to the cartesian step, for up to kLanes
+// points at once, in the manner of CartesianToGeodeticLanes: the inverse
+// projection when there is one (CEllipsoid::GaussInverse or UtmInverse, with
+// the footpoint latitude), the passage of B and L through packed DMS, then
+// CEllipsoid::GeodeticToCartesian. Each point goes through the very same
+// operations in the very same order. v holds the triple of each point in
+// turn and receives X Y Z.
+void SourceToCartesianLanes(const CEllipsoid& e, bool projected, bool utm, double* v,
+                            int count) {
+    const double a = e.m_a;
+    const double e2 = e.m_e * e.m_e;
+    double B[kLanes], L[kLanes], H[kLanes];
+    for (int j = 0; j < count; ++j) {
+        B[j] = v[3 * j];
+        L[j] = v[3 * j + 1];
+        H[j] = v[3 * j + 2];
+    }
+    if (projected) {
+        const double b = e.m_b;
+        const double ep2 = e.m_ePrime * e.m_ePrime;
+        const double e4 = e2 * e2, e6 = e2 * e2 * e2;
+        const double e1 = (1 - b / a) / (1 + b / a);
+        const double e1p2 = e1 * e1;
+        const double e1p3 = e1p2 * e1;
+        const double e1p4 = e1p2 * e1p2;
+        double phi1[kLanes];
+        for (int j = 0; j < count; ++j) {
+            const double northing = B[j] - e.m_falseNorthing;
+            const double m = utm ? northing * 1.0004001600640255 : northing;
+            const double mu = m / (a * (1 - e2 / 4 - 3 * e4 / 64 - 5 * e6 / 256));
+            phi1[j] = mu + (3 * e1 / 2 - 27 * e1p3 / 32) * std::sin(2 * mu) +
+                      (21 * e1p2 / 16 - 55 * e1p4 / 32) * std::sin(4 * mu) +
+                      (151 * e1p3 / 96) * std::sin(6 * mu);
+        }
+        double N1[kLanes], R1[kLanes], t1[kLanes], T1[kLanes], C1[kLanes], cosPhi1[kLanes];
+        for (int j = 0; j < count; ++j) {
+            const double sinPhi = std::sin(phi1[j]);
+            cosPhi1[j] = std::cos(phi1[j]);
+            const double W = 1 - e2 * (sinPhi * sinPhi);
+            N1[j] = a / std::sqrt(W);
+            R1[j] = a * (1 - e2) / std::pow(W, 1.5);
+            t1[j] = std::tan(phi1[j]);
+            T1[j] = t1[j] * t1[j];
+            C1[j] = ep2 * (cosPhi1[j] * cosPhi1[j]);
+        }
+        for (int j = 0; j < count; ++j) {
+            const double t = T1[j], c = C1[j];
+            double latitude, longitude;
+            if (utm) {
+                const double D = (L[j] - e.m_falseEasting) / (N1[j] * 0.9996);
+                const double D2 = D * D, D3 = D2 * D, D4 = D2 * D2, D5 = D4 * D, D6 = D4 * D2;
+                latitude = phi1[j] - (N1[j] * t1[j] / R1[j]) *
+                                         (D2 / 2 - (5 + 3 * t + 10 * c - 4 * (c * c) - 9 * ep2) * D4 / 24 +
+                                          (61 + 90 * t + 298 * c + 45 * (t * t) - 252 * ep2 - 3 * (c * c)) *
+                                              D6 / 720);
+                longitude = e.m_L0 + (D - (1 + 2 * t + c) * D3 / 6 +
+                                      (5 - 2 * c + 28 * t - 3 * (c * c) + 8 * ep2 + 24 * (t * t)) * D5 / 120) /
+                                         cosPhi1[j];
+            } else {
+                const double D = (L[j] - e.m_falseEasting) / N1[j];
+                const double D2 = D * D, D3 = D2 * D, D4 = D2 * D2, D5 = D4 * D, D6 = D4 * D2;
+                latitude = phi1[j] - (N1[j] * t1[j] / R1[j]) *
+                                         (D2 / 2 - (5 + 3 * t + c - 9 * t * c) * D4 / 24 +
+                                          (61 + 90 * t + 45 * (t * t)) * D6 / 720);
+                longitude = e.m_L0 + (D - (1 + 2 * t + c) * D3 / 6 +
+                                      (5 + 28 * t + 24 * (t * t) + 6 * c + 8 * c * t) * D5 / 120) /
+                                         cosPhi1[j];
+            }
+            B[j] = RadianToDms(latitude);
+            L[j] = RadianToDms(longitude);
+        }
+    }
+    double Br[kLanes], Lr[kLanes];
+    for (int j = 0; j < count; ++j) {
+        Br[j] = DmsToRadian(B[j]);
+        Lr[j] = DmsToRadian(L[j]);
+    }
+    for (int j = 0; j < count; ++j) {
+        const double sinB = std::sin(Br[j]);
+        const double N = a / std::sqrt(1 - e2 * (sinB * sinB));
+        v[3 * j] = (N + H[j]) * std::cos(Br[j]) * std::cos(Lr[j]);
+        v[3 * j + 1] = (N + H[j]) * std::cos(Br[j]) * std::sin(Lr[j]);
+        v[3 * j + 2] = (N * (1 - e2) + H[j]) * sinB;
+    }
+}
+
 }  // namespace
 
 void CPointConverter::ConvertMany(double* values, std::size_t count) {
+    if (m_source.form != Form::None) {
+        const bool projected = m_source.form != Form::Geodetic;
+        const bool utm = m_source.form == Form::Utm;
+        for (std::size_t i = 0; i < count; i += kLanes) {
+            const int lanes = static_cast<int>(std::min<std::size_t>(kLanes, count - i));
+            SourceToCartesianLanes(*m_source.ellipsoid, projected, utm, values + 3 * i, lanes);
+        }
+    }
     for (std::size_t i = 0; i < count; ++i) {
-        SourceToTransformed(values[3 * i], values[3 * i + 1], values[3 * i + 2]);
+        m_model.SetInput(PointRecord{values[3 * i], values[3 * i + 1], values[3 * i + 2]});
+        PointRecord result;
+        m_model.Apply(result);
+        values[3 * i] = result.X;
+        values[3 * i + 1] = result.Y;
+        values[3 * i + 2] = result.Z;
     }
     if (m_target.form == Form::None) return;
     for (std::size_t i = 0; i < count; i += kLanes) {
