@@ -58,8 +58,6 @@ protected:
 private:
     // Distance along the central meridian from the equator to latitude B.
     double MeridianArc(double B) const;
-    // Latitude whose meridian arc is m (three-term series).
-    double FootpointLatitude(double m) const;
 };
 
 class CWgs84 : public virtual CEllipsoid {

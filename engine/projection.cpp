@@ -3,11 +3,14 @@
 // x is the northing, y the easting with the false easting of 500000 m and no
 // zone number; the central meridian is whatever SetCentralMeridian stored.
 // Both use the same meridian arc and footpoint latitude; they differ in the
-// scale and in a few series coefficients. Squares are written as products
-// (a library pow differs from the product in the last bit now and then).
+// scale and in a few series coefficients. The inverse series, shared with
+// the conversion of many points at a time, are in batch.cpp. Squares are
+// written as products (a library pow differs from the product in the last
+// bit now and then).
 #include <cmath>
 
 #include "engine/angle.h"
+#include "engine/batch.h"
 #include "engine/ellipsoid.h"
 
 namespace {
@@ -27,21 +30,6 @@ double CEllipsoid::MeridianArc(double B) const {
                 (3 * e2 / 8 + 3 * e4 / 32 + 45 * e6 / 1024) * std::sin(2 * B) +
                 (15 * e4 / 256 + 45 * e6 / 1024) * std::sin(4 * B) -
                 (35 * e6 / 3072) * std::sin(6 * B));
-}
-
-double CEllipsoid::FootpointLatitude(double m) const {
-    const double a = m_a;
-    const double b = m_b;
-    const auto [e2, e4, e6] = EccentricityPowers(m_e);
-    const double mu = m / (a * (1 - e2 / 4 - 3 * e4 / 64 - 5 * e6 / 256));
-    // e1 from the ratio of the stored semi-axes, not from e.
-    const double e1 = (1 - b / a) / (1 + b / a);
-    const double e1p2 = e1 * e1;
-    const double e1p3 = e1p2 * e1;
-    const double e1p4 = e1p2 * e1p2;
-    return mu + (3 * e1 / 2 - 27 * e1p3 / 32) * std::sin(2 * mu) +
-           (21 * e1p2 / 16 - 55 * e1p4 / 32) * std::sin(4 * mu) +
-           (151 * e1p3 / 96) * std::sin(6 * mu);
 }
 
 namespace {
@@ -66,22 +54,6 @@ ForwardTerms Forward(double a, double e2, double ep2, double B, double L, double
     return f;
 }
 
-// Quantities at the footpoint latitude shared by both inverse series.
-struct InverseTerms {
-    double N1, R1, t1, T1, C1, cosPhi1;
-};
-InverseTerms Inverse(double a, double e2, double ep2, double phi1) {
-    InverseTerms v{};
-    const double sinPhi = std::sin(phi1);
-    v.cosPhi1 = std::cos(phi1);
-    const double W = 1 - e2 * (sinPhi * sinPhi);
-    v.N1 = a / std::sqrt(W);
-    v.R1 = a * (1 - e2) / std::pow(W, 1.5);
-    v.t1 = std::tan(phi1);
-    v.T1 = v.t1 * v.t1;
-    v.C1 = ep2 * (v.cosPhi1 * v.cosPhi1);
-    return v;
-}
 }  // namespace
 
 void CEllipsoid::GaussForward(double& xOut, double& yOut, double& HOut) {
@@ -108,23 +80,9 @@ void CEllipsoid::GaussForward(double& xOut, double& yOut, double& HOut) {
 
 void CEllipsoid::GaussInverse(double& BOut, double& LOut, double& HOut) {
     m_k0 = 1.0;
-    const double e2 = m_e * m_e;
-    const double ep2 = m_ePrime * m_ePrime;
-    const double phi1 = FootpointLatitude(m_x - m_falseNorthing);
-    const InverseTerms v = Inverse(m_a, e2, ep2, phi1);
-    const double T1 = v.T1, C1 = v.C1;
-    const double D = (m_y - m_falseEasting) / v.N1;
-    const double D2 = D * D, D3 = D2 * D, D4 = D2 * D2, D5 = D4 * D, D6 = D4 * D2;
-    const double B = phi1 - (v.N1 * v.t1 / v.R1) *
-                                (D2 / 2 - (5 + 3 * T1 + C1 - 9 * T1 * C1) * D4 / 24 +
-                                 (61 + 90 * T1 + 45 * (T1 * T1)) * D6 / 720);
-    m_B = B;
-    const double L = m_L0 + (D - (1 + 2 * T1 + C1) * D3 / 6 +
-                             (5 + 28 * T1 + 24 * (T1 * T1) + 6 * C1 + 8 * C1 * T1) * D5 / 120) /
-                                v.cosPhi1;
-    m_L = L;
-    BOut = RadianToDms(B);
-    LOut = RadianToDms(L);
+    PlaneToGeodeticBatch(*this, false, &m_x, &m_y, &m_B, &m_L, 1);
+    BOut = RadianToDms(m_B);
+    LOut = RadianToDms(m_L);
     HOut = m_H;
 }
 
@@ -152,26 +110,8 @@ void CEllipsoid::UtmForward(double& xOut, double& yOut, double& HOut) {
 
 void CEllipsoid::UtmInverse(double& BOut, double& LOut, double& HOut) {
     m_k0 = 0.9996;
-    const double e2 = m_e * m_e;
-    const double ep2 = m_ePrime * m_ePrime;
-    // 1.0004001600640255 is the double nearest to 1/0.9996; multiply, never divide.
-    const double phi1 = FootpointLatitude((m_x - m_falseNorthing) * 1.0004001600640255);
-    const InverseTerms v = Inverse(m_a, e2, ep2, phi1);
-    const double T1 = v.T1, C1 = v.C1;
-    const double D = (m_y - m_falseEasting) / (v.N1 * 0.9996);
-    const double D2 = D * D, D3 = D2 * D, D4 = D2 * D2, D5 = D4 * D, D6 = D4 * D2;
-    const double B =
-        phi1 - (v.N1 * v.t1 / v.R1) *
-                   (D2 / 2 - (5 + 3 * T1 + 10 * C1 - 4 * (C1 * C1) - 9 * ep2) * D4 / 24 +
-                    (61 + 90 * T1 + 298 * C1 + 45 * (T1 * T1) - 252 * ep2 - 3 * (C1 * C1)) * D6 /
-                        720);
-    m_B = B;
-    const double L =
-        m_L0 + (D - (1 + 2 * T1 + C1) * D3 / 6 +
-                (5 - 2 * C1 + 28 * T1 - 3 * (C1 * C1) + 8 * ep2 + 24 * (T1 * T1)) * D5 / 120) /
-                   v.cosPhi1;
-    m_L = L;
-    BOut = RadianToDms(B);
-    LOut = RadianToDms(L);
+    PlaneToGeodeticBatch(*this, true, &m_x, &m_y, &m_B, &m_L, 1);
+    BOut = RadianToDms(m_B);
+    LOut = RadianToDms(m_L);
     HOut = m_H;
 }

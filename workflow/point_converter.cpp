@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/angle.h"
+#include "engine/batch.h"
 #include "engine/ellipsoid.h"
 #include "workflow/conversion.h"
 
@@ -91,148 +92,36 @@ void CPointConverter::Convert(double& a, double& b, double& c) {
 
 namespace {
 
-constexpr int kLanes = 4;
-
-// Longitude from X and Y in (-pi, pi], as the engine forms it.
-double LongitudeOf(double X, double Y) {
-    if (X > 0) return std::atan(Y / X);
-    if (X < 0) {
-        const double q = std::atan(Y / X);
-        return Y >= 0 ? q + kEnginePi : q - kEnginePi;
-    }
-    return std::atan(Y / std::fabs(X));
-}
-
-// CEllipsoid::CartesianToGeodetic for up to kLanes points at once: each
-// point goes through the very same operations in the very same order, only
-// the instructions of different points are interleaved, so that the
-// processor works on one while another waits for a result. xyz holds X Y Z
-// of each point in turn and receives B L H.
-void CartesianToGeodeticLanes(const CEllipsoid& e, double* xyz, int count) {
-    const double a = e.m_a;
-    const double b = e.m_b;
-    const double e2 = e.m_e * e.m_e;
-    const double heightTolerance = kEnginePi * 1.54320987654321e-11;
-    double L[kLanes], P[kLanes], t[kLanes], H[kLanes], B[kLanes];
-    for (int j = 0; j < count; ++j) {
-        const double X = xyz[3 * j], Y = xyz[3 * j + 1], Z = xyz[3 * j + 2];
-        L[j] = LongitudeOf(X, Y);
-        P[j] = std::sqrt(X * X + Y * Y);
-        const double R = std::sqrt(Z * Z + X * X + Y * Y);
-        t[j] = Z / P[j];
-        H[j] = R - std::sqrt(b * a);
-        B[j] = std::atan(t[j] * 1 / (1 - e2 * a / (a + H[j])));
-    }
-    unsigned active = (1u << count) - 1;
-    for (int k = 1; k <= 10 && active != 0; ++k) {
-        double sinB[kLanes], cosB[kLanes];
-        for (int j = 0; j < count; ++j) {
-            if (active >> j & 1u) {
-                sinB[j] = std::sin(B[j]);
-                cosB[j] = std::cos(B[j]);
-            }
-        }
-        for (int j = 0; j < count; ++j) {
-            if (!(active >> j & 1u)) continue;
-            const double N = a / std::sqrt(1 - e2 * (sinB[j] * sinB[j]));
-            const double Hk = P[j] / cosB[j] - N;
-            const double Bk = std::atan(t[j] * 1 / (1 - e2 * N / (N + Hk)));
-            const bool done = std::fabs(Bk - B[j]) < 0.001 && std::fabs(Hk - H[j]) < heightTolerance;
-            B[j] = Bk;
-            H[j] = Hk;
-            if (done) active &= ~(1u << j);
-        }
-    }
-    for (int j = 0; j < count; ++j) {
-        xyz[3 * j] = RadianToDms(B[j]);
-        xyz[3 * j + 1] = RadianToDms(L[j]);
-        xyz[3 * j + 2] = H[j];
-    }
-}
-
-// The source half of the chain, up to the cartesian step, for up to kLanes
-// points at once, in the manner of CartesianToGeodeticLanes: the inverse
-// projection when there is one (CEllipsoid::GaussInverse or UtmInverse, with
-// the footpoint latitude), the passage of B and L through packed DMS, then
-// CEllipsoid::GeodeticToCartesian. Each point goes through the very same
-// operations in the very same order. v holds the triple of each point in
-// turn and receives X Y Z.
-void SourceToCartesianLanes(const CEllipsoid& e, bool projected, bool utm, double* v,
-                            int count) {
-    const double a = e.m_a;
-    const double e2 = e.m_e * e.m_e;
-    double B[kLanes], L[kLanes], H[kLanes];
+// The source half of the chain, up to the cartesian step, for up to
+// kBatchLanes points at once: the inverse projection when there is one, the
+// passage of B and L through packed DMS (as SetGeodetic takes them), then
+// the cartesian step. v holds the triple of each point in turn and receives
+// X Y Z.
+void SourceToCartesianBatch(const CEllipsoid& e, bool projected, bool utm, double* v, int count) {
+    double B[kBatchLanes], L[kBatchLanes], H[kBatchLanes];
     for (int j = 0; j < count; ++j) {
         B[j] = v[3 * j];
         L[j] = v[3 * j + 1];
         H[j] = v[3 * j + 2];
     }
     if (projected) {
-        const double b = e.m_b;
-        const double ep2 = e.m_ePrime * e.m_ePrime;
-        const double e4 = e2 * e2, e6 = e2 * e2 * e2;
-        const double e1 = (1 - b / a) / (1 + b / a);
-        const double e1p2 = e1 * e1;
-        const double e1p3 = e1p2 * e1;
-        const double e1p4 = e1p2 * e1p2;
-        double phi1[kLanes];
+        double Br[kBatchLanes], Lr[kBatchLanes];
+        PlaneToGeodeticBatch(e, utm, B, L, Br, Lr, count);
         for (int j = 0; j < count; ++j) {
-            const double northing = B[j] - e.m_falseNorthing;
-            const double m = utm ? northing * 1.0004001600640255 : northing;
-            const double mu = m / (a * (1 - e2 / 4 - 3 * e4 / 64 - 5 * e6 / 256));
-            phi1[j] = mu + (3 * e1 / 2 - 27 * e1p3 / 32) * std::sin(2 * mu) +
-                      (21 * e1p2 / 16 - 55 * e1p4 / 32) * std::sin(4 * mu) +
-                      (151 * e1p3 / 96) * std::sin(6 * mu);
-        }
-        double N1[kLanes], R1[kLanes], t1[kLanes], T1[kLanes], C1[kLanes], cosPhi1[kLanes];
-        for (int j = 0; j < count; ++j) {
-            const double sinPhi = std::sin(phi1[j]);
-            cosPhi1[j] = std::cos(phi1[j]);
-            const double W = 1 - e2 * (sinPhi * sinPhi);
-            N1[j] = a / std::sqrt(W);
-            R1[j] = a * (1 - e2) / std::pow(W, 1.5);
-            t1[j] = std::tan(phi1[j]);
-            T1[j] = t1[j] * t1[j];
-            C1[j] = ep2 * (cosPhi1[j] * cosPhi1[j]);
-        }
-        for (int j = 0; j < count; ++j) {
-            const double t = T1[j], c = C1[j];
-            double latitude, longitude;
-            if (utm) {
-                const double D = (L[j] - e.m_falseEasting) / (N1[j] * 0.9996);
-                const double D2 = D * D, D3 = D2 * D, D4 = D2 * D2, D5 = D4 * D, D6 = D4 * D2;
-                latitude = phi1[j] - (N1[j] * t1[j] / R1[j]) *
-                                         (D2 / 2 - (5 + 3 * t + 10 * c - 4 * (c * c) - 9 * ep2) * D4 / 24 +
-                                          (61 + 90 * t + 298 * c + 45 * (t * t) - 252 * ep2 - 3 * (c * c)) *
-                                              D6 / 720);
-                longitude = e.m_L0 + (D - (1 + 2 * t + c) * D3 / 6 +
-                                      (5 - 2 * c + 28 * t - 3 * (c * c) + 8 * ep2 + 24 * (t * t)) * D5 / 120) /
-                                         cosPhi1[j];
-            } else {
-                const double D = (L[j] - e.m_falseEasting) / N1[j];
-                const double D2 = D * D, D3 = D2 * D, D4 = D2 * D2, D5 = D4 * D, D6 = D4 * D2;
-                latitude = phi1[j] - (N1[j] * t1[j] / R1[j]) *
-                                         (D2 / 2 - (5 + 3 * t + c - 9 * t * c) * D4 / 24 +
-                                          (61 + 90 * t + 45 * (t * t)) * D6 / 720);
-                longitude = e.m_L0 + (D - (1 + 2 * t + c) * D3 / 6 +
-                                      (5 + 28 * t + 24 * (t * t) + 6 * c + 8 * c * t) * D5 / 120) /
-                                         cosPhi1[j];
-            }
-            B[j] = RadianToDms(latitude);
-            L[j] = RadianToDms(longitude);
+            B[j] = RadianToDms(Br[j]);
+            L[j] = RadianToDms(Lr[j]);
         }
     }
-    double Br[kLanes], Lr[kLanes];
+    double Br[kBatchLanes], Lr[kBatchLanes], X[kBatchLanes], Y[kBatchLanes], Z[kBatchLanes];
     for (int j = 0; j < count; ++j) {
         Br[j] = DmsToRadian(B[j]);
         Lr[j] = DmsToRadian(L[j]);
     }
+    GeodeticToCartesianBatch(e, Br, Lr, H, X, Y, Z, count);
     for (int j = 0; j < count; ++j) {
-        const double sinB = std::sin(Br[j]);
-        const double N = a / std::sqrt(1 - e2 * (sinB * sinB));
-        v[3 * j] = (N + H[j]) * std::cos(Br[j]) * std::cos(Lr[j]);
-        v[3 * j + 1] = (N + H[j]) * std::cos(Br[j]) * std::sin(Lr[j]);
-        v[3 * j + 2] = (N * (1 - e2) + H[j]) * sinB;
+        v[3 * j] = X[j];
+        v[3 * j + 1] = Y[j];
+        v[3 * j + 2] = Z[j];
     }
 }
 
@@ -242,9 +131,9 @@ void CPointConverter::ConvertMany(double* values, std::size_t count) {
     if (m_source.form != Form::None) {
         const bool projected = m_source.form != Form::Geodetic;
         const bool utm = m_source.form == Form::Utm;
-        for (std::size_t i = 0; i < count; i += kLanes) {
-            const int lanes = static_cast<int>(std::min<std::size_t>(kLanes, count - i));
-            SourceToCartesianLanes(*m_source.ellipsoid, projected, utm, values + 3 * i, lanes);
+        for (std::size_t i = 0; i < count; i += kBatchLanes) {
+            const int lanes = static_cast<int>(std::min<std::size_t>(kBatchLanes, count - i));
+            SourceToCartesianBatch(*m_source.ellipsoid, projected, utm, values + 3 * i, lanes);
         }
     }
     for (std::size_t i = 0; i < count; ++i) {
@@ -256,9 +145,9 @@ void CPointConverter::ConvertMany(double* values, std::size_t count) {
         values[3 * i + 2] = result.Z;
     }
     if (m_target.form == Form::None) return;
-    for (std::size_t i = 0; i < count; i += kLanes) {
-        const int lanes = static_cast<int>(std::min<std::size_t>(kLanes, count - i));
-        CartesianToGeodeticLanes(*m_target.ellipsoid, values + 3 * i, lanes);
+    for (std::size_t i = 0; i < count; i += kBatchLanes) {
+        const int lanes = static_cast<int>(std::min<std::size_t>(kBatchLanes, count - i));
+        CartesianToGeodeticBatch(*m_target.ellipsoid, values + 3 * i, lanes);
     }
     if (m_target.form == Form::Geodetic) return;
     for (std::size_t i = 0; i < count; ++i) {
