@@ -31,25 +31,28 @@ ConvertOutcome ConvertFiles(const ConvertDialogValues& values,
     const FileConversionResult result = ConvertPointFile(
         input.Get(), output.Stream(), values.withNames != 0, values.srcSystem, values.tgtSystem,
         values.srcMeridian, values.tgtMeridian, values.params, options);
+    // Both files are closed (the output committed or dropped) before any
+    // message is shown.
+    const bool converted = result.status == FileConversionResult::Status::Ok;
+    const bool committed = converted && output.Commit();
+    if (!committed) output.Abandon();
+    input.Close();
     switch (result.status) {
         case FileConversionResult::Status::Ok:
-            if (!output.Commit()) break;
+            if (!committed) break;
             ShowMessage(kConversionDoneText, ApplicationName(), MessageIcon::Warning);
             return ConvertOutcome::Done;
         case FileConversionResult::Status::Unreadable:
         case FileConversionResult::Status::CutShort:
-            output.Abandon();
             ShowMessage(UnreadableText(result.line, result.token), kReadFileCaption,
                         MessageIcon::Error);
             return ConvertOutcome::Unreadable;
         case FileConversionResult::Status::ReadError:
-            output.Abandon();
             ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
             return ConvertOutcome::InputOpenFailed;
         case FileConversionResult::Status::WriteError:
             break;
     }
-    output.Abandon();
     ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
     return ConvertOutcome::WriteFailed;
 }
