@@ -123,6 +123,9 @@ ChunkSource::Status ChunkSource::Next(std::vector<char>& chunk) {
         }
         const std::size_t cut = FindCut(chunk.data(), chunk.size(), m_tokensPerPoint);
         if (cut == 0) continue;  // not one whole point yet: read on
+        // Bytes go out: whatever follows is no longer the start of the file,
+        // where alone a byte-order mark is skipped.
+        m_started = true;
         m_carry.assign(chunk.begin() + static_cast<std::ptrdiff_t>(cut), chunk.end());
         chunk.resize(cut);
         return Status::Chunk;
