@@ -125,22 +125,16 @@ void CBursaParamDlg::OnSelchangeAfterSystem() {
     UpdateData(false);
 }
 
-void CBursaParamDlg::PickFile(const char* filter, QString& path, int buttonId) {
+void CBursaParamDlg::PickCommonPointFile(const char* filter, QString& path, int buttonId) {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
-    FilePickRequest request;
-    request.open = true;
-    request.filter = QString::fromUtf8(filter);
-    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
-    request.hideReadOnly = true;
-    request.overwritePrompt = true;
-    request.owner = this;
-    if (const std::optional<QString> chosen = FilePicker().Pick(request)) {
-        path = *chosen;
-        SetDlgItemText(buttonId, QFileInfo(*chosen).fileName());
-    }
+    PickFile(true, filter, path, buttonId);
     UpdateData(false);
 }
 
-void CBursaParamDlg::OnPickBeforeFile() { PickFile(kBeforeFileFilter, m_beforeFile, kBeforeFile); }
+void CBursaParamDlg::OnPickBeforeFile() {
+    PickCommonPointFile(kBeforeFileFilter, m_beforeFile, kBeforeFile);
+}
 
-void CBursaParamDlg::OnPickAfterFile() { PickFile(kAfterFileFilter, m_afterFile, kAfterFile); }
+void CBursaParamDlg::OnPickAfterFile() {
+    PickCommonPointFile(kAfterFileFilter, m_afterFile, kAfterFile);
+}

@@ -52,6 +52,6 @@ protected:
     void DoDataExchange(CDataExchange& dx);
 
 private:
-    void PickFile(const char* filter, QString& path, int buttonId);
+    void PickCommonPointFile(const char* filter, QString& path, int buttonId);
     void EnableMeridian(int system, int fieldId);
 };

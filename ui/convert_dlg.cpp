@@ -133,25 +133,19 @@ void CConvertDlg::OnSelchangeTgtSystem() {
     UpdateData(false);
 }
 
-void CConvertDlg::PickFile(bool open, const char* filter, QString& path, int buttonId) {
+void CConvertDlg::PickPointFile(bool open, const char* filter, QString& path, int buttonId) {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
-    FilePickRequest request;
-    request.open = open;
-    request.filter = QString::fromUtf8(filter);
-    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
-    request.hideReadOnly = true;
-    request.overwritePrompt = true;
-    request.owner = this;
-    if (const std::optional<QString> chosen = FilePicker().Pick(request)) {
-        path = *chosen;
-        SetDlgItemText(buttonId, QFileInfo(*chosen).fileName());
-    }
+    PickFile(open, filter, path, buttonId);
     UpdateData(false);
 }
 
-void CConvertDlg::OnPickInputFile() { PickFile(true, kBeforeFileFilter, m_inputPath, kInputFile); }
+void CConvertDlg::OnPickInputFile() {
+    PickPointFile(true, kBeforeFileFilter, m_inputPath, kInputFile);
+}
 
-void CConvertDlg::OnPickOutputFile() { PickFile(false, kAfterFileFilter, m_outputPath, kOutputFile); }
+void CConvertDlg::OnPickOutputFile() {
+    PickPointFile(false, kAfterFileFilter, m_outputPath, kOutputFile);
+}
 
 void CConvertDlg::OnEditParams() {
     CBursaParamDlg dialog(m_params.get(), this);

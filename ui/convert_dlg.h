@@ -71,7 +71,7 @@ protected:
 private:
     void OnInitDialog();
     void ApplyForm(int system, int meridianId, int firstCaptionId);
-    void PickFile(bool open, const char* filter, QString& path, int buttonId);
+    void PickPointFile(bool open, const char* filter, QString& path, int buttonId);
 
     QMenu* m_systemMenu = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/dialog_template.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -11,7 +12,9 @@
 #include <QPushButton>
 #include <cstdlib>
 
+#include "ui/qt_platform.h"
 #include "ui/resources.h"
+#include "ui/templates.h"
 
 namespace {
 // A group box drawn the classic way: an etched frame with the title set
@@ -251,4 +254,18 @@ QWidget* FindControl(const QWidget* dialog, int id) {
         }
     }
     return nullptr;
+}
+
+void CTemplateDialog::PickFile(bool open, const char* filter, QString& path, int buttonId) {
+    FilePickRequest request;
+    request.open = open;
+    request.filter = QString::fromUtf8(filter);
+    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
+    request.hideReadOnly = true;
+    request.overwritePrompt = true;
+    request.owner = this;
+    if (const std::optional<QString> chosen = FilePicker().Pick(request)) {
+        path = *chosen;
+        SetDlgItemText(buttonId, QFileInfo(*chosen).fileName());
+    }
 }

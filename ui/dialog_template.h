@@ -124,6 +124,11 @@ protected:
     virtual void OnCancel();
     // Gives the focus to the first control in tab order.
     void FocusFirstControl();
+    // Shows the open (or save) file picker with one "description|pattern||"
+    // filter, the default suffix "txt", no read-only box and the overwrite
+    // question. Confirmed: path becomes the full path and button buttonId
+    // shows the file's name. Cancelled: nothing changes.
+    void PickFile(bool open, const char* filter, QString& path, int buttonId);
 
 private:
     void Build();
