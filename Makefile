@@ -17,8 +17,14 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Every test, then every test again under a locale with a decimal comma:
+# numbers must read and write the same whatever the user's locale.
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@if scripts/setup-test-locale; then \
+	  echo "Again under LC_ALL=de_DE.UTF-8:"; \
+	  cd $(BUILD_DIR) && LC_ALL=de_DE.UTF-8 ctest --output-on-failure -j $(JOBS); \
+	else echo "warning: no de_DE.UTF-8 locale, the second run is skipped" >&2; fi
 
 run: build
 	$(BUILD_DIR)/ui/zelk

@@ -1,4 +1,5 @@
 // zelk-cli: the command-line companion of the desktop program.
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -6,6 +7,8 @@
 #include "cli/console.h"
 
 int main(int argc, char** argv) {
+    // The user's locale, like any program; numbers never depend on it.
+    std::setlocale(LC_ALL, "");
     ConsoleMessages messages;
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return RunCli(args, messages);

@@ -7,6 +7,7 @@
 #include "bursa/bursa_model.h"
 #include "engine/ellipsoid.h"
 #include "recording_messages.h"
+#include "c_locale.h"
 
 namespace {
 
@@ -135,6 +136,7 @@ TEST(Estimate, ErrorFiguresAddUpInQuadrature) {
     const auto number = [&](const char* before) {
         const auto at = text.find(before);
         EXPECT_NE(at, std::string::npos);
+        const CLocaleScope cLocale;
         return std::stod(text.substr(at + std::string(before).size()));
     };
     plane = number("平面中误差为 ");
@@ -225,6 +227,7 @@ TEST(Estimate, RealisticFieldPredictsCheckPointsToMillimetres) {
     SevenParams out;
     ASSERT_GE(model.Estimate(target.data(), source.data(), 30, out), 1);
     const std::string& text = messages.messages.at(0).text;
+    const CLocaleScope cLocale;
     const double spatial = std::stod(text.substr(text.find("三维中误差为") + std::string("三维中误差为").size()));
     EXPECT_LT(spatial, 0.01);
     EXPECT_GT(spatial, 0.0005);

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "engine/angle.h"
+#include "c_locale.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ TEST(PackedDms, WholeMinutesJustBelowAWholeNumberLoseAMinute) {
     EXPECT_EQ(DmsToRadian(1.13), fromDegrees(1.2277777777777772));
 
     // Of the whole-minute values 0.00 to 180.00, 633 are read this way.
+    const CLocaleScope cLocale;  // strtod reads the decimal texts
     int shortMinute = 0;
     for (int d = 0; d <= 180; ++d) {
         for (int m = 0; m < 60; ++m) {

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "platform/number_text.h"
+#include "c_locale.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ TEST(NumberText, GeneralMatchesPercentG15) {
 
 TEST(NumberText, AgreesWithPrintfOnManyValues) {
     // printf in the C locale is the reference for "%.3f", "%.6f" and "%.15g".
+    const CLocaleScope cLocale;
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> mantissa(-1, 1);
     std::uniform_int_distribution<int> exponent(-12, 22);
@@ -48,11 +50,14 @@ TEST(NumberText, AgreesWithPrintfOnManyValues) {
 }
 
 TEST(NumberText, FormattingIgnoresTheProcessLocale) {
-    const char* changed = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
     EXPECT_EQ(FormatFixed(114.3015, 4), "114.3015");
     EXPECT_EQ(FormatGeneral(1.5), "1.5");
     EXPECT_EQ(ParseDecimal("1.5"), 1.5);
-    if (changed) std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(ParseDialogNumber("1.5"), 1.5);
+    EXPECT_FALSE(ParseDialogNumber("1,5").has_value());
+    std::setlocale(LC_ALL, previous.c_str());
 }
 
 TEST(NumberText, DecimalTokensAreWholeNumbersOnly) {

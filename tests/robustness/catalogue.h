@@ -76,6 +76,7 @@
 #include "bursa/bursa_model.h"
 #include "bursa/seven_params.h"
 #include "workflow/conversion.h"
+#include "c_locale.h"
 
 namespace catalogue {
 
@@ -109,6 +110,7 @@ inline std::string ConvertedLine(const Point& p) {
     double a = p.a, b = p.b, c = p.c;
     ConvertPoint(kSource, kTarget, kSourceMeridian, 0.0, kParams, a, b, c);
     char line[1100];
+    const CLocaleScope cLocale;
     std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", a, b, c);
     return p.name.empty() ? std::string(line) : p.name + " " + line;
 }

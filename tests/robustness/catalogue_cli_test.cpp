@@ -18,6 +18,7 @@
 #include "workflow/conversion.h"
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
+#include "c_locale.h"
 
 namespace {
 
@@ -290,6 +291,7 @@ TEST(CatalogueCliFilesTest, InputChosenAsOutput) {
 // n common points: Beijing 1954 Gauss-Kruger on 117 before, WGS84 geodetic
 // through kParams after, with all the digits of each double.
 void CommonField(int n, std::string& before, std::string& after) {
+    const CLocaleScope cLocale;
     std::mt19937 random(5);
     std::uniform_real_distribution<double> x(4390000, 4420000), y(430000, 470000), h(20, 400);
     char line[200];

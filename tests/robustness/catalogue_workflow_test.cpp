@@ -15,6 +15,7 @@
 #include "workflow/conversion.h"
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
+#include "c_locale.h"
 
 namespace {
 
@@ -284,6 +285,7 @@ TEST(CatalogueFilesTest, InputChosenAsOutput) {
 // same points in WGS84 geodetic through kParams after, at full precision.
 void CommonField(int n, std::string& before, std::string& after,
                  std::vector<std::array<double, 3>>* points = nullptr) {
+    const CLocaleScope cLocale;
     std::mt19937 random(11);
     std::uniform_real_distribution<double> x(4390000, 4420000), y(430000, 470000), h(20, 400);
     before.clear();

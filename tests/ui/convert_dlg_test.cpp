@@ -11,9 +11,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <clocale>
+#include <string>
 
 #include "platform/number_text.h"
 #include "recording_messages.h"
@@ -119,6 +122,35 @@ TEST(MainDialogExchange, TypedNumbersComeBackInShortestForm) {
     EXPECT_EQ(Edit(dialog, 1003)->text(), QStringLiteral("3512345.67890123"));
     EXPECT_EQ(Edit(dialog, 1009)->text(), QStringLiteral("0"));
     EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST(MainDialogExchange, CommaDecimalLocaleChangesNothing) {
+    // A German desktop: the C library and Qt both use a decimal comma.
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
+    const QLocale previousQt;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    {
+        RecordingMessages messages;
+        CConvertDlg dialog;
+        Edit(dialog, 1002)->setText(QStringLiteral("114.3015"));
+        Edit(dialog, 1003)->setText(QStringLiteral("30.5"));
+        SelectItem(dialog.Item<QComboBox>(1000), 1);
+        EXPECT_EQ(dialog.m_srcX, 114.3015);
+        EXPECT_EQ(dialog.m_srcY, 30.5);
+        EXPECT_EQ(Edit(dialog, 1003)->text(), QStringLiteral("30.5"));
+        dialog.m_tgtX = 4433921.00373848;
+        dialog.UpdateData(false);
+        EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("4433921.00373848"));
+        EXPECT_TRUE(messages.messages.empty());
+        // The decimal comma is not a number in any locale.
+        Edit(dialog, 1004)->setText(QStringLiteral("1,5"));
+        SelectItem(dialog.Item<QComboBox>(1000), 2);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, "请键入一个数。");
+    }
+    QLocale::setDefault(previousQt);
+    std::setlocale(LC_ALL, previous.c_str());
 }
 
 TEST(MainDialogExchange, UnreadableFieldStopsTheReadingButNotTheListChange) {

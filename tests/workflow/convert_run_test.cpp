@@ -19,6 +19,7 @@
 #include "workflow/convert_run.h"
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
+#include "c_locale.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ std::string Expected(const ConvertDialogValues& v, double x, double y, double h,
                      const std::string& name = "") {
     ConvertPoint(v.srcSystem, v.tgtSystem, v.srcMeridian, v.tgtMeridian, v.params, x, y, h);
     char line[200];
+    const CLocaleScope cLocale;
     std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", x, y, h);
     return name.empty() ? std::string(line) : name + " " + line;
 }

@@ -11,6 +11,7 @@
 #include "workflow/conversion.h"
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
+#include "c_locale.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
 // Beijing 1954 Gauss-Kruger points on 117 in the layouts met in practice:
 // several spacings and decimals, CR LF and LF, blank lines now and then.
 std::string GeneratedFile(int points, bool withNames, unsigned seed) {
+    const CLocaleScope cLocale;  // printf and scanf are the reference
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> x(2550000, 5430000), y(350000, 650000), h(-20, 2500);
     std::uniform_int_distribution<int> decimals(0, 4), kind(0, 9);
@@ -43,6 +45,7 @@ std::string GeneratedFile(int points, bool withNames, unsigned seed) {
 // The conversion written plainly with the C library's formatted I/O.
 std::string PlainConversion(const std::filesystem::path& input, bool withNames, int source,
                             int target, double sourceMeridian, double targetMeridian) {
+    const CLocaleScope cLocale;  // printf and scanf are the reference
     std::FILE* in = std::fopen(input.c_str(), "r");
     std::string out;
     char name[256];
@@ -80,7 +83,6 @@ FileConversionResult Convert(const std::filesystem::path& input,
 }
 
 TEST(FastPathTest, SameBytesAsFormattedIoForEveryThreadCount) {
-    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
     TempFolder folder;
     for (bool withNames : {false, true}) {
         SCOPED_TRACE(withNames ? "with names" : "without names");

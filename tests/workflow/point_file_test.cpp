@@ -14,6 +14,7 @@
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
 #include "workflow_files.h"
+#include "c_locale.h"
 
 namespace {
 
@@ -213,6 +214,7 @@ TEST(PointReaderTest, AtEndLooksPastWhiteSpaceOnly) {
 
 // The reader's rules written out plainly over a whole string.
 ReadAll ReadPlainly(const std::string& bytes, bool withNames) {
+    const CLocaleScope cLocale;  // strtod is the reference
     ReadAll all;
     std::size_t i = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     int line = 1;
@@ -308,6 +310,7 @@ std::string RandomPointText(std::mt19937& random, bool withNames, int points, bo
         for (int k = 0; k < 3; ++k) {
             if (withNames || k > 0) text += whites[coin(random) == 0 ? white(random) : 0];
             char number[40];
+            const CLocaleScope cLocale;
             std::snprintf(number, sizeof number, "%.*f", coin(random) + 1, value(random));
             text += number;
         }
@@ -433,6 +436,7 @@ TEST(ParseNumberTest, SameDoubleAsTheGeneralParse) {
 // ---- Output lines ----
 
 std::string Printf3(double v) {
+    const CLocaleScope cLocale;
     char buffer[400];
     std::snprintf(buffer, sizeof buffer, "%.3f", v);
     return buffer;
