@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -277,31 +276,6 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--to-meridian", true}, {"--params", true}, {"--names", false},
     {"--jobs", true},
 };
-
-// Tells what stopped a file conversion, with the convert button's texts.
-void ReportFileConversionProblem(const FileConversionResult& result) {
-    using Status = FileConversionResult::Status;
-    switch (result.status) {
-        case Status::Ok:
-            return;
-        case Status::Unreadable:
-        case Status::CutShort: {
-            char digits[16];
-            const std::string number(
-                digits, std::to_chars(digits, digits + sizeof digits, result.line).ptr);
-            ShowMessage("转换前文件第" + number + "行有无法读取的数据“" + result.token +
-                            "”，文件未转换！",
-                        kReadFileCaption, MessageIcon::Error);
-            return;
-        }
-        case Status::ReadError:
-            ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
-            return;
-        case Status::WriteError:
-            ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
-            return;
-    }
-}
 
 // The file conversion with standard input or output in place of a file: the
 // same conversion and messages as the convert button, but streamed.

@@ -9,13 +9,6 @@
 
 namespace {
 
-// "转换前文件第%d行有无法读取的数据“%s”，文件未转换！"
-std::string UnreadableText(int line, const std::string& token) {
-    return "转换前文件第" + std::to_string(line) + "行有无法读取的数据“" + token +
-           "”，文件未转换！";
-}
-
-
 ConvertOutcome ConvertFiles(const ConvertDialogValues& values,
                             const FileConversionOptions& options) {
     CInputFile input(values.inputPath);
@@ -37,27 +30,50 @@ ConvertOutcome ConvertFiles(const ConvertDialogValues& values,
     const bool committed = converted && output.Commit();
     if (!committed) output.Abandon();
     input.Close();
+    if (committed) {
+        ShowMessage(kConversionDoneText, ApplicationName(), MessageIcon::Warning);
+        return ConvertOutcome::Done;
+    }
+    if (converted) {  // the conversion ran through, the output did not land
+        FileConversionResult notLanded;
+        notLanded.status = FileConversionResult::Status::WriteError;
+        ReportFileConversionProblem(notLanded);
+        return ConvertOutcome::WriteFailed;
+    }
+    ReportFileConversionProblem(result);
     switch (result.status) {
-        case FileConversionResult::Status::Ok:
-            if (!committed) break;
-            ShowMessage(kConversionDoneText, ApplicationName(), MessageIcon::Warning);
-            return ConvertOutcome::Done;
         case FileConversionResult::Status::Unreadable:
         case FileConversionResult::Status::CutShort:
-            ShowMessage(UnreadableText(result.line, result.token), kReadFileCaption,
-                        MessageIcon::Error);
             return ConvertOutcome::Unreadable;
         case FileConversionResult::Status::ReadError:
-            ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
             return ConvertOutcome::InputOpenFailed;
-        case FileConversionResult::Status::WriteError:
-            break;
+        default:
+            return ConvertOutcome::WriteFailed;
     }
-    ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
-    return ConvertOutcome::WriteFailed;
 }
 
 }  // namespace
+
+void ReportFileConversionProblem(const FileConversionResult& result) {
+    using Status = FileConversionResult::Status;
+    switch (result.status) {
+        case Status::Ok:
+            return;
+        case Status::Unreadable:
+        case Status::CutShort:
+            // "转换前文件第%d行有无法读取的数据“%s”，文件未转换！"
+            ShowMessage("转换前文件第" + std::to_string(result.line) + "行有无法读取的数据“" +
+                            result.token + "”，文件未转换！",
+                        kReadFileCaption, MessageIcon::Error);
+            return;
+        case Status::ReadError:
+            ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
+            return;
+        case Status::WriteError:
+            ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
+            return;
+    }
+}
 
 ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptions& options) {
     if (values.srcSystem == -1 || values.tgtSystem == -1) {

@@ -36,6 +36,11 @@ enum class ConvertOutcome {
 // the message service. The dialog refreshes its controls only on Done.
 ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptions& options = {});
 
+// Shows the convert button's message for what stopped a file conversion (a
+// result other than Ok): the unreadable line, a read error or a write error.
+// For callers that convert streams themselves, with the same texts.
+void ReportFileConversionProblem(const FileConversionResult& result);
+
 // Message texts and captions of the convert button.
 inline constexpr const char* kIncompleteText = "请检查输入数据是否完整";
 inline constexpr const char* kIncompleteCaption = "输入不完整";
