@@ -55,12 +55,6 @@ void CBursaParamDlg::DoDataExchange(CDataExchange& dx) {
     dx.ListIndex(kAfterSystem, m_afterSystem);
 }
 
-bool CBursaParamDlg::UpdateData(bool saveAndValidate) {
-    CDataExchange dx(*this, saveAndValidate);
-    DoDataExchange(dx);
-    return !dx.Failed();
-}
-
 void CBursaParamDlg::CopyTo(SevenParams& params) const {
     params.dX0 = m_dX0;
     params.dY0 = m_dY0;

@@ -18,9 +18,6 @@ public:
     explicit CBursaParamDlg(const SevenParams* params = nullptr, QWidget* parent = nullptr);
     ~CBursaParamDlg() override;
 
-    // Controls to fields (true) or fields to controls (false). False when a
-    // number field did not read.
-    bool UpdateData(bool saveAndValidate = true);
     // The seven values into a record, field by field by name.
     void CopyTo(SevenParams& params) const;
 
@@ -49,7 +46,7 @@ public:
     void OnPickAfterFile();
 
 protected:
-    void DoDataExchange(CDataExchange& dx);
+    void DoDataExchange(CDataExchange& dx) override;
 
 private:
     void PickCommonPointFile(const char* filter, QString& path, int buttonId);

@@ -77,12 +77,6 @@ void CConvertDlg::DoDataExchange(CDataExchange& dx) {
     dx.Check(kWithNames, m_withNames);
 }
 
-bool CConvertDlg::UpdateData(bool saveAndValidate) {
-    CDataExchange dx(*this, saveAndValidate);
-    DoDataExchange(dx);
-    return !dx.Failed();
-}
-
 void CConvertDlg::OnOK() {
     UpdateData(true);  // an unreadable field has said so; go on with what was read
 

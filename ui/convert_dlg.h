@@ -22,9 +22,6 @@ public:
     explicit CConvertDlg(QWidget* parent = nullptr);
     ~CConvertDlg() override;
 
-    // Controls to fields (true) or fields to controls (false). False when a
-    // number field did not read.
-    bool UpdateData(bool saveAndValidate = true);
 
     // Fields, in the order the dialog declares them.
     QString m_outputPath;  // chosen with 转换后文件; empty = none
@@ -62,7 +59,7 @@ public:
     QMenu* SystemMenu() const { return m_systemMenu; }
 
 protected:
-    void DoDataExchange(CDataExchange& dx);
+    void DoDataExchange(CDataExchange& dx) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;

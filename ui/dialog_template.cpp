@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <cstdlib>
 
+#include "ui/data_exchange.h"
 #include "ui/qt_platform.h"
 #include "ui/resources.h"
 #include "ui/templates.h"
@@ -269,3 +270,11 @@ void CTemplateDialog::PickFile(bool open, const char* filter, QString& path, int
         SetDlgItemText(buttonId, QFileInfo(*chosen).fileName());
     }
 }
+
+bool CTemplateDialog::UpdateData(bool saveAndValidate) {
+    CDataExchange dx(*this, saveAndValidate);
+    DoDataExchange(dx);
+    return !dx.Failed();
+}
+
+void CTemplateDialog::DoDataExchange(CDataExchange&) {}

@@ -91,6 +91,8 @@ inline constexpr const char* kDialogRectProperty = "zelkDialogRect";
 // A dialog built from a template. Its controls are direct children of the
 // dialog, placed by their rectangles. The derived dialogs run their own
 // initialisation at the end of their constructors.
+class CDataExchange;
+
 class CTemplateDialog : public QDialog {
     Q_OBJECT
 public:
@@ -112,6 +114,10 @@ public:
     // Sets the text of a label or button.
     void SetDlgItemText(int id, const QString& text);
 
+    // Controls to fields (true) or fields to controls (false), through the
+    // dialog's DoDataExchange. False when a number field did not read.
+    bool UpdateData(bool saveAndValidate = true);
+
     // Runs the dialog modally and returns how it ended.
     int DoModal();
     // Ends a modal run with this result.
@@ -121,6 +127,9 @@ public:
     void reject() override;
 
 protected:
+    // Walks the dialog's fields in exchange order; a dialog without fields
+    // exchanges nothing.
+    virtual void DoDataExchange(CDataExchange& dx);
     virtual void OnCancel();
     // Gives the focus to the first control in tab order.
     void FocusFirstControl();
