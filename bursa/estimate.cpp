@@ -1,10 +1,5 @@
-// Least-squares estimation of the seven parameters from common points.
-//
-// Equal weights on the linearised equations, coefficients taken at the
-// target point: a first solution from zero parameters, then correction
-// passes until the sum of squared residuals stops decreasing or 100
-// corrections have been applied. Residual brackets are evaluated in a fixed
-// order: the number of passes depends on the exact rounding.
+#include "bursa/estimate.h"
+
 #include <cmath>
 #include <string>
 
@@ -101,28 +96,23 @@ BursaResidual ResidualAt(const double p[kBursaCount], const PointRecord& t, cons
     };
 }
 
-int CBursaModel::Estimate(const PointRecord* target, const PointRecord* source, int n,
-                          SevenParams& out) {
+BursaEstimate EstimateBursa(const PointRecord* target, const PointRecord* source, int n) {
+    BursaEstimate result;
     // Seven unknowns need at least three points; fewer would "solve" a
     // singular system and report rubbish as parameters.
     if (n < 3) {
-        ShowMessage(kTooFewCommonPoints, ApplicationName(), MessageIcon::Error);
-        return kEstimateTooFewPoints;
+        result.status = BursaEstimate::Status::TooFewPoints;
+        return result;
     }
-    if (Collinear(target, n)) {
-        ShowMessage(kSingularNormalEquations, ApplicationName(), MessageIcon::Error);
-        return kEstimateSingular;
-    }
+    result.status = BursaEstimate::Status::Singular;
+    if (Collinear(target, n)) return result;
     double N[kSize * kSize];
     double u[kSize];
-    double* p = m_params;
+    double* p = result.internal.data();
 
     const double zero[kSize] = {};
     BuildNormalEquations(zero, target, source, n, N, u);
-    if (SolveLinearSystem(N, u, kSize) != 1) {
-        ShowMessage(kSingularNormalEquations, ApplicationName(), MessageIcon::Error);
-        return kEstimateSingular;
-    }
+    if (SolveLinearSystem(N, u, kSize) != 1) return result;
     for (int j = 0; j < kSize; ++j) p[j] = u[j];
 
     int counter = 0;
@@ -132,10 +122,7 @@ int CBursaModel::Estimate(const PointRecord* target, const PointRecord* source, 
         BuildNormalEquations(p, target, source, n, N, u);
         // The coefficients are those of the first pass, so this solve cannot
         // fail where the first succeeded; checked all the same.
-        if (SolveLinearSystem(N, u, kSize) != 1) {
-            ShowMessage(kSingularNormalEquations, ApplicationName(), MessageIcon::Error);
-            return kEstimateSingular;
-        }
+        if (SolveLinearSystem(N, u, kSize) != 1) return result;
         S = 0.0;
         Splane = 0.0;
         Sheight = 0.0;
@@ -158,11 +145,36 @@ int CBursaModel::Estimate(const PointRecord* target, const PointRecord* source, 
     }
 
     const double count = static_cast<double>(n);
-    const double plane = std::sqrt(Splane / count);
-    const double height = std::sqrt(Sheight / count);
-    const double spatial = std::sqrt(S / count);
-    ShowMessage(FormatReport(counter, plane, height, spatial), ApplicationName(),
-                MessageIcon::Warning);
-    out = InternalToParams(p);
-    return counter;
+    result.status = BursaEstimate::Status::Ok;
+    result.iterations = counter;
+    result.planeError = std::sqrt(Splane / count);
+    result.heightError = std::sqrt(Sheight / count);
+    result.spatialError = std::sqrt(S / count);
+    result.params = InternalToParams(p);
+    result.residuals.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) result.residuals.push_back(ResidualAt(p, target[i], source[i]));
+    return result;
+}
+
+std::string BursaReportText(const BursaEstimate& e) {
+    return FormatReport(e.iterations, e.planeError, e.heightError, e.spatialError);
+}
+
+int CBursaModel::Estimate(const PointRecord* target, const PointRecord* source, int n,
+                          SevenParams& out) {
+    const BursaEstimate estimate = EstimateBursa(target, source, n);
+    switch (estimate.status) {
+        case BursaEstimate::Status::TooFewPoints:
+            ShowMessage(kTooFewCommonPoints, ApplicationName(), MessageIcon::Error);
+            return kEstimateTooFewPoints;
+        case BursaEstimate::Status::Singular:
+            ShowMessage(kSingularNormalEquations, ApplicationName(), MessageIcon::Error);
+            return kEstimateSingular;
+        case BursaEstimate::Status::Ok:
+            break;
+    }
+    for (int j = 0; j < kSize; ++j) m_params[j] = estimate.internal[j];
+    ShowMessage(BursaReportText(estimate), ApplicationName(), MessageIcon::Warning);
+    out = estimate.params;
+    return estimate.iterations;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bursa/bursa_model.h"
+#include "bursa/estimate.h"
 #include "platform/message_box.h"
 #include "workflow/conversion.h"
 #include "workflow/input_file.h"
@@ -115,27 +116,30 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
         run.outcome = EstimationOutcome::TooFewPoints;
         return run;
     }
-    CBursaModel model;
-    SevenParams estimate;
-    const int count = model.Estimate(run.after.data(), run.before.data(),
-                                     static_cast<int>(run.before.size()), estimate);
-    if (count == kEstimateSingular) {
-        run.outcome = EstimationOutcome::Singular;
-        return run;
+    const BursaEstimate estimate = EstimateBursa(run.after.data(), run.before.data(),
+                                                 static_cast<int>(run.before.size()));
+    switch (estimate.status) {
+        case BursaEstimate::Status::TooFewPoints:
+            ShowMessage(kTooFewCommonPoints, ApplicationName(), MessageIcon::Error);
+            run.outcome = EstimationOutcome::TooFewPoints;
+            return run;
+        case BursaEstimate::Status::Singular:
+            ShowMessage(kSingularNormalEquations, ApplicationName(), MessageIcon::Error);
+            run.outcome = EstimationOutcome::Singular;
+            return run;
+        case BursaEstimate::Status::Ok:
+            break;
     }
-    if (count < 0) {
-        run.outcome = EstimationOutcome::TooFewPoints;
-        return run;
-    }
-    values.dX0 = estimate.dX0;
-    values.dY0 = estimate.dY0;
-    values.dZ0 = estimate.dZ0;
-    values.K = estimate.K;
-    values.betaX = estimate.betaX;
-    values.betaY = estimate.betaY;
-    values.betaZ = estimate.betaZ;
-    run.iterations = count;
-    std::copy(model.Internal(), model.Internal() + kBursaCount, run.internal.begin());
+    ShowMessage(BursaReportText(estimate), ApplicationName(), MessageIcon::Warning);
+    values.dX0 = estimate.params.dX0;
+    values.dY0 = estimate.params.dY0;
+    values.dZ0 = estimate.params.dZ0;
+    values.K = estimate.params.K;
+    values.betaX = estimate.params.betaX;
+    values.betaY = estimate.params.betaY;
+    values.betaZ = estimate.params.betaZ;
+    run.iterations = estimate.iterations;
+    run.internal = estimate.internal;
     run.outcome = EstimationOutcome::Estimated;
     return run;
 }
