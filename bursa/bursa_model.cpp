@@ -39,11 +39,14 @@ void CBursaModel::SetInput(PointRecord point) {
     m_Z = point.Z;
 }
 
-void CBursaModel::Apply(PointRecord& out) const {
-    const double* p = m_params;
-    const double X = m_X, Y = m_Y, Z = m_Z;
+PointRecord ApplyBursa(const double p[kBursaCount], const PointRecord& point) {
+    const double X = point.X, Y = point.Y, Z = point.Z;
     const double scale = p[kScale] + 1.0;
+    PointRecord out;
     out.X = ((p[kEz] * Y + X) - p[kEy] * Z) * scale + p[kTx];
     out.Y = ((p[kEx] * Z - p[kEz] * X) + Y) * scale + p[kTy];
     out.Z = ((p[kEy] * X - p[kEx] * Y) + Z) * scale + p[kTz];
+    return out;
 }
+
+void CBursaModel::Apply(PointRecord& out) const { out = ApplyBursa(m_params, {m_X, m_Y, m_Z}); }

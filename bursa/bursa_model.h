@@ -14,6 +14,11 @@ void ParamsToInternal(const SevenParams& params, double internal[kBursaCount]);
 // Internal units -> user units: K = k * 1e6; beta = ((e * 180) / pi') * 3600.
 SevenParams InternalToParams(const double internal[kBursaCount]);
 
+// The transformation of one point by an internal parameter vector
+// (coordinate-frame rotations, small-angle matrix):
+//   X' = ((ez·Y + X) − ey·Z)·(1 + k) + tx, and so on, in this bracket order.
+PointRecord ApplyBursa(const double internal[kBursaCount], const PointRecord& point);
+
 // Residuals of one common-point pair at an internal parameter vector: the
 // target minus the source less the linearised transformation, evaluated in
 // the estimation's fixed bracket order (the error figures are made of these).

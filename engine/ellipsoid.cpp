@@ -1,6 +1,7 @@
 #include "engine/ellipsoid.h"
 
 #include "engine/angle.h"
+#include "engine/datum.h"
 
 CEllipsoid::CEllipsoid() : m_falseNorthing(0.0), m_falseEasting(500000.0) {}
 CEllipsoid::~CEllipsoid() = default;
@@ -25,28 +26,20 @@ void CEllipsoid::SetCartesian(double X, double Y, double Z) {
     m_Z = Z;
 }
 
-// The constants are literal values; e and e' are not derived from a and b
-// (derived values differ from these in the last digits).
-CWgs84::CWgs84() {
-    m_a = 6378137.0;
-    m_b = 6356752.3142;
-    m_e = 0.081819190928907;
-    m_ePrime = 0.082094438036855;
+void CEllipsoid::SetShape(const zelk::Ellipsoid& e) {
+    m_a = e.a();
+    m_b = e.b();
+    m_e = e.e();
+    m_ePrime = e.ePrime();
 }
+
+// The constants are those of the datum table: published literal values, not
+// derived from one another.
+CWgs84::CWgs84() { SetShape(zelk::DatumOf(zelk::DatumId::Wgs84).ellipsoid); }
 CWgs84::~CWgs84() = default;
 
-CBeijing54::CBeijing54() {
-    m_a = 6378245.0;
-    m_b = 6356863.0188;
-    m_e = 0.081813333965454;
-    m_ePrime = 0.082088521768553;
-}
+CBeijing54::CBeijing54() { SetShape(zelk::DatumOf(zelk::DatumId::Beijing54).ellipsoid); }
 CBeijing54::~CBeijing54() = default;
 
-CXian80::CXian80() {
-    m_a = 6378140.0;
-    m_b = 6356755.2882;
-    m_e = 0.081819221374409;
-    m_ePrime = 0.082094468790657;
-}
+CXian80::CXian80() { SetShape(zelk::DatumOf(zelk::DatumId::Xian80).ellipsoid); }
 CXian80::~CXian80() = default;

@@ -11,6 +11,8 @@
 // may be the very variables the caller passed to the setters.
 #pragma once
 
+#include "engine/reference_ellipsoid.h"
+
 class CEllipsoid {
 public:
     virtual ~CEllipsoid();
@@ -34,6 +36,11 @@ public:
     void UtmForward(double& x, double& y, double& H);
     void UtmInverse(double& B, double& L, double& H);
 
+    // The four constants as an ellipsoid value.
+    zelk::Ellipsoid Shape() const {
+        return zelk::Ellipsoid::FromConstants(m_a, m_b, m_e, m_ePrime);
+    }
+
     // Fields, in this order; all public so tests and tools can inspect them.
     double m_a = 0.0;        // semi-major axis, m
     double m_b = 0.0;        // semi-minor axis, m
@@ -54,10 +61,8 @@ public:
 
 protected:
     CEllipsoid();
-
-private:
-    // Distance along the central meridian from the equator to latitude B.
-    double MeridianArc(double B) const;
+    // Stores the constants of e.
+    void SetShape(const zelk::Ellipsoid& e);
 };
 
 class CWgs84 : public virtual CEllipsoid {

@@ -5,7 +5,7 @@
 
 void CEllipsoid::GeodeticToCartesian(double& X, double& Y, double& Z) const {
     double x, y, z;
-    GeodeticToCartesianBatch(*this, &m_B, &m_L, &m_H, &x, &y, &z, 1);
+    GeodeticToCartesianBatch(Shape(), &m_B, &m_L, &m_H, &x, &y, &z, 1);
     X = x;
     Y = y;
     Z = z;
@@ -13,7 +13,7 @@ void CEllipsoid::GeodeticToCartesian(double& X, double& Y, double& Z) const {
 
 void CEllipsoid::CartesianToGeodetic(double& B, double& L, double& H) const {
     double v[3] = {m_X, m_Y, m_Z};
-    CartesianToGeodeticBatch(*this, v, 1);
+    CartesianToGeodeticBatch(Shape(), v, 1);
     B = v[0];
     L = v[1];
     H = v[2];

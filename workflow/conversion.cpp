@@ -1,8 +1,5 @@
 #include "workflow/conversion.h"
 
-#include "bursa/bursa_model.h"
-#include "engine/ellipsoid.h"
-
 namespace {
 constexpr CoordinateSystem kMainOrder[kSystemCount] = {
     CoordinateSystem::Wgs84Utm,       CoordinateSystem::Wgs84Geodetic,
@@ -14,103 +11,60 @@ constexpr CoordinateSystem kParamOrder[kSystemCount] = {
     CoordinateSystem::Xian80Geodetic,    CoordinateSystem::Xian80Gauss,
     CoordinateSystem::Wgs84Geodetic,     CoordinateSystem::Wgs84Utm,
 };
-constexpr const char* kMainLabels[kSystemCount] = {
-    "WGS84-UTM--xyH",  "WGS84-大地坐标",  "北京54-高斯-xyH",
-    "北京54-大地坐标", "西安80-高斯-xyH", "西安80-大地坐标",
-};
-constexpr const char* kParamLabels[kSystemCount] = {
-    "北京54大地坐标BLH", "北京54高斯投影xyH", "西安80大地坐标BLH",
-    "西安80高斯投影xyH", "WGS84大地坐标BLH",  "WGS84UTM投影xyH",
-};
 
 bool InList(int index) { return index >= 0 && index < kSystemCount; }
 
-// Runs body with a fresh ellipsoid object of the system's datum.
-template <typename Body>
-void WithEllipsoid(CoordinateSystem system, Body&& body) {
-    switch (system) {
-        case CoordinateSystem::Wgs84Utm:
-        case CoordinateSystem::Wgs84Geodetic: {
-            CWgs84 e;
-            body(e);
-            return;
-        }
-        case CoordinateSystem::Beijing54Gauss:
-        case CoordinateSystem::Beijing54Geodetic: {
-            CBeijing54 e;
-            body(e);
-            return;
-        }
-        case CoordinateSystem::Xian80Gauss:
-        case CoordinateSystem::Xian80Geodetic: {
-            CXian80 e;
-            body(e);
-            return;
-        }
-    }
+// The catalogue entry of a system: the enumeration follows the main list,
+// whose first six entries are these systems.
+const zelk::SystemEntry& EntryOf(CoordinateSystem system) {
+    return zelk::Systems()[static_cast<std::size_t>(system)];
+}
+
+// Geocentric X Y Z: what a side outside the lists stays as.
+zelk::Crs Cartesian(zelk::DatumId datum = zelk::DatumId::Wgs84) {
+    zelk::Crs crs;
+    crs.datum = datum;
+    crs.form = zelk::Form::Geocentric;
+    return crs;
 }
 }  // namespace
 
 CoordinateSystem SystemFromMainList(int index) { return kMainOrder[index]; }
 CoordinateSystem SystemFromParamList(int index) { return kParamOrder[index]; }
-const char* MainListLabel(int index) { return kMainLabels[index]; }
-const char* ParamListLabel(int index) { return kParamLabels[index]; }
+const char* MainListLabel(int index) { return EntryOf(SystemFromMainList(index)).mainLabel; }
+const char* ParamListLabel(int index) { return EntryOf(SystemFromParamList(index)).paramLabel; }
 
-bool IsProjected(CoordinateSystem system) {
-    return system == CoordinateSystem::Wgs84Utm || system == CoordinateSystem::Beijing54Gauss ||
-           system == CoordinateSystem::Xian80Gauss;
+bool IsProjected(CoordinateSystem system) { return EntryOf(system).form == zelk::Form::Projected; }
+
+zelk::Crs CrsOf(CoordinateSystem system, double meridian) {
+    return zelk::MakeCrs(EntryOf(system), zelk::Zoning::Meridian, meridian);
 }
 
 void SystemToCartesian(CoordinateSystem system, double meridian, double& a, double& b, double& c) {
-    WithEllipsoid(system, [&](CEllipsoid& e) {
-        if (IsProjected(system)) {
-            e.SetCentralMeridian(meridian);
-            e.SetPlane(a, b, c);
-            if (system == CoordinateSystem::Wgs84Utm) {
-                e.UtmInverse(a, b, c);
-            } else {
-                e.GaussInverse(a, b, c);
-            }
-        }
-        // B and L pass through the triple in packed DMS, not as radians held
-        // in the object.
-        e.SetGeodetic(a, b, c);
-        e.GeodeticToCartesian(a, b, c);
-    });
+    const zelk::Crs crs = CrsOf(system, meridian);
+    zelk::ConversionChain(crs, Cartesian(crs.datum), zelk::Transformation::Identity())
+        .Convert(a, b, c);
 }
 
 void CartesianToSystem(CoordinateSystem system, double meridian, double& a, double& b, double& c) {
-    WithEllipsoid(system, [&](CEllipsoid& e) {
-        const bool projected = IsProjected(system);
-        if (projected) e.SetCentralMeridian(meridian);
-        e.SetCartesian(a, b, c);
-        e.CartesianToGeodetic(a, b, c);
-        if (!projected) return;
-        e.SetGeodetic(a, b, c);
-        if (system == CoordinateSystem::Wgs84Utm) {
-            e.UtmForward(a, b, c);
-        } else {
-            e.GaussForward(a, b, c);
-        }
-    });
+    const zelk::Crs crs = CrsOf(system, meridian);
+    zelk::ConversionChain(Cartesian(crs.datum), crs, zelk::Transformation::Identity())
+        .Convert(a, b, c);
+}
+
+zelk::ConversionChain MainListChain(int sourceIndex, int targetIndex, double sourceMeridian,
+                                    double targetMeridian, const SevenParams& params) {
+    const zelk::Crs from =
+        InList(sourceIndex) ? CrsOf(SystemFromMainList(sourceIndex), sourceMeridian) : Cartesian();
+    const zelk::Crs to =
+        InList(targetIndex) ? CrsOf(SystemFromMainList(targetIndex), targetMeridian) : Cartesian();
+    return zelk::ConversionChain(from, to, zelk::Transformation::Seven(params));
 }
 
 void ConvertPoint(int sourceIndex, int targetIndex, double sourceMeridian, double targetMeridian,
                   const SevenParams& params, double& a, double& b, double& c) {
-    CBursaModel model;
-    if (InList(sourceIndex)) {
-        SystemToCartesian(SystemFromMainList(sourceIndex), sourceMeridian, a, b, c);
-    }
-    model.SetParams(params);
-    model.SetInput(PointRecord{a, b, c});
-    PointRecord result;
-    model.Apply(result);
-    a = result.X;
-    b = result.Y;
-    c = result.Z;
-    if (InList(targetIndex)) {
-        CartesianToSystem(SystemFromMainList(targetIndex), targetMeridian, a, b, c);
-    }
+    MainListChain(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params)
+        .Convert(a, b, c);
 }
 
 void PointToCartesian(int index, double meridian, double& a, double& b, double& c) {

@@ -7,6 +7,8 @@
 #pragma once
 
 #include "bursa/seven_params.h"
+#include "workflow/chain.h"
+#include "workflow/coordinate_system.h"
 
 enum class CoordinateSystem {
     Wgs84Utm,
@@ -37,6 +39,9 @@ const char* ParamListLabel(int index);
 // True for the three projected systems (they need a central meridian).
 bool IsProjected(CoordinateSystem system);
 
+// The system as a value: its catalogue entry on the given central meridian.
+zelk::Crs CrsOf(CoordinateSystem system, double meridian);
+
 // Triple in the system -> X Y Z on its datum. A geodetic system ignores the
 // meridian (packed DMS).
 void SystemToCartesian(CoordinateSystem system, double meridian, double& a, double& b, double& c);
@@ -48,6 +53,10 @@ void CartesianToSystem(CoordinateSystem system, double meridian, double& a, doub
 // leaves that side as X Y Z.
 void ConvertPoint(int sourceIndex, int targetIndex, double sourceMeridian, double targetMeridian,
                   const SevenParams& params, double& a, double& b, double& c);
+
+// The chain of ConvertPoint for these arguments, built once for many points.
+zelk::ConversionChain MainListChain(int sourceIndex, int targetIndex, double sourceMeridian,
+                                    double targetMeridian, const SevenParams& params);
 
 // The source half of ConvertPoint by seven-parameter-list index: the triple
 // becomes X Y Z on the datum of that system. Other indices leave it unchanged.

@@ -1,18 +1,14 @@
 // Converts many points with one set of arguments, as a file conversion does.
 //
 // Convert gives the very same doubles as ConvertPoint with the arguments
-// given to the constructor, but builds the ellipsoid objects and the
-// seven-parameter model once instead of once per point. ConvertMany gives
-// them for many points at a time.
+// given to the constructor, but builds the chain once instead of once per
+// point. ConvertMany gives them for many points at a time.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 
-#include "bursa/bursa_model.h"
 #include "bursa/seven_params.h"
-
-class CEllipsoid;
+#include "workflow/chain.h"
 
 class CPointConverter {
 public:
@@ -32,16 +28,5 @@ public:
     void ConvertMany(double* values, std::size_t count);
 
 private:
-    enum class Form { None, Geodetic, Gauss, Utm };
-    struct Side {
-        Form form = Form::None;
-        std::unique_ptr<CEllipsoid> ellipsoid;
-    };
-    static Side MakeSide(int index, double meridian);
-    void SourceToTransformed(double& a, double& b, double& c);
-    void GeodeticToTarget(double& a, double& b, double& c);
-
-    Side m_source;
-    Side m_target;
-    CBursaModel m_model;
+    zelk::ConversionChain m_chain;
 };

@@ -1,0 +1,82 @@
+// Coordinate systems as values, and the catalogue of the systems the
+// programs offer.
+//
+// A coordinate system is a datum, a form and, for a projected form, where
+// its central meridian comes from:
+//   Geodetic     B L H: latitude and longitude in packed DMS (ddd.mmss),
+//                ellipsoidal height in metres;
+//   Projected    x y H in metres: northing, easting with the false easting of
+//                500000 m, height. The projection is the datum's transverse
+//                Mercator (UTM for WGS84, Gauss-Kruger for the others) on a
+//                central meridian that is either given (packed DMS) or taken
+//                from 3- or 6-degree zones, whose number is then written in
+//                front of the easting (n·10⁶ + y);
+//   Geocentric   X Y Z in metres in the datum's earth-centred frame.
+//
+// The catalogue names each (datum, form) pair for the command line and
+// gives its labels in the two dialog lists. The six systems the programs
+// started with keep their places in both lists; later ones follow them.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "engine/datum.h"
+
+namespace zelk {
+
+enum class Form { Geodetic, Projected, Geocentric };
+
+// Where a projected system's central meridian comes from.
+enum class Zoning {
+    Meridian,  // the meridian given with the system
+    Zone3,     // 3-degree zones: zone n on 3n degrees
+    Zone6,     // 6-degree zones: zone n on 6n − 3 degrees
+};
+
+struct Crs {
+    DatumId datum = DatumId::Wgs84;
+    Form form = Form::Geodetic;
+    Zoning zoning = Zoning::Meridian;
+    double meridian = 0.0;  // packed DMS, with Zoning::Meridian
+
+    bool IsProjected() const { return form == Form::Projected; }
+    bool IsUtm() const;  // projected on a datum whose projection is UTM
+};
+
+// One entry of the catalogue.
+struct SystemEntry {
+    const char* name;        // command-line name, e.g. "cgcs2000-gauss"
+    DatumId datum;
+    Form form;
+    const char* mainLabel;   // main dialog, e.g. "CGCS2000-高斯-xyH"
+    const char* paramLabel;  // seven-parameter dialog, e.g. "CGCS2000高斯投影xyH"
+};
+
+// Every entry, in the main dialog's list order.
+std::span<const SystemEntry> Systems();
+// The seven-parameter dialog lists the same entries in its own order.
+const SystemEntry& ParamListEntry(int index);
+int MainListIndexOf(const SystemEntry& entry);
+int ParamListIndexOf(const SystemEntry& entry);
+// nullptr when no entry has this name (or none has this datum and form).
+const SystemEntry* FindSystem(std::string_view name);
+const SystemEntry* FindSystem(DatumId datum, Form form);
+
+// The system of an entry with the given projection settings (ignored by
+// geodetic and geocentric forms).
+Crs MakeCrs(const SystemEntry& entry, Zoning zoning = Zoning::Meridian, double meridian = 0.0);
+
+// Zone numbers: 6-degree zones 1..60, 3-degree zones 1..120.
+int ZoneCount(Zoning zoning);
+// The central meridian of zone n, in whole degrees.
+int ZoneMeridian(Zoning zoning, int zone);
+// The zone of a longitude in degrees east (n = floor(L/6) + 1, or
+// floor((L − 1.5)/3) + 1); 0 when it falls outside 1..ZoneCount.
+int ZoneOf(Zoning zoning, double degrees);
+
+// A central meridian must lie within ±180 degrees (packed DMS).
+bool MeridianInRange(double meridian);
+
+}  // namespace zelk
