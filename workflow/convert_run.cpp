@@ -4,12 +4,12 @@
 #include <string>
 
 #include "platform/message_box.h"
-#include "workflow/conversion.h"
+#include "workflow/chain.h"
 #include "workflow/input_file.h"
 
 namespace {
 
-ConvertOutcome ConvertFiles(const ConvertDialogValues& values,
+ConvertOutcome ConvertFiles(const ConvertDialogValues& values, const zelk::ConversionChain& chain,
                             const FileConversionOptions& options) {
     CInputFile input(values.inputPath);
     if (!input.Get()) {
@@ -21,9 +21,8 @@ ConvertOutcome ConvertFiles(const ConvertDialogValues& values,
         ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
         return ConvertOutcome::OutputOpenFailed;
     }
-    const FileConversionResult result = ConvertPointFile(
-        input.Get(), output.Stream(), values.withNames != 0, values.srcSystem, values.tgtSystem,
-        values.srcMeridian, values.tgtMeridian, values.params, options);
+    const FileConversionResult result =
+        ConvertPointFile(input.Get(), output.Stream(), values.withNames != 0, chain, options);
     // Both files are closed (the output committed or dropped) before any
     // message is shown.
     const bool converted = result.status == FileConversionResult::Status::Ok;
@@ -47,12 +46,56 @@ ConvertOutcome ConvertFiles(const ConvertDialogValues& values,
             return ConvertOutcome::Unreadable;
         case FileConversionResult::Status::ReadError:
             return ConvertOutcome::InputOpenFailed;
+        case FileConversionResult::Status::PointRefused:
+            return ConvertOutcome::PointRefused;
         default:
             return ConvertOutcome::WriteFailed;
     }
 }
 
 }  // namespace
+
+std::optional<zelk::Crs> MainListCrs(int index, zelk::Zoning zoning, double meridian) {
+    const auto systems = zelk::Systems();
+    if (index < 0 || static_cast<std::size_t>(index) >= systems.size()) return std::nullopt;
+    return zelk::MakeCrs(systems[static_cast<std::size_t>(index)], zoning, meridian);
+}
+
+std::string SettingProblemText(const zelk::Crs& crs, std::string_view side) {
+    if (!crs.IsProjected()) return {};
+    if (crs.zoning != zelk::Zoning::Meridian) {
+        if (crs.IsUtm()) return std::string(side) + "的UTM投影不分3度带或6度带，请键入中央子午线！";
+        return {};
+    }
+    if (!zelk::MeridianInRange(crs.meridian)) {
+        return std::string(side) + "中央子午线超出±180度，请检查中央子午线！";
+    }
+    return {};
+}
+
+std::string PointProblemText(zelk::PointProblem problem, std::string_view where) {
+    using zelk::PointProblem;
+    const std::string w(where);
+    switch (problem) {
+        case PointProblem::None:
+            break;
+        case PointProblem::LatitudeRange:
+            return w + "纬度超出±90度，请检查数据！";
+        case PointProblem::LongitudeRange:
+            return w + "经度超出±180度，请检查数据！";
+        case PointProblem::SourceMeridian:
+            return w + "离中央子午线超过6度，请检查中央子午线！";
+        case PointProblem::TargetMeridian:
+            return w + "转换后离转换后的中央子午线超过6度，请检查转换后的中央子午线！";
+        case PointProblem::SourceZone:
+            return w + "东坐标前没有可用的带号（3度带1～120，6度带1～60），请检查带号！";
+        case PointProblem::TargetZone:
+            return w + "转换后的经度不在任何带内，无法分带！";
+        case PointProblem::NotFinite:
+            return w + "转换结果不是有限的数，请检查数据和转换参数！";
+    }
+    return {};
+}
 
 void ReportFileConversionProblem(const FileConversionResult& result) {
     using Status = FileConversionResult::Status;
@@ -64,6 +107,11 @@ void ReportFileConversionProblem(const FileConversionResult& result) {
             // "转换前文件第%d行有无法读取的数据“%s”，文件未转换！"
             ShowMessage("转换前文件第" + std::to_string(result.line) + "行有无法读取的数据“" +
                             result.token + "”，文件未转换！",
+                        kReadFileCaption, MessageIcon::Error);
+            return;
+        case Status::PointRefused:
+            ShowMessage(PointProblemText(result.problem,
+                                         "转换前文件第" + std::to_string(result.line) + "行的点"),
                         kReadFileCaption, MessageIcon::Error);
             return;
         case Status::ReadError:
@@ -80,14 +128,35 @@ ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptio
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
         return ConvertOutcome::Incomplete;
     }
+    const std::optional<zelk::Crs> from =
+        MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian);
+    const std::optional<zelk::Crs> to =
+        MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian);
+    if (!from || !to) {
+        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
+        return ConvertOutcome::Incomplete;
+    }
+    for (const std::string& problem :
+         {SettingProblemText(*from, "转换前"), SettingProblemText(*to, "转换后")}) {
+        if (!problem.empty()) {
+            ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+            return ConvertOutcome::SettingRefused;
+        }
+    }
+    const zelk::ConversionChain chain(*from, *to, zelk::Transformation::Seven(values.params));
     // Exact comparisons: a point with x or y exactly 0 is no point.
     if (values.srcX != 0.0 && values.srcY != 0.0) {
-        values.tgtX = values.srcX;
-        values.tgtY = values.srcY;
-        values.tgtZ = values.srcZ;
-        ConvertPoint(values.srcSystem, values.tgtSystem, values.srcMeridian, values.tgtMeridian,
-                     values.params, values.tgtX, values.tgtY, values.tgtZ);
+        double a = values.srcX, b = values.srcY, c = values.srcZ;
+        const zelk::PointProblem problem = chain.Convert(a, b, c);
+        if (problem != zelk::PointProblem::None) {
+            ShowMessage(PointProblemText(problem, kTypedPoint), kSettingCaption,
+                        MessageIcon::Warning);
+            return ConvertOutcome::PointRefused;
+        }
+        values.tgtX = a;
+        values.tgtY = b;
+        values.tgtZ = c;
     }
     if (values.outputPath.empty() || values.inputPath.empty()) return ConvertOutcome::Done;
-    return ConvertFiles(values, options);
+    return ConvertFiles(values, chain, options);
 }

@@ -4,8 +4,12 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "bursa/seven_params.h"
+#include "workflow/coordinate_system.h"
 #include "workflow/file_conversion.h"
 
 struct ConvertDialogValues {
@@ -13,6 +17,9 @@ struct ConvertDialogValues {
     int tgtSystem = -1;
     double srcMeridian = 0.0;  // packed DMS
     double tgtMeridian = 0.0;
+    // Central meridian from the fields above, or from 3- or 6-degree zones.
+    zelk::Zoning srcZoning = zelk::Zoning::Meridian;
+    zelk::Zoning tgtZoning = zelk::Zoning::Meridian;
     double srcX = 0.0, srcY = 0.0, srcZ = 0.0;
     double tgtX = 0.0, tgtY = 0.0, tgtZ = 0.0;
     int withNames = 0;
@@ -27,6 +34,8 @@ enum class ConvertOutcome {
     InputOpenFailed,   // "读转换前文件错误！"
     OutputOpenFailed,  // "写转换后文件错误！"
     Unreadable,        // bad token or point cut short; output untouched
+    PointRefused,      // the typed point or a point of the file refused; output untouched
+    SettingRefused,    // a central meridian or zone setting that cannot be used
     WriteFailed,       // write error; output untouched
 };
 
@@ -35,6 +44,19 @@ enum class ConvertOutcome {
 // file conversion when both paths are set, with every message shown through
 // the message service. The dialog refreshes its controls only on Done.
 ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptions& options = {});
+
+// The system of a main-list index (any entry of the catalogue) with its
+// projection settings; nothing for an index outside the list.
+std::optional<zelk::Crs> MainListCrs(int index, zelk::Zoning zoning, double meridian);
+
+// What is wrong with a system's projection settings, as shown to the user
+// (the empty text when nothing is): a central meridian beyond ±180 degrees,
+// or zones asked of UTM. side is "转换前" or "转换后".
+std::string SettingProblemText(const zelk::Crs& crs, std::string_view side);
+
+// The message for a refused point. where names the point, e.g.
+// "转换前文件第12行的点" or "键入的点".
+std::string PointProblemText(zelk::PointProblem problem, std::string_view where);
 
 // Shows the convert button's message for what stopped a file conversion (a
 // result other than Ok): the unreadable line, a read error or a write error.
@@ -49,3 +71,5 @@ inline constexpr const char* kWriteFileCaption = "写文件出错";
 inline constexpr const char* kInputOpenText = "读转换前文件错误！";
 inline constexpr const char* kOutputOpenText = "写转换后文件错误！";
 inline constexpr const char* kConversionDoneText = "文件转换完成!";
+inline constexpr const char* kSettingCaption = "输入错误";
+inline constexpr const char* kTypedPoint = "键入的点";

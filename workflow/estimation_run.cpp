@@ -40,14 +40,62 @@ std::string FileName(bool after) { return after ? "转换后文件" : "转换前
 
 }  // namespace
 
-CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
-                                    int afterSystem, double beforeMeridian, double afterMeridian,
-                                    std::vector<PointRecord>& before,
-                                    std::vector<PointRecord>& after) {
+namespace {
+
+// Brings a point to X Y Z of its datum; the judging chain refuses bad points.
+class PointToGeocentric {
+public:
+    virtual ~PointToGeocentric() = default;
+    virtual zelk::PointProblem Convert(PointRecord& p) const = 0;
+};
+
+class JudgedChain final : public PointToGeocentric {
+public:
+    explicit JudgedChain(const zelk::Crs& crs)
+        : m_chain(crs, Geocentric(crs), zelk::Transformation::Identity()) {}
+    zelk::PointProblem Convert(PointRecord& p) const override {
+        return m_chain.Convert(p.X, p.Y, p.Z);
+    }
+
+private:
+    static zelk::Crs Geocentric(const zelk::Crs& crs) {
+        zelk::Crs geocentric;
+        geocentric.datum = crs.datum;
+        geocentric.form = zelk::Form::Geocentric;
+        return geocentric;
+    }
+    zelk::ConversionChain m_chain;
+};
+
+class ByParamList final : public PointToGeocentric {
+public:
+    ByParamList(int index, double meridian) : m_index(index), m_meridian(meridian) {}
+    zelk::PointProblem Convert(PointRecord& p) const override {
+        PointToCartesian(m_index, m_meridian, p.X, p.Y, p.Z);
+        return zelk::PointProblem::None;
+    }
+
+private:
+    int m_index;
+    double m_meridian;
+};
+
+CommonPointsResult ReadPairs(std::FILE* beforeFile, std::FILE* afterFile,
+                             const PointToGeocentric& beforeSide,
+                             const PointToGeocentric& afterSide, std::vector<PointRecord>& before,
+                             std::vector<PointRecord>& after) {
     CommonPointsResult result;
     PointReader beforeReader(beforeFile, false);
     PointReader afterReader(afterFile, false);
     std::string_view name;
+    const auto refused = [&](zelk::PointProblem problem, const PointReader& reader, bool inAfter) {
+        if (problem == zelk::PointProblem::None) return false;
+        result.status = CommonPointsResult::Status::PointRefused;
+        result.problem = problem;
+        result.inAfterFile = inAfter;
+        result.line = reader.PointLine();
+        return true;
+    };
     for (;;) {
         // The before file's end ends the pairs.
         if (beforeReader.AtEnd()) break;
@@ -60,8 +108,8 @@ CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
         if (Problem(status, afterReader, true, result)) return result;
         // The after file ended first: the before point has no partner.
         if (status == PointReader::Status::End) break;
-        PointToCartesian(beforeSystem, beforeMeridian, b.X, b.Y, b.Z);
-        PointToCartesian(afterSystem, afterMeridian, a.X, a.Y, a.Z);
+        if (refused(beforeSide.Convert(b), beforeReader, false)) return result;
+        if (refused(afterSide.Convert(a), afterReader, true)) return result;
         before.push_back(b);
         after.push_back(a);
         // So does the after file's end after a pair: the rest of the before
@@ -71,6 +119,31 @@ CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
     return result;
 }
 
+}  // namespace
+
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
+                                    const zelk::Crs& beforeSystem, const zelk::Crs& afterSystem,
+                                    std::vector<PointRecord>& before,
+                                    std::vector<PointRecord>& after) {
+    return ReadPairs(beforeFile, afterFile, JudgedChain(beforeSystem), JudgedChain(afterSystem),
+                     before, after);
+}
+
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
+                                    int afterSystem, double beforeMeridian, double afterMeridian,
+                                    std::vector<PointRecord>& before,
+                                    std::vector<PointRecord>& after) {
+    return ReadPairs(beforeFile, afterFile, ByParamList(beforeSystem, beforeMeridian),
+                     ByParamList(afterSystem, afterMeridian), before, after);
+}
+
+std::optional<zelk::Crs> ParamListCrs(int index, zelk::Zoning zoning, double meridian) {
+    if (index < 0 || static_cast<std::size_t>(index) >= zelk::Systems().size()) {
+        return std::nullopt;
+    }
+    return zelk::MakeCrs(zelk::ParamListEntry(index), zoning, meridian);
+}
+
 EstimationRunResult RunEstimation(BursaDialogValues& values) {
     EstimationRunResult run;
     if (values.beforeSystem == -1 || values.afterSystem == -1 || values.afterFile.empty() ||
@@ -78,6 +151,23 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
         run.outcome = EstimationOutcome::Incomplete;
         return run;
+    }
+    const std::optional<zelk::Crs> beforeCrs =
+        ParamListCrs(values.beforeSystem, values.beforeZoning, values.beforeMeridian);
+    const std::optional<zelk::Crs> afterCrs =
+        ParamListCrs(values.afterSystem, values.afterZoning, values.afterMeridian);
+    if (!beforeCrs || !afterCrs) {
+        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
+        run.outcome = EstimationOutcome::Incomplete;
+        return run;
+    }
+    for (const std::string& problem : {SettingProblemText(*beforeCrs, "转换前"),
+                                       SettingProblemText(*afterCrs, "转换后")}) {
+        if (!problem.empty()) {
+            ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+            run.outcome = EstimationOutcome::SettingRefused;
+            return run;
+        }
     }
     CInputFile beforeFile(values.beforeFile);
     if (!beforeFile.Get()) {
@@ -92,9 +182,9 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
         run.outcome = EstimationOutcome::AfterOpenFailed;
         return run;
     }
-    const CommonPointsResult read = ReadCommonPoints(
-        beforeFile.Get(), afterFile.Get(), values.beforeSystem, values.afterSystem,
-        values.beforeMeridian, values.afterMeridian, run.before, run.after);
+    const CommonPointsResult read =
+        ReadCommonPoints(beforeFile.Get(), afterFile.Get(), *beforeCrs, *afterCrs, run.before,
+                         run.after);
     afterFile.Close();
     beforeFile.Close();
 
@@ -104,6 +194,10 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
             // "读转换前文件错误！" / "读转换后文件错误！"
             ShowMessage("读" + FileName(read.inAfterFile) + "错误！", kReadFileCaption,
                         MessageIcon::Error);
+        } else if (read.status == CommonPointsResult::Status::PointRefused) {
+            ShowMessage(PointProblemText(read.problem, FileName(read.inAfterFile) + "第" +
+                                                           std::to_string(read.line) + "行的点"),
+                        kReadFileCaption, MessageIcon::Error);
         } else {
             ShowMessage(FileName(read.inAfterFile) + "第" + std::to_string(read.line) +
                             "行有无法读取的数据“" + read.token + "”！",

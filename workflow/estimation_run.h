@@ -6,16 +6,22 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bursa/seven_params.h"
+#include "workflow/chain.h"
+#include "workflow/coordinate_system.h"
 
 struct BursaDialogValues {
     int beforeSystem = -1;  // seven-parameter-list index, -1 = none selected
     int afterSystem = -1;
     double beforeMeridian = 0.0;  // packed DMS
     double afterMeridian = 0.0;
+    // Central meridian from the fields above, or from 3- or 6-degree zones.
+    zelk::Zoning beforeZoning = zelk::Zoning::Meridian;
+    zelk::Zoning afterZoning = zelk::Zoning::Meridian;
     std::filesystem::path beforeFile;  // empty = not chosen
     std::filesystem::path afterFile;
     double dX0 = 0.0, dY0 = 0.0, dZ0 = 0.0;  // metres
@@ -24,25 +30,40 @@ struct BursaDialogValues {
 };
 
 struct CommonPointsResult {
-    enum class Status { Ok, Unreadable, CutShort, ReadError } status = Status::Ok;
+    enum class Status { Ok, Unreadable, CutShort, PointRefused, ReadError } status = Status::Ok;
     bool inAfterFile = false;  // which file the problem is in
     int line = 0;
     std::string token;  // cut to 40 bytes
+    zelk::PointProblem problem = zelk::PointProblem::None;  // PointRefused
 };
 
 // Reads pairs until either file ends (the longer file's rest is ignored),
-// appending X Y Z of each before point and after point (PointToCartesian,
-// seven-parameter-list indices). The buffers grow as needed.
+// appending X Y Z of each before point and after point on its own datum.
+// A point the conversion refuses (see zelk::PointProblem) stops the reading.
+// The buffers grow as needed.
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
+                                    const zelk::Crs& beforeSystem, const zelk::Crs& afterSystem,
+                                    std::vector<PointRecord>& before,
+                                    std::vector<PointRecord>& after);
+
+// The same by seven-parameter-list index (0 to 5; other indices keep the
+// values as read), each point brought to X Y Z by PointToCartesian and
+// taken as it comes out.
 CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
                                     int afterSystem, double beforeMeridian, double afterMeridian,
                                     std::vector<PointRecord>& before,
                                     std::vector<PointRecord>& after);
 
+// The system of a seven-parameter-list index (any entry of the catalogue)
+// with its projection settings; nothing for an index outside the list.
+std::optional<zelk::Crs> ParamListCrs(int index, zelk::Zoning zoning, double meridian);
+
 enum class EstimationOutcome {
     Incomplete,        // a system or a file missing: warning shown
     BeforeOpenFailed,  // "打开转换前文件错误！"
     AfterOpenFailed,   // "打开转换后文件错误！"
-    Unreadable,        // bad token or point cut short in one of the files
+    Unreadable,        // bad token, point cut short or point refused in one of the files
+    SettingRefused,    // a central meridian or zone setting that cannot be used
     TooFewPoints,      // fewer than three pairs: "公共点不足3个，无法解算七参数！"
     Singular,          // singular normal equations (reported by the estimation)
     Estimated,         // report shown, the seven values replaced

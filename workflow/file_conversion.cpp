@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "workflow/point_converter.h"
+#include "workflow/conversion.h"
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
 
@@ -32,11 +32,12 @@ constexpr int kMaxThreads = 64;
 
 // What became of one chunk.
 struct ChunkOutcome {
-    pointscan::ChunkParser::Result result = pointscan::ChunkParser::Result::End;
+    enum class Result { End, Unreadable, CutShort, Refused } result = Result::End;
     int lines = 0;             // line ends in the chunk (up to the problem)
     std::uint64_t points = 0;  // points converted into the output
     int problemLinesBefore = 0;
     std::string token;  // quoted
+    zelk::PointProblem problem = zelk::PointProblem::None;
 };
 
 // Points converted together (see CPointConverter::ConvertMany).
@@ -45,33 +46,43 @@ constexpr int kBatch = 64;
 // Converts the points of one chunk into out (appended), stopping at the
 // first problem.
 ChunkOutcome ConvertChunk(const char* begin, const char* end, bool withNames,
-                          CPointConverter& converter, std::string& out) {
+                          const zelk::ConversionChain& chain, std::string& out) {
     using Result = pointscan::ChunkParser::Result;
     pointscan::ChunkParser parser(begin, end);
     ChunkOutcome outcome;
     std::string_view names[kBatch];
+    int lines[kBatch];
     double values[3 * kBatch];
+    zelk::PointProblem problems[kBatch];
     for (;;) {
         int n = 0;
         Result result = Result::Point;
         while (n < kBatch) {
             result = parser.Next(withNames, names[n], values + 3 * n);
             if (result != Result::Point) break;
+            lines[n] = parser.PointLinesBefore();
             ++n;
         }
-        converter.ConvertMany(values, static_cast<std::size_t>(n));
+        chain.Convert(values, problems, static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
+            if (problems[i] != zelk::PointProblem::None) {
+                outcome.result = ChunkOutcome::Result::Refused;
+                outcome.problem = problems[i];
+                outcome.problemLinesBefore = lines[i];
+                outcome.lines = lines[i];
+                return outcome;
+            }
             AppendPointLine(out, withNames, names[i], values[3 * i], values[3 * i + 1],
                             values[3 * i + 2]);
+            ++outcome.points;
         }
-        outcome.points += static_cast<std::uint64_t>(n);
         if (result != Result::Point) {
-            outcome.result = result;
             outcome.lines = parser.LinesPassed();
-            if (result != Result::End) {
-                outcome.problemLinesBefore = parser.ProblemLinesBefore();
-                outcome.token = pointscan::QuoteToken(parser.ProblemToken());
-            }
+            if (result == Result::End) return outcome;
+            outcome.result = result == Result::Unreadable ? ChunkOutcome::Result::Unreadable
+                                                          : ChunkOutcome::Result::CutShort;
+            outcome.problemLinesBefore = parser.ProblemLinesBefore();
+            outcome.token = pointscan::QuoteToken(parser.ProblemToken());
             return outcome;
         }
     }
@@ -90,21 +101,31 @@ bool WriteAll(std::FILE* out, const std::string& bytes) {
 // Takes one converted chunk into the result; false when the run stops.
 bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
                const ChunkOutcome& outcome) {
-    using Result = pointscan::ChunkParser::Result;
+    using Result = ChunkOutcome::Result;
+    using Status = FileConversionResult::Status;
     result.points += outcome.points;
-    if (outcome.result == Result::End) {
-        linesBefore += outcome.lines;
-        return true;
+    switch (outcome.result) {
+        case Result::End:
+            linesBefore += outcome.lines;
+            return true;
+        case Result::Unreadable:
+            result.status = Status::Unreadable;
+            break;
+        case Result::CutShort:
+            result.status = Status::CutShort;
+            break;
+        case Result::Refused:
+            result.status = Status::PointRefused;
+            break;
     }
-    result.status = outcome.result == Result::Unreadable ? FileConversionResult::Status::Unreadable
-                                                         : FileConversionResult::Status::CutShort;
     result.line = LineNumber(linesBefore + outcome.problemLinesBefore);
     result.token = outcome.token;
+    result.problem = outcome.problem;
     return false;
 }
 
 FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withNames,
-                                       CPointConverter& converter,
+                                       const zelk::ConversionChain& chain,
                                        const FileConversionOptions& options) {
     FileConversionResult result;
     pointscan::ChunkSource source(in, withNames, kBlockSize);
@@ -121,7 +142,7 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withN
         }
         text.clear();
         const ChunkOutcome outcome =
-            ConvertChunk(chunk.data(), chunk.data() + chunk.size(), withNames, converter, text);
+            ConvertChunk(chunk.data(), chunk.data() + chunk.size(), withNames, chain, text);
         if (!WriteAll(out, text)) {
             result.status = FileConversionResult::Status::WriteError;
             return result;
@@ -137,14 +158,8 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withN
 // its bytes alone, so the result is the same as the sequential run's.
 class ParallelConversion {
 public:
-    ParallelConversion(bool withNames, int sourceIndex, int targetIndex, double sourceMeridian,
-                       double targetMeridian, const SevenParams& params)
-        : m_withNames(withNames),
-          m_sourceIndex(sourceIndex),
-          m_targetIndex(targetIndex),
-          m_sourceMeridian(sourceMeridian),
-          m_targetMeridian(targetMeridian),
-          m_params(params) {}
+    ParallelConversion(bool withNames, const zelk::ConversionChain& chain)
+        : m_withNames(withNames), m_chain(chain) {}
 
     ~ParallelConversion() { StopWorkers(); }
 
@@ -177,9 +192,7 @@ private:
     void WaitDone(Job* job);
 
     const bool m_withNames;
-    const int m_sourceIndex, m_targetIndex;
-    const double m_sourceMeridian, m_targetMeridian;
-    const SevenParams m_params;
+    const zelk::ConversionChain& m_chain;  // immutable, shared by the workers
 
     std::mutex m_mutex;
     std::condition_variable m_workReady;
@@ -191,8 +204,6 @@ private:
 };
 
 void ParallelConversion::Work() {
-    CPointConverter converter(m_sourceIndex, m_targetIndex, m_sourceMeridian, m_targetMeridian,
-                              m_params);
     for (;;) {
         Job* job = nullptr;
         {
@@ -206,7 +217,7 @@ void ParallelConversion::Work() {
         try {
             job->output.clear();
             job->outcome = ConvertChunk(job->input.data(), job->input.data() + job->input.size(),
-                                        m_withNames, converter, job->output);
+                                        m_withNames, m_chain, job->output);
         } catch (const std::bad_alloc&) {
             failed = true;
         }
@@ -320,20 +331,25 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNa
                                       int sourceIndex, int targetIndex, double sourceMeridian,
                                       double targetMeridian, const SevenParams& params,
                                       const FileConversionOptions& options) {
+    return ConvertPointFile(
+        in, out, withNames,
+        MainListChain(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params), options);
+}
+
+FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
+                                      const zelk::ConversionChain& chain,
+                                      const FileConversionOptions& options) {
     FileConversionResult result;
     const int threads = ThreadsFor(options);
     std::unique_ptr<ParallelConversion> parallel;
     if (threads > 1) {
-        parallel = std::make_unique<ParallelConversion>(withNames, sourceIndex, targetIndex,
-                                                        sourceMeridian, targetMeridian, params);
+        parallel = std::make_unique<ParallelConversion>(withNames, chain);
         if (!parallel->Start(threads)) parallel.reset();
     }
     if (parallel) {
         result = parallel->Run(in, out, options);
     } else {
-        CPointConverter converter(sourceIndex, targetIndex, sourceMeridian, targetMeridian,
-                                  params);
-        result = ConvertSequential(in, out, withNames, converter, options);
+        result = ConvertSequential(in, out, withNames, chain, options);
     }
     // A problem found earlier in the input is the one to report.
     if ((std::fflush(out) != 0 || std::ferror(out)) &&

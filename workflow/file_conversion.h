@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bursa/seven_params.h"
+#include "workflow/chain.h"
 
 struct FileConversionOptions {
     // Worker threads for the arithmetic; 0 picks the number of cores, 1
@@ -19,16 +20,29 @@ struct FileConversionOptions {
 };
 
 struct FileConversionResult {
-    enum class Status { Ok, Unreadable, CutShort, ReadError, WriteError } status = Status::Ok;
-    int line = 0;        // Unreadable / CutShort: line of the problem
+    enum class Status {
+        Ok,
+        Unreadable,    // a token is not a number
+        CutShort,      // the file ends inside a point
+        PointRefused,  // a point the chain refuses (see problem)
+        ReadError,
+        WriteError,
+    } status = Status::Ok;
+    int line = 0;        // Unreadable / CutShort / PointRefused: line of the problem
     std::string token;   // Unreadable: the token, cut to 40 bytes
+    zelk::PointProblem problem = zelk::PointProblem::None;  // PointRefused
     std::uint64_t points = 0;  // points converted and written
 };
 
-// Converts every point of in into out with ConvertPoint (main-list indices),
-// one output line per point, in input order. Stops at the first unreadable
-// token without writing a value that was not read. Flushes out; a write
-// error is reported as WriteError.
+// Converts every point of in into out through the chain, one output line
+// per point, in input order. Stops at the first unreadable token or refused
+// point without writing a value that was not read or that was refused.
+// Flushes out; a write error is reported as WriteError.
+FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
+                                      const zelk::ConversionChain& chain,
+                                      const FileConversionOptions& options = {});
+
+// The same with the chain of ConvertPoint (main-list indices).
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
                                       int sourceIndex, int targetIndex, double sourceMeridian,
                                       double targetMeridian, const SevenParams& params,

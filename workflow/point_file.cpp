@@ -90,6 +90,7 @@ PointReader::Status PointReader::Next(std::string_view& name, double& a, double&
                 a = values[0];
                 b = values[1];
                 c = values[2];
+                m_pointLine = LineNumber(impl.linesBefore + impl.parser.PointLinesBefore());
                 m_bytesRead = impl.source.BytesRead();
                 return Status::Point;
             case Result::Unreadable:

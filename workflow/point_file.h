@@ -50,6 +50,9 @@ public:
     int ProblemLine() const { return m_problemLine; }
     const std::string& ProblemToken() const { return m_problemToken; }
 
+    // After Point: the line of that point's first token.
+    int PointLine() const { return m_pointLine; }
+
     // Bytes consumed so far (for progress displays).
     std::uint64_t BytesRead() const { return m_bytesRead; }
 
@@ -57,6 +60,7 @@ private:
     struct Impl;
     Impl* m_impl;
     int m_problemLine = 0;
+    int m_pointLine = 0;
     std::string m_problemToken;
     std::uint64_t m_bytesRead = 0;
 };

@@ -177,6 +177,7 @@ ChunkParser::Result ChunkParser::Next(bool withNames, std::string_view& name, do
     if (token.empty()) return Result::End;
     // A token holds no line end: the count after it is the token's line.
     int tokenLines = m_lines;
+    const int pointLines = m_lines;
     std::string_view pointName;
     if (withNames) {
         pointName = token;
@@ -204,6 +205,7 @@ ChunkParser::Result ChunkParser::Next(bool withNames, std::string_view& name, do
     values[1] = read[1];
     values[2] = read[2];
     name = pointName;
+    m_pointLines = pointLines;
     return Result::Point;
 }
 

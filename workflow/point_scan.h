@@ -77,6 +77,8 @@ public:
 
     // Line ends passed so far (CR LF, LF and a lone CR count one each).
     int LinesPassed() const { return m_lines; }
+    // After Point: line ends before the first token of that point.
+    int PointLinesBefore() const { return m_pointLines; }
     // After Unreadable or CutShort: line ends before the offending token
     // (CutShort: before the last token of the incomplete point), and the
     // token itself (empty when cut short).
@@ -92,6 +94,7 @@ private:
     const char* m_end = nullptr;
     int m_lines = 0;
     bool m_afterCr = false;
+    int m_pointLines = 0;
     int m_problemLines = 0;
     std::string_view m_problemToken;
 };

@@ -67,7 +67,8 @@ TEST(CatalogueConvertTest, EveryCaseThroughTheConvertButton) {
                 EXPECT_TRUE(SameBytes(ReadFile(folder / "out.txt"), ConvertedFile(c.points)));
                 WriteFile(folder / "out.txt", kEarlierOutput);
             } else {
-                EXPECT_EQ(outcome, ConvertOutcome::Unreadable);
+                EXPECT_EQ(outcome, RefusedAsUnreadable(c.refusal) ? ConvertOutcome::Unreadable
+                                                                  : ConvertOutcome::PointRefused);
                 ExpectOneMessage(messages, c.refusal, kReadFileCaption, MessageIcon::Error, c.what);
                 EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
             }

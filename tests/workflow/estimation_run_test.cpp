@@ -294,8 +294,7 @@ TEST(RunEstimationTest, FewerThanThreePairsAreRefusedBeforeEstimating) {
 
 TEST(RunEstimationTest, PointsOnOneLineAreSingular) {
     TempFolder folder;
-    // Four points along one straight line of X Y Z: X Y Z files (index 6
-    // is outside the list, so the triples are taken as X Y Z).
+    // Four points along one straight line of X Y Z: X Y Z files.
     std::string line;
     for (int i = 0; i < 4; ++i) {
         line += Shortest(-2170000.0 + 100 * i) + " " + Shortest(4380000.0 + 50 * i) + " " +
@@ -305,8 +304,8 @@ TEST(RunEstimationTest, PointsOnOneLineAreSingular) {
     WriteFile(folder / "after.txt", line);
     RecordingMessages messages;
     BursaDialogValues v = Values(folder);
-    v.beforeSystem = 6;
-    v.afterSystem = 6;
+    v.beforeSystem = zelk::ParamListIndexOf(*zelk::FindSystem("wgs84-xyz"));
+    v.afterSystem = v.beforeSystem;
     EXPECT_EQ(RunEstimation(v).outcome, EstimationOutcome::Singular);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].icon, MessageIcon::Error);
