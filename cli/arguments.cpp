@@ -77,6 +77,49 @@ CoordinateSystem RequiredSystem(const ParsedArguments& parsed, const std::string
     return *system;
 }
 
+zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name) {
+    const std::string option = "--" + name;
+    const std::string* value = parsed.Value(option);
+    if (value == nullptr) throw UsageError("option " + option + " is required");
+    const zelk::SystemEntry* entry = zelk::FindSystem(*value);
+    if (entry == nullptr) {
+        throw UsageError("option " + option + ": unknown coordinate system " + Quoted(*value) +
+                         " (zelk-cli systems lists them)");
+    }
+    const std::string meridianOption = option + "-meridian";
+    const std::string zoneOption = option + "-zone";
+    const double meridian = OptionalNumber(parsed, meridianOption, 0.0);
+    zelk::Zoning zoning = zelk::Zoning::Meridian;
+    if (const std::string* zone = parsed.Value(zoneOption)) {
+        if (*zone == "3") {
+            zoning = zelk::Zoning::Zone3;
+        } else if (*zone == "6") {
+            zoning = zelk::Zoning::Zone6;
+        } else {
+            throw UsageError("option " + zoneOption + ": " + Quoted(*zone) +
+                             " is not a zone width (3 or 6)");
+        }
+        if (parsed.Has(meridianOption)) {
+            throw UsageError("options " + meridianOption + " and " + zoneOption +
+                             " exclude each other");
+        }
+        if (entry->form != zelk::Form::Projected) {
+            throw UsageError("option " + zoneOption + ": " + *value + " is not projected");
+        }
+    }
+    const zelk::Crs crs = zelk::MakeCrs(*entry, zoning, meridian);
+    if (crs.IsUtm() && zoning != zelk::Zoning::Meridian) {
+        throw UsageError("option " + zoneOption +
+                         ": UTM has no 3- or 6-degree zones here, give " + meridianOption);
+    }
+    if (crs.IsProjected() && zoning == zelk::Zoning::Meridian &&
+        !zelk::MeridianInRange(meridian)) {
+        throw UsageError("option " + meridianOption + ": " + Quoted(*parsed.Value(meridianOption)) +
+                         " lies beyond 180 degrees");
+    }
+    return crs;
+}
+
 double NumberArgument(const std::string& text, const std::string& what) {
     if (text.empty()) throw UsageError(what + ": empty value, a number is needed");
     const auto value = ParseDecimal(text);

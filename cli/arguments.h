@@ -45,6 +45,12 @@ ParsedArguments ParseArguments(std::span<const std::string> args,
 // Typed option values; each throws UsageError naming the option when the
 // value is not acceptable. Absent options give the fallback.
 CoordinateSystem RequiredSystem(const ParsedArguments& parsed, const std::string& name);
+// A coordinate system from --NAME SYS with --NAME-meridian DMS or
+// --NAME-zone 3|6 (name is "from", "to", "before" or "after"). SYS may be
+// any system of the catalogue; a meridian is ignored by a system that is
+// not projected, a zone is refused there, and so are zones for UTM and a
+// meridian beyond ±180 degrees.
+zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name);
 double OptionalNumber(const ParsedArguments& parsed, const std::string& name, double fallback);
 // Strict locale-independent decimal number; `what` names the argument in the
 // error ("option --to-meridian", "coordinate B").

@@ -43,27 +43,39 @@ constexpr const char* kShortUsage =
 
 constexpr const char* kOverviewUsage =
     "usage: zelk-cli systems\n"
-    "       zelk-cli point    --from SYS --to SYS [--from-meridian DMS] [--to-meridian DMS]\n"
-    "                         [--params P] A B C\n"
-    "       zelk-cli convert  --from SYS --to SYS [--from-meridian DMS] [--to-meridian DMS]\n"
-    "                         [--params P] [--names] [--jobs N] INPUT OUTPUT\n"
-    "       zelk-cli estimate --before SYS --after SYS [--before-meridian DMS]\n"
-    "                         [--after-meridian DMS] [--save FILE] [--residuals]\n"
-    "                         BEFORE AFTER\n"
+    "       zelk-cli point    --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
+    "                         [--to-meridian DMS | --to-zone W] [--params P] A B C\n"
+    "       zelk-cli convert  --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
+    "                         [--to-meridian DMS | --to-zone W] [--params P] [--names]\n"
+    "                         [--jobs N] INPUT OUTPUT\n"
+    "       zelk-cli estimate --before SYS --after SYS\n"
+    "                         [--before-meridian DMS | --before-zone W]\n"
+    "                         [--after-meridian DMS | --after-zone W] [--save FILE]\n"
+    "                         [--residuals] BEFORE AFTER\n"
     "       zelk-cli --help | --version\n"
     "       zelk-cli COMMAND --help\n";
 
 constexpr const char* kCommonTerms =
     "SYS is one of wgs84-utm, wgs84-geodetic, beijing54-gauss, beijing54-geodetic,\n"
-    "xian80-gauss, xian80-geodetic (zelk-cli systems lists them with the desktop\n"
-    "program's labels). Projected systems (wgs84-utm and the two -gauss systems)\n"
-    "hold x (northing), y (easting with the 500000 m false easting, no zone\n"
-    "number) and H in metres; geodetic systems hold B, L in packed DMS and H in\n"
-    "metres.\n"
+    "xian80-gauss, xian80-geodetic, cgcs2000-gauss, cgcs2000-geodetic, wgs84-xyz,\n"
+    "beijing54-xyz, xian80-xyz, cgcs2000-xyz (zelk-cli systems lists them with the\n"
+    "desktop program's labels). Projected systems (wgs84-utm and the -gauss\n"
+    "systems) hold x (northing), y (easting with the 500000 m false easting) and\n"
+    "H in metres; geodetic systems hold B, L in packed DMS and H in metres;\n"
+    "geocentric systems (-xyz) hold the earth-centred X, Y, Z in metres.\n"
+    "\n"
+    "A projected system takes its central meridian from --*-meridian DMS, or\n"
+    "from zones with --*-zone W, W being 3 or 6 (Gauss-Kruger only): then every\n"
+    "easting carries its zone number in front (39440136.928 is 440136.928 in\n"
+    "3-degree zone 39, meridian 117). Read, the zone comes from each easting;\n"
+    "written, from each point's own longitude: 6-degree zone n = floor(L/6) + 1\n"
+    "on 6n - 3 degrees, 3-degree zone n = floor((L - 1.5)/3) + 1 on 3n degrees.\n"
     "\n"
     "DMS is an angle in packed degrees.minutesseconds: 114.3015 is 114 degrees\n"
     "30 minutes 15 seconds. A central meridian left out is 0, as in the dialogs;\n"
-    "geodetic systems ignore it.\n";
+    "other systems ignore it. A point more than 6 degrees from its central\n"
+    "meridian, a latitude beyond 90 or a longitude beyond 180 degrees is\n"
+    "refused with its line.\n";
 
 constexpr const char* kParamsTerms =
     "P is the seven parameters of the Bursa-Wolf transformation from the source\n"
@@ -78,29 +90,33 @@ constexpr const char* kExitTerms =
 
 constexpr const char* kSystemsUsage = "usage: zelk-cli systems";
 constexpr const char* kSystemsHelp =
-    "Lists the names of the six coordinate systems, whether each is projected\n"
-    "(needs a central meridian) or geodetic, and the labels the desktop\n"
-    "program's main dialog and seven-parameter dialog give them.\n";
+    "Lists the names of the coordinate systems, whether each is projected\n"
+    "(needs a central meridian or zones), geodetic or geocentric, and the\n"
+    "labels the desktop program's main dialog and seven-parameter dialog give\n"
+    "them.\n";
 
 constexpr const char* kPointUsage =
-    "usage: zelk-cli point --from SYS --to SYS [--from-meridian DMS] [--to-meridian DMS]\n"
-    "                      [--params P] A B C";
+    "usage: zelk-cli point --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
+    "                      [--to-meridian DMS | --to-zone W] [--params P] A B C";
 constexpr const char* kPointHelp =
-    "Converts one point A B C (x y H or B L H of the source system) and prints\n"
-    "the result in the target system as three numbers with 15 significant\n"
-    "digits, the way the desktop program's target fields show them.\n"
+    "Converts one point A B C (x y H, B L H or X Y Z of the source system) and\n"
+    "prints the result in the target system as three numbers with 15\n"
+    "significant digits, the way the desktop program's target fields show them.\n"
     "\n"
     "  --from SYS, --to SYS   source and target coordinate systems\n"
     "  --from-meridian DMS    central meridian of a projected source\n"
     "  --to-meridian DMS      central meridian of a projected target\n"
+    "  --from-zone W          a projected source in W-degree zones (3 or 6)\n"
+    "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
     "  --params P             the seven parameters (default all zero)\n"
     "\n"
     "Negative coordinates may be written as they are (-12.5); \"--\" ends the\n"
     "options.\n";
 
 constexpr const char* kConvertUsage =
-    "usage: zelk-cli convert --from SYS --to SYS [--from-meridian DMS] [--to-meridian DMS]\n"
-    "                        [--params P] [--names] [--jobs N] INPUT OUTPUT";
+    "usage: zelk-cli convert --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
+    "                        [--to-meridian DMS | --to-zone W] [--params P] [--names]\n"
+    "                        [--jobs N] INPUT OUTPUT";
 constexpr const char* kConvertHelp =
     "Converts the point file INPUT into OUTPUT exactly as the desktop program's\n"
     "convert button does: the same reader, the same output bytes (three\n"
@@ -114,6 +130,8 @@ constexpr const char* kConvertHelp =
     "  --from SYS, --to SYS   source and target coordinate systems\n"
     "  --from-meridian DMS    central meridian of a projected source\n"
     "  --to-meridian DMS      central meridian of a projected target\n"
+    "  --from-zone W          a projected source in W-degree zones (3 or 6)\n"
+    "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
     "  --params P             the seven parameters (default all zero)\n"
     "  --names                every point carries a name before its three numbers\n"
     "  --jobs N               worker threads (default: ZELK_THREADS, else all cores);\n"
@@ -126,9 +144,10 @@ constexpr const char* kConvertHelp =
     "cores).\n";
 
 constexpr const char* kEstimateUsage =
-    "usage: zelk-cli estimate --before SYS --after SYS [--before-meridian DMS]\n"
-    "                         [--after-meridian DMS] [--save FILE] [--residuals]\n"
-    "                         BEFORE AFTER";
+    "usage: zelk-cli estimate --before SYS --after SYS\n"
+    "                         [--before-meridian DMS | --before-zone W]\n"
+    "                         [--after-meridian DMS | --after-zone W] [--save FILE]\n"
+    "                         [--residuals] BEFORE AFTER";
 constexpr const char* kEstimateHelp =
     "Estimates the seven parameters by least squares from two files of common\n"
     "points, as the desktop program's compute button does: BEFORE holds the\n"
@@ -141,6 +160,8 @@ constexpr const char* kEstimateHelp =
     "  --before SYS, --after SYS    systems of the BEFORE and AFTER files\n"
     "  --before-meridian DMS        central meridian of a projected BEFORE system\n"
     "  --after-meridian DMS         central meridian of a projected AFTER system\n"
+    "  --before-zone W              a projected BEFORE system in W-degree zones\n"
+    "  --after-zone W               a projected AFTER system in W-degree zones\n"
     "  --save FILE                  also write the parameters to FILE, a small text\n"
     "                               file that --params @FILE reads back exactly\n"
     "  --residuals                  after the report, list every pair's residuals in\n"
@@ -167,6 +188,18 @@ std::size_t DisplayWidth(std::string_view text) {
         }
     }
     return width;
+}
+
+const char* FormName(zelk::Form form) {
+    switch (form) {
+        case zelk::Form::Projected:
+            return "projected";
+        case zelk::Form::Geodetic:
+            return "geodetic";
+        case zelk::Form::Geocentric:
+            return "geocentric";
+    }
+    return "";
 }
 
 void PadTo(std::string& line, std::size_t column, std::size_t width) {
@@ -228,17 +261,14 @@ int SystemsCommand(const ParsedArguments& parsed) {
         throw UsageError("systems takes no arguments");
     }
     std::string out = "name                form       main dialog       seven-parameter dialog\n";
-    const SystemName* names = SystemNames();
-    for (int i = 0; i < kSystemCount; ++i) {
-        const CoordinateSystem system = names[i].system;
-        std::string line = names[i].name;
+    for (const zelk::SystemEntry& entry : zelk::Systems()) {
+        std::string line = entry.name;
         PadTo(line, 20, line.size());
-        line += IsProjected(system) ? "projected" : "geodetic";
+        line += FormName(entry.form);
         PadTo(line, 31, line.size());
-        const char* mainLabel = MainListLabel(MainListIndex(system));
-        line += mainLabel;
-        PadTo(line, 49, 31 + DisplayWidth(mainLabel));
-        line += ParamListLabel(ParamListIndex(system));
+        line += entry.mainLabel;
+        PadTo(line, 49, 31 + DisplayWidth(entry.mainLabel));
+        line += entry.paramLabel;
         out += line;
         out += '\n';
     }
@@ -249,22 +279,23 @@ int SystemsCommand(const ParsedArguments& parsed) {
 // ---------------------------------------------------------------- point
 
 constexpr OptionSpec kPointOptions[] = {
-    {"--from", true},         {"--to", true},     {"--from-meridian", true},
-    {"--to-meridian", true},  {"--params", true},
+    {"--from", true},        {"--to", true},        {"--from-meridian", true},
+    {"--to-meridian", true}, {"--from-zone", true}, {"--to-zone", true},
+    {"--params", true},
 };
 
 int PointCommand(const ParsedArguments& parsed) {
-    const CoordinateSystem from = RequiredSystem(parsed, "--from");
-    const CoordinateSystem to = RequiredSystem(parsed, "--to");
-    const double fromMeridian = OptionalNumber(parsed, "--from-meridian", 0.0);
-    const double toMeridian = OptionalNumber(parsed, "--to-meridian", 0.0);
+    const zelk::Crs from = RequiredCrs(parsed, "from");
+    const zelk::Crs to = RequiredCrs(parsed, "to");
     RequirePositionals(parsed, 3, "three coordinates A B C");
     double a = NumberArgument(parsed.positionals[0], "coordinate A");
     double b = NumberArgument(parsed.positionals[1], "coordinate B");
     double c = NumberArgument(parsed.positionals[2], "coordinate C");
     const SevenParams params = ParamsOption(parsed);
 
-    ConvertPoint(MainListIndex(from), MainListIndex(to), fromMeridian, toMeridian, params, a, b, c);
+    const zelk::ConversionChain chain(from, to, zelk::Transformation::Seven(params));
+    const zelk::PointProblem problem = chain.Convert(a, b, c);
+    if (problem != zelk::PointProblem::None) throw DataError(PointProblemText(problem, kTypedPoint));
     WriteOut(FormatGeneral(a, 15) + " " + FormatGeneral(b, 15) + " " + FormatGeneral(c, 15) + "\n");
     return kExitSuccess;
 }
@@ -272,10 +303,23 @@ int PointCommand(const ParsedArguments& parsed) {
 // ---------------------------------------------------------------- convert
 
 constexpr OptionSpec kConvertOptions[] = {
-    {"--from", true},        {"--to", true},     {"--from-meridian", true},
-    {"--to-meridian", true}, {"--params", true}, {"--names", false},
-    {"--jobs", true},
+    {"--from", true},        {"--to", true},        {"--from-meridian", true},
+    {"--to-meridian", true}, {"--from-zone", true}, {"--to-zone", true},
+    {"--params", true},      {"--names", false},    {"--jobs", true},
 };
+
+// The convert button's values for two systems of the catalogue.
+void SetSystems(ConvertDialogValues& values, const zelk::Crs& from, const zelk::Crs& to) {
+    const auto mainIndex = [](const zelk::Crs& crs) {
+        return zelk::MainListIndexOf(*zelk::FindSystem(crs.datum, crs.form));
+    };
+    values.srcSystem = mainIndex(from);
+    values.tgtSystem = mainIndex(to);
+    values.srcMeridian = from.meridian;
+    values.tgtMeridian = to.meridian;
+    values.srcZoning = from.zoning;
+    values.tgtZoning = to.zoning;
+}
 
 // The file conversion with standard input or output in place of a file: the
 // same conversion and messages as the convert button, but streamed.
@@ -300,9 +344,12 @@ bool ConvertStreaming(const std::string& input, const std::string& output,
         }
         out = file.Stream();
     }
+    const zelk::ConversionChain chain(
+        *MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian),
+        *MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian),
+        zelk::Transformation::Seven(values.params));
     const FileConversionResult result =
-        ConvertPointFile(in, out, values.withNames != 0, values.srcSystem, values.tgtSystem,
-                         values.srcMeridian, values.tgtMeridian, values.params, options);
+        ConvertPointFile(in, out, values.withNames != 0, chain, options);
     if (result.status != FileConversionResult::Status::Ok) {
         file.Abandon();
         ReportFileConversionProblem(result);
@@ -319,10 +366,8 @@ bool ConvertStreaming(const std::string& input, const std::string& output,
 }
 
 int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
-    const CoordinateSystem from = RequiredSystem(parsed, "--from");
-    const CoordinateSystem to = RequiredSystem(parsed, "--to");
-    const double fromMeridian = OptionalNumber(parsed, "--from-meridian", 0.0);
-    const double toMeridian = OptionalNumber(parsed, "--to-meridian", 0.0);
+    const zelk::Crs from = RequiredCrs(parsed, "from");
+    const zelk::Crs to = RequiredCrs(parsed, "to");
     int threads = ThreadsFromEnvironment();
     if (const std::string* jobs = parsed.Value("--jobs")) {
         threads = ThreadCount(*jobs, "option --jobs");
@@ -333,10 +378,7 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const SevenParams params = ParamsOption(parsed);
 
     ConvertDialogValues values;
-    values.srcSystem = MainListIndex(from);
-    values.tgtSystem = MainListIndex(to);
-    values.srcMeridian = fromMeridian;
-    values.tgtMeridian = toMeridian;
+    SetSystems(values, from, to);
     // srcX and srcY stay 0: the dialog then converts no single point.
     values.withNames = parsed.Has("--names") ? 1 : 0;
     values.params = params;
@@ -380,6 +422,8 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--after", true},
     {"--before-meridian", true},
     {"--after-meridian", true},
+    {"--before-zone", true},
+    {"--after-zone", true},
     {"--save", true},
     {"--residuals", false},
 };
@@ -428,17 +472,25 @@ std::string ResidualTable(const EstimationRunResult& result) {
 // "# before: beijing54-gauss, meridian 117" and so on, for the file's head.
 std::string SavedFileComment(const BursaDialogValues& values, const std::string& report,
                              const std::string& path) {
-    const auto describe = [](int index, double meridian) {
-        const CoordinateSystem system = SystemFromParamList(index);
-        std::string text = NameOfSystem(system);
-        if (IsProjected(system)) text += ", central meridian " + FormatGeneral(meridian, 15);
+    const auto describe = [](int index, zelk::Zoning zoning, double meridian) {
+        const zelk::SystemEntry& entry = zelk::ParamListEntry(index);
+        std::string text = entry.name;
+        if (entry.form != zelk::Form::Projected) return text;
+        switch (zoning) {
+            case zelk::Zoning::Meridian:
+                return text + ", central meridian " + FormatGeneral(meridian, 15);
+            case zelk::Zoning::Zone3:
+                return text + ", 3-degree zones";
+            case zelk::Zoning::Zone6:
+                return text + ", 6-degree zones";
+        }
         return text;
     };
     return "Seven parameters (Bursa-Wolf) estimated by zelk-cli estimate.\n"
-           "before: " + describe(values.beforeSystem, values.beforeMeridian) + " (" +
-           values.beforeFile.string() + ")\n" +
-           "after:  " + describe(values.afterSystem, values.afterMeridian) + " (" +
-           values.afterFile.string() + ")\n" +
+           "before: " + describe(values.beforeSystem, values.beforeZoning, values.beforeMeridian) +
+           " (" + values.beforeFile.string() + ")\n" +
+           "after:  " + describe(values.afterSystem, values.afterZoning, values.afterMeridian) +
+           " (" + values.afterFile.string() + ")\n" +
            "They convert from the before system to the after system, e.g.\n"
            "  zelk-cli convert --params @" + path + " ...\n" + report + "\n" +
            "One \"name = value\" line per parameter; lines starting with # are ignored.\n"
@@ -463,10 +515,8 @@ void SaveParams(const std::string& path, const SevenParams& params, const std::s
 }
 
 int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
-    const CoordinateSystem before = RequiredSystem(parsed, "--before");
-    const CoordinateSystem after = RequiredSystem(parsed, "--after");
-    const double beforeMeridian = OptionalNumber(parsed, "--before-meridian", 0.0);
-    const double afterMeridian = OptionalNumber(parsed, "--after-meridian", 0.0);
+    const zelk::Crs before = RequiredCrs(parsed, "before");
+    const zelk::Crs after = RequiredCrs(parsed, "after");
     std::string savePath;
     if (const std::string* save = parsed.Value("--save")) {
         if (save->empty() || *save == "-") {
@@ -477,10 +527,15 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     RequirePositionals(parsed, 2, "BEFORE and AFTER");
 
     BursaDialogValues values;
-    values.beforeSystem = ParamListIndex(before);
-    values.afterSystem = ParamListIndex(after);
-    values.beforeMeridian = beforeMeridian;
-    values.afterMeridian = afterMeridian;
+    const auto paramIndex = [](const zelk::Crs& crs) {
+        return zelk::ParamListIndexOf(*zelk::FindSystem(crs.datum, crs.form));
+    };
+    values.beforeSystem = paramIndex(before);
+    values.afterSystem = paramIndex(after);
+    values.beforeMeridian = before.meridian;
+    values.afterMeridian = after.meridian;
+    values.beforeZoning = before.zoning;
+    values.afterZoning = after.zoning;
     values.beforeFile = PathArgument(parsed.positionals[0], "BEFORE");
     values.afterFile = PathArgument(parsed.positionals[1], "AFTER");
 
@@ -552,9 +607,9 @@ std::string CommandHelp(const Command& command) {
 
 std::string OverviewHelp() {
     return std::string(
-               "zelk-cli converts point coordinates between WGS84, Beijing 1954 and Xian 1980\n"
-               "and estimates seven-parameter transformations between them, with the same\n"
-               "results as the desktop program zelk.\n\n") +
+               "zelk-cli converts point coordinates between WGS84, Beijing 1954, Xian 1980\n"
+               "and CGCS2000 and estimates seven-parameter transformations between them,\n"
+               "with the same results as the desktop program zelk.\n\n") +
            kOverviewUsage + "\n" +
            "Commands:\n"
            "  systems    list the coordinate systems\n"
