@@ -78,7 +78,9 @@ void CConvertDlg::DoDataExchange(CDataExchange& dx) {
 }
 
 void CConvertDlg::OnOK() {
-    UpdateData(true);  // an unreadable field has said so; go on with what was read
+    // A field that does not read ends the press: it has the focus and its
+    // text selected, and nothing is converted, written or shown.
+    if (!UpdateData(true)) return;
 
     ConvertDialogValues values;
     values.srcSystem = m_srcSystem;

@@ -42,7 +42,8 @@ public:
     CStaticLink m_authorLink;
     CStaticLink m_siteLink;
 
-    // 转换: convert the point and the file; the dialog stays open.
+    // 转换: convert the point and the file; the dialog stays open. Nothing
+    // happens past an unreadable field.
     void OnOK();
     void OnSelchangeSrcSystem();
     void OnSelchangeTgtSystem();

@@ -3,8 +3,10 @@
 // Reading (controls to fields) walks the controls in the dialog's order and
 // stops at the first number field that does not read: the user is told
 // "请键入一个数。", that field gets the focus with its whole text selected,
-// and it and the fields after it keep their previous values. Writing (fields
-// to controls) always walks all of them.
+// and it and the fields after it keep their previous values. An action that
+// reads the fields (转换, 计算, 确认) ends there, leaving every text as typed
+// and the bad one selected for correction. Writing (fields to controls)
+// always walks all of them.
 #pragma once
 
 #include "ui/dialog_template.h"
