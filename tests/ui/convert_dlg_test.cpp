@@ -487,6 +487,34 @@ TEST(MainDialogConvert, UnreadableFieldEndsThePress) {
     }
 }
 
+TEST(MainDialogConvert, PointWithXOrYZeroClearsItsThreeResults) {
+    RecordingMessages messages;
+    for (int zeroed : {1002, 1003}) {
+        SCOPED_TRACE("field " + std::to_string(zeroed));
+        CConvertDlg dialog;
+        SelectItem(dialog.Item<QComboBox>(1000), 2);  // 北京54-高斯-xyH
+        SelectItem(dialog.Item<QComboBox>(1005), 4);  // 西安80-高斯-xyH
+        const std::pair<int, const char*> typed[] = {
+            {1001, "117"}, {1006, "114"}, {1002, "4429471.237"}, {1003, "500000"}, {1004, "50"}};
+        for (const auto& [id, text] : typed) Edit(dialog, id)->setText(QString::fromUtf8(text));
+        dialog.Item<QPushButton>(1)->click();
+        for (int id : {1007, 1008, 1009}) ASSERT_NE(Edit(dialog, id)->text(), QStringLiteral("0")) << id;
+
+        // No point now: its results go back to 0, as when the dialog opened.
+        Edit(dialog, zeroed)->setText(QStringLiteral("0"));
+        dialog.Item<QPushButton>(1)->click();
+        for (int id : {1007, 1008, 1009}) EXPECT_EQ(Edit(dialog, id)->text(), QStringLiteral("0")) << id;
+        EXPECT_EQ(dialog.m_tgtX, 0.0);
+        EXPECT_EQ(dialog.m_tgtZ, 0.0);
+        // The inputs, the target's meridian among them, stay as typed.
+        for (const auto& [id, text] : typed) {
+            if (id == zeroed) continue;
+            EXPECT_EQ(Edit(dialog, id)->text(), QString::fromUtf8(text)) << id;
+        }
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
 TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     RecordingMessages messages;
     RecordingPicker picker;
