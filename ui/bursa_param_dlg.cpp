@@ -66,7 +66,8 @@ void CBursaParamDlg::CopyTo(SevenParams& params) const {
 }
 
 void CBursaParamDlg::OnOK() {
-    UpdateData(true);  // an unreadable field has said so; go on with what was read
+    // A field that does not read ends the press: no estimate, no report.
+    if (!UpdateData(true)) return;
 
     BursaDialogValues values;
     values.beforeSystem = m_beforeSystem;

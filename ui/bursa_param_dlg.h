@@ -36,7 +36,8 @@ public:
     double m_K = 0.0;  // ppm
     int m_afterSystem = -1;
 
-    // 计算: estimate from the two files; the dialog stays open.
+    // 计算: estimate from the two files; the dialog stays open. Nothing
+    // happens past an unreadable field.
     void OnOK();
     // 确认: read every field and close with kIdOk if they all read.
     void OnAccept();

@@ -78,7 +78,9 @@ void CConvertDlg::DoDataExchange(CDataExchange& dx) {
 }
 
 void CConvertDlg::OnOK() {
-    UpdateData(true);  // an unreadable field has said so; go on with what was read
+    // A field that does not read ends the press: it has the focus and its
+    // text selected, and nothing is converted, written or shown.
+    if (!UpdateData(true)) return;
 
     ConvertDialogValues values;
     values.srcSystem = m_srcSystem;
@@ -88,15 +90,17 @@ void CConvertDlg::OnOK() {
     values.srcX = m_srcX;
     values.srcY = m_srcY;
     values.srcZ = m_srcZ;
-    values.tgtX = m_tgtX;
-    values.tgtY = m_tgtY;
-    values.tgtZ = m_tgtZ;
+    // The point's three results start empty (0, as when the dialog opens):
+    // a point that is not converted, because its x or y is exactly 0, must
+    // not leave the previous point's result beside it.
+    values.tgtX = values.tgtY = values.tgtZ = 0.0;
     values.withNames = m_withNames;
     if (!m_inputPath.isEmpty()) values.inputPath = ToPath(m_inputPath);
     if (!m_outputPath.isEmpty()) values.outputPath = ToPath(m_outputPath);
     values.params = *m_params;
 
     const ConvertOutcome outcome = RunConvert(values);
+    if (outcome == ConvertOutcome::Incomplete) return;  // nothing was converted
 
     // The converted point is kept even when the press ends before showing it.
     m_tgtX = values.tgtX;

@@ -42,7 +42,9 @@ public:
     CStaticLink m_authorLink;
     CStaticLink m_siteLink;
 
-    // 转换: convert the point and the file; the dialog stays open.
+    // 转换: convert the point and the file; the dialog stays open. Nothing
+    // happens past an unreadable field. A point with x or y exactly 0 is not
+    // converted and its three result fields show 0.
     void OnOK();
     void OnSelchangeSrcSystem();
     void OnSelchangeTgtSystem();

@@ -26,6 +26,9 @@ void CDataExchange::Number(int id, double& value) {
     if (!edit) return;
     if (!m_saveAndValidate) {
         edit->setText(QString::fromStdString(FormatDialogNumber(value)));
+        // The start of a number carries its sign and magnitude: show it,
+        // whatever the field's width.
+        edit->setCursorPosition(0);
         return;
     }
     const std::optional<double> read = ParseDialogNumber(CodePageBytes(edit->text()));

@@ -3,8 +3,10 @@
 // Reading (controls to fields) walks the controls in the dialog's order and
 // stops at the first number field that does not read: the user is told
 // "请键入一个数。", that field gets the focus with its whole text selected,
-// and it and the fields after it keep their previous values. Writing (fields
-// to controls) always walks all of them.
+// and it and the fields after it keep their previous values. An action that
+// reads the fields (转换, 计算, 确认) ends there, leaving every text as typed
+// and the bad one selected for correction. Writing (fields to controls)
+// always walks all of them, and leaves each number field showing its start.
 #pragma once
 
 #include "ui/dialog_template.h"
@@ -23,7 +25,8 @@ public:
 
     // Selection index of a drop-down list; -1 = nothing selected.
     void ListIndex(int id, int& value);
-    // A number field: "%.15g" on writing, the dialog number rules on reading.
+    // A number field: "%.15g" on writing, with the cursor at the start; the
+    // dialog number rules on reading.
     void Number(int id, double& value);
     // A check box: 0 clear, 1 checked.
     void Check(int id, int& value);

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QComboBox>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -10,6 +11,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <cstdlib>
 
 #include "ui/data_exchange.h"
@@ -46,6 +49,44 @@ protected:
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                        QPalette::WindowText));
         painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, title());
+    }
+};
+
+// An edit field that shows its whole text in a tooltip whenever the text is
+// wider than the field, so that a long number is never only seen in part.
+class CEditField final : public QLineEdit {
+public:
+    explicit CEditField(QWidget* parent) : QLineEdit(parent) {
+        connect(this, &QLineEdit::textChanged, this, [this] { UpdateToolTip(); });
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLineEdit::resizeEvent(event);
+        UpdateToolTip();
+    }
+    void changeEvent(QEvent* event) override {
+        QLineEdit::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) UpdateToolTip();
+    }
+
+private:
+    // The width the text may take without scrolling: the field's contents
+    // less its text margins and the two pixels a line edit keeps clear on
+    // each side; the text needs one pixel more than its advance for the
+    // cursor.
+    bool TextFits() const {
+        QStyleOptionFrame panel;
+        initStyleOption(&panel);
+        const QRect contents =
+            style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+        constexpr int kSideMargin = 2;
+        const int advance = qRound(QFontMetricsF(font()).horizontalAdvance(text()));
+        return advance + 1 <= contents.width() - 2 * kSideMargin;
+    }
+    void UpdateToolTip() {
+        const QString tip = TextFits() ? QString() : text();
+        if (toolTip() != tip) setToolTip(tip);
     }
 };
 
@@ -184,7 +225,7 @@ QWidget* CTemplateDialog::CreateControl(const ControlTemplate& control) {
             return widget;
         }
         case ControlKind::Edit: {
-            auto* edit = new QLineEdit(this);
+            auto* edit = new CEditField(this);
             edit->setFrame((control.style & kBorder) != 0);
             widget = edit;
             break;

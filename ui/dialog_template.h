@@ -89,8 +89,9 @@ inline constexpr const char* kControlIdProperty = "zelkControlId";
 inline constexpr const char* kDialogRectProperty = "zelkDialogRect";
 
 // A dialog built from a template. Its controls are direct children of the
-// dialog, placed by their rectangles. The derived dialogs run their own
-// initialisation at the end of their constructors.
+// dialog, placed by their rectangles. An edit field whose text is wider than
+// the field shows the whole text as its tooltip. The derived dialogs run
+// their own initialisation at the end of their constructors.
 class CDataExchange;
 
 class CTemplateDialog : public QDialog {

@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     {
         SevenParams params;
         params.dX0 = -12.5;
+        params.betaX = -0.819544262089452;  // a long value shows its sign
         params.K = 1.25;
         CBursaParamDlg dialog(&params);
         ok = Save(dialog, folder + QStringLiteral("/seven-parameters.png")) && ok;

@@ -84,6 +84,8 @@ DialogTemplate MakeBursaParamTemplate() {
     t.pointSize = 9;
     t.style = kSystemMenu | kModalFrame;
     const QStringList items = ParamListItems();
+    // The seven parameter fields are as wide as the main dialog's number
+    // fields: at the dialog font both hold "-0.000000000000000" whole.
     t.controls = {
         Control(kCompute, K::PushButton, QStringLiteral("计算"), 26, 169, 33, 14, kDefaultButton),
         Control(kCancel, K::PushButton, QStringLiteral("取消"), 141, 169, 33, 14),
@@ -95,13 +97,13 @@ DialogTemplate MakeBursaParamTemplate() {
         Control(kAfterSystem, K::DropDownList, QString(), 117, 20, 80, 86, kListStyle, items),
         Control(kAfterMeridian, K::Edit, QString(), 163, 39, 34, 12, kEditStyle),
         Control(kAfterFile, K::PushButton, QStringLiteral("FILE2"), 113, 60, 84, 14),
-        Control(kDX0, K::Edit, QString(), 29, 97, 64, 13, kEditStyle),
-        Control(kDY0, K::Edit, QString(), 29, 115, 64, 13, kEditStyle),
-        Control(kDZ0, K::Edit, QString(), 29, 134, 64, 13, kEditStyle),
-        Control(kBetaX, K::Edit, QString(), 130, 89, 64, 13, kEditStyle),
-        Control(kBetaY, K::Edit, QString(), 130, 106, 64, 13, kEditStyle),
-        Control(kBetaZ, K::Edit, QString(), 130, 123, 64, 13, kEditStyle),
-        Control(kK, K::Edit, QString(), 130, 140, 64, 13, kEditStyle),
+        Control(kDX0, K::Edit, QString(), 29, 97, 70, 13, kEditStyle),
+        Control(kDY0, K::Edit, QString(), 29, 115, 70, 13, kEditStyle),
+        Control(kDZ0, K::Edit, QString(), 29, 134, 70, 13, kEditStyle),
+        Control(kBetaX, K::Edit, QString(), 126, 89, 70, 13, kEditStyle),
+        Control(kBetaY, K::Edit, QString(), 126, 106, 70, 13, kEditStyle),
+        Control(kBetaZ, K::Edit, QString(), 126, 123, 70, 13, kEditStyle),
+        Control(kK, K::Edit, QString(), 126, 140, 70, 13, kEditStyle),
         Control(kNoId, K::GroupBox, QStringLiteral("参数值 单位m,s,ppm"), 7, 84, 196, 71),
         Control(kNoId, K::Label, QStringLiteral("中央子午线"), 10, 42, 45, 10),
         Control(kNoId, K::Label, QStringLiteral("中央子午线"), 115, 41, 45, 10),

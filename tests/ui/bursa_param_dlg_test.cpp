@@ -160,6 +160,42 @@ TEST(SevenParameterDialog, ConfirmClosesOnlyWhenEveryFieldReads) {
     EXPECT_EQ(out.dX0, 0.0);
 }
 
+TEST(SevenParameterDialog, UnreadableFieldEndsComputeAndConfirm) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString before = folder.filePath(QStringLiteral("a.txt"));
+    const QString after = folder.filePath(QStringLiteral("b.txt"));
+    WriteCommonPoints(before, after, 6);  // enough for an estimate
+    const struct {
+        int button;  // 1 计算, 1024 确认
+        int field;
+        const char* text;
+    } cases[] = {{1, 1017, "80.75m"}, {1, 1021, "2,5"}, {1024, 1015, "--1"}, {1024, 1020, "1.2.3"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("button " + std::to_string(c.button) + " field " + std::to_string(c.field));
+        messages.messages.clear();
+        CBursaParamDlg dialog;
+        SelectItem(dialog.Item<QComboBox>(1000), 0);  // 北京54大地坐标BLH
+        SelectItem(dialog.Item<QComboBox>(1023), 4);  // WGS84大地坐标BLH
+        picker.answers = {before, after};
+        dialog.Item<QPushButton>(1012)->click();
+        dialog.Item<QPushButton>(1014)->click();
+        Edit(dialog, 1016)->setText("120.50");  // any writing back would show 120.5
+        Edit(dialog, c.field)->setText(c.text);
+
+        dialog.Item<QPushButton>(c.button)->click();
+
+        ASSERT_EQ(messages.messages.size(), 1u);  // no estimation report
+        EXPECT_EQ(messages.messages[0].text, "请键入一个数。");
+        EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(c.field));
+        EXPECT_EQ(Edit(dialog, c.field)->selectedText(), QString::fromUtf8(c.text));
+        EXPECT_EQ(Edit(dialog, 1016)->text(), QStringLiteral("120.50"));
+        EXPECT_NE(dialog.result(), kIdOk);
+    }
+}
+
 TEST(SevenParameterDialog, ComputeWithoutSelectionWarnsAndKeepsTheFields) {
     RecordingMessages messages;
     SevenParams p = KnownParams();

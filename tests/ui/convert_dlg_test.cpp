@@ -438,13 +438,81 @@ TEST(MainDialogConvert, IncompleteSelectionOnlyWarns) {
     SelectItem(dialog.Item<QComboBox>(1000), 2);
     Edit(dialog, 1002)->setText("4000000");
     Edit(dialog, 1003)->setText("500000");
-    Edit(dialog, 1007)->setText("typed");  // no refresh, so it stays
+    Edit(dialog, 1007)->setText("1.50");  // no refresh, so it stays as typed
     dialog.Item<QPushButton>(1)->click();
-    ASSERT_EQ(messages.messages.size(), 2u);  // the unreadable 1007, then the warning
-    EXPECT_EQ(messages.messages[0].text, "请键入一个数。");
-    EXPECT_EQ(messages.messages[1].text, "请检查输入数据是否完整");
-    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Warning);
-    EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("typed"));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "请检查输入数据是否完整");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("1.50"));
+    EXPECT_EQ(dialog.m_tgtX, 1.5);  // read, and not touched by a press that converted nothing
+}
+
+TEST(MainDialogConvert, UnreadableFieldEndsThePress) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString input = folder.filePath(QStringLiteral("in.txt"));
+    const QString output = folder.filePath(QStringLiteral("out.txt"));
+    WriteFile(input, "4429471.237 500000 50\n");
+    // Texts that any writing back would show in their shortest form.
+    const std::pair<int, const char*> typed[] = {
+        {1001, "117.0"}, {1002, "4429471.2370"}, {1003, "500000.0"}, {1004, "50.0"},
+        {1007, "1.50"},  {1008, "2.50"},         {1009, "3.50"}};
+    // A bad field read first, in the middle, and among the results.
+    const std::pair<int, const char*> bad[] = {{1001, "117°"}, {1003, "5OOOOO"}, {1004, "50 m"}, {1007, "-"}};
+    for (const auto& [badId, badText] : bad) {
+        SCOPED_TRACE("field " + std::to_string(badId));
+        messages.messages.clear();
+        CConvertDlg dialog;
+        SelectItem(dialog.Item<QComboBox>(1000), 2);  // 北京54-高斯-xyH
+        SelectItem(dialog.Item<QComboBox>(1005), 1);  // WGS84-大地坐标
+        picker.answers = {input, output};
+        dialog.Item<QPushButton>(1010)->click();
+        dialog.Item<QPushButton>(1011)->click();
+        for (const auto& [id, text] : typed) Edit(dialog, id)->setText(QString::fromUtf8(text));
+        Edit(dialog, badId)->setText(QString::fromUtf8(badText));
+
+        dialog.Item<QPushButton>(1)->click();
+
+        ASSERT_EQ(messages.messages.size(), 1u);  // no completion message: nothing converted
+        EXPECT_EQ(messages.messages[0].text, "请键入一个数。");
+        EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(badId));
+        EXPECT_EQ(Edit(dialog, badId)->selectedText(), QString::fromUtf8(badText));
+        EXPECT_FALSE(QFile::exists(output));
+        for (const auto& [id, text] : typed) {
+            if (id == badId) continue;
+            EXPECT_EQ(Edit(dialog, id)->text(), QString::fromUtf8(text)) << id;
+        }
+    }
+}
+
+TEST(MainDialogConvert, PointWithXOrYZeroClearsItsThreeResults) {
+    RecordingMessages messages;
+    for (int zeroed : {1002, 1003}) {
+        SCOPED_TRACE("field " + std::to_string(zeroed));
+        CConvertDlg dialog;
+        SelectItem(dialog.Item<QComboBox>(1000), 2);  // 北京54-高斯-xyH
+        SelectItem(dialog.Item<QComboBox>(1005), 4);  // 西安80-高斯-xyH
+        const std::pair<int, const char*> typed[] = {
+            {1001, "117"}, {1006, "114"}, {1002, "4429471.237"}, {1003, "500000"}, {1004, "50"}};
+        for (const auto& [id, text] : typed) Edit(dialog, id)->setText(QString::fromUtf8(text));
+        dialog.Item<QPushButton>(1)->click();
+        for (int id : {1007, 1008, 1009}) ASSERT_NE(Edit(dialog, id)->text(), QStringLiteral("0")) << id;
+
+        // No point now: its results go back to 0, as when the dialog opened.
+        Edit(dialog, zeroed)->setText(QStringLiteral("0"));
+        dialog.Item<QPushButton>(1)->click();
+        for (int id : {1007, 1008, 1009}) EXPECT_EQ(Edit(dialog, id)->text(), QStringLiteral("0")) << id;
+        EXPECT_EQ(dialog.m_tgtX, 0.0);
+        EXPECT_EQ(dialog.m_tgtZ, 0.0);
+        // The inputs, the target's meridian among them, stay as typed.
+        for (const auto& [id, text] : typed) {
+            if (id == zeroed) continue;
+            EXPECT_EQ(Edit(dialog, id)->text(), QString::fromUtf8(text)) << id;
+        }
+    }
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST(MainDialogConvert, PointAndFileThroughTheDialog) {

@@ -1,6 +1,7 @@
 // The dialogs as built from their templates: every control findable by its
-// id, exact texts and list items, tab order, rectangles in dialog units and
-// a font that draws the Chinese texts.
+// id, exact texts and list items, tab order, rectangles in dialog units, a
+// font that draws the Chinese texts, and number fields that never hide the
+// start of a number.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "recording_messages.h"
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/convert_dlg.h"
@@ -80,6 +82,24 @@ void ExpectPlacedByDialogUnits(CTemplateDialog& dialog) {
     EXPECT_EQ(dialog.size(),
               MapDialogRect(QRect(0, 0, dialog.Template().width, dialog.Template().height), units)
                   .size());
+}
+
+// Whether the field shows all of its text, as the line edit itself decides:
+// it scrolls a text only when the text does not fit. Painted with the cursor
+// at the end, the text's start then lies left of where an empty field
+// starts; moving the cursor to 0 without painting again shows where.
+int CursorLeft(QLineEdit* edit) { return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(); }
+
+bool ShowsWholeText(QLineEdit* edit) {
+    const QString text = edit->text();
+    edit->clear();
+    edit->grab();
+    const int start = CursorLeft(edit);
+    edit->setText(text);
+    edit->end(false);
+    edit->grab();
+    edit->home(false);
+    return CursorLeft(edit) == start;
 }
 
 // Every character of every text has a glyph in the dialog's font.
@@ -249,4 +269,53 @@ TEST(GroupBoxes, LieBeneathAndLetTheMouseThrough) {
     // And the lists inside the side frames are reachable too.
     QWidget* list = dialog.GetDlgItem(1000);
     EXPECT_EQ(dialog.childAt(list->geometry().center()), list);
+}
+
+TEST(NumberFields, ShowTheStartAndTheWholeNumberOneWayOrAnother) {
+    RecordingMessages messages;
+    CConvertDlg main;
+    CBursaParamDlg params;
+    struct Field {
+        CTemplateDialog* dialog;
+        int id;
+        bool holdsLongestFixed;  // wide enough for "-0.000000000000000" at the dialog font
+    };
+    std::vector<Field> fields;
+    for (int id : {1001, 1002, 1003, 1004, 1006, 1007, 1008, 1009}) fields.push_back({&main, id, true});
+    for (int id : {1015, 1016, 1017, 1018, 1019, 1020, 1021}) fields.push_back({&params, id, true});
+    for (int id : {1011, 1013}) fields.push_back({&params, id, false});  // meridians: too narrow
+    // The widths are chosen for the font the program draws with on the
+    // machines it is set up on.
+    const bool dialogFont = main.font().family() == QStringLiteral("WenQuanYi Micro Hei");
+
+    for (const Field& f : fields) {
+        SCOPED_TRACE("field " + std::to_string(f.id));
+        QLineEdit* edit = f.dialog->Item<QLineEdit>(f.id);
+        ASSERT_NE(edit, nullptr);
+        // Written by the exchange: the cursor at 0, so the minus sign shows.
+        edit->setText(QStringLiteral("-0.819544262089452"));
+        ASSERT_TRUE(f.dialog->UpdateData(true));
+        f.dialog->UpdateData(false);
+        EXPECT_EQ(edit->text(), QStringLiteral("-0.819544262089452"));
+        EXPECT_EQ(edit->cursorPosition(), 0);
+
+        // A text that the field cannot show whole is its tooltip; one it
+        // shows whole has none, up to the last pixel: every length from one
+        // character to more than any field holds.
+        const QString longest = QStringLiteral("-4433921.00373848123456789e-100");
+        for (qsizetype n = 1; n <= longest.size(); ++n) {
+            edit->setText(longest.left(n));
+            const std::string expected = ShowsWholeText(edit) ? "" : edit->text().toStdString();
+            EXPECT_EQ(edit->toolTip().toStdString(), expected) << n;
+        }
+        edit->setText(QStringLiteral("-0.000000000000000"));
+        if (dialogFont && f.holdsLongestFixed) {
+            EXPECT_TRUE(ShowsWholeText(edit));
+        }
+        edit->setText(longest);
+        EXPECT_FALSE(ShowsWholeText(edit));  // longer than any field
+        edit->setText(QStringLiteral("0"));
+        EXPECT_TRUE(edit->toolTip().isEmpty());
+    }
+    EXPECT_TRUE(messages.messages.empty());
 }
