@@ -19,7 +19,7 @@
 // pp. 60-64 (the Utm variant term for term), with the meridian arc to e⁶.
 //
 // Range and accuracy: within 3° of the central meridian, at latitudes of
-// China (18° to 54°), a forward-then-reverse round trip holds to 0.1 mm,
+// China (18° to 54°), a forward-then-reverse round trip holds to 1 mm,
 // and the series agree with an exact transverse Mercator to 0.4 mm (the
 // points of tests/data/reference_points.txt; most of it is the meridian arc
 // truncated after e⁶). Up to 6° they degrade to centimetres; beyond 6° they
