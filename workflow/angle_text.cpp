@@ -97,7 +97,7 @@ bool PackParts(bool negative, const Part& d, const Part& m, const Part& s, doubl
     *p++ = '.';
     char* const mm = p;
     char* const decimals = p + 4;
-    std::memcpy(decimals, fraction.data(), fraction.size());
+    if (!fraction.empty()) std::memcpy(decimals, fraction.data(), fraction.size());
     if (!s.present) {
         if (!m.present) minutes = FractionTimes60(decimals, fraction.size());
         seconds = FractionTimes60(decimals, fraction.size());

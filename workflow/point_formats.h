@@ -36,19 +36,36 @@
 //   Geocentric:  x y z
 // so that "x" is north in a plane file and the geocentric X in a geocentric
 // one. The name column and the three value columns must be there, once
-// each; other columns are ignored. A data line may not have more fields than
-// the header; it may have fewer when the columns read are all there. A field
-// is quoted when it starts with '"' (after blanks): "" inside stands for ",
-// and only blanks may follow the closing quote. A quoted field must close on
-// its own line: line breaks inside fields are refused, so that every line
-// end is a record boundary and chunks can be cut at any of them. An
-// unquoted field is taken as it is, quotes included (39°54'30").
+// each; other columns are ignored. A file that ends before its header holds
+// no points. A data line may not have more fields than the header (a name
+// with an unquoted comma would shift the values); it may have fewer when
+// the columns read are all there. A field is quoted when it starts with '"'
+// (after blanks): "" inside stands for ", and only blanks may follow the
+// closing quote. A quoted field must close on its own line: line breaks
+// inside fields are refused, so that every line end is a record boundary
+// and chunks can be cut at any of them. An unquoted field is taken as it
+// is, quotes included (39°54'30").
 // Written: a header "name,x,y,H" / "name,B,L,H" / "name,X,Y,Z" in ASCII
 // (the bytes of names may be GBK or UTF-8, so no byte-order mark), then one
 // line per point, LF line ends; a name is quoted when it holds a comma, a
-// quote, a CR or LF, starts with '#', or starts or ends with a blank or tab.
+// quote, a CR or LF, starts with '#', or starts or ends with a blank or tab
+// (a name with a line break, which no reader here gives, is written as RFC
+// 4180 says but would not read back).
 //
-// Names and codes are bytes copied unchanged.
+// Names and codes are bytes copied unchanged; every name read is non-empty.
+//
+// In a conversion (see workflow/file_conversion.cpp): the reading thread
+// takes chunks from a LineChunkSource (dat, csv) or pointscan::ChunkSource
+// (plain); for csv it passes the first chunks to FindCsvHeader until Found
+// and keeps the layout for the whole file; each chunk (after dataOffset for
+// the header's) goes to a worker, which runs a DatChunkParser,
+// CsvChunkParser or PlainChunkParser over it and writes the converted
+// records with AppendPlainRecord, AppendDatRecord, AppendCsvRecord or
+// AppendKmlPlacemark; the writer thread writes the header (AppendCsvHeader,
+// AppendKmlHeader) first and the KML footer last. A problem's line is the
+// line ends of the chunks before plus Problem().linesBefore plus 1; a
+// LineTooLong from the source is the line after all line ends of the chunks
+// before, as for a read error.
 #pragma once
 
 #include <cstddef>
