@@ -37,3 +37,17 @@ std::optional<double> ParseDialogNumber(std::string_view text);
 inline std::string FormatDialogNumber(double value) {
     return value == 0.0 ? std::string("0") : FormatGeneral(value, 15);
 }
+
+// Exact fixed-point writing for the file writers, which write millions of
+// values: WriteFixed(out, value, decimals) writes exactly what printf's
+// "%.<decimals>f" writes in the C locale (the exact binary value rounded to
+// the nearest multiple of 10^-decimals, a tie to even; a sign for every
+// negative value, -0.0 and values that round to zero included; "inf",
+// "-inf", "nan" and "-nan" as they are), for 0 <= decimals <=
+// kWriteFixedMaxDecimals, at most kWriteFixedMax bytes, without a
+// terminating NUL; returns one past the last byte written. Values below 2^64
+// are written with integer arithmetic alone; others go through
+// std::to_chars, which is exact too.
+inline constexpr int kWriteFixedMaxDecimals = 17;
+inline constexpr std::size_t kWriteFixedMax = 330;
+char* WriteFixed(char* out, double value, int decimals);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "platform/number_text.h"
 #include "c_locale.h"
@@ -116,6 +117,46 @@ TEST(DialogNumber, OnlyTheFirst31BytesAreRead) {
     const std::string text = std::string("1234567890123456789012345678901") + "99999";
     EXPECT_EQ(ParseDialogNumber(text), 1234567890123456789012345678901.0);
     EXPECT_EQ(ParseDialogNumber(std::string(30, ' ') + "7" + "abc"), 7.0);
+}
+
+// The writer of every file value: printf's "%.Nf" exactly, for every N.
+TEST(NumberText, WriteFixedIsPrintfForEveryDecimals) {
+    const CLocaleScope cLocale;
+    auto check = [](double v, int decimals) {
+        char expected[400], got[kWriteFixedMax];
+        std::snprintf(expected, sizeof expected, "%.*f", decimals, v);
+        return std::string(got, WriteFixed(got, v, decimals)) == expected;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double special[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, 1e-9, 5e-10,
+                              -5e-10, 0.0000000005, 39.5959999996, 116.59599999999999,
+                              4503599627370495.5, 4503599627370496.0, 9007199254740993.0,
+                              18446744073709549568.0, 18446744073709551616.0, 1e20, -1e300,
+                              std::numeric_limits<double>::max(), 1e-300, 5e-324,
+                              std::numeric_limits<double>::min(), inf, -inf, nan, -nan};
+    for (int decimals = 0; decimals <= kWriteFixedMaxDecimals; ++decimals) {
+        for (double v : special) {
+            EXPECT_TRUE(check(v, decimals)) << std::hexfloat << v << " " << decimals;
+        }
+    }
+    std::mt19937_64 random(14);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::uniform_int_distribution<int> exponent(-70, 70), decimalsOf(0, kWriteFixedMaxDecimals);
+    std::uniform_int_distribution<long long> units(-400000000000LL, 400000000000LL);
+    for (int i = 0; i < 300000; ++i) {
+        const int decimals = decimalsOf(random);
+        const double v = std::ldexp(unit(random), exponent(random));
+        ASSERT_TRUE(check(v, decimals)) << std::hexfloat << v << " " << decimals;
+        // Exact ties at the last decimal (binary fractions) and decimal
+        // halves with their neighbours.
+        const double tie = static_cast<double>(units(random)) / 1024.0;
+        ASSERT_TRUE(check(tie, decimals % 10)) << std::hexfloat << tie << " " << decimals;
+        const double half = (static_cast<double>(units(random)) + 0.5) / 1e8;
+        for (double w : {half, std::nextafter(half, inf), std::nextafter(half, -inf)}) {
+            ASSERT_TRUE(check(w, 8)) << std::hexfloat << w;
+        }
+    }
 }
 
 }  // namespace
