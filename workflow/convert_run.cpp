@@ -47,6 +47,8 @@ ConvertOutcome ConvertFiles(const ConvertDialogValues& values,
             return ConvertOutcome::Unreadable;
         case FileConversionResult::Status::ReadError:
             return ConvertOutcome::InputOpenFailed;
+        case FileConversionResult::Status::OutOfMemory:
+            return ConvertOutcome::OutOfMemory;
         default:
             return ConvertOutcome::WriteFailed;
     }
@@ -71,6 +73,9 @@ void ReportFileConversionProblem(const FileConversionResult& result) {
             return;
         case Status::WriteError:
             ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
+            return;
+        case Status::OutOfMemory:
+            ShowMessage(kOutOfMemoryText, ApplicationName(), MessageIcon::Error);
             return;
     }
 }

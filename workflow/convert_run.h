@@ -28,6 +28,7 @@ enum class ConvertOutcome {
     OutputOpenFailed,  // "写转换后文件错误！"
     Unreadable,        // bad token or point cut short; output untouched
     WriteFailed,       // write error; output untouched
+    OutOfMemory,       // "内存不足，文件未转换！"; output untouched
 };
 
 // Steps of the convert button after the dialog has been read: the system
@@ -37,8 +38,9 @@ enum class ConvertOutcome {
 ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptions& options = {});
 
 // Shows the convert button's message for what stopped a file conversion (a
-// result other than Ok): the unreadable line, a read error or a write error.
-// For callers that convert streams themselves, with the same texts.
+// result other than Ok): the unreadable line, a read error, a write error or
+// a lack of memory. For callers that convert streams themselves, with the
+// same texts.
 void ReportFileConversionProblem(const FileConversionResult& result);
 
 // Message texts and captions of the convert button.
@@ -49,3 +51,4 @@ inline constexpr const char* kWriteFileCaption = "写文件出错";
 inline constexpr const char* kInputOpenText = "读转换前文件错误！";
 inline constexpr const char* kOutputOpenText = "写转换后文件错误！";
 inline constexpr const char* kConversionDoneText = "文件转换完成!";
+inline constexpr const char* kOutOfMemoryText = "内存不足，文件未转换！";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -26,8 +27,8 @@ struct BursaDialogValues {
 struct CommonPointsResult {
     enum class Status { Ok, Unreadable, CutShort, ReadError } status = Status::Ok;
     bool inAfterFile = false;  // which file the problem is in
-    int line = 0;
-    std::string token;  // cut to 40 bytes
+    std::int64_t line = 0;
+    std::string token;  // as pointscan::QuoteToken quotes it
 };
 
 // Reads pairs until either file ends (the longer file's rest is ignored),
