@@ -316,10 +316,10 @@ int ConvertStreaming(const std::string& input, const std::string& output, int ou
         ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
         return kExitFailure;
     }
+    std::FILE* out = file.Stream();
     const FileConversionResult result =
-        ConvertPointFile(in, file.Stream(), values.withNames != 0, values.srcSystem,
-                         values.tgtSystem, values.srcMeridian, values.tgtMeridian, values.params,
-                         options);
+        ConvertPointFile(in, out, values.withNames != 0, values.srcSystem, values.tgtSystem,
+                         values.srcMeridian, values.tgtMeridian, values.params, options);
     if (result.status == FileConversionResult::Status::WriteError && file.ReaderGone()) {
         return kExitReaderGone;
     }
