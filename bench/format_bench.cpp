@@ -110,10 +110,11 @@ void BM_ParseWrite(benchmark::State& state) {
         };
         if (format == FileFormat::Plain) {
             pointscan::ChunkSource source(file, true, kBlock);
-            while (source.Next(chunk) == pointscan::ChunkSource::Status::Chunk) {
+            pointscan::Chunk plain;
+            while (source.Next(plain) == pointscan::ChunkSource::Status::Chunk) {
                 if (angles == AngleFormat::Packed) {
                     // Numbers only: the reader of today's conversion.
-                    pointscan::ChunkParser parser(chunk.data(), chunk.data() + chunk.size());
+                    pointscan::ChunkParser parser(plain);
                     out.clear();
                     double v[3];
                     while (parser.Next(true, record.name, v) == pointscan::ChunkParser::Result::Point) {
@@ -122,8 +123,7 @@ void BM_ParseWrite(benchmark::State& state) {
                     }
                     benchmark::DoNotOptimize(out.data());
                 } else {
-                    PlainChunkParser parser(chunk.data(), chunk.data() + chunk.size(), true, axes,
-                                            angles);
+                    PlainChunkParser parser(plain.begin(), plain.end(), true, axes, angles);
                     drain(parser);
                 }
             }

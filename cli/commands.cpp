@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -86,7 +87,12 @@ constexpr const char* kParamsTerms =
 
 constexpr const char* kExitTerms =
     "Exit status: 0 success, 1 the data or a file is at fault (the message is on\n"
-    "standard error), 2 a mistake on the command line.\n";
+    "standard error), 2 a mistake on the command line. Stopped by SIGINT, SIGTERM\n"
+    "or SIGHUP: 128 + the signal (130, 143, 129); no temporary file is left and an\n"
+    "earlier OUTPUT or --save file is as it was. A reader of standard output that\n"
+    "stops early (| head) ends the printing without a message and leaves the\n"
+    "status as it is; only convert, writing its points there, stops at once, with\n"
+    "141.\n";
 
 constexpr const char* kSystemsUsage = "usage: zelk-cli systems";
 constexpr const char* kSystemsHelp =
@@ -122,10 +128,21 @@ constexpr const char* kConvertHelp =
     "convert button does: the same reader, the same output bytes (three\n"
     "decimals per value, one line per point), the same messages. OUTPUT is\n"
     "written beside its final place and only takes that place when the whole\n"
-    "file has converted: a failed conversion leaves an existing OUTPUT as it was.\n"
-    "INPUT - reads standard input; OUTPUT - writes standard output (streamed, so\n"
-    "a failure part-way leaves the lines already written). A file name that\n"
-    "starts with '-' goes after \"--\", which ends the options.\n"
+    "file has converted: a failed or interrupted conversion leaves an existing\n"
+    "OUTPUT as it was. A symbolic link is written through to its file. A file\n"
+    "with other names (hard links), or one that cannot be replaced (bind-mounted),\n"
+    "is written over in place once the whole file has converted. A file that may\n"
+    "not be written is refused.\n"
+    "\n"
+    "INPUT - reads standard input. OUTPUT - writes standard output, as /dev/stdout,\n"
+    "/dev/fd/N and /proc/self/fd/N write their descriptors: into a file (after >\n"
+    "or >>) after what it holds, once the whole file has converted; into a pipe\n"
+    "or a terminal as the points convert (a failure part-way leaves the lines\n"
+    "already written). A file name that starts with '-' goes after \"--\", which\n"
+    "ends the options.\n"
+    "\n"
+    "A name longer than 64 KB or a number longer than 4 KB is unreadable data, as\n"
+    "is anything not a number where one is due; reading stops there.\n"
     "\n"
     "  --from SYS, --to SYS   source and target coordinate systems\n"
     "  --from-meridian DMS    central meridian of a projected source\n"
@@ -134,14 +151,14 @@ constexpr const char* kConvertHelp =
     "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
     "  --params P             the seven parameters (default all zero)\n"
     "  --names                every point carries a name before its three numbers\n"
-    "  --jobs N               worker threads (default: ZELK_THREADS, else all cores);\n"
-    "                         the output is the same for any number\n"
+    "  --jobs N               worker threads (without it: ZELK_THREADS, else all\n"
+    "                         cores); the output is the same for any number\n"
     "\n"
     "On a terminal a conversion that takes more than a second shows its progress\n"
     "on standard error; never when standard output is piped or redirected.\n"
     "\n"
-    "Environment: ZELK_THREADS, the number of worker threads (0 or unset: all\n"
-    "cores).\n";
+    "Environment: ZELK_THREADS, the number of worker threads when --jobs is not\n"
+    "given (0 or unset: all cores).\n";
 
 constexpr const char* kEstimateUsage =
     "usage: zelk-cli estimate --before SYS --after SYS\n"
@@ -163,7 +180,8 @@ constexpr const char* kEstimateHelp =
     "  --before-zone W              a projected BEFORE system in W-degree zones\n"
     "  --after-zone W               a projected AFTER system in W-degree zones\n"
     "  --save FILE                  also write the parameters to FILE, a small text\n"
-    "                               file that --params @FILE reads back exactly\n"
+    "                               file that --params @FILE reads back exactly;\n"
+    "                               written before anything is printed\n"
     "  --residuals                  after the report, list every pair's residuals in\n"
     "                               X, Y, Z and 3-D (metres, at the final parameters);\n"
     "                               pairs beyond three times the 3-D error figure are\n"
@@ -321,57 +339,59 @@ void SetSystems(ConvertDialogValues& values, const zelk::Crs& from, const zelk::
     values.tgtZoning = to.zoning;
 }
 
-// The file conversion with standard input or output in place of a file: the
-// same conversion and messages as the convert button, but streamed.
-bool ConvertStreaming(const std::string& input, const std::string& output,
-                      const ConvertDialogValues& values, const FileConversionOptions& options) {
+// The file conversion with standard input in place of a file, or into a
+// descriptor (outputDescriptor >= 0: standard output for "-", or a name like
+// /dev/stdout): the same conversion and messages as the convert button. A
+// pipe whose reader stops early (`| head`) ends the conversion quietly.
+int ConvertStreaming(const std::string& input, const std::string& output, int outputDescriptor,
+                     const ConvertDialogValues& values, const FileConversionOptions& options) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(nullptr, &std::fclose);
     std::FILE* in = stdin;
     if (input != "-") {
         opened.reset(std::fopen(input.c_str(), "rb"));
         if (!opened) {
             ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
-            return false;
+            return kExitFailure;
         }
         in = opened.get();
     }
     AtomicOutputFile file;
-    std::FILE* out = stdout;
-    if (output != "-") {
-        if (!file.Open(output)) {
-            ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
-            return false;
-        }
-        out = file.Stream();
+    if (outputDescriptor >= 0 ? !file.OpenDescriptor(outputDescriptor) : !file.Open(output)) {
+        ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
+        return kExitFailure;
     }
+    std::FILE* out = file.Stream();
     const zelk::ConversionChain chain(
         *MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian),
         *MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian),
         zelk::Transformation::Seven(values.params));
     const FileConversionResult result =
         ConvertPointFile(in, out, values.withNames != 0, chain, options);
+    if (result.status == FileConversionResult::Status::WriteError && file.ReaderGone()) {
+        return kExitReaderGone;
+    }
     if (result.status != FileConversionResult::Status::Ok) {
         file.Abandon();
         ReportFileConversionProblem(result);
-        return false;
+        return kExitFailure;
     }
-    if (output != "-" && !file.Commit()) {
+    if (!file.Commit()) {
+        if (file.ReaderGone()) return kExitReaderGone;
         FileConversionResult failed;
         failed.status = FileConversionResult::Status::WriteError;
         ReportFileConversionProblem(failed);
-        return false;
+        return kExitFailure;
     }
     ShowMessage(kConversionDoneText, ApplicationName(), MessageIcon::Warning);
-    return true;
+    return kExitSuccess;
 }
 
 int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const zelk::Crs from = RequiredCrs(parsed, "from");
     const zelk::Crs to = RequiredCrs(parsed, "to");
-    int threads = ThreadsFromEnvironment();
-    if (const std::string* jobs = parsed.Value("--jobs")) {
-        threads = ThreadCount(*jobs, "option --jobs");
-    }
+    // An explicit --jobs wins: the environment is not even read then.
+    const std::string* jobs = parsed.Value("--jobs");
+    const int threads = jobs ? ThreadCount(*jobs, "option --jobs") : ThreadsFromEnvironment();
     RequirePositionals(parsed, 2, "INPUT and OUTPUT");
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
@@ -385,8 +405,9 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
 
     FileConversionOptions options;
     options.threads = threads;
+    const int outputDescriptor = output == "-" ? STDOUT_FILENO : OutputDescriptor(output);
     std::unique_ptr<ProgressLine> progress;
-    if (output != "-" && isatty(STDERR_FILENO) && isatty(STDOUT_FILENO)) {
+    if (outputDescriptor < 0 && isatty(STDERR_FILENO) && isatty(STDOUT_FILENO)) {
         const std::uint64_t total = input == "-" ? InputSize(STDIN_FILENO) : [&] {
             std::error_code error;
             const auto size = std::filesystem::file_size(input, error);
@@ -400,19 +421,19 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
         options.progress = [line = progress.get()](std::uint64_t bytes) { line->Update(bytes); };
     }
 
-    bool ok = false;
-    if (input == "-" || output == "-") {
-        ok = ConvertStreaming(input, output, values, options);
+    int status = kExitFailure;
+    if (input == "-" || outputDescriptor >= 0) {
+        status = ConvertStreaming(input, output, outputDescriptor, values, options);
     } else {
         values.inputPath = input;
         values.outputPath = output;
-        ok = RunConvert(values, options) == ConvertOutcome::Done;
+        status = RunConvert(values, options) == ConvertOutcome::Done ? kExitSuccess : kExitFailure;
     }
     if (progress) {
         progress->Clear();
         messages.SetProgressLine(nullptr);
     }
-    return ok ? kExitSuccess : kExitFailure;
+    return status;
 }
 
 // ---------------------------------------------------------------- estimate
@@ -497,21 +518,24 @@ std::string SavedFileComment(const BursaDialogValues& values, const std::string&
            "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds.";
 }
 
-void SaveParams(const std::string& path, const SevenParams& params, const std::string& comment) {
+// Writes the parameters file; the reason it was not written, else empty.
+std::string SaveParams(const std::string& path, const SevenParams& params,
+                       const std::string& comment) {
     for (double value : {params.dX0, params.dY0, params.dZ0, params.K, params.betaX, params.betaY,
                          params.betaZ}) {
         if (!std::isfinite(value)) {
-            throw DataError(path + ": not written, the estimate is not a finite number");
+            return path + ": not written, the estimate is not a finite number";
         }
     }
     const std::string text = FormatParamsFile(params, comment);
     AtomicOutputFile file;
-    if (!file.Open(path)) throw DataError(path + ": cannot write the parameters file");
+    if (!file.Open(path)) return path + ": cannot write the parameters file";
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        throw DataError(path + ": cannot write the parameters file");
+        return path + ": cannot write the parameters file";
     }
+    return {};
 }
 
 int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
@@ -567,9 +591,14 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
         out += FormatGeneral(value, 15);
         out += '\n';
     }
+    // The file first: a reader of the printout that stops early (`| head`)
+    // must not cost the saved parameters. The printout comes even when the
+    // file could not be written.
+    const std::string notSaved =
+        savePath.empty() ? std::string()
+                         : SaveParams(savePath, params, SavedFileComment(values, report, savePath));
     WriteOut(out);
-
-    if (!savePath.empty()) SaveParams(savePath, params, SavedFileComment(values, report, savePath));
+    if (!notSaved.empty()) throw DataError(notSaved);
     return kExitSuccess;
 }
 
@@ -617,8 +646,8 @@ std::string OverviewHelp() {
            "  convert    convert a point file\n"
            "  estimate   estimate the seven parameters from two common-point files\n\n" +
            kCommonTerms + "\n" + kParamsTerms + "\n" + kExitTerms +
-           "\nEnvironment: ZELK_THREADS, the number of worker threads of convert (0 or\n"
-           "unset: all cores).\n";
+           "\nEnvironment: ZELK_THREADS, the number of worker threads of convert when\n"
+           "--jobs is not given (0 or unset: all cores).\n";
 }
 
 int UsageFailure(const std::string& message, const char* usage, const char* command) {
@@ -644,9 +673,12 @@ int RunCommand(const Command& command, std::span<const std::string> args,
     return EstimateCommand(parsed, messages);
 }
 
-// Standard output must have taken everything that was written to it.
+// Standard output must have taken everything that was written to it,
+// unless its reader stopped early (`| head`): that ends the printing, no
+// fault of the data, and the status stays as it was.
 int FinishOutput(int status) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        if (errno == EPIPE || StandardOutputReaderGone()) return status;
         WriteDiagnostic("cannot write to standard output");
         return status == kExitSuccess ? kExitFailure : status;
     }

@@ -17,6 +17,14 @@ inline constexpr const char* kProgramName = "zelk-cli";
 // Writes "zelk-cli: " and the text, then a line end, to standard error.
 void WriteDiagnostic(std::string_view text);
 
+// True when standard output is a pipe (or socket) whose reader has gone.
+bool StandardOutputReaderGone();
+
+// How zelk-cli meets signals: SIGPIPE is ignored (a write to a pipe without
+// a reader fails with EPIPE instead of ending the program), and SIGINT,
+// SIGTERM and SIGHUP remove temporary files before the program ends.
+void InstallSignalHandling();
+
 class ProgressLine;
 
 // The message service of zelk-cli. Every message the core shows goes to

@@ -48,6 +48,8 @@ ConvertOutcome ConvertFiles(const ConvertDialogValues& values, const zelk::Conve
             return ConvertOutcome::InputOpenFailed;
         case FileConversionResult::Status::PointRefused:
             return ConvertOutcome::PointRefused;
+        case FileConversionResult::Status::OutOfMemory:
+            return ConvertOutcome::OutOfMemory;
         default:
             return ConvertOutcome::WriteFailed;
     }
@@ -119,6 +121,9 @@ void ReportFileConversionProblem(const FileConversionResult& result) {
             return;
         case Status::WriteError:
             ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
+            return;
+        case Status::OutOfMemory:
+            ShowMessage(kOutOfMemoryText, ApplicationName(), MessageIcon::Error);
             return;
     }
 }

@@ -37,6 +37,7 @@ enum class ConvertOutcome {
     PointRefused,      // the typed point or a point of the file refused; output untouched
     SettingRefused,    // a central meridian or zone setting that cannot be used
     WriteFailed,       // write error; output untouched
+    OutOfMemory,       // "内存不足，文件未转换！"; output untouched
 };
 
 // Steps of the convert button after the dialog has been read: the system
@@ -59,8 +60,9 @@ std::string SettingProblemText(const zelk::Crs& crs, std::string_view side);
 std::string PointProblemText(zelk::PointProblem problem, std::string_view where);
 
 // Shows the convert button's message for what stopped a file conversion (a
-// result other than Ok): the unreadable line, a read error or a write error.
-// For callers that convert streams themselves, with the same texts.
+// result other than Ok): the unreadable line, a read error, a write error or
+// a lack of memory. For callers that convert streams themselves, with the
+// same texts.
 void ReportFileConversionProblem(const FileConversionResult& result);
 
 // Message texts and captions of the convert button.
@@ -73,3 +75,4 @@ inline constexpr const char* kOutputOpenText = "写转换后文件错误！";
 inline constexpr const char* kConversionDoneText = "文件转换完成!";
 inline constexpr const char* kSettingCaption = "输入错误";
 inline constexpr const char* kTypedPoint = "键入的点";
+inline constexpr const char* kOutOfMemoryText = "内存不足，文件未转换！";

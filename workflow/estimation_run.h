@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -32,8 +33,8 @@ struct BursaDialogValues {
 struct CommonPointsResult {
     enum class Status { Ok, Unreadable, CutShort, PointRefused, ReadError } status = Status::Ok;
     bool inAfterFile = false;  // which file the problem is in
-    int line = 0;
-    std::string token;  // cut to 40 bytes
+    std::int64_t line = 0;
+    std::string token;  // as pointscan::QuoteToken quotes it
     zelk::PointProblem problem = zelk::PointProblem::None;  // PointRefused
 };
 

@@ -1,13 +1,13 @@
 #include "workflow/file_conversion.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/interrupt_cleanup.h"
 #include "workflow/conversion.h"
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
@@ -33,9 +34,9 @@ constexpr int kMaxThreads = 64;
 // What became of one chunk.
 struct ChunkOutcome {
     enum class Result { End, Unreadable, CutShort, Refused } result = Result::End;
-    int lines = 0;             // line ends in the chunk (up to the problem)
+    std::int64_t lines = 0;    // line ends in the chunk (up to the problem)
     std::uint64_t points = 0;  // points converted into the output
-    int problemLinesBefore = 0;
+    std::int64_t problemLinesBefore = 0;
     std::string token;  // quoted
     zelk::PointProblem problem = zelk::PointProblem::None;
 };
@@ -45,13 +46,13 @@ constexpr int kBatch = 64;
 
 // Converts the points of one chunk into out (appended), stopping at the
 // first problem.
-ChunkOutcome ConvertChunk(const char* begin, const char* end, bool withNames,
+ChunkOutcome ConvertChunk(const pointscan::Chunk& chunk, bool withNames,
                           const zelk::ConversionChain& chain, std::string& out) {
     using Result = pointscan::ChunkParser::Result;
-    pointscan::ChunkParser parser(begin, end);
+    pointscan::ChunkParser parser(chunk);
     ChunkOutcome outcome;
     std::string_view names[kBatch];
-    int lines[kBatch];
+    std::int64_t lines[kBatch];
     double values[3 * kBatch];
     zelk::PointProblem problems[kBatch];
     for (;;) {
@@ -88,11 +89,8 @@ ChunkOutcome ConvertChunk(const char* begin, const char* end, bool withNames,
     }
 }
 
-// The number of the line after lineEnds line ends, as reported (a file of
-// more than two thousand million lines is reported at the last int).
-int LineNumber(std::int64_t lineEnds) {
-    return static_cast<int>(std::min<std::int64_t>(lineEnds + 1, INT_MAX));
-}
+// The number of the line after lineEnds line ends.
+std::int64_t LineNumber(std::int64_t lineEnds) { return lineEnds + 1; }
 
 bool WriteAll(std::FILE* out, const std::string& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
@@ -129,7 +127,7 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withN
                                        const FileConversionOptions& options) {
     FileConversionResult result;
     pointscan::ChunkSource source(in, withNames, kBlockSize);
-    std::vector<char> chunk;
+    pointscan::Chunk chunk;
     std::string text;
     std::int64_t linesBefore = 0;
     for (;;) {
@@ -141,8 +139,7 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withN
             break;
         }
         text.clear();
-        const ChunkOutcome outcome =
-            ConvertChunk(chunk.data(), chunk.data() + chunk.size(), withNames, chain, text);
+        const ChunkOutcome outcome = ConvertChunk(chunk, withNames, chain, text);
         if (!WriteAll(out, text)) {
             result.status = FileConversionResult::Status::WriteError;
             return result;
@@ -179,7 +176,7 @@ public:
 
 private:
     struct Job {
-        std::vector<char> input;
+        pointscan::Chunk input;
         std::string output;
         ChunkOutcome outcome;
         bool done = false;
@@ -216,8 +213,7 @@ void ParallelConversion::Work() {
         bool failed = false;
         try {
             job->output.clear();
-            job->outcome = ConvertChunk(job->input.data(), job->input.data() + job->input.size(),
-                                        m_withNames, m_chain, job->output);
+            job->outcome = ConvertChunk(job->input, m_withNames, m_chain, job->output);
         } catch (const std::bad_alloc&) {
             failed = true;
         }
@@ -274,7 +270,11 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
         WaitDone(job);
         pending.pop_front();
         spare.push_back(job);
-        if (job->failed || !WriteAll(out, job->output)) {
+        if (job->failed) {
+            result.status = FileConversionResult::Status::OutOfMemory;
+            return false;
+        }
+        if (!WriteAll(out, job->output)) {
             result.status = FileConversionResult::Status::WriteError;
             return false;
         }
@@ -338,7 +338,7 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNa
 
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
                                       const zelk::ConversionChain& chain,
-                                      const FileConversionOptions& options) {
+                                      const FileConversionOptions& options) try {
     FileConversionResult result;
     const int threads = ThreadsFor(options);
     std::unique_ptr<ParallelConversion> parallel;
@@ -357,34 +357,169 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNa
         result.status = FileConversionResult::Status::WriteError;
     }
     return result;
+} catch (const std::bad_alloc&) {
+    // Where the memory ran out, in this thread: a buffer, a chunk, a worker.
+    FileConversionResult result;
+    result.status = FileConversionResult::Status::OutOfMemory;
+    return result;
 }
 
 // ---------------------------------------------------------------------------
 
 namespace {
+
+namespace fs = std::filesystem;
+
 std::atomic<unsigned> g_temporaryCounter{0};
+
+// The descriptor that path names, for the names of descriptors this program
+// has open (/dev/stdout, /dev/fd/1, /proc/self/fd/1 and so on); else -1.
+int DescriptorNamed(const fs::path& path) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(path, ec);
+    if (ec) return -1;
+    const std::string name = absolute.lexically_normal().string();
+    if (name == "/dev/stdin") return 0;
+    if (name == "/dev/stdout") return 1;
+    if (name == "/dev/stderr") return 2;
+    const std::string self = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    for (const std::string& folder :
+         {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
+          std::string("/proc/thread-self/fd/"), self}) {
+        if (name.size() <= folder.size() || name.compare(0, folder.size(), folder) != 0) continue;
+        const std::string digits = name.substr(folder.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) {
+            return -1;
+        }
+        return std::stoi(digits);
+    }
+    return -1;
 }
+
+// Where an output path leads: an open descriptor (see DescriptorNamed), or
+// the path of the file itself after following symbolic links.
+struct OutputPlace {
+    int descriptor = -1;
+    fs::path path;
+};
+
+OutputPlace ResolveOutput(fs::path path) {
+    // As many links as the system follows in one path.
+    for (int hop = 0; hop < 40; ++hop) {
+        const int descriptor = DescriptorNamed(path);
+        if (descriptor >= 0) return {descriptor, {}};
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+        std::error_code ec;
+        const fs::path link = fs::read_symlink(path, ec);
+        if (ec) break;
+        path = link.is_absolute() ? link : path.parent_path() / link;
+    }
+    return {-1, path};
+}
+
+// A temporary file without a name, in the temporary folder; -1 on failure.
+int AnonymousFile() {
+    std::error_code ec;
+    fs::path folder = fs::temp_directory_path(ec);
+    if (ec) folder = "/tmp";
+#ifdef O_TMPFILE
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+#endif
+    std::string name = (folder / "zelk-spool-XXXXXX").string();
+    const int named = ::mkstemp(name.data());
+    if (named < 0) return -1;
+    ::unlink(name.c_str());
+    ::fcntl(named, F_SETFD, FD_CLOEXEC);
+    return named;
+}
+
+bool WriteFully(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Copies the whole of file from (from its start) into to at to's position;
+// the number of bytes copied in size.
+bool CopyWhole(int from, int to, std::uint64_t& size) {
+    std::vector<char> buffer(256 * 1024);
+    size = 0;
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(from, buffer.data(), buffer.size(), offset);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) return true;
+        if (!WriteFully(to, buffer.data(), static_cast<std::size_t>(got))) return false;
+        offset += got;
+        size += static_cast<std::uint64_t>(got);
+    }
+}
+
+// Writes the text of the finished temporary file over target, which keeps
+// its identity (its other names, its mount). Space is claimed before the
+// old text is touched, where the file system allows.
+bool WriteOver(const fs::path& temporary, const fs::path& target) {
+    const int from = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) return false;
+    const int to = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (to < 0) {
+        ::close(from);
+        return false;
+    }
+    bool ok = true;
+    struct stat info {};
+    if (::fstat(from, &info) == 0 && info.st_size > 0) {
+        const int reserved = ::posix_fallocate(to, 0, info.st_size);
+        ok = reserved == 0 || reserved == EINVAL || reserved == EOPNOTSUPP;
+    }
+    if (ok) {
+        // Not cut in the middle by an interrupt.
+        const interruptcleanup::HoldSignals hold;
+        std::uint64_t size = 0;
+        ok = CopyWhole(from, to, size) && ::ftruncate(to, static_cast<off_t>(size)) == 0 &&
+             ::fsync(to) == 0;
+    }
+    ok = ::close(to) == 0 && ok;
+    ::close(from);
+    return ok;
+}
+
+}  // namespace
+
+int OutputDescriptor(const std::filesystem::path& path) { return ResolveOutput(path).descriptor; }
 
 AtomicOutputFile::~AtomicOutputFile() { Abandon(); }
 
 bool AtomicOutputFile::Open(const std::filesystem::path& target) {
-    namespace fs = std::filesystem;
     Abandon();
-    m_target = target;
-    m_direct = false;
-    std::error_code ec;
-    // Replace what a link points to, not the link.
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec) m_target = resolved;
-    }
+    m_readerGone = false;
+    const OutputPlace place = ResolveOutput(target);
+    if (place.descriptor >= 0) return OpenDescriptor(place.descriptor);
+    m_target = place.path;
+    m_mode = Mode::Rename;
     struct stat existing {};
     const bool exists = ::stat(m_target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode)) {
-        // A device or a pipe: nothing to replace, write straight into it.
-        m_direct = true;
+        // A device or a named pipe: nothing to replace, write straight into it.
+        m_mode = Mode::Direct;
         m_stream = std::fopen(m_target.c_str(), "wb");
         return m_stream != nullptr;
+    }
+    if (exists) {
+        // Not silently replaced when it may not be written.
+        if (::access(m_target.c_str(), W_OK) != 0) return false;
+        if (existing.st_nlink > 1) m_mode = Mode::InPlace;
     }
     const fs::path folder = m_target.parent_path();
     // Hidden, beside the target, named after it unless that name is long.
@@ -394,11 +529,18 @@ bool AtomicOutputFile::Open(const std::filesystem::path& target) {
         const std::string name = base + std::to_string(::getpid()) + "-" +
                                  std::to_string(g_temporaryCounter.fetch_add(1)) + ".tmp";
         const fs::path candidate = folder / name;
+        // Known to the interrupt handler before it exists (by a path that
+        // does not depend on the working folder).
+        std::error_code ec;
+        m_cleanupSlot = interruptcleanup::Register(fs::absolute(candidate, ec).c_str());
         // The mode is that of a new file (the umask applies) unless the
         // target exists, whose permissions are kept.
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
-            if (errno == EEXIST) continue;
+            const int error = errno;
+            interruptcleanup::Forget(m_cleanupSlot);
+            m_cleanupSlot = -1;
+            if (error == EEXIST) continue;
             return false;
         }
         if (exists) {
@@ -407,30 +549,106 @@ bool AtomicOutputFile::Open(const std::filesystem::path& target) {
             }
             [[maybe_unused]] const int ignored = ::fchmod(fd, existing.st_mode & 07777);
         }
+        m_temporary = candidate;
         m_stream = ::fdopen(fd, "wb");
         if (!m_stream) {
             ::close(fd);
-            ::unlink(candidate.c_str());
+            Abandon();
             return false;
         }
-        m_temporary = candidate;
         return true;
     }
     return false;
 }
 
+bool AtomicOutputFile::OpenDescriptor(int fd) {
+    Abandon();
+    m_readerGone = false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return false;
+    // What this program has written to the same place comes first.
+    std::fflush(nullptr);
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    if (copy < 0) return false;
+    if (S_ISREG(info.st_mode)) {
+        // A file (as after `>` or `>>`): it receives the text on Commit only.
+        const int spool = AnonymousFile();
+        m_stream = spool >= 0 ? ::fdopen(spool, "w+b") : nullptr;
+        if (!m_stream) {
+            if (spool >= 0) ::close(spool);
+            ::close(copy);
+            return false;
+        }
+        m_mode = Mode::Spool;
+        m_descriptor = copy;
+        return true;
+    }
+    // A pipe, a terminal, a device: written as the text comes.
+    m_stream = ::fdopen(copy, "wb");
+    if (!m_stream) {
+        ::close(copy);
+        return false;
+    }
+    m_mode = Mode::Direct;
+    m_descriptor = copy;
+    return true;
+}
+
+bool AtomicOutputFile::ReaderGone() const {
+    if (m_readerGone) return true;
+    if (m_mode != Mode::Direct || !m_stream) return false;
+    const int fd = ::fileno(m_stream);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))) {
+        return false;
+    }
+    // The write end of a pipe without a reader reports an error.
+    struct pollfd probe {};
+    probe.fd = fd;
+    probe.events = POLLOUT;
+    return ::poll(&probe, 1, 0) == 1 && (probe.revents & POLLERR) != 0;
+}
+
 bool AtomicOutputFile::Commit() {
     if (!m_stream) return false;
     bool ok = std::fflush(m_stream) == 0 && !std::ferror(m_stream);
+    switch (m_mode) {
+        case Mode::Direct:
+            if (!ok) m_readerGone = ReaderGone();
+            ok = std::fclose(m_stream) == 0 && ok;
+            m_stream = nullptr;
+            m_descriptor = -1;
+            return ok;
+        case Mode::Spool:
+            if (ok) {
+                const interruptcleanup::HoldSignals hold;
+                std::uint64_t size = 0;
+                ok = CopyWhole(::fileno(m_stream), m_descriptor, size);
+            }
+            Abandon();
+            return ok;
+        case Mode::Rename:
+        case Mode::InPlace:
+            break;
+    }
     // On disk before it takes the target's place: a crash must not leave an
     // empty file where the old one was.
-    if (ok && !m_direct) ok = ::fsync(::fileno(m_stream)) == 0;
+    if (ok) ok = ::fsync(::fileno(m_stream)) == 0;
     ok = std::fclose(m_stream) == 0 && ok;
     m_stream = nullptr;
-    if (m_direct) return ok;
-    if (ok) ok = ::rename(m_temporary.c_str(), m_target.c_str()) == 0;
-    if (!ok) ::unlink(m_temporary.c_str());
-    m_temporary.clear();
+    if (ok) {
+        if (m_mode == Mode::InPlace) {
+            ok = WriteOver(m_temporary, m_target);
+        } else if (::rename(m_temporary.c_str(), m_target.c_str()) == 0) {
+            m_temporary.clear();
+        } else {
+            // A file that cannot be replaced (bind-mounted) is written over.
+            ok = (errno == EBUSY || errno == EXDEV) && WriteOver(m_temporary, m_target);
+        }
+    }
+    Abandon();
     return ok;
 }
 
@@ -439,8 +657,12 @@ void AtomicOutputFile::Abandon() {
         std::fclose(m_stream);
         m_stream = nullptr;
     }
+    if (m_mode == Mode::Spool && m_descriptor >= 0) ::close(m_descriptor);
+    m_descriptor = -1;
     if (!m_temporary.empty()) {
         ::unlink(m_temporary.c_str());
         m_temporary.clear();
     }
+    interruptcleanup::Forget(m_cleanupSlot);
+    m_cleanupSlot = -1;
 }

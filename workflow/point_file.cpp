@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -44,9 +43,7 @@ char* WriteFixed3(char* out, double value) {
 namespace {
 constexpr std::size_t kReadBlock = 256 * 1024;
 
-int LineNumber(std::int64_t lineEnds) {
-    return static_cast<int>(std::min<std::int64_t>(lineEnds + 1, INT_MAX));
-}
+std::int64_t LineNumber(std::int64_t lineEnds) { return lineEnds + 1; }
 }  // namespace
 
 struct PointReader::Impl {
@@ -54,7 +51,7 @@ struct PointReader::Impl {
 
     pointscan::ChunkSource source;
     pointscan::ChunkParser parser;
-    std::vector<char> chunk;
+    pointscan::Chunk chunk;
     bool withNames;
     bool done = false;          // the input has no more chunks
     pointscan::ChunkSource::Status lastStatus = pointscan::ChunkSource::Status::Chunk;
@@ -70,7 +67,7 @@ struct PointReader::Impl {
             parser.Reset(nullptr, nullptr);
             return false;
         }
-        parser.Reset(chunk.data(), chunk.data() + chunk.size());
+        parser.Reset(chunk);
         return true;
     }
 };

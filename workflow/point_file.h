@@ -3,10 +3,12 @@
 // Reading is token-based: any white space (blank, tab, CR, LF, VT, FF)
 // separates tokens, so CR LF or LF line ends, blank lines and a missing last
 // line end are all accepted. A UTF-8 byte-order mark at the very start is
-// skipped. A name is any run of non-white bytes, of any length, copied
-// unchanged (GBK or UTF-8 alike). A number is a whole token: optional sign,
-// digits with an optional decimal point, optional exponent (no hex, inf or
-// nan). Lines are counted from 1; CR LF, LF and a lone CR each end a line.
+// skipped. A name is any run of non-white bytes up to 64 KB, copied
+// unchanged (GBK or UTF-8 alike). A number is a whole token of at most 4 KB:
+// optional sign, digits with an optional decimal point, optional exponent
+// (no hex, inf or nan). A longer token is unreadable, and nothing after it
+// is read. Lines are counted from 1, in 64 bits; CR LF, LF and a lone CR
+// each end a line.
 //
 // Written, a point is one line: "%.3lf %.3lf %.3lf\n" or, with names,
 // "%s %.3lf %.3lf %.3lf\n", formatted independently of the locale.
@@ -17,7 +19,8 @@
 #include <string>
 #include <string_view>
 
-// Longest token quoted back to the user in a message, in bytes.
+// Longest token quoted back to the user in a message, in bytes (a control
+// byte, shown as \xHH, counts four).
 inline constexpr std::size_t kQuotedTokenLimit = 40;
 
 class PointReader {
@@ -45,13 +48,13 @@ public:
     bool AtEnd();
 
     // After Unreadable or CutShort: the line of the offending token (or of
-    // the input's end) and the token, cut to kQuotedTokenLimit bytes (empty
-    // when cut short).
-    int ProblemLine() const { return m_problemLine; }
+    // the input's end) and the token as QuoteToken quotes it (empty when cut
+    // short).
+    std::int64_t ProblemLine() const { return m_problemLine; }
     const std::string& ProblemToken() const { return m_problemToken; }
 
     // After Point: the line of that point's first token.
-    int PointLine() const { return m_pointLine; }
+    std::int64_t PointLine() const { return m_pointLine; }
 
     // Bytes consumed so far (for progress displays).
     std::uint64_t BytesRead() const { return m_bytesRead; }
@@ -59,8 +62,8 @@ public:
 private:
     struct Impl;
     Impl* m_impl;
-    int m_problemLine = 0;
-    int m_pointLine = 0;
+    std::int64_t m_problemLine = 0;
+    std::int64_t m_pointLine = 0;
     std::string m_problemToken;
     std::uint64_t m_bytesRead = 0;
 };

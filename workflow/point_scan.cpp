@@ -84,23 +84,44 @@ std::size_t FindCut(const char* data, std::size_t len, int tokensPerPoint) {
     return pos;
 }
 
-ChunkSource::ChunkSource(std::FILE* in, bool withNames, std::size_t blockSize)
-    : m_in(in), m_tokensPerPoint(TokensPerPoint(withNames)), m_blockSize(blockSize) {}
+std::int64_t CountLineEnds(const char* begin, const char* end) {
+    std::int64_t lines = 0;
+    bool afterCr = false;
+    for (const char* p = begin; p != end; ++p) {
+        if (*p == '\n') {
+            if (!afterCr) ++lines;
+            afterCr = false;
+        } else {
+            afterCr = *p == '\r';
+            if (afterCr) ++lines;
+        }
+    }
+    return lines;
+}
 
-ChunkSource::Status ChunkSource::Next(std::vector<char>& chunk) {
-    chunk.assign(m_carry.begin(), m_carry.end());
-    m_carry.clear();
+ChunkSource::ChunkSource(std::FILE* in, bool withNames, std::size_t blockSize)
+    : m_in(in),
+      m_withNames(withNames),
+      m_tokensPerPoint(TokensPerPoint(withNames)),
+      m_blockSize(blockSize) {}
+
+ChunkSource::Status ChunkSource::Next(Chunk& chunk) {
+    chunk.bytes.assign(m_carry.bytes.begin(), m_carry.bytes.end());
+    chunk.gaps.assign(m_carry.gaps.begin(), m_carry.gaps.end());
+    m_carry.bytes.clear();
+    m_carry.gaps.clear();
+    std::vector<char>& bytes = chunk.bytes;
     for (;;) {
         if (m_error) return Status::ReadError;
         if (!m_end) {
-            // A chunk that holds no whole point yet (a very long name) is
-            // doubled at each read, so it is scanned a few times, not once
-            // per block.
-            const std::size_t old = chunk.size();
+            // A chunk that holds no whole point yet (a long name) is doubled
+            // at each read, so it is scanned a few times, not once per block;
+            // Bound keeps it small.
+            const std::size_t old = bytes.size();
             const std::size_t want = std::max(m_blockSize, old);
-            chunk.resize(old + want);
-            const std::size_t got = std::fread(chunk.data() + old, 1, want, m_in);
-            chunk.resize(old + got);
+            bytes.resize(old + want);
+            const std::size_t got = std::fread(bytes.data() + old, 1, want, m_in);
+            bytes.resize(old + got);
             m_bytesRead += got;
             if (got < want) {
                 if (std::ferror(m_in)) {
@@ -109,53 +130,126 @@ ChunkSource::Status ChunkSource::Next(std::vector<char>& chunk) {
                 }
                 m_end = true;
             }
-            if (!m_started && (chunk.size() >= 3 || m_end)) {
+            if (!m_started && (bytes.size() >= 3 || m_end)) {
                 m_started = true;
-                if (chunk.size() >= 3 && static_cast<unsigned char>(chunk[0]) == kBom[0] &&
-                    static_cast<unsigned char>(chunk[1]) == kBom[1] &&
-                    static_cast<unsigned char>(chunk[2]) == kBom[2]) {
-                    chunk.erase(chunk.begin(), chunk.begin() + 3);
+                if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == kBom[0] &&
+                    static_cast<unsigned char>(bytes[1]) == kBom[1] &&
+                    static_cast<unsigned char>(bytes[2]) == kBom[2]) {
+                    bytes.erase(bytes.begin(), bytes.begin() + 3);
                 }
             }
         }
         if (m_end) {
-            return chunk.empty() ? Status::End : Status::Chunk;
+            return bytes.empty() ? Status::End : Status::Chunk;
         }
-        const std::size_t cut = FindCut(chunk.data(), chunk.size(), m_tokensPerPoint);
-        if (cut == 0) continue;  // not one whole point yet: read on
+        const std::size_t cut = FindCut(bytes.data(), bytes.size(), m_tokensPerPoint);
+        if (cut == 0) {
+            // Not one whole point yet: read on, unless a token is too long.
+            if (Bound(chunk)) return Status::Chunk;
+            continue;
+        }
         // Bytes go out: whatever follows is no longer the start of the file,
         // where alone a byte-order mark is skipped.
         m_started = true;
-        m_carry.assign(chunk.begin() + static_cast<std::ptrdiff_t>(cut), chunk.end());
-        chunk.resize(cut);
+        m_carry.bytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(cut), bytes.end());
+        bytes.resize(cut);
+        while (!chunk.gaps.empty() && chunk.gaps.back().at >= cut) {
+            m_carry.gaps.insert(m_carry.gaps.begin(),
+                                LineGap{chunk.gaps.back().at - cut, chunk.gaps.back().lines});
+            chunk.gaps.pop_back();
+        }
         return Status::Chunk;
     }
 }
 
+bool ChunkSource::Bound(Chunk& chunk) {
+    std::vector<char>& bytes = chunk.bytes;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    // The chunk starts at a point boundary and holds at most one point's
+    // tokens, the last perhaps still growing.
+    std::size_t i = 0;
+    for (int index = 0;; ++index) {
+        while (i < n && IsWhite(p[i])) ++i;
+        if (i == n) break;
+        const std::size_t start = i;
+        while (i < n && !IsWhite(p[i])) ++i;
+        const bool isName = m_withNames && index % m_tokensPerPoint == 0;
+        const std::size_t limit = isName ? kNameByteLimit : kNumberByteLimit;
+        if (i - start > limit) {
+            // Enough of it for the parser to see it is too long; nothing
+            // after it is read.
+            bytes.resize(start + limit + 1);
+            while (!chunk.gaps.empty() && chunk.gaps.back().at >= bytes.size()) {
+                chunk.gaps.pop_back();
+            }
+            m_end = true;
+            return true;
+        }
+    }
+    // A long white stretch after the last token: keep its first and last
+    // bytes (the line-end state on either side stays as it was) and count
+    // the line ends of the rest as a gap.
+    std::size_t start = n;
+    while (start > 0 && IsWhite(p[start - 1])) --start;
+    if (start == 0 || n - start <= kLongWhite) return false;
+    std::int64_t lines = CountLineEnds(bytes.data() + start, bytes.data() + n);
+    while (!chunk.gaps.empty() && chunk.gaps.back().at > start) {
+        lines += chunk.gaps.back().lines;
+        chunk.gaps.pop_back();
+    }
+    const char kept[2] = {bytes[start], bytes[n - 1]};
+    lines -= CountLineEnds(kept, kept + 2);
+    bytes[start + 1] = kept[1];
+    bytes.resize(start + 2);
+    if (lines != 0) chunk.gaps.push_back({start + 1, lines});
+    return false;
+}
+
 void ChunkParser::Reset(const char* begin, const char* end) {
+    m_begin = begin;
     m_p = begin;
     m_end = end;
+    m_gap = nullptr;
+    m_gapsEnd = nullptr;
+    m_gapAt = end;
     m_lines = 0;
     m_afterCr = false;
     m_problemLines = 0;
     m_problemToken = {};
 }
 
+void ChunkParser::Reset(const Chunk& chunk) {
+    Reset(chunk.begin(), chunk.end());
+    if (!chunk.gaps.empty()) {
+        m_gap = chunk.gaps.data();
+        m_gapsEnd = m_gap + chunk.gaps.size();
+        m_gapAt = m_begin + m_gap->at;
+    }
+}
+
 void ChunkParser::SkipWhite() {
-    while (m_p != m_end) {
-        const unsigned char c = static_cast<unsigned char>(*m_p);
-        if (c == '\n') {
-            if (!m_afterCr) ++m_lines;
-            m_afterCr = false;
-        } else if (c == '\r') {
-            ++m_lines;
-            m_afterCr = true;
-        } else if (c == ' ' || c == '\t' || c == '\v' || c == '\f') {
-            m_afterCr = false;
-        } else {
-            return;
+    for (;;) {
+        while (m_p != m_gapAt) {
+            const unsigned char c = static_cast<unsigned char>(*m_p);
+            if (c == '\n') {
+                if (!m_afterCr) ++m_lines;
+                m_afterCr = false;
+            } else if (c == '\r') {
+                ++m_lines;
+                m_afterCr = true;
+            } else if (c == ' ' || c == '\t' || c == '\v' || c == '\f') {
+                m_afterCr = false;
+            } else {
+                return;
+            }
+            ++m_p;
         }
-        ++m_p;
+        if (m_p == m_end) return;
+        // Line ends squeezed out before this byte.
+        m_lines += m_gap->lines;
+        ++m_gap;
+        m_gapAt = m_gap != m_gapsEnd ? m_begin + m_gap->at : m_end;
     }
 }
 
@@ -176,10 +270,15 @@ ChunkParser::Result ChunkParser::Next(bool withNames, std::string_view& name, do
     std::string_view token = NextToken();
     if (token.empty()) return Result::End;
     // A token holds no line end: the count after it is the token's line.
-    int tokenLines = m_lines;
-    const int pointLines = m_lines;
+    std::int64_t tokenLines = m_lines;
+    const std::int64_t pointLines = m_lines;
     std::string_view pointName;
     if (withNames) {
+        if (token.size() > kNameByteLimit) {
+            m_problemLines = tokenLines;
+            m_problemToken = token;
+            return Result::Unreadable;
+        }
         pointName = token;
         token = {};
     }
@@ -194,7 +293,7 @@ ChunkParser::Result ChunkParser::Next(bool withNames, std::string_view& name, do
             }
             tokenLines = m_lines;
         }
-        if (!ParseNumber(token, read[i])) {
+        if (token.size() > kNumberByteLimit || !ParseNumber(token, read[i])) {
             m_problemLines = tokenLines;
             m_problemToken = token;
             return Result::Unreadable;
@@ -258,16 +357,40 @@ bool ParseNumber(std::string_view token, double& value) {
 }
 
 std::string QuoteToken(std::string_view token) {
-    if (token.size() <= kQuotedTokenLimit) return std::string(token);
-    std::size_t cut = kQuotedTokenLimit;
-    // When the first byte left out continues a UTF-8 character, leave out
-    // that whole character.
-    std::size_t start = cut;
-    while (start > 0 && cut - start < 3 && (static_cast<unsigned char>(token[start]) & 0xC0) == 0x80) {
-        --start;
+    // Bytes of the token that fit, each control byte taking four.
+    std::size_t cut = 0;
+    std::size_t width = 0;
+    const auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
+    while (cut < token.size()) {
+        const std::size_t w = isControl(static_cast<unsigned char>(token[cut])) ? 4 : 1;
+        if (width + w > kQuotedTokenLimit) break;
+        width += w;
+        ++cut;
     }
-    if (start < cut && static_cast<unsigned char>(token[start]) >= 0xC0) cut = start;
-    return std::string(token.substr(0, cut));
+    if (cut < token.size()) {
+        // When the first byte left out continues a UTF-8 character, leave
+        // out that whole character.
+        std::size_t start = cut;
+        while (start > 0 && cut - start < 3 &&
+               (static_cast<unsigned char>(token[start]) & 0xC0) == 0x80) {
+            --start;
+        }
+        if (start < cut && static_cast<unsigned char>(token[start]) >= 0xC0) cut = start;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string quoted;
+    quoted.reserve(width);
+    for (std::size_t i = 0; i < cut; ++i) {
+        const unsigned char c = static_cast<unsigned char>(token[i]);
+        if (isControl(c)) {
+            quoted += "\\x";
+            quoted += kHex[c >> 4];
+            quoted += kHex[c & 15];
+        } else {
+            quoted += static_cast<char>(c);
+        }
+    }
+    return quoted;
 }
 
 }  // namespace pointscan

@@ -8,6 +8,13 @@
 // Chunks are cut right after a token, never between the CR and the LF of a
 // line end, so the line count of a file is the sum of the line counts of its
 // chunks and every chunk starts with a fresh line-end state.
+//
+// Memory stays bounded whatever the input. A token longer than its limit
+// (kNameByteLimit for a name, kNumberByteLimit for a number) ends the input:
+// its chunk is the last, cut kept one byte past the limit, and the parser
+// refuses the token. A long stretch of white space inside a point (between
+// its tokens) is squeezed: its middle is dropped from the chunk and the line
+// ends it held are kept as a LineGap, which the parser adds back.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +34,22 @@ inline bool IsWhite(unsigned char c) {
 // Tokens a point takes: three numbers, after a name when names are on.
 inline int TokensPerPoint(bool withNames) { return withNames ? 4 : 3; }
 
+// Line ends that were squeezed out of a chunk: the parser counts `lines`
+// more when it reaches the byte at offset `at` (a white byte).
+struct LineGap {
+    std::size_t at;
+    std::int64_t lines;
+};
+
+// The bytes of a chunk and the line ends squeezed out of them (rarely any).
+struct Chunk {
+    std::vector<char> bytes;
+    std::vector<LineGap> gaps;  // in increasing order of `at`
+
+    const char* begin() const { return bytes.data(); }
+    const char* end() const { return bytes.data() + bytes.size(); }
+};
+
 class ChunkSource {
 public:
     enum class Status { Chunk, End, ReadError };
@@ -37,21 +60,36 @@ public:
     // Replaces chunk with the next bytes of the input: whole points and the
     // white space between them. A UTF-8 byte-order mark at the very start
     // of the input is dropped.
-    Status Next(std::vector<char>& chunk);
+    Status Next(Chunk& chunk);
 
     // Bytes taken from the input so far.
     std::uint64_t BytesRead() const { return m_bytesRead; }
 
 private:
+    // With no whole point in chunk yet: ends the input at a token beyond
+    // its limit, else squeezes a long white stretch at the end. True when
+    // the input was ended.
+    bool Bound(Chunk& chunk);
+
     std::FILE* m_in;
+    bool m_withNames;
     int m_tokensPerPoint;
     std::size_t m_blockSize;
-    std::vector<char> m_carry;  // bytes after the last cut
+    Chunk m_carry;  // bytes after the last cut
     bool m_started = false;
     bool m_end = false;
     bool m_error = false;
     std::uint64_t m_bytesRead = 0;
 };
+
+// The longest token read as a name, and as a number, in bytes.
+inline constexpr std::size_t kNameByteLimit = 64 * 1024;
+inline constexpr std::size_t kNumberByteLimit = 4 * 1024;
+// A white stretch inside a point longer than this is squeezed.
+inline constexpr std::size_t kLongWhite = 4 * 1024;
+
+// Line ends in bytes [begin, end) when the byte before begin is not a CR.
+std::int64_t CountLineEnds(const char* begin, const char* end);
 
 // Where a chunk of len bytes, starting at a point boundary, may be cut: one
 // past the last token of its last complete point whose end is known (a white
@@ -66,7 +104,9 @@ public:
 
     ChunkParser() = default;
     ChunkParser(const char* begin, const char* end) { Reset(begin, end); }
+    explicit ChunkParser(const Chunk& chunk) { Reset(chunk); }
     void Reset(const char* begin, const char* end);
+    void Reset(const Chunk& chunk);
 
     // The next point. values[0..2] are written only on Point; name is empty
     // without names. On End every white byte of the chunk has been passed.
@@ -76,13 +116,14 @@ public:
     bool AtEnd();
 
     // Line ends passed so far (CR LF, LF and a lone CR count one each).
-    int LinesPassed() const { return m_lines; }
+    std::int64_t LinesPassed() const { return m_lines; }
     // After Point: line ends before the first token of that point.
-    int PointLinesBefore() const { return m_pointLines; }
+    std::int64_t PointLinesBefore() const { return m_pointLines; }
     // After Unreadable or CutShort: line ends before the offending token
     // (CutShort: before the last token of the incomplete point), and the
-    // token itself (empty when cut short).
-    int ProblemLinesBefore() const { return m_problemLines; }
+    // token itself (empty when cut short). A name longer than kNameByteLimit
+    // or a number longer than kNumberByteLimit is unreadable.
+    std::int64_t ProblemLinesBefore() const { return m_problemLines; }
     std::string_view ProblemToken() const { return m_problemToken; }
 
 private:
@@ -90,12 +131,16 @@ private:
     // The next token; empty at the end of the chunk.
     std::string_view NextToken();
 
+    const char* m_begin = nullptr;
     const char* m_p = nullptr;
     const char* m_end = nullptr;
-    int m_lines = 0;
+    const LineGap* m_gap = nullptr;  // the next gap not yet passed
+    const LineGap* m_gapsEnd = nullptr;
+    const char* m_gapAt = nullptr;  // where m_gap applies, else m_end
+    std::int64_t m_lines = 0;
     bool m_afterCr = false;
-    int m_pointLines = 0;
-    int m_problemLines = 0;
+    std::int64_t m_pointLines = 0;
+    std::int64_t m_problemLines = 0;
     std::string_view m_problemToken;
 };
 
@@ -110,7 +155,9 @@ inline constexpr std::size_t kFixed3Max = 330;
 char* WriteFixed3(char* out, double value);
 
 // A token as quoted to the user: at most kQuotedTokenLimit bytes, not cut
-// inside a UTF-8 character when it looks like UTF-8.
+// inside a UTF-8 character when it looks like UTF-8. Control bytes (below
+// 0x20, and DEL) are written as \xHH, four bytes each, so that no raw
+// control byte reaches a terminal or a message box.
 std::string QuoteToken(std::string_view token);
 
 }  // namespace pointscan

@@ -372,11 +372,14 @@ TEST_F(CliTest, ConvertGivesTheSameBytesWithAnyNumberOfThreads) {
         // Standard error is not a terminal here: no progress line.
         EXPECT_EQ(r.err.find('\r'), std::string::npos);
     }
+    // --jobs wins over the environment, which is then not even read.
     std::vector<std::string> jobs = args;
     jobs.insert(jobs.begin() + 1, {"--jobs", "2"});
-    const CliResult r = Run(jobs, std::nullopt, "1");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(r.out == expected);
+    for (const char* threads : {"1", "rubbish"}) {
+        const CliResult r = Run(jobs, std::nullopt, threads);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.out == expected) << "ZELK_THREADS=" << threads;
+    }
 }
 
 TEST_F(CliTest, FailedConvertLeavesTheOutputUntouched) {

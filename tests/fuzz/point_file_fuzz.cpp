@@ -134,17 +134,17 @@ void ReadInChunks(std::string_view text, bool withNames, std::size_t block,
     using Result = pointscan::ChunkParser::Result;
     reference::MemoryInput in(text);
     pointscan::ChunkSource source(in.Get(), withNames, block);
-    std::vector<char> chunk;
+    pointscan::Chunk chunk;
     std::size_t k = 0;
-    int lines = 0;
+    std::int64_t lines = 0;
     std::size_t chunks = 0;
     for (;;) {
         const auto status = source.Next(chunk);
         Check(status != pointscan::ChunkSource::Status::ReadError, "no read error in memory");
         if (status == pointscan::ChunkSource::Status::End) break;
-        Check(!chunk.empty(), "no empty chunk");
+        Check(!chunk.bytes.empty(), "no empty chunk");
         Check(++chunks <= text.size(), "chunks end");
-        pointscan::ChunkParser parser(chunk.data(), chunk.data() + chunk.size());
+        pointscan::ChunkParser parser(chunk);
         for (;;) {
             std::string_view name;
             double v[3] = {kPoison, kPoison, kPoison};
@@ -157,11 +157,15 @@ void ReadInChunks(std::string_view text, bool withNames, std::size_t block,
             }
             if (result == Result::End) break;
             Check(k == want.points.size(), "problem after the same points (chunks)");
-            const int line = lines + parser.ProblemLinesBefore() + 1;
+            const std::int64_t line = lines + parser.ProblemLinesBefore() + 1;
             Check(line == want.line, "line of the problem (chunks)");
             if (result == Result::Unreadable) {
                 Check(want.ending == reference::Ending::Unreadable, "unreadable (chunks)");
-                Check(parser.ProblemToken() == want.token, "the token (chunks)");
+                // A token too long to read is only held in part.
+                const std::string_view token = parser.ProblemToken();
+                Check(token == want.token ||
+                          (token.size() > 4096 && want.token.substr(0, token.size()) == token),
+                      "the token (chunks)");
             } else {
                 Check(want.ending == reference::Ending::CutShort, "cut short (chunks)");
                 Check(source.Next(chunk) == pointscan::ChunkSource::Status::End,

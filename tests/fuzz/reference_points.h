@@ -62,6 +62,7 @@ inline std::vector<Token> Tokens(std::string_view text) {
 // digit. A value that overflows, or a non-zero number that underflows to
 // zero, is out of range and not read.
 inline bool Number(std::string_view token, double& value) {
+    if (token.size() > 4096) return false;  // longer than any number read
     std::size_t i = 0;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
     std::size_t digits = 0;
@@ -101,6 +102,9 @@ struct Reading {
     std::string_view token;  // Unreadable: the whole token
 };
 
+// A name of more than 64 KB is not read.
+inline bool Name(std::string_view token) { return token.size() <= 65536; }
+
 // Points until the first problem: three numbers a point, after a name when
 // names are on. A point cut short by the end is placed on the line of its
 // last token.
@@ -109,6 +113,12 @@ inline Reading ReadPoints(std::string_view text, bool withNames) {
     Reading reading;
     const std::size_t per = withNames ? 4 : 3;
     for (std::size_t first = 0; first < tokens.size(); first += per) {
+        if (withNames && !Name(tokens[first].text)) {
+            reading.ending = Ending::Unreadable;
+            reading.line = tokens[first].line;
+            reading.token = tokens[first].text;
+            return reading;
+        }
         if (first + per > tokens.size()) {
             // Numbers that are there are still checked in order: the first
             // bad one is reported before the missing end.
@@ -141,15 +151,27 @@ inline Reading ReadPoints(std::string_view text, bool withNames) {
     return reading;
 }
 
-// The token as a message quotes it: whole up to 40 bytes, else its first 40
-// bytes, or fewer so as not to split a UTF-8 character (at most 3 fewer).
+// The token as a message quotes it: control bytes (below 0x20, and DEL) as
+// \xHH, at most 40 bytes in all; the whole token when it fits, else its
+// start, 37 to 40 bytes (a \xHH that does not fit, or a UTF-8 character
+// that would be split, is left out whole).
 inline void CheckQuoted(std::string_view quoted, std::string_view token) {
-    if (token.size() <= 40) {
-        Check(quoted == token, "a short token is quoted whole");
+    std::string shown;
+    for (unsigned char c : token.substr(0, 41)) {
+        if (c < 0x20 || c == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            shown += escape;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    if (token.size() <= 40 && shown.size() <= 40) {
+        Check(quoted == shown, "a short token is quoted whole");
         return;
     }
     Check(quoted.size() <= 40 && quoted.size() >= 37, "a long token is quoted with 37 to 40 bytes");
-    Check(token.substr(0, quoted.size()) == quoted, "the quote is the token's start");
+    Check(shown.substr(0, quoted.size()) == quoted, "the quote is the token's start");
 }
 
 // A file in memory, opened for reading like a file on disk.

@@ -9,7 +9,9 @@
 //
 // In every case nothing is lost: the input is unchanged, an output that is
 // not replaced by a whole result keeps its bytes, and the folder holds no
-// other file afterwards (no temporary file left behind).
+// other file afterwards (no temporary file left behind). A token longer than
+// a name or a number may be (64 KB, 4 KB) ends the reading there, so memory
+// stays small whatever the input; a quoted token shows control bytes as \xHH.
 //
 //  case                          | names | convert: message (exit status)          | output file
 //  ------------------------------+-------+-----------------------------------------+-------------
@@ -17,11 +19,17 @@
 //  white space only              |  off  | "文件转换完成!" (0)                      | empty
 //  byte-order mark only          |  off  | "文件转换完成!" (0)                      | empty
 //  binary garbage (PNG header)   |  off  | 第1行 “\x89PNG” (1)                      | unchanged
-//  NUL byte inside a number      |  off  | 第1行 “4433921.0<NUL>04” (1)             | unchanged
+//  NUL byte inside a number      |  off  | 第1行 “4433921.0\x0004” (1)             | unchanged
+//  1 MB of NUL bytes             |  off  | 第1行 “\x00” ten times (1)              | unchanged
+//  ESC and DEL in a number       |  off  | 第2行 “\x1b[2J\x7f” (1)                 | unchanged
 //  10 MB single token            |  off  | 第1行 “7777…” 40 bytes (1)               | unchanged
-//  10 MB single token            |  on   | 第1行 “” (a name, then the end) (1)      | unchanged
-//  name of 100,000 bytes         |  on   | "文件转换完成!" (0)                      | name whole
+//  10 MB single token            |  on   | 第1行 “7777…”: a name too long (1)       | unchanged
+//  name of 64 KB (the longest)   |  on   | "文件转换完成!" (0)                      | name whole
+//  name of 100,000 bytes         |  on   | 第1行 “NNNN…” 40 bytes (1)               | unchanged
 //  name of 100,000 bytes (UTF-8) |  off  | 第1行, the name's first 13 characters (1)| unchanged
+//  number of 4 KB (the longest)  |  off  | "文件转换完成!" (0)                      | converted
+//  number of 4 KB and one byte   |  off  | 第1行 “0000…” 40 bytes (1)               | unchanged
+//  600,000 line ends in a point  |  off  | 第600002行 “x” (1)                        | unchanged
 //  nan / inf / 1e400 as H        |  off  | 第2行 “nan” / “inf” / “1e400” (1)        | unchanged
 //  0x1p3 / 1,5 / 1.5.2 as H      |  off  | 第2行 “0x1p3” / “1,5” / “1.5.2” (1)      | unchanged
 //  -0 / +5 as H                  |  off  | "文件转换完成!" (0)                      | converted
@@ -60,7 +68,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdint>
+#include <thread>
 
 #include <algorithm>
 #include <atomic>
@@ -70,6 +84,7 @@
 #include <functional>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -123,7 +138,7 @@ inline std::string ConvertedFile(const std::vector<Point>& points) {
     return text;
 }
 
-inline std::string Unreadable(int line, const std::string& token) {
+inline std::string Unreadable(std::int64_t line, const std::string& token) {
     return "转换前文件第" + std::to_string(line) + "行有无法读取的数据“" + token + "”，文件未转换！";
 }
 
@@ -173,17 +188,38 @@ inline std::vector<Case> Cases() {
          false, {}, Unreadable(1, "\x89PNG")},
         {"NUL byte inside a number",
          [] { return "4433921.0\0" "04 756206.416 35.2\n"s; }, false, {},
-         Unreadable(1, "4433921.0\0" "04"s)},
+         Unreadable(1, "4433921.0\\x0004")},
+        {"1 MB of NUL bytes", [] { return std::string(1u << 20, '\0'); }, false, {},
+         Unreadable(1, Repeat("\\x00", 10))},
+        {"ESC and DEL in a number", [] { return WithH("\x1b[2J\x7f"); }, false, {kP1},
+         Unreadable(2, "\\x1b[2J\\x7f")},
         {"10 MB single token", [] { return std::string(10u << 20, '7'); }, false, {},
          Unreadable(1, std::string(40, '7'))},
         {"10 MB single token read with names", [] { return std::string(10u << 20, '7'); }, true,
-         {}, Unreadable(1, "")},
+         {}, Unreadable(1, std::string(40, '7'))},
+        {"name of 64 KB",
+         [] { return std::string(65536, 'N') + " 4433921.004 756206.416 35.2\n"; }, true,
+         {{std::string(65536, 'N'), 4433921.004, 756206.416, 35.2}}, ""},
         {"name of 100,000 bytes",
-         [] { return std::string(100000, 'N') + " 4433921.004 756206.416 35.2\n"; }, true,
-         {{std::string(100000, 'N'), 4433921.004, 756206.416, 35.2}}, ""},
+         [] { return std::string(100000, 'N') + " 4433921.004 756206.416 35.2\n"; }, true, {},
+         Unreadable(1, std::string(40, 'N'))},
         {"name of 100,000 bytes read without names",
          [utf8Name] { return utf8Name + " 4433921.004 756206.416 35.2\n"; }, false, {},
          Unreadable(1, Repeat("\xE7\x82\xB9", 13))},
+        {"number of 4 KB",
+         [] { return std::string(4096 - 11, '0') + "4433921.004 756206.416 35.2\n"; }, false,
+         {kP1}, ""},
+        {"number of 4 KB and one byte",
+         [] { return std::string(4096 - 10, '0') + "4433921.004 756206.416 35.2\n"; }, false,
+         {}, Unreadable(1, std::string(40, '0'))},
+        // Squeezed out of memory, the line ends are still counted, a CR LF
+        // split at the squeeze as one.
+        {"600,000 line ends inside a point",
+         [] {
+             return "4433921.004" + Repeat("\r\n", 300000) + "756206.416\r" +
+                    Repeat("\n", 300000) + "35.2\nx\n";
+         },
+         false, {kP1}, Unreadable(600002, "x")},
         {"nan as a number", [] { return WithH("nan"); }, false, {kP1}, Unreadable(2, "nan")},
         {"inf as a number", [] { return WithH("inf"); }, false, {kP1}, Unreadable(2, "inf")},
         {"1e400 as a number", [] { return WithH("1e400"); }, false, {kP1}, Unreadable(2, "1e400")},
@@ -252,5 +288,56 @@ inline const std::string kEarlierOutput = "earlier result 1.000 2.000 3.000\r\n"
 inline const std::string kGoodCommonPoints =
     "4433921.004 756206.416 35.2\n4431000.5 498765.25 -3.75\n4440000 510000 0\n"
     "4429876.125 502345.875 1200.5\n4436500.25 731000.75 88.125\n";
+
+// An input too big to keep in a file: a pipe that a thread fills with
+// head, count bytes fill, then tail, and closes. Read through Path()
+// (/dev/fd/N, inherited by a child process); the thread stops early when
+// the reader goes away.
+class GeneratedInput {
+public:
+    GeneratedInput(std::string head, char fill, std::uint64_t count, std::string tail) {
+        int ends[2];
+        if (::pipe(ends) != 0) throw std::runtime_error("pipe");
+        m_read = ends[0];
+        const int write = ends[1];
+        ::fcntl(write, F_SETFD, FD_CLOEXEC);  // a child must not hold it open
+        m_writer = std::thread([=, head = std::move(head), tail = std::move(tail)] {
+            sigset_t pipeSignal;
+            sigemptyset(&pipeSignal);
+            sigaddset(&pipeSignal, SIGPIPE);
+            ::pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);  // EPIPE instead
+            const std::string block(1 << 20, fill);
+            auto put = [&](const char* data, std::size_t size) {
+                while (size > 0) {
+                    const ssize_t n = ::write(write, data, size);
+                    if (n <= 0) return false;
+                    data += n;
+                    size -= static_cast<std::size_t>(n);
+                }
+                return true;
+            };
+            bool open = put(head.data(), head.size());
+            for (std::uint64_t left = count; open && left > 0;) {
+                const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+                open = put(block.data(), n);
+                left -= n;
+            }
+            if (open) put(tail.data(), tail.size());
+            ::close(write);
+        });
+    }
+    ~GeneratedInput() {
+        ::close(m_read);
+        m_writer.join();
+    }
+    GeneratedInput(const GeneratedInput&) = delete;
+    GeneratedInput& operator=(const GeneratedInput&) = delete;
+
+    std::filesystem::path Path() const { return "/dev/fd/" + std::to_string(m_read); }
+
+private:
+    int m_read = -1;
+    std::thread m_writer;
+};
 
 }  // namespace catalogue

@@ -1,18 +1,26 @@
 // The bad-input catalogue (catalogue.h) through the built zelk-cli, run as a
 // separate process: the same messages on standard error as the buttons show,
 // exit status 1 for every refused file, and nothing lost.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "catalogue.h"
+#include "run_cli.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
 #include "workflow/conversion.h"
@@ -24,46 +32,6 @@ namespace {
 
 using namespace catalogue;
 namespace fs = std::filesystem;
-
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs zelk-cli in folder with the arguments, standard input from stdinFile
-// (else /dev/null). Standard output and error are caught in a folder of
-// their own, so the case's folder holds only what zelk-cli leaves there.
-CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args,
-                 const std::optional<fs::path>& stdinFile = std::nullopt) {
-    TempFolder capture;
-    const fs::path outPath = capture / "stdout";
-    const fs::path errPath = capture / "stderr";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const std::string in = stdinFile ? stdinFile->string() : "/dev/null";
-        if (::chdir(folder.c_str()) != 0 || !std::freopen(in.c_str(), "r", stdin) ||
-            !std::freopen(outPath.c_str(), "w", stdout) ||
-            !std::freopen(errPath.c_str(), "w", stderr)) {
-            ::_exit(127);
-        }
-        ::unsetenv("ZELK_THREADS");
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(ZELK_CLI_PATH));
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(ZELK_CLI_PATH, argv.data());
-        ::_exit(127);
-    }
-    CliResult result;
-    int status = 0;
-    if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-        result.status = WEXITSTATUS(status);
-    }
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    return result;
-}
 
 std::vector<std::string> ConvertArgs(bool withNames, const std::string& input,
                                      const std::string& output) {
@@ -284,6 +252,190 @@ TEST(CatalogueCliFilesTest, InputChosenAsOutput) {
     EXPECT_EQ(r.err, Diagnostic(Unreadable(2, "1,5")));
     EXPECT_EQ(ReadFile(folder / "in.txt"), bad);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"copy.out", "copy.txt", "in.txt"}));
+}
+
+// Standard output taken over by the shell, named as a file on the command
+// line: `>> log.txt` or `{ echo head; zelk-cli ... /dev/stdout; } > f.txt`.
+// What was in the file stays; the result follows it once the whole input
+// has converted, and a refused input adds nothing.
+TEST(CatalogueCliFilesTest, OutputNamingAnOpenDescriptor) {
+    TempFolder folder;
+    WriteFile(folder / "good.txt", kGoodCommonPoints);
+    WriteFile(folder / "bad.txt", WithH("1,5"));
+    fs::create_symlink("/dev/stdout", folder / "link.txt");
+    CliResult r = RunCli(folder.Path(), ConvertArgs(false, "good.txt", "plain.txt"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string converted = ReadFile(folder / "plain.txt");
+    fs::remove(folder / "plain.txt");
+
+    for (const char* name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "link.txt"}) {
+        for (bool append : {true, false}) {
+            SCOPED_TRACE(std::string(name) + (append ? " >>" : " > after a first line"));
+            TempFolder logs;
+            const fs::path log = logs / "log.txt";
+            WriteFile(log, kEarlierOutput);
+            for (const char* input : {"bad.txt", "good.txt"}) {
+                const int fd = append ? ::open(log.c_str(), O_WRONLY | O_APPEND)
+                                      : ::open(log.c_str(), O_WRONLY);
+                ASSERT_GE(fd, 0);
+                if (!append) ::lseek(fd, static_cast<off_t>(kEarlierOutput.size()), SEEK_SET);
+                CliRun run;
+                run.stdoutFd = fd;
+                r = RunCli(folder.Path(), ConvertArgs(false, input, name), run);
+                ::close(fd);
+                const bool good = std::string(input) == "good.txt";
+                EXPECT_EQ(r.status, good ? 0 : 1) << r.err;
+                EXPECT_TRUE(SameBytes(ReadFile(log), kEarlierOutput + (good ? converted : "")));
+            }
+            EXPECT_EQ(Entries(logs.Path()), std::vector<std::string>{"log.txt"});
+        }
+    }
+    // The parameters saved to standard output come first, the printout after.
+    r = RunCli(folder.Path(), EstimateArgs("good.txt", "good.txt"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string printout = r.out;
+    std::vector<std::string> args = EstimateArgs("good.txt", "good.txt");
+    args[10] = "/dev/stdout";  // the --save value
+    TempFolder logs;
+    WriteFile(logs / "log.txt", kEarlierOutput);
+    const int fd = ::open((logs / "log.txt").c_str(), O_WRONLY | O_APPEND);
+    CliRun run;
+    run.stdoutFd = fd;
+    r = RunCli(folder.Path(), args, run);
+    ::close(fd);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string log = ReadFile(logs / "log.txt");
+    EXPECT_EQ(log.substr(0, kEarlierOutput.size()), kEarlierOutput);
+    ASSERT_GT(log.size(), kEarlierOutput.size() + printout.size());
+    EXPECT_EQ(log.substr(log.size() - printout.size()), printout);
+    EXPECT_NE(log.find("\n# "), std::string::npos);
+    EXPECT_EQ(folder.Entries(),
+              (std::vector<std::string>{"bad.txt", "good.txt", "link.txt", "saved.txt"}));
+}
+
+// A reader that stops early (`| head`): what was asked to be saved is
+// saved, and the end of printing is no fault. Standard output here is a pipe
+// whose reader has gone before the run starts.
+TEST(CatalogueCliFilesTest, ReaderThatStopsEarly) {
+    TempFolder folder;
+    std::string before, after;
+    for (int i = 0; i < 3000; ++i) {  // a residual table larger than any pipe buffer
+        before += std::to_string(4400000 + i * 7 % 3001) + ".5 " +
+                  std::to_string(450000 + i * 13 % 2999) + ".25 " + std::to_string(i % 97) + "\n";
+    }
+    WriteFile(folder / "before.txt", before);
+    WriteFile(folder / "in.txt", kGoodCommonPoints);
+    std::vector<std::string> estimate = EstimateArgs("before.txt", "before.txt");
+    estimate.insert(estimate.end() - 2, "--residuals");
+    struct Run {
+        std::vector<std::string> args;
+        int status;
+    };
+    const Run runs[] = {
+        {estimate, 0},
+        {{"point", "--from", "wgs84-geodetic", "--to", "wgs84-utm", "--to-meridian", "117", "40",
+          "117", "0"},
+         0},
+        {ConvertArgs(false, "in.txt", "-"), 141},
+        {ConvertArgs(false, "in.txt", "/dev/stdout"), 141},
+    };
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.args[0] + " " + run.args.back());
+        fs::remove(folder / "saved.txt");
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ::close(ends[0]);
+        CliRun closed;
+        closed.stdoutFd = ends[1];
+        const CliResult r = RunCli(folder.Path(), run.args, closed);
+        ::close(ends[1]);
+        EXPECT_EQ(r.status, run.status);
+        EXPECT_EQ(r.err, "");
+        if (run.args[0] == "estimate") {
+            EXPECT_NE(ReadFile(folder / "saved.txt").find("\ndX0 = "), std::string::npos);
+        }
+    }
+}
+
+// SIGINT, SIGTERM and SIGHUP in the middle of a conversion: the temporary
+// file goes, the earlier output stays, the exit status is 128 + the signal.
+TEST(CatalogueCliFilesTest, InterruptedConversion) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        TempFolder folder;
+        WriteFile(folder / "out.txt", kEarlierOutput);
+        // The input stalls half-way: a pipe kept open with some points in it.
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+        const std::string some = Repeat(kGoodCommonPoints, 100);
+        ASSERT_EQ(::write(ends[1], some.data(), some.size()), static_cast<ssize_t>(some.size()));
+        CliRun run;
+        run.stdinFile = "/dev/fd/" + std::to_string(ends[0]);
+        bool sawTemporary = false;
+        run.whileRunning = [&](pid_t pid) {
+            for (int i = 0; i < 2000 && !sawTemporary; ++i) {
+                sawTemporary = folder.Entries().size() == 2;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            ::kill(pid, signal);
+        };
+        const CliResult r = RunCli(folder.Path(), ConvertArgs(false, "-", "out.txt"), run);
+        ::close(ends[0]);
+        ::close(ends[1]);
+        EXPECT_TRUE(sawTemporary);
+        EXPECT_EQ(r.status, 128 + signal);
+        EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+        EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.txt"});
+    }
+}
+
+// Inputs that never end or hold one endless token: refused within seconds,
+// in little memory (a few megabytes; some 25 under the sanitizers).
+TEST(CatalogueCliFilesTest, EndlessInputsStaySmall) {
+    constexpr long kLimitKb = 64 * 1024;
+    static constexpr std::uint64_t k300MB = 300u << 20;
+    const std::string nuls = Repeat("\\x00", 10);
+    struct Endless {
+        const char* what;
+        std::function<std::unique_ptr<GeneratedInput>()> input;  // on standard input
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Endless> cases = {
+        {"300 MB of NUL bytes", [] { return std::make_unique<GeneratedInput>("", '\0', k300MB, ""); },
+         ConvertArgs(false, "-", "out.txt"), Unreadable(1, nuls)},
+        {"/dev/zero", nullptr, ConvertArgs(true, "/dev/zero", "out.txt"),
+         Unreadable(1, nuls)},
+        {"300 MB of line ends inside a point",
+         [] { return std::make_unique<GeneratedInput>("4433921.004 ", '\n', k300MB, ""); },
+         ConvertArgs(false, "-", "out.txt"), Unreadable(1, "")},
+        {"/dev/zero before", nullptr, EstimateArgs("/dev/zero", "good.txt"),
+         EstimationText(Unreadable(1, nuls), false)},
+        {"a token of 300 MB after",
+         [] { return std::make_unique<GeneratedInput>("", '7', k300MB, ""); },
+         EstimateArgs("good.txt", "/dev/stdin"),
+         EstimationText(Unreadable(1, std::string(40, '7')), true)},
+    };
+    for (const Endless& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        WriteFile(folder / "out.txt", kEarlierOutput);
+        WriteFile(folder / "good.txt", kGoodCommonPoints);
+        WriteFile(folder / "saved.txt", kEarlierSaved);
+        const std::unique_ptr<GeneratedInput> input = c.input ? c.input() : nullptr;
+        CliRun run;
+        if (input) run.stdinFile = input->Path();
+        run.seconds = 60;
+        const CliResult r = RunCli(folder.Path(), c.args, run);
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, Diagnostic(c.message));
+        EXPECT_LT(r.maxRssKb, kLimitKb);
+        EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+        EXPECT_EQ(ReadFile(folder / "saved.txt"), kEarlierSaved);
+        EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"good.txt", "out.txt", "saved.txt"}));
+    }
 }
 
 // ---------------------------------------------------------------- pairs

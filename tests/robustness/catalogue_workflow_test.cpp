@@ -1,15 +1,20 @@
 // The bad-input catalogue (catalogue.h) through the runs of the two buttons,
 // with the messages recorded instead of shown.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "catalogue.h"
+#include "failing_allocations.h"
 #include "platform/message_box.h"
 #include "recording_messages.h"
 #include "workflow/conversion.h"
@@ -278,6 +283,178 @@ TEST(CatalogueFilesTest, InputChosenAsOutput) {
     }
     EXPECT_EQ(ReadFile(folder / "in.txt"), bad);
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"in.txt"});
+}
+
+// Outputs that are more than a file with one name: written through to the
+// file, in place where the file must keep its identity, refused where it
+// may not be written. A failed run leaves each as it was.
+TEST(CatalogueFilesTest, LinkedMountedAndProtectedOutputs) {
+    struct Output {
+        const char* what;
+        // Makes the output in the folder (out.txt holding kEarlierOutput
+        // beside in.txt) and returns the name to convert into.
+        std::function<std::string(const TempFolder&)> make;
+        std::vector<std::string> entries;  // of the folder afterwards
+        bool refused;                      // "写转换后文件错误！" even for a good input
+    };
+    const std::vector<Output> outputs = {
+        {"dangling symbolic link",
+         [](const TempFolder& f) {
+             fs::remove(f / "out.txt");
+             fs::create_symlink("out.txt", f / "link.txt");
+             return std::string("link.txt");
+         },
+         {"in.txt", "link.txt", "out.txt"}, false},
+        {"symbolic link to a hard link",
+         [](const TempFolder& f) {
+             fs::create_hard_link(f / "out.txt", f / "other.txt");
+             fs::create_symlink("other.txt", f / "link.txt");
+             return std::string("link.txt");
+         },
+         {"in.txt", "link.txt", "other.txt", "out.txt"}, false},
+        {"read-only file",
+         [](const TempFolder& f) {
+             fs::permissions(f / "out.txt", fs::perms::owner_read);
+             return std::string("out.txt");
+         },
+         {"in.txt", "out.txt"}, ::geteuid() != 0},
+    };
+    const std::string converted = ConvertedFile({kP1,
+                                                 {"", 4431000.5, 498765.25, -3.75},
+                                                 kP3,
+                                                 {"", 4429876.125, 502345.875, 1200.5},
+                                                 {"", 4436500.25, 731000.75, 88.125}});
+    for (const Output& output : outputs) {
+        SCOPED_TRACE(output.what);
+        TempFolder folder;
+        WriteFile(folder / "out.txt", kEarlierOutput);
+        WriteFile(folder / "in.txt", WithH("1,5"));
+        const std::string name = output.make(folder);
+        const std::vector<std::string> before = folder.Entries();
+        for (bool good : {false, true}) {
+            if (good) WriteFile(folder / "in.txt", kGoodCommonPoints);
+            RecordingMessages messages;
+            ConvertDialogValues v = ConvertValues(folder, false, "in.txt", name);
+            const ConvertOutcome outcome = RunConvert(v);
+            if (output.refused) {
+                EXPECT_EQ(outcome, ConvertOutcome::OutputOpenFailed);
+            } else {
+                EXPECT_EQ(outcome, good ? ConvertOutcome::Done : ConvertOutcome::Unreadable);
+            }
+            const bool replaced = good && !output.refused;
+            EXPECT_EQ(folder.Entries(), replaced ? output.entries : before);
+            // Every name of the file shows the same bytes.
+            for (const std::string& entry : folder.Entries()) {
+                if (entry != "in.txt" && fs::exists(folder / entry)) {
+                    EXPECT_EQ(ReadFile(folder / entry), replaced ? converted : kEarlierOutput)
+                        << entry;
+                }
+            }
+        }
+        for (const std::string& entry : output.entries) {
+            if (entry.starts_with("link")) {
+                EXPECT_TRUE(fs::is_symlink(folder / entry));
+            }
+        }
+    }
+}
+
+// A file bind-mounted over another (as in a container) cannot be renamed
+// over: it is written in place once the whole input has converted. Needs a
+// mount namespace of its own, so root; skipped where there is none.
+TEST(CatalogueFilesTest, BindMountedOutput) {
+    TempFolder folder;
+    WriteFile(folder / "source.txt", kEarlierOutput);
+    WriteFile(folder / "out.txt", "mount point\n");
+    WriteFile(folder / "bad.txt", WithH("1,5"));
+    WriteFile(folder / "in.txt", kGoodCommonPoints);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount((folder / "source.txt").c_str(), (folder / "out.txt").c_str(), nullptr,
+                    MS_BIND, nullptr) != 0) {
+            ::_exit(77);
+        }
+        RecordingMessages messages;
+        ConvertDialogValues v = ConvertValues(folder, false, "bad.txt", "out.txt");
+        if (RunConvert(v) != ConvertOutcome::Unreadable) ::_exit(10);
+        if (ReadFile(folder / "out.txt") != kEarlierOutput) ::_exit(11);
+        v.inputPath = folder / "in.txt";
+        if (RunConvert(v) != ConvertOutcome::Done) ::_exit(12);
+        if (ReadFile(folder / "out.txt") == kEarlierOutput) ::_exit(13);
+        if (Entries(folder.Path()) !=
+            std::vector<std::string>{"bad.txt", "in.txt", "out.txt", "source.txt"}) {
+            ::_exit(14);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace to be had";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // Written through the mount into the file mounted there.
+    EXPECT_NE(ReadFile(folder / "source.txt"), kEarlierOutput);
+    EXPECT_EQ(ReadFile(folder / "out.txt"), "mount point\n");
+}
+
+// A lack of memory, in a worker thread or in the thread that reads, is told
+// as such; the output stays as it was.
+TEST(CatalogueFilesTest, OutOfMemory) {
+    struct Shortage {
+        int threads;
+        std::size_t minBytes;   // allocations of this size or more fail...
+        bool otherThreadsOnly;  // ...in the workers only, or everywhere
+    };
+    TempFolder folder;
+    WriteFile(folder / "in.txt", Repeat(kGoodCommonPoints, 2000));
+    WriteFile(folder / "out.txt", kEarlierOutput);
+    for (const Shortage shortage : {Shortage{2, 1024, true}, Shortage{1, 64 * 1024, false}}) {
+        SCOPED_TRACE(shortage.threads);
+        RecordingMessages messages;
+        ConvertDialogValues v = ConvertValues(folder, false);
+        FileConversionOptions options;
+        options.threads = shortage.threads;
+        ConvertOutcome outcome;
+        {
+            const FailingAllocations failing(shortage.minBytes, shortage.otherThreadsOnly);
+            outcome = RunConvert(v, options);
+        }
+        EXPECT_EQ(outcome, ConvertOutcome::OutOfMemory);
+        ExpectOneMessage(messages, "内存不足，文件未转换！", ApplicationName(), MessageIcon::Error,
+                         "out of memory");
+        EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+        EXPECT_EQ(folder.Entries(), kInAndOut);
+    }
+}
+
+// Line numbers past the range of an int (2^31 line ends, read from a pipe).
+TEST(CatalogueFilesTest, LinesBeyondTwoToThe31) {
+    constexpr std::uint64_t kLineEnds = std::uint64_t{1} << 31;
+    const std::string refusal = Unreadable(kLineEnds + 1, "x");
+    TempFolder folder;
+    WriteFile(folder / "out.txt", kEarlierOutput);
+    {
+        GeneratedInput input("", '\n', kLineEnds, "x\n");
+        RecordingMessages messages;
+        ConvertDialogValues v = ConvertValues(folder, false, "in.txt");
+        v.inputPath = input.Path();
+        EXPECT_EQ(RunConvert(v), ConvertOutcome::Unreadable);
+        ExpectOneMessage(messages, refusal, kReadFileCaption, MessageIcon::Error, "convert");
+    }
+    EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+    WriteFile(folder / "good.txt", kGoodCommonPoints);
+    {
+        GeneratedInput input("", '\n', kLineEnds, "x\n");
+        RecordingMessages messages;
+        BursaDialogValues v = EstimationValues(folder, "good.txt", "good.txt");
+        v.afterFile = input.Path();
+        EXPECT_EQ(RunEstimation(v).outcome, EstimationOutcome::Unreadable);
+        ExpectOneMessage(messages, EstimationText(refusal, true), kReadFileCaption,
+                         MessageIcon::Error, "estimate");
+    }
 }
 
 // ---------------------------------------------------------------- pairs

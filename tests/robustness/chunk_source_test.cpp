@@ -12,7 +12,7 @@ namespace {
 struct Outcome {
     std::size_t points = 0;
     pointscan::ChunkParser::Result ending = pointscan::ChunkParser::Result::End;
-    int line = 0;
+    std::int64_t line = 0;
     std::string token;
 };
 
@@ -22,11 +22,11 @@ Outcome ReadInChunks(const std::string& text, bool withNames, std::size_t block)
     std::fwrite(text.data(), 1, text.size(), in);
     std::rewind(in);
     pointscan::ChunkSource source(in, withNames, block);
-    std::vector<char> chunk;
+    pointscan::Chunk chunk;
     Outcome outcome;
-    int lines = 0;
+    std::int64_t lines = 0;
     while (source.Next(chunk) == pointscan::ChunkSource::Status::Chunk) {
-        pointscan::ChunkParser parser(chunk.data(), chunk.data() + chunk.size());
+        pointscan::ChunkParser parser(chunk);
         std::string_view name;
         double values[3];
         pointscan::ChunkParser::Result result;

@@ -26,7 +26,7 @@ struct ReadPoint {
 struct ReadAll {
     std::vector<ReadPoint> points;
     PointReader::Status last;
-    int line = 0;
+    std::int64_t line = 0;
     std::string token;
 };
 
@@ -135,10 +135,10 @@ TEST(PointReaderTest, OnlyWholeDecimalTokensAreNumbers) {
     EXPECT_EQ(good.points[1].b, 1.0);
 }
 
-TEST(PointReaderTest, NamesOfAnyLengthAndAnyBytes) {
+TEST(PointReaderTest, NamesUpTo64KBOfAnyBytes) {
     const std::string n31(31, 'A');
     const std::string n200 = std::string(199, 'B') + "Z";
-    const std::string huge(700 * 1024, 'C');  // longer than one read
+    const std::string huge(pointscan::kNameByteLimit, 'C');  // the longest name read
     const std::string gbk = "\xB5\xE3\xBA\xC5\x31";  // "点号1" in GBK
     const std::string utf8 = "控制点-07";
     const ReadAll all = Read(n31 + " 1 2 3\n" + n200 + " 4 5 6\n" + huge + " 7 8 9\n" + gbk +
@@ -270,16 +270,16 @@ ReadAll ReadPlainly(const std::string& bytes, bool withNames) {
 ReadAll ReadInChunks(const std::string& bytes, bool withNames, std::size_t block) {
     MemoryFile file(bytes);
     pointscan::ChunkSource source(file.get(), withNames, block);
-    std::vector<char> chunk;
+    pointscan::Chunk chunk;
     ReadAll all;
-    int lines = 0;
+    std::int64_t lines = 0;
     for (;;) {
         const auto status = source.Next(chunk);
         if (status != pointscan::ChunkSource::Status::Chunk) {
             all.last = PointReader::Status::End;
             return all;
         }
-        pointscan::ChunkParser parser(chunk.data(), chunk.data() + chunk.size());
+        pointscan::ChunkParser parser(chunk);
         for (;;) {
             std::string_view name;
             double v[3];
@@ -372,11 +372,11 @@ TEST(ChunkSourceTest, BlankStretchesAndLongNamesAreNotHeldWhole) {
     text += "4 5 x";
     MemoryFile file(text);
     pointscan::ChunkSource source(file.get(), false, 64);
-    std::vector<char> chunk;
+    pointscan::Chunk chunk;
     std::size_t largest = 0;
     int chunks = 0;
     while (source.Next(chunk) == pointscan::ChunkSource::Status::Chunk) {
-        largest = std::max(largest, chunk.size());
+        largest = std::max(largest, chunk.bytes.size());
         ++chunks;
     }
     EXPECT_LE(largest, 128u);
@@ -384,8 +384,8 @@ TEST(ChunkSourceTest, BlankStretchesAndLongNamesAreNotHeldWhole) {
     EXPECT_EQ(ReadInChunks(text, false, 64).line, 100001);
     EXPECT_EQ(Read(text, false).line, 100001);
 
-    // A name of 3 MB read 64 bytes at a time: read in doubling steps.
-    const std::string name(3 << 20, 'n');
+    // The longest name, read 64 bytes at a time: read in doubling steps.
+    const std::string name(pointscan::kNameByteLimit, 'n');
     const ReadAll named = ReadInChunks(name + " 1 2 3\n", true, 64);
     ASSERT_EQ(named.points.size(), 1u);
     EXPECT_EQ(named.points[0].name, name);

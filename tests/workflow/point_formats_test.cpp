@@ -84,9 +84,9 @@ Outcome Read(F format, X axes, A angles, bool withNames, const std::string& text
     };
     if (format == F::Plain) {
         pointscan::ChunkSource source(in, withNames, block);
-        while (source.Next(chunk) == pointscan::ChunkSource::Status::Chunk) {
-            PlainChunkParser parser(chunk.data(), chunk.data() + chunk.size(), withNames, axes,
-                                    angles);
+        pointscan::Chunk plain;
+        while (source.Next(plain) == pointscan::ChunkSource::Status::Chunk) {
+            PlainChunkParser parser(plain.begin(), plain.end(), withNames, axes, angles);
             if (!take(parser)) break;
         }
         std::fclose(in);
