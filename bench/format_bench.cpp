@@ -123,7 +123,7 @@ void BM_ParseWrite(benchmark::State& state) {
                     }
                     benchmark::DoNotOptimize(out.data());
                 } else {
-                    PlainChunkParser parser(plain.begin(), plain.end(), true, axes, angles);
+                    PlainChunkParser parser(plain, true, axes, angles);
                     drain(parser);
                 }
             }

@@ -398,71 +398,40 @@ ParseResult CsvChunkParser::Next(PointRecord& record) {
     }
 }
 
-// ---- plain with angle formats ----
+// ---- plain ----
 
-PlainChunkParser::PlainChunkParser(const char* begin, const char* end, bool withNames, Axes axes,
+PlainChunkParser::PlainChunkParser(const pointscan::Chunk& chunk, bool withNames, Axes axes,
                                    AngleFormat angles)
-    : m_p(begin), m_end(end), m_withNames(withNames), m_axes(axes), m_angles(angles) {}
-
-std::string_view PlainChunkParser::NextToken() {
-    // White space as pointscan::ChunkParser counts it: CR LF, LF and a lone
-    // CR end one line each.
-    while (m_p != m_end) {
-        const unsigned char c = static_cast<unsigned char>(*m_p);
-        if (c == '\n') {
-            if (!m_afterCr) ++m_lines;
-            m_afterCr = false;
-        } else if (c == '\r') {
-            ++m_lines;
-            m_afterCr = true;
-        } else if (pointscan::IsWhite(c)) {
-            m_afterCr = false;
-        } else {
-            break;
-        }
-        ++m_p;
+    : m_parser(chunk), m_withNames(withNames), m_values{axes, angles} {
+    // Packed angles are numbers: the plain reader as it always was.
+    if (angles != AngleFormat::Packed && axes == Axes::Geodetic) {
+        m_parser.SetValueReader(&ReadValue, &m_values);
     }
-    const char* start = m_p;
-    while (m_p != m_end && !pointscan::IsWhite(static_cast<unsigned char>(*m_p))) ++m_p;
-    m_afterCr = false;
-    return {start, static_cast<std::size_t>(m_p - start)};
+}
+
+bool PlainChunkParser::ReadValue(std::string_view token, int i, const void* context,
+                                 double& value) {
+    const Values& values = *static_cast<const Values*>(context);
+    return ParseValue(token, values.axes, i, values.angles, value);
 }
 
 ParseResult PlainChunkParser::Next(PointRecord& record) {
-    std::string_view token = NextToken();
-    if (token.empty()) return ParseResult::End;
-    int tokenLines = m_lines;
-    std::string_view name;
-    int field = 1;
-    if (m_withNames) {
-        name = token;
-        token = {};
-        ++field;
+    using Result = pointscan::ChunkParser::Result;
+    const Result result = m_parser.Next(m_withNames, record.name, record.values);
+    switch (result) {
+        case Result::Point:
+            record.code = {};
+            return ParseResult::Point;
+        case Result::End:
+            return ParseResult::End;
+        case Result::Unreadable:
+        case Result::CutShort:
+            break;
     }
-    double values[3];
-    for (int i = 0; i < 3; ++i, ++field) {
-        if (token.empty()) {
-            token = NextToken();
-            if (token.empty()) {
-                m_problem = RecordProblem{ProblemKind::CutShort, tokenLines, field,
-                                          ValueLabel(m_axes, i), {}};
-                return ParseResult::Problem;
-            }
-            tokenLines = m_lines;
-        }
-        if (!ParseValue(token, m_axes, i, m_angles, values[i])) {
-            m_problem = RecordProblem{ProblemKind::Unreadable, tokenLines, field,
-                                      ValueLabel(m_axes, i), token};
-            return ParseResult::Problem;
-        }
-        token = {};
-    }
-    record.name = name;
-    record.code = {};
-    record.values[0] = values[0];
-    record.values[1] = values[1];
-    record.values[2] = values[2];
-    return ParseResult::Point;
+    m_problem = RecordProblem{
+        result == Result::Unreadable ? ProblemKind::Unreadable : ProblemKind::CutShort,
+        m_parser.ProblemLinesBefore(), 0, {}, m_parser.ProblemToken()};
+    return ParseResult::Problem;
 }
 
 // ---- writers ----

@@ -69,6 +69,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,6 +77,7 @@
 
 #include "workflow/angle_text.h"
 #include "workflow/line_source.h"
+#include "workflow/point_scan.h"
 
 namespace pointformat {
 
@@ -122,7 +124,7 @@ enum class ProblemKind {
 
 struct RecordProblem {
     ProblemKind kind = ProblemKind::Unreadable;
-    int linesBefore = 0;     // line ends in the chunk before the problem's line
+    std::int64_t linesBefore = 0;  // line ends in the chunk before the problem's line
     int field = 0;           // 1-based field (column) of the line; 0: none
     std::string_view label;  // "name", "code", a value label; empty: none
     std::string_view token;  // the text at fault, in the chunk; may be empty
@@ -215,29 +217,30 @@ private:
 };
 
 // Reads the points of one chunk of a plain file (cut by
-// pointscan::ChunkSource) token by token exactly as pointscan::ChunkParser
-// does, B and L in any AngleFormat: for the angle formats that
-// pointscan::ChunkParser, which reads numbers only, cannot read. Problems:
-// Unreadable (field: 1-based token of the point, label and token) and
-// CutShort (the line of the last token of the incomplete point).
+// pointscan::ChunkSource) as pointscan::ChunkParser does, B and L in any
+// AngleFormat (packed: numbers, exactly as ChunkParser reads them).
+// Problems: Unreadable (the token) and CutShort, at the line ChunkParser
+// gives; field and label are not known here.
 class PlainChunkParser {
 public:
-    PlainChunkParser(const char* begin, const char* end, bool withNames, Axes axes,
+    PlainChunkParser(const pointscan::Chunk& chunk, bool withNames, Axes axes,
                      AngleFormat angles);
     ParseResult Next(PointRecord& record);
-    int LinesPassed() const { return m_lines; }
+    // Line ends passed; after Point, those before the point's first token.
+    std::int64_t LinesPassed() const { return m_parser.LinesPassed(); }
+    std::int64_t PointLinesBefore() const { return m_parser.PointLinesBefore(); }
     const RecordProblem& Problem() const { return m_problem; }
 
 private:
-    std::string_view NextToken();
+    struct Values {
+        Axes axes;
+        AngleFormat angles;
+    };
+    static bool ReadValue(std::string_view token, int i, const void* context, double& value);
 
-    const char* m_p;
-    const char* m_end;
+    pointscan::ChunkParser m_parser;
     bool m_withNames;
-    Axes m_axes;
-    AngleFormat m_angles;
-    int m_lines = 0;
-    bool m_afterCr = false;
+    Values m_values;
     RecordProblem m_problem;
 };
 

@@ -293,7 +293,9 @@ ChunkParser::Result ChunkParser::Next(bool withNames, std::string_view& name, do
             }
             tokenLines = m_lines;
         }
-        if (token.size() > kNumberByteLimit || !ParseNumber(token, read[i])) {
+        if (token.size() > kNumberByteLimit ||
+            !(m_reader ? m_reader(token, i, m_readerContext, read[i])
+                       : ParseNumber(token, read[i]))) {
             m_problemLines = tokenLines;
             m_problemToken = token;
             return Result::Unreadable;

