@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -19,10 +20,17 @@
 
 #include "platform/interrupt_cleanup.h"
 #include "workflow/conversion.h"
+#include "workflow/kml_writer.h"
 #include "workflow/point_file.h"
+#include "workflow/point_formats.h"
 #include "workflow/point_scan.h"
 
 namespace {
+
+using pointformat::Axes;
+using pointformat::FileFormat;
+using pointformat::ParseResult;
+using pointformat::ProblemKind;
 
 // Bytes read at a time; a chunk is about this size.
 constexpr std::size_t kBlockSize = 128 * 1024;
@@ -31,40 +39,113 @@ constexpr std::size_t kBlockSize = 128 * 1024;
 constexpr std::size_t kMaxChunksInFlight = 48;
 constexpr int kMaxThreads = 64;
 
+Axes AxesOf(const zelk::Crs& crs) {
+    switch (crs.form) {
+        case zelk::Form::Geodetic:
+            return Axes::Geodetic;
+        case zelk::Form::Geocentric:
+            return Axes::Geocentric;
+        case zelk::Form::Projected:
+            break;
+    }
+    return Axes::Plane;
+}
+
+// Everything a chunk's conversion needs besides its bytes; shared, read only
+// once the first chunk is submitted.
+struct Setup {
+    Setup(const zelk::ConversionChain& c, const FileFormats& f)
+        : chain(c),
+          formats(f),
+          inputAxes(AxesOf(c.From())),
+          outputAxes(AxesOf(c.To())),
+          namesIn(f.input != FileFormat::Plain || f.withNames),
+          numberNames(!namesIn && f.output != FileFormat::Plain) {}
+
+    const zelk::ConversionChain& chain;
+    FileFormats formats;
+    Axes inputAxes, outputAxes;
+    bool namesIn;      // the records read carry names
+    bool numberNames;  // the output needs names the input has not: 1, 2, 3 ...
+    pointformat::CsvLayout layout;  // of a csv input, found before any chunk is converted
+};
+
 // What became of one chunk.
 struct ChunkOutcome {
-    enum class Result { End, Unreadable, CutShort, Refused } result = Result::End;
+    enum class Result { End, Problem, Refused } result = Result::End;
     std::int64_t lines = 0;    // line ends in the chunk (up to the problem)
     std::uint64_t points = 0;  // points converted into the output
     std::int64_t problemLinesBefore = 0;
+    ProblemKind kind = ProblemKind::Unreadable;  // Problem
+    int field = 0;
+    std::string label;
     std::string token;  // quoted
-    zelk::PointProblem problem = zelk::PointProblem::None;
+    zelk::PointProblem problem = zelk::PointProblem::None;  // Refused
 };
 
-// Points converted together (see CPointConverter::ConvertMany).
+// One chunk of input: its bytes, and where its records start.
+struct InputChunk {
+    pointscan::Chunk bytes;
+    std::size_t dataOffset = 0;     // csv: the header and what precedes it are skipped
+    std::int64_t skippedLines = 0;  // line ends before dataOffset
+    bool preset = false;            // outcome is already known (a problem of the source)
+    ChunkOutcome outcome;           // when preset
+};
+
+// Points converted together (see ConversionChain::Convert).
 constexpr int kBatch = 64;
 
-// Converts the points of one chunk into out (appended), stopping at the
-// first problem.
-ChunkOutcome ConvertChunk(const pointscan::Chunk& chunk, bool withNames,
-                          const zelk::ConversionChain& chain, std::string& out) {
-    using Result = pointscan::ChunkParser::Result;
-    pointscan::ChunkParser parser(chunk);
+void AppendRecord(std::string& out, const Setup& setup, std::string_view name,
+                  std::string_view code, const double values[3]) {
+    const FileFormats& f = setup.formats;
+    switch (f.output) {
+        case FileFormat::Plain:
+            if (setup.outputAxes != Axes::Geodetic) {
+                // The plain writer as it always was.
+                AppendPointLine(out, setup.namesIn, name, values[0], values[1], values[2]);
+            } else {
+                pointformat::AppendPlainRecord(out, setup.namesIn, name, values, Axes::Geodetic,
+                                               f.outputAngles);
+            }
+            return;
+        case FileFormat::Dat:
+            pointformat::AppendDatRecord(out, name, code, values, setup.outputAxes,
+                                         f.outputAngles);
+            return;
+        case FileFormat::Csv:
+            pointformat::AppendCsvRecord(out, name, values, setup.outputAxes, f.outputAngles);
+            return;
+        case FileFormat::Kml:
+            pointformat::AppendKmlPlacemark(out, name, values);
+            return;
+    }
+}
+
+// Converts the records of one chunk into out (appended), stopping at the
+// first problem. firstNumber numbers the points when the output needs names
+// the input has not.
+template <typename Parser>
+ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t firstNumber,
+                            std::string& out) {
     ChunkOutcome outcome;
-    std::string_view names[kBatch];
+    pointformat::PointRecord records[kBatch];
     std::int64_t lines[kBatch];
     double values[3 * kBatch];
     zelk::PointProblem problems[kBatch];
+    char number[24];
     for (;;) {
         int n = 0;
-        Result result = Result::Point;
+        ParseResult result = ParseResult::Point;
         while (n < kBatch) {
-            result = parser.Next(withNames, names[n], values + 3 * n);
-            if (result != Result::Point) break;
+            result = parser.Next(records[n]);
+            if (result != ParseResult::Point) break;
             lines[n] = parser.PointLinesBefore();
+            values[3 * n] = records[n].values[0];
+            values[3 * n + 1] = records[n].values[1];
+            values[3 * n + 2] = records[n].values[2];
             ++n;
         }
-        chain.Convert(values, problems, static_cast<std::size_t>(n));
+        setup.chain.Convert(values, problems, static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             if (problems[i] != zelk::PointProblem::None) {
                 outcome.result = ChunkOutcome::Result::Refused;
@@ -73,21 +154,155 @@ ChunkOutcome ConvertChunk(const pointscan::Chunk& chunk, bool withNames,
                 outcome.lines = lines[i];
                 return outcome;
             }
-            AppendPointLine(out, withNames, names[i], values[3 * i], values[3 * i + 1],
-                            values[3 * i + 2]);
+            std::string_view name = records[i].name;
+            if (setup.numberNames) {
+                const auto end = std::to_chars(number, number + sizeof number,
+                                               firstNumber + outcome.points);
+                name = std::string_view(number, static_cast<std::size_t>(end.ptr - number));
+            }
+            AppendRecord(out, setup, name, records[i].code, values + 3 * i);
             ++outcome.points;
         }
-        if (result != Result::Point) {
+        if (result == ParseResult::End) {
             outcome.lines = parser.LinesPassed();
-            if (result == Result::End) return outcome;
-            outcome.result = result == Result::Unreadable ? ChunkOutcome::Result::Unreadable
-                                                          : ChunkOutcome::Result::CutShort;
-            outcome.problemLinesBefore = parser.ProblemLinesBefore();
-            outcome.token = pointscan::QuoteToken(parser.ProblemToken());
+            return outcome;
+        }
+        if (result == ParseResult::Problem) {
+            const pointformat::RecordProblem& p = parser.Problem();
+            outcome.result = ChunkOutcome::Result::Problem;
+            outcome.kind = p.kind;
+            outcome.field = p.field;
+            outcome.label = std::string(p.label);
+            outcome.problemLinesBefore = p.linesBefore;
+            outcome.lines = p.linesBefore;
+            outcome.token = pointscan::QuoteToken(p.token);
             return outcome;
         }
     }
 }
+
+ChunkOutcome ConvertChunk(InputChunk& chunk, const Setup& setup, std::uint64_t firstNumber,
+                          std::string& out) {
+    if (chunk.preset) return chunk.outcome;
+    const FileFormats& f = setup.formats;
+    ChunkOutcome outcome;
+    if (f.input == FileFormat::Plain) {
+        pointformat::PlainChunkParser parser(chunk.bytes, f.withNames, setup.inputAxes,
+                                             f.inputAngles);
+        outcome = ConvertRecords(parser, setup, firstNumber, out);
+    } else {
+        char* const begin = chunk.bytes.bytes.data() + chunk.dataOffset;
+        char* const end = chunk.bytes.bytes.data() + chunk.bytes.bytes.size();
+        if (f.input == FileFormat::Dat) {
+            pointformat::DatChunkParser parser(begin, end, setup.inputAxes, f.inputAngles);
+            outcome = ConvertRecords(parser, setup, firstNumber, out);
+        } else {
+            pointformat::CsvChunkParser parser(begin, end, setup.layout, setup.inputAxes,
+                                               f.inputAngles);
+            outcome = ConvertRecords(parser, setup, firstNumber, out);
+        }
+    }
+    outcome.lines += chunk.skippedLines;
+    outcome.problemLinesBefore += chunk.skippedLines;
+    return outcome;
+}
+
+// The chunks of the input, on the reading thread: plain files cut at points,
+// dat and csv files at line ends; a csv file's header is found here, before
+// any chunk of points is converted.
+class InputChunks {
+public:
+    enum class Status { Chunk, End, ReadError };
+
+    InputChunks(std::FILE* in, Setup& setup)
+        : m_setup(setup),
+          m_plain(in, setup.formats.withNames, kBlockSize),
+          m_lines(in, kBlockSize),
+          m_headerFound(setup.formats.input != FileFormat::Csv) {}
+
+    Status Next(InputChunk& chunk) {
+        chunk.dataOffset = 0;
+        chunk.skippedLines = 0;
+        chunk.preset = false;
+        chunk.bytes.gaps.clear();
+        if (m_done) return Status::End;
+        if (m_setup.formats.input == FileFormat::Plain) {
+            switch (m_plain.Next(chunk.bytes)) {
+                case pointscan::ChunkSource::Status::Chunk:
+                    return Status::Chunk;
+                case pointscan::ChunkSource::Status::End:
+                    return Status::End;
+                case pointscan::ChunkSource::Status::ReadError:
+                    return Status::ReadError;
+            }
+        }
+        switch (m_lines.Next(chunk.bytes.bytes)) {
+            case pointformat::LineChunkSource::Status::Chunk:
+                break;
+            case pointformat::LineChunkSource::Status::End:
+                return Status::End;
+            case pointformat::LineChunkSource::Status::ReadError:
+                return Status::ReadError;
+            case pointformat::LineChunkSource::Status::LineTooLong:
+                // The line after every line end read so far: the problem
+                // ends the input, in its place among the chunks.
+                m_done = true;
+                chunk.bytes.bytes.clear();
+                Preset(chunk, ProblemKind::LineTooLong, 0, 0, {});
+                return Status::Chunk;
+        }
+        if (!m_headerFound) FindHeader(chunk);
+        return Status::Chunk;
+    }
+
+    std::uint64_t BytesRead() const {
+        return m_setup.formats.input == FileFormat::Plain ? m_plain.BytesRead()
+                                                          : m_lines.BytesRead();
+    }
+
+private:
+    static void Preset(InputChunk& chunk, ProblemKind kind, std::int64_t linesBefore, int field,
+                       std::string_view label) {
+        chunk.preset = true;
+        chunk.outcome = ChunkOutcome{};
+        chunk.outcome.result = ChunkOutcome::Result::Problem;
+        chunk.outcome.kind = kind;
+        chunk.outcome.field = field;
+        chunk.outcome.label = std::string(label);
+        chunk.outcome.problemLinesBefore = linesBefore;
+        chunk.outcome.lines = linesBefore;
+    }
+
+    void FindHeader(InputChunk& chunk) {
+        std::vector<char>& bytes = chunk.bytes.bytes;
+        std::size_t offset = 0;
+        int lines = 0;
+        pointformat::RecordProblem problem;
+        switch (pointformat::FindCsvHeader(bytes.data(), bytes.data() + bytes.size(),
+                                           m_setup.inputAxes, m_setup.layout, offset, lines,
+                                           problem)) {
+            case pointformat::HeaderResult::Found:
+                m_headerFound = true;
+                chunk.dataOffset = offset;
+                chunk.skippedLines = lines;
+                return;
+            case pointformat::HeaderResult::NotYet:
+                chunk.dataOffset = bytes.size();
+                chunk.skippedLines = lines;
+                return;
+            case pointformat::HeaderResult::Problem:
+                m_done = true;
+                Preset(chunk, problem.kind, lines, problem.field, problem.label);
+                return;
+        }
+    }
+
+    Setup& m_setup;
+    pointscan::ChunkSource m_plain;
+    pointformat::LineChunkSource m_lines;
+    bool m_headerFound;
+    bool m_done = false;
+};
 
 // The number of the line after lineEnds line ends.
 std::int64_t LineNumber(std::int64_t lineEnds) { return lineEnds + 1; }
@@ -106,11 +321,9 @@ bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
         case Result::End:
             linesBefore += outcome.lines;
             return true;
-        case Result::Unreadable:
-            result.status = Status::Unreadable;
-            break;
-        case Result::CutShort:
-            result.status = Status::CutShort;
+        case Result::Problem:
+            result.status =
+                outcome.kind == ProblemKind::CutShort ? Status::CutShort : Status::Unreadable;
             break;
         case Result::Refused:
             result.status = Status::PointRefused;
@@ -119,27 +332,45 @@ bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
     result.line = LineNumber(linesBefore + outcome.problemLinesBefore);
     result.token = outcome.token;
     result.problem = outcome.problem;
+    result.kind = outcome.kind;
+    result.field = outcome.field;
+    result.label = outcome.label;
     return false;
 }
 
-FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withNames,
-                                       const zelk::ConversionChain& chain,
+// What comes before the first point and after the last.
+std::string OutputHead(const Setup& setup) {
+    std::string text;
+    if (setup.formats.output == FileFormat::Csv) {
+        pointformat::AppendCsvHeader(text, setup.outputAxes);
+    }
+    if (setup.formats.output == FileFormat::Kml) pointformat::AppendKmlHeader(text);
+    return text;
+}
+
+std::string OutputTail(const Setup& setup) {
+    std::string text;
+    if (setup.formats.output == FileFormat::Kml) pointformat::AppendKmlFooter(text);
+    return text;
+}
+
+FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, Setup& setup,
                                        const FileConversionOptions& options) {
     FileConversionResult result;
-    pointscan::ChunkSource source(in, withNames, kBlockSize);
-    pointscan::Chunk chunk;
+    InputChunks source(in, setup);
+    InputChunk chunk;
     std::string text;
     std::int64_t linesBefore = 0;
     for (;;) {
         const auto status = source.Next(chunk);
-        if (status == pointscan::ChunkSource::Status::End) break;
-        if (status == pointscan::ChunkSource::Status::ReadError) {
+        if (status == InputChunks::Status::End) break;
+        if (status == InputChunks::Status::ReadError) {
             result.status = FileConversionResult::Status::ReadError;
             result.line = LineNumber(linesBefore);
             break;
         }
         text.clear();
-        const ChunkOutcome outcome = ConvertChunk(chunk, withNames, chain, text);
+        const ChunkOutcome outcome = ConvertChunk(chunk, setup, result.points + 1, text);
         if (!WriteAll(out, text)) {
             result.status = FileConversionResult::Status::WriteError;
             return result;
@@ -155,8 +386,7 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, bool withN
 // its bytes alone, so the result is the same as the sequential run's.
 class ParallelConversion {
 public:
-    ParallelConversion(bool withNames, const zelk::ConversionChain& chain)
-        : m_withNames(withNames), m_chain(chain) {}
+    explicit ParallelConversion(Setup& setup) : m_setup(setup) {}
 
     ~ParallelConversion() { StopWorkers(); }
 
@@ -176,7 +406,7 @@ public:
 
 private:
     struct Job {
-        pointscan::Chunk input;
+        InputChunk input;
         std::string output;
         ChunkOutcome outcome;
         bool done = false;
@@ -188,8 +418,9 @@ private:
     void Submit(Job* job);
     void WaitDone(Job* job);
 
-    const bool m_withNames;
-    const zelk::ConversionChain& m_chain;  // immutable, shared by the workers
+    // Complete (the csv layout included) before the chunk that needs it is
+    // submitted, and only read by the workers.
+    Setup& m_setup;
 
     std::mutex m_mutex;
     std::condition_variable m_workReady;
@@ -213,7 +444,7 @@ void ParallelConversion::Work() {
         bool failed = false;
         try {
             job->output.clear();
-            job->outcome = ConvertChunk(job->input, m_withNames, m_chain, job->output);
+            job->outcome = ConvertChunk(job->input, m_setup, 1, job->output);
         } catch (const std::bad_alloc&) {
             failed = true;
         }
@@ -255,7 +486,7 @@ void ParallelConversion::WaitDone(Job* job) {
 FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
                                              const FileConversionOptions& options) {
     FileConversionResult result;
-    pointscan::ChunkSource source(in, m_withNames, kBlockSize);
+    InputChunks source(in, m_setup);
     const std::size_t maxInFlight = std::min(kMaxChunksInFlight, 2 * m_workers.size() + 2);
     std::vector<Job*> spare;
     std::deque<Job*> pending;  // in input order
@@ -300,10 +531,10 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
             spare.pop_back();
         }
         const auto status = source.Next(job->input);
-        if (status != pointscan::ChunkSource::Status::Chunk) {
+        if (status != InputChunks::Status::Chunk) {
             spare.push_back(job);
             inputDone = true;
-            readError = status == pointscan::ChunkSource::Status::ReadError;
+            readError = status == InputChunks::Status::ReadError;
             break;
         }
         Submit(job);
@@ -331,25 +562,45 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNa
                                       int sourceIndex, int targetIndex, double sourceMeridian,
                                       double targetMeridian, const SevenParams& params,
                                       const FileConversionOptions& options) {
+    FileFormats formats;
+    formats.withNames = withNames;
     return ConvertPointFile(
-        in, out, withNames,
-        MainListChain(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params), options);
+        in, out, MainListChain(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params),
+        formats, options);
 }
 
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
                                       const zelk::ConversionChain& chain,
+                                      const FileConversionOptions& options) {
+    FileFormats formats;
+    formats.withNames = withNames;
+    return ConvertPointFile(in, out, chain, formats, options);
+}
+
+FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out,
+                                      const zelk::ConversionChain& chain,
+                                      const FileFormats& formats,
                                       const FileConversionOptions& options) try {
+    Setup setup(chain, formats);
     FileConversionResult result;
-    const int threads = ThreadsFor(options);
+    if (!WriteAll(out, OutputHead(setup))) {
+        result.status = FileConversionResult::Status::WriteError;
+        return result;
+    }
+    // Names numbered in order need the points of every chunk before.
+    const int threads = setup.numberNames ? 1 : ThreadsFor(options);
     std::unique_ptr<ParallelConversion> parallel;
     if (threads > 1) {
-        parallel = std::make_unique<ParallelConversion>(withNames, chain);
+        parallel = std::make_unique<ParallelConversion>(setup);
         if (!parallel->Start(threads)) parallel.reset();
     }
     if (parallel) {
         result = parallel->Run(in, out, options);
     } else {
-        result = ConvertSequential(in, out, withNames, chain, options);
+        result = ConvertSequential(in, out, setup, options);
+    }
+    if (result.status == FileConversionResult::Status::Ok && !WriteAll(out, OutputTail(setup))) {
+        result.status = FileConversionResult::Status::WriteError;
     }
     // A problem found earlier in the input is the one to report.
     if ((std::fflush(out) != 0 || std::ferror(out)) &&

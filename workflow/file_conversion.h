@@ -9,7 +9,9 @@
 #include <string>
 
 #include "bursa/seven_params.h"
+#include "workflow/angle_text.h"
 #include "workflow/chain.h"
+#include "workflow/point_formats.h"
 
 struct FileConversionOptions {
     // Worker threads for the arithmetic; 0 picks the number of cores, 1
@@ -32,7 +34,25 @@ struct FileConversionResult {
     std::int64_t line = 0;  // Unreadable / CutShort / PointRefused: line of the problem
     std::string token;      // Unreadable: the token as pointscan::QuoteToken quotes it
     zelk::PointProblem problem = zelk::PointProblem::None;  // PointRefused
+    // Unreadable: what is wrong (in a dat or csv file, also the field,
+    // 1-based, 0 when none, and its label).
+    pointformat::ProblemKind kind = pointformat::ProblemKind::Unreadable;
+    int field = 0;
+    std::string label;
     std::uint64_t points = 0;  // points converted and written
+};
+
+// How the files of a conversion are written.
+struct FileFormats {
+    pointformat::FileFormat input = pointformat::FileFormat::Plain;   // plain, dat, csv
+    pointformat::FileFormat output = pointformat::FileFormat::Plain;  // plain, dat, csv, kml
+    // B and L of geodetic systems.
+    AngleFormat inputAngles = AngleFormat::Packed;
+    AngleFormat outputAngles = AngleFormat::Packed;
+    // A plain input's points start with a name. dat and csv always carry
+    // names; a plain output writes names when the input has them, and dat,
+    // csv and kml outputs number the points 1, 2, 3 ... when it has none.
+    bool withNames = false;
 };
 
 // Converts every point of in into out through the chain, one output line
@@ -42,6 +62,12 @@ struct FileConversionResult {
 // OutOfMemory.
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
                                       const zelk::ConversionChain& chain,
+                                      const FileConversionOptions& options = {});
+
+// The same in any of the file formats. KML output takes geodetic targets.
+FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out,
+                                      const zelk::ConversionChain& chain,
+                                      const FileFormats& formats,
                                       const FileConversionOptions& options = {});
 
 // The same with the chain of ConvertPoint (main-list indices).

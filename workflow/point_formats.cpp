@@ -164,6 +164,7 @@ ParseResult DatChunkParser::Next(PointRecord& record) {
         record.values[0] = values[0];
         record.values[1] = values[1];
         record.values[2] = values[2];
+        m_pointLines = linesBefore;
         return ParseResult::Point;
     }
 }
@@ -394,6 +395,7 @@ ParseResult CsvChunkParser::Next(PointRecord& record) {
         record.values[0] = values[0];
         record.values[1] = values[1];
         record.values[2] = values[2];
+        m_pointLines = linesBefore;
         return ParseResult::Point;
     }
 }

@@ -157,6 +157,8 @@ public:
     ParseResult Next(PointRecord& record);
     // Line ends passed: at End, all those of the chunk.
     int LinesPassed() const { return m_cursor.LinesPassed(); }
+    // After Point: line ends before the point's line.
+    int PointLinesBefore() const { return m_pointLines; }
     const RecordProblem& Problem() const { return m_problem; }
 
 private:
@@ -167,6 +169,7 @@ private:
     AngleFormat m_angles;
     std::size_t m_maxLine;
     bool m_failed = false;
+    int m_pointLines = 0;
     RecordProblem m_problem;
 };
 
@@ -201,6 +204,8 @@ public:
                    AngleFormat angles, std::size_t maxLine = kMaxLineBytes);
     ParseResult Next(PointRecord& record);
     int LinesPassed() const { return m_cursor.LinesPassed(); }
+    // After Point: line ends before the point's line.
+    int PointLinesBefore() const { return m_pointLines; }
     const RecordProblem& Problem() const { return m_problem; }
 
 private:
@@ -213,6 +218,7 @@ private:
     AngleFormat m_angles;
     std::size_t m_maxLine;
     bool m_failed = false;
+    int m_pointLines = 0;
     RecordProblem m_problem;
 };
 

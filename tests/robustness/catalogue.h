@@ -128,7 +128,8 @@ inline std::string ConvertedLine(const Point& p) {
     ConvertPoint(kSource, kTarget, kSourceMeridian, 0.0, kParams, a, b, c);
     char line[1100];
     const CLocaleScope cLocale;
-    std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", a, b, c);
+    // A geodetic target: B and L with eight decimals (0.0001 of a second).
+    std::snprintf(line, sizeof line, "%.8lf %.8lf %.3lf\n", a, b, c);
     return p.name.empty() ? std::string(line) : p.name + " " + line;
 }
 

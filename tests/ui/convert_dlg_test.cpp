@@ -559,7 +559,7 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     EXPECT_GT(Edit(dialog, 1007)->text().size(), 10);  // more than three decimals
     EXPECT_EQ(dialog.m_tgtX, b);
 
-    // The file, three decimals, names kept.
+    // The file, names kept: B and L with eight decimals, H with three.
     std::string expected;
     const struct {
         const char* name;
@@ -568,7 +568,7 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     for (const auto& p : points) {
         double x = p.x, y = p.y, z = p.z;
         ConvertPoint(2, 1, 117.0, 0.0, params, x, y, z);
-        expected += std::string(p.name) + " " + FormatFixed(x, 3) + " " + FormatFixed(y, 3) + " " +
+        expected += std::string(p.name) + " " + FormatFixed(x, 8) + " " + FormatFixed(y, 8) + " " +
                     FormatFixed(z, 3) + "\n";
     }
     EXPECT_EQ(ReadFile(output), expected);

@@ -43,7 +43,9 @@ std::string Expected(const ConvertDialogValues& v, double x, double y, double h,
     ConvertPoint(v.srcSystem, v.tgtSystem, v.srcMeridian, v.tgtMeridian, v.params, x, y, h);
     char line[200];
     const CLocaleScope cLocale;
-    std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", x, y, h);
+    // B and L of a geodetic target with eight decimals, metres with three.
+    const int angleDecimals = IsProjected(SystemFromMainList(v.tgtSystem)) ? 3 : 8;
+    std::snprintf(line, sizeof line, "%.*lf %.*lf %.3lf\n", angleDecimals, x, angleDecimals, y, h);
     return name.empty() ? std::string(line) : name + " " + line;
 }
 
@@ -136,7 +138,7 @@ TEST(RunConvertTest, ThreePointsWithoutFinalLineEnd) {
     EXPECT_EQ(ReadFile(folder / "out2.txt"), ThreePointsOut(v));
 }
 
-TEST(RunConvertTest, GeodeticTargetIsWrittenWithThreeDecimals) {
+TEST(RunConvertTest, GeodeticTargetIsWrittenToATenThousandthOfASecond) {
     TempFolder folder;
     WriteFile(folder / "in.txt", "4400000 450000 50\n");
     RecordingMessages messages;
@@ -145,11 +147,12 @@ TEST(RunConvertTest, GeodeticTargetIsWrittenWithThreeDecimals) {
     v.srcY = 450000.0;
     v.srcZ = 50.0;
     EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
-    // The dialog has every digit, the file three decimals of packed DMS.
+    // The dialog has every digit, the file eight decimals of packed DMS
+    // (0.0001 of a second, 3 mm), not three (10 seconds, 300 m).
     EXPECT_EQ(ReadFile(folder / "out.txt"), Expected(v, 4400000.0, 450000.0, 50.0));
-    EXPECT_NE(v.tgtX, std::round(v.tgtX * 1000) / 1000);
     const std::string out = ReadFile(folder / "out.txt");
-    EXPECT_EQ(out.substr(0, out.find(' ')), FormatFixed(v.tgtX, 3));
+    EXPECT_EQ(out.substr(0, out.find(' ')), FormatFixed(v.tgtX, 8));
+    EXPECT_LT(std::fabs(*ParseDecimal(out.substr(0, out.find(' '))) - v.tgtX), 0.5e-8);
     EXPECT_EQ(out.substr(0, 3), "39.");
 }
 

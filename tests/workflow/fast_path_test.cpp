@@ -56,10 +56,14 @@ std::string PlainConversion(const std::filesystem::path& input, bool withNames, 
                                    : std::fscanf(in, "%lf %lf %lf\n", &a, &b, &c);
         if (read != (withNames ? 4 : 3)) break;
         ConvertPoint(source, target, sourceMeridian, targetMeridian, kParams, a, b, c);
+        // B and L of a geodetic target with eight decimals, metres with three.
+        const int angleDecimals = target >= 0 && target < 6 && target % 2 == 1 ? 8 : 3;
         if (withNames) {
-            std::snprintf(line, sizeof line, "%s %.3lf %.3lf %.3lf\n", name, a, b, c);
+            std::snprintf(line, sizeof line, "%s %.*lf %.*lf %.3lf\n", name, angleDecimals, a,
+                          angleDecimals, b, c);
         } else {
-            std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", a, b, c);
+            std::snprintf(line, sizeof line, "%.*lf %.*lf %.3lf\n", angleDecimals, a,
+                          angleDecimals, b, c);
         }
         out += line;
     }
