@@ -1,0 +1,277 @@
+// Standard errors, weak geometry and blunders of the seven-parameter
+// estimate, on synthetic fields whose true parameters are known.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bursa/bursa_quality.h"
+#include "bursa/estimate.h"
+#include "synthetic_sites.h"
+
+namespace {
+
+using synthetic::AddNoise;
+using synthetic::Field;
+using synthetic::Road;
+using synthetic::Transformed;
+
+const SevenParams kTruth{-48.3, 61.9, 27.4, 3.7, 2.1, -1.6, 4.4};
+
+struct Assessed {
+    BursaEstimate estimate;
+    BursaQuality quality;
+};
+
+Assessed Assess(const std::vector<PointRecord>& target, const std::vector<PointRecord>& source) {
+    Assessed a;
+    const int n = static_cast<int>(source.size());
+    a.estimate = EstimateBursa(target.data(), source.data(), n);
+    a.quality = AssessBursa(target.data(), source.data(), n, a.estimate);
+    return a;
+}
+
+// The covariance predicted for noise sigma, against the spread of the
+// estimates over many noise draws. The raw translations of a field are
+// dominated by the rotations through the 6400 km lever arm; the road's
+// normal matrix is nearly singular in raw form. Both must come out right.
+TEST(SevenPrecision, StandardErrorsAgreeWithMonteCarlo) {
+    struct Case {
+        const char* what;
+        std::vector<PointRecord> source;
+    };
+    const Case cases[] = {
+        {"field 20 km, 10 pairs", Field(10, 20, 21)},
+        {"road 20 km, 8 pairs within 30 m of its axis", Road(8, 20, 30, 22)},
+    };
+    constexpr double kSigma = 0.01;
+    constexpr int kRuns = 600;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto exact = Transformed(c.source, kTruth);
+        std::mt19937 random(5);
+        double sum[kBursaCount] = {}, sum2[kBursaCount] = {};
+        std::array<double, kBursaCount * kBursaCount> predicted{};
+        for (int run = 0; run < kRuns; ++run) {
+            auto target = exact;
+            AddNoise(target, kSigma, random);
+            const Assessed a = Assess(target, c.source);
+            ASSERT_EQ(a.estimate.status, BursaEstimate::Status::Ok);
+            ASSERT_TRUE(a.quality.precisionKnown);
+            if (run == 0) {
+                // The covariance is s0^2 times a cofactor fixed by the geometry.
+                const double s2 = a.quality.sigma0 * a.quality.sigma0;
+                for (int k = 0; k < kBursaCount * kBursaCount; ++k) {
+                    predicted[k] = a.quality.covariance[k] / s2 * kSigma * kSigma;
+                }
+            }
+            for (int j = 0; j < kBursaCount; ++j) {
+                sum[j] += a.estimate.internal[j];
+                sum2[j] += a.estimate.internal[j] * a.estimate.internal[j];
+            }
+        }
+        for (int j = 0; j < kBursaCount; ++j) {
+            const double mean = sum[j] / kRuns;
+            const double sd = std::sqrt((sum2[j] / kRuns - mean * mean) * kRuns / (kRuns - 1));
+            const double se = std::sqrt(predicted[j * kBursaCount + j]);
+            // 600 draws know a standard deviation to about 3 %.
+            EXPECT_NEAR(sd / se, 1.0, 0.12) << "parameter " << j << ": " << sd << " vs " << se;
+        }
+    }
+}
+
+TEST(SevenPrecision, ReportedInUserUnits) {
+    const auto source = Field(12, 10, 23);
+    auto target = Transformed(source, kTruth);
+    std::mt19937 random(6);
+    AddNoise(target, 0.02, random);
+    const Assessed a = Assess(target, source);
+    const BursaQuality& q = a.quality;
+    ASSERT_TRUE(q.precisionKnown);
+    EXPECT_EQ(q.redundancy, 3 * 12 - 7);
+    double sum = 0;
+    for (const BursaResidual& r : a.estimate.residuals) sum += r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ;
+    EXPECT_DOUBLE_EQ(q.sigma0, std::sqrt(sum / 29));
+    const auto se = [&](int j) { return std::sqrt(q.covariance[j * kBursaCount + j]); };
+    EXPECT_DOUBLE_EQ(q.standardErrors.dY0, se(kTy));
+    EXPECT_NEAR(q.standardErrors.K, se(kScale) * 1e6, 1e-12);
+    EXPECT_NEAR(q.standardErrors.betaZ, se(kEz) * 206264.806247, 1e-9);
+}
+
+// Which sets warn, and which parameters they name (order of BursaIndex:
+// tx ty tz k ex ey ez).
+TEST(SevenGeometry, WarnsOnlyWhereThePointsCannotFixTheParameters) {
+    struct Case {
+        const char* what;
+        std::vector<PointRecord> source;
+        double noise;
+        bool lineLike, tooSmall;
+        std::array<bool, kBursaCount> named;
+    };
+    const std::array<bool, kBursaCount> none{}, all{true, true, true, true, true, true, true};
+    const std::array<bool, kBursaCount> rotations{true, true, true, false, true, true, true};
+    const Case cases[] = {
+        {"field 3 km, 8 pairs, 1 cm", Field(8, 3, 31), 0.01, false, false, none},
+        {"field 5 km, 6 pairs, 2 cm", Field(6, 5, 32), 0.02, false, false, none},
+        {"field 10 km, 4 pairs, 1 cm", Field(4, 10, 33), 0.01, false, false, none},
+        {"field 30 km, 10 pairs, 5 cm", Field(10, 30, 34), 0.05, false, false, none},
+        {"field 50 km, 30 pairs, 2 mm", Field(30, 50, 35), 0.002, false, false, none},
+        {"corridor 20 km x 2 km, 10 pairs, 1 cm", Road(10, 20, 1000, 36), 0.01, false, false, none},
+        // The road of the report: six points along 20 km, 1 cm noise.
+        {"road 20 km, 6 pairs, 1 cm", Road(6, 20, 0, 37), 0.01, true, true, rotations},
+        {"road 20 km within 50 m, 10 pairs, 2 mm", Road(10, 20, 50, 38), 0.002, true, false, rotations},
+        // Exact coordinates: tiny standard errors, but the shape gives it away.
+        {"road 20 km within 2 m, no noise", Road(6, 20, 2, 39), 0.0, true, false, rotations},
+        {"site 300 m, 8 pairs, 1 cm", Field(8, 0.3, 40), 0.01, false, true, all},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto target = Transformed(c.source, kTruth);
+        std::mt19937 random(7);
+        AddNoise(target, c.noise, random);
+        const Assessed a = Assess(target, c.source);
+        ASSERT_EQ(a.estimate.status, BursaEstimate::Status::Ok);
+        const BursaQuality& q = a.quality;
+        EXPECT_EQ(q.lineLike, c.lineLike) << "condition " << q.condition;
+        EXPECT_EQ(q.tooSmall, c.tooSmall) << "rotation se " << q.standardErrors.betaX << " "
+                                          << q.standardErrors.betaY << " " << q.standardErrors.betaZ;
+        for (int j = 0; j < kBursaCount; ++j) EXPECT_EQ(q.undetermined[j], c.named[j]) << j;
+        if (!q.Warns()) {
+            // Sound geometry: the estimate is near the truth, within a few
+            // standard errors.
+            EXPECT_LT(std::fabs(a.estimate.params.betaZ - kTruth.betaZ),
+                      4 * q.standardErrors.betaZ + 1e-9);
+        }
+    }
+}
+
+TEST(SevenGeometry, TheRoadsTranslationIsNonsenseAndSaysSo) {
+    const auto source = Road(6, 20, 0, 37);
+    auto target = Transformed(source, kTruth);
+    std::mt19937 random(7);
+    AddNoise(target, 0.01, random);
+    const Assessed a = Assess(target, source);
+    // Hundreds of metres from the truth, and a standard error to match.
+    EXPECT_GT(std::fabs(a.estimate.params.dX0 - kTruth.dX0), 100.0);
+    EXPECT_GT(a.quality.standardErrors.dX0, 300.0);
+    EXPECT_GT(a.quality.condition, 1e4);
+    // Yet the error figure is reassuring.
+    EXPECT_LT(a.estimate.spatialError, 0.02);
+}
+
+// ---------------------------------------------------------------- blunders
+
+TEST(SevenBlunders, CleanSetsOfFourToThirtyPairsMarkNothing) {
+    for (int n = 4; n <= 30; ++n) {
+        SCOPED_TRACE(n);
+        const auto source = Field(n, 10, 100 + n);
+        auto target = Transformed(source, kTruth);
+        std::mt19937 random(200 + n);
+        AddNoise(target, 0.015, random);
+        const Assessed a = Assess(target, source);
+        EXPECT_TRUE(a.quality.blunders.performed);
+        EXPECT_EQ(a.quality.blunders.tested, n);
+        EXPECT_TRUE(a.quality.blunders.suspects.empty());
+    }
+}
+
+TEST(SevenBlunders, FalseAlarmsStayNearTheFamilyLevel) {
+    // 400 clean sets of 4 to 30 pairs: at a family level of 1 % about four
+    // raise an alarm; ten would mean the test is too eager.
+    std::mt19937 random(11);
+    int alarms = 0;
+    for (int run = 0; run < 400; ++run) {
+        const int n = 4 + run % 27;
+        const auto source = Field(n, 8, 1000 + run);
+        auto target = Transformed(source, kTruth);
+        AddNoise(target, 0.01, random);
+        if (!Assess(target, source).quality.blunders.suspects.empty()) ++alarms;
+    }
+    EXPECT_LE(alarms, 10);
+}
+
+TEST(SevenBlunders, AThirtyCentimetreBlunderAmongEightPairsIsMarkedAlone) {
+    std::mt19937 random(12);
+    std::normal_distribution<double> direction(0, 1);
+    for (int at = 0; at < 8; ++at) {
+        for (double noise : {0.01, 0.02}) {
+            SCOPED_TRACE(testing::Message() << "pair " << at + 1 << ", noise " << noise);
+            const auto source = Field(8, 5, 300 + at);
+            auto target = Transformed(source, kTruth);
+            AddNoise(target, noise, random);
+            const double ux = direction(random), uy = direction(random), uz = direction(random);
+            const double length = std::sqrt(ux * ux + uy * uy + uz * uz);
+            target[at].X += 0.3 * ux / length;
+            target[at].Y += 0.3 * uy / length;
+            target[at].Z += 0.3 * uz / length;
+            const OutlierTest& test = Assess(target, source).quality.blunders;
+            ASSERT_EQ(test.suspects.size(), 1u);
+            EXPECT_EQ(test.suspects[0], at);
+            // Left out, the pair shows the blunder's size, not the share
+            // the fit spread over the others.
+            EXPECT_NEAR(test.groups[at].discrepancyLength, 0.3, 4 * noise);
+        }
+    }
+}
+
+TEST(SevenBlunders, ThreePairsAreNotTested) {
+    const auto source = Field(3, 5, 13);
+    const auto target = Transformed(source, kTruth);
+    const Assessed a = Assess(target, source);
+    EXPECT_TRUE(a.quality.available);
+    EXPECT_FALSE(a.quality.blunders.performed);
+    EXPECT_TRUE(a.quality.blunders.suspects.empty());
+}
+
+// The closed form of the test is the refit: the discrepancy of each pair
+// and the spread of the others, from EstimateBursa without that pair. The
+// blunder is found in the first round; the others are tested again in a
+// second round without it.
+TEST(SevenBlunders, ClosedFormIsTheRefitWithoutThePair) {
+    const int n = 7, blunder = 4;
+    const auto source = Field(n, 6, 14);
+    auto target = Transformed(source, kTruth);
+    std::mt19937 random(15);
+    AddNoise(target, 0.02, random);
+    target[blunder].Z += 0.5;
+    const OutlierTest& test = Assess(target, source).quality.blunders;
+    ASSERT_TRUE(test.performed);
+    EXPECT_EQ(test.numeratorFreedom, 3);
+    EXPECT_EQ(test.denominatorFreedom, 3 * n - 7 - 3);
+    ASSERT_EQ(test.suspects, std::vector<int>{blunder});
+    const auto estimateWithout = [&](int a, int b) {
+        std::vector<PointRecord> s, t;
+        for (int j = 0; j < n; ++j) {
+            if (j == a || j == b) continue;
+            s.push_back(source[j]);
+            t.push_back(target[j]);
+        }
+        const BursaEstimate e = EstimateBursa(t.data(), s.data(), static_cast<int>(s.size()));
+        EXPECT_EQ(e.status, BursaEstimate::Status::Ok);
+        return std::make_pair(e, static_cast<int>(s.size()));
+    };
+    for (int i = 0; i < n; ++i) {
+        SCOPED_TRACE(i);
+        // The fit the pair was tested in, and the refit without it.
+        const int other = i == blunder ? -1 : blunder;
+        const auto [fit, fitPairs] = estimateWithout(other, -1);
+        const auto [refit, refitPairs] = estimateWithout(other, i);
+        const BursaResidual d = ResidualAt(refit.internal.data(), target[i], source[i]);
+        const GroupTest& g = test.groups[i];
+        ASSERT_TRUE(g.tested);
+        EXPECT_NEAR(g.discrepancy[0], d.rX, 1e-6);
+        EXPECT_NEAR(g.discrepancy[1], d.rY, 1e-6);
+        EXPECT_NEAR(g.discrepancy[2], d.rZ, 1e-6);
+        const double others = refit.spatialError * refit.spatialError * refitPairs /
+                              (3 * refitPairs - 7);
+        const BursaResidual v = ResidualAt(fit.internal.data(), target[i], source[i]);
+        const double quadratic = v.rX * d.rX + v.rY * d.rY + v.rZ * d.rZ;
+        EXPECT_NEAR(g.statistic, quadratic / 3 / others, 1e-6 * g.statistic);
+        EXPECT_EQ(g.suspect, i == blunder);
+        (void)fitPairs;
+    }
+}
+
+}  // namespace
