@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bursa/bursa_quality.h"
 #include "bursa/seven_params.h"
 
 struct BursaDialogValues {
@@ -45,7 +46,7 @@ enum class EstimationOutcome {
     Unreadable,        // bad token or point cut short in one of the files
     TooFewPoints,      // fewer than three pairs: "公共点不足3个，无法解算七参数！"
     Singular,          // singular normal equations (reported by the estimation)
-    Estimated,         // report shown, the seven values replaced
+    Estimated,         // report shown (SevenParameterReport), the seven values replaced
 };
 
 struct EstimationRunResult {
@@ -56,6 +57,9 @@ struct EstimationRunResult {
     std::array<double, 7> internal{};
     // The pairs as X Y Z, kept for callers that look at residuals.
     std::vector<PointRecord> before, after;
+    // Standard errors, geometry and the blunder test of the estimate, when
+    // Estimated.
+    BursaQuality quality;
 };
 
 // Steps of the compute button after the dialog has been read. On Estimated
