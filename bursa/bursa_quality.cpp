@@ -58,9 +58,10 @@ BursaQuality AssessBursa(const PointRecord* target, const PointRecord* source, i
     const double r = std::sqrt(spread / n);
     quality.spread = r;
     quality.condition = std::numeric_limits<double>::infinity();
-    if (!(r > 0.0) || !std::isfinite(r)) {
-        quality.lineLike = true;
-        quality.undetermined.fill(true);
+    // Coordinates or residuals that are not numbers tell nothing; coincident
+    // points never reach here (the estimation refuses them).
+    if (!(r > 0.0) || !std::isfinite(r) || !std::isfinite(quality.sigma0)) {
+        quality.available = false;
         return quality;
     }
 

@@ -7,6 +7,9 @@
 // alpha in radians (counter-clockwise from x towards y), K a pure scale
 // factor near 1.
 //
+// The plane similarity (two-dimensional conformal, or Helmert,
+// transformation) of Ghilani, Adjustment Computations, 6th ed., chapter 18.
+//
 // Estimation (two or more pairs): the model is linear in a = K cos(alpha)
 // and b = K sin(alpha). Both point sets are reduced to their centroids and
 // the before coordinates divided by their RMS distance r from the centroid,
@@ -14,7 +17,8 @@
 // gives a, b and the translation at the centroid, and
 //   K = hypot(a, b), alpha = atan2(b, a),
 //   dX = x2c - a x1c + b y1c,  dY = y2c - b x1c - a y1c.
-// The result is exact to rounding (about 1e-9 m for coordinates of 1e7 m).
+// The result is exact to rounding (about 1e-9 m for coordinates of 1e7 m)
+// for any alpha and any K > 0; sites of any size.
 //
 // Residuals are after minus transformed before (ApplyFourParams at the final
 // parameters). Plane RMS = sqrt(sum(vx^2 + vy^2) / n), as the seven-parameter

@@ -10,18 +10,21 @@
 //   fixed      zeta = a0                                   (1 point or more)
 //   plane      zeta = a0 + a1 dx + a2 dy                   (3 or more)
 //   quadratic  zeta = plane + a3 dx^2 + a4 dx dy + a5 dy^2 (6 or more)
-// a0 in m, a1 and a2 in m/km, a3 to a5 in m/km^2. Least squares with equal
-// weights; the design is centred by construction and its columns are
-// scaled before the normal matrix is inverted, so even a quadratic over a
-// few hundred metres solves to rounding. Points that cannot fix the surface
-// (three on a line for the plane, six on one conic for the quadratic) give
-// Singular.
+// a0 in m, a1 and a2 in m/km, a3 to a5 in m/km^2: the polynomial surfaces
+// of GNSS height fitting, adjusted as in Koch (see bursa/least_squares.h),
+// chapter 3. Least squares with equal weights; the design is centred by
+// construction and its columns are scaled before the normal matrix is
+// inverted, so even a quadratic over a few hundred metres or a hundred
+// kilometres solves to rounding (1e-9 m). Points that cannot fix the
+// surface (three on a line for the plane, six on one conic for the
+// quadratic) give Singular. Outside the common points a quadratic
+// extrapolates its errors quickly: the points should surround the site.
 //
 // Residuals are after minus fitted after, H_after - (H_before - zeta(x, y)),
 // and the height RMS is sqrt(sum(v^2) / n). With redundancy (n above the
 // coefficients) s0 and the coefficients' standard errors follow, and with
-// one more point than that the leave-one-out test of each height (t test
-// as F(1, n - u - 1), family level 1 %, bursa/least_squares.h).
+// two points more than coefficients the leave-one-out test of each height
+// (the t test as F(1, n - u - 1), family level 1 %, bursa/least_squares.h).
 #pragma once
 
 #include <array>

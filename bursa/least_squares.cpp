@@ -31,6 +31,12 @@ SymmetricEigen DecomposeSymmetric(std::vector<double> a, int n) {
     std::vector<double>& v = result.vectors;
     v.assign(static_cast<std::size_t>(n) * n, 0.0);
     for (int i = 0; i < n; ++i) v[i * n + i] = 1.0;
+    for (double x : a) {
+        if (!std::isfinite(x)) {
+            result.values.assign(static_cast<std::size_t>(n), std::numeric_limits<double>::quiet_NaN());
+            return result;
+        }
+    }
     for (int sweep = 0; sweep < 100; ++sweep) {
         double off = 0.0, diagonal = 0.0;
         for (int i = 0; i < n; ++i) {
@@ -159,6 +165,8 @@ LinearFit FitLinear(const LinearDesign& design) {
     return fit;
 }
 
+int MaximumSuspects(int groups) { return std::min(20, std::max(2, groups / 5)); }
+
 int MinimumGroupsForTest(int unknowns, int rowsPerGroup) {
     // (groups - 1) * m - u >= 1.
     return (unknowns + 1 + rowsPerGroup - 1) / rowsPerGroup + 1;
@@ -265,6 +273,10 @@ OutlierTest LeaveOneOutTest(const LinearDesign& design, const LinearFit& fit, do
             }
         }
         if (worst < 0 || !(test.groups[active[worst]].statistic > round.critical)) break;
+        if (static_cast<int>(test.suspects.size()) >= MaximumSuspects(design.Groups())) {
+            test.tooMany = true;
+            break;
+        }
         // The worst group is suspected; the rest are tested again without it.
         test.groups[active[worst]].suspect = true;
         test.suspects.push_back(active[worst]);

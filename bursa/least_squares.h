@@ -35,7 +35,9 @@
 // sound group left out can seem to disagree with the rest (with 8 pairs
 // and 2 cm noise, a 0.3 m blunder does this to a neighbour about once in
 // twenty). A group whose Qvv_i is singular (the fit cannot do without it)
-// is not tested.
+// is not tested. The rounds stop at MaximumSuspects: a set with more
+// blunders than that does not fit as a whole (systems chosen wrongly, files
+// out of step), and the search would take a round a pair.
 #pragma once
 
 #include <initializer_list>
@@ -97,7 +99,13 @@ struct OutlierTest {
     double critical = 0.0;     // upper quantile of F(m, f - m) at groupLevel
     std::vector<GroupTest> groups;
     std::vector<int> suspects;  // indices of suspected groups, ascending
+    // The rounds stopped at MaximumSuspects with a group still failing.
+    bool tooMany = false;
 };
+
+// The most suspects the rounds look for: a fifth of the groups, at least
+// two and at most twenty.
+int MaximumSuspects(int groups);
 
 // sigmaFloor: s_(i) is taken as at least this (units of the observations),
 // so that a set fitting to the rounding of its coordinates raises no alarm.

@@ -426,7 +426,11 @@ std::string ResidualTable(const EstimationRunResult& result) {
                "(and without the pairs marked before it); * suspected blunder, the discrepancy "
                "being too large for the spread of the other pairs (F test, 1% for the whole "
                "set): " +
-               std::to_string(marked) + " pair" + (marked == 1 ? "" : "s") + "\n";
+               std::to_string(marked) + " pair" + (marked == 1 ? "" : "s") +
+               (test.tooMany ? " and more; check the systems, the meridians and that the two "
+                               "files pair up"
+                             : "") +
+               "\n";
     }
     return out;
 }

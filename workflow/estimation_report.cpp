@@ -114,6 +114,10 @@ std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs
     }
     if (!test.performed) return line + "无法检验。";
     if (test.suspects.empty()) return line + "未发现粗差。";
+    if (test.tooMany) {
+        return line + "可能有粗差的点对太多（" + PairList(test.suspects) +
+               "及其他），请先检查坐标系统、中央子午线和两个文件的点是否一一对应。";
+    }
     std::string apart;
     for (std::size_t i = 0; i < test.suspects.size(); ++i) {
         if (i > 0) apart += "、";

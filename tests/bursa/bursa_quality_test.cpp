@@ -216,6 +216,22 @@ TEST(SevenBlunders, AThirtyCentimetreBlunderAmongEightPairsIsMarkedAlone) {
     }
 }
 
+TEST(SevenBlunders, ManyBlundersStopTheSearch) {
+    // Thirty pairs, ten of them off by 0.5 m to 256 m, each twice the last:
+    // every round finds the largest left, and the rounds stop at a fifth of
+    // the pairs.
+    const auto source = Field(30, 10, 16);
+    auto target = Transformed(source, kTruth);
+    std::mt19937 random(17);
+    AddNoise(target, 0.01, random);
+    for (int i = 0; i < 30; i += 3) target[i].Y += std::ldexp(0.5, i / 3);
+    const OutlierTest& test = Assess(target, source).quality.blunders;
+    EXPECT_TRUE(test.tooMany);
+    EXPECT_EQ(static_cast<int>(test.suspects.size()), MaximumSuspects(30));
+    // The largest six.
+    EXPECT_EQ(test.suspects, (std::vector<int>{12, 15, 18, 21, 24, 27}));
+}
+
 TEST(SevenBlunders, ThreePairsAreNotTested) {
     const auto source = Field(3, 5, 13);
     const auto target = Transformed(source, kTruth);
