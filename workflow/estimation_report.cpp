@@ -51,7 +51,9 @@ bool Suspect(const OutlierTest& test, int index) {
 
 std::string FormatDms(double radians) {
     const double seconds = std::fabs(radians) * kSecondsPerRadian;
-    if (!std::isfinite(seconds)) return FormatFixed(radians, 4);
+    // Beyond a few turns an angle in this form means nothing; not a number
+    // neither.
+    if (!(seconds < 1e10)) return FormatFixed(radians * kSecondsPerRadian, 4) + "″";
     // Whole units of 0.0001″ first, so that 59.99996″ carries into a minute.
     const long long units = std::llround(seconds * 10000.0);
     const long long degrees = units / (3600LL * 10000LL);
