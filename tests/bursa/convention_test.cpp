@@ -7,8 +7,6 @@
 #include <string>
 
 #include "bursa/convention.h"
-#include "bursa/estimate.h"
-#include "synthetic_sites.h"
 
 namespace {
 
@@ -38,44 +36,6 @@ TEST(Convention, AgreesWithTheReferenceInBothConventions) {
     }
     EXPECT_EQ(count[0], 32);
     EXPECT_EQ(count[1], 32);
-}
-
-TEST(Convention, ConversionTurnsTheRotationsAndNothingElse) {
-    const SevenParams p{1.5, -2.5, 3.5, 0.25, 0.75, -1.25, 2.0};
-    const SevenParams pv =
-        ConvertConvention(p, RotationConvention::CoordinateFrame, RotationConvention::PositionVector);
-    EXPECT_EQ(pv.dX0, p.dX0);
-    EXPECT_EQ(pv.K, p.K);
-    EXPECT_EQ(pv.betaX, -0.75);
-    EXPECT_EQ(pv.betaZ, -2.0);
-    const SevenParams back =
-        ConvertConvention(pv, RotationConvention::PositionVector, RotationConvention::CoordinateFrame);
-    EXPECT_EQ(back.betaY, p.betaY);
-    const SevenParams same =
-        ConvertConvention(p, RotationConvention::PositionVector, RotationConvention::PositionVector);
-    EXPECT_EQ(same.betaY, p.betaY);
-    EXPECT_STREQ(ConventionName(RotationConvention::PositionVector), "position-vector");
-    EXPECT_EQ(ConventionFromName("coordinate-frame"), RotationConvention::CoordinateFrame);
     EXPECT_FALSE(ConventionFromName("position_vector").has_value());
 }
-
-// Estimating in the position-vector convention: estimate, convert; the
-// converted set applied as position-vector reproduces the targets exactly
-// as the coordinate-frame estimate does.
-TEST(Convention, EstimateInEitherConventionIsOneTransformation) {
-    const auto source = synthetic::Field(8, 20, 41);
-    const auto target = synthetic::Transformed(source, {-48.3, 61.9, 27.4, 3.7, 2.1, -1.6, 4.4});
-    const BursaEstimate e = EstimateBursa(target.data(), source.data(), 8);
-    ASSERT_EQ(e.status, BursaEstimate::Status::Ok);
-    const SevenParams pv = ConvertConvention(e.params, RotationConvention::CoordinateFrame,
-                                             RotationConvention::PositionVector);
-    for (const PointRecord& s : source) {
-        const PointRecord a = ApplySevenParams(e.params, RotationConvention::CoordinateFrame, s);
-        const PointRecord b = ApplySevenParams(pv, RotationConvention::PositionVector, s);
-        EXPECT_EQ(a.X, b.X);
-        EXPECT_EQ(a.Y, b.Y);
-        EXPECT_EQ(a.Z, b.Z);
-    }
-}
-
 }  // namespace

@@ -138,21 +138,6 @@ TEST(FourParams, CleanSetsOfFourToThirtyPairsMarkNothing) {
     const auto after = Calibrated(three, kLocal, 0.015, random);
     EXPECT_FALSE(EstimateFourParams(three.data(), after.data(), 3).blunders.performed);
 }
-
-TEST(FourParams, FalseAlarmsStayNearTheFamilyLevel) {
-    // 400 clean sets of 4 to 30 pairs: at a family level of 1 % about four
-    // raise an alarm (a set of 14 with the stream of seed 4 is one of them).
-    std::mt19937 random(4);
-    int alarms = 0;
-    for (int run = 0; run < 400; ++run) {
-        const int n = 4 + run % 27;
-        const auto before = Site(n, 5, 1000 + run);
-        const auto after = Calibrated(before, kLocal, 0.015, random);
-        if (!EstimateFourParams(before.data(), after.data(), n).blunders.suspects.empty()) ++alarms;
-    }
-    EXPECT_LE(alarms, 10);
-}
-
 // ---------------------------------------------------------------- heights
 
 TEST(HeightFit, TooFewPointsForEachModel) {

@@ -133,31 +133,6 @@ TEST(ReportTexts, FourParametersFromTwoPairs) {
               "粗差检验（逐对剔除，显著水平1%）：公共点少于4对，不做粗差检验。");
 }
 
-TEST(ReportTexts, FourParametersMarkTheBlunder) {
-    std::vector<GridPoint> before, after;
-    const FourParams truth{100, -200, -0.001, 0.99999};
-    std::mt19937 random(8);
-    std::normal_distribution<double> noise(0, 0.01);
-    for (int i = 0; i < 8; ++i) {
-        before.push_back({3400000.0 + 1000 * (i % 3), 500000.0 + 900 * (i / 3), 0});
-        GridPoint a = ApplyFourParams(truth, before.back());
-        a.x += noise(random);
-        a.y += noise(random);
-        after.push_back(a);
-    }
-    after[2].y += 0.3;
-    const std::vector<std::string> lines =
-        Lines(FourParameterReport(EstimateFourParams(before.data(), after.data(), 8)));
-    ASSERT_EQ(lines.size(), 16u);
-    EXPECT_TRUE(StartsWith(lines[4], "中误差为 ΔX ±")) << lines[4];
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(lines[6 + i].size() > 2 && lines[6 + i].substr(lines[6 + i].size() - 2) == " *",
-                  i == 2)
-            << lines[6 + i];
-    }
-    EXPECT_TRUE(StartsWith(lines[15], "粗差检验（逐对剔除，显著水平1%）：第3对可能有粗差")) << lines[15];
-}
-
 TEST(ReportTexts, HeightFitOfAPlane) {
     const GridPoint before[3] = {{3400000, 500000, 50}, {3402000, 500000, 60}, {3400000, 501000, 70}};
     // zeta = 10 + 0.01 (x - 3400000) / 1000 - 0.02 (y - 500000) / 1000.
