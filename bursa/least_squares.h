@@ -15,9 +15,9 @@
 // number above kSingularCondition counts as singular.
 //
 // LeaveOneOutTest is the classical test of one group of observations
-// against the rest (Koch, Parameter Estimation and Hypothesis Testing in
-// Linear Models, 2nd ed., section 4.4; Pope's tau test in its external
-// form). Leaving group i out and refitting predicts its observations with
+// against the rest, the externally studentised residual of a group (Koch,
+// Parameter Estimation and Hypothesis Testing in Linear Models, 2nd ed.,
+// chapter 4, test for outliers). Leaving group i out and refitting predicts its observations with
 // the discrepancy d_i = l_i - A_i x_(i), which equals Qvv_i^-1 v_i, where
 // Qvv_i = I - A_i N^-1 A_i^T is the group's block of the residuals'
 // cofactor matrix; the refit's sum of squares is v'v - v_i' Qvv_i^-1 v_i.
