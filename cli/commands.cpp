@@ -170,9 +170,12 @@ constexpr const char* kEstimateHelp =
     "points, as the desktop program's compute button does: BEFORE holds the\n"
     "points in the source system, AFTER the same points in the same order in the\n"
     "target system, three numbers a point and no names. Prints the estimation\n"
-    "report, then the seven parameters, one \"name = value\" line each with 15\n"
-    "significant digits, in the order dX0 dY0 dZ0 K betaX betaY betaZ. They\n"
-    "serve conversions from the BEFORE system to the AFTER system.\n"
+    "report (the error figures, the standard error of every parameter, a line\n"
+    "starting with 警告 when the common points are too badly spread to fix some\n"
+    "parameters, and the blunder test), then the seven parameters, one\n"
+    "\"name = value\" line each with 15 significant digits, in the order dX0 dY0\n"
+    "dZ0 K betaX betaY betaZ. They serve conversions from the BEFORE system to\n"
+    "the AFTER system.\n"
     "\n"
     "  --before SYS, --after SYS    systems of the BEFORE and AFTER files\n"
     "  --before-meridian DMS        central meridian of a projected BEFORE system\n"
@@ -183,9 +186,11 @@ constexpr const char* kEstimateHelp =
     "                               file that --params @FILE reads back exactly;\n"
     "                               written before anything is printed\n"
     "  --residuals                  after the report, list every pair's residuals in\n"
-    "                               X, Y, Z and 3-D (metres, at the final parameters);\n"
-    "                               pairs beyond three times the 3-D error figure are\n"
-    "                               marked with *, so a blunder shows at once\n"
+    "                               X, Y, Z and 3-D (metres, at the final parameters)\n"
+    "                               and its 3-D discrepancy from parameters estimated\n"
+    "                               without it; a pair that the leave-one-out test\n"
+    "                               suspects of a blunder is marked with * at the end\n"
+    "                               of its line (with four pairs or more)\n"
     "\n"
     "The parameters file has one \"name = value\" line for each of the seven\n"
     "parameters (any order, each once); blank lines and lines starting with #\n"
@@ -450,43 +455,48 @@ constexpr OptionSpec kEstimateOptions[] = {
 };
 
 // One line per pair: its number (from 1), the residuals in X, Y, Z and 3-D
-// at the final parameters, and a mark where the 3-D residual exceeds three
-// times the 3-D error figure (the root mean square of the 3-D residuals).
+// at the final parameters, the 3-D discrepancy of the pair from parameters
+// estimated without it (and without the pairs the test marked before it),
+// and a mark where the leave-one-out test suspects a blunder
+// (BursaQuality::blunders).
 std::string ResidualTable(const EstimationRunResult& result) {
     const std::size_t n = result.before.size();
-    std::vector<BursaResidual> residuals(n);
-    std::vector<double> spatial(n);
-    double sum = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const BursaResidual r = ResidualAt(result.internal.data(), result.after[i], result.before[i]);
-        residuals[i] = r;
-        spatial[i] = std::sqrt(r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ);
-        sum += spatial[i] * spatial[i];
-    }
-    const double limit = 3.0 * std::sqrt(sum / static_cast<double>(n));
-    const auto column = [](std::string& out, double value) {
-        const std::string text = FormatFixed(value, 4);
-        out.append(text.size() < 12 ? 12 - text.size() : 1, ' ');
+    const OutlierTest& test = result.quality.blunders;
+    const auto column = [](std::string& out, const std::string& text, std::size_t width) {
+        out.append(text.size() < width ? width - text.size() : 1, ' ');
         out += text;
     };
-    std::string out = "pair      rX (m)      rY (m)      rZ (m)     3-D (m)\n";
-    std::size_t marked = 0;
+    std::string out = "pair      rX (m)      rY (m)      rZ (m)     3-D (m)  left out (m)\n";
     for (std::size_t i = 0; i < n; ++i) {
+        const BursaResidual r = ResidualAt(result.internal.data(), result.after[i], result.before[i]);
         const std::string number = std::to_string(i + 1);
         out.append(number.size() < 4 ? 4 - number.size() : 0, ' ');
         out += number;
-        column(out, residuals[i].rX);
-        column(out, residuals[i].rY);
-        column(out, residuals[i].rZ);
-        column(out, spatial[i]);
-        if (spatial[i] > limit) {
-            out += " *";
-            ++marked;
-        }
+        column(out, FormatFixed(r.rX, 4), 12);
+        column(out, FormatFixed(r.rY, 4), 12);
+        column(out, FormatFixed(r.rZ, 4), 12);
+        column(out, FormatFixed(std::sqrt(r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ), 4), 12);
+        const bool tested = test.performed && test.groups[i].tested;
+        column(out, tested ? FormatFixed(test.groups[i].discrepancyLength, 4) : "-", 14);
+        if (tested && test.groups[i].suspect) out += " *";
         out += '\n';
     }
-    out += "* 3-D residual above three times the 3-D error figure (" + FormatFixed(limit, 4) +
-           " m): " + std::to_string(marked) + " pair" + (marked == 1 ? "" : "s") + "\n";
+    const int minimum = MinimumGroupsForTest(kBursaCount, 3);
+    if (static_cast<int>(n) < minimum) {
+        out += "left out: not computed, the leave-one-out test needs at least " +
+               std::to_string(minimum) + " pairs; no pair marked\n";
+    } else {
+        const std::size_t marked = test.suspects.size();
+        out += "left out: the pair's 3-D discrepancy from parameters estimated without it "
+               "(and without the pairs marked before it); * suspected blunder, the discrepancy "
+               "being too large for the spread of the other pairs (F test, 1% for the whole "
+               "set): " +
+               std::to_string(marked) + " pair" + (marked == 1 ? "" : "s") +
+               (test.tooMany ? " and more; check the systems, the meridians and that the two "
+                               "files pair up"
+                             : "") +
+               "\n";
+    }
     return out;
 }
 

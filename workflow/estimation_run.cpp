@@ -8,6 +8,7 @@
 #include "workflow/conversion.h"
 #include "workflow/input_file.h"
 #include "workflow/convert_run.h"
+#include "workflow/estimation_report.h"
 #include "workflow/point_file.h"
 
 namespace {
@@ -224,7 +225,10 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
         case BursaEstimate::Status::Ok:
             break;
     }
-    ShowMessage(BursaReportText(estimate), ApplicationName(), MessageIcon::Warning);
+    run.quality = AssessBursa(run.after.data(), run.before.data(),
+                              static_cast<int>(run.before.size()), estimate);
+    ShowMessage(SevenParameterReport(estimate, run.quality), ApplicationName(),
+                MessageIcon::Warning);
     values.dX0 = estimate.params.dX0;
     values.dY0 = estimate.params.dY0;
     values.dZ0 = estimate.params.dZ0;

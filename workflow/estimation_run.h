@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bursa/bursa_quality.h"
 #include "bursa/seven_params.h"
 #include "workflow/chain.h"
 #include "workflow/coordinate_system.h"
@@ -67,7 +68,7 @@ enum class EstimationOutcome {
     SettingRefused,    // a central meridian or zone setting that cannot be used
     TooFewPoints,      // fewer than three pairs: "公共点不足3个，无法解算七参数！"
     Singular,          // singular normal equations (reported by the estimation)
-    Estimated,         // report shown, the seven values replaced
+    Estimated,         // report shown (SevenParameterReport), the seven values replaced
 };
 
 struct EstimationRunResult {
@@ -78,6 +79,9 @@ struct EstimationRunResult {
     std::array<double, 7> internal{};
     // The pairs as X Y Z, kept for callers that look at residuals.
     std::vector<PointRecord> before, after;
+    // Standard errors, geometry and the blunder test of the estimate, when
+    // Estimated.
+    BursaQuality quality;
 };
 
 // Steps of the compute button after the dialog has been read. On Estimated

@@ -549,6 +549,29 @@ TEST_F(CliTest, ResidualsMarkABlunder) {
     EXPECT_NE(lines[21].find(": 1 pair"), std::string::npos) << lines[21];
 }
 
+TEST_F(CliTest, ResidualsOfThreePairsAreNotTested) {
+    // Three pairs leave no redundancy once one is left out: no column, no mark.
+    const std::string points = "4430000 500000 40\n4432000 501000 50\n4431000 503000 60\n";
+    const std::string file = File("three.txt", points);
+    const CliResult r = Run({"estimate", "--residuals", "--before", "beijing54-gauss",
+                             "--before-meridian", "117", "--after", "xian80-gauss",
+                             "--after-meridian", "117", file, file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("粗差检验（逐对剔除，显著水平1%）：公共点少于4对，不做粗差检验。\n"),
+              std::string::npos)
+        << r.out;
+    for (const char* pair : {"\n   1 ", "\n   2 ", "\n   3 "}) {
+        const std::size_t at = r.out.find(pair);
+        ASSERT_NE(at, std::string::npos) << r.out;
+        const std::string line = r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
+        EXPECT_EQ(line.back(), '-') << line;
+    }
+    EXPECT_NE(r.out.find("\nleft out: not computed, the leave-one-out test needs at least 4 pairs; "
+                         "no pair marked\n"),
+              std::string::npos)
+        << r.out;
+}
+
 TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
     const CliResult estimated =
         Run({"estimate", "--before", "beijing54-gauss", "--before-meridian", "117", "--after",

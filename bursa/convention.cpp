@@ -1,0 +1,35 @@
+#include "bursa/convention.h"
+
+#include "bursa/bursa_model.h"
+
+const char* ConventionName(RotationConvention convention) {
+    return convention == RotationConvention::PositionVector ? "position-vector"
+                                                            : "coordinate-frame";
+}
+
+std::optional<RotationConvention> ConventionFromName(std::string_view name) {
+    if (name == "coordinate-frame") return RotationConvention::CoordinateFrame;
+    if (name == "position-vector") return RotationConvention::PositionVector;
+    return std::nullopt;
+}
+
+SevenParams ConvertConvention(const SevenParams& params, RotationConvention from,
+                              RotationConvention to) {
+    SevenParams out = params;
+    if (from != to) {
+        out.betaX = -params.betaX;
+        out.betaY = -params.betaY;
+        out.betaZ = -params.betaZ;
+    }
+    return out;
+}
+
+PointRecord ApplySevenParams(const SevenParams& params, RotationConvention convention,
+                             const PointRecord& point) {
+    CBursaModel model;
+    model.SetParams(ConvertConvention(params, convention, RotationConvention::CoordinateFrame));
+    model.SetInput(point);
+    PointRecord out;
+    model.Apply(out);
+    return out;
+}
