@@ -21,8 +21,10 @@ ConvertOutcome ConvertFiles(const ConvertDialogValues& values, const zelk::Conve
         ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
         return ConvertOutcome::OutputOpenFailed;
     }
+    FileFormats formats = values.formats;
+    formats.withNames = values.withNames != 0;
     const FileConversionResult result =
-        ConvertPointFile(input.Get(), output.Stream(), values.withNames != 0, chain, options);
+        ConvertPointFile(input.Get(), output.Stream(), chain, formats, options);
     // Both files are closed (the output committed or dropped) before any
     // message is shown.
     const bool converted = result.status == FileConversionResult::Status::Ok;
@@ -75,6 +77,59 @@ std::string SettingProblemText(const zelk::Crs& crs, std::string_view side) {
     return {};
 }
 
+std::string FormatProblemText(const FileFormats& formats, const zelk::Crs& target) {
+    using pointformat::FileFormat;
+    if (formats.input == FileFormat::Kml) return "KML格式只能写，不能读！";
+    if (formats.output == FileFormat::Kml &&
+        !(target.form == zelk::Form::Geodetic &&
+          (target.datum == zelk::DatumId::Wgs84 || target.datum == zelk::DatumId::Cgcs2000))) {
+        return "KML文件只能写WGS84或CGCS2000大地坐标，请选择这样的转换后坐标系统！";
+    }
+    return {};
+}
+
+std::string RecordProblemText(std::string_view file, std::int64_t line,
+                              pointformat::ProblemKind kind, int field, std::string_view label,
+                              std::string_view quotedToken, std::string_view tail) {
+    using pointformat::ProblemKind;
+    std::string text = std::string(file) + "第" + std::to_string(line) + "行";
+    std::string item;  // "第F项（L）"
+    if (field > 0) {
+        item = "第" + std::to_string(field) + "项";
+        if (!label.empty()) item += "（" + std::string(label) + "）";
+    }
+    switch (kind) {
+        case ProblemKind::Unreadable:
+            text += item + "有无法读取的数据“" + std::string(quotedToken) + "”";
+            break;
+        case ProblemKind::CutShort:
+            text += "有无法读取的数据“”";
+            break;
+        case ProblemKind::EmptyField:
+            text += item + "是空的";
+            break;
+        case ProblemKind::MissingField:
+            text += "缺少" + item;
+            break;
+        case ProblemKind::ExtraField:
+            text += "多出" + item + "“" + std::string(quotedToken) + "”";
+            break;
+        case ProblemKind::BadQuote:
+            text += item + "的引号不成对";
+            break;
+        case ProblemKind::LineTooLong:
+            text += "太长（超过64 KB）";
+            break;
+        case ProblemKind::MissingColumn:
+            text += "的表头缺少“" + std::string(label) + "”列";
+            break;
+        case ProblemKind::DuplicateColumn:
+            text += "的表头有两个“" + std::string(label) + "”列";
+            break;
+    }
+    return text + std::string(tail);
+}
+
 std::string PointProblemText(zelk::PointProblem problem, std::string_view where) {
     using zelk::PointProblem;
     const std::string w(where);
@@ -107,8 +162,8 @@ void ReportFileConversionProblem(const FileConversionResult& result) {
         case Status::Unreadable:
         case Status::CutShort:
             // "转换前文件第%d行有无法读取的数据“%s”，文件未转换！"
-            ShowMessage("转换前文件第" + std::to_string(result.line) + "行有无法读取的数据“" +
-                            result.token + "”，文件未转换！",
+            ShowMessage(RecordProblemText("转换前文件", result.line, result.kind, result.field,
+                                          result.label, result.token, "，文件未转换！"),
                         kReadFileCaption, MessageIcon::Error);
             return;
         case Status::PointRefused:
@@ -147,6 +202,10 @@ ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptio
             ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
             return ConvertOutcome::SettingRefused;
         }
+    }
+    if (const std::string problem = FormatProblemText(values.formats, *to); !problem.empty()) {
+        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+        return ConvertOutcome::SettingRefused;
     }
     const zelk::ConversionChain chain(*from, *to, zelk::Transformation::Seven(values.params));
     // Exact comparisons: a point with x or y exactly 0 is no point.

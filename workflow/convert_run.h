@@ -3,6 +3,7 @@
 // when told to, shows the values again.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,6 +24,9 @@ struct ConvertDialogValues {
     double srcX = 0.0, srcY = 0.0, srcZ = 0.0;
     double tgtX = 0.0, tgtY = 0.0, tgtZ = 0.0;
     int withNames = 0;
+    // The files' formats (plain by default) and angle formats of B and L;
+    // withNames is the plain input's, copied in here.
+    FileFormats formats;
     std::filesystem::path inputPath;   // empty = not chosen
     std::filesystem::path outputPath;  // empty = not chosen
     SevenParams params;
@@ -54,6 +58,19 @@ std::optional<zelk::Crs> MainListCrs(int index, zelk::Zoning zoning, double meri
 // (the empty text when nothing is): a central meridian beyond ±180 degrees,
 // or zones asked of UTM. side is "转换前" or "转换后".
 std::string SettingProblemText(const zelk::Crs& crs, std::string_view side);
+
+// What is wrong with the file formats of a conversion to target, as shown
+// to the user (the empty text when nothing is): KML is written, never read,
+// and holds WGS84 or CGCS2000 geodetic points only.
+std::string FormatProblemText(const FileFormats& formats, const zelk::Crs& target);
+
+// The message for a problem of an input file's text at a line: file is
+// "转换前文件" or "转换后文件", tail ends the message ("，文件未转换！" or
+// "！"). Plain files name the token ("第N行有无法读取的数据“T”"), dat and
+// csv files also the field and what is wrong with it.
+std::string RecordProblemText(std::string_view file, std::int64_t line,
+                              pointformat::ProblemKind kind, int field, std::string_view label,
+                              std::string_view quotedToken, std::string_view tail);
 
 // The message for a refused point. where names the point, e.g.
 // "转换前文件第12行的点" or "键入的点".

@@ -1,6 +1,7 @@
 #include "workflow/estimation_run.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "bursa/bursa_model.h"
 #include "bursa/estimate.h"
@@ -10,38 +11,11 @@
 #include "workflow/convert_run.h"
 #include "workflow/estimation_report.h"
 #include "workflow/point_file.h"
+#include "workflow/record_source.h"
 
 namespace {
-
-
-// Takes a reader's problem into result; false when there is none.
-bool Problem(PointReader::Status status, const PointReader& reader, bool inAfterFile,
-             CommonPointsResult& result) {
-    switch (status) {
-        case PointReader::Status::Point:
-        case PointReader::Status::End:
-            return false;
-        case PointReader::Status::Unreadable:
-            result.status = CommonPointsResult::Status::Unreadable;
-            break;
-        case PointReader::Status::CutShort:
-            result.status = CommonPointsResult::Status::CutShort;
-            break;
-        case PointReader::Status::ReadError:
-            result.status = CommonPointsResult::Status::ReadError;
-            break;
-    }
-    result.inAfterFile = inAfterFile;
-    result.line = reader.ProblemLine();
-    result.token = reader.ProblemToken();
-    return true;
-}
 
 std::string FileName(bool after) { return after ? "转换后文件" : "转换前文件"; }
-
-}  // namespace
-
-namespace {
 
 // Brings a point to X Y Z of its datum; the judging chain refuses bad points.
 class PointToGeocentric {
@@ -81,15 +55,88 @@ private:
     double m_meridian;
 };
 
-CommonPointsResult ReadPairs(std::FILE* beforeFile, std::FILE* afterFile,
+// The plain reader of common points as it always was.
+class PlainPoints {
+public:
+    explicit PlainPoints(std::FILE* in) : m_reader(in, false) {}
+    bool AtEnd() { return m_reader.AtEnd(); }
+    // False at the end; a problem is taken into result.
+    bool Next(PointRecord& p, bool inAfter, CommonPointsResult& result, bool& problem) {
+        std::string_view name;
+        const PointReader::Status status = m_reader.Next(name, p.X, p.Y, p.Z);
+        switch (status) {
+            case PointReader::Status::Point:
+                return true;
+            case PointReader::Status::End:
+                return false;
+            case PointReader::Status::Unreadable:
+                result.status = CommonPointsResult::Status::Unreadable;
+                break;
+            case PointReader::Status::CutShort:
+                result.status = CommonPointsResult::Status::CutShort;
+                result.kind = pointformat::ProblemKind::CutShort;
+                break;
+            case PointReader::Status::ReadError:
+                result.status = CommonPointsResult::Status::ReadError;
+                break;
+        }
+        result.inAfterFile = inAfter;
+        result.line = m_reader.ProblemLine();
+        result.token = m_reader.ProblemToken();
+        problem = true;
+        return false;
+    }
+    std::int64_t PointLine() const { return m_reader.PointLine(); }
+
+private:
+    PointReader m_reader;
+};
+
+// Common points in any point-file format.
+class FormattedPoints {
+public:
+    FormattedPoints(std::FILE* in, const pointformat::InputFormat& format) : m_reader(in, format) {}
+    bool AtEnd() { return m_reader.AtEnd(); }
+    bool Next(PointRecord& p, bool inAfter, CommonPointsResult& result, bool& problem) {
+        pointformat::PointRecord record{};
+        switch (m_reader.Next(record)) {
+            case pointformat::RecordReader::Status::Point:
+                p = PointRecord{record.values[0], record.values[1], record.values[2]};
+                return true;
+            case pointformat::RecordReader::Status::End:
+                return false;
+            case pointformat::RecordReader::Status::Problem: {
+                const pointformat::RecordProblem& what = m_reader.Problem();
+                result.status = what.kind == pointformat::ProblemKind::CutShort
+                                    ? CommonPointsResult::Status::CutShort
+                                    : CommonPointsResult::Status::Unreadable;
+                result.kind = what.kind;
+                result.field = what.field;
+                result.label = std::string(what.label);
+                result.token = m_reader.QuotedToken();
+                break;
+            }
+            case pointformat::RecordReader::Status::ReadError:
+                result.status = CommonPointsResult::Status::ReadError;
+                break;
+        }
+        result.inAfterFile = inAfter;
+        result.line = m_reader.Line();
+        problem = true;
+        return false;
+    }
+    std::int64_t PointLine() const { return m_reader.Line(); }
+
+private:
+    pointformat::RecordReader m_reader;
+};
+
+template <typename Reader>
+CommonPointsResult ReadPairs(Reader& beforeReader, Reader& afterReader,
                              const PointToGeocentric& beforeSide,
-                             const PointToGeocentric& afterSide, std::vector<PointRecord>& before,
-                             std::vector<PointRecord>& after) {
+                             const PointToGeocentric& afterSide, CommonPoints& points) {
     CommonPointsResult result;
-    PointReader beforeReader(beforeFile, false);
-    PointReader afterReader(afterFile, false);
-    std::string_view name;
-    const auto refused = [&](zelk::PointProblem problem, const PointReader& reader, bool inAfter) {
+    const auto refused = [&](zelk::PointProblem problem, const Reader& reader, bool inAfter) {
         if (problem == zelk::PointProblem::None) return false;
         result.status = CommonPointsResult::Status::PointRefused;
         result.problem = problem;
@@ -97,26 +144,27 @@ CommonPointsResult ReadPairs(std::FILE* beforeFile, std::FILE* afterFile,
         result.line = reader.PointLine();
         return true;
     };
+    bool problem = false;
     for (;;) {
         // The before file's end ends the pairs.
         if (beforeReader.AtEnd()) break;
         PointRecord b;
-        PointReader::Status status = beforeReader.Next(name, b.X, b.Y, b.Z);
-        if (Problem(status, beforeReader, false, result)) return result;
-        if (status == PointReader::Status::End) break;
+        if (!beforeReader.Next(b, false, result, problem)) break;
         PointRecord a;
-        status = afterReader.Next(name, a.X, a.Y, a.Z);
-        if (Problem(status, afterReader, true, result)) return result;
         // The after file ended first: the before point has no partner.
-        if (status == PointReader::Status::End) break;
+        if (!afterReader.Next(a, true, result, problem)) break;
+        if (points.beforeAsRead) points.beforeAsRead->push_back(b);
+        if (points.afterAsRead) points.afterAsRead->push_back(a);
         if (refused(beforeSide.Convert(b), beforeReader, false)) return result;
         if (refused(afterSide.Convert(a), afterReader, true)) return result;
-        before.push_back(b);
-        after.push_back(a);
+        points.before.push_back(b);
+        points.after.push_back(a);
         // So does the after file's end after a pair: the rest of the before
         // file is not read.
         if (afterReader.AtEnd()) break;
     }
+    if (points.beforeAsRead) points.beforeAsRead->resize(points.before.size());
+    if (points.afterAsRead) points.afterAsRead->resize(points.after.size());
     return result;
 }
 
@@ -124,18 +172,47 @@ CommonPointsResult ReadPairs(std::FILE* beforeFile, std::FILE* afterFile,
 
 CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
                                     const zelk::Crs& beforeSystem, const zelk::Crs& afterSystem,
+                                    const CommonPointFormats& formats, CommonPoints& points) {
+    const auto input = [&](const zelk::Crs& crs, AngleFormat angles) {
+        pointformat::InputFormat format;
+        format.format = formats.format;
+        format.axes = crs.form == zelk::Form::Geodetic     ? pointformat::Axes::Geodetic
+                      : crs.form == zelk::Form::Geocentric ? pointformat::Axes::Geocentric
+                                                           : pointformat::Axes::Plane;
+        format.angles = angles;
+        return format;
+    };
+    FormattedPoints beforeReader(beforeFile, input(beforeSystem, formats.beforeAngles));
+    FormattedPoints afterReader(afterFile, input(afterSystem, formats.afterAngles));
+    return ReadPairs(beforeReader, afterReader, JudgedChain(beforeSystem), JudgedChain(afterSystem),
+                     points);
+}
+
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
+                                    const zelk::Crs& beforeSystem, const zelk::Crs& afterSystem,
                                     std::vector<PointRecord>& before,
                                     std::vector<PointRecord>& after) {
-    return ReadPairs(beforeFile, afterFile, JudgedChain(beforeSystem), JudgedChain(afterSystem),
-                     before, after);
+    CommonPoints points;
+    const CommonPointsResult result =
+        ReadCommonPoints(beforeFile, afterFile, beforeSystem, afterSystem, {}, points);
+    before.insert(before.end(), points.before.begin(), points.before.end());
+    after.insert(after.end(), points.after.begin(), points.after.end());
+    return result;
 }
 
 CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
                                     int afterSystem, double beforeMeridian, double afterMeridian,
                                     std::vector<PointRecord>& before,
                                     std::vector<PointRecord>& after) {
-    return ReadPairs(beforeFile, afterFile, ByParamList(beforeSystem, beforeMeridian),
-                     ByParamList(afterSystem, afterMeridian), before, after);
+    PlainPoints beforeReader(beforeFile);
+    PlainPoints afterReader(afterFile);
+    CommonPoints points;
+    const CommonPointsResult result =
+        ReadPairs(beforeReader, afterReader, ByParamList(beforeSystem, beforeMeridian),
+                  ByParamList(afterSystem, afterMeridian), points);
+    before.insert(before.end(), points.before.begin(), points.before.end());
+    after.insert(after.end(), points.after.begin(), points.after.end());
+    return result;
 }
 
 std::optional<zelk::Crs> ParamListCrs(int index, zelk::Zoning zoning, double meridian) {
@@ -183,9 +260,11 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
         run.outcome = EstimationOutcome::AfterOpenFailed;
         return run;
     }
-    const CommonPointsResult read =
-        ReadCommonPoints(beforeFile.Get(), afterFile.Get(), *beforeCrs, *afterCrs, run.before,
-                         run.after);
+    CommonPoints points;
+    const CommonPointsResult read = ReadCommonPoints(beforeFile.Get(), afterFile.Get(), *beforeCrs,
+                                                     *afterCrs, values.formats, points);
+    run.before = std::move(points.before);
+    run.after = std::move(points.after);
     afterFile.Close();
     beforeFile.Close();
 
@@ -200,8 +279,8 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
                                                            std::to_string(read.line) + "行的点"),
                         kReadFileCaption, MessageIcon::Error);
         } else {
-            ShowMessage(FileName(read.inAfterFile) + "第" + std::to_string(read.line) +
-                            "行有无法读取的数据“" + read.token + "”！",
+            ShowMessage(RecordProblemText(FileName(read.inAfterFile), read.line, read.kind,
+                                          read.field, read.label, read.token, "！"),
                         kReadFileCaption, MessageIcon::Error);
         }
         return run;

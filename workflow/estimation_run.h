@@ -15,6 +15,15 @@
 #include "bursa/seven_params.h"
 #include "workflow/chain.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/point_formats.h"
+
+// The format of both common-point files, and the angle format of B and L
+// in each (geodetic systems).
+struct CommonPointFormats {
+    pointformat::FileFormat format = pointformat::FileFormat::Plain;  // plain, dat, csv
+    AngleFormat beforeAngles = AngleFormat::Packed;
+    AngleFormat afterAngles = AngleFormat::Packed;
+};
 
 struct BursaDialogValues {
     int beforeSystem = -1;  // seven-parameter-list index, -1 = none selected
@@ -24,6 +33,7 @@ struct BursaDialogValues {
     // Central meridian from the fields above, or from 3- or 6-degree zones.
     zelk::Zoning beforeZoning = zelk::Zoning::Meridian;
     zelk::Zoning afterZoning = zelk::Zoning::Meridian;
+    CommonPointFormats formats;
     std::filesystem::path beforeFile;  // empty = not chosen
     std::filesystem::path afterFile;
     double dX0 = 0.0, dY0 = 0.0, dZ0 = 0.0;  // metres
@@ -37,12 +47,28 @@ struct CommonPointsResult {
     std::int64_t line = 0;
     std::string token;  // as pointscan::QuoteToken quotes it
     zelk::PointProblem problem = zelk::PointProblem::None;  // PointRefused
+    // Unreadable in a dat or csv file: what is wrong, the field and its label.
+    pointformat::ProblemKind kind = pointformat::ProblemKind::Unreadable;
+    int field = 0;
+    std::string label;
+};
+
+// The pairs read: X Y Z of each point on its own datum, and optionally the
+// values as they were read (x y H, B L H or X Y Z of its system).
+struct CommonPoints {
+    std::vector<PointRecord> before, after;
+    std::vector<PointRecord>* beforeAsRead = nullptr;
+    std::vector<PointRecord>* afterAsRead = nullptr;
 };
 
 // Reads pairs until either file ends (the longer file's rest is ignored),
 // appending X Y Z of each before point and after point on its own datum.
 // A point the conversion refuses (see zelk::PointProblem) stops the reading.
 // The buffers grow as needed.
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
+                                    const zelk::Crs& beforeSystem, const zelk::Crs& afterSystem,
+                                    const CommonPointFormats& formats, CommonPoints& points);
+// The same for plain files.
 CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
                                     const zelk::Crs& beforeSystem, const zelk::Crs& afterSystem,
                                     std::vector<PointRecord>& before,

@@ -23,6 +23,7 @@
 #include "workflow/kml_writer.h"
 #include "workflow/point_file.h"
 #include "workflow/point_formats.h"
+#include "workflow/record_source.h"
 #include "workflow/point_scan.h"
 
 namespace {
@@ -51,23 +52,25 @@ Axes AxesOf(const zelk::Crs& crs) {
     return Axes::Plane;
 }
 
-// Everything a chunk's conversion needs besides its bytes; shared, read only
-// once the first chunk is submitted.
+// Everything a chunk's conversion needs besides its bytes; shared, read only.
 struct Setup {
     Setup(const zelk::ConversionChain& c, const FileFormats& f)
         : chain(c),
           formats(f),
-          inputAxes(AxesOf(c.From())),
+          input{f.input, f.withNames, AxesOf(c.From()), f.inputAngles},
           outputAxes(AxesOf(c.To())),
-          namesIn(f.input != FileFormat::Plain || f.withNames),
+          namesIn(input.HasNames()),
           numberNames(!namesIn && f.output != FileFormat::Plain) {}
 
     const zelk::ConversionChain& chain;
     FileFormats formats;
-    Axes inputAxes, outputAxes;
+    pointformat::InputFormat input;
+    Axes outputAxes;
     bool namesIn;      // the records read carry names
     bool numberNames;  // the output needs names the input has not: 1, 2, 3 ...
-    pointformat::CsvLayout layout;  // of a csv input, found before any chunk is converted
+    // The columns of a csv input: found by the reading side before the
+    // first chunk of points is handed on, and read only after.
+    const pointformat::CsvLayout* layout = nullptr;
 };
 
 // What became of one chunk.
@@ -81,15 +84,6 @@ struct ChunkOutcome {
     std::string label;
     std::string token;  // quoted
     zelk::PointProblem problem = zelk::PointProblem::None;  // Refused
-};
-
-// One chunk of input: its bytes, and where its records start.
-struct InputChunk {
-    pointscan::Chunk bytes;
-    std::size_t dataOffset = 0;     // csv: the header and what precedes it are skipped
-    std::int64_t skippedLines = 0;  // line ends before dataOffset
-    bool preset = false;            // outcome is already known (a problem of the source)
-    ChunkOutcome outcome;           // when preset
 };
 
 // Points converted together (see ConversionChain::Convert).
@@ -181,128 +175,11 @@ ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t fi
     }
 }
 
-ChunkOutcome ConvertChunk(InputChunk& chunk, const Setup& setup, std::uint64_t firstNumber,
-                          std::string& out) {
-    if (chunk.preset) return chunk.outcome;
-    const FileFormats& f = setup.formats;
-    ChunkOutcome outcome;
-    if (f.input == FileFormat::Plain) {
-        pointformat::PlainChunkParser parser(chunk.bytes, f.withNames, setup.inputAxes,
-                                             f.inputAngles);
-        outcome = ConvertRecords(parser, setup, firstNumber, out);
-    } else {
-        char* const begin = chunk.bytes.bytes.data() + chunk.dataOffset;
-        char* const end = chunk.bytes.bytes.data() + chunk.bytes.bytes.size();
-        if (f.input == FileFormat::Dat) {
-            pointformat::DatChunkParser parser(begin, end, setup.inputAxes, f.inputAngles);
-            outcome = ConvertRecords(parser, setup, firstNumber, out);
-        } else {
-            pointformat::CsvChunkParser parser(begin, end, setup.layout, setup.inputAxes,
-                                               f.inputAngles);
-            outcome = ConvertRecords(parser, setup, firstNumber, out);
-        }
-    }
-    outcome.lines += chunk.skippedLines;
-    outcome.problemLinesBefore += chunk.skippedLines;
-    return outcome;
+ChunkOutcome ConvertChunk(pointformat::InputChunk& chunk, const Setup& setup,
+                          std::uint64_t firstNumber, std::string& out) {
+    pointformat::ChunkRecords records(chunk, setup.input, *setup.layout);
+    return ConvertRecords(records, setup, firstNumber, out);
 }
-
-// The chunks of the input, on the reading thread: plain files cut at points,
-// dat and csv files at line ends; a csv file's header is found here, before
-// any chunk of points is converted.
-class InputChunks {
-public:
-    enum class Status { Chunk, End, ReadError };
-
-    InputChunks(std::FILE* in, Setup& setup)
-        : m_setup(setup),
-          m_plain(in, setup.formats.withNames, kBlockSize),
-          m_lines(in, kBlockSize),
-          m_headerFound(setup.formats.input != FileFormat::Csv) {}
-
-    Status Next(InputChunk& chunk) {
-        chunk.dataOffset = 0;
-        chunk.skippedLines = 0;
-        chunk.preset = false;
-        chunk.bytes.gaps.clear();
-        if (m_done) return Status::End;
-        if (m_setup.formats.input == FileFormat::Plain) {
-            switch (m_plain.Next(chunk.bytes)) {
-                case pointscan::ChunkSource::Status::Chunk:
-                    return Status::Chunk;
-                case pointscan::ChunkSource::Status::End:
-                    return Status::End;
-                case pointscan::ChunkSource::Status::ReadError:
-                    return Status::ReadError;
-            }
-        }
-        switch (m_lines.Next(chunk.bytes.bytes)) {
-            case pointformat::LineChunkSource::Status::Chunk:
-                break;
-            case pointformat::LineChunkSource::Status::End:
-                return Status::End;
-            case pointformat::LineChunkSource::Status::ReadError:
-                return Status::ReadError;
-            case pointformat::LineChunkSource::Status::LineTooLong:
-                // The line after every line end read so far: the problem
-                // ends the input, in its place among the chunks.
-                m_done = true;
-                chunk.bytes.bytes.clear();
-                Preset(chunk, ProblemKind::LineTooLong, 0, 0, {});
-                return Status::Chunk;
-        }
-        if (!m_headerFound) FindHeader(chunk);
-        return Status::Chunk;
-    }
-
-    std::uint64_t BytesRead() const {
-        return m_setup.formats.input == FileFormat::Plain ? m_plain.BytesRead()
-                                                          : m_lines.BytesRead();
-    }
-
-private:
-    static void Preset(InputChunk& chunk, ProblemKind kind, std::int64_t linesBefore, int field,
-                       std::string_view label) {
-        chunk.preset = true;
-        chunk.outcome = ChunkOutcome{};
-        chunk.outcome.result = ChunkOutcome::Result::Problem;
-        chunk.outcome.kind = kind;
-        chunk.outcome.field = field;
-        chunk.outcome.label = std::string(label);
-        chunk.outcome.problemLinesBefore = linesBefore;
-        chunk.outcome.lines = linesBefore;
-    }
-
-    void FindHeader(InputChunk& chunk) {
-        std::vector<char>& bytes = chunk.bytes.bytes;
-        std::size_t offset = 0;
-        int lines = 0;
-        pointformat::RecordProblem problem;
-        switch (pointformat::FindCsvHeader(bytes.data(), bytes.data() + bytes.size(),
-                                           m_setup.inputAxes, m_setup.layout, offset, lines,
-                                           problem)) {
-            case pointformat::HeaderResult::Found:
-                m_headerFound = true;
-                chunk.dataOffset = offset;
-                chunk.skippedLines = lines;
-                return;
-            case pointformat::HeaderResult::NotYet:
-                chunk.dataOffset = bytes.size();
-                chunk.skippedLines = lines;
-                return;
-            case pointformat::HeaderResult::Problem:
-                m_done = true;
-                Preset(chunk, problem.kind, lines, problem.field, problem.label);
-                return;
-        }
-    }
-
-    Setup& m_setup;
-    pointscan::ChunkSource m_plain;
-    pointformat::LineChunkSource m_lines;
-    bool m_headerFound;
-    bool m_done = false;
-};
 
 // The number of the line after lineEnds line ends.
 std::int64_t LineNumber(std::int64_t lineEnds) { return lineEnds + 1; }
@@ -357,14 +234,15 @@ std::string OutputTail(const Setup& setup) {
 FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, Setup& setup,
                                        const FileConversionOptions& options) {
     FileConversionResult result;
-    InputChunks source(in, setup);
-    InputChunk chunk;
+    pointformat::InputChunks source(in, setup.input, kBlockSize);
+    setup.layout = &source.Layout();
+    pointformat::InputChunk chunk;
     std::string text;
     std::int64_t linesBefore = 0;
     for (;;) {
         const auto status = source.Next(chunk);
-        if (status == InputChunks::Status::End) break;
-        if (status == InputChunks::Status::ReadError) {
+        if (status == pointformat::InputChunks::Status::End) break;
+        if (status == pointformat::InputChunks::Status::ReadError) {
             result.status = FileConversionResult::Status::ReadError;
             result.line = LineNumber(linesBefore);
             break;
@@ -406,7 +284,7 @@ public:
 
 private:
     struct Job {
-        InputChunk input;
+        pointformat::InputChunk input;
         std::string output;
         ChunkOutcome outcome;
         bool done = false;
@@ -486,7 +364,8 @@ void ParallelConversion::WaitDone(Job* job) {
 FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
                                              const FileConversionOptions& options) {
     FileConversionResult result;
-    InputChunks source(in, m_setup);
+    pointformat::InputChunks source(in, m_setup.input, kBlockSize);
+    m_setup.layout = &source.Layout();
     const std::size_t maxInFlight = std::min(kMaxChunksInFlight, 2 * m_workers.size() + 2);
     std::vector<Job*> spare;
     std::deque<Job*> pending;  // in input order
@@ -531,10 +410,10 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
             spare.pop_back();
         }
         const auto status = source.Next(job->input);
-        if (status != InputChunks::Status::Chunk) {
+        if (status != pointformat::InputChunks::Status::Chunk) {
             spare.push_back(job);
             inputDone = true;
-            readError = status == InputChunks::Status::ReadError;
+            readError = status == pointformat::InputChunks::Status::ReadError;
             break;
         }
         Submit(job);
