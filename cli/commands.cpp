@@ -21,6 +21,7 @@
 #include "bursa/bursa_model.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
+#include "workflow/angle_text.h"
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
 #include "workflow/file_conversion.h"
@@ -304,31 +305,86 @@ int SystemsCommand(const ParsedArguments& parsed) {
 constexpr OptionSpec kPointOptions[] = {
     {"--from", true},        {"--to", true},        {"--from-meridian", true},
     {"--to-meridian", true}, {"--from-zone", true}, {"--to-zone", true},
-    {"--params", true},
+    {"--params", true},      {"--from-angles", true}, {"--to-angles", true},
 };
+
+// --from-angles / --to-angles: packed (the default), degrees or dms.
+AngleFormat AnglesOption(const ParsedArguments& parsed, const std::string& name) {
+    const std::string* value = parsed.Value(name);
+    if (value == nullptr) return AngleFormat::Packed;
+    const auto format = AngleFormatFromName(*value);
+    if (!format) {
+        throw UsageError("option " + name + ": '" + *value +
+                         "' is not an angle format (packed, degrees or dms)");
+    }
+    return *format;
+}
+
+// --from-format, --to-format, --format: plain (the default), dat, csv, and
+// kml for an output.
+pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::string& name,
+                                     bool output) {
+    const std::string* value = parsed.Value(name);
+    if (value == nullptr) return pointformat::FileFormat::Plain;
+    const auto format = pointformat::FileFormatFromName(*value);
+    if (!format || (*format == pointformat::FileFormat::Kml && !output)) {
+        throw UsageError("option " + name + ": '" + *value + "' is not a file format (plain, dat, csv" +
+                         (output ? ", kml)" : ")"));
+    }
+    return *format;
+}
+
+// One value of a typed point: B and L of a geodetic system in its angle format.
+double PointArgument(const std::string& text, const zelk::Crs& crs, int i, AngleFormat angles,
+                     const std::string& what) {
+    if (crs.form != zelk::Form::Geodetic || i == 2 || angles == AngleFormat::Packed) {
+        return NumberArgument(text, what);
+    }
+    double value = 0.0;
+    if (!ParseAngle(text, angles, i == 0 ? AngleAxis::Latitude : AngleAxis::Longitude, value)) {
+        throw UsageError(what + ": '" + text + "' is not an angle in the " +
+                         std::string(AngleFormatName(angles)) + " format");
+    }
+    return value;
+}
+
+// One value of a result: 15 significant digits, as the dialog shows it; B and
+// L of a geodetic system in its angle format when that is not packed.
+std::string PointResult(double value, const zelk::Crs& crs, int i, AngleFormat angles) {
+    if (crs.form != zelk::Form::Geodetic || i == 2 || angles == AngleFormat::Packed) {
+        return FormatGeneral(value, 15);
+    }
+    char text[kAngleTextMax];
+    return std::string(text, WriteAngle(text, value, angles));
+}
 
 int PointCommand(const ParsedArguments& parsed) {
     const zelk::Crs from = RequiredCrs(parsed, "from");
     const zelk::Crs to = RequiredCrs(parsed, "to");
+    const AngleFormat fromAngles = AnglesOption(parsed, "--from-angles");
+    const AngleFormat toAngles = AnglesOption(parsed, "--to-angles");
     RequirePositionals(parsed, 3, "three coordinates A B C");
-    double a = NumberArgument(parsed.positionals[0], "coordinate A");
-    double b = NumberArgument(parsed.positionals[1], "coordinate B");
-    double c = NumberArgument(parsed.positionals[2], "coordinate C");
+    double a = PointArgument(parsed.positionals[0], from, 0, fromAngles, "coordinate A");
+    double b = PointArgument(parsed.positionals[1], from, 1, fromAngles, "coordinate B");
+    double c = PointArgument(parsed.positionals[2], from, 2, fromAngles, "coordinate C");
     const SevenParams params = ParamsOption(parsed);
 
     const zelk::ConversionChain chain(from, to, zelk::Transformation::Seven(params));
     const zelk::PointProblem problem = chain.Convert(a, b, c);
     if (problem != zelk::PointProblem::None) throw DataError(PointProblemText(problem, kTypedPoint));
-    WriteOut(FormatGeneral(a, 15) + " " + FormatGeneral(b, 15) + " " + FormatGeneral(c, 15) + "\n");
+    WriteOut(PointResult(a, to, 0, toAngles) + " " + PointResult(b, to, 1, toAngles) + " " +
+             PointResult(c, to, 2, toAngles) + "\n");
     return kExitSuccess;
 }
 
 // ---------------------------------------------------------------- convert
 
 constexpr OptionSpec kConvertOptions[] = {
-    {"--from", true},        {"--to", true},        {"--from-meridian", true},
-    {"--to-meridian", true}, {"--from-zone", true}, {"--to-zone", true},
-    {"--params", true},      {"--names", false},    {"--jobs", true},
+    {"--from", true},          {"--to", true},          {"--from-meridian", true},
+    {"--to-meridian", true},   {"--from-zone", true},   {"--to-zone", true},
+    {"--params", true},        {"--names", false},      {"--jobs", true},
+    {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
+    {"--to-angles", true},
 };
 
 // The convert button's values for two systems of the catalogue.
@@ -370,8 +426,9 @@ int ConvertStreaming(const std::string& input, const std::string& output, int ou
         *MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian),
         *MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian),
         zelk::Transformation::Seven(values.params));
-    const FileConversionResult result =
-        ConvertPointFile(in, out, values.withNames != 0, chain, options);
+    FileFormats formats = values.formats;
+    formats.withNames = values.withNames != 0;
+    const FileConversionResult result = ConvertPointFile(in, out, chain, formats, options);
     if (result.status == FileConversionResult::Status::WriteError && file.ReaderGone()) {
         return kExitReaderGone;
     }
@@ -407,6 +464,13 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     // srcX and srcY stay 0: the dialog then converts no single point.
     values.withNames = parsed.Has("--names") ? 1 : 0;
     values.params = params;
+    values.formats.input = FormatOption(parsed, "--from-format", false);
+    values.formats.output = FormatOption(parsed, "--to-format", true);
+    values.formats.inputAngles = AnglesOption(parsed, "--from-angles");
+    values.formats.outputAngles = AnglesOption(parsed, "--to-angles");
+    if (const std::string problem = FormatProblemText(values.formats, to); !problem.empty()) {
+        throw UsageError("option --to-format: KML holds WGS84 or CGCS2000 geodetic points only");
+    }
 
     FileConversionOptions options;
     options.threads = threads;
@@ -450,6 +514,9 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--after-meridian", true},
     {"--before-zone", true},
     {"--after-zone", true},
+    {"--format", true},
+    {"--from-angles", true},
+    {"--to-angles", true},
     {"--save", true},
     {"--residuals", false},
 };
@@ -570,6 +637,9 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     values.afterMeridian = after.meridian;
     values.beforeZoning = before.zoning;
     values.afterZoning = after.zoning;
+    values.formats.format = FormatOption(parsed, "--format", false);
+    values.formats.beforeAngles = AnglesOption(parsed, "--from-angles");
+    values.formats.afterAngles = AnglesOption(parsed, "--to-angles");
     values.beforeFile = PathArgument(parsed.positionals[0], "BEFORE");
     values.afterFile = PathArgument(parsed.positionals[1], "AFTER");
 
