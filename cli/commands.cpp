@@ -46,13 +46,16 @@ constexpr const char* kShortUsage =
 constexpr const char* kOverviewUsage =
     "usage: zelk-cli systems\n"
     "       zelk-cli point    --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
-    "                         [--to-meridian DMS | --to-zone W] [--params P] A B C\n"
+    "                         [--to-meridian DMS | --to-zone W] [--params P]\n"
+    "                         [--from-angles A] [--to-angles A] A B C\n"
     "       zelk-cli convert  --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                         [--to-meridian DMS | --to-zone W] [--params P] [--names]\n"
-    "                         [--jobs N] INPUT OUTPUT\n"
+    "                         [--from-format F] [--to-format F] [--from-angles A]\n"
+    "                         [--to-angles A] [--jobs N] INPUT OUTPUT\n"
     "       zelk-cli estimate --before SYS --after SYS\n"
     "                         [--before-meridian DMS | --before-zone W]\n"
-    "                         [--after-meridian DMS | --after-zone W] [--save FILE]\n"
+    "                         [--after-meridian DMS | --after-zone W] [--format F]\n"
+    "                         [--from-angles A] [--to-angles A] [--save FILE]\n"
     "                         [--residuals] BEFORE AFTER\n"
     "       zelk-cli --help | --version\n"
     "       zelk-cli COMMAND --help\n";
@@ -79,6 +82,27 @@ constexpr const char* kCommonTerms =
     "meridian, a latitude beyond 90 or a longitude beyond 180 degrees is\n"
     "refused with its line.\n";
 
+constexpr const char* kFormatTerms =
+    "A is the angle format of B and L of a geodetic system: packed (the default,\n"
+    "ddd.mmss, written with 8 decimals: 0.0001 of a second), degrees (decimal\n"
+    "degrees, written with 9 decimals) or dms (written 39°54′30.12345″; read also\n"
+    "with ' and \", as 39:54:30.12345, with a leading minus or a trailing N S E W).\n"
+    "Packed and decimal degrees cannot be told apart: the format is never guessed.\n"
+    "\n"
+    "F is a point-file format: plain (the default: one point a line, white space\n"
+    "between the values, a name first with --names), dat (the CASS data file:\n"
+    "name,code,E,N,H a line, east before north: name,code,y,x,H, name,code,L,B,H\n"
+    "or name,code,X,Y,Z), csv (comma-separated with a header naming the columns\n"
+    "in any order: name/点名, x/N/北, y/E/东, H/h/高程, B/lat/纬度, L/lon/经度, or\n"
+    "X/Y/Z; a UTF-8 byte-order mark and GBK are read; written with the header\n"
+    "name,x,y,H, name,B,L,H or name,X,Y,Z) or, written only, kml (WGS84 or\n"
+    "CGCS2000 geodetic targets: a Placemark a point, lon,lat,h in decimal\n"
+    "degrees, for a map). dat and csv are read by line: blank lines and lines\n"
+    "starting with # are skipped, and a problem names its line and field. dat,\n"
+    "csv and kml always carry names (points without a name are numbered 1, 2,\n"
+    "3 ...); --names is implied there. x y H and X Y Z are written with 3\n"
+    "decimals.\n";
+
 constexpr const char* kParamsTerms =
     "P is the seven parameters of the Bursa-Wolf transformation from the source\n"
     "datum to the target datum, seven comma-separated numbers in the order\n"
@@ -104,7 +128,8 @@ constexpr const char* kSystemsHelp =
 
 constexpr const char* kPointUsage =
     "usage: zelk-cli point --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
-    "                      [--to-meridian DMS | --to-zone W] [--params P] A B C";
+    "                      [--to-meridian DMS | --to-zone W] [--params P]\n"
+    "                      [--from-angles A] [--to-angles A] A B C";
 constexpr const char* kPointHelp =
     "Converts one point A B C (x y H, B L H or X Y Z of the source system) and\n"
     "prints the result in the target system as three numbers with 15\n"
@@ -116,6 +141,9 @@ constexpr const char* kPointHelp =
     "  --from-zone W          a projected source in W-degree zones (3 or 6)\n"
     "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
     "  --params P             the seven parameters (default all zero)\n"
+    "  --from-angles A        B and L of a geodetic source are typed in format A\n"
+    "  --to-angles A          B and L of a geodetic target are printed in format A\n"
+    "                         (packed: 15 significant digits)\n"
     "\n"
     "Negative coordinates may be written as they are (-12.5); \"--\" ends the\n"
     "options.\n";
@@ -123,12 +151,13 @@ constexpr const char* kPointHelp =
 constexpr const char* kConvertUsage =
     "usage: zelk-cli convert --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                        [--to-meridian DMS | --to-zone W] [--params P] [--names]\n"
-    "                        [--jobs N] INPUT OUTPUT";
+    "                        [--from-format F] [--to-format F] [--from-angles A]\n"
+    "                        [--to-angles A] [--jobs N] INPUT OUTPUT";
 constexpr const char* kConvertHelp =
     "Converts the point file INPUT into OUTPUT exactly as the desktop program's\n"
-    "convert button does: the same reader, the same output bytes (three\n"
-    "decimals per value, one line per point), the same messages. OUTPUT is\n"
-    "written beside its final place and only takes that place when the whole\n"
+    "convert button does: the same reader, the same output bytes (one line per\n"
+    "point; 3 decimals for metres, 8 for packed B and L), the same messages.\n"
+    "OUTPUT is written beside its final place and only takes that place when the whole\n"
     "file has converted: a failed or interrupted conversion leaves an existing\n"
     "OUTPUT as it was. A symbolic link is written through to its file. A file\n"
     "with other names (hard links), or one that cannot be replaced (bind-mounted),\n"
@@ -152,6 +181,10 @@ constexpr const char* kConvertHelp =
     "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
     "  --params P             the seven parameters (default all zero)\n"
     "  --names                every point carries a name before its three numbers\n"
+    "  --from-format F        the format of INPUT (plain, dat, csv)\n"
+    "  --to-format F          the format of OUTPUT (plain, dat, csv, kml)\n"
+    "  --from-angles A        the angle format of B and L in INPUT\n"
+    "  --to-angles A          the angle format of B and L in OUTPUT\n"
     "  --jobs N               worker threads (without it: ZELK_THREADS, else all\n"
     "                         cores); the output is the same for any number\n"
     "\n"
@@ -164,7 +197,8 @@ constexpr const char* kConvertHelp =
 constexpr const char* kEstimateUsage =
     "usage: zelk-cli estimate --before SYS --after SYS\n"
     "                         [--before-meridian DMS | --before-zone W]\n"
-    "                         [--after-meridian DMS | --after-zone W] [--save FILE]\n"
+    "                         [--after-meridian DMS | --after-zone W] [--format F]\n"
+    "                         [--from-angles A] [--to-angles A] [--save FILE]\n"
     "                         [--residuals] BEFORE AFTER";
 constexpr const char* kEstimateHelp =
     "Estimates the seven parameters by least squares from two files of common\n"
@@ -183,6 +217,10 @@ constexpr const char* kEstimateHelp =
     "  --after-meridian DMS         central meridian of a projected AFTER system\n"
     "  --before-zone W              a projected BEFORE system in W-degree zones\n"
     "  --after-zone W               a projected AFTER system in W-degree zones\n"
+    "  --format F                   the format of both files (plain, dat, csv);\n"
+    "                               pairs go by position, names are not compared\n"
+    "  --from-angles A              the angle format of B and L in BEFORE\n"
+    "  --to-angles A                the angle format of B and L in AFTER\n"
     "  --save FILE                  also write the parameters to FILE, a small text\n"
     "                               file that --params @FILE reads back exactly;\n"
     "                               written before anything is printed\n"
@@ -708,7 +746,9 @@ const Command* FindCommand(std::string_view name) {
 
 std::string CommandHelp(const Command& command) {
     std::string text = std::string(command.usage) + "\n\n" + command.help;
-    if (std::string_view(command.name) != "systems") text += "\n" + std::string(kCommonTerms);
+    if (std::string_view(command.name) != "systems") {
+        text += "\n" + std::string(kCommonTerms) + "\n" + kFormatTerms;
+    }
     if (command.takesParams) text += "\n" + std::string(kParamsTerms);
     text += "\n" + std::string(kExitTerms);
     return text;
@@ -725,7 +765,7 @@ std::string OverviewHelp() {
            "  point      convert one point\n"
            "  convert    convert a point file\n"
            "  estimate   estimate the seven parameters from two common-point files\n\n" +
-           kCommonTerms + "\n" + kParamsTerms + "\n" + kExitTerms +
+           kCommonTerms + "\n" + kFormatTerms + "\n" + kParamsTerms + "\n" + kExitTerms +
            "\nEnvironment: ZELK_THREADS, the number of worker threads of convert when\n"
            "--jobs is not given (0 or unset: all cores).\n";
 }
