@@ -61,6 +61,20 @@ estimate-blunder-residuals)
         --residuals common-wgs84-blh.txt common-bj54-xy117-blunder.txt >estimate.txt
     same "$examples/expected/estimate-blunder-residuals.txt" estimate.txt
     ;;
+formats)
+    "$cli" convert --from cgcs2000-gauss --from-meridian 105 --from-format dat \
+        --to cgcs2000-gauss --to-zone 3 --to-format dat survey.dat survey-zone3.dat
+    same "$examples/expected/survey-zone3.dat" survey-zone3.dat
+    "$cli" convert --from cgcs2000-gauss --from-meridian 105 --from-format dat \
+        --to cgcs2000-geodetic --to-format csv survey.dat survey.csv
+    same "$examples/expected/survey.csv" survey.csv
+    "$cli" convert --from cgcs2000-gauss --from-meridian 105 --from-format dat \
+        --to cgcs2000-geodetic --to-format kml survey.dat survey.kml
+    same "$examples/expected/survey.kml" survey.kml
+    "$cli" convert --from beijing54-gauss --from-meridian 117 --to beijing54-geodetic \
+        --names --to-angles dms expected/new-bj54-xy117-named.txt new-bj54-dms.txt
+    same "$examples/expected/new-bj54-dms.txt" new-bj54-dms.txt
+    ;;
 *)
     echo "run_example.sh: unknown example $4" >&2
     exit 2
