@@ -260,6 +260,8 @@ const char* FormName(zelk::Form form) {
             return "geodetic";
         case zelk::Form::Geocentric:
             return "geocentric";
+        case zelk::Form::Local:
+            return "local";
     }
     return "";
 }

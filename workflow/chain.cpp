@@ -133,10 +133,16 @@ private:
     bool m_judge;
 };
 
-// The seven-parameter step.
+// The seven-parameter step, in the engine's coordinate-frame arithmetic
+// (a position-vector set is turned into the same transformation written in
+// coordinate frame first).
 class Helmert final : public ChainStep {
 public:
-    explicit Helmert(const SevenParams& params) { ParamsToInternal(params, m_internal); }
+    Helmert(const SevenParams& params, RotationConvention convention) {
+        ParamsToInternal(
+            ConvertConvention(params, convention, RotationConvention::CoordinateFrame),
+            m_internal);
+    }
 
     void Apply(double* v, PointProblem*, std::size_t count) const override {
         for (std::size_t i = 0; i < count; ++i) {
@@ -208,31 +214,144 @@ private:
     double m_meridian;  // rad
 };
 
+// The plane similarity of a site calibration, on x and y; H is kept.
+class PlaneSimilarity final : public ChainStep {
+public:
+    PlaneSimilarity(const FourParams& params, bool inverse)
+        : m_params(params), m_inverse(inverse) {
+        // x2 - dX = a x1 - b y1, y2 - dY = b x1 + a y1.
+        m_a = params.K * std::cos(params.alpha);
+        m_b = params.K * std::sin(params.alpha);
+        m_norm = m_a * m_a + m_b * m_b;
+    }
+
+    void Apply(double* v, PointProblem*, std::size_t count) const override {
+        for (std::size_t i = 0; i < count; ++i) {
+            double* p = v + 3 * i;
+            if (!m_inverse) {
+                const GridPoint g = ApplyFourParams(m_params, GridPoint{p[0], p[1], p[2]});
+                p[0] = g.x;
+                p[1] = g.y;
+            } else {
+                const double u = p[0] - m_params.dX, w = p[1] - m_params.dY;
+                p[0] = (m_a * u + m_b * w) / m_norm;
+                p[1] = (m_a * w - m_b * u) / m_norm;
+            }
+        }
+    }
+
+private:
+    FourParams m_params;
+    bool m_inverse;
+    double m_a, m_b, m_norm;
+};
+
+// The height fit: H_after = H_before - zeta(x, y) at the plane position the
+// fit was made in; backwards H_before = H_after + zeta.
+class HeightCorrection final : public ChainStep {
+public:
+    HeightCorrection(const HeightFit& fit, bool inverse) : m_fit(fit), m_inverse(inverse) {}
+
+    void Apply(double* v, PointProblem*, std::size_t count) const override {
+        for (std::size_t i = 0; i < count; ++i) {
+            double* p = v + 3 * i;
+            const double zeta = HeightDifference(m_fit, p[0], p[1]);
+            p[2] = m_inverse ? p[2] + zeta : p[2] - zeta;
+        }
+    }
+
+private:
+    HeightFit m_fit;
+    bool m_inverse;
+};
+
+// Steps taking a point of `from` to X Y Z of its datum.
+void AppendToGeocentric(std::vector<std::unique_ptr<const ChainStep>>& steps, const Crs& from) {
+    const Ellipsoid& ellipsoid = DatumOf(from.datum).ellipsoid;
+    switch (from.form) {
+        case Form::Projected:
+            steps.push_back(std::make_unique<PlaneToGeodetic>(from));
+            steps.push_back(std::make_unique<GeodeticToGeocentric>(ellipsoid, false));
+            break;
+        case Form::Geodetic:
+            steps.push_back(std::make_unique<GeodeticToGeocentric>(ellipsoid, true));
+            break;
+        case Form::Geocentric:
+        case Form::Local:
+            break;
+    }
+}
+
+// Steps taking X Y Z of the datum of `to` to a point of `to`.
+void AppendFromGeocentric(std::vector<std::unique_ptr<const ChainStep>>& steps, const Crs& to) {
+    if (to.form == Form::Geocentric || to.form == Form::Local) return;
+    steps.push_back(std::make_unique<GeocentricToGeodetic>(DatumOf(to.datum).ellipsoid));
+    if (to.form == Form::Projected) steps.push_back(std::make_unique<GeodeticToPlane>(to));
+}
+
+// Steps between two systems of one datum (none when they are the same).
+void AppendWithinDatum(std::vector<std::unique_ptr<const ChainStep>>& steps, const Crs& from,
+                       const Crs& to) {
+    if (SameSystem(from, to)) return;
+    AppendToGeocentric(steps, from);
+    AppendFromGeocentric(steps, to);
+}
+
+std::string SystemName(const Crs& crs) {
+    const SystemEntry* entry = FindSystem(crs.datum, crs.form);
+    return entry ? entry->mainLabel : "?";
+}
+
 }  // namespace
+
+std::string TransformationProblemText(const Crs& from, const Crs& to,
+                                      const Transformation& t) {
+    const bool local = from.form == Form::Local || to.form == Form::Local;
+    if (t.kind != Transformation::Kind::FourParameters) {
+        if (local) return "地方坐标只能通过四参数点校正到达，请打开点校正参数文件！";
+        if (t.height && !SameSystem(to, t.grid)) {
+            return "高程拟合是在" + SystemName(t.grid) +
+                   "上做的，转换后坐标系统应与之相同（含中央子午线或分带）！";
+        }
+        return {};
+    }
+    const Crs& start = t.inverse ? to : from;
+    const Crs& end = t.inverse ? from : to;
+    if (start.form == Form::Local || start.datum != t.plane.datum) {
+        return "点校正参数从" + SystemName(t.plane) + "出发，" + (t.inverse ? "转换后" : "转换前") +
+               "坐标系统应在同一基准上！";
+    }
+    if (!SameSystem(end, t.grid)) {
+        return "点校正参数转换到" + SystemName(t.grid) + "，" + (t.inverse ? "转换前" : "转换后") +
+               "坐标系统应与之相同（含中央子午线或分带）！";
+    }
+    return {};
+}
 
 ConversionChain::ConversionChain(const Crs& from, const Crs& to,
                                  const Transformation& transformation)
     : m_from(from), m_to(to) {
-    const Ellipsoid& source = DatumOf(from.datum).ellipsoid;
-    const Ellipsoid& target = DatumOf(to.datum).ellipsoid;
-    switch (from.form) {
-        case Form::Projected:
-            m_steps.push_back(std::make_unique<PlaneToGeodetic>(from));
-            m_steps.push_back(std::make_unique<GeodeticToGeocentric>(source, false));
-            break;
-        case Form::Geodetic:
-            m_steps.push_back(std::make_unique<GeodeticToGeocentric>(source, true));
-            break;
-        case Form::Geocentric:
-            break;
+    if (transformation.kind == Transformation::Kind::FourParameters) {
+        const bool inverse = transformation.inverse;
+        if (!inverse) AppendWithinDatum(m_steps, from, transformation.plane);
+        if (transformation.height && !inverse) {
+            m_steps.push_back(std::make_unique<HeightCorrection>(*transformation.height, false));
+        }
+        m_steps.push_back(std::make_unique<PlaneSimilarity>(transformation.four, inverse));
+        if (transformation.height && inverse) {
+            m_steps.push_back(std::make_unique<HeightCorrection>(*transformation.height, true));
+        }
+        if (inverse) AppendWithinDatum(m_steps, transformation.plane, to);
+        return;
     }
+    AppendToGeocentric(m_steps, from);
     if (transformation.kind == Transformation::Kind::SevenParameters) {
-        m_steps.push_back(std::make_unique<Helmert>(transformation.seven));
+        m_steps.push_back(std::make_unique<Helmert>(transformation.seven, transformation.convention));
     }
-    if (to.form != Form::Geocentric) {
-        m_steps.push_back(std::make_unique<GeocentricToGeodetic>(target));
+    AppendFromGeocentric(m_steps, to);
+    if (transformation.height) {
+        m_steps.push_back(std::make_unique<HeightCorrection>(*transformation.height, false));
     }
-    if (to.form == Form::Projected) m_steps.push_back(std::make_unique<GeodeticToPlane>(to));
 }
 
 ConversionChain::~ConversionChain() = default;

@@ -22,26 +22,62 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include <optional>
+
+#include "bursa/convention.h"
+#include "bursa/four_params.h"
+#include "bursa/height_fit.h"
 #include "bursa/seven_params.h"
 #include "workflow/coordinate_system.h"
 
 namespace zelk {
 
-// What carries geocentric X Y Z of the source datum to the target datum.
+// What carries a point from the source system to the target system.
+//   Identity         the two datums' frames are taken as the same;
+//   SevenParameters  Bursa-Wolf on geocentric X Y Z, in either rotation
+//                    convention; with a height fit, the target's heights
+//                    are then corrected at the target plane position
+//                    (the target must be grid, a projected system);
+//   FourParameters   a site calibration: the point is brought to the plane
+//                    system `plane` (through X Y Z of its datum when it is
+//                    another system of that datum), its height corrected by
+//                    the height fit at that position, and its x y carried
+//                    onto `grid` (a local grid, or a projected system) by a
+//                    plane similarity. With `inverse` the other way: from
+//                    grid back to plane, and on to the target.
 struct Transformation {
-    enum class Kind {
-        Identity,        // the frames are taken as the same
-        SevenParameters  // Bursa-Wolf, coordinate-frame rotations
-    } kind = Kind::SevenParameters;
+    enum class Kind { Identity, SevenParameters, FourParameters } kind = Kind::SevenParameters;
     SevenParams seven;  // with SevenParameters, in user units
+    RotationConvention convention = RotationConvention::CoordinateFrame;
+    FourParams four;
+    Crs plane;  // FourParameters: the system the plane similarity starts from
+    Crs grid;   // FourParameters, and a height fit: the system it ends in
+    std::optional<HeightFit> height;
+    bool inverse = false;  // FourParameters from grid to plane
 
-    static Transformation Identity() { return {Kind::Identity, {}}; }
-    static Transformation Seven(const SevenParams& params) {
-        return {Kind::SevenParameters, params};
+    static Transformation Identity() {
+        Transformation t;
+        t.kind = Kind::Identity;
+        return t;
+    }
+    static Transformation Seven(const SevenParams& params,
+                                RotationConvention convention = RotationConvention::CoordinateFrame) {
+        Transformation t;
+        t.seven = params;
+        t.convention = convention;
+        return t;
     }
 };
+
+// What stops a transformation from carrying points between from and to, as
+// shown to the user; the empty text when it can. A local grid is reached
+// only by a site calibration; a calibration serves the systems it was made
+// for.
+std::string TransformationProblemText(const Crs& from, const Crs& to,
+                                      const Transformation& transformation);
 
 enum class PointProblem : std::uint8_t {
     None,
@@ -65,6 +101,8 @@ public:
 
 class ConversionChain {
 public:
+    // The transformation must be able to carry points from `from` to `to`
+    // (TransformationProblemText says nothing).
     ConversionChain(const Crs& from, const Crs& to, const Transformation& transformation);
     ~ConversionChain();
     ConversionChain(ConversionChain&&) noexcept;

@@ -207,7 +207,14 @@ ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptio
         ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
         return ConvertOutcome::SettingRefused;
     }
-    const zelk::ConversionChain chain(*from, *to, zelk::Transformation::Seven(values.params));
+    const zelk::Transformation transformation =
+        values.calibration ? *values.calibration : zelk::Transformation::Seven(values.params);
+    if (const std::string problem = zelk::TransformationProblemText(*from, *to, transformation);
+        !problem.empty()) {
+        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+        return ConvertOutcome::SettingRefused;
+    }
+    const zelk::ConversionChain chain(*from, *to, transformation);
     // Exact comparisons: a point with x or y exactly 0 is no point.
     if (values.srcX != 0.0 && values.srcY != 0.0) {
         double a = values.srcX, b = values.srcY, c = values.srcZ;

@@ -30,6 +30,8 @@ struct ConvertDialogValues {
     std::filesystem::path inputPath;   // empty = not chosen
     std::filesystem::path outputPath;  // empty = not chosen
     SevenParams params;
+    // A calibration (from a parameters file) replaces the seven parameters.
+    std::optional<zelk::Transformation> calibration;
 };
 
 enum class ConvertOutcome {

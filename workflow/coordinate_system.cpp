@@ -22,11 +22,12 @@ constexpr SystemEntry kSystems[] = {
     {"beijing54-xyz", DatumId::Beijing54, Form::Geocentric, "北京54-地心-XYZ", "北京54地心坐标XYZ"},
     {"xian80-xyz", DatumId::Xian80, Form::Geocentric, "西安80-地心-XYZ", "西安80地心坐标XYZ"},
     {"cgcs2000-xyz", DatumId::Cgcs2000, Form::Geocentric, "CGCS2000-地心-XYZ", "CGCS2000地心坐标XYZ"},
+    {"local", DatumId::Wgs84, Form::Local, "地方坐标-xyH", "地方坐标xyH"},
 };
 constexpr int kCount = static_cast<int>(std::size(kSystems));
 
 // The seven-parameter list: main-list indices in its order.
-constexpr int kParamOrder[kCount] = {3, 2, 5, 4, 1, 0, 7, 6, 8, 9, 10, 11};
+constexpr int kParamOrder[kCount] = {3, 2, 5, 4, 1, 0, 7, 6, 8, 9, 10, 11, 12};
 
 }  // namespace
 
@@ -35,6 +36,14 @@ bool Crs::IsUtm() const {
 }
 
 std::span<const SystemEntry> Systems() { return kSystems; }
+
+bool SameSystem(const Crs& a, const Crs& b) {
+    if (a.form != b.form) return false;
+    if (a.form == Form::Local) return true;
+    if (a.datum != b.datum) return false;
+    if (a.form != Form::Projected) return true;
+    return a.zoning == b.zoning && (a.zoning != Zoning::Meridian || a.meridian == b.meridian);
+}
 
 const SystemEntry& ParamListEntry(int index) { return kSystems[kParamOrder[index]]; }
 
@@ -57,7 +66,8 @@ const SystemEntry* FindSystem(std::string_view name) {
 
 const SystemEntry* FindSystem(DatumId datum, Form form) {
     for (const SystemEntry& entry : kSystems) {
-        if (entry.datum == datum && entry.form == form) return &entry;
+        // A local grid has no datum.
+        if (entry.form == form && (form == Form::Local || entry.datum == datum)) return &entry;
     }
     return nullptr;
 }

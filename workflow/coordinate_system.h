@@ -11,7 +11,10 @@
 //                central meridian that is either given (packed DMS) or taken
 //                from 3- or 6-degree zones, whose number is then written in
 //                front of the easting (n·10⁶ + y);
-//   Geocentric   X Y Z in metres in the datum's earth-centred frame.
+//   Geocentric   X Y Z in metres in the datum's earth-centred frame;
+//   Local        x y H in metres on a site's own plane grid, with no datum:
+//                reached only through a site calibration (four parameters
+//                from a projected system).
 //
 // The catalogue names each (datum, form) pair for the command line and
 // gives its labels in the two dialog lists. The six systems the programs
@@ -26,7 +29,7 @@
 
 namespace zelk {
 
-enum class Form { Geodetic, Projected, Geocentric };
+enum class Form { Geodetic, Projected, Geocentric, Local };
 
 // Where a projected system's central meridian comes from.
 enum class Zoning {
@@ -44,6 +47,10 @@ struct Crs {
     bool IsProjected() const { return form == Form::Projected; }
     bool IsUtm() const;  // projected on a datum whose projection is UTM
 };
+
+// The same system: datum and form, and for a projected system its zones or
+// central meridian (a local grid has no datum).
+bool SameSystem(const Crs& a, const Crs& b);
 
 // One entry of the catalogue.
 struct SystemEntry {

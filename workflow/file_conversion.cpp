@@ -47,6 +47,7 @@ Axes AxesOf(const zelk::Crs& crs) {
         case zelk::Form::Geocentric:
             return Axes::Geocentric;
         case zelk::Form::Projected:
+        case zelk::Form::Local:
             break;
     }
     return Axes::Plane;
