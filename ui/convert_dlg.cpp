@@ -14,10 +14,6 @@
 #include "ui/templates.h"
 #include "workflow/convert_run.h"
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 using namespace convert_ids;
 
 CConvertDlg::CConvertDlg(QWidget* parent)
@@ -43,13 +39,6 @@ void CConvertDlg::OnInitDialog() {
         m_systemMenu = new QMenu(this);
         QAction* about = m_systemMenu->addAction(*aboutText);
         connect(about, &QAction::triggered, this, [this] { OnSysCommand(kIdmAboutBox); });
-#ifdef Q_OS_WIN
-        if (HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuW(menu, MF_STRING, kIdmAboutBox,
-                          reinterpret_cast<LPCWSTR>(aboutText->utf16()));
-        }
-#endif
     }
 
     setWindowIcon(m_icon);
@@ -164,15 +153,3 @@ void CConvertDlg::contextMenuEvent(QContextMenuEvent* event) {
     }
     m_systemMenu->exec(event->globalPos());
 }
-
-#ifdef Q_OS_WIN
-bool CConvertDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-    const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kIdmAboutBox) {
-        OnSysCommand(static_cast<int>(msg->wParam));
-        *result = 0;
-        return true;
-    }
-    return CTemplateDialog::nativeEvent(eventType, message, result);
-}
-#endif

@@ -63,9 +63,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-#ifdef Q_OS_WIN
-    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
-#endif
 
 private:
     void OnInitDialog();
