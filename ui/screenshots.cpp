@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
     }
     {
         // A CGCS2000 Gauss-Kruger point in 3-degree zones (zone 39 in front
-        // of y) converted to CGCS2000 B L H, then its zoning list open.
+        // of y) converted to CGCS2000 B L H, then its zoning list and its
+        // system list open.
         CConvertDlg dialog;
         ShowInstalledDocs(dialog);
         Choose(dialog, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
@@ -126,6 +127,9 @@ int main(int argc, char** argv) {
         ok = Save(dialog, folder + QStringLiteral("/main-dialog-zones.png")) && ok;
         ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kSrcZoning),
                               folder + QStringLiteral("/main-dialog-zone-list.png")) &&
+             ok;
+        ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kSrcSystem),
+                              folder + QStringLiteral("/main-dialog-system-list.png")) &&
              ok;
     }
     {
