@@ -1,5 +1,7 @@
 #include "ui/system_lists.h"
 
+#include <iterator>
+
 namespace {
 // The zoning items in list order.
 constexpr zelk::Zoning kZonings[] = {zelk::Zoning::Meridian, zelk::Zoning::Zone3, zelk::Zoning::Zone6};
