@@ -6,6 +6,7 @@
 
 #include "ui/qt_platform.h"
 #include "ui/resources.h"
+#include "ui/system_lists.h"
 #include "ui/templates.h"
 #include "workflow/estimation_run.h"
 
@@ -33,6 +34,10 @@ CBursaParamDlg::CBursaParamDlg(const SevenParams* params, QWidget* parent)
             &CBursaParamDlg::OnSelchangeBeforeSystem);
     connect(Item<QComboBox>(kAfterSystem), &QComboBox::activated, this,
             &CBursaParamDlg::OnSelchangeAfterSystem);
+    connect(Item<QComboBox>(kBeforeZoning), &QComboBox::activated, this,
+            &CBursaParamDlg::OnSelchangeBeforeZoning);
+    connect(Item<QComboBox>(kAfterZoning), &QComboBox::activated, this,
+            &CBursaParamDlg::OnSelchangeAfterZoning);
 
     // Initialisation: every field shown, focus on the first control.
     UpdateData(false);
@@ -43,6 +48,10 @@ CBursaParamDlg::~CBursaParamDlg() = default;
 
 void CBursaParamDlg::DoDataExchange(CDataExchange& dx) {
     dx.ListIndex(kBeforeSystem, m_beforeSystem);
+    // Before the numbers, so that a number that does not read never undoes
+    // a zoning choice.
+    dx.ListIndex(kBeforeZoning, m_beforeZoning);
+    dx.ListIndex(kAfterZoning, m_afterZoning);
     dx.Number(kBeforeMeridian, m_beforeMeridian);
     dx.Number(kAfterMeridian, m_afterMeridian);
     dx.Number(kDX0, m_dX0);
@@ -74,6 +83,8 @@ void CBursaParamDlg::OnOK() {
     values.afterSystem = m_afterSystem;
     values.beforeMeridian = m_beforeMeridian;
     values.afterMeridian = m_afterMeridian;
+    values.beforeZoning = ZoningOfItem(m_beforeZoning);
+    values.afterZoning = ZoningOfItem(m_afterZoning);
     if (!m_beforeFile.isEmpty()) values.beforeFile = ToPath(m_beforeFile);
     if (!m_afterFile.isEmpty()) values.afterFile = ToPath(m_afterFile);
     values.dX0 = m_dX0;
@@ -102,23 +113,29 @@ void CBursaParamDlg::OnAccept() {
     EndDialog(kIdOk);
 }
 
-void CBursaParamDlg::EnableMeridian(int system, int fieldId) {
-    // Odd indices are the projected systems; the remainder keeps the sign
-    // of the index, so -1 enables too.
-    if (QWidget* field = GetDlgItem(fieldId)) field->setEnabled(system % 2 != 0);
+void CBursaParamDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId) {
+    const SideForm side = SideFormOf(ParamListEntryAt(system), zoning);
+    zoning = side.zoningItem;
+    if (QWidget* list = GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
+    if (QWidget* field = GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
 }
 
-void CBursaParamDlg::OnSelchangeBeforeSystem() {
+void CBursaParamDlg::ApplyBeforeForm() {
     UpdateData(true);
-    EnableMeridian(m_beforeSystem, kBeforeMeridian);
+    ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
     UpdateData(false);
 }
 
-void CBursaParamDlg::OnSelchangeAfterSystem() {
+void CBursaParamDlg::ApplyAfterForm() {
     UpdateData(true);
-    EnableMeridian(m_afterSystem, kAfterMeridian);
+    ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
     UpdateData(false);
 }
+
+void CBursaParamDlg::OnSelchangeBeforeSystem() { ApplyBeforeForm(); }
+void CBursaParamDlg::OnSelchangeAfterSystem() { ApplyAfterForm(); }
+void CBursaParamDlg::OnSelchangeBeforeZoning() { ApplyBeforeForm(); }
+void CBursaParamDlg::OnSelchangeAfterZoning() { ApplyAfterForm(); }
 
 void CBursaParamDlg::PickCommonPointFile(const char* filter, QString& path, int buttonId) {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same

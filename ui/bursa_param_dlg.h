@@ -35,14 +35,20 @@ public:
     double m_betaZ = 0.0;
     double m_K = 0.0;  // ppm
     int m_afterSystem = -1;
+    int m_beforeZoning = 0;  // zoning item: 0 the meridian field, 1 3-degree, 2 6-degree zones
+    int m_afterZoning = 0;
 
     // 计算: estimate from the two files; the dialog stays open. Nothing
     // happens past an unreadable field.
     void OnOK();
     // 确认: read every field and close with kIdOk if they all read.
     void OnAccept();
+    // A system or zoning chosen: that side's zoning list and meridian
+    // field follow (see SideFormOf); the captions stay.
     void OnSelchangeBeforeSystem();
     void OnSelchangeAfterSystem();
+    void OnSelchangeBeforeZoning();
+    void OnSelchangeAfterZoning();
     void OnPickBeforeFile();
     void OnPickAfterFile();
 
@@ -51,5 +57,7 @@ protected:
 
 private:
     void PickCommonPointFile(const char* filter, QString& path, int buttonId);
-    void EnableMeridian(int system, int fieldId);
+    void ApplyForm(int system, int& zoning, int zoningId, int meridianId);
+    void ApplyBeforeForm();
+    void ApplyAfterForm();
 };

@@ -11,12 +11,9 @@
 #include "ui/bursa_param_dlg.h"
 #include "ui/qt_platform.h"
 #include "ui/resources.h"
+#include "ui/system_lists.h"
 #include "ui/templates.h"
 #include "workflow/convert_run.h"
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 using namespace convert_ids;
 
@@ -28,13 +25,16 @@ CConvertDlg::CConvertDlg(QWidget* parent)
     connect(Item<QPushButton>(kOutputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickOutputFile);
     connect(Item<QComboBox>(kSrcSystem), &QComboBox::activated, this, &CConvertDlg::OnSelchangeSrcSystem);
     connect(Item<QComboBox>(kTgtSystem), &QComboBox::activated, this, &CConvertDlg::OnSelchangeTgtSystem);
+    connect(Item<QComboBox>(kSrcZoning), &QComboBox::activated, this, &CConvertDlg::OnSelchangeSrcZoning);
+    connect(Item<QComboBox>(kTgtZoning), &QComboBox::activated, this, &CConvertDlg::OnSelchangeTgtZoning);
     OnInitDialog();
 }
 
 CConvertDlg::~CConvertDlg() = default;
 
 void CConvertDlg::OnInitDialog() {
-    // Every field shown: both lists without selection, the numbers "0".
+    // Every field shown: both system lists without selection, both zoning
+    // lists on the meridian, the numbers "0".
     UpdateData(false);
 
     // The about entry of the window menu.
@@ -43,13 +43,6 @@ void CConvertDlg::OnInitDialog() {
         m_systemMenu = new QMenu(this);
         QAction* about = m_systemMenu->addAction(*aboutText);
         connect(about, &QAction::triggered, this, [this] { OnSysCommand(kIdmAboutBox); });
-#ifdef Q_OS_WIN
-        if (HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuW(menu, MF_STRING, kIdmAboutBox,
-                          reinterpret_cast<LPCWSTR>(aboutText->utf16()));
-        }
-#endif
     }
 
     setWindowIcon(m_icon);
@@ -66,6 +59,10 @@ void CConvertDlg::OnInitDialog() {
 void CConvertDlg::DoDataExchange(CDataExchange& dx) {
     dx.ListIndex(kSrcSystem, m_srcSystem);
     dx.ListIndex(kTgtSystem, m_tgtSystem);
+    // Before the numbers, so that a number that does not read never undoes
+    // a zoning choice.
+    dx.ListIndex(kSrcZoning, m_srcZoning);
+    dx.ListIndex(kTgtZoning, m_tgtZoning);
     dx.Number(kSrcMeridian, m_srcMeridian);
     dx.Number(kTgtMeridian, m_tgtMeridian);
     dx.Number(kSrcX, m_srcX);
@@ -87,6 +84,8 @@ void CConvertDlg::OnOK() {
     values.tgtSystem = m_tgtSystem;
     values.srcMeridian = m_srcMeridian;
     values.tgtMeridian = m_tgtMeridian;
+    values.srcZoning = ZoningOfItem(m_srcZoning);
+    values.tgtZoning = ZoningOfItem(m_tgtZoning);
     values.srcX = m_srcX;
     values.srcY = m_srcY;
     values.srcZ = m_srcZ;
@@ -109,27 +108,32 @@ void CConvertDlg::OnOK() {
     if (outcome == ConvertOutcome::Done) UpdateData(false);
 }
 
-void CConvertDlg::ApplyForm(int system, int meridianId, int firstCaptionId) {
-    // Even indices are the projected systems. The remainder keeps the sign
-    // of the index, so -1 counts as geodetic.
-    const bool projected = system % 2 == 0;
-    if (QWidget* field = GetDlgItem(meridianId)) field->setEnabled(projected);
-    SetDlgItemText(firstCaptionId, projected ? QStringLiteral("x") : QStringLiteral("B"));
-    SetDlgItemText(firstCaptionId + 1, projected ? QStringLiteral("y") : QStringLiteral("L"));
-    SetDlgItemText(firstCaptionId + 2, projected ? QStringLiteral("Z") : QStringLiteral("H"));
+void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId) {
+    const SideForm side = SideFormOf(MainListEntryAt(system), zoning);
+    zoning = side.zoningItem;
+    if (QWidget* list = GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
+    if (QWidget* field = GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
+    for (std::size_t i = 0; i < side.captions.size(); ++i) {
+        SetDlgItemText(firstCaptionId + static_cast<int>(i), side.captions[i]);
+    }
 }
 
-void CConvertDlg::OnSelchangeSrcSystem() {
+void CConvertDlg::ApplySourceForm() {
     UpdateData(true);
-    ApplyForm(m_srcSystem, kSrcMeridian, kSrcXCaption);
+    ApplyForm(m_srcSystem, m_srcZoning, kSrcZoning, kSrcMeridian, kSrcXCaption);
     UpdateData(false);
 }
 
-void CConvertDlg::OnSelchangeTgtSystem() {
+void CConvertDlg::ApplyTargetForm() {
     UpdateData(true);
-    ApplyForm(m_tgtSystem, kTgtMeridian, kTgtXCaption);
+    ApplyForm(m_tgtSystem, m_tgtZoning, kTgtZoning, kTgtMeridian, kTgtXCaption);
     UpdateData(false);
 }
+
+void CConvertDlg::OnSelchangeSrcSystem() { ApplySourceForm(); }
+void CConvertDlg::OnSelchangeTgtSystem() { ApplyTargetForm(); }
+void CConvertDlg::OnSelchangeSrcZoning() { ApplySourceForm(); }
+void CConvertDlg::OnSelchangeTgtZoning() { ApplyTargetForm(); }
 
 void CConvertDlg::PickPointFile(bool open, const char* filter, QString& path, int buttonId) {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
@@ -164,15 +168,3 @@ void CConvertDlg::contextMenuEvent(QContextMenuEvent* event) {
     }
     m_systemMenu->exec(event->globalPos());
 }
-
-#ifdef Q_OS_WIN
-bool CConvertDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-    const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kIdmAboutBox) {
-        OnSysCommand(static_cast<int>(msg->wParam));
-        *result = 0;
-        return true;
-    }
-    return CTemplateDialog::nativeEvent(eventType, message, result);
-}
-#endif

@@ -29,6 +29,8 @@ public:
     std::unique_ptr<SevenParams> m_params;  // the current seven parameters
     int m_srcSystem = -1;  // main-list index, -1 = none selected
     int m_tgtSystem = -1;
+    int m_srcZoning = 0;  // zoning item: 0 the meridian field, 1 3-degree, 2 6-degree zones
+    int m_tgtZoning = 0;
     double m_srcMeridian = 0.0;  // packed DMS
     double m_tgtMeridian = 0.0;
     double m_srcX = 0.0;
@@ -46,8 +48,12 @@ public:
     // happens past an unreadable field. A point with x or y exactly 0 is not
     // converted and its three result fields show 0.
     void OnOK();
+    // A system or zoning chosen: that side's zoning list, meridian field
+    // and captions follow (see SideFormOf).
     void OnSelchangeSrcSystem();
     void OnSelchangeTgtSystem();
+    void OnSelchangeSrcZoning();
+    void OnSelchangeTgtZoning();
     void OnPickInputFile();
     void OnPickOutputFile();
     // 转换参数: edit the parameters in their own dialog.
@@ -63,13 +69,12 @@ public:
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-#ifdef Q_OS_WIN
-    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
-#endif
 
 private:
     void OnInitDialog();
-    void ApplyForm(int system, int meridianId, int firstCaptionId);
+    void ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId);
+    void ApplySourceForm();
+    void ApplyTargetForm();
     void PickPointFile(bool open, const char* filter, QString& path, int buttonId);
 
     QMenu* m_systemMenu = nullptr;

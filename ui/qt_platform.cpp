@@ -152,19 +152,11 @@ ISoundService* SetSoundService(ISoundService* sound) { return Exchange(g_sound, 
 std::optional<QCursor> LoadHandCursor() { return QCursor(Qt::PointingHandCursor); }
 
 std::filesystem::path ToPath(const QString& fileName) {
-#ifdef Q_OS_WIN
-    return std::filesystem::path(fileName.toStdWString());
-#else
     return std::filesystem::path(QFile::encodeName(fileName).toStdString());
-#endif
 }
 
 QString FromPath(const std::filesystem::path& path) {
-#ifdef Q_OS_WIN
-    return QString::fromStdWString(path.native());
-#else
     return QFile::decodeName(QByteArray::fromStdString(path.native()));
-#endif
 }
 
 std::string CodePageBytes(const QString& text) {

@@ -1,27 +1,84 @@
 // Renders the program's dialogs to PNG files, for looking at the program
 // without a display: zelk-screenshots OUTPUT_FOLDER (run it with
 // QT_QPA_PLATFORM=offscreen).
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <cstdio>
 
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
+#include "workflow/coordinate_system.h"
 
 namespace {
+bool Write(const QPixmap& picture, const QString& file) {
+    const bool saved = picture.save(file, "PNG");
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
+    return saved;
+}
+
 bool Save(QWidget& dialog, const QString& file) {
     dialog.show();
     QApplication::processEvents();
-    const bool saved = dialog.grab().save(file, "PNG");
-    std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
+    const bool saved = Write(dialog.grab(), file);
     dialog.hide();
     return saved;
 }
+
+// The dialog with one of its drop-down lists open. The open list is a
+// window of its own, so it is drawn over the dialog's picture where it
+// lies, on a canvas that holds both.
+bool SaveWithOpenList(QWidget& dialog, QComboBox* list, const QString& file) {
+    dialog.show();
+    QApplication::processEvents();
+    list->showPopup();
+    QApplication::processEvents();
+    QWidget* popup = list->view()->window();
+    const QPoint origin = dialog.mapToGlobal(QPoint(0, 0));
+    const QRect dialogRect(QPoint(0, 0), dialog.size());
+    const QRect popupRect(popup->mapToGlobal(QPoint(0, 0)) - origin, popup->size());
+    const QRect canvas = dialogRect.united(popupRect);
+    QPixmap picture(canvas.size());
+    picture.fill(dialog.palette().color(QPalette::Window));
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap(dialogRect.topLeft() - canvas.topLeft(), dialog.grab());
+        painter.drawPixmap(popupRect.topLeft() - canvas.topLeft(), popup->grab());
+    }
+    list->hidePopup();
+    const bool saved = Write(picture, file);
+    dialog.hide();
+    return saved;
+}
+
+// Chooses a list item as the user does.
+void Choose(CTemplateDialog& dialog, int listId, int item) {
+    auto* list = dialog.Item<QComboBox>(listId);
+    list->setCurrentIndex(item);
+    emit list->activated(item);
+}
+
+// The links name the documents where the package installs them, not
+// where this build found them.
+void ShowInstalledDocs(CTemplateDialog& dialog) {
+    static const QRegularExpression document(QStringLiteral("file://\\S*/(guide|README)\\.md"));
+    for (int id : {convert_ids::kAuthorLink, convert_ids::kSiteLink}) {
+        auto* link = dialog.Item<QLabel>(id);
+        link->setText(link->text().replace(document, QStringLiteral("file:///usr/share/doc/zelk/\\1.md")));
+    }
+}
+
+int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
+int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSystem(name)); }
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,6 +95,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     {
         CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
         ok = Save(dialog, folder + QStringLiteral("/main-dialog.png")) && ok;
 
         // The same dialog with a projected source and a geodetic target.
@@ -53,11 +111,37 @@ int main(int argc, char** argv) {
         ok = Save(dialog, folder + QStringLiteral("/main-dialog-selected.png")) && ok;
     }
     {
+        // A CGCS2000 Gauss-Kruger point in 3-degree zones (zone 39 in front
+        // of y) converted to CGCS2000 B L H, then its zoning list and its
+        // system list open.
+        CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
+        Choose(dialog, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
+        Choose(dialog, convert_ids::kSrcZoning, 1);  // 3度带
+        Choose(dialog, convert_ids::kTgtSystem, MainIndex("cgcs2000-geodetic"));
+        dialog.m_srcX = 4415300.721;
+        dialog.m_srcY = 39474527.606;
+        dialog.m_srcZ = 28.114;
+        dialog.UpdateData(false);
+        dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+        ok = Save(dialog, folder + QStringLiteral("/main-dialog-zones.png")) && ok;
+        ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kSrcZoning),
+                              folder + QStringLiteral("/main-dialog-zone-list.png")) &&
+             ok;
+        ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kSrcSystem),
+                              folder + QStringLiteral("/main-dialog-system-list.png")) &&
+             ok;
+    }
+    {
         SevenParams params;
         params.dX0 = -12.5;
         params.betaX = -0.819544262089452;  // a long value shows its sign
         params.K = 1.25;
         CBursaParamDlg dialog(&params);
+        // Common points in WGS84 B L H and in CGCS2000 Gauss-Kruger 3-degree zones.
+        Choose(dialog, bursa_ids::kBeforeSystem, ParamIndex("wgs84-geodetic"));
+        Choose(dialog, bursa_ids::kAfterSystem, ParamIndex("cgcs2000-gauss"));
+        Choose(dialog, bursa_ids::kAfterZoning, 1);  // 3度带
         ok = Save(dialog, folder + QStringLiteral("/seven-parameters.png")) && ok;
     }
     {

@@ -32,6 +32,8 @@ inline constexpr int kTgtZCaption = 1030;
 inline constexpr int kWithNames = 1031;    // 带点号
 inline constexpr int kAuthorLink = 1032;
 inline constexpr int kSiteLink = 1033;
+inline constexpr int kSrcZoning = 1034;    // central meridian, 3- or 6-degree zones
+inline constexpr int kTgtZoning = 1035;
 }  // namespace convert_ids
 
 // Control ids of the seven-parameter dialog.
@@ -52,6 +54,8 @@ inline constexpr int kBetaZ = 1020;
 inline constexpr int kK = 1021;
 inline constexpr int kAfterSystem = 1023;
 inline constexpr int kAccept = 1024;       // 确认
+inline constexpr int kBeforeZoning = 1025; // central meridian, 3- or 6-degree zones
+inline constexpr int kAfterZoning = 1026;
 }  // namespace bursa_ids
 
 const DialogTemplate& ConvertDialogTemplate();

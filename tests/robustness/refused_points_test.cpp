@@ -3,9 +3,11 @@
 // and zelk-cli: one message naming the line, nothing written, exit status 1.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "c_locale.h"
 #include "recording_messages.h"
 #include "run_cli.h"
 #include "workflow/convert_run.h"
@@ -90,7 +92,10 @@ TEST(RefusedPoints, FileTypedPointAndCommandLine) {
         // The typed point: refused before the file, target fields untouched.
         messages.messages.clear();
         ConvertDialogValues typed = Values(c);
-        std::sscanf(c.point, "%lf %lf %lf", &typed.srcX, &typed.srcY, &typed.srcZ);
+        {
+            const CLocaleScope cLocale;  // "39.54" is one number in every locale
+            std::sscanf(c.point, "%lf %lf %lf", &typed.srcX, &typed.srcY, &typed.srcZ);
+        }
         typed.tgtX = 7;
         typed.inputPath = folder / "in.txt";
         typed.outputPath = folder / "out.txt";

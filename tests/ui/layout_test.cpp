@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include "recording_messages.h"
 #include "ui/about_dlg.h"
@@ -20,6 +22,7 @@
 #include "ui/resources.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
+#include "workflow/coordinate_system.h"
 
 namespace {
 // The ids of the focusable controls in tab order.
@@ -55,6 +58,20 @@ QStringList Items(QComboBox* list) {
     for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
     return items;
 }
+
+// The catalogue's labels in a dialog's list order.
+QStringList CatalogueLabels(bool mainList) {
+    QStringList labels;
+    const int count = static_cast<int>(zelk::Systems().size());
+    for (int i = 0; i < count; ++i) {
+        labels << QString::fromUtf8(mainList ? zelk::Systems()[static_cast<std::size_t>(i)].mainLabel
+                                             : zelk::ParamListEntry(i).paramLabel);
+    }
+    return labels;
+}
+
+const QStringList kZoningItems{QStringLiteral("中央子午线(度.分秒)"), QStringLiteral("3度带(y含带号)"),
+                               QStringLiteral("6度带(y含带号)")};
 
 // Every control sits where its rectangle in dialog units says; lists keep
 // their own closed height.
@@ -163,17 +180,25 @@ TEST(MainDialogLayout, ControlsTextsAndPlaces) {
     QStringList labels;
     for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
     EXPECT_TRUE(labels.contains(QStringLiteral("坐标排列:  x y z或者 B L H 方式    有无点号选项")));
-    EXPECT_EQ(labels.count(QStringLiteral("中央子午线(度.分秒)")), 2);
+    // Each side gives its central meridian with a list above the field.
+    EXPECT_EQ(labels.count(QStringLiteral("中央子午线(度.分秒)")), 0);
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1034)), kZoningItems);
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1035)), kZoningItems);
     EXPECT_EQ(GroupTitles(dialog), (QStringList{QStringLiteral("待求"), QStringLiteral("原始"), QString()}));
 
     const QStringList items{QStringLiteral("WGS84-UTM--xyH"),  QStringLiteral("WGS84-大地坐标"),
                             QStringLiteral("北京54-高斯-xyH"), QStringLiteral("北京54-大地坐标"),
                             QStringLiteral("西安80-高斯-xyH"), QStringLiteral("西安80-大地坐标")};
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1000)), items);
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1005)), items);
+    // The original six keep their places and labels; the whole catalogue
+    // follows in its order.
+    for (int id : {1000, 1005}) {
+        const QStringList shown = Items(dialog.Item<QComboBox>(id));
+        EXPECT_EQ(shown.mid(0, 6), items) << id;
+        EXPECT_EQ(shown, CatalogueLabels(true)) << id;
+    }
 
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007,
-                                                  1008, 1009, 1010, 1011, 3, 1031}));
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1034, 1001, 1002, 1003, 1004, 1005, 1035,
+                                                  1006, 1007, 1008, 1009, 1010, 1011, 3, 1031}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
 }
@@ -191,8 +216,10 @@ TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
 
     QStringList labels;
     for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
-    EXPECT_EQ(labels, (QStringList{"中央子午线", "中央子午线", "ΔX0", "ΔY0", "ΔZ0", "βx", "βy", "βz",
-                                   "Κ", "坐标排列为:  x y z或者 B L H 方式,无点号"}));
+    EXPECT_EQ(labels, (QStringList{"ΔX0", "ΔY0", "ΔZ0", "βx", "βy", "βz", "Κ",
+                                   "坐标排列为:  x y z或者 B L H 方式,无点号"}));
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1025)), kZoningItems);
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1026)), kZoningItems);
     // The scale's caption is the Greek capital kappa, not a Latin K.
     EXPECT_EQ(QStringLiteral("Κ").at(0).unicode(), 0x039A);
     EXPECT_EQ(GroupTitles(dialog), (QStringList{"转换前", "转换后", "参数值 单位m,s,ppm"}));
@@ -200,11 +227,14 @@ TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
     const QStringList items{QStringLiteral("北京54大地坐标BLH"), QStringLiteral("北京54高斯投影xyH"),
                             QStringLiteral("西安80大地坐标BLH"), QStringLiteral("西安80高斯投影xyH"),
                             QStringLiteral("WGS84大地坐标BLH"),  QStringLiteral("WGS84UTM投影xyH")};
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1000)), items);
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1023)), items);
+    for (int id : {1000, 1023}) {
+        const QStringList shown = Items(dialog.Item<QComboBox>(id));
+        EXPECT_EQ(shown.mid(0, 6), items) << id;
+        EXPECT_EQ(shown, CatalogueLabels(false)) << id;
+    }
 
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 2, 1000, 1011, 1012, 1023, 1013, 1014, 1015, 1016,
-                                                  1017, 1018, 1019, 1020, 1021, 1024}));
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 2, 1000, 1025, 1011, 1012, 1023, 1026, 1013, 1014,
+                                                  1015, 1016, 1017, 1018, 1019, 1020, 1021, 1024}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
 }
@@ -282,8 +312,8 @@ TEST(NumberFields, ShowTheStartAndTheWholeNumberOneWayOrAnother) {
     };
     std::vector<Field> fields;
     for (int id : {1001, 1002, 1003, 1004, 1006, 1007, 1008, 1009}) fields.push_back({&main, id, true});
-    for (int id : {1015, 1016, 1017, 1018, 1019, 1020, 1021}) fields.push_back({&params, id, true});
-    for (int id : {1011, 1013}) fields.push_back({&params, id, false});  // meridians: too narrow
+    for (int id : {1011, 1013, 1015, 1016, 1017, 1018, 1019, 1020, 1021})
+        fields.push_back({&params, id, true});
     // The widths are chosen for the font the program draws with on the
     // machines it is set up on.
     const bool dialogFont = main.font().family() == QStringLiteral("WenQuanYi Micro Hei");
@@ -318,4 +348,27 @@ TEST(NumberFields, ShowTheStartAndTheWholeNumberOneWayOrAnother) {
         EXPECT_TRUE(edit->toolTip().isEmpty());
     }
     EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST(DropDownLists, ShowEveryItemWholeWhenClosed) {
+    CConvertDlg main;
+    CBursaParamDlg params;
+    const std::vector<CTemplateDialog*> dialogs{&main, &params};
+    for (CTemplateDialog* dialog : dialogs) {
+        for (QComboBox* list : dialog->findChildren<QComboBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+            for (const QString& item : Items(list)) {
+                SCOPED_TRACE(dialog->windowTitle().toStdString() + ": " + item.toStdString());
+                // The text area of the closed list as the style lays it out,
+                // less the pixel the label keeps clear on each side.
+                QStyleOptionComboBox option;
+                option.initFrom(list);
+                option.editable = false;
+                option.frame = true;
+                option.currentText = item;
+                const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                                  QStyle::SC_ComboBoxEditField, list);
+                EXPECT_LE(list->fontMetrics().horizontalAdvance(item) + 2, field.width());
+            }
+        }
+    }
 }

@@ -1,0 +1,349 @@
+// Coordinate systems and zones in both dialogs: what each kind of system
+// leaves usable on its side, a conversion in 3-degree zones that gives the
+// workflow run's and zelk-cli's bytes and values, typed points that are
+// refused, and estimations from common points in zones.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/number_text.h"
+#include "recording_messages.h"
+#include "ui/bursa_param_dlg.h"
+#include "ui/convert_dlg.h"
+#include "ui/templates.h"
+#include "ui_test_support.h"
+#include "workflow/chain.h"
+#include "workflow/convert_run.h"
+#include "workflow/coordinate_system.h"
+#include "workflow/estimation_run.h"
+
+namespace {
+QLineEdit* Edit(CTemplateDialog& d, int id) { return d.Item<QLineEdit>(id); }
+
+int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
+int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSystem(name)); }
+
+std::string ReadFile(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
+    return file.readAll().toStdString();
+}
+
+void WriteFile(const QString& name, const std::string& text) {
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+// A point of a common-point file, with every digit.
+std::string Line(double a, double b, double c) {
+    return FormatGeneral(a, 17) + " " + FormatGeneral(b, 17) + " " + FormatGeneral(c, 17) + "\n";
+}
+
+// zelk-cli's standard output, or "<failed>" with its standard error.
+std::string RunCli(const QStringList& args) {
+    QProcess cli;
+    cli.start(QStringLiteral(ZELK_CLI_PATH), args);
+    if (!cli.waitForFinished(30000) || cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0) {
+        return "<failed> " + cli.readAllStandardError().toStdString();
+    }
+    return cli.readAllStandardOutput().toStdString();
+}
+
+// One side of a dialog: its system list, zoning list, meridian field and
+// first caption (0: the side has none).
+struct SideIds {
+    const char* name;
+    bool main;  // main dialog; otherwise the seven-parameter dialog
+    int system, zoning, meridian, firstCaption;
+};
+
+const SideIds kSides[] = {
+    {"main source", true, convert_ids::kSrcSystem, convert_ids::kSrcZoning, convert_ids::kSrcMeridian,
+     convert_ids::kSrcXCaption},
+    {"main target", true, convert_ids::kTgtSystem, convert_ids::kTgtZoning, convert_ids::kTgtMeridian,
+     convert_ids::kTgtXCaption},
+    {"parameters before", false, bursa_ids::kBeforeSystem, bursa_ids::kBeforeZoning,
+     bursa_ids::kBeforeMeridian, 0},
+    {"parameters after", false, bursa_ids::kAfterSystem, bursa_ids::kAfterZoning,
+     bursa_ids::kAfterMeridian, 0},
+};
+
+std::unique_ptr<CTemplateDialog> MakeDialog(bool main) {
+    if (main) return std::make_unique<CConvertDlg>();
+    return std::make_unique<CBursaParamDlg>();
+}
+
+int ListIndex(bool main, const char* system) { return main ? MainIndex(system) : ParamIndex(system); }
+
+QString Captions(CTemplateDialog& d, int first) {
+    QStringList captions;
+    for (int id = first; id < first + 3; ++id) captions << d.Item<QLabel>(id)->text();
+    return captions.join(QLatin1Char(' '));
+}
+}  // namespace
+
+TEST(SystemsAndZones, EachKindOfSystemLeavesItsControlsUsable) {
+    RecordingMessages messages;
+    // A zoning item chosen on a Gauss-Kruger system, then the system under
+    // test chosen: what the zoning list shows, which controls are usable,
+    // the captions.
+    const struct {
+        const char* system;
+        int zoningChosen;
+        int zoningShown;
+        bool zoningEnabled;
+        bool meridianEnabled;
+        const char* captions;
+    } kinds[] = {
+        {"cgcs2000-gauss", 0, 0, true, true, "x y Z"},
+        {"cgcs2000-gauss", 1, 1, true, false, "x y Z"},
+        {"beijing54-gauss", 2, 2, true, false, "x y Z"},
+        {"xian80-gauss", 1, 1, true, false, "x y Z"},
+        // UTM has no 3- or 6-degree zones: back on the meridian.
+        {"wgs84-utm", 1, 0, false, true, "x y Z"},
+        {"wgs84-utm", 0, 0, false, true, "x y Z"},
+        // Geodetic and geocentric: neither is used; the zoning item stays.
+        {"cgcs2000-geodetic", 1, 1, false, false, "B L H"},
+        {"wgs84-geodetic", 0, 0, false, false, "B L H"},
+        {"cgcs2000-xyz", 2, 2, false, false, "X Y Z"},
+        {"beijing54-xyz", 0, 0, false, false, "X Y Z"},
+    };
+    for (const SideIds& side : kSides) {
+        for (const auto& kind : kinds) {
+            SCOPED_TRACE(std::string(side.name) + ": " + kind.system + " after zoning item " +
+                         std::to_string(kind.zoningChosen));
+            const auto dialog = MakeDialog(side.main);
+            auto* zoning = dialog->Item<QComboBox>(side.zoning);
+            QWidget* meridian = dialog->GetDlgItem(side.meridian);
+            ASSERT_NE(zoning, nullptr);
+            // As the dialog opens: on the meridian, everything usable.
+            EXPECT_EQ(zoning->currentIndex(), 0);
+            EXPECT_TRUE(zoning->isEnabled());
+            EXPECT_TRUE(meridian->isEnabled());
+
+            SelectItem(dialog->Item<QComboBox>(side.system), ListIndex(side.main, "xian80-gauss"));
+            SelectItem(zoning, kind.zoningChosen);
+            EXPECT_EQ(meridian->isEnabled(), kind.zoningChosen == 0);
+
+            SelectItem(dialog->Item<QComboBox>(side.system), ListIndex(side.main, kind.system));
+            EXPECT_EQ(zoning->currentIndex(), kind.zoningShown);
+            EXPECT_EQ(zoning->isEnabled(), kind.zoningEnabled);
+            EXPECT_EQ(meridian->isEnabled(), kind.meridianEnabled);
+            if (side.firstCaption) {
+                EXPECT_EQ(Captions(*dialog, side.firstCaption).toStdString(), kind.captions);
+            }
+
+            // Back on a Gauss-Kruger system, the zoning shown is in force.
+            SelectItem(dialog->Item<QComboBox>(side.system), ListIndex(side.main, "cgcs2000-gauss"));
+            EXPECT_TRUE(zoning->isEnabled());
+            EXPECT_EQ(zoning->currentIndex(), kind.zoningShown);
+            EXPECT_EQ(meridian->isEnabled(), kind.zoningShown == 0);
+        }
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST(SystemsAndZones, ZonesInAndOutGiveTheWorkflowsAndTheCommandLinesResults) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString input = folder.filePath(QStringLiteral("in.txt"));
+    const QString output = folder.filePath(QStringLiteral("out.txt"));
+    const QString runOutput = folder.filePath(QStringLiteral("run.txt"));
+    const QString cliOutput = folder.filePath(QStringLiteral("cli.txt"));
+    // CGCS2000 in 3-degree zones 38, 39 and 40; the last point of zone 39
+    // lies east of 118.5 degrees and leaves in zone 40.
+    WriteFile(input,
+              "P1 4415300.721 39474527.606 28.114\n"
+              "P2 4401234.5 38620000.25 35.5\n"
+              "P3 4420000 40455555.125 12\n"
+              "P4 4415000 39720000 40.25\n");
+
+    CConvertDlg dialog;
+    // In zelk-cli's order: dX0, dY0, dZ0, K, betaX, betaY, betaZ.
+    *dialog.m_params = SevenParams{15.5, -112.25, -48.75, 2.5, 0.625, -1.25, 2.125};
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("cgcs2000-gauss"));
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcZoning), 1);  // 3度带
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("beijing54-gauss"));
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtZoning), 1);
+    // The meridian fields are greyed and left at what they hold.
+    Edit(dialog, convert_ids::kSrcMeridian)->setText(QStringLiteral("117"));
+    Edit(dialog, convert_ids::kSrcX)->setText(QStringLiteral("4418660.237"));
+    Edit(dialog, convert_ids::kSrcY)->setText(QStringLiteral("39440136.927"));
+    Edit(dialog, convert_ids::kSrcZ)->setText(QStringLiteral("52.5"));
+    dialog.Item<QCheckBox>(convert_ids::kWithNames)->setChecked(true);
+    picker.answers = {input, output};
+    dialog.Item<QPushButton>(convert_ids::kInputFile)->click();
+    dialog.Item<QPushButton>(convert_ids::kOutputFile)->click();
+
+    dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, kConversionDoneText);
+
+    // The same run without the dialog.
+    ConvertDialogValues values;
+    values.srcSystem = MainIndex("cgcs2000-gauss");
+    values.tgtSystem = MainIndex("beijing54-gauss");
+    values.srcZoning = values.tgtZoning = zelk::Zoning::Zone3;
+    values.srcX = 4418660.237;
+    values.srcY = 39440136.927;
+    values.srcZ = 52.5;
+    values.withNames = 1;
+    values.inputPath = ToPath(input);
+    values.outputPath = ToPath(runOutput);
+    values.params = *dialog.m_params;
+    ASSERT_EQ(RunConvert(values), ConvertOutcome::Done);
+    EXPECT_EQ(dialog.m_tgtX, values.tgtX);
+    EXPECT_EQ(dialog.m_tgtY, values.tgtY);
+    EXPECT_EQ(dialog.m_tgtZ, values.tgtZ);
+    const std::string file = ReadFile(output);
+    EXPECT_EQ(file, ReadFile(runOutput));
+
+    // And zelk-cli: the file to the byte, the point as the fields show it.
+    const QStringList systems{"--from", "cgcs2000-gauss", "--from-zone", "3", "--to", "beijing54-gauss",
+                              "--to-zone", "3", "--params", "15.5,-112.25,-48.75,2.5,0.625,-1.25,2.125"};
+    EXPECT_EQ(RunCli(QStringList{"convert"} + systems + QStringList{"--names", input, cliOutput}), "");
+    EXPECT_EQ(file, ReadFile(cliOutput));
+    const QString shown = Edit(dialog, convert_ids::kTgtX)->text() + ' ' +
+                          Edit(dialog, convert_ids::kTgtY)->text() + ' ' +
+                          Edit(dialog, convert_ids::kTgtZ)->text() + '\n';
+    EXPECT_EQ(RunCli(QStringList{"point"} + systems + QStringList{"4418660.237", "39440136.927", "52.5"}),
+              shown.toStdString());
+}
+
+TEST(SystemsAndZones, RefusedTypedPointShowsWhyAndKeepsTheResults) {
+    RecordingMessages messages;
+    using namespace convert_ids;
+    // A point that converts, then one field changed so that it is refused.
+    using Typed = std::vector<std::pair<int, const char*>>;
+    const Typed geodetic{{kSrcX, "39.54"}, {kSrcY, "116.18"}, {kSrcZ, "0"}, {kTgtMeridian, "117"}};
+    const struct {
+        const char* source;
+        int sourceZoning;
+        const char* target;
+        Typed typed;
+        std::pair<int, const char*> change;
+        const char* message;
+    } cases[] = {
+        {"cgcs2000-geodetic", 0, "cgcs2000-gauss", geodetic, {kTgtMeridian, "0"},
+         "键入的点转换后离转换后的中央子午线超过6度，请检查转换后的中央子午线！"},
+        {"cgcs2000-geodetic", 0, "cgcs2000-gauss", geodetic, {kSrcX, "95"}, "键入的点纬度超出±90度，请检查数据！"},
+        {"cgcs2000-geodetic", 0, "cgcs2000-gauss", geodetic, {kTgtMeridian, "181"},
+         "转换后中央子午线超出±180度，请检查中央子午线！"},
+        {"cgcs2000-gauss", 1, "cgcs2000-geodetic", {{kSrcX, "4418660.237"}, {kSrcY, "39440136.927"}},
+         {kSrcY, "440136.927"}, "键入的点东坐标前没有可用的带号（3度带1～120，6度带1～60），请检查带号！"},
+        {"beijing54-gauss", 0, "beijing54-geodetic",
+         {{kSrcMeridian, "117"}, {kSrcX, "4411354.858"}, {kSrcY, "466853.110"}, {kSrcZ, "22.205"}},
+         {kSrcY, "39466853.110"}, "键入的点离中央子午线超过6度，请检查中央子午线！"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        messages.messages.clear();
+        CConvertDlg dialog;
+        SelectItem(dialog.Item<QComboBox>(kSrcSystem), MainIndex(c.source));
+        SelectItem(dialog.Item<QComboBox>(kSrcZoning), c.sourceZoning);
+        SelectItem(dialog.Item<QComboBox>(kTgtSystem), MainIndex(c.target));
+        for (const auto& [id, text] : c.typed) Edit(dialog, id)->setText(QString::fromUtf8(text));
+        dialog.Item<QPushButton>(kConvert)->click();
+        ASSERT_TRUE(messages.messages.empty());
+        const QStringList results{Edit(dialog, kTgtX)->text(), Edit(dialog, kTgtY)->text(),
+                                  Edit(dialog, kTgtZ)->text()};
+        ASSERT_NE(results[0], QStringLiteral("0"));
+
+        Edit(dialog, c.change.first)->setText(QString::fromUtf8(c.change.second));
+        dialog.Item<QPushButton>(kConvert)->click();
+
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, c.message);
+        EXPECT_EQ(messages.messages[0].caption, kSettingCaption);
+        EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+        EXPECT_EQ((QStringList{Edit(dialog, kTgtX)->text(), Edit(dialog, kTgtY)->text(),
+                               Edit(dialog, kTgtZ)->text()}),
+                  results);
+        EXPECT_EQ(Edit(dialog, c.change.first)->text(), QString::fromUtf8(c.change.second));
+    }
+}
+
+TEST(SystemsAndZones, EstimationFromCommonPointsInZones) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString beforeFile = folder.filePath(QStringLiteral("before.txt"));
+    const QString afterFile = folder.filePath(QStringLiteral("after.txt"));
+    const SevenParams known{-15.25, 120.5, 80.75, 2.5, 0.5, -0.8, 1.2};
+    // Every zoning item on each side.
+    const struct {
+        const char* before;
+        int beforeItem;
+        zelk::Zoning beforeZoning;
+        const char* after;
+        int afterItem;
+        zelk::Zoning afterZoning;
+    } cases[] = {
+        {"cgcs2000-gauss", 2, zelk::Zoning::Zone6, "xian80-gauss", 1, zelk::Zoning::Zone3},
+        {"beijing54-gauss", 1, zelk::Zoning::Zone3, "cgcs2000-gauss", 2, zelk::Zoning::Zone6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.before) + " -> " + c.after);
+        messages.messages.clear();
+        // Points from 114 to 121 degrees east, across zone boundaries, in
+        // both systems: the after points moved by the known parameters.
+        const zelk::SystemEntry& before = *zelk::FindSystem(c.before);
+        const zelk::Crs geodetic = zelk::MakeCrs(*zelk::FindSystem(before.datum, zelk::Form::Geodetic));
+        const zelk::ConversionChain toBefore(geodetic, zelk::MakeCrs(before, c.beforeZoning),
+                                             zelk::Transformation::Identity());
+        const zelk::ConversionChain toAfter(geodetic, zelk::MakeCrs(*zelk::FindSystem(c.after), c.afterZoning),
+                                            zelk::Transformation::Seven(known));
+        std::string beforeText, afterText;
+        for (int i = 0; i < 8; ++i) {
+            double b = 30.0 + 1.5 * (i % 4) + 0.1234 * i, l = 114.0 + i + 0.0517 * (i % 3), h = 20.0 + 11.5 * i;
+            double x = b, y = l, z = h;
+            ASSERT_EQ(toBefore.Convert(b, l, h), zelk::PointProblem::None);
+            ASSERT_EQ(toAfter.Convert(x, y, z), zelk::PointProblem::None);
+            beforeText += Line(b, l, h);
+            afterText += Line(x, y, z);
+        }
+        WriteFile(beforeFile, beforeText);
+        WriteFile(afterFile, afterText);
+
+        CBursaParamDlg dialog;
+        SelectItem(dialog.Item<QComboBox>(bursa_ids::kBeforeSystem), ParamIndex(c.before));
+        SelectItem(dialog.Item<QComboBox>(bursa_ids::kBeforeZoning), c.beforeItem);
+        SelectItem(dialog.Item<QComboBox>(bursa_ids::kAfterSystem), ParamIndex(c.after));
+        SelectItem(dialog.Item<QComboBox>(bursa_ids::kAfterZoning), c.afterItem);
+        picker.answers = {beforeFile, afterFile};
+        dialog.Item<QPushButton>(bursa_ids::kBeforeFile)->click();
+        dialog.Item<QPushButton>(bursa_ids::kAfterFile)->click();
+        dialog.Item<QPushButton>(bursa_ids::kCompute)->click();
+
+        // The same estimation without the dialog: the same report and values.
+        BursaDialogValues values;
+        values.beforeSystem = ParamIndex(c.before);
+        values.afterSystem = ParamIndex(c.after);
+        values.beforeZoning = c.beforeZoning;
+        values.afterZoning = c.afterZoning;
+        values.beforeFile = ToPath(beforeFile);
+        values.afterFile = ToPath(afterFile);
+        ASSERT_EQ(RunEstimation(values).outcome, EstimationOutcome::Estimated);
+        ASSERT_EQ(messages.messages.size(), 2u);
+        EXPECT_EQ(messages.messages[0].text, messages.messages[1].text);
+        EXPECT_EQ((std::vector<double>{dialog.m_dX0, dialog.m_dY0, dialog.m_dZ0, dialog.m_K, dialog.m_betaX,
+                                       dialog.m_betaY, dialog.m_betaZ}),
+                  (std::vector<double>{values.dX0, values.dY0, values.dZ0, values.K, values.betaX,
+                                       values.betaY, values.betaZ}));
+        EXPECT_NEAR(dialog.m_K, known.K, 1e-3);
+    }
+}

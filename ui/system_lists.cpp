@@ -1,0 +1,71 @@
+#include "ui/system_lists.h"
+
+#include <iterator>
+
+namespace {
+// The zoning items in list order.
+constexpr zelk::Zoning kZonings[] = {zelk::Zoning::Meridian, zelk::Zoning::Zone3, zelk::Zoning::Zone6};
+
+int SystemCount() { return static_cast<int>(zelk::Systems().size()); }
+}  // namespace
+
+QStringList MainListItems() {
+    QStringList items;
+    for (const zelk::SystemEntry& entry : zelk::Systems()) items << QString::fromUtf8(entry.mainLabel);
+    return items;
+}
+
+QStringList ParamListItems() {
+    QStringList items;
+    for (int i = 0; i < SystemCount(); ++i) items << QString::fromUtf8(zelk::ParamListEntry(i).paramLabel);
+    return items;
+}
+
+const zelk::SystemEntry* MainListEntryAt(int index) {
+    if (index < 0 || index >= SystemCount()) return nullptr;
+    return &zelk::Systems()[static_cast<std::size_t>(index)];
+}
+
+const zelk::SystemEntry* ParamListEntryAt(int index) {
+    if (index < 0 || index >= SystemCount()) return nullptr;
+    return &zelk::ParamListEntry(index);
+}
+
+QStringList ZoningItems() {
+    return {QStringLiteral("中央子午线(度.分秒)"), QStringLiteral("3度带(y含带号)"),
+            QStringLiteral("6度带(y含带号)")};
+}
+
+zelk::Zoning ZoningOfItem(int item) {
+    if (item < 0 || item >= static_cast<int>(std::size(kZonings))) return zelk::Zoning::Meridian;
+    return kZonings[item];
+}
+
+SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
+    SideForm side;
+    side.zoningItem = zoningItem;
+    if (!entry) {
+        side.meridianEnabled = ZoningOfItem(zoningItem) == zelk::Zoning::Meridian;
+        side.captions = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
+        return side;
+    }
+    switch (entry->form) {
+        case zelk::Form::Projected:
+            if (zelk::MakeCrs(*entry).IsUtm()) {
+                side.zoningEnabled = false;
+                side.zoningItem = kZoningMeridianItem;
+            }
+            side.meridianEnabled = ZoningOfItem(side.zoningItem) == zelk::Zoning::Meridian;
+            side.captions = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("Z")};
+            break;
+        case zelk::Form::Geodetic:
+            side.zoningEnabled = side.meridianEnabled = false;
+            side.captions = {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
+            break;
+        case zelk::Form::Geocentric:
+            side.zoningEnabled = side.meridianEnabled = false;
+            side.captions = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
+            break;
+    }
+    return side;
+}
