@@ -66,6 +66,11 @@ SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
             side.zoningEnabled = side.meridianEnabled = false;
             side.captions = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
             break;
+        case zelk::Form::Local:
+            // A site grid: no meridian, no zones.
+            side.zoningEnabled = side.meridianEnabled = false;
+            side.captions = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("Z")};
+            break;
     }
     return side;
 }
