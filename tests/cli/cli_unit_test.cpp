@@ -16,7 +16,7 @@
 
 #include "cli/arguments.h"
 #include "cli/console.h"
-#include "cli/params_file.h"
+#include "workflow/parameter_file.h"
 #include "cli/systems.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "reference_points.h"
 #include "bursa/seven_params.h"
 #include "cli/arguments.h"
-#include "cli/params_file.h"
+#include "workflow/parameter_file.h"
 
 namespace {
 

@@ -1,0 +1,528 @@
+#include "workflow/parameter_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "platform/number_text.h"
+#include "workflow/file_conversion.h"
+#include "workflow/point_scan.h"
+
+namespace {
+
+constexpr std::size_t kMaxFileBytes = 64 * 1024;
+
+struct SevenField {
+    const char* name;
+    double SevenParams::*member;
+};
+constexpr SevenField kSevenFields[7] = {
+    {"dX0", &SevenParams::dX0},     {"dY0", &SevenParams::dY0},     {"dZ0", &SevenParams::dZ0},
+    {"K", &SevenParams::K},         {"betaX", &SevenParams::betaX}, {"betaY", &SevenParams::betaY},
+    {"betaZ", &SevenParams::betaZ},
+};
+
+struct FourField {
+    const char* name;
+    double FourParams::*member;
+};
+constexpr FourField kFourFields[4] = {
+    {"dX", &FourParams::dX},
+    {"dY", &FourParams::dY},
+    {"alpha", &FourParams::alpha},
+    {"scale", &FourParams::K},
+};
+
+constexpr const char* kCoefficientNames[6] = {"a0", "a1", "a2", "a3", "a4", "a5"};
+
+const char* HeightModelKey(HeightModel model) {
+    switch (model) {
+        case HeightModel::Fixed:
+            return "fixed";
+        case HeightModel::Plane:
+            return "plane";
+        case HeightModel::Quadratic:
+            break;
+    }
+    return "quadratic";
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string Quoted(std::string_view text) { return "'" + pointscan::QuoteToken(text) + "'"; }
+
+void AppendValue(std::string& out, const char* name, double value) {
+    out += name;
+    out += " = ";
+    out += RoundTripText(value);
+    out += '\n';
+}
+
+void AppendSystem(std::string& out, const char* side, const zelk::Crs& crs) {
+    const zelk::SystemEntry* entry = zelk::FindSystem(crs.datum, crs.form);
+    if (entry == nullptr) return;
+    out += std::string(side) + " = " + entry->name + "\n";
+    if (!crs.IsProjected()) return;
+    switch (crs.zoning) {
+        case zelk::Zoning::Meridian:
+            out += std::string(side) + "-meridian = " + RoundTripText(crs.meridian) + "\n";
+            return;
+        case zelk::Zoning::Zone3:
+            out += std::string(side) + "-zone = 3\n";
+            return;
+        case zelk::Zoning::Zone6:
+            out += std::string(side) + "-zone = 6\n";
+            return;
+    }
+}
+
+enum class Kind { Text, Number };
+
+// The "name = value" lines of a file, by name, with their line numbers.
+struct Entry {
+    std::string value;
+    int line = 0;
+    bool used = false;
+};
+
+class Entries {
+public:
+    Entries(const std::string& source) : m_source(source) {}
+
+    bool Read(std::string_view text, std::string& error) {
+        if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        int line = 0;
+        while (!text.empty()) {
+            ++line;
+            const std::size_t end = text.find('\n');
+            const std::string_view raw = text.substr(0, end);
+            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+            const std::string_view content = Trim(raw);
+            if (content.empty() || content.front() == '#') continue;
+            const std::size_t equals = content.find('=');
+            if (equals == std::string_view::npos) {
+                error = Where(line) + "expected 'name = value', found " + Quoted(content);
+                return false;
+            }
+            const std::string name(Trim(content.substr(0, equals)));
+            if (m_entries.count(name) != 0) {
+                error = Where(line) + pointscan::QuoteToken(name) + " is given a second time";
+                return false;
+            }
+            m_entries[name] = Entry{std::string(Trim(content.substr(equals + 1))), line, false};
+        }
+        return true;
+    }
+
+    const Entry* Peek(const std::string& name) const {
+        auto it = m_entries.find(name);
+        return it == m_entries.end() ? nullptr : &it->second;
+    }
+
+    // In line order: a name that is not known, or a number that is not one.
+    bool CheckLines(const std::map<std::string, Kind>& known, const std::string& names,
+                    std::string& error) const {
+        std::vector<std::pair<int, const std::string*>> order;
+        for (const auto& [name, entry] : m_entries) order.emplace_back(entry.line, &name);
+        std::sort(order.begin(), order.end());
+        for (const auto& [line, name] : order) {
+            const auto kind = known.find(*name);
+            if (kind == known.end()) {
+                error = Where(line) + "unknown parameter " + Quoted(*name) + " (" + names + ")";
+                return false;
+            }
+            const std::string& value = m_entries.at(*name).value;
+            if (kind->second == Kind::Number && !ParseDecimal(value)) {
+                error = Where(line) + "the value of " + *name + ", " + Quoted(value) +
+                        ", is not a number";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    const Entry* Find(const std::string& name) {
+        auto it = m_entries.find(name);
+        if (it == m_entries.end()) return nullptr;
+        it->second.used = true;
+        return &it->second;
+    }
+
+    // A number that must be there.
+    bool Number(const std::string& name, const std::string& needed, double& value,
+                std::string& error) {
+        const Entry* entry = Find(name);
+        if (entry == nullptr) {
+            error = m_source + ": " + name + " is missing (" + needed + ")";
+            return false;
+        }
+        const auto number = ParseDecimal(entry->value);
+        if (!number) {
+            error = Where(entry->line) + "the value of " + name + ", " + Quoted(entry->value) +
+                    ", is not a number";
+            return false;
+        }
+        value = *number;
+        return true;
+    }
+
+    // Every line must have been used (height coefficients beyond the
+    // model's, a zone or meridian without its system).
+    bool NoneLeft(std::string& error) const {
+        const Entry* first = nullptr;
+        std::string firstName;
+        for (const auto& [name, entry] : m_entries) {
+            if (!entry.used && name != "model" && (first == nullptr || entry.line < first->line)) {
+                first = &entry;
+                firstName = name;
+            }
+        }
+        if (first == nullptr) return true;
+        error = Where(first->line) + Quoted(firstName) + " does not belong to this file's model";
+        return false;
+    }
+
+    std::string Where(int line) const { return m_source + ":" + std::to_string(line) + ": "; }
+
+private:
+    std::string m_source;
+    std::map<std::string, Entry> m_entries;
+};
+
+std::optional<zelk::Crs> ReadSystem(Entries& entries, const std::string& side,
+                                    std::string& error, bool& failed) {
+    const Entry* name = entries.Find(side);
+    const Entry* meridian = entries.Find(side + "-meridian");
+    const Entry* zone = entries.Find(side + "-zone");
+    if (name == nullptr) {
+        if (meridian != nullptr || zone != nullptr) {
+            error = entries.Where((meridian ? meridian : zone)->line) + "'" + side +
+                    "' names no system for this setting";
+            failed = true;
+        }
+        return std::nullopt;
+    }
+    const zelk::SystemEntry* entry = zelk::FindSystem(name->value);
+    if (entry == nullptr) {
+        error = entries.Where(name->line) + "unknown coordinate system " + Quoted(name->value);
+        failed = true;
+        return std::nullopt;
+    }
+    zelk::Zoning zoning = zelk::Zoning::Meridian;
+    double degrees = 0.0;
+    if (zone != nullptr) {
+        if (zone->value == "3" || zone->value == "6") {
+            zoning = zone->value == "3" ? zelk::Zoning::Zone3 : zelk::Zoning::Zone6;
+        } else {
+            error = entries.Where(zone->line) + "the zone width " + Quoted(zone->value) +
+                    " is not 3 or 6";
+            failed = true;
+            return std::nullopt;
+        }
+    } else if (meridian != nullptr) {
+        const auto number = ParseDecimal(meridian->value);
+        if (!number || !zelk::MeridianInRange(*number)) {
+            error = entries.Where(meridian->line) + "the central meridian " +
+                    Quoted(meridian->value) + " is not an angle within 180 degrees";
+            failed = true;
+            return std::nullopt;
+        }
+        degrees = *number;
+    }
+    return zelk::MakeCrs(*entry, zoning, degrees);
+}
+
+}  // namespace
+
+std::string RoundTripText(double value) {
+    char buffer[64];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+std::string DescribeSystem(const zelk::Crs& crs) {
+    const zelk::SystemEntry* entry = zelk::FindSystem(crs.datum, crs.form);
+    std::string text = entry ? entry->name : "?";
+    if (!crs.IsProjected()) return text;
+    switch (crs.zoning) {
+        case zelk::Zoning::Meridian:
+            return text + ", central meridian " + FormatGeneral(crs.meridian, 15);
+        case zelk::Zoning::Zone3:
+            return text + ", 3-degree zones";
+        case zelk::Zoning::Zone6:
+            return text + ", 6-degree zones";
+    }
+    return text;
+}
+
+std::string FormatCalibrationFile(const Calibration& c, std::string_view comment) {
+    std::string out;
+    while (!comment.empty()) {
+        const std::size_t end = comment.find('\n');
+        out += "# ";
+        out += comment.substr(0, end);
+        out += '\n';
+        if (end == std::string_view::npos) break;
+        comment.remove_prefix(end + 1);
+    }
+    if (c.model == Calibration::Model::Four) out += "model = four\n";
+    if (c.model == Calibration::Model::Seven &&
+        c.convention != RotationConvention::CoordinateFrame) {
+        out += std::string("convention = ") + ConventionName(c.convention) + "\n";
+    }
+    if (c.before) AppendSystem(out, "before", *c.before);
+    if (c.after) AppendSystem(out, "after", *c.after);
+    if (c.model == Calibration::Model::Seven) {
+        for (const SevenField& field : kSevenFields) AppendValue(out, field.name, c.seven.*field.member);
+    } else {
+        for (const FourField& field : kFourFields) AppendValue(out, field.name, c.four.*field.member);
+    }
+    if (c.height) {
+        out += std::string("height = ") + HeightModelKey(c.height->model) + "\n";
+        AppendValue(out, "height-x0", c.height->x0);
+        AppendValue(out, "height-y0", c.height->y0);
+        for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
+            AppendValue(out, kCoefficientNames[j], c.height->a[static_cast<std::size_t>(j)]);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// The names a file of the model may hold, and which are numbers.
+std::map<std::string, Kind> KnownNames(bool seven) {
+    std::map<std::string, Kind> names = {
+        {"model", Kind::Text},         {"before", Kind::Text},      {"after", Kind::Text},
+        {"before-meridian", Kind::Number}, {"after-meridian", Kind::Number},
+        {"before-zone", Kind::Text},   {"after-zone", Kind::Text},  {"height", Kind::Text},
+        {"height-x0", Kind::Number},   {"height-y0", Kind::Number},
+    };
+    for (const char* a : kCoefficientNames) names[a] = Kind::Number;
+    if (seven) {
+        names["convention"] = Kind::Text;
+        for (const SevenField& field : kSevenFields) names[field.name] = Kind::Number;
+    } else {
+        for (const FourField& field : kFourFields) names[field.name] = Kind::Number;
+    }
+    return names;
+}
+
+}  // namespace
+
+std::optional<Calibration> ParseCalibrationFile(std::string_view text, const std::string& source,
+                                                std::string& error) {
+    Entries entries(source);
+    if (!entries.Read(text, error)) return std::nullopt;
+    Calibration c;
+    if (const Entry* model = entries.Peek("model")) {
+        if (model->value == "four") {
+            c.model = Calibration::Model::Four;
+        } else if (model->value != "seven") {
+            error = entries.Where(model->line) + "the model " + Quoted(model->value) +
+                    " is not seven or four";
+            return std::nullopt;
+        }
+    }
+    const bool seven = c.model == Calibration::Model::Seven;
+    // Line by line first: every name known, every number a number.
+    const std::string known = seven ? "the names are dX0 dY0 dZ0 K betaX betaY betaZ"
+                                    : "the names are dX dY alpha scale";
+    if (!entries.CheckLines(KnownNames(seven), known, error)) return std::nullopt;
+    if (const Entry* convention = entries.Find("convention")) {
+        const auto value = ConventionFromName(convention->value);
+        if (!value) {
+            error = entries.Where(convention->line) + "the convention " +
+                    Quoted(convention->value) + " is not coordinate-frame or position-vector";
+            return std::nullopt;
+        }
+        c.convention = *value;
+    }
+    bool failed = false;
+    c.before = ReadSystem(entries, "before", error, failed);
+    if (failed) return std::nullopt;
+    c.after = ReadSystem(entries, "after", error, failed);
+    if (failed) return std::nullopt;
+    if (seven) {
+        for (const SevenField& field : kSevenFields) {
+            if (!entries.Number(field.name, "all seven parameters are needed", c.seven.*field.member,
+                                error)) {
+                return std::nullopt;
+            }
+        }
+    } else {
+        for (const FourField& field : kFourFields) {
+            if (!entries.Number(field.name, "dX, dY, alpha and scale are needed",
+                                c.four.*field.member, error)) {
+                return std::nullopt;
+            }
+        }
+    }
+    std::optional<HeightModel> model;
+    if (const Entry* height = entries.Find("height")) {
+        for (HeightModel m : {HeightModel::Fixed, HeightModel::Plane, HeightModel::Quadratic}) {
+            if (height->value == HeightModelKey(m)) model = m;
+        }
+        if (!model && height->value != "none") {
+            error = entries.Where(height->line) + "the height model " + Quoted(height->value) +
+                    " is not none, fixed, plane or quadratic";
+            return std::nullopt;
+        }
+    }
+    if (model) {
+        HeightFit fit;
+        fit.status = HeightFit::Status::Ok;
+        fit.model = *model;
+        const std::string needed = "the height fit needs its centroid and coefficients";
+        if (!entries.Number("height-x0", needed, fit.x0, error) ||
+            !entries.Number("height-y0", needed, fit.y0, error)) {
+            return std::nullopt;
+        }
+        for (int j = 0; j < HeightCoefficients(*model); ++j) {
+            if (!entries.Number(kCoefficientNames[j], needed, fit.a[static_cast<std::size_t>(j)],
+                                error)) {
+                return std::nullopt;
+            }
+        }
+        c.height = fit;
+    }
+    // What the model and the height fit did not take belongs to no one.
+    if (!entries.NoneLeft(error)) return std::nullopt;
+    return c;
+}
+
+std::optional<Calibration> ReadCalibrationFile(const std::filesystem::path& path,
+                                               std::string& error) {
+    const std::string source = path.string();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
+    if (!file) {
+        error = source + ": cannot open the parameters file (" +
+                std::error_code(errno, std::generic_category()).message() + ")";
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        text.append(buffer, got);
+        if (text.size() > kMaxFileBytes) {
+            error = source + ": too large for a parameters file";
+            return std::nullopt;
+        }
+    }
+    if (std::ferror(file.get())) {
+        error = source + ": cannot read the parameters file (" +
+                std::error_code(errno, std::generic_category()).message() + ")";
+        return std::nullopt;
+    }
+    return ParseCalibrationFile(text, source, error);
+}
+
+bool SaveCalibrationFile(const std::filesystem::path& path, const Calibration& calibration,
+                         std::string_view comment, std::string& error) {
+    const auto finite = [](double v) { return v - v == 0.0; };
+    bool ok = true;
+    if (calibration.model == Calibration::Model::Seven) {
+        for (const SevenField& field : kSevenFields) ok = ok && finite(calibration.seven.*field.member);
+    } else {
+        for (const FourField& field : kFourFields) ok = ok && finite(calibration.four.*field.member);
+    }
+    if (!ok) {
+        error = path.string() + ": not written, the estimate is not a finite number";
+        return false;
+    }
+    const std::string text = FormatCalibrationFile(calibration, comment);
+    AtomicOutputFile file;
+    if (!file.Open(path)) {
+        error = path.string() + ": cannot write the parameters file";
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
+    if (!written || !file.Commit()) {
+        file.Abandon();
+        error = path.string() + ": cannot write the parameters file";
+        return false;
+    }
+    return true;
+}
+
+std::string FormatParamsFile(const SevenParams& params, std::string_view comment) {
+    Calibration c;
+    c.seven = params;
+    return FormatCalibrationFile(c, comment);
+}
+
+namespace {
+std::optional<SevenParams> SevenOf(std::optional<Calibration> c, const std::string& source,
+                                   std::string& error) {
+    if (!c) return std::nullopt;
+    if (c->model != Calibration::Model::Seven) {
+        error = source + ": a four-parameter site calibration, not seven parameters";
+        return std::nullopt;
+    }
+    return ConvertConvention(c->seven, c->convention, RotationConvention::CoordinateFrame);
+}
+}  // namespace
+
+std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::string& source,
+                                           std::string& error) {
+    return SevenOf(ParseCalibrationFile(text, source, error), source, error);
+}
+
+std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error) {
+    return SevenOf(ReadCalibrationFile(path, error), path.string(), error);
+}
+
+std::optional<zelk::Transformation> TransformationFor(const Calibration& c, const zelk::Crs& from,
+                                                      const zelk::Crs& to, std::string& problem) {
+    zelk::Transformation t;
+    if (c.model == Calibration::Model::Seven) {
+        t = zelk::Transformation::Seven(c.seven, c.convention);
+        // Seven parameters act between the two datums, whatever the forms.
+        const bool local = from.form == zelk::Form::Local || to.form == zelk::Form::Local;
+        if (!local && ((c.before && c.before->datum != from.datum) ||
+                       (c.after && c.after->datum != to.datum))) {
+            problem = "参数文件的七参数从" + DescribeSystem(*c.before) + "转换到" +
+                      DescribeSystem(*c.after) + "，转换前、后坐标系统的基准与之不符！";
+            return std::nullopt;
+        }
+        if (c.height) {
+            t.height = c.height;
+            if (c.after) t.grid = *c.after;
+        }
+    } else {
+        if (!c.before || !c.after) {
+            problem = "点校正参数文件没有写明转换前、后坐标系统，无法使用！";
+            return std::nullopt;
+        }
+        t.kind = zelk::Transformation::Kind::FourParameters;
+        t.four = c.four;
+        t.plane = *c.before;
+        t.grid = *c.after;
+        t.height = c.height;
+        // Backwards when the conversion starts in the calibration's grid.
+        t.inverse = zelk::SameSystem(from, *c.after) && !zelk::SameSystem(to, *c.after);
+    }
+    problem = zelk::TransformationProblemText(from, to, t);
+    if (!problem.empty()) return std::nullopt;
+    return t;
+}
+
+std::string ExportLine(const SevenParams& p) {
+    return RoundTripText(p.dX0) + "," + RoundTripText(p.dY0) + "," + RoundTripText(p.dZ0) + "," +
+           RoundTripText(p.betaX) + "," + RoundTripText(p.betaY) + "," + RoundTripText(p.betaZ) +
+           "," + RoundTripText(p.K);
+}

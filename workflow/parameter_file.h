@@ -1,0 +1,98 @@
+// A whole transformation as a small text file that people can read and edit:
+// written by `zelk-cli estimate --save` and the desktop program's dialogs,
+// read by `--params @FILE` and the same dialogs.
+//
+//   # comment lines start with '#'; blank lines are ignored
+//   model = seven                  seven (the default) or four
+//   convention = coordinate-frame  seven: coordinate-frame (the default) or
+//                                  position-vector
+//   before = beijing54-gauss       the systems it was made for (optional;
+//   before-meridian = 117          a projected system's meridian or zones,
+//   after = wgs84-geodetic         before-zone = 3 and so on)
+//   dX0 = -15.415                  seven: dX0 dY0 dZ0 (m), K (ppm),
+//   ...                            betaX betaY betaZ (arc-seconds)
+//   dX = 12.5                      four: dX dY (m), alpha (radians),
+//   ...                            scale (the factor K, about 1)
+//   height = plane                 none (the default), fixed, plane or
+//   height-x0 = 4400123.5          quadratic: the fit's centroid (m) and its
+//   height-y0 = 440456.25          coefficients a0 .. a5 (metres per
+//   a0 = 0.05                      kilometre to the power of the term)
+//   ...
+//
+// One "name = value" line for each value, in any order, each once; every
+// value the model needs must be there and no other. Values are written with
+// the fewest digits that read back to the very same double. Blanks and tabs
+// around names, '=' and values are allowed; CR LF line ends and a UTF-8
+// byte-order mark are accepted. A file of the seven parameters alone (as
+// earlier versions wrote) is a coordinate-frame seven-parameter file for
+// any systems.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "bursa/convention.h"
+#include "bursa/four_params.h"
+#include "bursa/height_fit.h"
+#include "bursa/seven_params.h"
+#include "workflow/chain.h"
+#include "workflow/coordinate_system.h"
+
+struct Calibration {
+    enum class Model { Seven, Four } model = Model::Seven;
+    SevenParams seven;
+    RotationConvention convention = RotationConvention::CoordinateFrame;
+    FourParams four;
+    // The height fit (model, centroid and coefficients), when there is one.
+    std::optional<HeightFit> height;
+    // The systems the transformation was made for; a file may leave them out.
+    std::optional<zelk::Crs> before, after;
+};
+
+// The shortest decimal text that reads back to exactly value.
+std::string RoundTripText(double value);
+
+// The whole file: the comment lines (each prefixed with "# "; may be empty)
+// followed by the value lines.
+std::string FormatCalibrationFile(const Calibration& calibration, std::string_view comment);
+
+// Parses a file's text. On failure returns nothing and sets error to a
+// message that starts with "<source>:<line>: " (or "<source>: " for a
+// missing value). Quoted text is cut short, control bytes escaped.
+std::optional<Calibration> ParseCalibrationFile(std::string_view text, const std::string& source,
+                                                std::string& error);
+
+// Reads and parses the file at path (at most 64 KiB).
+std::optional<Calibration> ReadCalibrationFile(const std::filesystem::path& path,
+                                               std::string& error);
+
+// Writes the file in place of path, the old one kept until the new one is
+// whole. False (and error set) when it cannot be written.
+bool SaveCalibrationFile(const std::filesystem::path& path, const Calibration& calibration,
+                         std::string_view comment, std::string& error);
+
+// The seven-parameter files of earlier versions: the seven values, in the
+// coordinate frame. A four-parameter file is refused.
+std::string FormatParamsFile(const SevenParams& params, std::string_view comment);
+std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::string& source,
+                                           std::string& error);
+std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error);
+
+// The transformation a calibration gives from `from` to `to`: forwards,
+// or (four parameters) backwards from its after system; nothing, with
+// problem set to the message shown to the user, when its systems do not
+// fit the conversion.
+std::optional<zelk::Transformation> TransformationFor(const Calibration& calibration,
+                                                      const zelk::Crs& from, const zelk::Crs& to,
+                                                      std::string& problem);
+
+// A system as the file and the messages name it: "cgcs2000-gauss, central
+// meridian 117", "cgcs2000-gauss, 3-degree zones", "wgs84-geodetic".
+std::string DescribeSystem(const zelk::Crs& crs);
+
+// The seven parameters as one comma-separated line, in the order of the
+// land-use exchange files: X shift, Y shift, Z shift (m), X rotation,
+// Y rotation, Z rotation (arc-seconds), scale (ppm); every digit kept.
+std::string ExportLine(const SevenParams& params);
