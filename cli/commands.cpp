@@ -285,18 +285,40 @@ int ThreadsFromEnvironment() {
     return ThreadCount(text, "environment variable ZELK_THREADS");
 }
 
-SevenParams ParamsOption(const ParsedArguments& parsed) {
+// --convention: coordinate-frame (the default) or position-vector.
+RotationConvention ConventionOption(const ParsedArguments& parsed) {
+    const std::string* value = parsed.Value("--convention");
+    if (value == nullptr) return RotationConvention::CoordinateFrame;
+    const auto convention = ConventionFromName(*value);
+    if (!convention) {
+        throw UsageError("option --convention: '" + *value +
+                         "' is not a convention (coordinate-frame, position-vector)");
+    }
+    return *convention;
+}
+
+// What --params (and --convention) say for a conversion from `from` to
+// `to`: seven values, or a parameters file with whatever it holds.
+zelk::Transformation TransformationOption(const ParsedArguments& parsed, const zelk::Crs& from,
+                                          const zelk::Crs& to) {
     const std::string* value = parsed.Value("--params");
-    if (value == nullptr) return SevenParams{};
-    if (!value->empty() && value->front() == '@') {
+    if (value != nullptr && !value->empty() && value->front() == '@') {
         const std::string path = value->substr(1);
         if (path.empty()) throw UsageError("option --params: a file name is needed after @");
+        if (parsed.Has("--convention")) {
+            throw UsageError("option --convention: a parameters file says its own convention");
+        }
         std::string error;
-        const auto params = ReadParamsFile(path, error);
-        if (!params) throw DataError(error);
-        return *params;
+        const auto calibration = ReadCalibrationFile(path, error);
+        if (!calibration) throw DataError(error);
+        std::string problem;
+        const auto transformation = TransformationFor(*calibration, from, to, problem);
+        if (!transformation) throw DataError(path + ": " + problem);
+        return *transformation;
     }
-    return ParseParamsList(*value, "option --params");
+    const SevenParams params =
+        value == nullptr ? SevenParams{} : ParseParamsList(*value, "option --params");
+    return zelk::Transformation::Seven(params, ConventionOption(parsed));
 }
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names) {
@@ -343,9 +365,10 @@ int SystemsCommand(const ParsedArguments& parsed) {
 // ---------------------------------------------------------------- point
 
 constexpr OptionSpec kPointOptions[] = {
-    {"--from", true},        {"--to", true},        {"--from-meridian", true},
-    {"--to-meridian", true}, {"--from-zone", true}, {"--to-zone", true},
+    {"--from", true},        {"--to", true},          {"--from-meridian", true},
+    {"--to-meridian", true}, {"--from-zone", true},   {"--to-zone", true},
     {"--params", true},      {"--from-angles", true}, {"--to-angles", true},
+    {"--convention", true},
 };
 
 // --from-angles / --to-angles: packed (the default), degrees or dms.
@@ -407,9 +430,12 @@ int PointCommand(const ParsedArguments& parsed) {
     double a = PointArgument(parsed.positionals[0], from, 0, fromAngles, "coordinate A");
     double b = PointArgument(parsed.positionals[1], from, 1, fromAngles, "coordinate B");
     double c = PointArgument(parsed.positionals[2], from, 2, fromAngles, "coordinate C");
-    const SevenParams params = ParamsOption(parsed);
-
-    const zelk::ConversionChain chain(from, to, zelk::Transformation::Seven(params));
+    const zelk::Transformation transformation = TransformationOption(parsed, from, to);
+    if (const std::string problem = zelk::TransformationProblemText(from, to, transformation);
+        !problem.empty()) {
+        throw DataError(problem);
+    }
+    const zelk::ConversionChain chain(from, to, transformation);
     const zelk::PointProblem problem = chain.Convert(a, b, c);
     if (problem != zelk::PointProblem::None) throw DataError(PointProblemText(problem, kTypedPoint));
     WriteOut(PointResult(a, to, 0, toAngles) + " " + PointResult(b, to, 1, toAngles) + " " +
@@ -424,7 +450,7 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--to-meridian", true},   {"--from-zone", true},   {"--to-zone", true},
     {"--params", true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
-    {"--to-angles", true},
+    {"--to-angles", true},     {"--convention", true},
 };
 
 // The convert button's values for two systems of the catalogue.
@@ -462,10 +488,16 @@ int ConvertStreaming(const std::string& input, const std::string& output, int ou
         return kExitFailure;
     }
     std::FILE* out = file.Stream();
-    const zelk::ConversionChain chain(
-        *MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian),
-        *MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian),
-        zelk::Transformation::Seven(values.params));
+    const zelk::Crs from = *MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian);
+    const zelk::Crs to = *MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian);
+    const zelk::Transformation transformation =
+        values.calibration ? *values.calibration : zelk::Transformation::Seven(values.params);
+    if (const std::string problem = zelk::TransformationProblemText(from, to, transformation);
+        !problem.empty()) {
+        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+        return kExitFailure;
+    }
+    const zelk::ConversionChain chain(from, to, transformation);
     FileFormats formats = values.formats;
     formats.withNames = values.withNames != 0;
     const FileConversionResult result = ConvertPointFile(in, out, chain, formats, options);
@@ -497,13 +529,13 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     RequirePositionals(parsed, 2, "INPUT and OUTPUT");
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
-    const SevenParams params = ParamsOption(parsed);
+    const zelk::Transformation transformation = TransformationOption(parsed, from, to);
 
     ConvertDialogValues values;
     SetSystems(values, from, to);
     // srcX and srcY stay 0: the dialog then converts no single point.
     values.withNames = parsed.Has("--names") ? 1 : 0;
-    values.params = params;
+    values.calibration = transformation;
     values.formats.input = FormatOption(parsed, "--from-format", false);
     values.formats.output = FormatOption(parsed, "--to-format", true);
     values.formats.inputAngles = AnglesOption(parsed, "--from-angles");
@@ -557,113 +589,158 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--format", true},
     {"--from-angles", true},
     {"--to-angles", true},
+    {"--model", true},
+    {"--height", true},
+    {"--convention", true},
+    {"--export-line", true},
     {"--save", true},
     {"--residuals", false},
 };
 
-// One line per pair: its number (from 1), the residuals in X, Y, Z and 3-D
-// at the final parameters, the 3-D discrepancy of the pair from parameters
-// estimated without it (and without the pairs the test marked before it),
-// and a mark where the leave-one-out test suspects a blunder
-// (BursaQuality::blunders).
-std::string ResidualTable(const EstimationRunResult& result) {
-    const std::size_t n = result.before.size();
-    const OutlierTest& test = result.quality.blunders;
+// One line per pair: its number (from 1), its residuals (X, Y, Z and 3-D
+// for seven parameters; x, y and the plane for four; then the height fit's
+// when there is one), its discrepancy when left out of the estimate, and a
+// mark where the leave-one-out test suspects a blunder.
+std::string ResidualTable(const CalibrationEstimate& result, bool seven) {
+    const bool height = !result.residuals.empty() && result.residuals.front().heightFitted;
     const auto column = [](std::string& out, const std::string& text, std::size_t width) {
         out.append(text.size() < width ? width - text.size() : 1, ' ');
         out += text;
     };
-    std::string out = "pair      rX (m)      rY (m)      rZ (m)     3-D (m)  left out (m)\n";
-    for (std::size_t i = 0; i < n; ++i) {
-        const BursaResidual r = ResidualAt(result.internal.data(), result.after[i], result.before[i]);
+    std::string out = seven ? "pair      rX (m)      rY (m)      rZ (m)     3-D (m)"
+                            : "pair      vx (m)      vy (m)   plane (m)";
+    if (height) out += "  height (m)";
+    out += "  left out (m)\n";
+    for (std::size_t i = 0; i < result.residuals.size(); ++i) {
+        const CalibrationResidual& r = result.residuals[i];
         const std::string number = std::to_string(i + 1);
         out.append(number.size() < 4 ? 4 - number.size() : 0, ' ');
         out += number;
-        column(out, FormatFixed(r.rX, 4), 12);
-        column(out, FormatFixed(r.rY, 4), 12);
-        column(out, FormatFixed(r.rZ, 4), 12);
-        column(out, FormatFixed(std::sqrt(r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ), 4), 12);
-        const bool tested = test.performed && test.groups[i].tested;
-        column(out, tested ? FormatFixed(test.groups[i].discrepancyLength, 4) : "-", 14);
-        if (tested && test.groups[i].suspect) out += " *";
+        column(out, FormatFixed(r.r[0], 4), 12);
+        column(out, FormatFixed(r.r[1], 4), 12);
+        if (seven) column(out, FormatFixed(r.r[2], 4), 12);
+        column(out, FormatFixed(r.length, 4), 12);
+        if (height) column(out, FormatFixed(r.height, 4), 12);
+        column(out, result.tested && r.leftOut > 0.0 ? FormatFixed(r.leftOut, 4) : "-", 14);
+        if (r.suspect) out += " *";
         out += '\n';
     }
-    const int minimum = MinimumGroupsForTest(kBursaCount, 3);
-    if (static_cast<int>(n) < minimum) {
+    const std::string what = seven ? "3-D" : "plane";
+    if (static_cast<int>(result.residuals.size()) < result.minimumPairs) {
         out += "left out: not computed, the leave-one-out test needs at least " +
-               std::to_string(minimum) + " pairs; no pair marked\n";
+               std::to_string(result.minimumPairs) + " pairs; no pair marked\n";
     } else {
-        const std::size_t marked = test.suspects.size();
-        out += "left out: the pair's 3-D discrepancy from parameters estimated without it "
+        const std::size_t marked = result.suspects;
+        out += "left out: the pair's " + what +
+               " discrepancy from parameters estimated without it "
                "(and without the pairs marked before it); * suspected blunder, the discrepancy "
                "being too large for the spread of the other pairs (F test, 1% for the whole "
                "set): " +
                std::to_string(marked) + " pair" + (marked == 1 ? "" : "s") +
-               (test.tooMany ? " and more; check the systems, the meridians and that the two "
-                               "files pair up"
-                             : "") +
+               (result.tooMany ? " and more; check the systems, the meridians and that the two "
+                                 "files pair up"
+                               : "") +
                "\n";
     }
     return out;
 }
 
-// "# before: beijing54-gauss, meridian 117" and so on, for the file's head.
-std::string SavedFileComment(const BursaDialogValues& values, const std::string& report,
-                             const std::string& path) {
-    const auto describe = [](int index, zelk::Zoning zoning, double meridian) {
-        const zelk::SystemEntry& entry = zelk::ParamListEntry(index);
-        std::string text = entry.name;
-        if (entry.form != zelk::Form::Projected) return text;
-        switch (zoning) {
-            case zelk::Zoning::Meridian:
-                return text + ", central meridian " + FormatGeneral(meridian, 15);
-            case zelk::Zoning::Zone3:
-                return text + ", 3-degree zones";
-            case zelk::Zoning::Zone6:
-                return text + ", 6-degree zones";
-        }
-        return text;
+// The values of an estimate as "name = value" lines, 15 significant digits.
+std::string ValueLines(const Calibration& c) {
+    std::string out;
+    const auto line = [&out](const char* name, double value) {
+        out += name;
+        out += " = ";
+        out += FormatGeneral(value, 15);
+        out += '\n';
     };
-    return "Seven parameters (Bursa-Wolf) estimated by zelk-cli estimate.\n"
-           "before: " + describe(values.beforeSystem, values.beforeZoning, values.beforeMeridian) +
-           " (" + values.beforeFile.string() + ")\n" +
-           "after:  " + describe(values.afterSystem, values.afterZoning, values.afterMeridian) +
-           " (" + values.afterFile.string() + ")\n" +
-           "They convert from the before system to the after system, e.g.\n"
-           "  zelk-cli convert --params @" + path + " ...\n" + report + "\n" +
-           "One \"name = value\" line per parameter; lines starting with # are ignored.\n"
-           "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds.";
-}
-
-// Writes the parameters file; the reason it was not written, else empty.
-std::string SaveParams(const std::string& path, const SevenParams& params,
-                       const std::string& comment) {
-    for (double value : {params.dX0, params.dY0, params.dZ0, params.K, params.betaX, params.betaY,
-                         params.betaZ}) {
-        if (!std::isfinite(value)) {
-            return path + ": not written, the estimate is not a finite number";
+    if (c.model == Calibration::Model::Seven) {
+        if (c.convention != RotationConvention::CoordinateFrame) {
+            out += std::string("convention = ") + ConventionName(c.convention) + "\n";
+        }
+        line("dX0", c.seven.dX0);
+        line("dY0", c.seven.dY0);
+        line("dZ0", c.seven.dZ0);
+        line("K", c.seven.K);
+        line("betaX", c.seven.betaX);
+        line("betaY", c.seven.betaY);
+        line("betaZ", c.seven.betaZ);
+    } else {
+        line("dX", c.four.dX);
+        line("dY", c.four.dY);
+        line("alpha", c.four.alpha);
+        line("scale", c.four.K);
+    }
+    if (c.height) {
+        static constexpr const char* kNames[] = {"a0", "a1", "a2", "a3", "a4", "a5"};
+        line("height-x0", c.height->x0);
+        line("height-y0", c.height->y0);
+        for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
+            line(kNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
     }
-    const std::string text = FormatParamsFile(params, comment);
+    return out;
+}
+
+// Writes text in place of path (the old file kept until the new one is
+// whole); the problem, or nothing.
+std::string SaveText(const std::string& path, const std::string& text) {
     AtomicOutputFile file;
-    if (!file.Open(path)) return path + ": cannot write the parameters file";
+    if (!file.Open(path)) return path + ": cannot write the file";
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        return path + ": cannot write the parameters file";
+        return path + ": cannot write the file";
     }
     return {};
+}
+
+std::optional<HeightModel> HeightOption(const ParsedArguments& parsed) {
+    const std::string* value = parsed.Value("--height");
+    if (value == nullptr || *value == "none") return std::nullopt;
+    if (*value == "fixed") return HeightModel::Fixed;
+    if (*value == "plane") return HeightModel::Plane;
+    if (*value == "quadratic") return HeightModel::Quadratic;
+    throw UsageError("option --height: '" + *value +
+                     "' is not a height model (none, fixed, plane, quadratic)");
 }
 
 int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const zelk::Crs before = RequiredCrs(parsed, "before");
     const zelk::Crs after = RequiredCrs(parsed, "after");
+    CalibrationSettings settings;
+    settings.before = before;
+    settings.after = after;
+    if (const std::string* model = parsed.Value("--model")) {
+        if (*model == "four") {
+            settings.model = Calibration::Model::Four;
+        } else if (*model != "seven") {
+            throw UsageError("option --model: '" + *model + "' is not a model (seven, four)");
+        }
+    }
+    settings.height = HeightOption(parsed);
+    settings.convention = ConventionOption(parsed);
+    const bool seven = settings.model == Calibration::Model::Seven;
+    if (!seven && parsed.Has("--convention")) {
+        throw UsageError("option --convention: four parameters have no rotation convention");
+    }
+    if (!seven && parsed.Has("--export-line")) {
+        throw UsageError("option --export-line: the line holds seven parameters");
+    }
+    if (const std::string problem = CalibrationSettingsProblem(settings); !problem.empty()) {
+        throw DataError(problem);
+    }
     std::string savePath;
     if (const std::string* save = parsed.Value("--save")) {
         if (save->empty() || *save == "-") {
             throw UsageError("option --save: a file name is needed");
         }
         savePath = *save;
+    }
+    std::string exportPath;
+    if (const std::string* line = parsed.Value("--export-line")) {
+        if (line->empty()) throw UsageError("option --export-line: a file name is needed");
+        exportPath = *line;
     }
     RequirePositionals(parsed, 2, "BEFORE and AFTER");
 
@@ -684,7 +761,7 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     values.afterFile = PathArgument(parsed.positionals[1], "AFTER");
 
     messages.StartCapture();
-    const EstimationRunResult result = RunEstimation(values);
+    const CalibrationRunResult result = RunCalibration(values, settings);
     std::vector<ConsoleMessages::Message> shown = messages.StopCapture();
 
     const bool estimated = result.outcome == EstimationOutcome::Estimated && !shown.empty();
@@ -696,27 +773,30 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     if (!estimated) return kExitFailure;
 
     const std::string& report = shown.back().text;
-    const SevenParams params{values.dX0,   values.dY0,   values.dZ0,  values.K,
-                             values.betaX, values.betaY, values.betaZ};
+    const Calibration& calibration = result.estimate.calibration;
     std::string out = report + "\n";
-    if (parsed.Has("--residuals")) out += ResidualTable(result);
-    const std::pair<const char*, double> lines[] = {
-        {"dX0", params.dX0},     {"dY0", params.dY0},     {"dZ0", params.dZ0},
-        {"K", params.K},         {"betaX", params.betaX}, {"betaY", params.betaY},
-        {"betaZ", params.betaZ},
-    };
-    for (const auto& [name, value] : lines) {
-        out += name;
-        out += " = ";
-        out += FormatGeneral(value, 15);
-        out += '\n';
+    if (parsed.Has("--residuals")) out += ResidualTable(result.estimate, seven);
+    out += ValueLines(calibration);
+    // The files first: a reader of the printout that stops early (`| head`)
+    // must not cost them. The printout comes even when a file could not be
+    // written.
+    std::string notSaved;
+    if (!savePath.empty()) {
+        const std::string comment =
+            CalibrationComment(settings, report, values.beforeFile.string(),
+                               values.afterFile.string()) +
+            "\nUse it as: zelk-cli convert --params @" + savePath + " ...";
+        std::string error;
+        if (!SaveCalibrationFile(savePath, calibration, comment, error)) notSaved = error;
     }
-    // The file first: a reader of the printout that stops early (`| head`)
-    // must not cost the saved parameters. The printout comes even when the
-    // file could not be written.
-    const std::string notSaved =
-        savePath.empty() ? std::string()
-                         : SaveParams(savePath, params, SavedFileComment(values, report, savePath));
+    if (!exportPath.empty() && notSaved.empty()) {
+        const std::string line = ExportLine(calibration.seven) + "\n";
+        if (exportPath == "-") {
+            out += line;
+        } else {
+            notSaved = SaveText(exportPath, line);
+        }
+    }
     WriteOut(out);
     if (!notSaved.empty()) throw DataError(notSaved);
     return kExitSuccess;

@@ -6,6 +6,7 @@
 #include "bursa/bursa_model.h"
 #include "bursa/estimate.h"
 #include "platform/message_box.h"
+#include "workflow/calibration_run.h"
 #include "workflow/conversion.h"
 #include "workflow/input_file.h"
 #include "workflow/convert_run.h"
@@ -222,13 +223,17 @@ std::optional<zelk::Crs> ParamListCrs(int index, zelk::Zoning zoning, double mer
     return zelk::MakeCrs(zelk::ParamListEntry(index), zoning, meridian);
 }
 
-EstimationRunResult RunEstimation(BursaDialogValues& values) {
-    EstimationRunResult run;
+namespace {
+
+// The steps of the compute button up to the pairs read: the choices, the
+// settings, the two files; every problem shown. Estimated when the pairs
+// are there.
+EstimationOutcome ReadCommonPointFiles(const BursaDialogValues& values, CommonPoints& points,
+                                       zelk::Crs& before, zelk::Crs& after) {
     if (values.beforeSystem == -1 || values.afterSystem == -1 || values.afterFile.empty() ||
         values.beforeFile.empty()) {
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
-        run.outcome = EstimationOutcome::Incomplete;
-        return run;
+        return EstimationOutcome::Incomplete;
     }
     const std::optional<zelk::Crs> beforeCrs =
         ParamListCrs(values.beforeSystem, values.beforeZoning, values.beforeMeridian);
@@ -236,55 +241,90 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
         ParamListCrs(values.afterSystem, values.afterZoning, values.afterMeridian);
     if (!beforeCrs || !afterCrs) {
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
-        run.outcome = EstimationOutcome::Incomplete;
-        return run;
+        return EstimationOutcome::Incomplete;
     }
     for (const std::string& problem : {SettingProblemText(*beforeCrs, "转换前"),
                                        SettingProblemText(*afterCrs, "转换后")}) {
         if (!problem.empty()) {
             ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
-            run.outcome = EstimationOutcome::SettingRefused;
-            return run;
+            return EstimationOutcome::SettingRefused;
         }
     }
+    before = *beforeCrs;
+    after = *afterCrs;
     CInputFile beforeFile(values.beforeFile);
     if (!beforeFile.Get()) {
         ShowMessage(kBeforeOpenText, kReadFileCaption, MessageIcon::Error);
-        run.outcome = EstimationOutcome::BeforeOpenFailed;
-        return run;
+        return EstimationOutcome::BeforeOpenFailed;
     }
     CInputFile afterFile(values.afterFile);
     if (!afterFile.Get()) {
         beforeFile.Close();
         ShowMessage(kAfterOpenText, kReadFileCaption, MessageIcon::Error);
-        run.outcome = EstimationOutcome::AfterOpenFailed;
-        return run;
+        return EstimationOutcome::AfterOpenFailed;
     }
-    CommonPoints points;
-    const CommonPointsResult read = ReadCommonPoints(beforeFile.Get(), afterFile.Get(), *beforeCrs,
-                                                     *afterCrs, values.formats, points);
-    run.before = std::move(points.before);
-    run.after = std::move(points.after);
+    const CommonPointsResult read = ReadCommonPoints(beforeFile.Get(), afterFile.Get(), before,
+                                                     after, values.formats, points);
     afterFile.Close();
     beforeFile.Close();
-
-    if (read.status != CommonPointsResult::Status::Ok) {
-        run.outcome = EstimationOutcome::Unreadable;
-        if (read.status == CommonPointsResult::Status::ReadError) {
-            // "读转换前文件错误！" / "读转换后文件错误！"
-            ShowMessage("读" + FileName(read.inAfterFile) + "错误！", kReadFileCaption,
-                        MessageIcon::Error);
-        } else if (read.status == CommonPointsResult::Status::PointRefused) {
-            ShowMessage(PointProblemText(read.problem, FileName(read.inAfterFile) + "第" +
-                                                           std::to_string(read.line) + "行的点"),
-                        kReadFileCaption, MessageIcon::Error);
-        } else {
-            ShowMessage(RecordProblemText(FileName(read.inAfterFile), read.line, read.kind,
-                                          read.field, read.label, read.token, "！"),
-                        kReadFileCaption, MessageIcon::Error);
-        }
-        return run;
+    if (read.status == CommonPointsResult::Status::Ok) return EstimationOutcome::Estimated;
+    if (read.status == CommonPointsResult::Status::ReadError) {
+        // "读转换前文件错误！" / "读转换后文件错误！"
+        ShowMessage("读" + FileName(read.inAfterFile) + "错误！", kReadFileCaption,
+                    MessageIcon::Error);
+    } else if (read.status == CommonPointsResult::Status::PointRefused) {
+        ShowMessage(PointProblemText(read.problem, FileName(read.inAfterFile) + "第" +
+                                                       std::to_string(read.line) + "行的点"),
+                    kReadFileCaption, MessageIcon::Error);
+    } else {
+        ShowMessage(RecordProblemText(FileName(read.inAfterFile), read.line, read.kind, read.field,
+                                      read.label, read.token, "！"),
+                    kReadFileCaption, MessageIcon::Error);
     }
+    return EstimationOutcome::Unreadable;
+}
+
+}  // namespace
+
+CalibrationRunResult RunCalibration(const BursaDialogValues& values,
+                                    CalibrationSettings settings) {
+    CalibrationRunResult run;
+    std::vector<PointRecord> beforeAsRead, afterAsRead;
+    CommonPoints points;
+    points.beforeAsRead = &beforeAsRead;
+    points.afterAsRead = &afterAsRead;
+    run.outcome = ReadCommonPointFiles(values, points, settings.before, settings.after);
+    if (run.outcome != EstimationOutcome::Estimated) return run;
+    run.estimate = EstimateCalibration(settings, beforeAsRead, afterAsRead);
+    switch (run.estimate.status) {
+        case CalibrationEstimate::Status::Estimated:
+            ShowMessage(run.estimate.message, ApplicationName(), MessageIcon::Warning);
+            return run;
+        case CalibrationEstimate::Status::SystemsRefused:
+            run.outcome = EstimationOutcome::SettingRefused;
+            break;
+        case CalibrationEstimate::Status::PointRefused:
+            run.outcome = EstimationOutcome::Unreadable;
+            break;
+        case CalibrationEstimate::Status::TooFewPoints:
+            run.outcome = EstimationOutcome::TooFewPoints;
+            break;
+        case CalibrationEstimate::Status::Singular:
+            run.outcome = EstimationOutcome::Singular;
+            break;
+    }
+    ShowMessage(run.estimate.message, ApplicationName(), MessageIcon::Error);
+    return run;
+}
+
+EstimationRunResult RunEstimation(BursaDialogValues& values) {
+    EstimationRunResult run;
+    CommonPoints points;
+    zelk::Crs before, after;
+    run.outcome = ReadCommonPointFiles(values, points, before, after);
+    run.before = std::move(points.before);
+    run.after = std::move(points.after);
+    if (run.outcome != EstimationOutcome::Estimated) return run;
     if (run.before.size() < 3) {
         ShowMessage(kTooFewCommonPoints, ApplicationName(), MessageIcon::Error);
         run.outcome = EstimationOutcome::TooFewPoints;

@@ -13,6 +13,7 @@
 
 #include "bursa/bursa_quality.h"
 #include "bursa/seven_params.h"
+#include "workflow/calibration_run.h"
 #include "workflow/chain.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/point_formats.h"
@@ -115,6 +116,16 @@ struct EstimationRunResult {
 // unchanged. Every message goes through the message service. The dialog
 // refreshes its controls only on Estimated.
 EstimationRunResult RunEstimation(BursaDialogValues& values);
+
+// The same steps for a site calibration of any model (the settings' systems
+// are the dialog's): the report or the problem is shown through the message
+// service; outcome Estimated when the estimate is there.
+struct CalibrationRunResult {
+    EstimationOutcome outcome = EstimationOutcome::Incomplete;
+    CalibrationEstimate estimate;
+};
+CalibrationRunResult RunCalibration(const BursaDialogValues& values,
+                                    CalibrationSettings settings);
 
 inline constexpr const char* kBeforeOpenText = "打开转换前文件错误！";
 inline constexpr const char* kAfterOpenText = "打开转换后文件错误！";
