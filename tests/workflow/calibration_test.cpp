@@ -1,0 +1,262 @@
+// Site calibrations from end to end: estimated from common-point files,
+// saved, read back and applied through the conversion chain to points that
+// took no part in the fit; the systems a calibration was made for are
+// enforced; parameter files keep every digit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/number_text.h"
+#include "recording_messages.h"
+#include "workflow/calibration_run.h"
+#include "workflow/chain.h"
+#include "workflow/estimation_run.h"
+#include "workflow/parameter_file.h"
+#include "workflow_files.h"
+
+namespace {
+
+using zelk::Crs;
+
+Crs System(const char* name, double meridian = 0.0) {
+    return zelk::MakeCrs(*zelk::FindSystem(name), zelk::Zoning::Meridian, meridian);
+}
+
+// A site on a CGCS2000 Gauss-Kruger grid (meridian 117) and its local grid:
+// a known plane similarity and a known quadratic height anomaly.
+struct Site {
+    double dX = -4411000.0, dY = -437500.0, alpha = 0.0061, K = 1.0000119;
+    double x0 = 4412000.0, y0 = 441000.0;
+
+    PointRecord Local(const PointRecord& p) const {
+        const double x = dX + K * (p.X * std::cos(alpha) - p.Y * std::sin(alpha));
+        const double y = dY + K * (p.X * std::sin(alpha) + p.Y * std::cos(alpha));
+        const double u = (p.X - x0) / 1000, v = (p.Y - y0) / 1000;
+        const double zeta = 11.2 + 0.05 * u - 0.03 * v + 0.004 * u * u + 0.002 * u * v - 0.003 * v * v;
+        return {x, y, p.Z - zeta};
+    }
+};
+
+std::string Line(const PointRecord& p) {
+    return FormatFixed(p.X, 3) + " " + FormatFixed(p.Y, 3) + " " + FormatFixed(p.Z, 3) + "\n";
+}
+
+struct Files {
+    std::string before, after;
+    std::vector<PointRecord> checkBefore, checkAfter;
+};
+
+// Control points around the site (a ring of a 3 x 3 grid, moved a little;
+// 5 mm of noise on the local side), check points scattered inside.
+Files MakeSite(const Site& site, int control, unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<double> noise(0.0, 0.005);
+    std::uniform_real_distribution<double> spread(-2500, 2500), height(40, 90);
+    Files files;
+    std::uniform_real_distribution<double> jitter(-400, 400);
+    const int ring[8][2] = {{-1, -1}, {0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}};
+    for (int i = 0; i < control; ++i) {
+        const PointRecord p{site.x0 + 3000 * ring[i % 8][0] + jitter(random),
+                            site.y0 + 3000 * ring[i % 8][1] + jitter(random), height(random)};
+        PointRecord q = site.Local(p);
+        q.X += noise(random);
+        q.Y += noise(random);
+        q.Z += noise(random);
+        files.before += Line(p);
+        files.after += Line(q);
+    }
+    for (int i = 0; i < 20; ++i) {
+        const PointRecord p{site.x0 + spread(random), site.y0 + spread(random), height(random)};
+        files.checkBefore.push_back(p);
+        files.checkAfter.push_back(site.Local(p));
+    }
+    return files;
+}
+
+CalibrationRunResult Calibrate(const Files& files, const char* after, Calibration::Model model,
+                               std::optional<HeightModel> height, TempFolder& folder) {
+    WriteFile(folder / "before.txt", files.before);
+    WriteFile(folder / "after.txt", files.after);
+    BursaDialogValues values;
+    values.beforeSystem = zelk::ParamListIndexOf(*zelk::FindSystem("cgcs2000-gauss"));
+    values.afterSystem = zelk::ParamListIndexOf(*zelk::FindSystem(after));
+    values.beforeMeridian = 117;
+    values.afterMeridian = 117;
+    values.beforeFile = folder / "before.txt";
+    values.afterFile = folder / "after.txt";
+    CalibrationSettings settings;
+    settings.model = model;
+    settings.height = height;
+    RecordingMessages messages;
+    return RunCalibration(values, settings);
+}
+
+TEST(SiteCalibration, SavedAndAppliedItBringsTwentyCheckPointsWithinTwoCentimetres) {
+    const Site site;
+    const Files files = MakeSite(site, 8, 11);
+    TempFolder folder;
+    const CalibrationRunResult run =
+        Calibrate(files, "local", Calibration::Model::Four, HeightModel::Quadratic, folder);
+    ASSERT_EQ(run.outcome, EstimationOutcome::Estimated) << run.estimate.message;
+
+    // Saved and read back: the conversion uses the file, as zelk-cli does.
+    std::string error;
+    ASSERT_TRUE(SaveCalibrationFile(folder / "site.params", run.estimate.calibration, "site", error));
+    const auto calibration = ReadCalibrationFile(folder / "site.params", error);
+    ASSERT_TRUE(calibration) << error;
+    const Crs gauss = System("cgcs2000-gauss", 117), local = System("local");
+    const auto there = TransformationFor(*calibration, gauss, local, error);
+    ASSERT_TRUE(there) << error;
+    const auto back = TransformationFor(*calibration, local, gauss, error);
+    ASSERT_TRUE(back) << error;
+    for (std::size_t i = 0; i < files.checkBefore.size(); ++i) {
+        PointRecord p = files.checkBefore[i];
+        zelk::ConversionChain(gauss, local, *there).Convert(p.X, p.Y, p.Z);
+        const PointRecord& want = files.checkAfter[i];
+        EXPECT_LE(std::hypot(p.X - want.X, p.Y - want.Y), 0.02) << i;
+        EXPECT_LE(std::fabs(p.Z - want.Z), 0.02) << i;
+        // And back again to where it started.
+        zelk::ConversionChain(local, gauss, *back).Convert(p.X, p.Y, p.Z);
+        EXPECT_NEAR(p.X, files.checkBefore[i].X, 1e-6);
+        EXPECT_NEAR(p.Y, files.checkBefore[i].Y, 1e-6);
+        EXPECT_NEAR(p.Z, files.checkBefore[i].Z, 1e-6);
+    }
+}
+
+TEST(SiteCalibration, WhatEachModelNeeds) {
+    const Site site;
+    struct Case {
+        int control;
+        Calibration::Model model;
+        std::optional<HeightModel> height;
+        const char* after;
+        EstimationOutcome outcome;
+        const char* message;  // start of the message shown
+    };
+    const Case cases[] = {
+        {2, Calibration::Model::Four, HeightModel::Fixed, "local", EstimationOutcome::Estimated,
+         "四参数"},
+        {1, Calibration::Model::Four, std::nullopt, "local", EstimationOutcome::TooFewPoints,
+         "公共点不足2个，无法解算四参数！"},
+        {5, Calibration::Model::Four, HeightModel::Quadratic, "local",
+         EstimationOutcome::TooFewPoints, "高程拟合（二次曲面）至少需要6个公共点！"},
+        {5, Calibration::Model::Seven, std::nullopt, "local", EstimationOutcome::SettingRefused,
+         "七参数连接两个基准，地方坐标只能用四参数点校正！"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        TempFolder folder;
+        const CalibrationRunResult run =
+            Calibrate(MakeSite(site, c.control, 5), c.after, c.model, c.height, folder);
+        EXPECT_EQ(run.outcome, c.outcome);
+        EXPECT_EQ(run.estimate.message.rfind(c.message, 0), 0u) << run.estimate.message;
+    }
+}
+
+TEST(SiteCalibration, FilesServeOnlyTheSystemsTheyWereMadeFor) {
+    Calibration four;
+    four.model = Calibration::Model::Four;
+    four.four = FourParams{10.0, -20.0, 0.001, 1.00001};
+    four.before = System("cgcs2000-gauss", 117);
+    four.after = System("local");
+    Calibration seven;
+    seven.seven = SevenParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
+    seven.before = System("beijing54-gauss", 117);
+    seven.after = System("wgs84-geodetic");
+    Calibration anySystems;  // a file of earlier versions
+    anySystems.seven = seven.seven;
+    const struct {
+        const Calibration* file;
+        Crs from, to;
+        bool fits;
+    } cases[] = {
+        {&four, System("cgcs2000-gauss", 117), System("local"), true},
+        {&four, System("cgcs2000-geodetic"), System("local"), true},  // same datum
+        {&four, System("local"), System("cgcs2000-xyz"), true},       // backwards
+        {&four, System("cgcs2000-gauss", 120), System("cgcs2000-gauss", 117), false},
+        {&four, System("wgs84-geodetic"), System("local"), false},
+        {&four, System("cgcs2000-gauss", 117), System("cgcs2000-gauss", 117), false},
+        {&seven, System("beijing54-geodetic"), System("wgs84-utm", 117), true},
+        {&seven, System("wgs84-geodetic"), System("beijing54-gauss", 117), false},
+        {&seven, System("beijing54-gauss", 117), System("local"), false},
+        {&anySystems, System("xian80-geodetic"), System("cgcs2000-xyz"), true},
+        {&anySystems, System("local"), System("cgcs2000-xyz"), false},
+    };
+    for (const auto& c : cases) {
+        std::string problem;
+        const auto t = TransformationFor(*c.file, c.from, c.to, problem);
+        EXPECT_EQ(t.has_value(), c.fits) << DescribeSystem(c.from) << " -> " << DescribeSystem(c.to)
+                                         << ": " << problem;
+        EXPECT_EQ(problem.empty(), c.fits);
+    }
+}
+
+TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
+    std::mt19937_64 random(42);
+    std::uniform_real_distribution<double> any(-1e6, 1e6);
+    for (int round = 0; round < 200; ++round) {
+        Calibration c;
+        c.model = round % 2 ? Calibration::Model::Four : Calibration::Model::Seven;
+        c.convention = round % 3 ? RotationConvention::CoordinateFrame
+                                 : RotationConvention::PositionVector;
+        c.seven = SevenParams{any(random), any(random), any(random), any(random) / 1e6,
+                              any(random) / 1e7, any(random) / 1e7, any(random) / 1e7};
+        c.four = FourParams{any(random), any(random), any(random) / 1e9, 1 + any(random) / 1e12};
+        c.before = zelk::MakeCrs(*zelk::FindSystem("xian80-gauss"),
+                                 round % 4 ? zelk::Zoning::Zone3 : zelk::Zoning::Meridian,
+                                 114.3 + round % 60);
+        c.after = System(c.model == Calibration::Model::Four ? "local" : "cgcs2000-gauss", 117);
+        if (round % 5) {
+            HeightFit fit;
+            fit.model = static_cast<HeightModel>(round % 3);
+            fit.x0 = any(random);
+            fit.y0 = any(random);
+            for (double& a : fit.a) a = any(random) / 1e3;
+            for (int j = HeightCoefficients(fit.model); j < 6; ++j) fit.a[static_cast<std::size_t>(j)] = 0;
+            c.height = fit;
+        }
+        if (c.model == Calibration::Model::Four) c.convention = RotationConvention::CoordinateFrame;
+        std::string error;
+        const auto read = ParseCalibrationFile(FormatCalibrationFile(c, "comment\nlines"), "f", error);
+        ASSERT_TRUE(read) << error;
+        EXPECT_EQ(FormatCalibrationFile(*read, ""), FormatCalibrationFile(c, ""));
+        if (c.model == Calibration::Model::Four) {
+            EXPECT_EQ(read->four.alpha, c.four.alpha);
+            EXPECT_EQ(read->four.K, c.four.K);
+        } else {
+            EXPECT_EQ(read->seven.betaZ, c.seven.betaZ);
+        }
+    }
+}
+
+TEST(ParameterFiles, MistakesNameTheirLine) {
+    const struct {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"model = five\n", "f:1: the model 'five' is not seven or four"},
+        {"model = four\ndX = 1\ndY = 2\nalpha = 0\nscale = 1\nK = 3\n",
+         "f:6: unknown parameter 'K' (the names are dX dY alpha scale)"},
+        {"model = four\ndX = 1\ndY = 2\nalpha = 0\n", "f: scale is missing (dX, dY, alpha and scale are needed)"},
+        {"before-zone = 3\n", "f:1: 'before' names no system for this setting"},
+        {"before = mars-gauss\n", "f:1: unknown coordinate system 'mars-gauss'"},
+        {"before = cgcs2000-gauss\nbefore-zone = 4\n", "f:2: the zone width '4' is not 3 or 6"},
+        {"convention = position\x1b[31m\n",
+         "f:1: the convention 'position\\x1b[31m' is not coordinate-frame or position-vector"},
+        {"dX0 = 1\ndY0 = 2\ndZ0 = 3\nK = 4\nbetaX = 5\nbetaY = 6\nbetaZ = 7\nheight = plane\n"
+         "height-x0 = 1\nheight-y0 = 2\na0 = 1\na1 = 2\n",
+         "f: a2 is missing (the height fit needs its centroid and coefficients)"},
+        {"dX0 = 1\ndY0 = 2\ndZ0 = 3\nK = 4\nbetaX = 5\nbetaY = 6\nbetaZ = 7\na0 = 1\n",
+         "f:8: 'a0' does not belong to this file's model"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(ParseCalibrationFile(c.text, "f", error)) << c.text;
+        EXPECT_EQ(error, c.error);
+    }
+}
+
+}  // namespace
