@@ -1,7 +1,6 @@
 #include "ui/convert_dlg.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>

@@ -7,7 +7,6 @@
 #include "workflow/chain.h"
 #include "workflow/input_file.h"
 
-
 std::optional<zelk::Crs> MainListCrs(int index, zelk::Zoning zoning, double meridian) {
     const auto systems = zelk::Systems();
     if (index < 0 || static_cast<std::size_t>(index) >= systems.size()) return std::nullopt;
