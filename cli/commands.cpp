@@ -593,7 +593,9 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
             std::fflush(stderr);
         });
         messages.SetProgressLine(progress.get());
-        options.progress = [line = progress.get()](std::uint64_t bytes) { line->Update(bytes); };
+        options.progress = [line = progress.get()](std::uint64_t bytes, std::uint64_t) {
+            line->Update(bytes);
+        };
     }
 
     int status = kExitFailure;

@@ -25,6 +25,7 @@ void ShowMessage(const std::string& text, const std::string& caption, MessageIco
 IMessageService* SetMessageService(IMessageService* service);
 
 // The application's name: the caption of the plain message boxes (the
-// estimation report, the end of a file conversion). Defaults to "zelk".
+// estimation report, the end of a file conversion). Defaults to "zelk", as
+// zelk-cli writes it; the desktop program sets its display name "ZELK".
 const std::string& ApplicationName();
 void SetApplicationName(std::string name);

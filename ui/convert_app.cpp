@@ -1,16 +1,14 @@
 #include "ui/convert_app.h"
 
-#include <QFileInfo>
-
 #include "platform/message_box.h"
 #include "ui/convert_dlg.h"
 #include "ui/resources.h"
 
 CConvertApp::CConvertApp(int& argc, char** argv) : QApplication(argc, argv) {
-    // The caption of the plain message boxes: the program file's name
-    // without folder and extension.
-    const QString name = QFileInfo(applicationFilePath()).completeBaseName();
-    if (!name.isEmpty()) SetApplicationName(name.toStdString());
+    SetApplicationName(kMessageCaption);
+    // OK, Cancel, Save As and the overwrite question in Chinese, like the
+    // dialogs around them; English when Qt's translations are not installed.
+    m_qtChinese = InstallQtTranslation(m_qtTranslation);
     setWindowIcon(LoadIconResource(kIdrMainFrame));
     m_previousMessages = SetMessageService(&m_messages);
 }

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 #include "ui/qt_platform.h"
+
+// The caption of the plain message boxes (the end of a file conversion, a
+// number that does not read): the program's display name.
+inline constexpr const char* kMessageCaption = "ZELK";
 
 class CConvertApp : public QApplication {
     Q_OBJECT
@@ -16,7 +21,12 @@ public:
     // no event loop follows.
     bool InitInstance();
 
+    // Qt's own texts are Chinese (the translation was found).
+    bool QtSpeaksChinese() const { return m_qtChinese; }
+
 private:
     QtMessageService m_messages;
     IMessageService* m_previousMessages = nullptr;
+    QTranslator m_qtTranslation;
+    bool m_qtChinese = false;
 };

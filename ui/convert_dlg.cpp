@@ -3,19 +3,87 @@
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <atomic>
+#include <optional>
 
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
+#include "ui/progress_dlg.h"
 #include "ui/qt_platform.h"
 #include "ui/resources.h"
 #include "ui/system_lists.h"
 #include "ui/templates.h"
-#include "workflow/convert_run.h"
 
 using namespace convert_ids;
+
+namespace {
+const QString kInputCaption = QStringLiteral("转换前文件");
+const QString kOutputCaption = QStringLiteral("转换后文件");
+
+// How long a file conversion runs before its progress is shown, and how
+// often the figures are refreshed then.
+constexpr int kProgressDelayMs = 500;
+constexpr int kProgressTickMs = 100;
+
+// The format a file's extension names: txt, dat, csv (and kml for an
+// output); nothing for any other.
+std::optional<pointformat::FileFormat> FormatOfExtension(const QString& path, bool output) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QStringLiteral("txt")) return pointformat::FileFormat::Plain;
+    if (suffix == QStringLiteral("dat")) return pointformat::FileFormat::Dat;
+    if (suffix == QStringLiteral("csv")) return pointformat::FileFormat::Csv;
+    if (output && suffix == QStringLiteral("kml")) return pointformat::FileFormat::Kml;
+    return std::nullopt;
+}
+
+QString ExtensionOf(pointformat::FileFormat format) {
+    switch (format) {
+        case pointformat::FileFormat::Dat:
+            return QStringLiteral("dat");
+        case pointformat::FileFormat::Csv:
+            return QStringLiteral("csv");
+        case pointformat::FileFormat::Kml:
+            return QStringLiteral("kml");
+        case pointformat::FileFormat::Plain:
+            break;
+    }
+    return QStringLiteral("txt");
+}
+
+pointformat::FileFormat FormatOfItem(int item) {
+    return item >= 0 && item <= static_cast<int>(pointformat::FileFormat::Kml)
+               ? static_cast<pointformat::FileFormat>(item)
+               : pointformat::FileFormat::Plain;
+}
+
+AngleFormat AnglesOfItem(int item) {
+    return item >= 0 && item <= static_cast<int>(AngleFormat::Dms) ? static_cast<AngleFormat>(item)
+                                                                    : AngleFormat::Packed;
+}
+
+// The local file a drag carries (the first, when it carries several); empty
+// for anything else, folders included.
+QString DraggedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() && !QFileInfo(path).isDir()) return path;
+    }
+    return {};
+}
+}  // namespace
 
 CConvertDlg::CConvertDlg(QWidget* parent)
     : CTemplateDialog(ConvertDialogTemplate(), parent), m_icon(LoadIconResource(kIdrMainFrame)) {
@@ -27,6 +95,14 @@ CConvertDlg::CConvertDlg(QWidget* parent)
     connect(Item<QComboBox>(kTgtSystem), &QComboBox::activated, this, &CConvertDlg::OnSelchangeTgtSystem);
     connect(Item<QComboBox>(kSrcZoning), &QComboBox::activated, this, &CConvertDlg::OnSelchangeSrcZoning);
     connect(Item<QComboBox>(kTgtZoning), &QComboBox::activated, this, &CConvertDlg::OnSelchangeTgtZoning);
+    connect(Item<QComboBox>(kInputFormat), &QComboBox::activated, this, [this] {
+        m_inputFormatByHand = true;
+        OnSelchangeFileFormat();
+    });
+    connect(Item<QComboBox>(kOutputFormat), &QComboBox::activated, this, [this] {
+        m_outputFormatByHand = true;
+        OnSelchangeFileFormat();
+    });
     OnInitDialog();
 }
 
@@ -53,6 +129,25 @@ void CConvertDlg::OnInitDialog() {
     m_siteLink.m_address = SupportSiteAddress();
     m_siteLink.SubclassDlgItem(kSiteLink, this);
 
+    // The file buttons take dropped files, and so does the rest of the
+    // window (for the input); their context menu unchooses the file.
+    setAcceptDrops(true);
+    for (const int id : {kInputFile, kOutputFile}) {
+        QPushButton* button = Item<QPushButton>(id);
+        button->setAcceptDrops(true);
+        button->installEventFilter(this);
+        auto* clear = new QAction(QStringLiteral("清除"), button);
+        clear->setEnabled(false);
+        connect(clear, &QAction::triggered, this,
+                id == kInputFile ? &CConvertDlg::ClearInputFile : &CConvertDlg::ClearOutputFile);
+        button->addAction(clear);
+        button->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+    for (const int id : {kInputAngles, kOutputAngles}) {
+        GetDlgItem(id)->setToolTip(QStringLiteral("B、L 的角度格式"));
+    }
+    ApplyFileForm();
+
     FocusFirstControl();
 }
 
@@ -63,6 +158,10 @@ void CConvertDlg::DoDataExchange(CDataExchange& dx) {
     // a zoning choice.
     dx.ListIndex(kSrcZoning, m_srcZoning);
     dx.ListIndex(kTgtZoning, m_tgtZoning);
+    dx.ListIndex(kInputFormat, m_inputFormat);
+    dx.ListIndex(kInputAngles, m_inputAngles);
+    dx.ListIndex(kOutputFormat, m_outputFormat);
+    dx.ListIndex(kOutputAngles, m_outputAngles);
     dx.Number(kSrcMeridian, m_srcMeridian);
     dx.Number(kTgtMeridian, m_tgtMeridian);
     dx.Number(kSrcX, m_srcX);
@@ -94,11 +193,18 @@ void CConvertDlg::OnOK() {
     // not leave the previous point's result beside it.
     values.tgtX = values.tgtY = values.tgtZ = 0.0;
     values.withNames = m_withNames;
+    values.formats.input = FormatOfItem(m_inputFormat);
+    values.formats.output = FormatOfItem(m_outputFormat);
+    values.formats.inputAngles = AnglesOfItem(m_inputAngles);
+    values.formats.outputAngles = AnglesOfItem(m_outputAngles);
     if (!m_inputPath.isEmpty()) values.inputPath = ToPath(m_inputPath);
     if (!m_outputPath.isEmpty()) values.outputPath = ToPath(m_outputPath);
     values.params = *m_params;
 
-    const ConvertOutcome outcome = RunConvert(values);
+    // The steps of RunConvert, with the files converted on a worker thread.
+    PreparedConvert prepared = PrepareConvert(values);
+    ConvertOutcome outcome = prepared.outcome;
+    if (prepared.chain) outcome = ReportFileRun(ConvertFilesInBackground(values, *prepared.chain));
     if (outcome == ConvertOutcome::Incomplete) return;  // nothing was converted
 
     // The converted point is kept even when the press ends before showing it.
@@ -106,6 +212,88 @@ void CConvertDlg::OnOK() {
     m_tgtY = values.tgtY;
     m_tgtZ = values.tgtZ;
     if (outcome == ConvertOutcome::Done) UpdateData(false);
+}
+
+FileRun CConvertDlg::ConvertFilesInBackground(const ConvertDialogValues& values,
+                                              const zelk::ConversionChain& chain) {
+    // Written by the worker, read by the timer here.
+    std::atomic<bool> cancel{false};
+    std::atomic<std::uint64_t> bytesRead{0};
+    std::atomic<std::uint64_t> pointsWritten{0};
+    FileConversionOptions options;
+    options.threads = m_conversionThreads;
+    options.cancel = &cancel;
+    options.progress = [&](std::uint64_t bytes, std::uint64_t points) {
+        bytesRead.store(bytes, std::memory_order_relaxed);
+        pointsWritten.store(points, std::memory_order_relaxed);
+    };
+    const qint64 inputSize = QFileInfo(FromPath(values.inputPath)).size();
+
+    // The worker only converts: every message is shown here, once it is done.
+    FileRun run;
+    std::unique_ptr<QThread> worker(
+        QThread::create([&] { run = ConvertFilesQuietly(values, chain, options); }));
+    QEventLoop wait;
+    connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
+
+    SetConverting(true);
+    CProgressDlg progress(this);
+    m_progress = &progress;
+    connect(&progress, &CProgressDlg::cancelRequested, this, [&cancel] { cancel = true; });
+    QElapsedTimer clock;
+    const auto refresh = [&] {
+        const double fraction =
+            inputSize > 0 ? static_cast<double>(bytesRead.load(std::memory_order_relaxed)) /
+                                static_cast<double>(inputSize)
+                          : -1.0;
+        progress.SetProgress(pointsWritten.load(std::memory_order_relaxed),
+                             static_cast<double>(clock.elapsed()) / 1000.0, fraction);
+    };
+    QTimer show;
+    show.setSingleShot(true);
+    connect(&show, &QTimer::timeout, this, [&] {
+        refresh();
+        progress.show();
+    });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, refresh);
+
+    clock.start();
+    worker->start();
+    show.start(kProgressDelayMs);
+    tick.start(kProgressTickMs);
+    wait.exec();
+    worker->wait();
+
+    tick.stop();
+    show.stop();
+    m_progress = nullptr;
+    progress.hide();
+    SetConverting(false);
+    return run;
+}
+
+void CConvertDlg::SetConverting(bool converting) {
+    m_converting = converting;
+    if (converting) {
+        m_disabledForRun.clear();
+        for (QWidget* control : Controls()) {
+            if (!control->isEnabled()) continue;
+            control->setEnabled(false);
+            m_disabledForRun.push_back(control);
+        }
+        return;
+    }
+    for (QWidget* control : m_disabledForRun) control->setEnabled(true);
+    m_disabledForRun.clear();
+    if (QWidget* convert = GetDlgItem(kConvert)) convert->setFocus(Qt::OtherFocusReason);
+}
+
+void CConvertDlg::OnCancel() {
+    // The window stays while a conversion runs: its progress window
+    // cancels it.
+    if (m_converting) return;
+    CTemplateDialog::OnCancel();
 }
 
 void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId) {
@@ -121,12 +309,34 @@ void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianI
 void CConvertDlg::ApplySourceForm() {
     UpdateData(true);
     ApplyForm(m_srcSystem, m_srcZoning, kSrcZoning, kSrcMeridian, kSrcXCaption);
+    ApplyFileForm();
     UpdateData(false);
 }
 
 void CConvertDlg::ApplyTargetForm() {
     UpdateData(true);
     ApplyForm(m_tgtSystem, m_tgtZoning, kTgtZoning, kTgtMeridian, kTgtXCaption);
+    ApplyFileForm();
+    UpdateData(false);
+}
+
+void CConvertDlg::ApplyFileForm() {
+    // B and L: on a geodetic side (or before a system is chosen), and not
+    // in KML, which has its own degrees. Names: in plain input only; dat and
+    // csv always have them.
+    const auto geodetic = [](int system) {
+        const zelk::SystemEntry* entry = MainListEntryAt(system);
+        return entry == nullptr || entry->form == zelk::Form::Geodetic;
+    };
+    GetDlgItem(kInputAngles)->setEnabled(geodetic(m_srcSystem));
+    GetDlgItem(kOutputAngles)
+        ->setEnabled(geodetic(m_tgtSystem) && FormatOfItem(m_outputFormat) != pointformat::FileFormat::Kml);
+    GetDlgItem(kWithNames)->setEnabled(FormatOfItem(m_inputFormat) == pointformat::FileFormat::Plain);
+}
+
+void CConvertDlg::OnSelchangeFileFormat() {
+    UpdateData(true);
+    ApplyFileForm();
     UpdateData(false);
 }
 
@@ -135,18 +345,104 @@ void CConvertDlg::OnSelchangeTgtSystem() { ApplyTargetForm(); }
 void CConvertDlg::OnSelchangeSrcZoning() { ApplySourceForm(); }
 void CConvertDlg::OnSelchangeTgtZoning() { ApplyTargetForm(); }
 
-void CConvertDlg::PickPointFile(bool open, const char* filter, QString& path, int buttonId) {
-    UpdateData(true);  // a failed reading has said so; the picker opens all the same
-    PickFile(open, filter, path, buttonId);
-    UpdateData(false);
+void CConvertDlg::SetFile(bool input, const QString& path) {
+    QString& chosen = input ? m_inputPath : m_outputPath;
+    chosen = path;
+    const int buttonId = input ? kInputFile : kOutputFile;
+    ShowFileOnButton(buttonId, path, input ? kInputCaption : kOutputCaption);
+    for (QAction* action : GetDlgItem(buttonId)->actions()) action->setEnabled(!path.isEmpty());
+    if (path.isEmpty()) {
+        // Unchosen: the next file's extension decides its format again.
+        (input ? m_inputFormatByHand : m_outputFormatByHand) = false;
+        return;
+    }
+    if (input ? m_inputFormatByHand : m_outputFormatByHand) return;
+    if (const auto format = FormatOfExtension(path, !input)) {
+        (input ? m_inputFormat : m_outputFormat) = static_cast<int>(*format);
+    }
 }
 
 void CConvertDlg::OnPickInputFile() {
-    PickPointFile(true, kBeforeFileFilter, m_inputPath, kInputFile);
+    UpdateData(true);  // a failed reading has said so; the picker opens all the same
+    FilePickRequest request;
+    request.open = true;
+    request.filter = QString::fromUtf8(kInputFileFilter);
+    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
+    request.owner = this;
+    if (!m_inputPath.isEmpty()) request.directory = QFileInfo(m_inputPath).absolutePath();
+    if (const std::optional<QString> chosen = FilePicker().Pick(request)) SetFile(true, *chosen);
+    ApplyFileForm();
+    UpdateData(false);
 }
 
 void CConvertDlg::OnPickOutputFile() {
-    PickPointFile(false, kAfterFileFilter, m_outputPath, kOutputFile);
+    UpdateData(true);
+    FilePickRequest request;
+    request.open = false;
+    request.filter = QString::fromUtf8(kOutputFileFilter);
+    // A name typed without an extension gets the one of the chosen format.
+    request.defaultSuffix = ExtensionOf(FormatOfItem(m_outputFormat));
+    request.overwritePrompt = true;
+    request.owner = this;
+    // Results usually go beside the points they come from.
+    const QString& beside = m_inputPath.isEmpty() ? m_outputPath : m_inputPath;
+    if (!beside.isEmpty()) request.directory = QFileInfo(beside).absolutePath();
+    if (const std::optional<QString> chosen = FilePicker().Pick(request)) SetFile(false, *chosen);
+    ApplyFileForm();
+    UpdateData(false);
+}
+
+bool CConvertDlg::DropFile(const QString& path, bool input) {
+    if (m_converting || path.isEmpty() || QFileInfo(path).isDir()) return false;
+    UpdateData(true);
+    SetFile(input, path);
+    ApplyFileForm();
+    UpdateData(false);
+    return true;
+}
+
+void CConvertDlg::ClearInputFile() {
+    UpdateData(true);
+    SetFile(true, QString());
+    UpdateData(false);
+}
+
+void CConvertDlg::ClearOutputFile() {
+    UpdateData(true);
+    SetFile(false, QString());
+    UpdateData(false);
+}
+
+void CConvertDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!m_converting && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CConvertDlg::dropEvent(QDropEvent* event) {
+    if (DropFile(DraggedFile(event->mimeData()), true)) event->acceptProposedAction();
+}
+
+bool CConvertDlg::eventFilter(QObject* watched, QEvent* event) {
+    const bool input = watched == GetDlgItem(kInputFile);
+    if (!input && watched != GetDlgItem(kOutputFile)) return CTemplateDialog::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (!m_converting && !DraggedFile(drag->mimeData()).isEmpty()) {
+                drag->acceptProposedAction();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (DropFile(DraggedFile(drop->mimeData()), input)) drop->acceptProposedAction();
+            return true;
+        }
+        default:
+            return CTemplateDialog::eventFilter(watched, event);
+    }
 }
 
 void CConvertDlg::OnEditParams() {
@@ -162,6 +458,7 @@ void CConvertDlg::OnSysCommand(int id) {
 }
 
 void CConvertDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_converting) return;
     if (!m_systemMenu || m_systemMenu->actions().isEmpty()) {
         CTemplateDialog::contextMenuEvent(event);
         return;

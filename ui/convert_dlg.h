@@ -1,17 +1,23 @@
 // The main dialog: source and target systems, one point on each side, the
-// input and output point files and the current seven parameters.
+// input and output point files with their formats and the current seven
+// parameters. A file conversion runs on a worker thread; the dialog waits
+// for it with its controls disabled, shows its progress after half a
+// second, and lets it be cancelled.
 #pragma once
 
 #include <QIcon>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "bursa/seven_params.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_template.h"
 #include "ui/static_link.h"
+#include "workflow/convert_run.h"
 
 class QMenu;
+class CProgressDlg;
 
 // The command id of the about entry of the window menu.
 inline constexpr int kIdmAboutBox = 0x0010;
@@ -40,6 +46,12 @@ public:
     double m_tgtZ = 0.0;
     double m_tgtX = 0.0;
     int m_withNames = 0;  // each line of the point files starts with a name
+    // The file area: items of the format lists (pointformat::FileFormat
+    // order) and of the angle lists (AngleFormat order).
+    int m_inputFormat = 0;
+    int m_inputAngles = 0;
+    int m_outputFormat = 0;
+    int m_outputAngles = 0;
     QIcon m_icon;
     CStaticLink m_authorLink;
     CStaticLink m_siteLink;
@@ -54,8 +66,19 @@ public:
     void OnSelchangeTgtSystem();
     void OnSelchangeSrcZoning();
     void OnSelchangeTgtZoning();
+    // The file buttons: a picker in the formats' filters, the save picker
+    // starting in the input file's folder. A chosen (or dropped) file sets
+    // its format from its extension, unless the format was picked by hand.
     void OnPickInputFile();
     void OnPickOutputFile();
+    // A file dropped onto a file button, or onto the rest of the window
+    // (then it is the input). False for what is not a local file.
+    bool DropFile(const QString& path, bool input);
+    // 清除 of a file button's context menu: the file is no longer chosen.
+    void ClearInputFile();
+    void ClearOutputFile();
+    // A format picked by hand in a list of the file area.
+    void OnSelchangeFileFormat();
     // 转换参数: edit the parameters in their own dialog.
     void OnEditParams();
     // A command of the window menu (kIdmAboutBox opens the about box).
@@ -66,16 +89,37 @@ public:
     // let a program extend their own window menu. Null without entries.
     QMenu* SystemMenu() const { return m_systemMenu; }
 
+    // A file conversion is running (the controls are disabled).
+    bool Converting() const { return m_converting; }
+    // The progress window of the running conversion, shown after half a
+    // second; null when none runs.
+    CProgressDlg* Progress() const { return m_progress; }
+    // Worker threads of the file conversion (0: one per core, as zelk-cli).
+    int m_conversionThreads = 0;
+
 protected:
     void DoDataExchange(CDataExchange& dx) override;
+    void OnCancel() override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnInitDialog();
     void ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId);
     void ApplySourceForm();
     void ApplyTargetForm();
-    void PickPointFile(bool open, const char* filter, QString& path, int buttonId);
+    void ApplyFileForm();
+    void SetFile(bool input, const QString& path);
+    FileRun ConvertFilesInBackground(const ConvertDialogValues& values,
+                                     const zelk::ConversionChain& chain);
+    void SetConverting(bool converting);
 
     QMenu* m_systemMenu = nullptr;
+    bool m_inputFormatByHand = false;
+    bool m_outputFormatByHand = false;
+    bool m_converting = false;
+    std::vector<QWidget*> m_disabledForRun;
+    CProgressDlg* m_progress = nullptr;
 };

@@ -1,8 +1,9 @@
 #include "ui/dialog_template.h"
 
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -12,7 +13,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyleOptionFrame>
+#include <algorithm>
 #include <cstdlib>
 
 #include "ui/data_exchange.h"
@@ -308,8 +311,31 @@ void CTemplateDialog::PickFile(bool open, const char* filter, QString& path, int
     request.owner = this;
     if (const std::optional<QString> chosen = FilePicker().Pick(request)) {
         path = *chosen;
-        SetDlgItemText(buttonId, QFileInfo(*chosen).fileName());
+        ShowFileOnButton(buttonId, *chosen);
     }
+}
+
+void CTemplateDialog::ShowFileOnButton(int buttonId, const QString& path, const QString& emptyText) {
+    auto* button = Item<QPushButton>(buttonId);
+    if (!button) return;
+    if (path.isEmpty()) {
+        button->setText(emptyText);
+        button->setToolTip(QString());
+        return;
+    }
+    // The room for text: the button's contents less the margins the style
+    // keeps on each side.
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
+    const int room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width() -
+                     2 * margin;
+    const QString name = QFileInfo(path).fileName();
+    QString shown = button->fontMetrics().elidedText(name, Qt::ElideMiddle, std::max(room, 1));
+    // An ampersand is part of the name, not a shortcut.
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    button->setText(shown);
+    button->setToolTip(QDir::toNativeSeparators(path));
 }
 
 bool CTemplateDialog::UpdateData(bool saveAndValidate) {

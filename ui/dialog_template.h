@@ -114,6 +114,10 @@ public:
 
     // Sets the text of a label or button.
     void SetDlgItemText(int id, const QString& text);
+    // Shows a file on its button: its name, elided in the middle when the
+    // button is too narrow, and the full path as the tooltip. An empty path
+    // shows emptyText and no tooltip.
+    void ShowFileOnButton(int buttonId, const QString& path, const QString& emptyText = QString());
 
     // Controls to fields (true) or fields to controls (false), through the
     // dialog's DoDataExchange. False when a number field did not read.
@@ -137,7 +141,7 @@ protected:
     // Shows the open (or save) file picker with one "description|pattern||"
     // filter, the default suffix "txt", no read-only box and the overwrite
     // question. Confirmed: path becomes the full path and button buttonId
-    // shows the file's name. Cancelled: nothing changes.
+    // shows the file (ShowFileOnButton). Cancelled: nothing changes.
     void PickFile(bool open, const char* filter, QString& path, int buttonId);
 
 private:

@@ -4,7 +4,10 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QThread>
+#include <QTranslator>
 #include <QStringDecoder>
 #include <QUrl>
 
@@ -69,15 +72,30 @@ QString DecodeMessageText(const std::string& text) {
     return decoded;
 }
 
+std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& text, const std::string& caption,
+                                            MessageIcon icon, QWidget* owner) {
+    auto box = std::make_unique<QMessageBox>(
+        icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
+        DecodeMessageText(caption.empty() ? ApplicationName() : caption), DecodeMessageText(text),
+        QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);
+    if (!owner) box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
+
 void QtMessageService::Show(const std::string& text, const std::string& caption, MessageIcon icon) {
+    // A box belongs to the thread of the user interface; a worker thread
+    // reports its results back to it instead.
+    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner) owner = QApplication::activeWindow();
-    QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
-                    DecodeMessageText(caption), DecodeMessageText(text), QMessageBox::Ok,
-                    owner);
-    box.setTextFormat(Qt::PlainText);
-    if (!owner) box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    MakeMessageBox(text, caption, icon, owner)->exec();
+}
+
+bool InstallQtTranslation(QTranslator& translator, const QString& folder) {
+    const QString where = folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
+    if (!translator.load(QStringLiteral("qtbase_zh_CN"), where)) return false;
+    return QCoreApplication::installTranslator(&translator);
 }
 
 QStringList NameFiltersFromPairs(const QString& filter) {
@@ -107,6 +125,7 @@ public:
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
         dialog.setOption(QFileDialog::ReadOnly, false);
         dialog.setDefaultSuffix(request.defaultSuffix);
+        if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         const QStringList files = dialog.selectedFiles();
         if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QString>
 #include <QWidget>
+#include <memory>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -16,10 +17,24 @@
 
 // The message service as a real modal box: warning or error icon, one OK
 // button, the caption, owned by the active window; returns once closed.
+// Shown on the thread of the user interface only.
 class QtMessageService final : public IMessageService {
 public:
     void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
 };
+
+class QMessageBox;
+// The box QtMessageService shows, not yet shown. An empty caption becomes
+// the application's name.
+std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& text, const std::string& caption,
+                                            MessageIcon icon, QWidget* owner);
+
+// Loads Qt's own Chinese texts (standard buttons, file pickers, their
+// questions) from qtbase_zh_CN.qm in folder, Qt's translations folder when
+// empty, and installs them into the application. False, and Qt speaks
+// English, when the file is missing.
+class QTranslator;
+bool InstallQtTranslation(QTranslator& translator, const QString& folder = QString());
 
 // A message's bytes as text. Messages are UTF-8, but one may quote a token
 // from a point file written in the Chinese code page (GBK / GB18030): bytes
@@ -33,6 +48,7 @@ struct FilePickRequest {
     QString defaultSuffix;       // added to a typed name without a suffix
     bool hideReadOnly = true;    // no read-only check box
     bool overwritePrompt = true; // the save picker asks before an existing file
+    QString directory;           // where the picker starts; empty: where it likes
     QWidget* owner = nullptr;
 };
 

@@ -7,29 +7,60 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTranslator>
 #include <cstdio>
 
+#include "platform/message_box.h"
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
+#include "ui/convert_app.h"
 #include "ui/convert_dlg.h"
+#include "ui/progress_dlg.h"
+#include "ui/qt_platform.h"
+#include "ui/resources.h"
 #include "ui/templates.h"
+#include "workflow/convert_run.h"
 #include "workflow/coordinate_system.h"
 
 namespace {
+// Where the package puts the examples, and a folder of the user's.
+const QString kExamples = QStringLiteral("/usr/share/doc/zelk/examples/");
+const QString kHome = QStringLiteral("/home/surveyor/");
+
 bool Write(const QPixmap& picture, const QString& file) {
     const bool saved = picture.save(file, "PNG");
     std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
     return saved;
 }
 
+// A window's picture under a plain title bar with its icon and caption, as
+// a window manager would frame it: offscreen windows have no frame.
+QPixmap Framed(QWidget& window, const QPixmap& contents) {
+    const QFontMetrics metrics(window.font());
+    const int bar = metrics.height() + 10;
+    QPixmap picture(contents.width() + 2, contents.height() + bar + 1);
+    picture.fill(QColor(0x4a, 0x6e, 0x9c));
+    QPainter painter(&picture);
+    const QIcon icon = window.windowIcon().isNull() ? LoadIconResource(kIdrMainFrame) : window.windowIcon();
+    const int side = bar - 6;
+    painter.drawPixmap(QRect(5, 3, side, side), icon.pixmap(side, side));
+    painter.setFont(window.font());
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(side + 11, 0, picture.width() - side - 16, bar), Qt::AlignVCenter | Qt::AlignLeft,
+                     window.windowTitle());
+    painter.drawPixmap(1, bar, contents);
+    return picture;
+}
+
 bool Save(QWidget& dialog, const QString& file) {
     dialog.show();
     QApplication::processEvents();
-    const bool saved = Write(dialog.grab(), file);
+    const bool saved = Write(Framed(dialog, dialog.grab()), file);
     dialog.hide();
     return saved;
 }
@@ -55,7 +86,7 @@ bool SaveWithOpenList(QWidget& dialog, QComboBox* list, const QString& file) {
         painter.drawPixmap(popupRect.topLeft() - canvas.topLeft(), popup->grab());
     }
     list->hidePopup();
-    const bool saved = Write(picture, file);
+    const bool saved = Write(Framed(dialog, picture), file);
     dialog.hide();
     return saved;
 }
@@ -83,6 +114,11 @@ int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSyst
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // As the program shows them: Qt's buttons in Chinese, boxes captioned ZELK.
+    QTranslator qtChinese;
+    InstallQtTranslation(qtChinese);
+    SetApplicationName(kMessageCaption);
+    app.setWindowIcon(LoadIconResource(kIdrMainFrame));
     if (argc != 2) {
         std::fprintf(stderr, "usage: zelk-screenshots OUTPUT_FOLDER\n");
         return 2;
@@ -131,6 +167,33 @@ int main(int argc, char** argv) {
         ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kSrcSystem),
                               folder + QStringLiteral("/main-dialog-system-list.png")) &&
              ok;
+    }
+    {
+        // The file area: a CASS dat file of the examples to csv with
+        // angles in degrees, minutes and seconds.
+        CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
+        Choose(dialog, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
+        Choose(dialog, convert_ids::kTgtSystem, MainIndex("cgcs2000-geodetic"));
+        dialog.m_srcMeridian = 105;
+        dialog.UpdateData(false);
+        dialog.DropFile(kExamples + QStringLiteral("survey.dat"), true);
+        dialog.DropFile(kHome + QStringLiteral("成果/survey.csv"), false);
+        Choose(dialog, convert_ids::kOutputAngles, 2);
+        ok = Save(dialog, folder + QStringLiteral("/main-dialog-files.png")) && ok;
+    }
+    {
+        // A million points under way.
+        CConvertDlg owner;
+        CProgressDlg progress(&owner);
+        progress.SetProgress(524288, 0.25, 0.52);
+        ok = Save(progress, folder + QStringLiteral("/progress.png")) && ok;
+    }
+    {
+        // The message at the end of a file conversion.
+        const std::unique_ptr<QMessageBox> box =
+            MakeMessageBox(kConversionDoneText, ApplicationName(), MessageIcon::Warning, nullptr);
+        ok = Save(*box, folder + QStringLiteral("/message-box.png")) && ok;
     }
     {
         SevenParams params;

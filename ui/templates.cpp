@@ -20,18 +20,24 @@ DialogTemplate MakeConvertTemplate() {
     t.id = kIddConvert;
     t.caption = ApplicationDisplayName();
     t.width = 296;
-    t.height = 216;
+    t.height = 262;
     t.fontFace = QStringLiteral("宋体");
     t.pointSize = 9;
     t.style = kSystemMenu | kModalFrame | kAppWindow;
     const QStringList items = MainListItems();
     const QStringList zonings = ZoningItems();
+    const QStringList inFormats = FileFormatItems(false);
+    const QStringList outFormats = FileFormatItems(true);
+    const QStringList angles = AngleFormatItems();
     // Each side: the system, below it how the central meridian is given,
-    // then the meridian field and the three numbers.
+    // then the meridian field, the three numbers, and the file area: the
+    // file, its format and the angle format of its B and L. The strip
+    // between the sides and the bottom frame (y 192 to 206) is free, for
+    // a line of status.
     t.controls = {
         Control(kConvert, K::PushButton, QStringLiteral("转换"), 123, 47, 50, 19, kDefaultButton),
-        Control(kNoId, K::GroupBox, QStringLiteral("待求"), 181, 5, 105, 156),
-        Control(kNoId, K::GroupBox, QStringLiteral("原始"), 7, 5, 105, 156),
+        Control(kNoId, K::GroupBox, QStringLiteral("待求"), 181, 5, 105, 186),
+        Control(kNoId, K::GroupBox, QStringLiteral("原始"), 7, 5, 105, 186),
         Control(kSrcSystem, K::DropDownList, QString(), 19, 17, 88, 160, kListStyle, items),
         Control(kSrcZoning, K::DropDownList, QString(), 19, 34, 88, 45, kListStyle, zonings),
         Control(kSrcMeridian, K::Edit, QString(), 34, 52, 70, 12, kEditStyle),
@@ -51,16 +57,24 @@ DialogTemplate MakeConvertTemplate() {
         Control(kTgtYCaption, K::Label, QStringLiteral("y"), 189, 94, 10, 14),
         Control(kTgtZCaption, K::Label, QStringLiteral("z"), 189, 116, 10, 14),
         Control(kInputFile, K::PushButton, QStringLiteral("转换前文件"), 13, 137, 92, 16),
+        Control(kNoId, K::Label, QStringLiteral("格式"), 13, 158, 20, 10),
+        Control(kInputFormat, K::DropDownList, QString(), 34, 156, 71, 60, kListStyle, inFormats),
+        Control(kNoId, K::Label, QStringLiteral("角度"), 13, 174, 20, 10),
+        Control(kInputAngles, K::DropDownList, QString(), 34, 172, 71, 45, kListStyle, angles),
         Control(kOutputFile, K::PushButton, QStringLiteral("转换后文件"), 189, 137, 92, 16),
+        Control(kNoId, K::Label, QStringLiteral("格式"), 189, 158, 20, 10),
+        Control(kOutputFormat, K::DropDownList, QString(), 210, 156, 71, 60, kListStyle, outFormats),
+        Control(kNoId, K::Label, QStringLiteral("角度"), 189, 174, 20, 10),
+        Control(kOutputAngles, K::DropDownList, QString(), 210, 172, 71, 45, kListStyle, angles),
         Control(kEditParams, K::PushButton, QStringLiteral("转换参数"), 123, 115, 50, 19, kDefaultButton),
-        Control(kNoId, K::Label, CreditLine(), 11, 180, 236, 8),
-        Control(kNoId, K::Label, QStringLiteral("坐标排列:  x y z或者 B L H 方式    有无点号选项"), 11, 170,
+        Control(kNoId, K::Label, CreditLine(), 11, 226, 236, 8),
+        Control(kNoId, K::Label, QStringLiteral("坐标排列:  x y z或者 B L H 方式    有无点号选项"), 11, 216,
                 197, 10),
-        Control(kWithNames, K::CheckBox, QStringLiteral("带点号"), 209, 168, 35, 13, kAutoCheck | kFlat),
+        Control(kWithNames, K::CheckBox, QStringLiteral("带点号"), 209, 214, 35, 13, kAutoCheck | kFlat),
         Control(kAuthorLink, K::Label, QStringLiteral("作者博客 ") + AuthorPageAddress() + QStringLiteral(" "),
-                11, 190, 236, 8),
-        Control(kSiteLink, K::Label, QStringLiteral("网站支持 ") + SupportSiteAddress(), 11, 200, 236, 8),
-        Control(kNoId, K::GroupBox, QString(), 7, 162, 282, 46),
+                11, 236, 236, 8),
+        Control(kSiteLink, K::Label, QStringLiteral("网站支持 ") + SupportSiteAddress(), 11, 246, 236, 8),
+        Control(kNoId, K::GroupBox, QString(), 7, 208, 282, 46),
     };
     return t;
 }
@@ -133,6 +147,17 @@ DialogTemplate MakeAboutTemplate() {
     return t;
 }
 }  // namespace
+
+QStringList FileFormatItems(bool output) {
+    QStringList items{QStringLiteral("普通(txt)"), QStringLiteral("CASS(dat)"),
+                      QStringLiteral("CSV(csv)")};
+    if (output) items << QStringLiteral("KML(kml)");
+    return items;
+}
+
+QStringList AngleFormatItems() {
+    return {QStringLiteral("度.分秒"), QStringLiteral("十进制度"), QStringLiteral("度分秒(°′″)")};
+}
 
 const DialogTemplate& ConvertDialogTemplate() {
     static const DialogTemplate t = MakeConvertTemplate();

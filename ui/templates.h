@@ -34,6 +34,11 @@ inline constexpr int kAuthorLink = 1032;
 inline constexpr int kSiteLink = 1033;
 inline constexpr int kSrcZoning = 1034;    // central meridian, 3- or 6-degree zones
 inline constexpr int kTgtZoning = 1035;
+// The file area: each file's format and the angle format of its B and L.
+inline constexpr int kInputFormat = 1050;
+inline constexpr int kInputAngles = 1051;
+inline constexpr int kOutputFormat = 1052;
+inline constexpr int kOutputAngles = 1053;
 }  // namespace convert_ids
 
 // Control ids of the seven-parameter dialog.
@@ -62,7 +67,21 @@ const DialogTemplate& ConvertDialogTemplate();
 const DialogTemplate& BursaParamDialogTemplate();
 const DialogTemplate& AboutDialogTemplate();
 
-// The filters of the file pickers.
+// The filters of the file pickers: the seven-parameter dialog's common
+// point files, and the main dialog's point files in every format it reads
+// (or writes).
 inline constexpr const char* kBeforeFileFilter = "转换前坐标UVW(*.txt)|*.txt||";
 inline constexpr const char* kAfterFileFilter = "转换后坐标XYZ(*.txt)|*.txt||";
 inline constexpr const char* kFileSuffix = "txt";
+inline constexpr const char* kInputFileFilter =
+    "点文件(*.txt;*.dat;*.csv)|*.txt;*.dat;*.csv|普通格式(*.txt)|*.txt|CASS数据(*.dat)|*.dat|"
+    "CSV表格(*.csv)|*.csv|所有文件(*)|*||";
+inline constexpr const char* kOutputFileFilter =
+    "点文件(*.txt;*.dat;*.csv;*.kml)|*.txt;*.dat;*.csv;*.kml|普通格式(*.txt)|*.txt|"
+    "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|KML地图(*.kml)|*.kml|所有文件(*)|*||";
+
+// The items of the file area's lists, in the order of pointformat::FileFormat
+// (plain, dat, csv, kml; the input list has no kml) and of AngleFormat
+// (packed, degrees, dms).
+QStringList FileFormatItems(bool output);
+QStringList AngleFormatItems();

@@ -7,58 +7,6 @@
 #include "workflow/chain.h"
 #include "workflow/input_file.h"
 
-namespace {
-
-ConvertOutcome ConvertFiles(const ConvertDialogValues& values, const zelk::ConversionChain& chain,
-                            const FileConversionOptions& options) {
-    CInputFile input(values.inputPath);
-    if (!input.Get()) {
-        ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
-        return ConvertOutcome::InputOpenFailed;
-    }
-    AtomicOutputFile output;
-    if (!output.Open(values.outputPath)) {
-        ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
-        return ConvertOutcome::OutputOpenFailed;
-    }
-    FileFormats formats = values.formats;
-    formats.withNames = values.withNames != 0;
-    const FileConversionResult result =
-        ConvertPointFile(input.Get(), output.Stream(), chain, formats, options);
-    // Both files are closed (the output committed or dropped) before any
-    // message is shown.
-    const bool converted = result.status == FileConversionResult::Status::Ok;
-    const bool committed = converted && output.Commit();
-    if (!committed) output.Abandon();
-    input.Close();
-    if (committed) {
-        ShowMessage(kConversionDoneText, ApplicationName(), MessageIcon::Warning);
-        return ConvertOutcome::Done;
-    }
-    if (converted) {  // the conversion ran through, the output did not land
-        FileConversionResult notLanded;
-        notLanded.status = FileConversionResult::Status::WriteError;
-        ReportFileConversionProblem(notLanded);
-        return ConvertOutcome::WriteFailed;
-    }
-    ReportFileConversionProblem(result);
-    switch (result.status) {
-        case FileConversionResult::Status::Unreadable:
-        case FileConversionResult::Status::CutShort:
-            return ConvertOutcome::Unreadable;
-        case FileConversionResult::Status::ReadError:
-            return ConvertOutcome::InputOpenFailed;
-        case FileConversionResult::Status::PointRefused:
-            return ConvertOutcome::PointRefused;
-        case FileConversionResult::Status::OutOfMemory:
-            return ConvertOutcome::OutOfMemory;
-        default:
-            return ConvertOutcome::WriteFailed;
-    }
-}
-
-}  // namespace
-
 std::optional<zelk::Crs> MainListCrs(int index, zelk::Zoning zoning, double meridian) {
     const auto systems = zelk::Systems();
     if (index < 0 || static_cast<std::size_t>(index) >= systems.size()) return std::nullopt;
@@ -180,54 +128,122 @@ void ReportFileConversionProblem(const FileConversionResult& result) {
         case Status::OutOfMemory:
             ShowMessage(kOutOfMemoryText, ApplicationName(), MessageIcon::Error);
             return;
+        case Status::Cancelled:
+            ShowMessage(kCancelledText, ApplicationName(), MessageIcon::Warning);
+            return;
     }
 }
 
-ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptions& options) {
+PreparedConvert PrepareConvert(ConvertDialogValues& values) {
+    PreparedConvert prepared;
+    const auto stop = [&prepared](const std::string& text, const char* caption,
+                                  ConvertOutcome outcome) {
+        ShowMessage(text, caption, MessageIcon::Warning);
+        prepared.outcome = outcome;
+        return std::move(prepared);
+    };
     if (values.srcSystem == -1 || values.tgtSystem == -1) {
-        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
-        return ConvertOutcome::Incomplete;
+        return stop(kIncompleteText, kIncompleteCaption, ConvertOutcome::Incomplete);
     }
     const std::optional<zelk::Crs> from =
         MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian);
     const std::optional<zelk::Crs> to =
         MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian);
-    if (!from || !to) {
-        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
-        return ConvertOutcome::Incomplete;
-    }
+    if (!from || !to) return stop(kIncompleteText, kIncompleteCaption, ConvertOutcome::Incomplete);
     for (const std::string& problem :
          {SettingProblemText(*from, "转换前"), SettingProblemText(*to, "转换后")}) {
-        if (!problem.empty()) {
-            ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
-            return ConvertOutcome::SettingRefused;
-        }
+        if (!problem.empty()) return stop(problem, kSettingCaption, ConvertOutcome::SettingRefused);
     }
     if (const std::string problem = FormatProblemText(values.formats, *to); !problem.empty()) {
-        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
-        return ConvertOutcome::SettingRefused;
+        return stop(problem, kSettingCaption, ConvertOutcome::SettingRefused);
     }
     const zelk::Transformation transformation =
         values.calibration ? *values.calibration : zelk::Transformation::Seven(values.params);
     if (const std::string problem = zelk::TransformationProblemText(*from, *to, transformation);
         !problem.empty()) {
-        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
-        return ConvertOutcome::SettingRefused;
+        return stop(problem, kSettingCaption, ConvertOutcome::SettingRefused);
     }
-    const zelk::ConversionChain chain(*from, *to, transformation);
+    zelk::ConversionChain chain(*from, *to, transformation);
     // Exact comparisons: a point with x or y exactly 0 is no point.
     if (values.srcX != 0.0 && values.srcY != 0.0) {
         double a = values.srcX, b = values.srcY, c = values.srcZ;
         const zelk::PointProblem problem = chain.Convert(a, b, c);
         if (problem != zelk::PointProblem::None) {
-            ShowMessage(PointProblemText(problem, kTypedPoint), kSettingCaption,
-                        MessageIcon::Warning);
-            return ConvertOutcome::PointRefused;
+            return stop(PointProblemText(problem, kTypedPoint), kSettingCaption,
+                        ConvertOutcome::PointRefused);
         }
         values.tgtX = a;
         values.tgtY = b;
         values.tgtZ = c;
     }
-    if (values.outputPath.empty() || values.inputPath.empty()) return ConvertOutcome::Done;
-    return ConvertFiles(values, chain, options);
+    if (!values.outputPath.empty() && !values.inputPath.empty()) prepared.chain.emplace(std::move(chain));
+    return prepared;
+}
+
+FileRun ConvertFilesQuietly(const ConvertDialogValues& values, const zelk::ConversionChain& chain,
+                            const FileConversionOptions& options) {
+    FileRun run;
+    CInputFile input(values.inputPath);
+    if (!input.Get()) {
+        run.stage = FileRun::Stage::InputOpenFailed;
+        return run;
+    }
+    AtomicOutputFile output;
+    if (!output.Open(values.outputPath)) {
+        run.stage = FileRun::Stage::OutputOpenFailed;
+        return run;
+    }
+    FileFormats formats = values.formats;
+    formats.withNames = values.withNames != 0;
+    run.result = ConvertPointFile(input.Get(), output.Stream(), chain, formats, options);
+    run.committed = run.result.status == FileConversionResult::Status::Ok && output.Commit();
+    if (!run.committed) output.Abandon();
+    input.Close();
+    return run;
+}
+
+ConvertOutcome ReportFileRun(const FileRun& run) {
+    using Status = FileConversionResult::Status;
+    switch (run.stage) {
+        case FileRun::Stage::InputOpenFailed:
+            ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
+            return ConvertOutcome::InputOpenFailed;
+        case FileRun::Stage::OutputOpenFailed:
+            ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
+            return ConvertOutcome::OutputOpenFailed;
+        case FileRun::Stage::Converted:
+            break;
+    }
+    if (run.committed) {
+        ShowMessage(kConversionDoneText, ApplicationName(), MessageIcon::Warning);
+        return ConvertOutcome::Done;
+    }
+    if (run.result.status == Status::Ok) {  // the conversion ran through, the output did not land
+        FileConversionResult notLanded;
+        notLanded.status = Status::WriteError;
+        ReportFileConversionProblem(notLanded);
+        return ConvertOutcome::WriteFailed;
+    }
+    ReportFileConversionProblem(run.result);
+    switch (run.result.status) {
+        case Status::Unreadable:
+        case Status::CutShort:
+            return ConvertOutcome::Unreadable;
+        case Status::ReadError:
+            return ConvertOutcome::InputOpenFailed;
+        case Status::PointRefused:
+            return ConvertOutcome::PointRefused;
+        case Status::OutOfMemory:
+            return ConvertOutcome::OutOfMemory;
+        case Status::Cancelled:
+            return ConvertOutcome::Cancelled;
+        default:
+            return ConvertOutcome::WriteFailed;
+    }
+}
+
+ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptions& options) {
+    PreparedConvert prepared = PrepareConvert(values);
+    if (!prepared.chain) return prepared.outcome;
+    return ReportFileRun(ConvertFilesQuietly(values, *prepared.chain, options));
 }

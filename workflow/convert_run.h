@@ -44,6 +44,7 @@ enum class ConvertOutcome {
     SettingRefused,    // a central meridian or zone setting that cannot be used
     WriteFailed,       // write error; output untouched
     OutOfMemory,       // "内存不足，文件未转换！"; output untouched
+    Cancelled,         // the file conversion was cancelled; output untouched
 };
 
 // Steps of the convert button after the dialog has been read: the system
@@ -51,6 +52,40 @@ enum class ConvertOutcome {
 // file conversion when both paths are set, with every message shown through
 // the message service. The dialog refreshes its controls only on Done.
 ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptions& options = {});
+
+// RunConvert in three steps, for a caller that converts the files on
+// another thread: everything before the files (messages included), the
+// files without a word, then the message for how they went. RunConvert is
+// ReportFileRun(ConvertFilesQuietly(...)) after PrepareConvert.
+struct PreparedConvert {
+    // Done when the steps before the files went through (the typed point,
+    // when there is one, converted into values.tgtX/Y/Z); otherwise what
+    // stopped them, its message shown.
+    ConvertOutcome outcome = ConvertOutcome::Done;
+    // Set when both files are to be converted, through this chain.
+    std::optional<zelk::ConversionChain> chain;
+};
+PreparedConvert PrepareConvert(ConvertDialogValues& values);
+
+// How a file conversion went, before anything is said about it.
+struct FileRun {
+    enum class Stage {
+        InputOpenFailed,   // the input did not open; nothing else done
+        OutputOpenFailed,  // the output did not open; nothing else done
+        Converted,         // see result; committed when the output landed
+    } stage = Stage::Converted;
+    FileConversionResult result;
+    bool committed = false;
+};
+// Opens both files, converts and commits the output only when the whole
+// file converted; otherwise the old output stays as it was and the
+// temporary file is gone. Both files are closed on return. Shows nothing,
+// so it may run on any thread.
+FileRun ConvertFilesQuietly(const ConvertDialogValues& values, const zelk::ConversionChain& chain,
+                            const FileConversionOptions& options = {});
+// Shows the message for a file run (the completion message when it
+// committed) and returns its outcome.
+ConvertOutcome ReportFileRun(const FileRun& run);
 
 // The system of a main-list index (any entry of the catalogue) with its
 // projection settings; nothing for an index outside the list.
@@ -79,8 +114,8 @@ std::string RecordProblemText(std::string_view file, std::int64_t line,
 std::string PointProblemText(zelk::PointProblem problem, std::string_view where);
 
 // Shows the convert button's message for what stopped a file conversion (a
-// result other than Ok): the unreadable line, a read error, a write error or
-// a lack of memory. For callers that convert streams themselves, with the
+// result other than Ok): the unreadable line, a read error, a write error,
+// a lack of memory or a cancellation. For callers that convert streams themselves, with the
 // same texts.
 void ReportFileConversionProblem(const FileConversionResult& result);
 
@@ -95,3 +130,4 @@ inline constexpr const char* kConversionDoneText = "文件转换完成!";
 inline constexpr const char* kSettingCaption = "输入错误";
 inline constexpr const char* kTypedPoint = "键入的点";
 inline constexpr const char* kOutOfMemoryText = "内存不足，文件未转换！";
+inline constexpr const char* kCancelledText = "文件转换已取消，转换后文件没有改动。";

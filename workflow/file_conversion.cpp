@@ -232,6 +232,10 @@ std::string OutputTail(const Setup& setup) {
     return text;
 }
 
+bool CancelAsked(const FileConversionOptions& options) {
+    return options.cancel && options.cancel->load(std::memory_order_relaxed);
+}
+
 FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, Setup& setup,
                                        const FileConversionOptions& options) {
     FileConversionResult result;
@@ -241,6 +245,10 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, Setup& set
     std::string text;
     std::int64_t linesBefore = 0;
     for (;;) {
+        if (CancelAsked(options)) {
+            result.status = FileConversionResult::Status::Cancelled;
+            return result;
+        }
         const auto status = source.Next(chunk);
         if (status == pointformat::InputChunks::Status::End) break;
         if (status == pointformat::InputChunks::Status::ReadError) {
@@ -255,7 +263,7 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, Setup& set
             return result;
         }
         if (!TakeChunk(result, linesBefore, outcome)) break;
-        if (options.progress) options.progress(source.BytesRead());
+        if (options.progress) options.progress(source.BytesRead(), result.points);
     }
     return result;
 }
@@ -391,12 +399,21 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
         }
         return TakeChunk(result, linesBefore, job->outcome);
     };
+    auto cancelled = [&]() {
+        if (!CancelAsked(options)) return false;
+        result.status = FileConversionResult::Status::Cancelled;
+        return true;
+    };
     auto oldestDone = [&]() {
         std::lock_guard lock(m_mutex);
         return pending.front()->done;
     };
 
     while (!stopped && !inputDone) {
+        if (cancelled()) {
+            stopped = true;
+            break;
+        }
         // Write what is ready, and wait while too much is read ahead.
         while (!stopped && !pending.empty() && (pending.size() >= maxInFlight || oldestDone())) {
             stopped = !writeOldest();
@@ -419,9 +436,9 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
         }
         Submit(job);
         pending.push_back(job);
-        if (options.progress) options.progress(source.BytesRead());
+        if (options.progress) options.progress(source.BytesRead(), result.points);
     }
-    while (!stopped && !pending.empty()) stopped = !writeOldest();
+    while (!stopped && !pending.empty()) stopped = cancelled() || !writeOldest();
     StopWorkers();
     if (!stopped && readError) {
         result.status = FileConversionResult::Status::ReadError;

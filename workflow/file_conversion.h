@@ -2,6 +2,7 @@
 // its target when the whole conversion succeeded.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -17,8 +18,13 @@ struct FileConversionOptions {
     // Worker threads for the arithmetic; 0 picks the number of cores, 1
     // converts on the calling thread. The output is the same either way.
     int threads = 0;
-    // Called now and then with the bytes of input consumed so far.
-    std::function<void(std::uint64_t bytesRead)> progress;
+    // Called now and then, on the calling thread, with the bytes of input
+    // consumed and the points written so far.
+    std::function<void(std::uint64_t bytesRead, std::uint64_t pointsWritten)> progress;
+    // A flag another thread may set to stop the run. It is looked at before
+    // each chunk; a run that finds it set ends with Status::Cancelled, having
+    // written part of the output at most (which the caller then abandons).
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 struct FileConversionResult {
@@ -30,6 +36,7 @@ struct FileConversionResult {
         ReadError,
         WriteError,
         OutOfMemory,  // a buffer or a worker's converter could not be had
+        Cancelled,    // stopped through FileConversionOptions::cancel
     } status = Status::Ok;
     std::int64_t line = 0;  // Unreadable / CutShort / PointRefused: line of the problem
     std::string token;      // Unreadable: the token as pointscan::QuoteToken quotes it

@@ -230,7 +230,11 @@ TEST(MainDialogPickers, ChosenNameOnTheButtonAndACancelKeepsIt) {
     dialog.Item<QPushButton>(1010)->click();
     ASSERT_EQ(picker.requests.size(), 1u);
     EXPECT_TRUE(picker.requests[0].open);
-    EXPECT_EQ(picker.requests[0].filter, QStringLiteral("转换前坐标UVW(*.txt)|*.txt||"));
+    // Every format the dialog reads, and all files (the filters changed
+    // with the file formats).
+    EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
+              (QStringList{"点文件(*.txt;*.dat;*.csv) (*.txt *.dat *.csv)", "普通格式(*.txt) (*.txt)",
+                           "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)", "所有文件(*) (*)"}));
     EXPECT_EQ(picker.requests[0].defaultSuffix, QStringLiteral("txt"));
     EXPECT_TRUE(picker.requests[0].hideReadOnly);
     EXPECT_EQ(picker.requests[0].owner, &dialog);
@@ -254,7 +258,11 @@ TEST(MainDialogPickers, OutputUsesTheSavePickerWithOverwritePrompt) {
     ASSERT_EQ(picker.requests.size(), 1u);
     EXPECT_FALSE(picker.requests[0].open);
     EXPECT_TRUE(picker.requests[0].overwritePrompt);
-    EXPECT_EQ(picker.requests[0].filter, QStringLiteral("转换后坐标XYZ(*.txt)|*.txt||"));
+    // KML too when saving.
+    EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
+              (QStringList{"点文件(*.txt;*.dat;*.csv;*.kml) (*.txt *.dat *.csv *.kml)",
+                           "普通格式(*.txt) (*.txt)", "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)",
+                           "KML地图(*.kml) (*.kml)", "所有文件(*) (*)"}));
     EXPECT_EQ(picker.requests[0].defaultSuffix, QStringLiteral("txt"));
     EXPECT_EQ(Text(dialog.GetDlgItem(1011)), QStringLiteral("结果.txt"));
     EXPECT_EQ(dialog.m_outputPath, QStringLiteral("/data/结果.txt"));

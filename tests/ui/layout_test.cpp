@@ -197,8 +197,13 @@ TEST(MainDialogLayout, ControlsTextsAndPlaces) {
         EXPECT_EQ(shown, CatalogueLabels(true)) << id;
     }
 
+    // The file area: each file button, then its format and angle lists.
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1050)), FileFormatItems(false));
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1052)), FileFormatItems(true));
+    for (int id : {1051, 1053}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), AngleFormatItems()) << id;
     EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1034, 1001, 1002, 1003, 1004, 1005, 1035,
-                                                  1006, 1007, 1008, 1009, 1010, 1011, 3, 1031}));
+                                                  1006, 1007, 1008, 1009, 1010, 1050, 1051, 1011,
+                                                  1052, 1053, 3, 1031}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
 }

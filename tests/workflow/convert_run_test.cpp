@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -418,6 +419,44 @@ TEST(RunConvertTest, WriteFailingPartwayLeavesThePreviousOutput) {
     ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
     EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
     EXPECT_GT(ReadFile(folder / "out.txt").size(), 64u * 1024u);
+}
+
+TEST(RunConvertTest, CancelledRunLeavesThePreviousOutput) {
+    TempFolder folder;
+    std::string input;
+    for (int i = 0; i < 40000; ++i) {
+        input += std::to_string(4400000 + i) + ".125 " + std::to_string(450000 + i) + ".5 " +
+                 std::to_string(i % 300) + "\n";
+    }
+    WriteFile(folder / "in.txt", input);
+    const std::string previous = "old result\n";
+    WriteFile(folder / "out.txt", previous);
+    // Cancelled before the first chunk, and after some chunks were written
+    // (the flag set from the progress callback), one thread and two.
+    for (const int threads : {1, 2}) {
+        for (const std::uint64_t afterBytes : {std::uint64_t{0}, std::uint64_t{300000}}) {
+            SCOPED_TRACE("threads " + std::to_string(threads) + " after " +
+                         std::to_string(afterBytes));
+            RecordingMessages messages;
+            std::atomic<bool> cancel{afterBytes == 0};
+            std::uint64_t pointsSeen = 0;
+            FileConversionOptions options;
+            options.threads = threads;
+            options.cancel = &cancel;
+            options.progress = [&](std::uint64_t bytes, std::uint64_t points) {
+                if (bytes >= afterBytes) cancel = true;
+                pointsSeen = points;
+            };
+            ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
+            EXPECT_EQ(RunConvert(v, options), ConvertOutcome::Cancelled);
+            ASSERT_EQ(messages.messages.size(), 1u);
+            EXPECT_EQ(messages.messages[0].text, "文件转换已取消，转换后文件没有改动。");
+            EXPECT_EQ(messages.messages[0].caption, ApplicationName());
+            EXPECT_EQ(ReadFile(folder / "out.txt"), previous);
+            EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
+            EXPECT_LT(pointsSeen, 40000u);
+        }
+    }
 }
 
 }  // namespace

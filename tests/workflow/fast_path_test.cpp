@@ -164,18 +164,25 @@ TEST(FastPathTest, ReadErrorsAndProgress) {
     const std::string text = GeneratedFile(50000, true, 6);
     WriteFile(folder / "in.txt", text);
     for (int threads : {1, 2}) {
-        std::vector<std::uint64_t> seen;
+        std::vector<std::uint64_t> seen, points;
         std::FILE* in = std::fopen((folder / "in.txt").c_str(), "rb");
         std::FILE* out = std::fopen((folder / "out.txt").c_str(), "wb");
         FileConversionOptions options;
         options.threads = threads;
-        options.progress = [&](std::uint64_t bytes) { seen.push_back(bytes); };
+        options.progress = [&](std::uint64_t bytes, std::uint64_t written) {
+            seen.push_back(bytes);
+            points.push_back(written);
+        };
         ConvertPointFile(in, out, true, 2, 1, 117.0, 0.0, kParams, options);
         std::fclose(out);
         std::fclose(in);
         ASSERT_GT(seen.size(), 2u);
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         EXPECT_EQ(seen.back(), text.size());
+        // Points written so far: never more than the file has, and growing.
+        EXPECT_TRUE(std::is_sorted(points.begin(), points.end()));
+        EXPECT_GT(points.back(), 0u);
+        EXPECT_LE(points.back(), 50000u);
     }
 }
 
