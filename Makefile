@@ -29,7 +29,7 @@ test: build
 run: build
 	$(BUILD_DIR)/ui/zelk
 
-# PNG pictures of the two dialogs and the about box in
+# PNG pictures of every dialog, some with worked results, in
 # $(BUILD_DIR)/screenshots, drawn without a display.
 .PHONY: screenshots
 screenshots: configure

@@ -75,6 +75,15 @@ formats)
         --names --to-angles dms expected/new-bj54-xy117-named.txt new-bj54-dms.txt
     same "$examples/expected/new-bj54-dms.txt" new-bj54-dms.txt
     ;;
+site-calibration)
+    "$cli" estimate --model four --height quadratic --before cgcs2000-gauss --before-meridian 117.2 \
+        --after local --residuals --save site.params site-cgcs2000.txt site-local.txt >estimate.txt
+    same "$examples/expected/estimate-site.txt" estimate.txt
+    same "$examples/site.params" site.params
+    "$cli" convert --from cgcs2000-gauss --from-meridian 117.2 --to local --params @site.params \
+        --names site-new.txt site-new-local.txt
+    same "$examples/expected/site-new-local.txt" site-new-local.txt
+    ;;
 *)
     echo "run_example.sh: unknown example $4" >&2
     exit 2
