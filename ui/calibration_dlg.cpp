@@ -60,12 +60,9 @@ CCalibrationDlg::CCalibrationDlg(const Calibration* held, const QString& heldNam
     connect(Item<QPushButton>(kClear), &QPushButton::clicked, this, &CCalibrationDlg::OnClear);
     connect(Item<QPushButton>(kBeforeFile), &QPushButton::clicked, this, [this] { OnPickFile(false); });
     connect(Item<QPushButton>(kAfterFile), &QPushButton::clicked, this, [this] { OnPickFile(true); });
-    connect(Item<QComboBox>(kModel), &QComboBox::activated, this, &CCalibrationDlg::OnModelChanged);
-    connect(Item<QComboBox>(kSource), &QComboBox::activated, this, &CCalibrationDlg::OnSourceChanged);
-    connect(Item<QComboBox>(kBeforeSystem), &QComboBox::activated, this, [this] { OnSideChanged(false); });
-    connect(Item<QComboBox>(kBeforeZoning), &QComboBox::activated, this, [this] { OnSideChanged(false); });
-    connect(Item<QComboBox>(kAfterSystem), &QComboBox::activated, this, [this] { OnSideChanged(true); });
-    connect(Item<QComboBox>(kAfterZoning), &QComboBox::activated, this, [this] { OnSideChanged(true); });
+    for (int id : {kModel, kSource, kBeforeSystem, kBeforeZoning, kAfterSystem, kAfterZoning}) {
+        connect(Item<QComboBox>(id), &QComboBox::activated, this, &CCalibrationDlg::OnChoiceChanged);
+    }
 
     if (held) {
         m_held = *held;
@@ -152,15 +149,11 @@ void CCalibrationDlg::UpdateAxes() {
     }
 }
 
-void CCalibrationDlg::OnModelChanged() {
+void CCalibrationDlg::OnChoiceChanged() {
     UpdateData(true);
     ApplyForms();
     UpdateData(false);
 }
-
-void CCalibrationDlg::OnSourceChanged() { OnModelChanged(); }
-
-void CCalibrationDlg::OnSideChanged(bool) { OnModelChanged(); }
 
 void CCalibrationDlg::OnPickFile(bool after) {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same

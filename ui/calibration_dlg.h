@@ -37,8 +37,6 @@ public:
     // The file the held calibration was opened from or saved to (its name
     // without folder); empty when it has not been saved.
     const QString& HeldName() const { return m_heldName; }
-    // The last estimate (status Estimated), while it is held.
-    const std::optional<CalibrationEstimate>& Estimate() const { return m_estimate; }
 
     // Fields, in exchange order.
     int m_model = 0;       // 0 七参数, 1 四参数
@@ -71,9 +69,8 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
 
 private:
-    void OnModelChanged();
-    void OnSourceChanged();
-    void OnSideChanged(bool after);
+    // A model, source, system or zoning chosen: the enabling follows.
+    void OnChoiceChanged();
     void OnPickFile(bool after);
     // The enabling that follows the model, the source and the systems.
     void ApplyForms();

@@ -10,7 +10,6 @@
 
 #include "platform/number_text.h"
 #include "ui/qt_platform.h"
-#include "workflow/parameter_file.h"
 
 namespace {
 constexpr int kStartRows = 12;
@@ -105,22 +104,6 @@ void CPairTable::ClearPairs() {
     setRowCount(kStartRows);
     m_filling = false;
     setCurrentCell(0, 0);
-}
-
-void CPairTable::SetPairs(const Pairs& pairs) {
-    ClearPairs();
-    m_filling = true;
-    const int n = static_cast<int>(pairs.before.size());
-    if (n + 1 > rowCount()) setRowCount(n + 1);
-    for (int i = 0; i < n; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        SetCell(i, kNameColumn, i < pairs.names.size() ? pairs.names[i] : QString());
-        const PointRecord& b = pairs.before[k];
-        const PointRecord& a = pairs.after[k];
-        const double values[6] = {b.X, b.Y, b.Z, a.X, a.Y, a.Z};
-        for (int c = 0; c < 6; ++c) SetCell(i, c + 1, QString::fromStdString(RoundTripText(values[c])));
-    }
-    m_filling = false;
 }
 
 std::optional<CPairTable::Pairs> CPairTable::ReadPairs(Problem& problem) const {

@@ -50,9 +50,6 @@ public:
     // dialogs' number fields: platform/number_text.h, whatever the locale).
     std::optional<Pairs> ReadPairs(Problem& problem) const;
 
-    // Sets the rows to these pairs (names may be empty).
-    void SetPairs(const Pairs& pairs);
-
     static QWidget* Create(QWidget* parent) { return new CPairTable(parent); }
 
 protected:
