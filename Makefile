@@ -29,9 +29,9 @@ test: build
 run: build
 	$(BUILD_DIR)/ui/zelk
 
-# PNG pictures of the two dialogs, the progress window, a message box and
-# the about box in $(BUILD_DIR)/screenshots, drawn without a display, each
-# under a title bar with its caption.
+# PNG pictures of every dialog, some with worked results, the progress
+# window and a message box in $(BUILD_DIR)/screenshots, drawn without a
+# display, each under a title bar with its caption.
 .PHONY: screenshots
 screenshots: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target zelk-screenshots

@@ -4,16 +4,68 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include <QLabel>
+
+#include "platform/message_box.h"
+#include "platform/number_text.h"
+#include "ui/parameter_files.h"
 #include "ui/qt_platform.h"
+#include "ui/residual_views.h"
 #include "ui/resources.h"
 #include "ui/system_lists.h"
 #include "ui/templates.h"
+#include "ui/transformation_text.h"
+#include "workflow/calibration_run.h"
+#include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
+#include "workflow/parameter_file.h"
 
 using namespace bursa_ids;
 
-CBursaParamDlg::CBursaParamDlg(const SevenParams* params, QWidget* parent)
-    : CTemplateDialog(BursaParamDialogTemplate(), parent) {
+namespace {
+constexpr const char* kPrecisionHint =
+    "按“计算”后，上表列出每对公共点的残差，\n这里列出七个参数的中误差。";
+
+QString Plus(double value, int decimals) {
+    return QStringLiteral("±") + QString::fromStdString(FormatFixed(value, decimals));
+}
+
+// The standard errors and the blunder test in a few lines.
+QString PrecisionText(const EstimationRunResult& run) {
+    const BursaQuality& q = run.quality;
+    if (!q.available) return QString();
+    QString text = QStringLiteral("单位权中误差 ") + Plus(q.sigma0, 6) +
+                   QStringLiteral(" m（多余观测数 %1）").arg(q.redundancy);
+    if (q.precisionKnown) {
+        const SevenParams& se = q.standardErrors;
+        text += QStringLiteral("\n平移中误差 ΔX0 ") + Plus(se.dX0, 4) + QStringLiteral("  ΔY0 ") +
+                Plus(se.dY0, 4) + QStringLiteral("  ΔZ0 ") + Plus(se.dZ0, 4) + QStringLiteral(" m");
+        text += QStringLiteral("\n尺度中误差 Κ ") + Plus(se.K, 4) + QStringLiteral(" ppm");
+        text += QStringLiteral("\n旋转中误差 βx ") + Plus(se.betaX, 4) + QStringLiteral("″  βy ") +
+                Plus(se.betaY, 4) + QStringLiteral("″  βz ") + Plus(se.betaZ, 4) + QStringLiteral("″");
+    } else {
+        text += QStringLiteral("\n公共点几乎在一条直线上，参数中误差无法计算。");
+    }
+    if (q.Warns()) text += QStringLiteral("\n警告：公共点分布不良，有的参数不能确定（见解算报告）。");
+    const OutlierTest& test = q.blunders;
+    if (!test.performed) {
+        text += QStringLiteral("\n公共点不足4对，未做粗差检验。");
+    } else if (test.suspects.empty()) {
+        text += QStringLiteral("\n粗差检验：未发现粗差。");
+    } else {
+        QStringList pairs;
+        for (int i : test.suspects) pairs << QString::number(i + 1);
+        text += QStringLiteral("\n粗差检验：第") + pairs.join(QStringLiteral("、")) +
+                QStringLiteral("对可能有粗差（表中 * 行）。");
+    }
+    return text;
+}
+}  // namespace
+
+CBursaParamDlg::CBursaParamDlg(const SevenParams* params, QWidget* parent,
+                               RotationConvention convention)
+    : CTemplateDialog(BursaParamDialogTemplate(), parent),
+      m_convention(ItemOfConvention(convention)) {
     if (params) {
         m_dX0 = params->dX0;
         m_dY0 = params->dY0;
@@ -38,6 +90,9 @@ CBursaParamDlg::CBursaParamDlg(const SevenParams* params, QWidget* parent)
             &CBursaParamDlg::OnSelchangeBeforeZoning);
     connect(Item<QComboBox>(kAfterZoning), &QComboBox::activated, this,
             &CBursaParamDlg::OnSelchangeAfterZoning);
+    connect(Item<QPushButton>(kOpenParams), &QPushButton::clicked, this, &CBursaParamDlg::OnOpenParams);
+    connect(Item<QPushButton>(kSaveParams), &QPushButton::clicked, this, &CBursaParamDlg::OnSaveParams);
+    ClearEstimate();
 
     // Initialisation: every field shown, focus on the first control.
     UpdateData(false);
@@ -52,6 +107,7 @@ void CBursaParamDlg::DoDataExchange(CDataExchange& dx) {
     // a zoning choice.
     dx.ListIndex(kBeforeZoning, m_beforeZoning);
     dx.ListIndex(kAfterZoning, m_afterZoning);
+    dx.ListIndex(kConvention, m_convention);
     dx.Number(kBeforeMeridian, m_beforeMeridian);
     dx.Number(kAfterMeridian, m_afterMeridian);
     dx.Number(kDX0, m_dX0);
@@ -72,6 +128,14 @@ void CBursaParamDlg::CopyTo(SevenParams& params) const {
     params.betaX = m_betaX;
     params.betaY = m_betaY;
     params.betaZ = m_betaZ;
+}
+
+RotationConvention CBursaParamDlg::Convention() const { return ConventionOfItem(m_convention); }
+
+SevenParams CBursaParamDlg::FieldValues() const {
+    SevenParams p;
+    CopyTo(p);
+    return p;
 }
 
 void CBursaParamDlg::OnOK() {
@@ -98,14 +162,131 @@ void CBursaParamDlg::OnOK() {
     const EstimationRunResult result = RunEstimation(values);
     if (result.outcome != EstimationOutcome::Estimated) return;
 
-    m_dX0 = values.dX0;
-    m_dY0 = values.dY0;
-    m_dZ0 = values.dZ0;
-    m_K = values.K;
-    m_betaX = values.betaX;
-    m_betaY = values.betaY;
-    m_betaZ = values.betaZ;
+    // The estimate is in the coordinate frame; written in the convention
+    // chosen (the same transformation, the rotations' signs turned).
+    const SevenParams estimate =
+        ConvertConvention(SevenParams{values.dX0, values.dY0, values.dZ0, values.K, values.betaX,
+                                      values.betaY, values.betaZ},
+                          RotationConvention::CoordinateFrame, Convention());
+    m_dX0 = estimate.dX0;
+    m_dY0 = estimate.dY0;
+    m_dZ0 = estimate.dZ0;
+    m_K = estimate.K;
+    m_betaX = estimate.betaX;
+    m_betaY = estimate.betaY;
+    m_betaZ = estimate.betaZ;
     UpdateData(false);
+    m_report = result.report;
+    m_estimated = estimate;
+    m_estimatedConvention = Convention();
+    ShowEstimate(result);
+}
+
+void CBursaParamDlg::ShowEstimate(const EstimationRunResult& run) {
+    if (auto* table = Item<CResidualTable>(kResiduals)) table->ShowResiduals(run.residuals, ResidualKind::Spatial);
+    SetDlgItemText(kPrecision, PrecisionText(run));
+}
+
+void CBursaParamDlg::ClearEstimate() {
+    if (auto* table = Item<CResidualTable>(kResiduals)) table->Clear(ResidualKind::Spatial);
+    SetDlgItemText(kPrecision, QString::fromUtf8(kPrecisionHint));
+    m_report.clear();
+    m_estimated.reset();
+}
+
+void CBursaParamDlg::OnSaveParams() {
+    if (!UpdateData(true)) return;
+    Calibration calibration;
+    calibration.model = Calibration::Model::Seven;
+    calibration.seven = FieldValues();
+    calibration.convention = Convention();
+    // The systems go with the values when both are chosen.
+    CalibrationSettings settings;
+    settings.convention = calibration.convention;
+    const bool systems = m_beforeSystem >= 0 && m_afterSystem >= 0;
+    if (systems) {
+        const std::optional<zelk::Crs> before =
+            ParamListCrs(m_beforeSystem, ZoningOfItem(m_beforeZoning), m_beforeMeridian);
+        const std::optional<zelk::Crs> after =
+            ParamListCrs(m_afterSystem, ZoningOfItem(m_afterZoning), m_afterMeridian);
+        if (!before || !after) return;
+        settings.before = *before;
+        settings.after = *after;
+        for (const std::string& problem : {SettingProblemText(*before, "转换前"), SettingProblemText(*after, "转换后"),
+                                           CalibrationSettingsProblem(settings)}) {
+            if (!problem.empty()) {
+                ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+                return;
+            }
+        }
+        calibration.before = *before;
+        calibration.after = *after;
+    }
+    const std::optional<QString> path = PickParamsFile(false, this);
+    if (!path) return;
+
+    // The report goes along only while the fields still hold its estimate.
+    const SevenParams& v = calibration.seven;
+    const bool estimated = m_estimated && m_estimatedConvention == calibration.convention &&
+                           m_estimated->dX0 == v.dX0 && m_estimated->dY0 == v.dY0 &&
+                           m_estimated->dZ0 == v.dZ0 && m_estimated->K == v.K &&
+                           m_estimated->betaX == v.betaX && m_estimated->betaY == v.betaY &&
+                           m_estimated->betaZ == v.betaZ;
+    std::string comment;
+    if (systems) {
+        comment = CalibrationComment(settings, estimated ? m_report : "(typed or opened, not estimated here)",
+                                     estimated ? ToPath(m_beforeFile).filename().string() : "",
+                                     estimated ? ToPath(m_afterFile).filename().string() : "");
+    } else {
+        comment = "Seven parameters (Bursa-Wolf), for any systems.\n";
+        if (estimated) comment += m_report + "\n";
+        comment += "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds.";
+    }
+    comment += "\n" + UseItAsLine(*path);
+    std::string error;
+    if (!SaveCalibrationFile(ToPath(*path), calibration, comment, error)) ShowParamsWriteProblem(error);
+}
+
+void CBursaParamDlg::OnOpenParams() {
+    UpdateData(true);  // a failed reading has said so; the picker opens all the same
+    const std::optional<QString> path = PickParamsFile(true, this);
+    if (!path) return;
+    std::string error;
+    const std::optional<Calibration> calibration = ReadCalibrationFile(ToPath(*path), error);
+    if (!calibration) {
+        ShowParamsReadProblem(error);
+        return;
+    }
+    if (calibration->model != Calibration::Model::Seven || calibration->height) {
+        ShowMessage(calibration->model != Calibration::Model::Seven
+                        ? "这是四参数点校正文件，请在主窗口按“点校正”打开！"
+                        : "这个七参数文件带有高程拟合，请在主窗口按“点校正”打开！",
+                    kReadFileCaption, MessageIcon::Warning);
+        return;
+    }
+    const SevenParams& p = calibration->seven;
+    m_dX0 = p.dX0;
+    m_dY0 = p.dY0;
+    m_dZ0 = p.dZ0;
+    m_K = p.K;
+    m_betaX = p.betaX;
+    m_betaY = p.betaY;
+    m_betaZ = p.betaZ;
+    m_convention = ItemOfConvention(calibration->convention);
+    if (calibration->before && calibration->after) {
+        const SideSelection before = ParamListSelection(*calibration->before);
+        const SideSelection after = ParamListSelection(*calibration->after);
+        m_beforeSystem = before.system;
+        m_beforeZoning = before.zoning;
+        m_beforeMeridian = before.meridian;
+        m_afterSystem = after.system;
+        m_afterZoning = after.zoning;
+        m_afterMeridian = after.meridian;
+        ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
+        ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    }
+    UpdateData(false);
+    ClearEstimate();
 }
 
 void CBursaParamDlg::OnAccept() {

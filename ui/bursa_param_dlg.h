@@ -2,24 +2,41 @@
 // estimates them from two files of common points.
 //
 // It works on its own copy: the caller reads the seven values back (by
-// name, CopyTo) only when the dialog ended with kIdOk ("确认").
+// name, CopyTo) and their convention only when the dialog ended with kIdOk
+// ("确认").
+//
+// The convention list says how the three rotations are to be read; choosing
+// the other one leaves the numbers as they are. An estimate is written in
+// the convention chosen. 保存… writes the values, their convention and the
+// two systems (when both are chosen) as a parameters file; 打开… reads a
+// seven-parameter file back, its convention and systems included. After
+// 计算 the table on the right lists each pair's residuals and the label
+// below it the parameters' standard errors.
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <string>
 
+#include "bursa/convention.h"
 #include "bursa/seven_params.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_template.h"
+
+struct EstimationRunResult;
 
 class CBursaParamDlg : public CTemplateDialog {
     Q_OBJECT
 public:
     // params may be null: the seven values then start at 0.
-    explicit CBursaParamDlg(const SevenParams* params = nullptr, QWidget* parent = nullptr);
+    explicit CBursaParamDlg(const SevenParams* params = nullptr, QWidget* parent = nullptr,
+                            RotationConvention convention = RotationConvention::CoordinateFrame);
     ~CBursaParamDlg() override;
 
     // The seven values into a record, field by field by name.
     void CopyTo(SevenParams& params) const;
+    // The convention the seven values are written in.
+    RotationConvention Convention() const;
 
     // Fields, in the order the dialog declares them.
     QString m_afterFile;   // full path chosen with FILE2; empty = none
@@ -37,6 +54,7 @@ public:
     int m_afterSystem = -1;
     int m_beforeZoning = 0;  // zoning item: 0 the meridian field, 1 3-degree, 2 6-degree zones
     int m_afterZoning = 0;
+    int m_convention = 0;  // convention item: 0 坐标框架, 1 位置矢量
 
     // 计算: estimate from the two files; the dialog stays open. Nothing
     // happens past an unreadable field.
@@ -51,13 +69,26 @@ public:
     void OnSelchangeAfterZoning();
     void OnPickBeforeFile();
     void OnPickAfterFile();
+    // 打开…: a seven-parameter file into the fields, the lists and the
+    // convention. 保存…: the fields as a parameters file.
+    void OnOpenParams();
+    void OnSaveParams();
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
 
 private:
+    void ShowEstimate(const EstimationRunResult& run);
+    void ClearEstimate();
+    SevenParams FieldValues() const;
     void PickCommonPointFile(const char* filter, QString& path, int buttonId);
     void ApplyForm(int system, int& zoning, int zoningId, int meridianId);
     void ApplyBeforeForm();
     void ApplyAfterForm();
+
+    // The last estimate's report and the values it gave (in the convention
+    // then chosen), for the comment of a saved file.
+    std::string m_report;
+    std::optional<SevenParams> m_estimated;
+    RotationConvention m_estimatedConvention = RotationConvention::CoordinateFrame;
 };

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -17,8 +19,11 @@
 #include <atomic>
 #include <optional>
 
+#include "platform/message_box.h"
+#include "platform/number_text.h"
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
+#include "ui/calibration_dlg.h"
 #include "ui/progress_dlg.h"
 #include "ui/qt_platform.h"
 #include "ui/resources.h"
@@ -89,6 +94,10 @@ CConvertDlg::CConvertDlg(QWidget* parent)
     : CTemplateDialog(ConvertDialogTemplate(), parent), m_icon(LoadIconResource(kIdrMainFrame)) {
     connect(Item<QPushButton>(kConvert), &QPushButton::clicked, this, &CConvertDlg::OnOK);
     connect(Item<QPushButton>(kEditParams), &QPushButton::clicked, this, &CConvertDlg::OnEditParams);
+    connect(Item<QPushButton>(kCalibrate), &QPushButton::clicked, this, &CConvertDlg::OnCalibrate);
+    for (int id : {kSrcMeridian, kTgtMeridian}) {
+        connect(Item<QLineEdit>(id), &QLineEdit::textChanged, this, &CConvertDlg::UpdateTransformLine);
+    }
     connect(Item<QPushButton>(kInputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickInputFile);
     connect(Item<QPushButton>(kOutputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickOutputFile);
     connect(Item<QComboBox>(kSrcSystem), &QComboBox::activated, this, &CConvertDlg::OnSelchangeSrcSystem);
@@ -128,6 +137,7 @@ void CConvertDlg::OnInitDialog() {
     m_authorLink.SubclassDlgItem(kAuthorLink, this);
     m_siteLink.m_address = SupportSiteAddress();
     m_siteLink.SubclassDlgItem(kSiteLink, this);
+    UpdateTransformLine();
 
     // The file buttons take dropped files, and so does the rest of the
     // window (for the input); their context menu unchooses the file.
@@ -200,6 +210,7 @@ void CConvertDlg::OnOK() {
     if (!m_inputPath.isEmpty()) values.inputPath = ToPath(m_inputPath);
     if (!m_outputPath.isEmpty()) values.outputPath = ToPath(m_outputPath);
     values.params = *m_params;
+    if (!TakeTransformation(values)) return;
 
     // The steps of RunConvert, with the files converted on a worker thread.
     PreparedConvert prepared = PrepareConvert(values);
@@ -311,6 +322,7 @@ void CConvertDlg::ApplySourceForm() {
     ApplyForm(m_srcSystem, m_srcZoning, kSrcZoning, kSrcMeridian, kSrcXCaption);
     ApplyFileForm();
     UpdateData(false);
+    UpdateTransformLine();
 }
 
 void CConvertDlg::ApplyTargetForm() {
@@ -318,6 +330,7 @@ void CConvertDlg::ApplyTargetForm() {
     ApplyForm(m_tgtSystem, m_tgtZoning, kTgtZoning, kTgtMeridian, kTgtXCaption);
     ApplyFileForm();
     UpdateData(false);
+    UpdateTransformLine();
 }
 
 void CConvertDlg::ApplyFileForm() {
@@ -338,6 +351,7 @@ void CConvertDlg::OnSelchangeFileFormat() {
     UpdateData(true);
     ApplyFileForm();
     UpdateData(false);
+    UpdateTransformLine();
 }
 
 void CConvertDlg::OnSelchangeSrcSystem() { ApplySourceForm(); }
@@ -446,8 +460,80 @@ bool CConvertDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CConvertDlg::OnEditParams() {
-    CBursaParamDlg dialog(m_params.get(), this);
-    if (dialog.DoModal() == kIdOk) dialog.CopyTo(*m_params);
+    CBursaParamDlg dialog(m_params.get(), this, m_convention);
+    if (dialog.DoModal() != kIdOk) return;
+    // Confirmed seven parameters are what conversions apply from now on.
+    dialog.CopyTo(*m_params);
+    m_convention = dialog.Convention();
+    m_calibration.reset();
+    m_calibrationName.clear();
+    UpdateTransformLine();
+}
+
+void CConvertDlg::OnCalibrate() {
+    CCalibrationDlg dialog(m_calibration ? &*m_calibration : nullptr, m_calibrationName, this);
+    if (!m_calibration) {
+        // A new calibration starts from the systems chosen here.
+        const auto meridian = [this](int id, double stored) {
+            return ParseDialogNumber(CodePageBytes(Item<QLineEdit>(id)->text())).value_or(stored);
+        };
+        dialog.SelectSystems(Item<QComboBox>(kSrcSystem)->currentIndex(),
+                             Item<QComboBox>(kSrcZoning)->currentIndex(), meridian(kSrcMeridian, m_srcMeridian),
+                             Item<QComboBox>(kTgtSystem)->currentIndex(),
+                             Item<QComboBox>(kTgtZoning)->currentIndex(), meridian(kTgtMeridian, m_tgtMeridian));
+    }
+    if (dialog.DoModal() != kIdOk) return;
+    m_calibration = dialog.Held();
+    m_calibrationName = m_calibration ? dialog.HeldName() : QString();
+    UpdateTransformLine();
+}
+
+std::optional<zelk::Crs> CConvertDlg::ShownCrs(bool target) const {
+    const int system = Item<QComboBox>(target ? kTgtSystem : kSrcSystem)->currentIndex();
+    const int zoning = Item<QComboBox>(target ? kTgtZoning : kSrcZoning)->currentIndex();
+    const double meridian =
+        ParseDialogNumber(CodePageBytes(Item<QLineEdit>(target ? kTgtMeridian : kSrcMeridian)->text()))
+            .value_or(target ? m_tgtMeridian : m_srcMeridian);
+    return MainListCrs(system, ZoningOfItem(zoning), meridian);
+}
+
+bool CConvertDlg::TakeTransformation(ConvertDialogValues& values) const {
+    if (!m_calibration) {
+        if (m_convention != RotationConvention::CoordinateFrame) {
+            values.calibration = zelk::Transformation::Seven(values.params, m_convention);
+        }
+        return true;
+    }
+    // Missing systems and settings that cannot be used are the run's to report.
+    const std::optional<zelk::Crs> from = MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian);
+    const std::optional<zelk::Crs> to = MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian);
+    if (!from || !to || !SettingProblemText(*from, "转换前").empty() ||
+        !SettingProblemText(*to, "转换后").empty()) {
+        return true;
+    }
+    std::string problem;
+    values.calibration = TransformationFor(*m_calibration, *from, *to, problem);
+    if (!values.calibration) {
+        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+void CConvertDlg::UpdateTransformLine() {
+    auto* label = Item<QLabel>(kTransformLine);
+    if (!label || !m_params) return;  // not before the dialog has its parameters
+    m_transformLine = DescribeTransformation(*m_params, m_convention, m_calibration ? &*m_calibration : nullptr,
+                                             m_calibrationName, ShownCrs(false), ShownCrs(true));
+    const QString shown = label->fontMetrics().elidedText(m_transformLine.text, Qt::ElideRight, label->width());
+    label->setText(shown);
+    label->setToolTip(shown == m_transformLine.text ? m_transformLine.details
+                                                    : m_transformLine.text + QLatin1Char('\n') +
+                                                          m_transformLine.details);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText,
+                     m_transformLine.warning ? WarningColor() : this->palette().color(QPalette::WindowText));
+    label->setPalette(palette);
 }
 
 void CConvertDlg::OnSysCommand(int id) {

@@ -8,13 +8,17 @@
 #include <QIcon>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "bursa/convention.h"
 #include "bursa/seven_params.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_template.h"
 #include "ui/static_link.h"
+#include "ui/transformation_text.h"
 #include "workflow/convert_run.h"
+#include "workflow/parameter_file.h"
 
 class QMenu;
 class CProgressDlg;
@@ -97,6 +101,22 @@ public:
     // Worker threads of the file conversion (0: one per core, as zelk-cli).
     int m_conversionThreads = 0;
 
+    // What conversions apply: the seven parameters in their convention, or
+    // the site calibration taken from the calibration dialog (点校正),
+    // which replaces them until that dialog hands back none or the seven
+    // parameters are confirmed again.
+    RotationConvention m_convention = RotationConvention::CoordinateFrame;
+    std::optional<Calibration> m_calibration;
+    QString m_calibrationName;  // its file's name; empty: not saved
+
+    // 点校正: the calibration dialog, on the calibration held (or, without
+    // one, on the two systems chosen here).
+    void OnCalibrate();
+    // The line under the buttons saying what a conversion will apply, in
+    // the warning colour when that is probably a mistake.
+    void UpdateTransformLine();
+    const TransformationLine& TransformLine() const { return m_transformLine; }
+
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     void OnCancel() override;
@@ -122,4 +142,12 @@ private:
     bool m_converting = false;
     std::vector<QWidget*> m_disabledForRun;
     CProgressDlg* m_progress = nullptr;
+
+    // A side's system as its lists and meridian field show it now (the
+    // field read quietly); nothing when no system is chosen.
+    std::optional<zelk::Crs> ShownCrs(bool target) const;
+    // The calibration or the convention into the values of a conversion;
+    // false (the problem shown) when the calibration does not fit.
+    bool TakeTransformation(ConvertDialogValues& values) const;
+    TransformationLine m_transformLine;
 };

@@ -255,6 +255,10 @@ QWidget* CTemplateDialog::CreateControl(const ControlTemplate& control) {
             label->setGeometry(pixels.x(), pixels.y(), pixmap.width(), pixmap.height());
             return label;
         }
+        case ControlKind::Custom: {
+            widget = control.create ? control.create(this) : new QWidget(this);
+            break;
+        }
     }
     widget->setGeometry(pixels);
     return widget;

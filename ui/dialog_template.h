@@ -23,7 +23,11 @@ inline constexpr int kNoId = -1;
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 
-enum class ControlKind { PushButton, GroupBox, DropDownList, Edit, Label, CheckBox, Icon };
+enum class ControlKind { PushButton, GroupBox, DropDownList, Edit, Label, CheckBox, Icon, Custom };
+
+// Makes the widget of a custom control (a table, a plot) as a child of the
+// dialog; the builder places it by the control's rectangle.
+using CustomControlFactory = QWidget* (*)(QWidget* parent);
 
 // Style notes of a control (bit set).
 enum ControlStyle : unsigned {
@@ -44,6 +48,7 @@ struct ControlTemplate {
     QRect rect;  // x, y, width, height in dialog units
     unsigned style = kStyleNone;
     QStringList items;  // initial items of a list, in order (unsorted)
+    CustomControlFactory create = nullptr;  // ControlKind::Custom only
 };
 
 // Window style notes of a dialog (bit set).

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -12,20 +13,26 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <cstdio>
+#include <deque>
 
 #include "platform/message_box.h"
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
+#include "ui/calibration_dlg.h"
 #include "ui/convert_app.h"
 #include "ui/convert_dlg.h"
+#include "ui/pair_table.h"
 #include "ui/progress_dlg.h"
 #include "ui/qt_platform.h"
+#include "ui/residual_views.h"
 #include "ui/resources.h"
 #include "ui/templates.h"
 #include "workflow/convert_run.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/parameter_file.h"
 
 namespace {
 // Where the package puts the examples, and a folder of the user's.
@@ -110,6 +117,30 @@ void ShowInstalledDocs(CTemplateDialog& dialog) {
 
 int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
 int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSystem(name)); }
+
+// The reports the dialogs show are not part of the pictures.
+class QuietMessages final : public IMessageService {
+public:
+    void Show(const std::string&, const std::string&, MessageIcon) override {}
+};
+
+// Answers the file pickers from a list, as a user would choose.
+class ListedFiles final : public IFilePicker {
+public:
+    std::optional<QString> Pick(const FilePickRequest&) override {
+        if (answers.empty()) return std::nullopt;
+        const QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::deque<QString> answers;
+};
+
+// A text file's contents.
+QString ReadText(const QString& name) {
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,7 +165,13 @@ int main(int argc, char** argv) {
         ShowInstalledDocs(dialog);
         ok = Save(dialog, folder + QStringLiteral("/main-dialog.png")) && ok;
 
-        // The same dialog with a projected source and a geodetic target.
+        // The same dialog with a projected source and a geodetic target,
+        // and the guide's Beijing 1954 to WGS84 parameters.
+        std::string error;
+        if (const auto params = ReadCalibrationFile(
+                ToPath(QStringLiteral(ZELK_EXAMPLES_DIR "/bj54-to-wgs84.params")), error)) {
+            *dialog.m_params = params->seven;
+        }
         dialog.m_srcSystem = 2;
         dialog.m_tgtSystem = 1;
         dialog.m_srcMeridian = 117;
@@ -144,6 +181,7 @@ int main(int argc, char** argv) {
         dialog.UpdateData(false);
         emit dialog.Item<QComboBox>(convert_ids::kSrcSystem)->activated(2);
         emit dialog.Item<QComboBox>(convert_ids::kTgtSystem)->activated(1);
+        dialog.UpdateTransformLine();
         ok = Save(dialog, folder + QStringLiteral("/main-dialog-selected.png")) && ok;
     }
     {
@@ -211,5 +249,74 @@ int main(int argc, char** argv) {
         CAboutDlg dialog;
         ok = Save(dialog, folder + QStringLiteral("/about.png")) && ok;
     }
+    QuietMessages quiet;
+    SetMessageService(&quiet);
+    ListedFiles files;
+    SetFilePicker(&files);
+    const QString examples = QStringLiteral(ZELK_EXAMPLES_DIR);
+    {
+        // The guide's example with the blunder: WGS84 B L H against Beijing
+        // 1954 Gauss-Kruger on 117 degrees, pair 7 a metre off.
+        CBursaParamDlg dialog;
+        Choose(dialog, bursa_ids::kBeforeSystem, ParamIndex("wgs84-geodetic"));
+        Choose(dialog, bursa_ids::kAfterSystem, ParamIndex("beijing54-gauss"));
+        dialog.Item<QLineEdit>(bursa_ids::kAfterMeridian)->setText(QStringLiteral("117"));
+        files.answers = {examples + QStringLiteral("/common-wgs84-blh.txt"),
+                         examples + QStringLiteral("/common-bj54-xy117-blunder.txt")};
+        dialog.Item<QPushButton>(bursa_ids::kBeforeFile)->click();
+        dialog.Item<QPushButton>(bursa_ids::kAfterFile)->click();
+        dialog.Item<QPushButton>(bursa_ids::kCompute)->click();
+        ok = Save(dialog, folder + QStringLiteral("/seven-parameters-residuals.png")) && ok;
+    }
+    QTemporaryDir saved;
+    Calibration site;
+    {
+        // The guide's site calibration: four parameters and a quadratic
+        // height fit from ten control points pasted into the table, one of
+        // them with an easting copied 0.3 m wrong.
+        CCalibrationDlg dialog;
+        Choose(dialog, calibration_ids::kModel, 1);   // 四参数
+        Choose(dialog, calibration_ids::kHeight, 3);  // 二次曲面
+        Choose(dialog, calibration_ids::kBeforeSystem, MainIndex("cgcs2000-gauss"));
+        dialog.Item<QLineEdit>(calibration_ids::kBeforeMeridian)->setText(QStringLiteral("117.2"));
+        Choose(dialog, calibration_ids::kAfterSystem, MainIndex("local"));
+        auto* pairs = dialog.Item<CPairTable>(calibration_ids::kPairs);
+        pairs->setCurrentCell(0, 0);
+        pairs->PasteText(ReadText(examples + QStringLiteral("/site-pairs.txt")));
+        dialog.Item<QPushButton>(calibration_ids::kCompute)->click();
+        ok = Save(dialog, folder + QStringLiteral("/calibration.png")) && ok;
+        dialog.show();
+        QApplication::processEvents();
+        ok = Write(dialog.GetDlgItem(calibration_ids::kResiduals)->grab(),
+                   folder + QStringLiteral("/calibration-residuals.png")) &&
+             ok;
+        dialog.hide();
+        // K06 put right, computed again and saved.
+        pairs->item(5, 5)->setText(QStringLiteral("4447.814"));
+        dialog.Item<QPushButton>(calibration_ids::kCompute)->click();
+        files.answers = {saved.filePath(QStringLiteral("site.params"))};
+        dialog.Item<QPushButton>(calibration_ids::kSave)->click();
+        if (dialog.Held()) site = *dialog.Held();
+    }
+    {
+        // The main dialog applying it, and one warning of its line.
+        CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
+        Choose(dialog, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
+        dialog.Item<QLineEdit>(convert_ids::kSrcMeridian)->setText(QStringLiteral("117.2"));
+        Choose(dialog, convert_ids::kTgtSystem, MainIndex("local"));
+        dialog.m_calibration = site;
+        dialog.m_calibrationName = QStringLiteral("site.params");
+        dialog.UpdateTransformLine();
+        ok = Save(dialog, folder + QStringLiteral("/main-dialog-calibration.png")) && ok;
+
+        CConvertDlg warning;
+        ShowInstalledDocs(warning);
+        Choose(warning, convert_ids::kSrcSystem, MainIndex("wgs84-geodetic"));
+        Choose(warning, convert_ids::kTgtSystem, MainIndex("cgcs2000-geodetic"));
+        ok = Save(warning, folder + QStringLiteral("/main-dialog-warning.png")) && ok;
+    }
+    SetFilePicker(nullptr);
+    SetMessageService(nullptr);
     return ok ? 0 : 1;
 }

@@ -41,6 +41,13 @@ zelk::Zoning ZoningOfItem(int item) {
     return kZonings[item];
 }
 
+int ItemOfZoning(zelk::Zoning zoning) {
+    for (int i = 0; i < static_cast<int>(std::size(kZonings)); ++i) {
+        if (kZonings[i] == zoning) return i;
+    }
+    return kZoningMeridianItem;
+}
+
 SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
     SideForm side;
     side.zoningItem = zoningItem;

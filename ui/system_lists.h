@@ -24,6 +24,7 @@ QStringList ZoningItems();
 inline constexpr int kZoningMeridianItem = 0;
 // The zoning of an item; an item outside the list counts as the meridian.
 zelk::Zoning ZoningOfItem(int item);
+int ItemOfZoning(zelk::Zoning zoning);
 
 // One side of a dialog as its system and zoning item make it.
 struct SideForm {

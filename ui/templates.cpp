@@ -1,5 +1,7 @@
 #include "ui/templates.h"
 
+#include "ui/pair_table.h"
+#include "ui/residual_views.h"
 #include "ui/resources.h"
 #include "ui/system_lists.h"
 
@@ -10,7 +12,19 @@ ControlTemplate Control(int id, ControlKind kind, const QString& text, int x, in
     return ControlTemplate{id, kind, text, QRect(x, y, w, h), style, items};
 }
 
+// A custom control made by create (a table, a plot).
+ControlTemplate Custom(int id, CustomControlFactory create, int x, int y, int w, int h) {
+    ControlTemplate control{id, ControlKind::Custom, QString(), QRect(x, y, w, h), kStyleNone, {}};
+    control.create = create;
+    return control;
+}
+
 constexpr unsigned kEditStyle = kBorder | kAutoHScroll;
+
+QStringList ConventionItems() { return {QStringLiteral("坐标框架"), QStringLiteral("位置矢量")}; }
+QStringList HeightModelItems() {
+    return {QStringLiteral("无"), QStringLiteral("固定差"), QStringLiteral("平面"), QStringLiteral("二次曲面")};
+}
 constexpr unsigned kListStyle = kVerticalScroll;
 using K = ControlKind;
 
@@ -67,6 +81,7 @@ DialogTemplate MakeConvertTemplate() {
         Control(kNoId, K::Label, QStringLiteral("角度"), 189, 174, 20, 10),
         Control(kOutputAngles, K::DropDownList, QString(), 210, 172, 71, 45, kListStyle, angles),
         Control(kEditParams, K::PushButton, QStringLiteral("转换参数"), 123, 115, 50, 19, kDefaultButton),
+        Control(kCalibrate, K::PushButton, QStringLiteral("点校正"), 123, 139, 50, 19),
         Control(kNoId, K::Label, CreditLine(), 11, 226, 236, 8),
         Control(kNoId, K::Label, QStringLiteral("坐标排列:  x y z或者 B L H 方式    有无点号选项"), 11, 216,
                 197, 10),
@@ -75,6 +90,8 @@ DialogTemplate MakeConvertTemplate() {
                 11, 236, 236, 8),
         Control(kSiteLink, K::Label, QStringLiteral("网站支持 ") + SupportSiteAddress(), 11, 246, 236, 8),
         Control(kNoId, K::GroupBox, QString(), 7, 208, 282, 46),
+        // What a conversion will apply, under the two sides.
+        Control(kTransformLine, K::Label, QString(), 9, 194, 280, 10),
     };
     return t;
 }
@@ -84,8 +101,8 @@ DialogTemplate MakeBursaParamTemplate() {
     DialogTemplate t;
     t.id = kIddBursaParams;
     t.caption = QStringLiteral("布尔莎7参数");
-    t.width = 228;
-    t.height = 200;
+    t.width = 460;
+    t.height = 220;
     t.fontFace = QStringLiteral("宋体");
     t.pointSize = 9;
     t.style = kSystemMenu | kModalFrame;
@@ -94,10 +111,11 @@ DialogTemplate MakeBursaParamTemplate() {
     // The seven parameter fields are as wide as the main dialog's number
     // fields: at the dialog font both hold "-0.000000000000000" whole. Each
     // side: the system, how its central meridian is given, the meridian
-    // field, the file.
+    // field, the file. On the right the residuals of the last estimate and
+    // the parameters' standard errors.
     t.controls = {
-        Control(kCompute, K::PushButton, QStringLiteral("计算"), 30, 179, 33, 14, kDefaultButton),
-        Control(kCancel, K::PushButton, QStringLiteral("取消"), 165, 179, 33, 14),
+        Control(kCompute, K::PushButton, QStringLiteral("计算"), 30, 199, 33, 14, kDefaultButton),
+        Control(kCancel, K::PushButton, QStringLiteral("取消"), 165, 199, 33, 14),
         Control(kNoId, K::GroupBox, QStringLiteral("转换前"), 7, 7, 105, 85),
         Control(kNoId, K::GroupBox, QStringLiteral("转换后"), 116, 7, 105, 85),
         Control(kBeforeSystem, K::DropDownList, QString(), 14, 20, 91, 160, kListStyle, items),
@@ -123,8 +141,71 @@ DialogTemplate MakeBursaParamTemplate() {
         Control(kNoId, K::Label, QStringLiteral("βy"), 125, 118, 16, 11),
         Control(kNoId, K::Label, QStringLiteral("βz"), 125, 134, 16, 11),
         Control(kNoId, K::Label, QStringLiteral("Κ"), 125, 149, 16, 11),
-        Control(kAccept, K::PushButton, QStringLiteral("确认"), 98, 179, 33, 14),
-        Control(kNoId, K::Label, QStringLiteral("坐标排列为:  x y z或者 B L H 方式,无点号"), 7, 166, 214, 10),
+        Control(kAccept, K::PushButton, QStringLiteral("确认"), 98, 199, 33, 14),
+        Control(kNoId, K::Label, QStringLiteral("坐标排列为:  x y z或者 B L H 方式,无点号"), 7, 186, 214, 10),
+        Control(kNoId, K::Label, QStringLiteral("旋转约定"), 7, 170, 32, 10),
+        Control(kConvention, K::DropDownList, QString(), 40, 168, 56, 40, kListStyle, ConventionItems()),
+        Control(kOpenParams, K::PushButton, QStringLiteral("打开…"), 131, 168, 42, 14),
+        Control(kSaveParams, K::PushButton, QStringLiteral("保存…"), 179, 168, 42, 14),
+        Control(kNoId, K::GroupBox, QStringLiteral("残差与参数中误差"), 228, 7, 225, 206),
+        Custom(kResiduals, &CResidualTable::Create, 235, 19, 211, 128),
+        Control(kPrecision, K::Label, QString(), 235, 151, 211, 58),
+    };
+    return t;
+}
+
+DialogTemplate MakeCalibrationTemplate() {
+    using namespace calibration_ids;
+    DialogTemplate t;
+    t.id = kIddCalibration;
+    t.caption = QStringLiteral("点校正");
+    t.width = 600;
+    t.height = 322;
+    t.fontFace = QStringLiteral("宋体");
+    t.pointSize = 9;
+    t.style = kSystemMenu | kModalFrame;
+    const QStringList items = MainListItems();
+    const QStringList zonings = ZoningItems();
+    // Left: the model, the two systems, the common points (typed or pasted
+    // into the table, or two files). Right: the residual plot, the residual
+    // table and what the dialog holds. Buttons along the bottom.
+    t.controls = {
+        Control(kCompute, K::PushButton, QStringLiteral("计算"), 7, 303, 50, 14, kDefaultButton),
+        Control(kNoId, K::GroupBox, QStringLiteral("模型"), 7, 5, 330, 30),
+        Control(kNoId, K::Label, QStringLiteral("平面"), 14, 17, 20, 10),
+        Control(kModel, K::DropDownList, QString(), 36, 15, 64, 40, kListStyle,
+                {QStringLiteral("七参数"), QStringLiteral("四参数")}),
+        Control(kNoId, K::Label, QStringLiteral("高程拟合"), 112, 17, 32, 10),
+        Control(kHeight, K::DropDownList, QString(), 146, 15, 64, 60, kListStyle, HeightModelItems()),
+        Control(kNoId, K::Label, QStringLiteral("旋转约定"), 222, 17, 32, 10),
+        Control(kConvention, K::DropDownList, QString(), 256, 15, 74, 40, kListStyle, ConventionItems()),
+        Control(kNoId, K::GroupBox, QStringLiteral("转换前"), 7, 38, 163, 52),
+        Control(kBeforeSystem, K::DropDownList, QString(), 14, 50, 149, 160, kListStyle, items),
+        Control(kBeforeZoning, K::DropDownList, QString(), 14, 68, 95, 45, kListStyle, zonings),
+        Control(kBeforeMeridian, K::Edit, QString(), 113, 69, 50, 12, kEditStyle),
+        Control(kNoId, K::GroupBox, QStringLiteral("转换后"), 174, 38, 163, 52),
+        Control(kAfterSystem, K::DropDownList, QString(), 181, 50, 149, 160, kListStyle, items),
+        Control(kAfterZoning, K::DropDownList, QString(), 181, 68, 95, 45, kListStyle, zonings),
+        Control(kAfterMeridian, K::Edit, QString(), 280, 69, 50, 12, kEditStyle),
+        Control(kNoId, K::GroupBox, QStringLiteral("公共点"), 7, 93, 330, 206),
+        Control(kSource, K::DropDownList, QString(), 14, 105, 104, 30, kListStyle,
+                {QStringLiteral("点对表：键入或粘贴"), QStringLiteral("两个公共点文件")}),
+        Control(kNoId, K::Label, QStringLiteral("格式"), 124, 107, 18, 10),
+        Control(kFormat, K::DropDownList, QString(), 143, 105, 42, 45, kListStyle,
+                {QStringLiteral("txt"), QStringLiteral("dat"), QStringLiteral("csv")}),
+        Control(kBeforeFile, K::PushButton, QStringLiteral("转换前文件"), 191, 104, 68, 14),
+        Control(kAfterFile, K::PushButton, QStringLiteral("转换后文件"), 263, 104, 67, 14),
+        Custom(kPairs, &CPairTable::Create, 14, 122, 316, 170),
+        Control(kNoId, K::GroupBox, QStringLiteral("残差图"), 343, 5, 250, 120),
+        Custom(kPlot, &CResidualPlot::Create, 350, 16, 236, 104),
+        Control(kNoId, K::GroupBox, QStringLiteral("残差"), 343, 128, 250, 171),
+        Custom(kResiduals, &CResidualTable::Create, 350, 140, 236, 116),
+        Control(kResult, K::Label, QString(), 350, 259, 236, 36),
+        Control(kOpen, K::PushButton, QStringLiteral("打开…"), 63, 303, 50, 14),
+        Control(kSave, K::PushButton, QStringLiteral("保存…"), 119, 303, 50, 14),
+        Control(kClear, K::PushButton, QStringLiteral("清除"), 175, 303, 50, 14),
+        Control(kAccept, K::PushButton, QStringLiteral("确认"), 487, 303, 50, 14),
+        Control(kCancel, K::PushButton, QStringLiteral("取消"), 543, 303, 50, 14),
     };
     return t;
 }
@@ -166,6 +247,11 @@ const DialogTemplate& ConvertDialogTemplate() {
 
 const DialogTemplate& BursaParamDialogTemplate() {
     static const DialogTemplate t = MakeBursaParamTemplate();
+    return t;
+}
+
+const DialogTemplate& CalibrationDialogTemplate() {
+    static const DialogTemplate t = MakeCalibrationTemplate();
     return t;
 }
 

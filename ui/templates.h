@@ -6,6 +6,7 @@
 inline constexpr int kIddAbout = 100;        // about box
 inline constexpr int kIddConvert = 102;      // main dialog
 inline constexpr int kIddBursaParams = 130;  // seven-parameter dialog
+inline constexpr int kIddCalibration = 131;  // site-calibration dialog
 
 // Control ids of the main dialog.
 namespace convert_ids {
@@ -39,6 +40,8 @@ inline constexpr int kInputFormat = 1050;
 inline constexpr int kInputAngles = 1051;
 inline constexpr int kOutputFormat = 1052;
 inline constexpr int kOutputAngles = 1053;
+inline constexpr int kCalibrate = 4;         // 点校正
+inline constexpr int kTransformLine = 1036;  // what a conversion will apply
 }  // namespace convert_ids
 
 // Control ids of the seven-parameter dialog.
@@ -61,10 +64,43 @@ inline constexpr int kAfterSystem = 1023;
 inline constexpr int kAccept = 1024;       // 确认
 inline constexpr int kBeforeZoning = 1025; // central meridian, 3- or 6-degree zones
 inline constexpr int kAfterZoning = 1026;
+inline constexpr int kConvention = 1027;   // 坐标框架 or 位置矢量
+inline constexpr int kOpenParams = 1028;   // 打开…
+inline constexpr int kSaveParams = 1029;   // 保存…
+inline constexpr int kResiduals = 1030;    // the residual table
+inline constexpr int kPrecision = 1031;    // the standard errors
 }  // namespace bursa_ids
+
+// Control ids of the calibration dialog.
+namespace calibration_ids {
+inline constexpr int kCompute = 1;         // 计算 (the OK command)
+inline constexpr int kCancel = 2;          // 取消
+inline constexpr int kModel = 1000;        // 七参数, 四参数
+inline constexpr int kHeight = 1001;       // 无, 固定差, 平面, 二次曲面
+inline constexpr int kConvention = 1002;   // 坐标框架, 位置矢量 (seven only)
+inline constexpr int kBeforeSystem = 1003;
+inline constexpr int kBeforeZoning = 1004;
+inline constexpr int kBeforeMeridian = 1005;
+inline constexpr int kAfterSystem = 1006;
+inline constexpr int kAfterZoning = 1007;
+inline constexpr int kAfterMeridian = 1008;
+inline constexpr int kSource = 1009;       // the pair table or two files
+inline constexpr int kFormat = 1010;       // format of the two files
+inline constexpr int kBeforeFile = 1011;   // 转换前文件
+inline constexpr int kAfterFile = 1012;    // 转换后文件
+inline constexpr int kPairs = 1013;        // the pair table
+inline constexpr int kPlot = 1014;         // the residual plot
+inline constexpr int kResiduals = 1015;    // the residual table
+inline constexpr int kResult = 1016;       // what the dialog holds, in words
+inline constexpr int kOpen = 1017;         // 打开…
+inline constexpr int kSave = 1018;         // 保存…
+inline constexpr int kClear = 1019;        // 清除
+inline constexpr int kAccept = 1020;       // 确认
+}  // namespace calibration_ids
 
 const DialogTemplate& ConvertDialogTemplate();
 const DialogTemplate& BursaParamDialogTemplate();
+const DialogTemplate& CalibrationDialogTemplate();
 const DialogTemplate& AboutDialogTemplate();
 
 // The filters of the file pickers: the seven-parameter dialog's common
@@ -85,3 +121,9 @@ inline constexpr const char* kOutputFileFilter =
 // (packed, degrees, dms).
 QStringList FileFormatItems(bool output);
 QStringList AngleFormatItems();
+// Parameter files (seven parameters or a site calibration).
+inline constexpr const char* kParamsFileFilter = "参数文件(*.params)|*.params|所有文件(*)|*||";
+inline constexpr const char* kParamsFileSuffix = "params";
+// Common-point files of the calibration dialog, in any of their formats.
+inline constexpr const char* kCommonPointFilter =
+    "公共点文件(*.txt;*.dat;*.csv)|*.txt;*.dat;*.csv|所有文件(*)|*||";

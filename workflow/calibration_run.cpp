@@ -129,24 +129,19 @@ void EstimateSeven(const CalibrationSettings& s, const std::vector<PointRecord>&
     result.calibration.convention = s.convention;
     result.calibration.seven =
         ConvertConvention(estimate.params, RotationConvention::CoordinateFrame, s.convention);
-    for (std::size_t i = 0; i < estimate.residuals.size(); ++i) {
-        const BursaResidual& r = estimate.residuals[i];
-        CalibrationResidual row;
-        row.r[0] = r.rX;
-        row.r[1] = r.rY;
-        row.r[2] = r.rZ;
-        row.length = std::sqrt(r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ);
-        Mark(row, quality.blunders, i);
-        result.residuals.push_back(row);
-    }
+    result.residuals = SevenParameterResiduals(estimate, quality);
     if (s.after.IsProjected()) {
         // The before points converted with the estimate, in the after grid.
         const zelk::ConversionChain chain(s.before, s.after,
                                           zelk::Transformation::Seven(estimate.params));
-        for (const PointRecord& p : beforeAsRead) {
-            PointRecord c = p;
+        for (std::size_t i = 0; i < beforeAsRead.size(); ++i) {
+            PointRecord c = beforeAsRead[i];
             chain.Convert(c.X, c.Y, c.Z);
             result.positions.push_back(Grid(c));
+            if (i < result.residuals.size() && i < afterAsRead.size()) {
+                result.residuals[i].plane[0] = afterAsRead[i].X - c.X;
+                result.residuals[i].plane[1] = afterAsRead[i].Y - c.Y;
+            }
         }
     }
     if (s.height && !FitHeight(*s.height, result.positions, afterAsRead, result)) return;
@@ -185,6 +180,8 @@ void EstimateFour(const CalibrationSettings& s, const std::vector<PointRecord>& 
         row.r[0] = estimate.residuals[i].vx;
         row.r[1] = estimate.residuals[i].vy;
         row.length = std::hypot(row.r[0], row.r[1]);
+        row.plane[0] = row.r[0];
+        row.plane[1] = row.r[1];
         Mark(row, estimate.blunders, i);
         result.residuals.push_back(row);
     }
@@ -194,6 +191,22 @@ void EstimateFour(const CalibrationSettings& s, const std::vector<PointRecord>& 
 }
 
 }  // namespace
+
+std::vector<CalibrationResidual> SevenParameterResiduals(const BursaEstimate& estimate,
+                                                         const BursaQuality& quality) {
+    std::vector<CalibrationResidual> rows;
+    for (std::size_t i = 0; i < estimate.residuals.size(); ++i) {
+        const BursaResidual& r = estimate.residuals[i];
+        CalibrationResidual row;
+        row.r[0] = r.rX;
+        row.r[1] = r.rY;
+        row.r[2] = r.rZ;
+        row.length = std::sqrt(r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ);
+        Mark(row, quality.blunders, i);
+        rows.push_back(row);
+    }
+    return rows;
+}
 
 std::string CalibrationSettingsProblem(const CalibrationSettings& s) {
     const bool local = s.before.form == zelk::Form::Local || s.after.form == zelk::Form::Local;

@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "bursa/bursa_quality.h"
 #include "bursa/convention.h"
+#include "bursa/estimate.h"
 #include "bursa/height_fit.h"
 #include "bursa/seven_params.h"
 #include "workflow/coordinate_system.h"
@@ -42,6 +44,11 @@ struct CalibrationResidual {
     double height = 0.0;  // of the height fit, when there is one
     bool suspect = false;  // marked by a blunder test (plane, 3-D or height)
     double leftOut = 0.0;  // discrepancy when fitted without this pair, when tested
+    // The residual in the plane of the estimate's positions (x north, y
+    // east), for a residual plot: four, the plane residual; seven, after x y
+    // minus the before point converted into the after grid. Zero without
+    // positions.
+    double plane[2] = {0.0, 0.0};
 };
 
 struct CalibrationEstimate {
@@ -70,6 +77,11 @@ struct CalibrationEstimate {
 CalibrationEstimate EstimateCalibration(const CalibrationSettings& settings,
                                         const std::vector<PointRecord>& beforeAsRead,
                                         const std::vector<PointRecord>& afterAsRead);
+
+// The residual rows of a seven-parameter estimate (Ok) and its quality:
+// X Y Z, 3-D, the leave-one-out discrepancy and the blunder mark.
+std::vector<CalibrationResidual> SevenParameterResiduals(const BursaEstimate& estimate,
+                                                         const BursaQuality& quality);
 
 // What the settings cannot do, as shown to the user; empty when they can.
 std::string CalibrationSettingsProblem(const CalibrationSettings& settings);

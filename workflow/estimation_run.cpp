@@ -346,8 +346,9 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
     }
     run.quality = AssessBursa(run.after.data(), run.before.data(),
                               static_cast<int>(run.before.size()), estimate);
-    ShowMessage(SevenParameterReport(estimate, run.quality), ApplicationName(),
-                MessageIcon::Warning);
+    run.residuals = SevenParameterResiduals(estimate, run.quality);
+    run.report = SevenParameterReport(estimate, run.quality);
+    ShowMessage(run.report, ApplicationName(), MessageIcon::Warning);
     values.dX0 = estimate.params.dX0;
     values.dY0 = estimate.params.dY0;
     values.dZ0 = estimate.params.dZ0;

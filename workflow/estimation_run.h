@@ -109,6 +109,10 @@ struct EstimationRunResult {
     // Standard errors, geometry and the blunder test of the estimate, when
     // Estimated.
     BursaQuality quality;
+    // Each pair's residual row (SevenParameterResiduals) and the report
+    // shown, when Estimated.
+    std::vector<CalibrationResidual> residuals;
+    std::string report;
 };
 
 // Steps of the compute button after the dialog has been read. On Estimated

@@ -76,14 +76,13 @@ formats)
     same "$examples/expected/new-bj54-dms.txt" new-bj54-dms.txt
     ;;
 site-calibration)
-    "$cli" estimate --model four --height quadratic --before cgcs2000-gauss \
-        --before-meridian 117 --after local --save site.params --residuals \
-        site-rtk.txt site-local.txt >estimate.txt
+    "$cli" estimate --model four --height quadratic --before cgcs2000-gauss --before-meridian 117.2 \
+        --after local --residuals --save site.params site-cgcs2000.txt site-local.txt >estimate.txt
     same "$examples/expected/estimate-site.txt" estimate.txt
     same "$examples/site.params" site.params
-    "$cli" convert --from cgcs2000-gauss --from-meridian 117 --to local \
-        --params @site.params --names new-rtk.txt new-local.txt
-    same "$examples/expected/new-local.txt" new-local.txt
+    "$cli" convert --from cgcs2000-gauss --from-meridian 117.2 --to local --params @site.params \
+        --names site-new.txt site-new-local.txt
+    same "$examples/expected/site-new-local.txt" site-new-local.txt
     ;;
 *)
     echo "run_example.sh: unknown example $4" >&2

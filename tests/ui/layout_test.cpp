@@ -18,6 +18,7 @@
 #include "recording_messages.h"
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
+#include "ui/calibration_dlg.h"
 #include "ui/convert_dlg.h"
 #include "ui/resources.h"
 #include "ui/templates.h"
@@ -165,7 +166,7 @@ TEST(MainDialogLayout, ControlsTextsAndPlaces) {
     ExpectGlyphsForAllTexts(dialog);
 
     const std::pair<int, const char*> texts[] = {
-        {1, "转换"},          {3, "转换参数"},      {1010, "转换前文件"}, {1011, "转换后文件"},
+        {1, "转换"},          {3, "转换参数"},      {4, "点校正"},        {1010, "转换前文件"}, {1011, "转换后文件"},
         {1025, "x"},          {1026, "y"},          {1027, "z"},          {1028, "x"},
         {1029, "y"},          {1030, "z"},          {1031, "带点号"},
     };
@@ -197,13 +198,14 @@ TEST(MainDialogLayout, ControlsTextsAndPlaces) {
         EXPECT_EQ(shown, CatalogueLabels(true)) << id;
     }
 
-    // The file area: each file button, then its format and angle lists.
+    // The file area: each file button, then its format and angle lists;
+    // 点校正 (4) follows 转换参数.
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1050)), FileFormatItems(false));
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1052)), FileFormatItems(true));
     for (int id : {1051, 1053}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), AngleFormatItems()) << id;
     EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1034, 1001, 1002, 1003, 1004, 1005, 1035,
                                                   1006, 1007, 1008, 1009, 1010, 1050, 1051, 1011,
-                                                  1052, 1053, 3, 1031}));
+                                                  1052, 1053, 3, 4, 1031}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
 }
@@ -215,19 +217,23 @@ TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
     ExpectGlyphsForAllTexts(dialog);
 
     const std::pair<int, const char*> texts[] = {
-        {1, "计算"}, {2, "取消"}, {1024, "确认"}, {1012, "FILE1"}, {1014, "FILE2"},
+        {1, "计算"},   {2, "取消"},     {1024, "确认"},  {1012, "FILE1"},
+        {1014, "FILE2"}, {1028, "打开…"}, {1029, "保存…"},
     };
     for (const auto& [id, text] : texts) EXPECT_EQ(Text(dialog.GetDlgItem(id)), QString::fromUtf8(text));
 
     QStringList labels;
     for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
-    EXPECT_EQ(labels, (QStringList{"ΔX0", "ΔY0", "ΔZ0", "βx", "βy", "βz", "Κ",
-                                   "坐标排列为:  x y z或者 B L H 方式,无点号"}));
+    EXPECT_EQ(labels.mid(0, 10), (QStringList{"ΔX0", "ΔY0", "ΔZ0", "βx", "βy", "βz", "Κ",
+                                              "坐标排列为:  x y z或者 B L H 方式,无点号", "旋转约定",
+                                              Text(dialog.GetDlgItem(1031))}));
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1027)), (QStringList{"坐标框架", "位置矢量"}));
+    EXPECT_EQ(dialog.Item<QComboBox>(1027)->currentIndex(), 0);
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1025)), kZoningItems);
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1026)), kZoningItems);
     // The scale's caption is the Greek capital kappa, not a Latin K.
     EXPECT_EQ(QStringLiteral("Κ").at(0).unicode(), 0x039A);
-    EXPECT_EQ(GroupTitles(dialog), (QStringList{"转换前", "转换后", "参数值 单位m,s,ppm"}));
+    EXPECT_EQ(GroupTitles(dialog), (QStringList{"转换前", "转换后", "参数值 单位m,s,ppm", "残差与参数中误差"}));
 
     const QStringList items{QStringLiteral("北京54大地坐标BLH"), QStringLiteral("北京54高斯投影xyH"),
                             QStringLiteral("西安80大地坐标BLH"), QStringLiteral("西安80高斯投影xyH"),
@@ -238,10 +244,39 @@ TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
         EXPECT_EQ(shown, CatalogueLabels(false)) << id;
     }
 
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 2, 1000, 1025, 1011, 1012, 1023, 1026, 1013, 1014,
-                                                  1015, 1016, 1017, 1018, 1019, 1020, 1021, 1024}));
+    // The convention, 打开…, 保存… and the residual table follow 确认.
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 2, 1000, 1025, 1011, 1012, 1023, 1026, 1013, 1014, 1015,
+                                                  1016, 1017, 1018, 1019, 1020, 1021, 1024, 1027, 1028, 1029,
+                                                  1030}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
+}
+
+TEST(CalibrationDialogLayout, ControlsTextsAndPlaces) {
+    CCalibrationDlg dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("点校正"));
+    ExpectPlacedByDialogUnits(dialog);
+    ExpectGlyphsForAllTexts(dialog);
+    const std::pair<int, const char*> texts[] = {
+        {1, "计算"},   {2, "取消"},           {1011, "转换前文件"}, {1012, "转换后文件"},
+        {1017, "打开…"}, {1018, "保存…"},        {1019, "清除"},       {1020, "确认"},
+    };
+    for (const auto& [id, text] : texts) EXPECT_EQ(Text(dialog.GetDlgItem(id)), QString::fromUtf8(text)) << id;
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1000)), (QStringList{"七参数", "四参数"}));
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1001)), (QStringList{"无", "固定差", "平面", "二次曲面"}));
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1002)), (QStringList{"坐标框架", "位置矢量"}));
+    for (int id : {1003, 1006}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), CatalogueLabels(true)) << id;
+    for (int id : {1004, 1007}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), kZoningItems) << id;
+    EXPECT_EQ(GroupTitles(dialog), (QStringList{"模型", "转换前", "转换后", "公共点", "残差图", "残差"}));
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009,
+                                                  1010, 1011, 1012, 1013, 1015, 1017, 1018, 1019, 1020, 2}));
+    EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
+    // It opens on the typed pairs: the files greyed; seven parameters, so
+    // the convention usable.
+    EXPECT_EQ(dialog.Item<QComboBox>(1009)->currentIndex(), 0);
+    for (int id : {1010, 1011, 1012}) EXPECT_FALSE(dialog.GetDlgItem(id)->isEnabled()) << id;
+    EXPECT_TRUE(dialog.GetDlgItem(1013)->isEnabled());
+    EXPECT_TRUE(dialog.GetDlgItem(1002)->isEnabled());
 }
 
 TEST(AboutBox, ShowsNameVersionAndIconAndClosesBothWays) {
@@ -310,6 +345,7 @@ TEST(NumberFields, ShowTheStartAndTheWholeNumberOneWayOrAnother) {
     RecordingMessages messages;
     CConvertDlg main;
     CBursaParamDlg params;
+    CCalibrationDlg calibration;
     struct Field {
         CTemplateDialog* dialog;
         int id;
@@ -319,6 +355,7 @@ TEST(NumberFields, ShowTheStartAndTheWholeNumberOneWayOrAnother) {
     for (int id : {1001, 1002, 1003, 1004, 1006, 1007, 1008, 1009}) fields.push_back({&main, id, true});
     for (int id : {1011, 1013, 1015, 1016, 1017, 1018, 1019, 1020, 1021})
         fields.push_back({&params, id, true});
+    for (int id : {1005, 1008}) fields.push_back({&calibration, id, false});
     // The widths are chosen for the font the program draws with on the
     // machines it is set up on.
     const bool dialogFont = main.font().family() == QStringLiteral("WenQuanYi Micro Hei");
@@ -358,7 +395,8 @@ TEST(NumberFields, ShowTheStartAndTheWholeNumberOneWayOrAnother) {
 TEST(DropDownLists, ShowEveryItemWholeWhenClosed) {
     CConvertDlg main;
     CBursaParamDlg params;
-    const std::vector<CTemplateDialog*> dialogs{&main, &params};
+    CCalibrationDlg calibration;
+    const std::vector<CTemplateDialog*> dialogs{&main, &params, &calibration};
     for (CTemplateDialog* dialog : dialogs) {
         for (QComboBox* list : dialog->findChildren<QComboBox*>(QString(), Qt::FindDirectChildrenOnly)) {
             for (const QString& item : Items(list)) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/number_text.h"
@@ -260,3 +261,61 @@ TEST(ParameterFiles, MistakesNameTheirLine) {
 }
 
 }  // namespace
+
+TEST(SiteCalibration, PlaneResidualsForThePlotAreAfterMinusTheConvertedBefore) {
+    // A 0.3 m blunder in one after easting among eight pairs, for both models.
+    const Crs gauss = System("beijing54-gauss", 117), geodetic = System("wgs84-geodetic");
+    const zelk::ConversionChain move(geodetic, gauss,
+                                     zelk::Transformation::Seven(SevenParams{-15.25, 120.5, 80.75, 2.5, 0.5, -0.8, 1.2}));
+    std::vector<PointRecord> before, after, plane, shifted;
+    for (int i = 0; i < 8; ++i) {
+        PointRecord b{39.3 + 0.01 * (i % 3) + 0.003 * i, 116.3 + 0.012 * (i / 3) + 0.002 * i, 40.0 + 5 * i};
+        PointRecord a = b;
+        ASSERT_EQ(move.Convert(a.X, a.Y, a.Z), zelk::PointProblem::None);
+        a.X += 0.002 * ((i * 7) % 5 - 2);
+        a.Y += 0.002 * ((i * 3) % 5 - 2) + (i == 5 ? 0.3 : 0.0);
+        before.push_back(b);
+        after.push_back(a);
+        // The same after points against plane before points for four parameters.
+        PointRecord p = a;
+        p.Y += (i == 5 ? -0.3 : 0.0);
+        plane.push_back(PointRecord{p.X - 1000.0, p.Y + 2000.0, p.Z});
+        shifted.push_back(a);
+    }
+    CalibrationSettings seven;
+    seven.before = geodetic;
+    seven.after = gauss;
+    CalibrationSettings four;
+    four.model = Calibration::Model::Four;
+    four.before = gauss;
+    four.after = System("local");
+    for (const auto& [settings, from, to] :
+         {std::tuple{seven, before, after}, std::tuple{four, plane, shifted}}) {
+        const CalibrationEstimate e = EstimateCalibration(settings, from, to);
+        ASSERT_EQ(e.status, CalibrationEstimate::Status::Estimated) << e.message;
+        ASSERT_EQ(e.positions.size(), 8u);
+        const bool isSeven = settings.model == Calibration::Model::Seven;
+        for (std::size_t i = 0; i < 8; ++i) {
+            const CalibrationResidual& r = e.residuals[i];
+            if (isSeven) {
+                // At the before point converted into the after grid, reaching
+                // the after point; the horizontal part of the 3-D residual
+                // (which the estimate linearises at the after point: a few
+                // millimetres apart over a datum shift of a hundred metres).
+                EXPECT_NEAR(e.positions[i].x + r.plane[0], to[i].X, 1e-6) << i;
+                EXPECT_NEAR(e.positions[i].y + r.plane[1], to[i].Y, 1e-6) << i;
+                EXPECT_LE(std::hypot(r.plane[0], r.plane[1]), r.length + 0.003) << i;
+            } else {
+                // At the before point, the plane residual itself.
+                EXPECT_EQ(e.positions[i].x, from[i].X) << i;
+                EXPECT_EQ(e.positions[i].y, from[i].Y) << i;
+                EXPECT_EQ(r.plane[0], r.r[0]) << i;
+                EXPECT_EQ(r.plane[1], r.r[1]) << i;
+            }
+        }
+        // The blunder: mostly east, after minus converted, so positive.
+        EXPECT_TRUE(e.residuals[5].suspect);
+        EXPECT_GT(e.residuals[5].plane[1], 0.2);
+        EXPECT_GT(std::hypot(e.residuals[5].plane[0], e.residuals[5].plane[1]), 0.9 * e.residuals[5].length);
+    }
+}

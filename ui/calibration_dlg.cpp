@@ -1,0 +1,339 @@
+#include "ui/calibration_dlg.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+
+#include "platform/message_box.h"
+#include "ui/pair_table.h"
+#include "ui/parameter_files.h"
+#include "ui/qt_platform.h"
+#include "ui/residual_views.h"
+#include "ui/resources.h"
+#include "ui/system_lists.h"
+#include "ui/templates.h"
+#include "ui/transformation_text.h"
+#include "workflow/convert_run.h"
+#include "workflow/estimation_run.h"
+
+using namespace calibration_ids;
+
+namespace {
+constexpr HeightModel kHeightModels[] = {HeightModel::Fixed, HeightModel::Plane, HeightModel::Quadratic};
+constexpr pointformat::FileFormat kFormats[] = {pointformat::FileFormat::Plain, pointformat::FileFormat::Dat,
+                                                pointformat::FileFormat::Csv};
+
+const QString kPlotHint = QStringLiteral("按“计算”后在此画出各点的平面残差");
+
+// The captions of a side's three values in the pair table.
+std::array<QString, 3> Axes(const zelk::SystemEntry* entry) {
+    if (entry && entry->form == zelk::Form::Geodetic) return {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
+    if (entry && entry->form == zelk::Form::Geocentric) return {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
+    return {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("H")};
+}
+
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+}  // namespace
+
+std::optional<HeightModel> HeightModelOfItem(int item) {
+    if (item < 1 || item > static_cast<int>(std::size(kHeightModels))) return std::nullopt;
+    return kHeightModels[item - 1];
+}
+
+int ItemOfHeightModel(const std::optional<HeightModel>& model) {
+    if (!model) return 0;
+    for (int i = 0; i < static_cast<int>(std::size(kHeightModels)); ++i) {
+        if (kHeightModels[i] == *model) return i + 1;
+    }
+    return 0;
+}
+
+CCalibrationDlg::CCalibrationDlg(const Calibration* held, const QString& heldName, QWidget* parent)
+    : CTemplateDialog(CalibrationDialogTemplate(), parent) {
+    setWindowIcon(LoadIconResource(kIdrMainFrame));
+    connect(Item<QPushButton>(kCompute), &QPushButton::clicked, this, &CCalibrationDlg::OnCompute);
+    connect(Item<QPushButton>(kCancel), &QPushButton::clicked, this, &CCalibrationDlg::reject);
+    connect(Item<QPushButton>(kAccept), &QPushButton::clicked, this, &CCalibrationDlg::OnAccept);
+    connect(Item<QPushButton>(kOpen), &QPushButton::clicked, this, &CCalibrationDlg::OnOpen);
+    connect(Item<QPushButton>(kSave), &QPushButton::clicked, this, &CCalibrationDlg::OnSave);
+    connect(Item<QPushButton>(kClear), &QPushButton::clicked, this, &CCalibrationDlg::OnClear);
+    connect(Item<QPushButton>(kBeforeFile), &QPushButton::clicked, this, [this] { OnPickFile(false); });
+    connect(Item<QPushButton>(kAfterFile), &QPushButton::clicked, this, [this] { OnPickFile(true); });
+    for (int id : {kModel, kSource, kBeforeSystem, kBeforeZoning, kAfterSystem, kAfterZoning}) {
+        connect(Item<QComboBox>(id), &QComboBox::activated, this, &CCalibrationDlg::OnChoiceChanged);
+    }
+
+    if (held) {
+        m_held = *held;
+        m_heldName = heldName;
+        m_model = held->model == Calibration::Model::Four ? 1 : 0;
+        m_height = ItemOfHeightModel(held->height ? std::optional<HeightModel>(held->height->model)
+                                                  : std::nullopt);
+        m_convention = ItemOfConvention(held->convention);
+        SelectCalibrationSystems(*held);
+    }
+    ApplyForms();
+    UpdateData(false);
+    if (auto* plot = Item<CResidualPlot>(kPlot)) {
+        plot->Clear(held ? QStringLiteral("参数文件中没有残差：按“计算”可由公共点重新解算") : kPlotHint);
+    }
+    ShowHeld();
+    FocusFirstControl();
+}
+
+CCalibrationDlg::~CCalibrationDlg() = default;
+
+void CCalibrationDlg::DoDataExchange(CDataExchange& dx) {
+    // The lists before the numbers, so that a number that does not read
+    // never undoes a choice.
+    dx.ListIndex(kModel, m_model);
+    dx.ListIndex(kHeight, m_height);
+    dx.ListIndex(kConvention, m_convention);
+    dx.ListIndex(kBeforeSystem, m_beforeSystem);
+    dx.ListIndex(kBeforeZoning, m_beforeZoning);
+    dx.ListIndex(kAfterSystem, m_afterSystem);
+    dx.ListIndex(kAfterZoning, m_afterZoning);
+    dx.ListIndex(kSource, m_source);
+    dx.ListIndex(kFormat, m_format);
+    dx.Number(kBeforeMeridian, m_beforeMeridian);
+    dx.Number(kAfterMeridian, m_afterMeridian);
+}
+
+void CCalibrationDlg::SelectSystems(int before, int beforeZoning, double beforeMeridian, int after,
+                                    int afterZoning, double afterMeridian) {
+    UpdateData(true);
+    m_beforeSystem = before;
+    m_beforeZoning = beforeZoning;
+    m_beforeMeridian = beforeMeridian;
+    m_afterSystem = after;
+    m_afterZoning = afterZoning;
+    m_afterMeridian = afterMeridian;
+    ApplyForms();
+    UpdateData(false);
+}
+
+void CCalibrationDlg::SelectCalibrationSystems(const Calibration& calibration) {
+    if (!calibration.before || !calibration.after) return;
+    const SideSelection before = MainListSelection(*calibration.before);
+    const SideSelection after = MainListSelection(*calibration.after);
+    m_beforeSystem = before.system;
+    m_beforeZoning = before.zoning;
+    m_beforeMeridian = before.meridian;
+    m_afterSystem = after.system;
+    m_afterZoning = after.zoning;
+    m_afterMeridian = after.meridian;
+}
+
+void CCalibrationDlg::ApplySide(int system, int& zoning, int zoningId, int meridianId) {
+    const SideForm side = SideFormOf(MainListEntryAt(system), zoning);
+    zoning = side.zoningItem;
+    if (QWidget* list = GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
+    if (QWidget* field = GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
+}
+
+void CCalibrationDlg::ApplyForms() {
+    ApplySide(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
+    ApplySide(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    // Four parameters have no rotations to name.
+    GetDlgItem(kConvention)->setEnabled(m_model == 0);
+    const bool files = m_source == 1;
+    for (int id : {kFormat, kBeforeFile, kAfterFile}) GetDlgItem(id)->setEnabled(files);
+    GetDlgItem(kPairs)->setEnabled(!files);
+    UpdateAxes();
+}
+
+void CCalibrationDlg::UpdateAxes() {
+    if (auto* pairs = Item<CPairTable>(kPairs)) {
+        pairs->SetAxes(Axes(MainListEntryAt(m_beforeSystem)), Axes(MainListEntryAt(m_afterSystem)));
+    }
+}
+
+void CCalibrationDlg::OnChoiceChanged() {
+    UpdateData(true);
+    ApplyForms();
+    UpdateData(false);
+}
+
+void CCalibrationDlg::OnPickFile(bool after) {
+    UpdateData(true);  // a failed reading has said so; the picker opens all the same
+    FilePickRequest request;
+    request.open = true;
+    request.filter = QString::fromUtf8(kCommonPointFilter);
+    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
+    request.owner = this;
+    if (const std::optional<QString> chosen = FilePicker().Pick(request)) {
+        (after ? m_afterFile : m_beforeFile) = *chosen;
+        SetDlgItemText(after ? kAfterFile : kBeforeFile, QFileInfo(*chosen).fileName());
+    }
+    UpdateData(false);
+}
+
+std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
+    const std::optional<zelk::Crs> before =
+        MainListCrs(m_beforeSystem, ZoningOfItem(m_beforeZoning), m_beforeMeridian);
+    const std::optional<zelk::Crs> after =
+        MainListCrs(m_afterSystem, ZoningOfItem(m_afterZoning), m_afterMeridian);
+    if (!before || !after) {
+        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
+        return std::nullopt;
+    }
+    CalibrationSettings settings;
+    settings.before = *before;
+    settings.after = *after;
+    settings.model = m_model == 1 ? Calibration::Model::Four : Calibration::Model::Seven;
+    settings.height = HeightModelOfItem(m_height);
+    settings.convention = ConventionOfItem(m_convention);
+    for (const std::string& problem : {SettingProblemText(*before, "转换前"), SettingProblemText(*after, "转换后"),
+                                       CalibrationSettingsProblem(settings)}) {
+        if (!problem.empty()) {
+            ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+            return std::nullopt;
+        }
+    }
+    return settings;
+}
+
+void CCalibrationDlg::OnCompute() {
+    if (!UpdateData(true)) return;
+    const std::optional<CalibrationSettings> settings = ReadSettings();
+    if (!settings) return;
+
+    if (m_source == 0) {
+        auto* table = Item<CPairTable>(kPairs);
+        CPairTable::Problem problem;
+        const std::optional<CPairTable::Pairs> pairs = table->ReadPairs(problem);
+        if (!pairs) {
+            ShowMessage(Utf8(problem.text), kSettingCaption, MessageIcon::Warning);
+            table->setCurrentCell(problem.row, problem.column);
+            table->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        const CalibrationEstimate estimate = EstimateCalibration(*settings, pairs->before, pairs->after);
+        // The report or the problem, as the files' run shows them.
+        const bool estimated = estimate.status == CalibrationEstimate::Status::Estimated;
+        ShowMessage(estimate.message, ApplicationName(), estimated ? MessageIcon::Warning : MessageIcon::Error);
+        if (estimated) Hold(estimate, *settings, pairs->names, {}, {});
+        return;
+    }
+
+    BursaDialogValues values;
+    const auto paramIndex = [](int mainIndex) {
+        const zelk::SystemEntry* entry = MainListEntryAt(mainIndex);
+        return entry ? zelk::ParamListIndexOf(*entry) : -1;
+    };
+    values.beforeSystem = paramIndex(m_beforeSystem);
+    values.afterSystem = paramIndex(m_afterSystem);
+    values.beforeMeridian = m_beforeMeridian;
+    values.afterMeridian = m_afterMeridian;
+    values.beforeZoning = ZoningOfItem(m_beforeZoning);
+    values.afterZoning = ZoningOfItem(m_afterZoning);
+    values.formats.format = kFormats[m_format >= 0 && m_format < 3 ? m_format : 0];
+    if (!m_beforeFile.isEmpty()) values.beforeFile = ToPath(m_beforeFile);
+    if (!m_afterFile.isEmpty()) values.afterFile = ToPath(m_afterFile);
+    const CalibrationRunResult run = RunCalibration(values, *settings);
+    if (run.outcome != EstimationOutcome::Estimated) return;
+    Hold(run.estimate, *settings, {}, values.beforeFile.string(), values.afterFile.string());
+}
+
+void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,
+                           const QStringList& names, const std::string& beforeFile,
+                           const std::string& afterFile) {
+    m_estimate = estimate;
+    m_held = estimate.calibration;
+    m_heldName.clear();
+    m_heldSettings = settings;
+    m_heldFiles[0] = beforeFile;
+    m_heldFiles[1] = afterFile;
+    const ResidualKind kind =
+        settings.model == Calibration::Model::Seven ? ResidualKind::Spatial : ResidualKind::Plane;
+    Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names);
+    auto* plot = Item<CResidualPlot>(kPlot);
+    if (estimate.positions.empty()) {
+        plot->Clear(QStringLiteral("转换后坐标系统不是平面坐标，没有残差图"));
+    } else {
+        plot->ShowResiduals(estimate.positions, estimate.residuals, names);
+    }
+    ShowHeld();
+}
+
+void CCalibrationDlg::ShowHeld() {
+    auto* result = Item<QLabel>(kResult);
+    if (!m_held) {
+        result->setText(QStringLiteral("还没有点校正结果：请按“计算”，或“打开…”参数文件。"));
+        result->setToolTip(QString());
+        return;
+    }
+    result->setText(CalibrationTitle(*m_held) + QStringLiteral(" (") +
+                    (m_heldName.isEmpty() ? QStringLiteral("未保存") : m_heldName) + QStringLiteral(")\n") +
+                    CalibrationSummary(*m_held));
+    result->setToolTip(CalibrationValues(*m_held));
+}
+
+void CCalibrationDlg::OnOpen() {
+    UpdateData(true);  // a failed reading has said so; the picker opens all the same
+    const std::optional<QString> path = PickParamsFile(true, this);
+    if (!path) return;
+    std::string error;
+    const std::optional<Calibration> calibration = ReadCalibrationFile(ToPath(*path), error);
+    if (!calibration) {
+        ShowParamsReadProblem(error);
+        return;
+    }
+    m_held = *calibration;
+    m_heldName = QFileInfo(*path).fileName();
+    m_estimate.reset();
+    m_model = calibration->model == Calibration::Model::Four ? 1 : 0;
+    m_height = ItemOfHeightModel(calibration->height ? std::optional<HeightModel>(calibration->height->model)
+                                                     : std::nullopt);
+    m_convention = ItemOfConvention(calibration->convention);
+    SelectCalibrationSystems(*calibration);
+    ApplyForms();
+    UpdateData(false);
+    Item<CResidualTable>(kResiduals)->Clear(m_model == 1 ? ResidualKind::Plane : ResidualKind::Spatial);
+    Item<CResidualPlot>(kPlot)->Clear(QStringLiteral("参数文件中没有残差：按“计算”可由公共点重新解算"));
+    ShowHeld();
+}
+
+void CCalibrationDlg::OnSave() {
+    if (!m_held) {
+        ShowMessage("还没有点校正结果可保存：请先按“计算”，或“打开…”参数文件！", ApplicationName(),
+                    MessageIcon::Warning);
+        return;
+    }
+    const std::optional<QString> path = PickParamsFile(false, this);
+    if (!path) return;
+    std::string comment;
+    if (m_estimate) {
+        comment = CalibrationComment(m_heldSettings, m_estimate->message, m_heldFiles[0], m_heldFiles[1]);
+    } else if (m_held->before && m_held->after) {
+        CalibrationSettings settings;
+        settings.before = *m_held->before;
+        settings.after = *m_held->after;
+        settings.model = m_held->model;
+        if (m_held->height) settings.height = m_held->height->model;
+        settings.convention = m_held->convention;
+        comment = CalibrationComment(settings, "(opened from " + Utf8(m_heldName) + ")", "", "");
+    } else {
+        comment = "Seven parameters (Bursa-Wolf), for any systems (opened from " + Utf8(m_heldName) + ").";
+    }
+    comment += "\n" + UseItAsLine(*path);
+    std::string error;
+    if (!SaveCalibrationFile(ToPath(*path), *m_held, comment, error)) {
+        ShowParamsWriteProblem(error);
+        return;
+    }
+    m_heldName = QFileInfo(*path).fileName();
+    ShowHeld();
+}
+
+void CCalibrationDlg::OnClear() {
+    m_held.reset();
+    m_heldName.clear();
+    m_estimate.reset();
+    Item<CResidualTable>(kResiduals)->Clear(m_model == 1 ? ResidualKind::Plane : ResidualKind::Spatial);
+    Item<CResidualPlot>(kPlot)->Clear(kPlotHint);
+    ShowHeld();
+}
+
+void CCalibrationDlg::OnAccept() { EndDialog(kIdOk); }

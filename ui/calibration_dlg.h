@@ -1,0 +1,94 @@
+// The site-calibration dialog (点校正): estimates seven parameters or a
+// four-parameter plane similarity, each with an optional height fit, from
+// common points typed or pasted into a table or read from two files; shows
+// each pair's residuals in a table and as arrows over the site; saves and
+// opens calibration files (the ones zelk-cli reads with --params @FILE).
+//
+// The dialog holds at most one calibration: the last one computed or
+// opened, until 清除. 确认 ends the dialog with kIdOk and the caller takes
+// what it holds (Held(), HeldName()); holding nothing then means that no
+// calibration is to be applied. 取消 leaves the caller's as it was.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+#include "ui/data_exchange.h"
+#include "ui/dialog_template.h"
+#include "workflow/calibration_run.h"
+#include "workflow/parameter_file.h"
+
+class CCalibrationDlg : public CTemplateDialog {
+    Q_OBJECT
+public:
+    // The dialog starts holding `held` (may be null) under its file name.
+    explicit CCalibrationDlg(const Calibration* held = nullptr, const QString& heldName = QString(),
+                             QWidget* parent = nullptr);
+    ~CCalibrationDlg() override;
+
+    // Chooses the two systems (main-list indices, zoning items, meridians)
+    // as the user would.
+    void SelectSystems(int before, int beforeZoning, double beforeMeridian, int after, int afterZoning,
+                       double afterMeridian);
+
+    const std::optional<Calibration>& Held() const { return m_held; }
+    // The file the held calibration was opened from or saved to (its name
+    // without folder); empty when it has not been saved.
+    const QString& HeldName() const { return m_heldName; }
+
+    // Fields, in exchange order.
+    int m_model = 0;       // 0 七参数, 1 四参数
+    int m_height = 0;      // 0 无, 1 固定差, 2 平面, 3 二次曲面
+    int m_convention = 0;  // 0 坐标框架, 1 位置矢量
+    int m_beforeSystem = -1;  // main-list index, -1 = none
+    int m_afterSystem = -1;
+    int m_beforeZoning = 0;
+    int m_afterZoning = 0;
+    int m_source = 0;  // 0 the pair table, 1 two files
+    int m_format = 0;  // 0 txt (plain), 1 dat, 2 csv
+    double m_beforeMeridian = 0.0;  // packed DMS
+    double m_afterMeridian = 0.0;
+    QString m_beforeFile;  // full paths; empty = none
+    QString m_afterFile;
+
+    // The settings the fields give, or nothing (and the problem shown)
+    // when a system is missing or its meridian or zones cannot be used.
+    std::optional<CalibrationSettings> ReadSettings();
+
+    // 计算: estimate from the table or the files; the report or the
+    // problem is shown, and a result is held and drawn.
+    void OnCompute();
+    void OnOpen();   // 打开…
+    void OnSave();   // 保存…
+    void OnClear();  // 清除
+    void OnAccept(); // 确认
+
+protected:
+    void DoDataExchange(CDataExchange& dx) override;
+
+private:
+    // A model, source, system or zoning chosen: the enabling follows.
+    void OnChoiceChanged();
+    void OnPickFile(bool after);
+    // The enabling that follows the model, the source and the systems.
+    void ApplyForms();
+    void ApplySide(int system, int& zoning, int zoningId, int meridianId);
+    void UpdateAxes();
+    // Takes an estimate: held, drawn, listed.
+    void Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,
+              const QStringList& names, const std::string& beforeFile, const std::string& afterFile);
+    void ShowHeld();
+    void SelectCalibrationSystems(const Calibration& calibration);
+
+    std::optional<Calibration> m_held;
+    QString m_heldName;
+    std::optional<CalibrationEstimate> m_estimate;
+    CalibrationSettings m_heldSettings;  // of the held estimate, for the comment
+    std::string m_heldFiles[2];          // the common-point files it was read from
+};
+
+// The height model of an item of the height list (0: none).
+std::optional<HeightModel> HeightModelOfItem(int item);
+int ItemOfHeightModel(const std::optional<HeightModel>& model);

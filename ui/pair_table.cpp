@@ -1,0 +1,173 @@
+#include "ui/pair_table.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QRegularExpression>
+
+#include "platform/number_text.h"
+#include "ui/qt_platform.h"
+
+namespace {
+constexpr int kStartRows = 12;
+
+QString SideCaption(bool after, const QString& axis) {
+    return (after ? QStringLiteral("转换后 ") : QStringLiteral("转换前 ")) + axis;
+}
+}  // namespace
+
+QStringList SplitPastedLine(const QString& line) {
+    QStringList fields;
+    if (line.contains(QLatin1Char('\t'))) {
+        fields = line.split(QLatin1Char('\t'));
+    } else if (line.contains(QLatin1Char(','))) {
+        fields = line.split(QLatin1Char(','));
+    } else {
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        return line.split(blanks, Qt::SkipEmptyParts);
+    }
+    for (QString& field : fields) field = field.trimmed();
+    return fields;
+}
+
+CPairTable::CPairTable(QWidget* parent) : QTableWidget(kStartRows, kColumns, parent) {
+    SetAxes({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("H")},
+            {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("H")});
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(true);
+    // Wide enough for "4409717.954" and "39.491241735" at the dialog font.
+    const int number = fontMetrics().horizontalAdvance(QStringLiteral("39.491241735")) + 6;
+    setColumnWidth(kNameColumn, fontMetrics().horizontalAdvance(QStringLiteral("K0001")) + 6);
+    for (int c = 1; c < kColumns; ++c) setColumnWidth(c, number);
+    setWordWrap(false);
+    connect(this, &QTableWidget::itemChanged, this, [this] {
+        if (!m_filling) KeepOneEmptyRow();
+    });
+}
+
+void CPairTable::SetAxes(const std::array<QString, 3>& before, const std::array<QString, 3>& after) {
+    QStringList captions{QStringLiteral("点号")};
+    for (const QString& axis : before) captions << SideCaption(false, axis);
+    for (const QString& axis : after) captions << SideCaption(true, axis);
+    setHorizontalHeaderLabels(captions);
+}
+
+QString CPairTable::CellText(int row, int column) const {
+    const QTableWidgetItem* cell = item(row, column);
+    return cell ? cell->text().trimmed() : QString();
+}
+
+void CPairTable::SetCell(int row, int column, const QString& text) {
+    if (QTableWidgetItem* cell = item(row, column)) {
+        cell->setText(text);
+    } else {
+        setItem(row, column, new QTableWidgetItem(text));
+    }
+}
+
+bool CPairTable::RowIsEmpty(int row) const {
+    for (int c = 0; c < kColumns; ++c) {
+        if (!CellText(row, c).isEmpty()) return false;
+    }
+    return true;
+}
+
+void CPairTable::KeepOneEmptyRow() {
+    if (rowCount() == 0 || !RowIsEmpty(rowCount() - 1)) insertRow(rowCount());
+}
+
+void CPairTable::PasteText(const QString& text) {
+    int row = currentRow() >= 0 ? currentRow() : 0;
+    const int column = currentColumn() >= 0 ? currentColumn() : 0;
+    m_filling = true;
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+        if (line.trimmed().isEmpty()) continue;
+        const QStringList fields = SplitPastedLine(line);
+        // Six values without a name go past the name column.
+        const int start = column == kNameColumn && fields.size() == kColumns - 1 ? 1 : column;
+        if (row >= rowCount()) setRowCount(row + 1);
+        for (int f = 0; f < fields.size() && start + f < kColumns; ++f) SetCell(row, start + f, fields[f]);
+        ++row;
+    }
+    m_filling = false;
+    KeepOneEmptyRow();
+}
+
+void CPairTable::ClearPairs() {
+    m_filling = true;
+    clearContents();
+    setRowCount(kStartRows);
+    m_filling = false;
+    setCurrentCell(0, 0);
+}
+
+std::optional<CPairTable::Pairs> CPairTable::ReadPairs(Problem& problem) const {
+    Pairs pairs;
+    for (int row = 0; row < rowCount(); ++row) {
+        if (RowIsEmpty(row)) continue;
+        double values[6];
+        for (int c = 1; c < kColumns; ++c) {
+            const QString text = CellText(row, c);
+            const QString caption = horizontalHeaderItem(c)->text();
+            const QString where = QStringLiteral("点对表第%1行的“%2”").arg(row + 1).arg(caption);
+            std::optional<double> value;
+            if (!text.isEmpty()) value = ParseDialogNumber(CodePageBytes(text));
+            if (!value) {
+                problem.row = row;
+                problem.column = c;
+                problem.text = text.isEmpty() ? where + QStringLiteral("是空的，请键入一个数！")
+                                              : where + QStringLiteral("“") + text +
+                                                    QStringLiteral("”不是一个数，请改正！");
+                return std::nullopt;
+            }
+            values[c - 1] = *value;
+        }
+        pairs.before.push_back(PointRecord{values[0], values[1], values[2]});
+        pairs.after.push_back(PointRecord{values[3], values[4], values[5]});
+        pairs.names << CellText(row, kNameColumn);
+    }
+    return pairs;
+}
+
+void CPairTable::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Paste)) {
+        PasteText(QApplication::clipboard()->text());
+        return;
+    }
+    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+        const QList<QTableWidgetItem*> chosen = selectedItems();
+        if (chosen.size() > 1 || (chosen.size() == 1 && state() != QAbstractItemView::EditingState)) {
+            for (QTableWidgetItem* cell : chosen) cell->setText(QString());
+            return;
+        }
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void CPairTable::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* paste = menu.addAction(QStringLiteral("粘贴(&P)"));
+    paste->setEnabled(!QApplication::clipboard()->text().isEmpty());
+    QAction* removeRows = menu.addAction(QStringLiteral("删除所选行(&D)"));
+    removeRows->setEnabled(!selectedItems().isEmpty());
+    QAction* clearAll = menu.addAction(QStringLiteral("全部清空(&C)"));
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == paste) {
+        PasteText(QApplication::clipboard()->text());
+    } else if (chosen == removeRows) {
+        QList<int> rows;
+        for (QTableWidgetItem* cell : selectedItems()) {
+            if (!rows.contains(cell->row())) rows << cell->row();
+        }
+        std::sort(rows.begin(), rows.end(), std::greater<int>());
+        for (int row : rows) removeRow(row);
+        KeepOneEmptyRow();
+    } else if (chosen == clearAll) {
+        ClearPairs();
+    }
+}

@@ -1,0 +1,70 @@
+// The table of common points the user types or pastes into the calibration
+// dialog: a row per pair, its name and the three values of each side
+// (x y H, B L H in packed DMS, or X Y Z, as the side's system has them).
+//
+// Pasting (Ctrl+V or the context menu) takes lines as a spreadsheet or a
+// text file gives them: fields separated by tabs, else by commas, else by
+// blanks. They fill the table from the current cell to the right and down,
+// rows added as needed; a line of six fields pasted into the name column
+// has no name and fills the six value columns. The last row is always
+// empty, so there is always a row to type into.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTableWidget>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "bursa/seven_params.h"
+
+class CPairTable : public QTableWidget {
+    Q_OBJECT
+public:
+    explicit CPairTable(QWidget* parent = nullptr);
+
+    static constexpr int kNameColumn = 0;
+    static constexpr int kColumns = 7;  // name, three before values, three after values
+
+    // The captions of the three values of each side, e.g. {"x", "y", "H"}.
+    void SetAxes(const std::array<QString, 3>& before, const std::array<QString, 3>& after);
+
+    // Fills the table from the current cell (the first cell when there is
+    // none) as pasting does.
+    void PasteText(const QString& text);
+    // Every cell emptied, back to the first rows.
+    void ClearPairs();
+
+    // The pairs of the rows that hold anything; blank rows are skipped.
+    struct Pairs {
+        std::vector<PointRecord> before, after;  // the values as typed: a, b, c of each side
+        QStringList names;                       // a name a pair, maybe empty
+    };
+    struct Problem {
+        int row = -1;     // table row (from 0)
+        int column = -1;  // table column
+        QString text;     // as shown to the user
+    };
+    // The pairs, or the first cell that does not read (numbers read as the
+    // dialogs' number fields: platform/number_text.h, whatever the locale).
+    std::optional<Pairs> ReadPairs(Problem& problem) const;
+
+    static QWidget* Create(QWidget* parent) { return new CPairTable(parent); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void KeepOneEmptyRow();
+    bool RowIsEmpty(int row) const;
+    QString CellText(int row, int column) const;
+    void SetCell(int row, int column, const QString& text);
+
+    bool m_filling = false;  // cells being set by the program
+};
+
+// A pasted line's fields: split at tabs if it has any, else at commas, else
+// at runs of blanks; each field trimmed.
+QStringList SplitPastedLine(const QString& line);

@@ -1,0 +1,47 @@
+#include "ui/parameter_files.h"
+
+#include <QFileInfo>
+
+#include "platform/message_box.h"
+#include "ui/qt_platform.h"
+#include "ui/system_lists.h"
+#include "ui/templates.h"
+#include "workflow/convert_run.h"
+
+std::optional<QString> PickParamsFile(bool open, QWidget* owner) {
+    FilePickRequest request;
+    request.open = open;
+    request.filter = QString::fromUtf8(kParamsFileFilter);
+    request.defaultSuffix = QString::fromLatin1(kParamsFileSuffix);
+    request.hideReadOnly = true;
+    request.overwritePrompt = true;
+    request.owner = owner;
+    return FilePicker().Pick(request);
+}
+
+void ShowParamsReadProblem(const std::string& reason) {
+    ShowMessage("参数文件无法读取：\n" + reason, kReadFileCaption, MessageIcon::Error);
+}
+
+void ShowParamsWriteProblem(const std::string& reason) {
+    ShowMessage("参数文件无法保存：\n" + reason, kWriteFileCaption, MessageIcon::Error);
+}
+
+std::string UseItAsLine(const QString& path) {
+    return "Use it as: zelk-cli convert --params @" + QFileInfo(path).fileName().toStdString() + " ...";
+}
+
+namespace {
+SideSelection Selection(const zelk::Crs& crs, bool mainList) {
+    SideSelection side;
+    if (const zelk::SystemEntry* entry = zelk::FindSystem(crs.datum, crs.form)) {
+        side.system = mainList ? zelk::MainListIndexOf(*entry) : zelk::ParamListIndexOf(*entry);
+    }
+    side.zoning = ItemOfZoning(crs.zoning);
+    side.meridian = crs.meridian;
+    return side;
+}
+}  // namespace
+
+SideSelection MainListSelection(const zelk::Crs& crs) { return Selection(crs, true); }
+SideSelection ParamListSelection(const zelk::Crs& crs) { return Selection(crs, false); }

@@ -1,0 +1,32 @@
+// Parameters files in the dialogs: the picker, the messages about a file
+// that cannot be read or written, and the systems a file names as the
+// dialogs' list selections.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <string>
+
+#include "workflow/coordinate_system.h"
+
+// The open or save picker for "*.params" files (the save picker asks before
+// replacing a file and adds ".params" to a name without a suffix).
+std::optional<QString> PickParamsFile(bool open, QWidget* owner);
+
+// "参数文件无法读取：" or "参数文件无法保存：" and the reason, as an error box.
+void ShowParamsReadProblem(const std::string& reason);
+void ShowParamsWriteProblem(const std::string& reason);
+
+// The last comment line of a saved file: how zelk-cli uses it.
+std::string UseItAsLine(const QString& path);
+
+// A system as a dialog side shows it: its list index (main list or
+// seven-parameter list), zoning item and meridian.
+struct SideSelection {
+    int system = -1;
+    int zoning = 0;
+    double meridian = 0.0;
+};
+SideSelection MainListSelection(const zelk::Crs& crs);
+SideSelection ParamListSelection(const zelk::Crs& crs);

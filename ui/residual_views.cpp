@@ -1,0 +1,361 @@
+#include "ui/residual_views.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/number_text.h"
+
+QColor SuspectColor() { return QColor(200, 0, 0); }
+
+namespace {
+QString Metres(double value) { return QString::fromStdString(FormatFixed(value, 4)); }
+
+bool AnyName(const QStringList& names) {
+    return std::any_of(names.begin(), names.end(), [](const QString& n) { return !n.isEmpty(); });
+}
+
+bool AnyHeight(const std::vector<CalibrationResidual>& rows) {
+    return std::any_of(rows.begin(), rows.end(),
+                       [](const CalibrationResidual& r) { return r.heightFitted; });
+}
+
+QStringList CaptionsOf(ResidualKind kind, bool names, bool height) {
+    QStringList captions{QStringLiteral("对")};
+    if (names) captions << QStringLiteral("点号");
+    if (kind == ResidualKind::Spatial) {
+        captions << QStringLiteral("rX (m)") << QStringLiteral("rY (m)") << QStringLiteral("rZ (m)")
+                 << QStringLiteral("三维 (m)");
+    } else {
+        captions << QStringLiteral("vx (m)") << QStringLiteral("vy (m)") << QStringLiteral("平面 (m)");
+    }
+    if (height) captions << QStringLiteral("高程 (m)");
+    captions << QStringLiteral("剔除后 (m)") << QStringLiteral("粗差");
+    return captions;
+}
+
+// Explanations of the columns whose captions are short.
+QString CaptionTip(const QString& caption) {
+    if (caption.startsWith(QStringLiteral("剔除后"))) {
+        return QStringLiteral("这一对不参加解算时，它与其余各对解算的参数相差多少（逐对剔除检验）");
+    }
+    if (caption == QStringLiteral("粗差")) {
+        return QStringLiteral("* 可能有粗差：剔除后的不符值超出其余各对的离散程度"
+                              "（F 检验，全部点对合计显著水平 1%）");
+    }
+    if (caption.startsWith(QStringLiteral("r"))) {
+        return QStringLiteral("转换后减去转换前换算值，地心直角坐标 X Y Z 方向");
+    }
+    if (caption.startsWith(QStringLiteral("v"))) {
+        return QStringLiteral("转换后减去转换前换算值，平面 x（北）y（东）方向");
+    }
+    if (caption.startsWith(QStringLiteral("高程"))) return QStringLiteral("高程拟合的残差");
+    return QString();
+}
+
+// Arrow from a to b with a head of about `head` pixels.
+void DrawArrow(QPainter& painter, QPointF a, QPointF b, double head) {
+    painter.drawLine(a, b);
+    const QPointF d = b - a;
+    const double length = std::hypot(d.x(), d.y());
+    if (length < 1.0) return;
+    const QPointF u = d / length;
+    const QPointF n(-u.y(), u.x());
+    const double h = std::min(head, length * 0.6);
+    QPainterPath tip;
+    tip.moveTo(b);
+    tip.lineTo(b - u * h + n * (h * 0.45));
+    tip.lineTo(b - u * h - n * (h * 0.45));
+    tip.closeSubpath();
+    painter.fillPath(tip, painter.pen().color());
+}
+}  // namespace
+
+QString LengthText(double metres) {
+    const auto text = [](double value, const char* unit) {
+        return QString::fromStdString(FormatGeneral(value, 3)) + QLatin1Char(' ') +
+               QString::fromLatin1(unit);
+    };
+    if (metres >= 1000.0) return text(metres / 1000.0, "km");
+    if (metres >= 1.0) return text(metres, "m");
+    if (metres >= 0.01) return text(metres * 100.0, "cm");
+    return text(metres * 1000.0, "mm");
+}
+
+double RoundLengthBelow(double metres) {
+    if (!(metres > 0.0) || !std::isfinite(metres)) return 0.0;
+    const double power = std::pow(10.0, std::floor(std::log10(metres)));
+    for (double step : {5.0, 2.0, 1.0}) {
+        // A little tolerance, so that 0.05 itself is 5 cm and not 2 cm.
+        if (step * power <= metres * (1.0 + 1e-9)) return step * power;
+    }
+    return power / 2.0;
+}
+
+// ---------------------------------------------------------------- table
+
+CResidualTable::CResidualTable(QWidget* parent) : QTableWidget(parent) {
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    verticalHeader()->setVisible(false);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
+    horizontalHeader()->setHighlightSections(false);
+    setWordWrap(false);
+    Clear();
+}
+
+void CResidualTable::SetColumns(const QStringList& captions) {
+    setColumnCount(static_cast<int>(captions.size()));
+    for (int c = 0; c < columnCount(); ++c) {
+        auto* header = new QTableWidgetItem(captions[c]);
+        header->setToolTip(CaptionTip(captions[c]));
+        setHorizontalHeaderItem(c, header);
+    }
+}
+
+void CResidualTable::Clear(ResidualKind kind) {
+    setRowCount(0);
+    SetColumns(CaptionsOf(kind, false, false));
+    FitColumns();
+}
+
+void CResidualTable::ShowResiduals(const std::vector<CalibrationResidual>& rows, ResidualKind kind,
+                                   const QStringList& names) {
+    const bool withNames = AnyName(names);
+    const bool height = AnyHeight(rows);
+    setRowCount(0);
+    SetColumns(CaptionsOf(kind, withNames, height));
+    setRowCount(static_cast<int>(rows.size()));
+    for (int i = 0; i < rowCount(); ++i) {
+        const CalibrationResidual& r = rows[static_cast<std::size_t>(i)];
+        QStringList cells{QString::number(i + 1)};
+        if (withNames) cells << (i < names.size() ? names[i] : QString());
+        cells << Metres(r.r[0]) << Metres(r.r[1]);
+        if (kind == ResidualKind::Spatial) cells << Metres(r.r[2]);
+        cells << Metres(r.length);
+        if (height) cells << (r.heightFitted ? Metres(r.height) : QString());
+        cells << (r.leftOut > 0.0 ? Metres(r.leftOut) : QStringLiteral("-"));
+        cells << (r.suspect ? QStringLiteral("*") : QString());
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            const bool text = c == 1 && withNames;
+            item->setTextAlignment(Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight));
+            if (c == cells.size() - 1) item->setTextAlignment(Qt::AlignCenter);
+            if (r.suspect) item->setForeground(SuspectColor());
+            setItem(i, c, item);
+        }
+    }
+    FitColumns();
+}
+
+void CResidualTable::FitColumns() {
+    resizeColumnsToContents();
+    // What is left of the width goes to the columns evenly; a table wider
+    // than its view scrolls.
+    int used = 0;
+    for (int c = 0; c < columnCount(); ++c) used += columnWidth(c);
+    const int spare = viewport()->width() - used;
+    if (spare <= 0 || columnCount() == 0) return;
+    for (int c = 0; c < columnCount(); ++c) {
+        setColumnWidth(c, columnWidth(c) + spare / columnCount() + (c < spare % columnCount() ? 1 : 0));
+    }
+}
+
+void CResidualTable::resizeEvent(QResizeEvent* event) {
+    QTableWidget::resizeEvent(event);
+    FitColumns();
+}
+
+QStringList CResidualTable::Captions() const {
+    QStringList captions;
+    for (int c = 0; c < columnCount(); ++c) captions << horizontalHeaderItem(c)->text();
+    return captions;
+}
+
+// ---------------------------------------------------------------- plot
+
+namespace {
+constexpr double kMargin = 14.0;      // around the points, pixels
+constexpr double kTopBand = 18.0;     // the north caption
+constexpr double kBottomBand = 30.0;  // the two scales
+constexpr double kArrowShare = 0.125; // longest arrow not suspected, of the plot's smaller side
+constexpr double kLongestShare = 0.3;  // any arrow at most, of the plot's smaller side
+}  // namespace
+
+CResidualPlot::CResidualPlot(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, palette().color(QPalette::Base));
+    setPalette(p);
+    Clear(QStringLiteral("计算后在此画出各点的平面残差"));
+}
+
+void CResidualPlot::Clear(const QString& hint) {
+    m_positions.clear();
+    m_rows.clear();
+    m_labels.clear();
+    m_hint = hint;
+    m_arrowScale = m_arrowLegend = m_mapLegend = m_arrowCut = 0.0;
+    update();
+}
+
+void CResidualPlot::ShowResiduals(const std::vector<GridPoint>& positions,
+                                  const std::vector<CalibrationResidual>& rows,
+                                  const QStringList& labels) {
+    const std::size_t n = std::min(positions.size(), rows.size());
+    m_positions.assign(positions.begin(), positions.begin() + static_cast<std::ptrdiff_t>(n));
+    m_rows.assign(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(n));
+    m_labels = labels;
+    m_hint.clear();
+    Layout();
+    update();
+}
+
+QRectF CResidualPlot::PlotArea() const {
+    return QRectF(rect()).adjusted(kMargin, kTopBand + kMargin * 0.5, -kMargin,
+                                   -(kBottomBand + kMargin * 0.5));
+}
+
+void CResidualPlot::Layout() {
+    if (m_positions.empty()) return;
+    double minN = m_positions[0].x, maxN = minN, minE = m_positions[0].y, maxE = minE;
+    for (const GridPoint& p : m_positions) {
+        minN = std::min(minN, p.x);
+        maxN = std::max(maxN, p.x);
+        minE = std::min(minE, p.y);
+        maxE = std::max(maxE, p.y);
+    }
+    const QRectF area = PlotArea();
+    const double spanN = maxN - minN, spanE = maxE - minE;
+    const double w = std::max(area.width(), 1.0), h = std::max(area.height(), 1.0);
+    if (spanN <= 0.0 && spanE <= 0.0) {
+        m_mapScale = 1.0;
+    } else if (spanN <= 0.0) {
+        m_mapScale = w / spanE;
+    } else if (spanE <= 0.0) {
+        m_mapScale = h / spanN;
+    } else {
+        m_mapScale = std::min(w / spanE, h / spanN);
+    }
+    m_north0 = (minN + maxN) / 2.0;
+    m_east0 = (minE + maxE) / 2.0;
+    m_centre = area.center();
+    m_mapLegend = RoundLengthBelow(w / 4.0 / m_mapScale);
+
+    // The scale follows the longest arrow of the pairs not suspected, so a
+    // blunder does not shrink the others to nothing; a suspect's arrow is
+    // cut at kLongestShare and labelled with its length.
+    double longest = 0.0, longestGood = 0.0;
+    for (const CalibrationResidual& r : m_rows) {
+        const double length = std::hypot(r.plane[0], r.plane[1]);
+        longest = std::max(longest, length);
+        if (!r.suspect) longestGood = std::max(longestGood, length);
+    }
+    const double reference = longestGood > 0.0 ? longestGood : longest;
+    m_arrowScale = reference > 0.0 ? kArrowShare * std::min(w, h) / reference : 0.0;
+    m_arrowCut = kLongestShare * std::min(w, h);
+    m_arrowLegend = RoundLengthBelow(reference);
+}
+
+bool CResidualPlot::ArrowCut(int i) const {
+    if (i < 0 || i >= PointCount()) return false;
+    const CalibrationResidual& r = m_rows[static_cast<std::size_t>(i)];
+    return std::hypot(r.plane[0], r.plane[1]) * m_arrowScale > m_arrowCut;
+}
+
+void CResidualPlot::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Layout();
+}
+
+QPointF CResidualPlot::PointAt(int i) const {
+    if (i < 0 || i >= PointCount()) return {};
+    const GridPoint& p = m_positions[static_cast<std::size_t>(i)];
+    return m_centre + QPointF((p.y - m_east0) * m_mapScale, -(p.x - m_north0) * m_mapScale);
+}
+
+QPointF CResidualPlot::ArrowEnd(int i) const {
+    if (i < 0 || i >= PointCount()) return {};
+    const CalibrationResidual& r = m_rows[static_cast<std::size_t>(i)];
+    QPointF arrow(r.plane[1] * m_arrowScale, -r.plane[0] * m_arrowScale);
+    const double length = std::hypot(arrow.x(), arrow.y());
+    if (length > m_arrowCut) arrow *= m_arrowCut / length;
+    return PointAt(i) + arrow;
+}
+
+QString CResidualPlot::ArrowScaleText() const {
+    return m_arrowLegend > 0.0 ? QStringLiteral("残差 ") + LengthText(m_arrowLegend) : QString();
+}
+
+QString CResidualPlot::MapScaleText() const {
+    return m_mapLegend > 0.0 ? LengthText(m_mapLegend) : QString();
+}
+
+void CResidualPlot::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink = palette().color(QPalette::Text);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    if (m_positions.empty()) {
+        painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_hint);
+        return;
+    }
+    const QFontMetricsF metrics(font());
+
+    // North up: a small arrow and the axis names.
+    painter.setPen(QPen(ink, 1.2));
+    const QPointF north(10.0, kTopBand - 3.0);
+    DrawArrow(painter, north, north - QPointF(0.0, kTopBand - 8.0), 5.0);
+    painter.drawText(QPointF(16.0, kTopBand - 4.0), QStringLiteral("x（北）  y（东）→"));
+
+    const QColor normal(0, 70, 160);
+    const double radius = 3.0;
+    for (int i = 0; i < PointCount(); ++i) {
+        const CalibrationResidual& r = m_rows[static_cast<std::size_t>(i)];
+        const QColor colour = r.suspect ? SuspectColor() : normal;
+        const QPointF at = PointAt(i);
+        painter.setPen(QPen(colour, r.suspect ? 2.0 : 1.5));
+        painter.setBrush(Qt::NoBrush);
+        DrawArrow(painter, at, ArrowEnd(i), 7.0);
+
+        painter.setPen(QPen(r.suspect ? colour : ink, 1.0));
+        painter.setBrush(r.suspect ? colour : palette().color(QPalette::Base));
+        painter.drawEllipse(at, radius, radius);
+        QString label = i < m_labels.size() && !m_labels[i].isEmpty() ? m_labels[i] : QString::number(i + 1);
+        // An arrow longer than drawn: its length beside the name.
+        if (ArrowCut(i)) label += QStringLiteral("  ") + LengthText(std::hypot(r.plane[0], r.plane[1]));
+        painter.setPen(r.suspect ? colour : ink);
+        painter.drawText(at + QPointF(radius + 2.0, -radius - 1.0), label);
+    }
+
+    // The two scales along the bottom: the map's on the left, the arrows'
+    // on the right.
+    painter.setBrush(Qt::NoBrush);
+    const double base = height() - kBottomBand / 2.0 + 2.0;
+    const double text = base + metrics.ascent() / 2.0 - 1.0;
+    if (m_mapLegend > 0.0) {
+        const double length = m_mapLegend * m_mapScale;
+        const QPointF a(kMargin, base), b(kMargin + length, base);
+        painter.setPen(QPen(ink, 1.2));
+        painter.drawLine(a, b);
+        painter.drawLine(a + QPointF(0, -4), a + QPointF(0, 4));
+        painter.drawLine(b + QPointF(0, -4), b + QPointF(0, 4));
+        painter.drawText(QPointF(b.x() + 5.0, text), MapScaleText());
+    }
+    if (m_arrowLegend > 0.0) {
+        const QString caption = ArrowScaleText();
+        const double length = m_arrowLegend * m_arrowScale;
+        const double right = width() - kMargin;
+        const double captionWidth = metrics.horizontalAdvance(caption);
+        const QPointF b(right - captionWidth - 6.0, base);
+        painter.setPen(QPen(normal, 1.5));
+        DrawArrow(painter, b - QPointF(length, 0.0), b, 7.0);
+        painter.setPen(ink);
+        painter.drawText(QPointF(right - captionWidth, text), caption);
+    }
+}

@@ -1,0 +1,155 @@
+#include "ui/transformation_text.h"
+
+#include <algorithm>
+
+#include "platform/number_text.h"
+#include "workflow/chain.h"
+#include "workflow/estimation_report.h"
+
+namespace {
+QString Fixed(double value, int decimals) { return QString::fromStdString(FormatFixed(value, decimals)); }
+QString Dialog(double value) { return QString::fromStdString(FormatDialogNumber(value)); }
+QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+bool AllZero(const SevenParams& p) {
+    return p.dX0 == 0.0 && p.dY0 == 0.0 && p.dZ0 == 0.0 && p.K == 0.0 && p.betaX == 0.0 &&
+           p.betaY == 0.0 && p.betaZ == 0.0;
+}
+
+QString HeightTitle(HeightModel model) {
+    return QStringLiteral(" + ") + QString::fromUtf8(HeightModelName(model)) + QStringLiteral("高程拟合");
+}
+}  // namespace
+
+QColor WarningColor() { return QColor(204, 82, 0); }
+
+RotationConvention ConventionOfItem(int item) {
+    return item == 1 ? RotationConvention::PositionVector : RotationConvention::CoordinateFrame;
+}
+
+int ItemOfConvention(RotationConvention convention) {
+    return convention == RotationConvention::PositionVector ? 1 : 0;
+}
+
+QString SevenParamsTitle(RotationConvention convention) {
+    return convention == RotationConvention::PositionVector ? QStringLiteral("七参数 (位置矢量)")
+                                                            : QStringLiteral("七参数 (坐标框架)");
+}
+
+QString SevenParamsShort(const SevenParams& p, RotationConvention convention) {
+    return SevenParamsTitle(convention) + QStringLiteral(" dX0=") + Fixed(p.dX0, 3) +
+           QStringLiteral(" dY0=") + Fixed(p.dY0, 3) + QStringLiteral(" dZ0=") + Fixed(p.dZ0, 3) +
+           QStringLiteral(" m … K=") + Fixed(p.K, 4) + QStringLiteral(" ppm");
+}
+
+QString SevenParamsValues(const SevenParams& p) {
+    return QStringLiteral("dX0=") + Dialog(p.dX0) + QStringLiteral(" dY0=") + Dialog(p.dY0) +
+           QStringLiteral(" dZ0=") + Dialog(p.dZ0) + QStringLiteral(" m, βx=") + Dialog(p.betaX) +
+           QStringLiteral(" βy=") + Dialog(p.betaY) + QStringLiteral(" βz=") + Dialog(p.betaZ) +
+           QStringLiteral("″, K=") + Dialog(p.K) + QStringLiteral(" ppm");
+}
+
+QString FourParamsValues(const FourParams& p) {
+    return QStringLiteral("dX=") + Fixed(p.dX, 4) + QStringLiteral(" dY=") + Fixed(p.dY, 4) +
+           QStringLiteral(" m, α=") + Utf8(FormatDms(p.alpha)) + QStringLiteral(", K=") +
+           Fixed(p.K, 9) + QStringLiteral(" (") + Fixed((p.K - 1.0) * 1e6, 3) + QStringLiteral(" ppm)");
+}
+
+QString CalibrationTitle(const Calibration& c) {
+    QString title = c.model == Calibration::Model::Four ? QStringLiteral("四参数") : SevenParamsTitle(c.convention);
+    if (c.height) title += HeightTitle(c.height->model);
+    return title;
+}
+
+QString CalibrationSummary(const Calibration& c) {
+    QString text;
+    if (c.model == Calibration::Model::Four) {
+        const FourParams& p = c.four;
+        text = QStringLiteral("dX=") + Fixed(p.dX, 4) + QStringLiteral(" dY=") + Fixed(p.dY, 4) +
+               QStringLiteral(" m\nα=") + Utf8(FormatDms(p.alpha)) + QStringLiteral("  K=") +
+               Fixed(p.K, 9) + QStringLiteral(" (") + Fixed((p.K - 1.0) * 1e6, 3) + QStringLiteral(" ppm)");
+    } else {
+        const SevenParams& p = c.seven;
+        text = QStringLiteral("dX0=") + Fixed(p.dX0, 4) + QStringLiteral(" dY0=") + Fixed(p.dY0, 4) +
+               QStringLiteral(" dZ0=") + Fixed(p.dZ0, 4) + QStringLiteral(" m  K=") + Fixed(p.K, 4) +
+               QStringLiteral(" ppm\nβx=") + Fixed(p.betaX, 4) + QStringLiteral("″ βy=") +
+               Fixed(p.betaY, 4) + QStringLiteral("″ βz=") + Fixed(p.betaZ, 4) + QStringLiteral("″");
+    }
+    if (c.height) {
+        const HeightFit& h = *c.height;
+        text += QStringLiteral("\n高程拟合（") + QString::fromUtf8(HeightModelName(h.model)) + QStringLiteral("）");
+        const int n = HeightCoefficients(h.model);
+        for (int j = 0; j < std::min(n, 3); ++j) {
+            text += QStringLiteral(" a%1=").arg(j) + Fixed(h.a[static_cast<std::size_t>(j)], 4);
+        }
+        if (n > 3) text += QStringLiteral(" …");
+    }
+    return text;
+}
+
+QString CalibrationValues(const Calibration& c) {
+    QString text = c.model == Calibration::Model::Four ? FourParamsValues(c.four) : SevenParamsValues(c.seven);
+    if (c.height) {
+        const HeightFit& h = *c.height;
+        text += QStringLiteral("\n高程拟合 ") + QString::fromUtf8(HeightModelName(h.model)) +
+                QStringLiteral("：重心 x0=") + Fixed(h.x0, 3) + QStringLiteral(" y0=") + Fixed(h.y0, 3) +
+                QStringLiteral(" m，");
+        for (int j = 0; j < HeightCoefficients(h.model); ++j) {
+            text += QStringLiteral(" a%1=").arg(j) + Fixed(h.a[static_cast<std::size_t>(j)], 6);
+        }
+    }
+    if (c.before && c.after) {
+        text += QStringLiteral("\n从 ") + Utf8(DescribeSystem(*c.before)) + QStringLiteral(" 到 ") +
+                Utf8(DescribeSystem(*c.after));
+    }
+    return text;
+}
+
+TransformationLine DescribeTransformation(const SevenParams& params, RotationConvention convention,
+                                          const Calibration* calibration,
+                                          const QString& calibrationName,
+                                          const std::optional<zelk::Crs>& from,
+                                          const std::optional<zelk::Crs>& to) {
+    TransformationLine line;
+    QString description;
+    QString why;
+    bool refused = false;  // a conversion would be refused, rather than merely doubtful
+    const bool chosen = from && to;
+    if (calibration) {
+        description = CalibrationTitle(*calibration) + QStringLiteral(" (") +
+                      (calibrationName.isEmpty() ? QStringLiteral("点校正，未保存") : calibrationName) +
+                      QLatin1Char(')');
+        line.details = description + QLatin1Char('\n') + CalibrationValues(*calibration);
+        std::string problem;
+        if (chosen && !TransformationFor(*calibration, *from, *to, problem)) {
+            why = QStringLiteral("点校正不适用于所选坐标系统");
+            refused = true;
+            line.details += QLatin1Char('\n') + Utf8(problem);
+        }
+    } else {
+        const bool zero = AllZero(params);
+        description = zero ? QStringLiteral("无") : SevenParamsShort(params, convention);
+        line.details = zero ? QStringLiteral("无：七参数全为零，不施加任何转换")
+                            : SevenParamsTitle(convention) + QLatin1Char('\n') + SevenParamsValues(params);
+        if (chosen) {
+            const bool local = from->form == zelk::Form::Local || to->form == zelk::Form::Local;
+            if (local) {
+                why = QStringLiteral("地方坐标须用点校正");
+                refused = true;
+            } else if (from->datum == to->datum && !zero) {
+                why = QStringLiteral("两侧同一基准却施加七参数");
+            } else if (from->datum != to->datum && zero) {
+                why = QStringLiteral("两侧基准不同却未设七参数");
+            }
+        }
+    }
+    line.warning = !why.isEmpty();
+    line.text = line.warning ? QStringLiteral("注意，") + why + QStringLiteral("：") + description
+                             : QStringLiteral("当前转换：") + description;
+    if (line.warning) {
+        line.details = why + (refused ? QStringLiteral("，转换时会被拒绝\n")
+                                      : QStringLiteral("（可以转换，但通常是疏忽）\n")) +
+                       line.details;
+    }
+    return line;
+}

@@ -1,0 +1,62 @@
+// Transformations in words, as the dialogs show them: the main dialog's
+// line saying what a conversion will apply, and the result line of the
+// calibration dialog. Numbers are written locale-independently.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <optional>
+
+#include "bursa/convention.h"
+#include "bursa/seven_params.h"
+#include "workflow/coordinate_system.h"
+#include "workflow/parameter_file.h"
+
+// The items of the convention lists: 0 坐标框架, 1 位置矢量 (an item
+// outside the list counts as the coordinate frame).
+RotationConvention ConventionOfItem(int item);
+int ItemOfConvention(RotationConvention convention);
+
+// The colour of a line that warns.
+QColor WarningColor();
+
+// "七参数 (坐标框架)", "七参数 (位置矢量)".
+QString SevenParamsTitle(RotationConvention convention);
+// The title and the values in short: "七参数 (坐标框架) dX0=-8.375
+// dY0=89.829 dZ0=38.424 m … K=1.9034 ppm" (the rotations only in
+// SevenParamsValues).
+QString SevenParamsShort(const SevenParams& params, RotationConvention convention);
+// Every value with the dialogs' digits (%.15g): "dX0=… dY0=… dZ0=… m,
+// βx=… βy=… βz=… ″, K=… ppm".
+QString SevenParamsValues(const SevenParams& params);
+// "dX=… dY=… m, α=…° ′ ″, K=1.000012 (12 ppm)".
+QString FourParamsValues(const FourParams& params);
+
+// "四参数 + 二次曲面高程拟合", "七参数 (位置矢量)", "七参数 (坐标框架) + 平面高程拟合".
+QString CalibrationTitle(const Calibration& calibration);
+// A calibration in three or four short lines: the parameters (metres and
+// seconds with four decimals), the height fit's first coefficients.
+QString CalibrationSummary(const Calibration& calibration);
+// The values of a calibration, one line each: the parameters, then the
+// height fit's centroid and coefficients when there is one, then the
+// systems when the calibration names them.
+QString CalibrationValues(const Calibration& calibration);
+
+// What a conversion from `from` to `to` (nothing: not chosen yet) applies.
+struct TransformationLine {
+    QString text;     // the line: "当前转换：…", or "注意，<why>：…" with warning
+    QString details;  // the whole story, for a tooltip
+    bool warning = false;
+};
+
+// A calibration, when one is held, replaces the seven parameters; its name
+// is the file it came from or was saved to (empty: not saved). Warnings:
+//  - both sides on one datum and the seven parameters not all zero, or
+//    different datums and all seven zero (both legal, usually a mistake);
+//  - the held calibration does not fit the chosen systems, or a local grid
+//    is chosen without a calibration (a conversion would be refused).
+TransformationLine DescribeTransformation(const SevenParams& params, RotationConvention convention,
+                                          const Calibration* calibration,
+                                          const QString& calibrationName,
+                                          const std::optional<zelk::Crs>& from,
+                                          const std::optional<zelk::Crs>& to);
