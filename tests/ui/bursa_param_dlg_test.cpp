@@ -20,12 +20,6 @@
 namespace {
 QLineEdit* Edit(CTemplateDialog& d, int id) { return d.Item<QLineEdit>(id); }
 
-void WriteFile(const QString& name, const std::string& text) {
-    QFile file(name);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text.data(), static_cast<qint64>(text.size()));
-}
-
 SevenParams KnownParams() {
     SevenParams p;
     p.dX0 = -15.25;

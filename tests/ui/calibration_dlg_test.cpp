@@ -36,20 +36,6 @@
 namespace {
 namespace cal = calibration_ids;
 
-int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
-int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSystem(name)); }
-
-std::string ReadFile(const QString& name) {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
-    return file.readAll().toStdString();
-}
-
-void WriteFile(const QString& name, const std::string& text) {
-    QFile file(name);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text.data(), static_cast<qint64>(text.size()));
-}
 
 // The "name = value" lines of a parameters file, without its comment.
 std::string ValueLines(const std::string& file) {

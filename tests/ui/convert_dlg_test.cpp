@@ -34,17 +34,6 @@ QStringList Captions(CTemplateDialog& d, int first) {
     return {Caption(d, first), Caption(d, first + 1), Caption(d, first + 2)};
 }
 
-std::string ReadFile(const QString& name) {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
-    return file.readAll().toStdString();
-}
-
-void WriteFile(const QString& name, const std::string& text) {
-    QFile file(name);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text.data(), static_cast<qint64>(text.size()));
-}
 }  // namespace
 
 TEST(MainDialogStart, EverythingEmptyAndEnabled) {

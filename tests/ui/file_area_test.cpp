@@ -60,7 +60,6 @@ std::string RunCli(const QStringList& args) {
     return cli.readAllStandardOutput().toStdString();
 }
 
-int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
 
 // Drags a list of addresses onto a widget and drops them there, as a file
 // manager does; true when the drop was taken.

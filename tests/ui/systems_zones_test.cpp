@@ -30,20 +30,6 @@
 namespace {
 QLineEdit* Edit(CTemplateDialog& d, int id) { return d.Item<QLineEdit>(id); }
 
-int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
-int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSystem(name)); }
-
-std::string ReadFile(const QString& name) {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
-    return file.readAll().toStdString();
-}
-
-void WriteFile(const QString& name, const std::string& text) {
-    QFile file(name);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text.data(), static_cast<qint64>(text.size()));
-}
 
 // A point of a common-point file, with every digit.
 std::string Line(double a, double b, double c) {

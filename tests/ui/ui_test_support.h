@@ -3,9 +3,12 @@
 // dialogs without ever blocking.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPointer>
@@ -14,9 +17,11 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/qt_platform.h"
+#include "workflow/coordinate_system.h"
 
 class RecordingPicker final : public IFilePicker {
 public:
@@ -128,3 +133,20 @@ inline QString Text(QWidget* widget) {
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
     return widget ? widget->property("text").toString() : QString();
 }
+
+// A file's bytes ("<missing>" when it cannot be read), and bytes into a file.
+inline std::string ReadFile(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
+    return file.readAll().toStdString();
+}
+
+inline void WriteFile(const QString& name, const std::string& text) {
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+// A system's place in the main list and in the seven-parameter list.
+inline int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
+inline int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSystem(name)); }
