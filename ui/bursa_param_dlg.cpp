@@ -249,14 +249,9 @@ void CBursaParamDlg::OnSaveParams() {
 
 void CBursaParamDlg::OnOpenParams() {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
-    const std::optional<QString> path = PickParamsFile(true, this);
-    if (!path) return;
-    std::string error;
-    const std::optional<Calibration> calibration = ReadCalibrationFile(ToPath(*path), error);
-    if (!calibration) {
-        ShowParamsReadProblem(error);
-        return;
-    }
+    QString path;
+    const std::optional<Calibration> calibration = OpenParamsFile(this, path);
+    if (!calibration) return;
     if (calibration->model != Calibration::Model::Seven || calibration->height) {
         ShowMessage(calibration->model != Calibration::Model::Seven
                         ? "这是四参数点校正文件，请在主窗口按“点校正”打开！"

@@ -272,16 +272,11 @@ void CCalibrationDlg::ShowHeld() {
 
 void CCalibrationDlg::OnOpen() {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
-    const std::optional<QString> path = PickParamsFile(true, this);
-    if (!path) return;
-    std::string error;
-    const std::optional<Calibration> calibration = ReadCalibrationFile(ToPath(*path), error);
-    if (!calibration) {
-        ShowParamsReadProblem(error);
-        return;
-    }
+    QString path;
+    const std::optional<Calibration> calibration = OpenParamsFile(this, path);
+    if (!calibration) return;
     m_held = *calibration;
-    m_heldName = QFileInfo(*path).fileName();
+    m_heldName = QFileInfo(path).fileName();
     m_estimate.reset();
     m_model = calibration->model == Calibration::Model::Four ? 1 : 0;
     m_height = ItemOfHeightModel(calibration->height ? std::optional<HeightModel>(calibration->height->model)

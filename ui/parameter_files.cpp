@@ -45,3 +45,14 @@ SideSelection Selection(const zelk::Crs& crs, bool mainList) {
 
 SideSelection MainListSelection(const zelk::Crs& crs) { return Selection(crs, true); }
 SideSelection ParamListSelection(const zelk::Crs& crs) { return Selection(crs, false); }
+
+std::optional<Calibration> OpenParamsFile(QWidget* owner, QString& path) {
+    const std::optional<QString> picked = PickParamsFile(true, owner);
+    if (!picked) return std::nullopt;
+    path = *picked;
+    std::string error;
+    std::optional<Calibration> calibration =
+        ReadCalibrationFile(ToPath(path), error);
+    if (!calibration) ShowParamsReadProblem(error);
+    return calibration;
+}

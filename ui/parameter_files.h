@@ -9,10 +9,15 @@
 #include <string>
 
 #include "workflow/coordinate_system.h"
+#include "workflow/parameter_file.h"
 
 // The open or save picker for "*.params" files (the save picker asks before
 // replacing a file and adds ".params" to a name without a suffix).
 std::optional<QString> PickParamsFile(bool open, QWidget* owner);
+
+// The picker, then the file read; nothing (a problem shown) when the user
+// chose none or it cannot be read. path receives the file chosen.
+std::optional<Calibration> OpenParamsFile(QWidget* owner, QString& path);
 
 // "参数文件无法读取：" or "参数文件无法保存：" and the reason, as an error box.
 void ShowParamsReadProblem(const std::string& reason);
