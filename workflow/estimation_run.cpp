@@ -154,6 +154,11 @@ CommonPointsResult ReadPairs(Reader& beforeReader, Reader& afterReader,
         PointRecord a;
         // The after file ended first: the before point has no partner.
         if (!afterReader.Next(a, true, result, problem)) break;
+        if (points.before.size() == kMaxCommonPoints) {
+            result.status = CommonPointsResult::Status::TooManyPairs;
+            result.line = beforeReader.PointLine();
+            return result;
+        }
         if (points.beforeAsRead) points.beforeAsRead->push_back(b);
         if (points.afterAsRead) points.afterAsRead->push_back(a);
         if (refused(beforeSide.Convert(b), beforeReader, false)) return result;
@@ -268,6 +273,12 @@ EstimationOutcome ReadCommonPointFiles(const BursaDialogValues& values, CommonPo
     afterFile.Close();
     beforeFile.Close();
     if (read.status == CommonPointsResult::Status::Ok) return EstimationOutcome::Estimated;
+    if (read.status == CommonPointsResult::Status::TooManyPairs) {
+        ShowMessage("公共点超过" + std::to_string(kMaxCommonPoints) + "对（转换前文件第" +
+                        std::to_string(read.line) + "行起），请分区解算参数！",
+                    kReadFileCaption, MessageIcon::Error);
+        return EstimationOutcome::TooManyPairs;
+    }
     if (read.status == CommonPointsResult::Status::ReadError) {
         // "读转换前文件错误！" / "读转换后文件错误！"
         ShowMessage("读" + FileName(read.inAfterFile) + "错误！", kReadFileCaption,

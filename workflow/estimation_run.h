@@ -43,7 +43,14 @@ struct BursaDialogValues {
 };
 
 struct CommonPointsResult {
-    enum class Status { Ok, Unreadable, CutShort, PointRefused, ReadError } status = Status::Ok;
+    enum class Status {
+        Ok,
+        Unreadable,
+        CutShort,
+        PointRefused,
+        ReadError,
+        TooManyPairs,  // more than kMaxCommonPoints: line is the first pair not taken
+    } status = Status::Ok;
     bool inAfterFile = false;  // which file the problem is in
     std::int64_t line = 0;
     std::string token;  // as pointscan::QuoteToken quotes it
@@ -61,6 +68,11 @@ struct CommonPoints {
     std::vector<PointRecord>* beforeAsRead = nullptr;
     std::vector<PointRecord>* afterAsRead = nullptr;
 };
+
+// The most pairs one estimation takes. The pairs and the estimation's own
+// arrays cost some 750 bytes a pair, so memory stays near 150 MB for any
+// pair of files; no sound estimation needs more common points than this.
+inline constexpr std::size_t kMaxCommonPoints = 200000;
 
 // Reads pairs until either file ends (the longer file's rest is ignored),
 // appending X Y Z of each before point and after point on its own datum.
@@ -92,6 +104,7 @@ enum class EstimationOutcome {
     BeforeOpenFailed,  // "打开转换前文件错误！"
     AfterOpenFailed,   // "打开转换后文件错误！"
     Unreadable,        // bad token, point cut short or point refused in one of the files
+    TooManyPairs,      // more than kMaxCommonPoints pairs
     SettingRefused,    // a central meridian or zone setting that cannot be used
     TooFewPoints,      // fewer than three pairs: "公共点不足3个，无法解算七参数！"
     Singular,          // singular normal equations (reported by the estimation)

@@ -522,6 +522,23 @@ TEST(CatalogueEstimationTest, ManyPairsAreReadWhole) {
     }
 }
 
+// Memory stays bounded: one pair past the limit refuses the whole estimation
+// and names where the pairs not taken begin.
+TEST(CatalogueEstimationTest, PairsBeyondTheLimitAreRefused) {
+    TempFolder folder;
+    std::string before, after;
+    CommonField(static_cast<int>(kMaxCommonPoints) + 1, before, after);
+    WriteFile(folder / "before.txt", before);
+    WriteFile(folder / "after.txt", after);
+    RecordingMessages messages;
+    BursaDialogValues v = FieldValues(folder);
+    const EstimationRunResult run = RunEstimation(v);
+    EXPECT_EQ(run.outcome, EstimationOutcome::TooManyPairs);
+    ExpectOneMessage(messages, "公共点超过200000对（转换前文件第200001行起），请分区解算参数！",
+                     kReadFileCaption, MessageIcon::Error, "");
+    EXPECT_EQ(v.dX0, FieldValues(folder).dX0);  // the seven values are kept
+}
+
 TEST(CatalogueEstimationTest, FilesOfDifferentLengthsPairTheShorter) {
     TempFolder folder;
     std::string before10, after10, before8, after8;
