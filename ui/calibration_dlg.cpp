@@ -34,6 +34,16 @@ std::array<QString, 3> Axes(const zelk::SystemEntry* entry) {
 }
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+bool IsGeodetic(int mainIndex) {
+    const zelk::SystemEntry* entry = MainListEntryAt(mainIndex);
+    return entry && entry->form == zelk::Form::Geodetic;
+}
+
+AngleFormat AnglesOfItem(int item) {
+    return item > 0 && item <= static_cast<int>(AngleFormat::Dms) ? static_cast<AngleFormat>(item)
+                                                                   : AngleFormat::Packed;
+}
 }  // namespace
 
 std::optional<HeightModel> HeightModelOfItem(int item) {
@@ -60,7 +70,8 @@ CCalibrationDlg::CCalibrationDlg(const Calibration* held, const QString& heldNam
     connect(Item<QPushButton>(kClear), &QPushButton::clicked, this, &CCalibrationDlg::OnClear);
     connect(Item<QPushButton>(kBeforeFile), &QPushButton::clicked, this, [this] { OnPickFile(false); });
     connect(Item<QPushButton>(kAfterFile), &QPushButton::clicked, this, [this] { OnPickFile(true); });
-    for (int id : {kModel, kSource, kBeforeSystem, kBeforeZoning, kAfterSystem, kAfterZoning}) {
+    for (int id : {kModel, kSource, kBeforeSystem, kBeforeZoning, kAfterSystem, kAfterZoning, kBeforeAngles,
+                   kAfterAngles}) {
         connect(Item<QComboBox>(id), &QComboBox::activated, this, &CCalibrationDlg::OnChoiceChanged);
     }
 
@@ -96,6 +107,8 @@ void CCalibrationDlg::DoDataExchange(CDataExchange& dx) {
     dx.ListIndex(kAfterZoning, m_afterZoning);
     dx.ListIndex(kSource, m_source);
     dx.ListIndex(kFormat, m_format);
+    dx.ListIndex(kBeforeAngles, m_beforeAngles);
+    dx.ListIndex(kAfterAngles, m_afterAngles);
     dx.Number(kBeforeMeridian, m_beforeMeridian);
     dx.Number(kAfterMeridian, m_afterMeridian);
 }
@@ -140,12 +153,19 @@ void CCalibrationDlg::ApplyForms() {
     const bool files = m_source == 1;
     for (int id : {kFormat, kBeforeFile, kAfterFile}) GetDlgItem(id)->setEnabled(files);
     GetDlgItem(kPairs)->setEnabled(!files);
+    // B and L formats for a geodetic side, in the table and in files alike.
+    GetDlgItem(kBeforeAngles)->setEnabled(IsGeodetic(m_beforeSystem));
+    GetDlgItem(kAfterAngles)->setEnabled(IsGeodetic(m_afterSystem));
     UpdateAxes();
 }
 
 void CCalibrationDlg::UpdateAxes() {
     if (auto* pairs = Item<CPairTable>(kPairs)) {
         pairs->SetAxes(Axes(MainListEntryAt(m_beforeSystem)), Axes(MainListEntryAt(m_afterSystem)));
+        const auto angles = [](int system, int item) {
+            return IsGeodetic(system) ? std::optional<AngleFormat>(AnglesOfItem(item)) : std::nullopt;
+        };
+        pairs->SetAngles(angles(m_beforeSystem, m_beforeAngles), angles(m_afterSystem, m_afterAngles));
     }
 }
 
@@ -196,6 +216,7 @@ std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
 
 void CCalibrationDlg::OnCompute() {
     if (!UpdateData(true)) return;
+    UpdateAxes();
     const std::optional<CalibrationSettings> settings = ReadSettings();
     if (!settings) return;
 
@@ -229,6 +250,8 @@ void CCalibrationDlg::OnCompute() {
     values.beforeZoning = ZoningOfItem(m_beforeZoning);
     values.afterZoning = ZoningOfItem(m_afterZoning);
     values.formats.format = kFormats[m_format >= 0 && m_format < 3 ? m_format : 0];
+    values.formats.beforeAngles = AnglesOfItem(m_beforeAngles);
+    values.formats.afterAngles = AnglesOfItem(m_afterAngles);
     if (!m_beforeFile.isEmpty()) values.beforeFile = ToPath(m_beforeFile);
     if (!m_afterFile.isEmpty()) values.afterFile = ToPath(m_afterFile);
     const CalibrationRunResult run = RunCalibration(values, *settings);

@@ -48,6 +48,8 @@ public:
     int m_afterZoning = 0;
     int m_source = 0;  // 0 the pair table, 1 two files
     int m_format = 0;  // 0 txt (plain), 1 dat, 2 csv
+    int m_beforeAngles = 0;  // B and L of a geodetic side, in AngleFormat order
+    int m_afterAngles = 0;
     double m_beforeMeridian = 0.0;  // packed DMS
     double m_afterMeridian = 0.0;
     QString m_beforeFile;  // full paths; empty = none

@@ -106,6 +106,10 @@ void CPairTable::ClearPairs() {
     setCurrentCell(0, 0);
 }
 
+void CPairTable::SetAngles(std::optional<AngleFormat> before, std::optional<AngleFormat> after) {
+    m_angles = {before, after};
+}
+
 std::optional<CPairTable::Pairs> CPairTable::ReadPairs(Problem& problem) const {
     Pairs pairs;
     for (int row = 0; row < rowCount(); ++row) {
@@ -115,14 +119,33 @@ std::optional<CPairTable::Pairs> CPairTable::ReadPairs(Problem& problem) const {
             const QString text = CellText(row, c);
             const QString caption = horizontalHeaderItem(c)->text();
             const QString where = QStringLiteral("点对表第%1行的“%2”").arg(row + 1).arg(caption);
+            // B and L are the first two values of a side; packed DMS reads
+            // as any number field does.
+            const std::optional<AngleFormat> angles = m_angles[c <= 3 ? 0 : 1];
+            const int axis = (c - 1) % 3;
+            const bool angle = angles && *angles != AngleFormat::Packed && axis < 2;
             std::optional<double> value;
-            if (!text.isEmpty()) value = ParseDialogNumber(CodePageBytes(text));
+            if (angle) {
+                double packed = 0.0;
+                const QByteArray bytes = text.trimmed().toUtf8();
+                if (!bytes.isEmpty() &&
+                    ParseAngle(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                               *angles, axis == 0 ? AngleAxis::Latitude : AngleAxis::Longitude, packed)) {
+                    value = packed;
+                }
+            } else if (!text.isEmpty()) {
+                value = ParseDialogNumber(CodePageBytes(text));
+            }
             if (!value) {
                 problem.row = row;
                 problem.column = c;
-                problem.text = text.isEmpty() ? where + QStringLiteral("是空的，请键入一个数！")
-                                              : where + QStringLiteral("“") + text +
-                                                    QStringLiteral("”不是一个数，请改正！");
+                const QString expected = !angle ? QStringLiteral("一个数")
+                                         : *angles == AngleFormat::Degrees ? QStringLiteral("十进制度")
+                                                                           : QStringLiteral("度分秒");
+                problem.text = text.isEmpty() ? where + QStringLiteral("是空的，请键入") + expected +
+                                                    QStringLiteral("！")
+                                              : where + QStringLiteral("“") + text + QStringLiteral("”不是") +
+                                                    expected + QStringLiteral("，请改正！");
                 return std::nullopt;
             }
             values[c - 1] = *value;

@@ -1,6 +1,7 @@
 // The table of common points the user types or pastes into the calibration
 // dialog: a row per pair, its name and the three values of each side
-// (x y H, B L H in packed DMS, or X Y Z, as the side's system has them).
+// (x y H, B L H, or X Y Z, as the side's system has them; B and L in the
+// side's angle format, packed DMS unless chosen otherwise).
 //
 // Pasting (Ctrl+V or the context menu) takes lines as a spreadsheet or a
 // text file gives them: fields separated by tabs, else by commas, else by
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "bursa/seven_params.h"
+#include "workflow/angle_text.h"
 
 class CPairTable : public QTableWidget {
     Q_OBJECT
@@ -29,6 +31,9 @@ public:
 
     // The captions of the three values of each side, e.g. {"x", "y", "H"}.
     void SetAxes(const std::array<QString, 3>& before, const std::array<QString, 3>& after);
+    // How B and L of each side are typed: an angle format for a geodetic
+    // side, none for a side whose values are all metres.
+    void SetAngles(std::optional<AngleFormat> before, std::optional<AngleFormat> after);
 
     // Fills the table from the current cell (the first cell when there is
     // none) as pasting does.
@@ -47,7 +52,9 @@ public:
         QString text;     // as shown to the user
     };
     // The pairs, or the first cell that does not read (numbers read as the
-    // dialogs' number fields: platform/number_text.h, whatever the locale).
+    // dialogs' number fields: platform/number_text.h, whatever the locale;
+    // B and L as workflow/angle_text.h reads their format, turned into
+    // packed DMS).
     std::optional<Pairs> ReadPairs(Problem& problem) const;
 
     static QWidget* Create(QWidget* parent) { return new CPairTable(parent); }
@@ -63,6 +70,7 @@ private:
     void SetCell(int row, int column, const QString& text);
 
     bool m_filling = false;  // cells being set by the program
+    std::array<std::optional<AngleFormat>, 2> m_angles;  // before, after
 };
 
 // A pasted line's fields: split at tabs if it has any, else at commas, else

@@ -166,6 +166,7 @@ DialogTemplate MakeCalibrationTemplate() {
     t.style = kSystemMenu | kModalFrame;
     const QStringList items = MainListItems();
     const QStringList zonings = ZoningItems();
+    const QStringList angles = AngleFormatItems();
     // Left: the model, the two systems, the common points (typed or pasted
     // into the table, or two files). Right: the residual plot, the residual
     // table and what the dialog holds. Buttons along the bottom.
@@ -179,23 +180,27 @@ DialogTemplate MakeCalibrationTemplate() {
         Control(kHeight, K::DropDownList, QString(), 146, 15, 64, 60, kListStyle, HeightModelItems()),
         Control(kNoId, K::Label, QStringLiteral("旋转约定"), 222, 17, 32, 10),
         Control(kConvention, K::DropDownList, QString(), 256, 15, 74, 40, kListStyle, ConventionItems()),
-        Control(kNoId, K::GroupBox, QStringLiteral("转换前"), 7, 38, 163, 52),
+        Control(kNoId, K::GroupBox, QStringLiteral("转换前"), 7, 38, 163, 68),
         Control(kBeforeSystem, K::DropDownList, QString(), 14, 50, 149, 160, kListStyle, items),
         Control(kBeforeZoning, K::DropDownList, QString(), 14, 68, 95, 45, kListStyle, zonings),
         Control(kBeforeMeridian, K::Edit, QString(), 113, 69, 50, 12, kEditStyle),
-        Control(kNoId, K::GroupBox, QStringLiteral("转换后"), 174, 38, 163, 52),
+        Control(kNoId, K::Label, QStringLiteral("B L 格式"), 14, 88, 34, 10),
+        Control(kBeforeAngles, K::DropDownList, QString(), 50, 86, 113, 45, kListStyle, angles),
+        Control(kNoId, K::GroupBox, QStringLiteral("转换后"), 174, 38, 163, 68),
         Control(kAfterSystem, K::DropDownList, QString(), 181, 50, 149, 160, kListStyle, items),
         Control(kAfterZoning, K::DropDownList, QString(), 181, 68, 95, 45, kListStyle, zonings),
         Control(kAfterMeridian, K::Edit, QString(), 280, 69, 50, 12, kEditStyle),
-        Control(kNoId, K::GroupBox, QStringLiteral("公共点"), 7, 93, 330, 206),
-        Control(kSource, K::DropDownList, QString(), 14, 105, 104, 30, kListStyle,
+        Control(kNoId, K::Label, QStringLiteral("B L 格式"), 181, 88, 34, 10),
+        Control(kAfterAngles, K::DropDownList, QString(), 217, 86, 113, 45, kListStyle, angles),
+        Control(kNoId, K::GroupBox, QStringLiteral("公共点"), 7, 109, 330, 190),
+        Control(kSource, K::DropDownList, QString(), 14, 121, 104, 30, kListStyle,
                 {QStringLiteral("点对表：键入或粘贴"), QStringLiteral("两个公共点文件")}),
-        Control(kNoId, K::Label, QStringLiteral("格式"), 124, 107, 18, 10),
-        Control(kFormat, K::DropDownList, QString(), 143, 105, 42, 45, kListStyle,
+        Control(kNoId, K::Label, QStringLiteral("格式"), 124, 123, 18, 10),
+        Control(kFormat, K::DropDownList, QString(), 143, 121, 42, 45, kListStyle,
                 {QStringLiteral("txt"), QStringLiteral("dat"), QStringLiteral("csv")}),
-        Control(kBeforeFile, K::PushButton, QStringLiteral("转换前文件"), 191, 104, 68, 14),
-        Control(kAfterFile, K::PushButton, QStringLiteral("转换后文件"), 263, 104, 67, 14),
-        Custom(kPairs, &CPairTable::Create, 14, 122, 316, 170),
+        Control(kBeforeFile, K::PushButton, QStringLiteral("转换前文件"), 191, 120, 68, 14),
+        Control(kAfterFile, K::PushButton, QStringLiteral("转换后文件"), 263, 120, 67, 14),
+        Custom(kPairs, &CPairTable::Create, 14, 138, 316, 154),
         Control(kNoId, K::GroupBox, QStringLiteral("残差图"), 343, 5, 250, 120),
         Custom(kPlot, &CResidualPlot::Create, 350, 16, 236, 104),
         Control(kNoId, K::GroupBox, QStringLiteral("残差"), 343, 128, 250, 171),

@@ -96,6 +96,8 @@ inline constexpr int kOpen = 1017;         // 打开…
 inline constexpr int kSave = 1018;         // 保存…
 inline constexpr int kClear = 1019;        // 清除
 inline constexpr int kAccept = 1020;       // 确认
+inline constexpr int kBeforeAngles = 1021;  // format of B and L before (AngleFormat order)
+inline constexpr int kAfterAngles = 1022;
 }  // namespace calibration_ids
 
 const DialogTemplate& ConvertDialogTemplate();

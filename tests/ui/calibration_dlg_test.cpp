@@ -28,6 +28,7 @@
 #include "ui/system_lists.h"
 #include "ui/templates.h"
 #include "ui/transformation_text.h"
+#include "workflow/angle_text.h"
 #include "ui_test_support.h"
 #include "workflow/chain.h"
 #include "workflow/convert_run.h"
@@ -230,6 +231,73 @@ TEST(CalibrationDialog, PastedPairsGiveTheWorkflowsEstimateAndZelkCliFile) {
         ASSERT_TRUE(dialog.Held());
         EXPECT_EQ(FileOf(*dialog.Held()), FileOf(expected.calibration));
     }
+}
+
+// B and L in decimal degrees or DMS, typed into the table or read from
+// files, give what zelk-cli --from-angles gives from the same file.
+TEST(CalibrationDialog, AngleFormatsOfTheTableAndTheFilesAreZelkClis) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const Case& setup = kCases[1];  // seven parameters from WGS84 B L H
+    const Site site = MakeSite(true, 10);
+    for (const AngleFormat angles : {AngleFormat::Degrees, AngleFormat::Dms}) {
+        const std::string name(AngleFormatName(angles));
+        SCOPED_TRACE(name);
+        std::string beforeText, afterText;
+        QString table;
+        for (std::size_t i = 0; i < site.before.size(); ++i) {
+            char b[kAngleTextMax], l[kAngleTextMax];
+            const std::string bl = std::string(b, WriteAngle(b, site.before[i].X, angles)) + " " +
+                                   std::string(l, WriteAngle(l, site.before[i].Y, angles));
+            beforeText += bl + " " + RoundTripText(site.before[i].Z) + "\n";
+            afterText += Text3(site.after[i]) + "\n";
+            table += QString::fromUtf8(bl + " " + RoundTripText(site.before[i].Z) + " " + Text3(site.after[i])) +
+                     QStringLiteral("\n");
+        }
+        const QString before = folder.filePath(QStringLiteral("before.txt"));
+        const QString after = folder.filePath(QStringLiteral("after.txt"));
+        const QString cliSaved = folder.filePath(QStringLiteral("cli.params"));
+        WriteFile(before, beforeText);
+        WriteFile(after, afterText);
+        const std::string printed = RunCli(QStringList{"estimate"} + setup.cliOptions +
+                                           QStringList{"--from-angles", QString::fromStdString(name), "--save",
+                                                       cliSaved, before, after});
+        ASSERT_EQ(printed.rfind("<failed>", 0), std::string::npos) << printed;
+
+        CCalibrationDlg dialog;
+        Configure(dialog, setup);
+        EXPECT_TRUE(dialog.GetDlgItem(cal::kBeforeAngles)->isEnabled());
+        EXPECT_FALSE(dialog.GetDlgItem(cal::kAfterAngles)->isEnabled());  // a Gauss-Kruger side
+        SelectItem(dialog.Item<QComboBox>(cal::kBeforeAngles), static_cast<int>(angles));
+        dialog.Item<CPairTable>(cal::kPairs)->setCurrentCell(0, 1);
+        dialog.Item<CPairTable>(cal::kPairs)->PasteText(table);
+        for (const int source : {0, 1}) {
+            SCOPED_TRACE(source == 0 ? "table" : "files");
+            messages.messages.clear();
+            SelectItem(dialog.Item<QComboBox>(cal::kSource), source);
+            picker.answers = {before, after};
+            if (source == 1) {
+                dialog.Item<QPushButton>(cal::kBeforeFile)->click();
+                dialog.Item<QPushButton>(cal::kAfterFile)->click();
+            }
+            dialog.Item<QPushButton>(cal::kCompute)->click();
+            ASSERT_EQ(messages.messages.size(), 1u);
+            ASSERT_TRUE(dialog.Held()) << messages.messages[0].text;
+            EXPECT_EQ(ValueLines(FileOf(*dialog.Held())), ValueLines(ReadFile(cliSaved)));
+        }
+    }
+    // A value not in the chosen format names its cell and the format.
+    CCalibrationDlg dialog;
+    Configure(dialog, setup);
+    SelectItem(dialog.Item<QComboBox>(cal::kBeforeAngles), static_cast<int>(AngleFormat::Dms));
+    messages.messages.clear();
+    dialog.Item<CPairTable>(cal::kPairs)->PasteText(Spreadsheet(site));  // packed B L
+    dialog.Item<QPushButton>(cal::kCompute)->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "点对表第1行的“转换前 B”“39.2879”不是度分秒，请改正！");
+    EXPECT_FALSE(dialog.Held());
 }
 
 TEST(CalibrationDialog, PastingFillsFromTheCurrentCellAndReadingNamesTheBadCell) {
