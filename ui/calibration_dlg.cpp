@@ -256,7 +256,10 @@ void CCalibrationDlg::OnCompute() {
     if (!m_afterFile.isEmpty()) values.afterFile = ToPath(m_afterFile);
     const CalibrationRunResult run = RunCalibration(values, *settings);
     if (run.outcome != EstimationOutcome::Estimated) return;
-    Hold(run.estimate, *settings, {}, values.beforeFile.string(), values.afterFile.string());
+    // The names of a dat or csv before file label the residuals and the plot.
+    QStringList names;
+    for (const std::string& name : run.names) names << DecodeMessageText(name);
+    Hold(run.estimate, *settings, names, values.beforeFile.string(), values.afterFile.string());
 }
 
 void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,

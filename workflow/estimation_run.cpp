@@ -12,6 +12,7 @@
 #include "workflow/convert_run.h"
 #include "workflow/estimation_report.h"
 #include "workflow/point_file.h"
+#include "workflow/point_scan.h"
 #include "workflow/record_source.h"
 
 namespace {
@@ -62,7 +63,7 @@ public:
     explicit PlainPoints(std::FILE* in) : m_reader(in, false) {}
     bool AtEnd() { return m_reader.AtEnd(); }
     // False at the end; a problem is taken into result.
-    bool Next(PointRecord& p, bool inAfter, CommonPointsResult& result, bool& problem) {
+    bool Next(PointRecord& p, std::string*, bool inAfter, CommonPointsResult& result, bool& problem) {
         std::string_view name;
         const PointReader::Status status = m_reader.Next(name, p.X, p.Y, p.Z);
         switch (status) {
@@ -98,11 +99,14 @@ class FormattedPoints {
 public:
     FormattedPoints(std::FILE* in, const pointformat::InputFormat& format) : m_reader(in, format) {}
     bool AtEnd() { return m_reader.AtEnd(); }
-    bool Next(PointRecord& p, bool inAfter, CommonPointsResult& result, bool& problem) {
+    bool Next(PointRecord& p, std::string* name, bool inAfter, CommonPointsResult& result, bool& problem) {
         pointformat::PointRecord record{};
         switch (m_reader.Next(record)) {
             case pointformat::RecordReader::Status::Point:
                 p = PointRecord{record.values[0], record.values[1], record.values[2]};
+                // Cut short and made safe to show, so that names never
+                // cost more than a few bytes a pair.
+                if (name) *name = pointscan::QuoteToken(record.name);
                 return true;
             case pointformat::RecordReader::Status::End:
                 return false;
@@ -150,10 +154,11 @@ CommonPointsResult ReadPairs(Reader& beforeReader, Reader& afterReader,
         // The before file's end ends the pairs.
         if (beforeReader.AtEnd()) break;
         PointRecord b;
-        if (!beforeReader.Next(b, false, result, problem)) break;
+        std::string name;
+        if (!beforeReader.Next(b, points.names ? &name : nullptr, false, result, problem)) break;
         PointRecord a;
         // The after file ended first: the before point has no partner.
-        if (!afterReader.Next(a, true, result, problem)) break;
+        if (!afterReader.Next(a, nullptr, true, result, problem)) break;
         if (points.before.size() == kMaxCommonPoints) {
             result.status = CommonPointsResult::Status::TooManyPairs;
             result.line = beforeReader.PointLine();
@@ -165,6 +170,7 @@ CommonPointsResult ReadPairs(Reader& beforeReader, Reader& afterReader,
         if (refused(afterSide.Convert(a), afterReader, true)) return result;
         points.before.push_back(b);
         points.after.push_back(a);
+        if (points.names) points.names->push_back(std::move(name));
         // So does the after file's end after a pair: the rest of the before
         // file is not read.
         if (afterReader.AtEnd()) break;
@@ -304,6 +310,7 @@ CalibrationRunResult RunCalibration(const BursaDialogValues& values,
     CommonPoints points;
     points.beforeAsRead = &beforeAsRead;
     points.afterAsRead = &afterAsRead;
+    points.names = &run.names;
     run.outcome = ReadCommonPointFiles(values, points, settings.before, settings.after);
     if (run.outcome != EstimationOutcome::Estimated) return run;
     run.estimate = EstimateCalibration(settings, beforeAsRead, afterAsRead);

@@ -67,6 +67,9 @@ struct CommonPoints {
     std::vector<PointRecord> before, after;
     std::vector<PointRecord>* beforeAsRead = nullptr;
     std::vector<PointRecord>* afterAsRead = nullptr;
+    // The before file's point names, as pointscan::QuoteToken shows them
+    // (empty in plain files, which have none).
+    std::vector<std::string>* names = nullptr;
 };
 
 // The most pairs one estimation takes. The pairs and the estimation's own
@@ -140,6 +143,7 @@ EstimationRunResult RunEstimation(BursaDialogValues& values);
 struct CalibrationRunResult {
     EstimationOutcome outcome = EstimationOutcome::Incomplete;
     CalibrationEstimate estimate;
+    std::vector<std::string> names;  // of the pairs, from a dat or csv before file
 };
 CalibrationRunResult RunCalibration(const BursaDialogValues& values,
                                     CalibrationSettings settings);

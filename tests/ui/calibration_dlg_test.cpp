@@ -234,7 +234,8 @@ TEST(CalibrationDialog, PastedPairsGiveTheWorkflowsEstimateAndZelkCliFile) {
 }
 
 // B and L in decimal degrees or DMS, typed into the table or read from
-// files, give what zelk-cli --from-angles gives from the same file.
+// files (plain, or dat with names that label the residuals), give what
+// zelk-cli --from-angles gives from the same files.
 TEST(CalibrationDialog, AngleFormatsOfTheTableAndTheFilesAreZelkClis) {
     RecordingMessages messages;
     RecordingPicker picker;
@@ -245,15 +246,24 @@ TEST(CalibrationDialog, AngleFormatsOfTheTableAndTheFilesAreZelkClis) {
     for (const AngleFormat angles : {AngleFormat::Degrees, AngleFormat::Dms}) {
         const std::string name(AngleFormatName(angles));
         SCOPED_TRACE(name);
+        const bool dat = angles == AngleFormat::Dms;
         std::string beforeText, afterText;
         QString table;
         for (std::size_t i = 0; i < site.before.size(); ++i) {
             char b[kAngleTextMax], l[kAngleTextMax];
             const std::string bl = std::string(b, WriteAngle(b, site.before[i].X, angles)) + " " +
                                    std::string(l, WriteAngle(l, site.before[i].Y, angles));
-            beforeText += bl + " " + RoundTripText(site.before[i].Z) + "\n";
-            afterText += Text3(site.after[i]) + "\n";
-            table += QString::fromUtf8(bl + " " + RoundTripText(site.before[i].Z) + " " + Text3(site.after[i])) +
+            const std::string point = site.names[static_cast<qsizetype>(i)].toStdString();
+            const auto datLine = [&](const std::string& x, const std::string& y, const PointRecord& p) {
+                return point + ",," + y + "," + x + "," + RoundTripText(p.Z) + "\n";  // east before north
+            };
+            beforeText += dat ? datLine(std::string(b, WriteAngle(b, site.before[i].X, angles)),
+                                        std::string(l, WriteAngle(l, site.before[i].Y, angles)), site.before[i])
+                              : bl + " " + RoundTripText(site.before[i].Z) + "\n";
+            afterText += dat ? datLine(RoundTripText(site.after[i].X), RoundTripText(site.after[i].Y), site.after[i])
+                             : Text3(site.after[i]) + "\n";
+            table += QString::fromUtf8(point + " " + bl + " " + RoundTripText(site.before[i].Z) + " " +
+                                       Text3(site.after[i])) +
                      QStringLiteral("\n");
         }
         const QString before = folder.filePath(QStringLiteral("before.txt"));
@@ -262,8 +272,8 @@ TEST(CalibrationDialog, AngleFormatsOfTheTableAndTheFilesAreZelkClis) {
         WriteFile(before, beforeText);
         WriteFile(after, afterText);
         const std::string printed = RunCli(QStringList{"estimate"} + setup.cliOptions +
-                                           QStringList{"--from-angles", QString::fromStdString(name), "--save",
-                                                       cliSaved, before, after});
+                                           QStringList{"--from-angles", QString::fromStdString(name), "--format",
+                                                       dat ? "dat" : "plain", "--save", cliSaved, before, after});
         ASSERT_EQ(printed.rfind("<failed>", 0), std::string::npos) << printed;
 
         CCalibrationDlg dialog;
@@ -271,7 +281,7 @@ TEST(CalibrationDialog, AngleFormatsOfTheTableAndTheFilesAreZelkClis) {
         EXPECT_TRUE(dialog.GetDlgItem(cal::kBeforeAngles)->isEnabled());
         EXPECT_FALSE(dialog.GetDlgItem(cal::kAfterAngles)->isEnabled());  // a Gauss-Kruger side
         SelectItem(dialog.Item<QComboBox>(cal::kBeforeAngles), static_cast<int>(angles));
-        dialog.Item<CPairTable>(cal::kPairs)->setCurrentCell(0, 1);
+        SelectItem(dialog.Item<QComboBox>(cal::kFormat), dat ? 1 : 0);
         dialog.Item<CPairTable>(cal::kPairs)->PasteText(table);
         for (const int source : {0, 1}) {
             SCOPED_TRACE(source == 0 ? "table" : "files");
@@ -286,6 +296,13 @@ TEST(CalibrationDialog, AngleFormatsOfTheTableAndTheFilesAreZelkClis) {
             ASSERT_EQ(messages.messages.size(), 1u);
             ASSERT_TRUE(dialog.Held()) << messages.messages[0].text;
             EXPECT_EQ(ValueLines(FileOf(*dialog.Held())), ValueLines(ReadFile(cliSaved)));
+            const auto* residuals = dialog.Item<CResidualTable>(cal::kResiduals);
+            ASSERT_EQ(residuals->rowCount(), 10);
+            const bool named = source == 0 || dat;  // a plain file has no names
+            EXPECT_EQ(residuals->Captions().contains(QStringLiteral("点号")), named);
+            if (named) {
+                EXPECT_EQ(residuals->item(9, 1)->text(), QStringLiteral("P10"));
+            }
         }
     }
     // A value not in the chosen format names its cell and the format.
