@@ -123,9 +123,12 @@ bool CStaticLink::OnControlColor() {
 
 void CStaticLink::ApplyColor() {
     if (!m_label || !m_label->pixmap().isNull()) return;
+    // A disabled link keeps the style's grey, as any disabled text does.
     QPalette palette = m_label->palette();
-    if (palette.color(QPalette::WindowText) != m_textColor) {
-        palette.setColor(QPalette::WindowText, m_textColor);
+    if (palette.color(QPalette::Active, QPalette::WindowText) != m_textColor ||
+        palette.color(QPalette::Inactive, QPalette::WindowText) != m_textColor) {
+        palette.setColor(QPalette::Active, QPalette::WindowText, m_textColor);
+        palette.setColor(QPalette::Inactive, QPalette::WindowText, m_textColor);
         m_label->setPalette(palette);
     }
 }

@@ -84,6 +84,17 @@ TEST(LinkLabel, BlueRedOnHoverBlueAgainAfterLeaving) {
     EXPECT_FALSE(dialog.m_authorLink.m_hoverTimer.isActive());
     // The other link never changed.
     EXPECT_EQ(TextColor(dialog.m_siteLink.Label()), QColor(0, 0, 255));
+
+    // Disabled (while a file converts), it is drawn grey as any disabled
+    // text, and blue again once enabled.
+    const QColor grey = QApplication::palette(label).color(QPalette::Disabled, QPalette::WindowText);
+    label->setEnabled(false);
+    label->repaint();
+    EXPECT_EQ(label->palette().color(QPalette::Disabled, QPalette::WindowText), grey);
+    EXPECT_EQ(TextColor(label), grey);
+    label->setEnabled(true);
+    label->repaint();
+    EXPECT_EQ(TextColor(label), QColor(0, 0, 255));
 }
 
 TEST(LinkLabel, TimerNoticesThePointerOutsideWithoutAnyEvent) {
