@@ -261,7 +261,8 @@ constexpr const char* kEstimateHelp =
     "                               and its 3-D discrepancy from parameters estimated\n"
     "                               without it; a pair that the leave-one-out test\n"
     "                               suspects of a blunder is marked with * at the end\n"
-    "                               of its line (with four pairs or more)\n"
+    "                               of its line (with four pairs or more); dat and\n"
+    "                               csv files add each point's name after its number\n"
     "\n"
     "The parameters file has one \"name = value\" line for each value (any order,\n"
     "each once): model, convention, before, before-meridian or before-zone, after\n"
@@ -634,18 +635,58 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--residuals", false},
 };
 
-// One line per pair: its number (from 1), its residuals (X, Y, Z and 3-D
+// Columns a name takes on a terminal: in UTF-8 a character of three or
+// four bytes (Chinese) takes two and any other one; bytes that are not
+// UTF-8 (GBK, whose characters are two bytes and two columns wide) one each.
+std::size_t TerminalWidth(const std::string& name) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < name.size();) {
+        const unsigned char lead = static_cast<unsigned char>(name[i]);
+        std::size_t length = 0;  // of the UTF-8 character; 0: not a lead byte
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead < 0xE0) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead < 0xF0) {
+            length = 3;
+        } else if (lead >= 0xF0 && lead < 0xF5) {
+            length = 4;
+        }
+        bool whole = length > 0 && i + length <= name.size();
+        for (std::size_t k = 1; whole && k < length; ++k) {
+            whole = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
+        }
+        if (!whole) return name.size();
+        width += length >= 3 ? 2 : 1;
+        i += length;
+    }
+    return width;
+}
+
+// One line per pair: its number (from 1), its name when the files have
+// names (dat, csv: those of BEFORE), its residuals (X, Y, Z and 3-D
 // for seven parameters; x, y and the plane for four; then the height fit's
 // when there is one), its discrepancy when left out of the estimate, and a
 // mark where the leave-one-out test suspects a blunder.
-std::string ResidualTable(const CalibrationEstimate& result, bool seven) {
+std::string ResidualTable(const CalibrationEstimate& result, bool seven,
+                          const std::vector<std::string>& names) {
     const bool height = !result.residuals.empty() && result.residuals.front().heightFitted;
     const auto column = [](std::string& out, const std::string& text, std::size_t width) {
         out.append(text.size() < width ? width - text.size() : 1, ' ');
         out += text;
     };
-    std::string out = seven ? "pair      rX (m)      rY (m)      rZ (m)     3-D (m)"
-                            : "pair      vx (m)      vy (m)   plane (m)";
+    std::size_t nameWidth = 0;
+    for (const std::string& name : names) nameWidth = std::max(nameWidth, TerminalWidth(name));
+    if (nameWidth > 0) nameWidth = std::max<std::size_t>(nameWidth, 4);
+    const auto nameColumn = [&](std::string& out, const std::string& name) {
+        if (nameWidth == 0) return;
+        out += "  " + name;
+        out.append(nameWidth - TerminalWidth(name), ' ');
+    };
+    std::string out = "pair";
+    nameColumn(out, "name");
+    out += seven ? "      rX (m)      rY (m)      rZ (m)     3-D (m)"
+                 : "      vx (m)      vy (m)   plane (m)";
     if (height) out += "  height (m)";
     out += "  left out (m)\n";
     for (std::size_t i = 0; i < result.residuals.size(); ++i) {
@@ -653,6 +694,7 @@ std::string ResidualTable(const CalibrationEstimate& result, bool seven) {
         const std::string number = std::to_string(i + 1);
         out.append(number.size() < 4 ? 4 - number.size() : 0, ' ');
         out += number;
+        nameColumn(out, i < names.size() ? names[i] : std::string());
         column(out, FormatFixed(r.r[0], 4), 12);
         column(out, FormatFixed(r.r[1], 4), 12);
         if (seven) column(out, FormatFixed(r.r[2], 4), 12);
@@ -812,7 +854,7 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const std::string& report = shown.back().text;
     const Calibration& calibration = result.estimate.calibration;
     std::string out = report + "\n";
-    if (parsed.Has("--residuals")) out += ResidualTable(result.estimate, seven);
+    if (parsed.Has("--residuals")) out += ResidualTable(result.estimate, seven, result.names);
     out += ValueLines(calibration);
     // The files first: a reader of the printout that stops early (`| head`)
     // must not cost them. The printout comes even when a file could not be

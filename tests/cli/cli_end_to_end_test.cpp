@@ -572,6 +572,22 @@ TEST_F(CliTest, ResidualsOfThreePairsAreNotTested) {
         << r.out;
 }
 
+TEST_F(CliTest, ResidualsOfNamedFilesNameTheirPairs) {
+    // dat files carry names: a column after the pair number, as wide as the
+    // longest name on a terminal (a Chinese character takes two columns);
+    // the line still starts with the number.
+    const std::string before = File("b.dat",
+                                    "K1,,500000,4430000,40\n控制点二,,501000,4432000,50\n"
+                                    "K3,,503000,4431000,60\nK4,,502000,4433000,55\n");
+    const CliResult r = Run({"estimate", "--residuals", "--format", "dat", "--before", "beijing54-gauss",
+                             "--before-meridian", "117", "--after", "xian80-gauss", "--after-meridian", "117",
+                             before, before});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\npair  name          rX (m)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n   1  K1          "), std::string::npos) << r.out;  // width 8, then a column
+    EXPECT_NE(r.out.find("\n   2  控制点二    "), std::string::npos) << r.out;
+}
+
 TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
     const CliResult estimated =
         Run({"estimate", "--before", "beijing54-gauss", "--before-meridian", "117", "--after",
