@@ -66,15 +66,7 @@ CBursaParamDlg::CBursaParamDlg(const SevenParams* params, QWidget* parent,
                                RotationConvention convention)
     : CTemplateDialog(BursaParamDialogTemplate(), parent),
       m_convention(ItemOfConvention(convention)) {
-    if (params) {
-        m_dX0 = params->dX0;
-        m_dY0 = params->dY0;
-        m_dZ0 = params->dZ0;
-        m_K = params->K;
-        m_betaX = params->betaX;
-        m_betaY = params->betaY;
-        m_betaZ = params->betaZ;
-    }
+    if (params) SetFieldValues(*params);
     setWindowIcon(LoadIconResource(kIdrMainFrame));
 
     connect(Item<QPushButton>(kCompute), &QPushButton::clicked, this, &CBursaParamDlg::OnOK);
@@ -138,6 +130,16 @@ SevenParams CBursaParamDlg::FieldValues() const {
     return p;
 }
 
+void CBursaParamDlg::SetFieldValues(const SevenParams& p) {
+    m_dX0 = p.dX0;
+    m_dY0 = p.dY0;
+    m_dZ0 = p.dZ0;
+    m_K = p.K;
+    m_betaX = p.betaX;
+    m_betaY = p.betaY;
+    m_betaZ = p.betaZ;
+}
+
 void CBursaParamDlg::OnOK() {
     // A field that does not read ends the press: no estimate, no report.
     if (!UpdateData(true)) return;
@@ -168,13 +170,7 @@ void CBursaParamDlg::OnOK() {
         ConvertConvention(SevenParams{values.dX0, values.dY0, values.dZ0, values.K, values.betaX,
                                       values.betaY, values.betaZ},
                           RotationConvention::CoordinateFrame, Convention());
-    m_dX0 = estimate.dX0;
-    m_dY0 = estimate.dY0;
-    m_dZ0 = estimate.dZ0;
-    m_K = estimate.K;
-    m_betaX = estimate.betaX;
-    m_betaY = estimate.betaY;
-    m_betaZ = estimate.betaZ;
+    SetFieldValues(estimate);
     UpdateData(false);
     m_report = result.report;
     m_estimated = estimate;
@@ -259,14 +255,7 @@ void CBursaParamDlg::OnOpenParams() {
                     kReadFileCaption, MessageIcon::Warning);
         return;
     }
-    const SevenParams& p = calibration->seven;
-    m_dX0 = p.dX0;
-    m_dY0 = p.dY0;
-    m_dZ0 = p.dZ0;
-    m_K = p.K;
-    m_betaX = p.betaX;
-    m_betaY = p.betaY;
-    m_betaZ = p.betaZ;
+    SetFieldValues(calibration->seven);
     m_convention = ItemOfConvention(calibration->convention);
     if (calibration->before && calibration->after) {
         const SideSelection before = ParamListSelection(*calibration->before);
@@ -290,10 +279,7 @@ void CBursaParamDlg::OnAccept() {
 }
 
 void CBursaParamDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId) {
-    const SideForm side = SideFormOf(ParamListEntryAt(system), zoning);
-    zoning = side.zoningItem;
-    if (QWidget* list = GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
-    if (QWidget* field = GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
+    ApplySideForm(*this, ParamListEntryAt(system), zoning, zoningId, meridianId);
 }
 
 void CBursaParamDlg::ApplyBeforeForm() {

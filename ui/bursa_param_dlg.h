@@ -81,6 +81,7 @@ private:
     void ShowEstimate(const EstimationRunResult& run);
     void ClearEstimate();
     SevenParams FieldValues() const;
+    void SetFieldValues(const SevenParams& p);  // the seven members, not the fields on screen
     void PickCommonPointFile(const char* filter, QString& path, int buttonId);
     void ApplyForm(int system, int& zoning, int zoningId, int meridianId);
     void ApplyBeforeForm();

@@ -139,10 +139,7 @@ void CCalibrationDlg::SelectCalibrationSystems(const Calibration& calibration) {
 }
 
 void CCalibrationDlg::ApplySide(int system, int& zoning, int zoningId, int meridianId) {
-    const SideForm side = SideFormOf(MainListEntryAt(system), zoning);
-    zoning = side.zoningItem;
-    if (QWidget* list = GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
-    if (QWidget* field = GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
+    ApplySideForm(*this, MainListEntryAt(system), zoning, zoningId, meridianId);
 }
 
 void CCalibrationDlg::ApplyForms() {

@@ -308,10 +308,7 @@ void CConvertDlg::OnCancel() {
 }
 
 void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId) {
-    const SideForm side = SideFormOf(MainListEntryAt(system), zoning);
-    zoning = side.zoningItem;
-    if (QWidget* list = GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
-    if (QWidget* field = GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
+    const SideForm side = ApplySideForm(*this, MainListEntryAt(system), zoning, zoningId, meridianId);
     for (std::size_t i = 0; i < side.captions.size(); ++i) {
         SetDlgItemText(firstCaptionId + static_cast<int>(i), side.captions[i]);
     }

@@ -1,6 +1,9 @@
 #include "ui/system_lists.h"
 
+#include <QWidget>
 #include <iterator>
+
+#include "ui/dialog_template.h"
 
 namespace {
 // The zoning items in list order.
@@ -79,5 +82,14 @@ SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
             side.captions = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("Z")};
             break;
     }
+    return side;
+}
+
+SideForm ApplySideForm(CTemplateDialog& dialog, const zelk::SystemEntry* entry, int& zoningItem, int zoningId,
+                       int meridianId) {
+    const SideForm side = SideFormOf(entry, zoningItem);
+    zoningItem = side.zoningItem;
+    if (QWidget* list = dialog.GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
+    if (QWidget* field = dialog.GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
     return side;
 }

@@ -41,3 +41,11 @@ struct SideForm {
 // disabled, the drop-down keeping its item. Captions: x y Z (Z the height),
 // B L H, X Y Z.
 SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem);
+
+// Gives one side of dialog the form of entry: zoningItem set to what the
+// drop-down shows, the drop-down (zoningId) and the meridian field
+// (meridianId) enabled as the form says. Returns the form, whose captions
+// the caller shows where it has them.
+class CTemplateDialog;
+SideForm ApplySideForm(CTemplateDialog& dialog, const zelk::SystemEntry* entry, int& zoningItem, int zoningId,
+                       int meridianId);

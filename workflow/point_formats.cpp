@@ -52,6 +52,19 @@ bool IsSkipped(const char* begin, const char* end) {
     return begin == end;
 }
 
+// The next line of a dat or csv chunk that holds data: blank and comment
+// lines are passed over. linesBefore: the line ends before it.
+enum class LineStep { Data, End, TooLong };
+LineStep NextDataLine(LineCursor& cursor, std::size_t maxLine, const char*& begin, const char*& end,
+                      int& linesBefore) {
+    for (;;) {
+        linesBefore = cursor.LinesPassed();
+        if (!cursor.Next(begin, end)) return LineStep::End;
+        if (static_cast<std::size_t>(end - begin) > maxLine) return LineStep::TooLong;
+        if (!IsSkipped(begin, end)) return LineStep::Data;
+    }
+}
+
 // The value (0 to 2, engine order) in dat field 3 to 5: east before north.
 int DatValue(Axes axes, int field) {
     if (axes == Axes::Geocentric) return field - 3;
@@ -129,44 +142,45 @@ ParseResult DatChunkParser::Next(PointRecord& record) {
     if (m_failed) return ParseResult::Problem;
     const char* begin;
     const char* end;
-    for (;;) {
-        const int linesBefore = m_cursor.LinesPassed();
-        if (!m_cursor.Next(begin, end)) return ParseResult::End;
-        if (static_cast<std::size_t>(end - begin) > m_maxLine) {
+    int linesBefore = 0;
+    switch (NextDataLine(m_cursor, m_maxLine, begin, end, linesBefore)) {
+        case LineStep::End:
+            return ParseResult::End;
+        case LineStep::TooLong:
             return Fail(ProblemKind::LineTooLong, linesBefore, 0, {});
-        }
-        if (IsSkipped(begin, end)) continue;
-        std::string_view fields[5];
-        const char* p = begin;
-        int count = 0;
-        for (;;) {
-            // Fields are short: a plain loop beats a library call.
-            const char* fieldEnd = p;
-            while (fieldEnd != end && *fieldEnd != ',') ++fieldEnd;
-            if (count == 5) return Fail(ProblemKind::ExtraField, linesBefore, 6, Trim(p, fieldEnd));
-            fields[count++] = Trim(p, fieldEnd);
-            if (fieldEnd == end) break;
-            p = fieldEnd + 1;
-        }
-        if (count < 5) return Fail(ProblemKind::MissingField, linesBefore, count + 1, {});
-        if (fields[0].empty()) return Fail(ProblemKind::EmptyField, linesBefore, 1, {});
-        double values[3];
-        for (int field = 3; field <= 5; ++field) {
-            const int i = DatValue(m_axes, field);
-            const std::string_view token = fields[field - 1];
-            if (token.empty()) return Fail(ProblemKind::EmptyField, linesBefore, field, {});
-            if (!ParseValue(token, m_axes, i, m_angles, values[i])) {
-                return Fail(ProblemKind::Unreadable, linesBefore, field, token);
-            }
-        }
-        record.name = fields[0];
-        record.code = fields[1];
-        record.values[0] = values[0];
-        record.values[1] = values[1];
-        record.values[2] = values[2];
-        m_pointLines = linesBefore;
-        return ParseResult::Point;
+        case LineStep::Data:
+            break;
     }
+    std::string_view fields[5];
+    const char* p = begin;
+    int count = 0;
+    for (;;) {
+        // Fields are short: a plain loop beats a library call.
+        const char* fieldEnd = p;
+        while (fieldEnd != end && *fieldEnd != ',') ++fieldEnd;
+        if (count == 5) return Fail(ProblemKind::ExtraField, linesBefore, 6, Trim(p, fieldEnd));
+        fields[count++] = Trim(p, fieldEnd);
+        if (fieldEnd == end) break;
+        p = fieldEnd + 1;
+    }
+    if (count < 5) return Fail(ProblemKind::MissingField, linesBefore, count + 1, {});
+    if (fields[0].empty()) return Fail(ProblemKind::EmptyField, linesBefore, 1, {});
+    double values[3];
+    for (int field = 3; field <= 5; ++field) {
+        const int i = DatValue(m_axes, field);
+        const std::string_view token = fields[field - 1];
+        if (token.empty()) return Fail(ProblemKind::EmptyField, linesBefore, field, {});
+        if (!ParseValue(token, m_axes, i, m_angles, values[i])) {
+            return Fail(ProblemKind::Unreadable, linesBefore, field, token);
+        }
+    }
+    record.name = fields[0];
+    record.code = fields[1];
+    record.values[0] = values[0];
+    record.values[1] = values[1];
+    record.values[2] = values[2];
+    m_pointLines = linesBefore;
+    return ParseResult::Point;
 }
 
 // ---- csv ----
@@ -343,61 +357,62 @@ ParseResult CsvChunkParser::Next(PointRecord& record) {
     if (m_failed) return ParseResult::Problem;
     const char* begin;
     const char* end;
-    for (;;) {
-        const int linesBefore = m_cursor.LinesPassed();
-        if (!m_cursor.Next(begin, end)) return ParseResult::End;
-        if (static_cast<std::size_t>(end - begin) > m_maxLine) {
+    int linesBefore = 0;
+    switch (NextDataLine(m_cursor, m_maxLine, begin, end, linesBefore)) {
+        case LineStep::End:
+            return ParseResult::End;
+        case LineStep::TooLong:
             return Fail(ProblemKind::LineTooLong, linesBefore, 0, {}, {});
-        }
-        if (IsSkipped(begin, end)) continue;
-        // The chunk is the caller's, given as char*: the cursor's pointers
-        // are into it.
-        char* const line = const_cast<char*>(begin);
-        std::string_view fields[4];  // the three values, the name
-        const int columns = m_layout.columns;
-        const int count = SplitCsv(line, line + (end - begin), [&](int index, std::string_view f) {
-            if (index >= columns) return false;
-            const int role = m_layout.role[static_cast<std::size_t>(index)];
-            if (role >= 0) fields[role] = f;
-            return true;
-        });
-        if (count < 0) return Fail(ProblemKind::BadQuote, linesBefore, -count, {}, {});
-        if (count > columns) {
-            return Fail(ProblemKind::ExtraField, linesBefore, count, {}, {});
-        }
-        // The first column read that the line does not reach.
-        int missing = -1;
-        for (int role = 0; role < 4; ++role) {
-            const int column = role == kNameRole ? m_layout.name : m_layout.values[role];
-            if (column >= count && (missing < 0 || column < missing)) missing = column;
-        }
-        if (missing >= 0) {
-            return Fail(ProblemKind::MissingField, linesBefore, missing + 1,
-                        RoleLabel(m_axes, m_layout.role[static_cast<std::size_t>(missing)]), {});
-        }
-        if (fields[kNameRole].empty()) {
-            return Fail(ProblemKind::EmptyField, linesBefore, m_layout.name + 1, kName, {});
-        }
-        double values[3];
-        for (int i = 0; i < 3; ++i) {
-            const std::string_view token = fields[i];
-            const int field = m_layout.values[i] + 1;
-            if (token.empty()) {
-                return Fail(ProblemKind::EmptyField, linesBefore, field, ValueLabel(m_axes, i), {});
-            }
-            if (!ParseValue(token, m_axes, i, m_angles, values[i])) {
-                return Fail(ProblemKind::Unreadable, linesBefore, field, ValueLabel(m_axes, i),
-                            token);
-            }
-        }
-        record.name = fields[kNameRole];
-        record.code = {};
-        record.values[0] = values[0];
-        record.values[1] = values[1];
-        record.values[2] = values[2];
-        m_pointLines = linesBefore;
-        return ParseResult::Point;
+        case LineStep::Data:
+            break;
     }
+    // The chunk is the caller's, given as char*: the cursor's pointers
+    // are into it.
+    char* const line = const_cast<char*>(begin);
+    std::string_view fields[4];  // the three values, the name
+    const int columns = m_layout.columns;
+    const int count = SplitCsv(line, line + (end - begin), [&](int index, std::string_view f) {
+        if (index >= columns) return false;
+        const int role = m_layout.role[static_cast<std::size_t>(index)];
+        if (role >= 0) fields[role] = f;
+        return true;
+    });
+    if (count < 0) return Fail(ProblemKind::BadQuote, linesBefore, -count, {}, {});
+    if (count > columns) {
+        return Fail(ProblemKind::ExtraField, linesBefore, count, {}, {});
+    }
+    // The first column read that the line does not reach.
+    int missing = -1;
+    for (int role = 0; role < 4; ++role) {
+        const int column = role == kNameRole ? m_layout.name : m_layout.values[role];
+        if (column >= count && (missing < 0 || column < missing)) missing = column;
+    }
+    if (missing >= 0) {
+        return Fail(ProblemKind::MissingField, linesBefore, missing + 1,
+                    RoleLabel(m_axes, m_layout.role[static_cast<std::size_t>(missing)]), {});
+    }
+    if (fields[kNameRole].empty()) {
+        return Fail(ProblemKind::EmptyField, linesBefore, m_layout.name + 1, kName, {});
+    }
+    double values[3];
+    for (int i = 0; i < 3; ++i) {
+        const std::string_view token = fields[i];
+        const int field = m_layout.values[i] + 1;
+        if (token.empty()) {
+            return Fail(ProblemKind::EmptyField, linesBefore, field, ValueLabel(m_axes, i), {});
+        }
+        if (!ParseValue(token, m_axes, i, m_angles, values[i])) {
+            return Fail(ProblemKind::Unreadable, linesBefore, field, ValueLabel(m_axes, i),
+                        token);
+        }
+    }
+    record.name = fields[kNameRole];
+    record.code = {};
+    record.values[0] = values[0];
+    record.values[1] = values[1];
+    record.values[2] = values[2];
+    m_pointLines = linesBefore;
+    return ParseResult::Point;
 }
 
 // ---- plain ----
