@@ -143,14 +143,9 @@ ParseResult DatChunkParser::Next(PointRecord& record) {
     const char* begin;
     const char* end;
     int linesBefore = 0;
-    switch (NextDataLine(m_cursor, m_maxLine, begin, end, linesBefore)) {
-        case LineStep::End:
-            return ParseResult::End;
-        case LineStep::TooLong:
-            return Fail(ProblemKind::LineTooLong, linesBefore, 0, {});
-        case LineStep::Data:
-            break;
-    }
+    const LineStep step = NextDataLine(m_cursor, m_maxLine, begin, end, linesBefore);
+    if (step == LineStep::End) return ParseResult::End;
+    if (step == LineStep::TooLong) return Fail(ProblemKind::LineTooLong, linesBefore, 0, {});
     std::string_view fields[5];
     const char* p = begin;
     int count = 0;
@@ -358,14 +353,9 @@ ParseResult CsvChunkParser::Next(PointRecord& record) {
     const char* begin;
     const char* end;
     int linesBefore = 0;
-    switch (NextDataLine(m_cursor, m_maxLine, begin, end, linesBefore)) {
-        case LineStep::End:
-            return ParseResult::End;
-        case LineStep::TooLong:
-            return Fail(ProblemKind::LineTooLong, linesBefore, 0, {}, {});
-        case LineStep::Data:
-            break;
-    }
+    const LineStep step = NextDataLine(m_cursor, m_maxLine, begin, end, linesBefore);
+    if (step == LineStep::End) return ParseResult::End;
+    if (step == LineStep::TooLong) return Fail(ProblemKind::LineTooLong, linesBefore, 0, {}, {});
     // The chunk is the caller's, given as char*: the cursor's pointers
     // are into it.
     char* const line = const_cast<char*>(begin);
