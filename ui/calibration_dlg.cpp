@@ -150,9 +150,11 @@ void CCalibrationDlg::ApplyForms() {
     const bool files = m_source == 1;
     for (int id : {kFormat, kBeforeFile, kAfterFile}) GetDlgItem(id)->setEnabled(files);
     GetDlgItem(kPairs)->setEnabled(!files);
-    // B and L formats for a geodetic side, in the table and in files alike.
-    GetDlgItem(kBeforeAngles)->setEnabled(IsGeodetic(m_beforeSystem));
-    GetDlgItem(kAfterAngles)->setEnabled(IsGeodetic(m_afterSystem));
+    // B and L formats for a geodetic side, in the table and in files alike;
+    // before a system is chosen everything is open, as in the main dialog.
+    const auto anglesApply = [](int system) { return system < 0 || IsGeodetic(system); };
+    GetDlgItem(kBeforeAngles)->setEnabled(anglesApply(m_beforeSystem));
+    GetDlgItem(kAfterAngles)->setEnabled(anglesApply(m_afterSystem));
     UpdateAxes();
 }
 

@@ -270,7 +270,7 @@ TEST(CalibrationDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_EQ(GroupTitles(dialog), (QStringList{"模型", "转换前", "转换后", "公共点", "残差图", "残差"}));
     for (int id : {1021, 1022}) {
         EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), (QStringList{"度.分秒", "十进制度", "度分秒(°′″)"})) << id;
-        EXPECT_FALSE(dialog.GetDlgItem(id)->isEnabled()) << id;  // no system chosen yet
+        EXPECT_TRUE(dialog.GetDlgItem(id)->isEnabled()) << id;  // no system chosen yet
     }
     EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1005, 1021, 1006, 1007, 1008,
                                                   1022, 1009, 1010, 1011, 1012, 1013, 1015, 1017, 1018, 1019, 1020,
