@@ -258,14 +258,8 @@ void CBursaParamDlg::OnOpenParams() {
     SetFieldValues(calibration->seven);
     m_convention = ItemOfConvention(calibration->convention);
     if (calibration->before && calibration->after) {
-        const SideSelection before = ParamListSelection(*calibration->before);
-        const SideSelection after = ParamListSelection(*calibration->after);
-        m_beforeSystem = before.system;
-        m_beforeZoning = before.zoning;
-        m_beforeMeridian = before.meridian;
-        m_afterSystem = after.system;
-        m_afterZoning = after.zoning;
-        m_afterMeridian = after.meridian;
+        AssignSide(ParamListSelection(*calibration->before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
+        AssignSide(ParamListSelection(*calibration->after), m_afterSystem, m_afterZoning, m_afterMeridian);
         ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
         ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
     }

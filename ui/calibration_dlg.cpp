@@ -128,14 +128,8 @@ void CCalibrationDlg::SelectSystems(int before, int beforeZoning, double beforeM
 
 void CCalibrationDlg::SelectCalibrationSystems(const Calibration& calibration) {
     if (!calibration.before || !calibration.after) return;
-    const SideSelection before = MainListSelection(*calibration.before);
-    const SideSelection after = MainListSelection(*calibration.after);
-    m_beforeSystem = before.system;
-    m_beforeZoning = before.zoning;
-    m_beforeMeridian = before.meridian;
-    m_afterSystem = after.system;
-    m_afterZoning = after.zoning;
-    m_afterMeridian = after.meridian;
+    AssignSide(MainListSelection(*calibration.before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
+    AssignSide(MainListSelection(*calibration.after), m_afterSystem, m_afterZoning, m_afterMeridian);
 }
 
 void CCalibrationDlg::ApplySide(int system, int& zoning, int zoningId, int meridianId) {

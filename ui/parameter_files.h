@@ -35,3 +35,9 @@ struct SideSelection {
 };
 SideSelection MainListSelection(const zelk::Crs& crs);
 SideSelection ParamListSelection(const zelk::Crs& crs);
+// Into the three members a dialog keeps for one side.
+inline void AssignSide(const SideSelection& side, int& system, int& zoning, double& meridian) {
+    system = side.system;
+    zoning = side.zoning;
+    meridian = side.meridian;
+}
