@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <random>
 
-#include "engine/ellipsoid.h"
+#include "adapters/ellipsoid.h"
+#include "engine/angle.h"
 
 class BenchPoints {
 public:
@@ -22,7 +23,7 @@ public:
     // latitude between 23 and 49 degrees north (the zone's extent in China),
     // a longitude within 1.5 degrees of the meridian, a height up to 2000 m.
     void NextGauss(double& x, double& y, double& H) {
-        const double degrees = 3.14159265358979 / 180.0;
+        const double degrees = kEnginePi / 180.0;
         CBeijing54 e;
         e.SetCentralMeridian(117.0);
         e.m_B = Uniform(23.0, 49.0) * degrees;

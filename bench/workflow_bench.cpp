@@ -9,9 +9,9 @@
 
 #include "bench_points.h"
 #include "engine/angle.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/file_conversion.h"
-#include "workflow/point_converter.h"
+#include "adapters/point_converter.h"
 #include "workflow/point_file.h"
 
 namespace {

@@ -1,5 +1,7 @@
 #include "bursa/bursa_quality.h"
 
+#include "engine/angle.h"
+
 #include <cmath>
 #include <limits>
 
@@ -7,8 +9,7 @@ namespace {
 
 constexpr int kSize = kBursaCount;
 // The conversions of InternalToParams, as factors.
-constexpr double kPi = 3.14159265358979;
-constexpr double kSecondsPerRadian = (180.0 / kPi) * 3600.0;
+constexpr double kSecondsPerRadian = (180.0 / kEnginePi) * 3600.0;
 
 // The centred, scaled design of the estimation's linear model (q above).
 LinearDesign CentredDesign(const PointRecord* target, const PointRecord* source, int n,

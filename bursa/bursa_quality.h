@@ -59,7 +59,7 @@
 
 #include <array>
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 #include "bursa/estimate.h"
 #include "bursa/least_squares.h"
 

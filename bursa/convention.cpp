@@ -1,6 +1,6 @@
 #include "bursa/convention.h"
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 
 const char* ConventionName(RotationConvention convention) {
     return convention == RotationConvention::PositionVector ? "position-vector"
@@ -26,10 +26,8 @@ SevenParams ConvertConvention(const SevenParams& params, RotationConvention from
 
 PointRecord ApplySevenParams(const SevenParams& params, RotationConvention convention,
                              const PointRecord& point) {
-    CBursaModel model;
-    model.SetParams(ConvertConvention(params, convention, RotationConvention::CoordinateFrame));
-    model.SetInput(point);
-    PointRecord out;
-    model.Apply(out);
-    return out;
+    double internal[kBursaCount];
+    ParamsToInternal(ConvertConvention(params, convention, RotationConvention::CoordinateFrame),
+                     internal);
+    return ApplyBursa(internal, point);
 }

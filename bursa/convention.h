@@ -38,7 +38,7 @@ SevenParams ConvertConvention(const SevenParams& params, RotationConvention from
                               RotationConvention to);
 
 // Applies params, written in `convention`, to one earth-centred point
-// through the engine's model (CBursaModel), so the result is bit for bit
-// the engine's for the coordinate-frame equivalent.
+// through the engine's arithmetic (ApplyBursa), so the result is bit for
+// bit the engine's for the coordinate-frame equivalent.
 PointRecord ApplySevenParams(const SevenParams& params, RotationConvention convention,
                              const PointRecord& point);

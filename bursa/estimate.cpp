@@ -3,9 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 #include "bursa/linear_solver.h"
-#include "platform/message_box.h"
 #include "platform/number_text.h"
 
 namespace {
@@ -158,23 +157,4 @@ BursaEstimate EstimateBursa(const PointRecord* target, const PointRecord* source
 
 std::string BursaReportText(const BursaEstimate& e) {
     return FormatReport(e.iterations, e.planeError, e.heightError, e.spatialError);
-}
-
-int CBursaModel::Estimate(const PointRecord* target, const PointRecord* source, int n,
-                          SevenParams& out) {
-    const BursaEstimate estimate = EstimateBursa(target, source, n);
-    switch (estimate.status) {
-        case BursaEstimate::Status::TooFewPoints:
-            ShowMessage(kTooFewCommonPoints, ApplicationName(), MessageIcon::Error);
-            return kEstimateTooFewPoints;
-        case BursaEstimate::Status::Singular:
-            ShowMessage(kSingularNormalEquations, ApplicationName(), MessageIcon::Error);
-            return kEstimateSingular;
-        case BursaEstimate::Status::Ok:
-            break;
-    }
-    for (int j = 0; j < kSize; ++j) m_params[j] = estimate.internal[j];
-    ShowMessage(BursaReportText(estimate), ApplicationName(), MessageIcon::Warning);
-    out = estimate.params;
-    return estimate.iterations;
 }

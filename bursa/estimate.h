@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 #include "bursa/seven_params.h"
 
 struct BursaEstimate {
@@ -47,3 +47,10 @@ BursaEstimate EstimateBursa(const PointRecord* target, const PointRecord* source
 // The estimation report as shown to the user:
 // "叠带进行了%d次.\n平面中误差为 %lf m,高程中误差为 %lf m,三维中误差为%lf m ."
 std::string BursaReportText(const BursaEstimate& estimate);
+
+// Texts of the estimation's messages.
+inline constexpr const char* kEstimateReportFormat =
+    "叠带进行了%d次.\n平面中误差为 %lf m,高程中误差为 %lf m,三维中误差为%lf m .";
+inline constexpr const char* kTooFewCommonPoints = "公共点不足3个，无法解算七参数！";
+inline constexpr const char* kSingularNormalEquations =
+    "公共点分布不良，法方程奇异，无法解算七参数！";

@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "cli/systems.h"
 #include "platform/number_text.h"
 
 namespace {
@@ -64,17 +63,6 @@ ParsedArguments ParseArguments(std::span<const std::string> args,
         parsed.options.emplace(name, std::move(value));
     }
     return parsed;
-}
-
-CoordinateSystem RequiredSystem(const ParsedArguments& parsed, const std::string& name) {
-    const std::string* value = parsed.Value(name);
-    if (value == nullptr) throw UsageError("option " + name + " is required");
-    const auto system = SystemByName(*value);
-    if (!system) {
-        throw UsageError("option " + name + ": unknown coordinate system " + Quoted(*value) +
-                         " (zelk-cli systems lists them)");
-    }
-    return *system;
 }
 
 zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bursa/seven_params.h"
-#include "workflow/conversion.h"
+#include "workflow/coordinate_system.h"
 
 // A mistake on the command line: reported with the command's usage line and
 // exit status 2.
@@ -44,7 +44,6 @@ ParsedArguments ParseArguments(std::span<const std::string> args,
 
 // Typed option values; each throws UsageError naming the option when the
 // value is not acceptable. Absent options give the fallback.
-CoordinateSystem RequiredSystem(const ParsedArguments& parsed, const std::string& name);
 // A coordinate system from --NAME SYS with --NAME-meridian DMS or
 // --NAME-zone 3|6 (name is "from", "to", "before" or "after"). SYS may be
 // any system of the catalogue; a meridian is ignored by a system that is

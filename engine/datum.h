@@ -15,7 +15,7 @@
 #include <span>
 #include <string_view>
 
-#include "engine/reference_ellipsoid.h"
+#include "engine/ellipsoid.h"
 
 namespace zelk {
 

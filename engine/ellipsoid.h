@@ -1,86 +1,41 @@
-// Reference ellipsoids and the working state of one point.
+// A reference ellipsoid of revolution, as the engine's formulas use it.
 //
-// An ellipsoid object is the engine's unit of work: the constants of one
-// ellipsoid, the constants of its map projection and the working values of
-// the one point being converted. Callers build a fresh object per step, load
-// it with one or two setters, run one or two computations and drop it.
+// The formulas read four constants: the semi-major axis a and the
+// semi-minor axis b in metres, the first eccentricity e and the second
+// eccentricity e' (each the eccentricity itself, not its square); whatever
+// else they need (e², e⁴, the meridian-arc coefficients) they derive from
+// these at the point of use, always in the same way.
 //
-// Every operation is a plain member of CEllipsoid, so any object can run any
-// projection; the caller picks UTM for WGS84 and Gauss-Kruger for the other
-// two. Computations hand their three results back through references, which
-// may be the very variables the caller passed to the setters.
+// A new ellipsoid is defined by a and the flattening f, and the other three
+// follow: b = a(1 − f), e² = f(2 − f), e'² = e²/(1 − e²). The three datums
+// the engine started with (WGS84, Krassovsky, IAG 1975) keep the published
+// decimal constants they have always been computed with; values derived from
+// their a and b differ from those in the last digits, and every result of
+// those datums depends on the literal values.
 #pragma once
 
-#include "engine/reference_ellipsoid.h"
+namespace zelk {
 
-class CEllipsoid {
+class Ellipsoid {
 public:
-    virtual ~CEllipsoid();
-
-    // Setters. Angles are packed DMS (ddd.mmss), lengths metres.
-    void SetCentralMeridian(double L0);
-    void SetGeodetic(double B, double L, double H);
-    void SetPlane(double x, double y, double H);
-    void SetCartesian(double X, double Y, double Z);
-
-    // Geodetic B, L, H -> earth-centred X, Y, Z. Changes no field.
-    void GeodeticToCartesian(double& X, double& Y, double& Z) const;
-    // Earth-centred X, Y, Z -> B, L (packed DMS), H. Changes no field.
-    void CartesianToGeodetic(double& B, double& L, double& H) const;
-
-    // Gauss-Kruger (scale 1.0 on the central meridian).
-    void GaussForward(double& x, double& y, double& H);
-    void GaussInverse(double& B, double& L, double& H);
-
-    // UTM (scale 0.9996 on the central meridian).
-    void UtmForward(double& x, double& y, double& H);
-    void UtmInverse(double& B, double& L, double& H);
-
-    // The four constants as an ellipsoid value.
-    zelk::Ellipsoid Shape() const {
-        return zelk::Ellipsoid::FromConstants(m_a, m_b, m_e, m_ePrime);
+    // Defined by the semi-major axis a (m) and the flattening f.
+    static Ellipsoid FromFlattening(double a, double f);
+    // Four given constants, stored as they are.
+    static constexpr Ellipsoid FromConstants(double a, double b, double e, double ePrime) {
+        return Ellipsoid(a, b, e, ePrime);
     }
 
-    // Fields, in this order; all public so tests and tools can inspect them.
-    double m_a = 0.0;        // semi-major axis, m
-    double m_b = 0.0;        // semi-minor axis, m
-    double m_e = 0.0;        // first eccentricity (not squared)
-    double m_L0 = 0.0;       // central meridian, rad
-    double m_B = 0.0;        // latitude, rad
-    double m_L = 0.0;        // longitude, rad
-    double m_X = 0.0;        // earth-centred cartesian, m
-    double m_Y = 0.0;
-    double m_Z = 0.0;
-    double m_x = 0.0;        // northing, m
-    double m_y = 0.0;        // easting incl. 500000 m, no zone number, m
-    double m_H = 0.0;        // ellipsoidal height, m
-    double m_ePrime = 0.0;   // second eccentricity (not squared)
-    double m_k0 = 0.0;       // scale of the projection that ran last
-    double m_falseNorthing;  // 0.0
-    double m_falseEasting;   // 500000.0
+    constexpr double a() const { return m_a; }            // semi-major axis, m
+    constexpr double b() const { return m_b; }            // semi-minor axis, m
+    constexpr double e() const { return m_e; }            // first eccentricity
+    constexpr double ePrime() const { return m_ePrime; }  // second eccentricity
+    double Flattening() const { return (m_a - m_b) / m_a; }
 
-protected:
-    CEllipsoid();
-    // Stores the constants of e.
-    void SetShape(const zelk::Ellipsoid& e);
+private:
+    constexpr Ellipsoid(double a, double b, double e, double ePrime)
+        : m_a(a), m_b(b), m_e(e), m_ePrime(ePrime) {}
+
+    double m_a, m_b, m_e, m_ePrime;
 };
 
-class CWgs84 : public virtual CEllipsoid {
-public:
-    CWgs84();
-    ~CWgs84() override;
-};
-
-// Beijing 1954, Krassovsky ellipsoid.
-class CBeijing54 : public virtual CEllipsoid {
-public:
-    CBeijing54();
-    ~CBeijing54() override;
-};
-
-// Xian 1980, IAG 1975 ellipsoid.
-class CXian80 : public virtual CEllipsoid {
-public:
-    CXian80();
-    ~CXian80() override;
-};
+}  // namespace zelk

@@ -31,7 +31,7 @@
 // engine is reproducible to the bit.
 #pragma once
 
-#include "engine/reference_ellipsoid.h"
+#include "engine/ellipsoid.h"
 
 namespace zelk {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 #include "bursa/bursa_quality.h"
 #include "bursa/estimate.h"
 #include "bursa/four_params.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 #include "engine/angle.h"
-#include "engine/batch.h"
+#include "engine/geocentric.h"
 #include "engine/transverse_mercator.h"
 
 namespace zelk {

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 #include "bursa/estimate.h"
 #include "platform/message_box.h"
 #include "workflow/calibration_run.h"
-#include "workflow/conversion.h"
 #include "workflow/input_file.h"
 #include "workflow/convert_run.h"
 #include "workflow/estimation_report.h"
@@ -42,56 +41,6 @@ private:
         return geocentric;
     }
     zelk::ConversionChain m_chain;
-};
-
-class ByParamList final : public PointToGeocentric {
-public:
-    ByParamList(int index, double meridian) : m_index(index), m_meridian(meridian) {}
-    zelk::PointProblem Convert(PointRecord& p) const override {
-        PointToCartesian(m_index, m_meridian, p.X, p.Y, p.Z);
-        return zelk::PointProblem::None;
-    }
-
-private:
-    int m_index;
-    double m_meridian;
-};
-
-// The plain reader of common points as it always was.
-class PlainPoints {
-public:
-    explicit PlainPoints(std::FILE* in) : m_reader(in, false) {}
-    bool AtEnd() { return m_reader.AtEnd(); }
-    // False at the end; a problem is taken into result.
-    bool Next(PointRecord& p, std::string*, bool inAfter, CommonPointsResult& result, bool& problem) {
-        std::string_view name;
-        const PointReader::Status status = m_reader.Next(name, p.X, p.Y, p.Z);
-        switch (status) {
-            case PointReader::Status::Point:
-                return true;
-            case PointReader::Status::End:
-                return false;
-            case PointReader::Status::Unreadable:
-                result.status = CommonPointsResult::Status::Unreadable;
-                break;
-            case PointReader::Status::CutShort:
-                result.status = CommonPointsResult::Status::CutShort;
-                result.kind = pointformat::ProblemKind::CutShort;
-                break;
-            case PointReader::Status::ReadError:
-                result.status = CommonPointsResult::Status::ReadError;
-                break;
-        }
-        result.inAfterFile = inAfter;
-        result.line = m_reader.ProblemLine();
-        result.token = m_reader.ProblemToken();
-        problem = true;
-        return false;
-    }
-    std::int64_t PointLine() const { return m_reader.PointLine(); }
-
-private:
-    PointReader m_reader;
 };
 
 // Common points in any point-file format.
@@ -207,21 +156,6 @@ CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
     CommonPoints points;
     const CommonPointsResult result =
         ReadCommonPoints(beforeFile, afterFile, beforeSystem, afterSystem, {}, points);
-    before.insert(before.end(), points.before.begin(), points.before.end());
-    after.insert(after.end(), points.after.begin(), points.after.end());
-    return result;
-}
-
-CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
-                                    int afterSystem, double beforeMeridian, double afterMeridian,
-                                    std::vector<PointRecord>& before,
-                                    std::vector<PointRecord>& after) {
-    PlainPoints beforeReader(beforeFile);
-    PlainPoints afterReader(afterFile);
-    CommonPoints points;
-    const CommonPointsResult result =
-        ReadPairs(beforeReader, afterReader, ByParamList(beforeSystem, beforeMeridian),
-                  ByParamList(afterSystem, afterMeridian), points);
     before.insert(before.end(), points.before.begin(), points.before.end());
     after.insert(after.end(), points.after.begin(), points.after.end());
     return result;

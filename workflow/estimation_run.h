@@ -90,14 +90,6 @@ CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
                                     std::vector<PointRecord>& before,
                                     std::vector<PointRecord>& after);
 
-// The same by seven-parameter-list index (0 to 5; other indices keep the
-// values as read), each point brought to X Y Z by PointToCartesian and
-// taken as it comes out.
-CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
-                                    int afterSystem, double beforeMeridian, double afterMeridian,
-                                    std::vector<PointRecord>& before,
-                                    std::vector<PointRecord>& after);
-
 // The system of a seven-parameter-list index (any entry of the catalogue)
 // with its projection settings; nothing for an index outside the list.
 std::optional<zelk::Crs> ParamListCrs(int index, zelk::Zoning zoning, double meridian);

@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "platform/interrupt_cleanup.h"
-#include "workflow/conversion.h"
 #include "workflow/kml_writer.h"
 #include "workflow/point_file.h"
 #include "workflow/point_formats.h"
@@ -454,17 +453,6 @@ int ThreadsFor(const FileConversionOptions& options) {
 }
 
 }  // namespace
-
-FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
-                                      int sourceIndex, int targetIndex, double sourceMeridian,
-                                      double targetMeridian, const SevenParams& params,
-                                      const FileConversionOptions& options) {
-    FileFormats formats;
-    formats.withNames = withNames;
-    return ConvertPointFile(
-        in, out, MainListChain(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params),
-        formats, options);
-}
 
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
                                       const zelk::ConversionChain& chain,

@@ -77,12 +77,6 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out,
                                       const FileFormats& formats,
                                       const FileConversionOptions& options = {});
 
-// The same with the chain of ConvertPoint (main-list indices).
-FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
-                                      int sourceIndex, int targetIndex, double sourceMeridian,
-                                      double targetMeridian, const SevenParams& params,
-                                      const FileConversionOptions& options = {});
-
 // The output of a conversion or of a saved parameters file: nothing of what
 // was there before is lost unless the whole new text is ready.
 //

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "bursa/bursa_model.h"
+#include "adapters/bursa_model.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "bursa/bursa_model.h"
-#include "engine/ellipsoid.h"
+#include "adapters/bursa_model.h"
+#include "adapters/ellipsoid.h"
 #include "recording_messages.h"
 #include "c_locale.h"
 

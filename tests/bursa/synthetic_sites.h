@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
-#include "bursa/bursa_model.h"
+#include "adapters/bursa_model.h"
 #include "bursa/four_params.h"
-#include "engine/ellipsoid.h"
+#include "adapters/ellipsoid.h"
 
 namespace synthetic {
 

@@ -14,10 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
 

@@ -17,7 +17,6 @@
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "workflow/parameter_file.h"
-#include "cli/systems.h"
 
 namespace {
 
@@ -103,33 +102,6 @@ TEST(CliArguments, ParamsList) {
     } catch (const UsageError& error) {
         EXPECT_STREQ(error.what(), "option --params (K): '4x' is not a number");
     }
-}
-
-TEST(CliSystems, NamesMapToTheSameSystemInBothLists) {
-    struct Expected {
-        const char* name;
-        const char* mainLabel;
-        const char* paramLabel;
-        bool projected;
-    };
-    const Expected table[] = {
-        {"wgs84-utm", "WGS84-UTM--xyH", "WGS84UTM投影xyH", true},
-        {"wgs84-geodetic", "WGS84-大地坐标", "WGS84大地坐标BLH", false},
-        {"beijing54-gauss", "北京54-高斯-xyH", "北京54高斯投影xyH", true},
-        {"beijing54-geodetic", "北京54-大地坐标", "北京54大地坐标BLH", false},
-        {"xian80-gauss", "西安80-高斯-xyH", "西安80高斯投影xyH", true},
-        {"xian80-geodetic", "西安80-大地坐标", "西安80大地坐标BLH", false},
-    };
-    for (const Expected& row : table) {
-        const auto system = SystemByName(row.name);
-        ASSERT_TRUE(system) << row.name;
-        EXPECT_STREQ(NameOfSystem(*system), row.name);
-        EXPECT_STREQ(MainListLabel(MainListIndex(*system)), row.mainLabel);
-        EXPECT_STREQ(ParamListLabel(ParamListIndex(*system)), row.paramLabel);
-        EXPECT_EQ(IsProjected(*system), row.projected);
-    }
-    EXPECT_FALSE(SystemByName("WGS84-UTM"));
-    EXPECT_FALSE(SystemByName(""));
 }
 
 // ------------------------------------------------------------ parameters file

@@ -3,7 +3,7 @@
 #include <type_traits>
 
 #include "engine/angle.h"
-#include "engine/ellipsoid.h"
+#include "adapters/ellipsoid.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "engine/angle.h"
-#include "engine/ellipsoid.h"
+#include "adapters/ellipsoid.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/angle.h"
-#include "engine/ellipsoid.h"
+#include "adapters/ellipsoid.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "reference_points.h"
-#include "bursa/bursa_model.h"
+#include "adapters/bursa_model.h"
 #include "platform/message_box.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/estimation_run.h"
 
 namespace {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "reference_points.h"
+#include "adapters/conversion.h"
 #include "bursa/seven_params.h"
 #include "workflow/file_conversion.h"
 #include "workflow/point_file.h"

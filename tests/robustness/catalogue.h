@@ -88,9 +88,9 @@
 #include <string>
 #include <vector>
 
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
 #include "bursa/seven_params.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "c_locale.h"
 
 #include "temp_folder.h"

@@ -23,7 +23,7 @@
 #include "run_cli.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
 #include "c_locale.h"

@@ -17,7 +17,7 @@
 #include "failing_allocations.h"
 #include "platform/message_box.h"
 #include "recording_messages.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
 #include "c_locale.h"

@@ -25,7 +25,7 @@
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 
 namespace {
 QLineEdit* Edit(CTemplateDialog& d, int id) { return d.Item<QLineEdit>(id); }

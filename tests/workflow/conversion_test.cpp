@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "bursa/bursa_model.h"
+#include "adapters/bursa_model.h"
 #include "engine/angle.h"
-#include "engine/ellipsoid.h"
-#include "workflow/conversion.h"
-#include "workflow/point_converter.h"
+#include "adapters/ellipsoid.h"
+#include "adapters/conversion.h"
+#include "adapters/point_converter.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/convert_run.h"
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"

@@ -9,7 +9,7 @@
 
 #include "platform/number_text.h"
 #include "recording_messages.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/estimation_report.h"
 #include "workflow/estimation_run.h"
 #include "workflow_files.h"

@@ -8,7 +8,7 @@
 
 #include "platform/message_box.h"
 #include "recording_messages.h"
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/estimation_run.h"
 #include "workflow_files.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
 #include "c_locale.h"

@@ -1,4 +1,4 @@
-#include "engine/batch.h"
+#include "engine/geocentric.h"
 
 #include <cmath>
 

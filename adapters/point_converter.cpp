@@ -1,8 +1,8 @@
-#include "workflow/point_converter.h"
+#include "adapters/point_converter.h"
 
 #include <algorithm>
 
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
 
 CPointConverter::CPointConverter(int sourceIndex, int targetIndex, double sourceMeridian,
                                  double targetMeridian, const SevenParams& params)

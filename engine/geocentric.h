@@ -16,7 +16,7 @@
 // while another waits for a result. A batch holds 1 to kBatchLanes points.
 #pragma once
 
-#include "engine/reference_ellipsoid.h"
+#include "engine/ellipsoid.h"
 
 inline constexpr int kBatchLanes = 4;
 

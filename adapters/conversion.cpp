@@ -1,4 +1,6 @@
-#include "workflow/conversion.h"
+#include "adapters/conversion.h"
+
+#include "workflow/point_file.h"
 
 namespace {
 constexpr CoordinateSystem kMainOrder[kSystemCount] = {
@@ -69,4 +71,70 @@ void ConvertPoint(int sourceIndex, int targetIndex, double sourceMeridian, doubl
 
 void PointToCartesian(int index, double meridian, double& a, double& b, double& c) {
     if (InList(index)) SystemToCartesian(SystemFromParamList(index), meridian, a, b, c);
+}
+
+FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
+                                      int sourceIndex, int targetIndex, double sourceMeridian,
+                                      double targetMeridian, const SevenParams& params,
+                                      const FileConversionOptions& options) {
+    FileFormats formats;
+    formats.withNames = withNames;
+    return ConvertPointFile(
+        in, out, MainListChain(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params),
+        formats, options);
+}
+
+namespace {
+// One point of a plain common-point file; false at its end or at a problem,
+// which is then taken into result.
+bool NextPlainPoint(PointReader& reader, PointRecord& p, bool inAfter, CommonPointsResult& result) {
+    std::string_view name;
+    switch (reader.Next(name, p.X, p.Y, p.Z)) {
+        case PointReader::Status::Point:
+            return true;
+        case PointReader::Status::End:
+            return false;
+        case PointReader::Status::Unreadable:
+            result.status = CommonPointsResult::Status::Unreadable;
+            break;
+        case PointReader::Status::CutShort:
+            result.status = CommonPointsResult::Status::CutShort;
+            result.kind = pointformat::ProblemKind::CutShort;
+            break;
+        case PointReader::Status::ReadError:
+            result.status = CommonPointsResult::Status::ReadError;
+            break;
+    }
+    result.inAfterFile = inAfter;
+    result.line = reader.ProblemLine();
+    result.token = reader.ProblemToken();
+    return false;
+}
+}  // namespace
+
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
+                                    int afterSystem, double beforeMeridian, double afterMeridian,
+                                    std::vector<PointRecord>& before,
+                                    std::vector<PointRecord>& after) {
+    CommonPointsResult result;
+    PointReader beforeReader(beforeFile, false);
+    PointReader afterReader(afterFile, false);
+    std::size_t pairs = 0;
+    while (!beforeReader.AtEnd()) {
+        PointRecord b, a;
+        if (!NextPlainPoint(beforeReader, b, false, result)) break;
+        if (!NextPlainPoint(afterReader, a, true, result)) break;
+        if (pairs == kMaxCommonPoints) {
+            result.status = CommonPointsResult::Status::TooManyPairs;
+            result.line = beforeReader.PointLine();
+            break;
+        }
+        PointToCartesian(beforeSystem, beforeMeridian, b.X, b.Y, b.Z);
+        PointToCartesian(afterSystem, afterMeridian, a.X, a.Y, a.Z);
+        before.push_back(b);
+        after.push_back(a);
+        ++pairs;
+        if (afterReader.AtEnd()) break;
+    }
+    return result;
 }

@@ -1,7 +1,8 @@
-#include "bursa/bursa_model.h"
+#include "bursa/helmert.h"
+
+#include "engine/angle.h"
 
 namespace {
-constexpr double kPi = 3.14159265358979;           // the system's pi, not M_PI
 constexpr double kOverArcSeconds = 1.54320987654321e-6;  // 1/648000 to 15 digits
 }  // namespace
 
@@ -10,9 +11,9 @@ void ParamsToInternal(const SevenParams& p, double v[kBursaCount]) {
     v[kTy] = p.dY0;
     v[kTz] = p.dZ0;
     v[kScale] = p.K * 1e-6;
-    v[kEx] = (kPi * p.betaX) * kOverArcSeconds;
-    v[kEy] = (kPi * p.betaY) * kOverArcSeconds;
-    v[kEz] = (kPi * p.betaZ) * kOverArcSeconds;
+    v[kEx] = (kEnginePi * p.betaX) * kOverArcSeconds;
+    v[kEy] = (kEnginePi * p.betaY) * kOverArcSeconds;
+    v[kEz] = (kEnginePi * p.betaZ) * kOverArcSeconds;
 }
 
 SevenParams InternalToParams(const double v[kBursaCount]) {
@@ -21,22 +22,10 @@ SevenParams InternalToParams(const double v[kBursaCount]) {
     p.dY0 = v[kTy];
     p.dZ0 = v[kTz];
     p.K = v[kScale] * 1000000.0;
-    p.betaX = ((v[kEx] * 180.0) / kPi) * 3600.0;
-    p.betaY = ((v[kEy] * 180.0) / kPi) * 3600.0;
-    p.betaZ = ((v[kEz] * 180.0) / kPi) * 3600.0;
+    p.betaX = ((v[kEx] * 180.0) / kEnginePi) * 3600.0;
+    p.betaY = ((v[kEy] * 180.0) / kEnginePi) * 3600.0;
+    p.betaZ = ((v[kEz] * 180.0) / kEnginePi) * 3600.0;
     return p;
-}
-
-CBursaModel::CBursaModel() : m_params(new double[kBursaCount]()) {}
-
-CBursaModel::~CBursaModel() { delete[] m_params; }
-
-void CBursaModel::SetParams(const SevenParams& params) { ParamsToInternal(params, m_params); }
-
-void CBursaModel::SetInput(PointRecord point) {
-    m_X = point.X;
-    m_Y = point.Y;
-    m_Z = point.Z;
 }
 
 PointRecord ApplyBursa(const double p[kBursaCount], const PointRecord& point) {
@@ -49,4 +38,3 @@ PointRecord ApplyBursa(const double p[kBursaCount], const PointRecord& point) {
     return out;
 }
 
-void CBursaModel::Apply(PointRecord& out) const { out = ApplyBursa(m_params, {m_X, m_Y, m_Z}); }

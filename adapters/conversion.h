@@ -1,14 +1,23 @@
-// The six coordinate systems and the chain that carries one point between
-// them: source system -> earth-centred X Y Z of the source datum -> seven
-// parameters -> X Y Z of the target datum -> target system.
+// The original program's entry points for its six coordinate systems, as
+// thin adapters over the model: list indices and CoordinateSystem values
+// turn into zelk::Crs, and every conversion runs through one
+// zelk::ConversionChain (workflow/chain.h), so the doubles are the model's.
+//
+//   source system -> earth-centred X Y Z of the source datum -> seven
+//   parameters -> X Y Z of the target datum -> target system.
 //
 // Every step works on one point triple owned by the caller and overwritten in
 // place: x y H or B L H (packed DMS) at the ends, X Y Z in the middle.
 #pragma once
 
+#include <cstdio>
+#include <vector>
+
 #include "bursa/seven_params.h"
 #include "workflow/chain.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/estimation_run.h"
+#include "workflow/file_conversion.h"
 
 enum class CoordinateSystem {
     Wgs84Utm,
@@ -61,3 +70,18 @@ zelk::ConversionChain MainListChain(int sourceIndex, int targetIndex, double sou
 // The source half of ConvertPoint by seven-parameter-list index: the triple
 // becomes X Y Z on the datum of that system. Other indices leave it unchanged.
 void PointToCartesian(int index, double meridian, double& a, double& b, double& c);
+
+// A point file through the chain of ConvertPoint (main-list indices).
+FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
+                                      int sourceIndex, int targetIndex, double sourceMeridian,
+                                      double targetMeridian, const SevenParams& params,
+                                      const FileConversionOptions& options = {});
+
+// Two plain common-point files read in step by seven-parameter-list index
+// (0 to 5; other indices keep the values as read), each point brought to
+// X Y Z by PointToCartesian and appended to before and after. Reading ends
+// with the before file, or after a pair that ends the after file.
+CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
+                                    int afterSystem, double beforeMeridian, double afterMeridian,
+                                    std::vector<PointRecord>& before,
+                                    std::vector<PointRecord>& after);
