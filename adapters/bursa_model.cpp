@@ -3,6 +3,8 @@
 #include "bursa/estimate.h"
 #include "platform/message_box.h"
 
+using namespace zelk;
+
 CBursaModel::CBursaModel() : m_params(new double[kBursaCount]()) {}
 
 CBursaModel::~CBursaModel() { delete[] m_params; }

@@ -19,10 +19,10 @@ public:
     CBursaModel(const CBursaModel&) = delete;
     CBursaModel& operator=(const CBursaModel&) = delete;
 
-    void SetParams(const SevenParams& params);
-    void SetInput(PointRecord point);
+    void SetParams(const zelk::SevenParams& params);
+    void SetInput(zelk::PointRecord point);
     // Transforms the input point into out; neither input nor parameters change.
-    void Apply(PointRecord& out) const;
+    void Apply(zelk::PointRecord& out) const;
 
     // Least-squares estimate of the parameters that take source to target.
     // Shows the report through the message service, then writes out (user
@@ -30,7 +30,7 @@ public:
     // three pairs, or singular normal equations, shows an error instead,
     // leaves out untouched and returns kEstimateTooFewPoints or
     // kEstimateSingular.
-    int Estimate(const PointRecord* target, const PointRecord* source, int n, SevenParams& out);
+    int Estimate(const zelk::PointRecord* target, const zelk::PointRecord* source, int n, zelk::SevenParams& out);
 
     // The parameter vector in internal units (read only).
     const double* Internal() const { return m_params; }

@@ -2,6 +2,8 @@
 
 #include "workflow/point_file.h"
 
+using namespace zelk;
+
 namespace {
 constexpr CoordinateSystem kMainOrder[kSystemCount] = {
     CoordinateSystem::Wgs84Utm,       CoordinateSystem::Wgs84Geodetic,

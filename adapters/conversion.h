@@ -61,27 +61,27 @@ void CartesianToSystem(CoordinateSystem system, double meridian, double& a, doub
 // given by main-list index, applying params forwards. An index outside 0 to 5
 // leaves that side as X Y Z.
 void ConvertPoint(int sourceIndex, int targetIndex, double sourceMeridian, double targetMeridian,
-                  const SevenParams& params, double& a, double& b, double& c);
+                  const zelk::SevenParams& params, double& a, double& b, double& c);
 
 // The chain of ConvertPoint for these arguments, built once for many points.
 zelk::ConversionChain MainListChain(int sourceIndex, int targetIndex, double sourceMeridian,
-                                    double targetMeridian, const SevenParams& params);
+                                    double targetMeridian, const zelk::SevenParams& params);
 
 // The source half of ConvertPoint by seven-parameter-list index: the triple
 // becomes X Y Z on the datum of that system. Other indices leave it unchanged.
 void PointToCartesian(int index, double meridian, double& a, double& b, double& c);
 
 // A point file through the chain of ConvertPoint (main-list indices).
-FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
+zelk::FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,
                                       int sourceIndex, int targetIndex, double sourceMeridian,
-                                      double targetMeridian, const SevenParams& params,
-                                      const FileConversionOptions& options = {});
+                                      double targetMeridian, const zelk::SevenParams& params,
+                                      const zelk::FileConversionOptions& options = {});
 
 // Two plain common-point files read in step by seven-parameter-list index
 // (0 to 5; other indices keep the values as read), each point brought to
 // X Y Z by PointToCartesian and appended to before and after. Reading ends
 // with the before file, or after a pair that ends the after file.
-CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
+zelk::CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile, int beforeSystem,
                                     int afterSystem, double beforeMeridian, double afterMeridian,
-                                    std::vector<PointRecord>& before,
-                                    std::vector<PointRecord>& after);
+                                    std::vector<zelk::PointRecord>& before,
+                                    std::vector<zelk::PointRecord>& after);

@@ -8,6 +8,8 @@
 #include "engine/geocentric.h"
 #include "engine/transverse_mercator.h"
 
+using namespace zelk;
+
 CEllipsoid::CEllipsoid() : m_falseNorthing(0.0), m_falseEasting(500000.0) {}
 CEllipsoid::~CEllipsoid() = default;
 
@@ -71,14 +73,14 @@ void CEllipsoid::CartesianToGeodetic(double& B, double& L, double& H) const {
 // by SetCentralMeridian, the point by SetGeodetic or SetPlane.
 
 namespace {
-zelk::TransverseMercator Projection(const CEllipsoid& e, double k0, zelk::TmSeries series) {
+zelk::TransverseMercator TmOf(const CEllipsoid& e, double k0, zelk::TmSeries series) {
     return zelk::TransverseMercator(e.Shape(), k0, e.m_falseEasting, series);
 }
 }  // namespace
 
 void CEllipsoid::GaussForward(double& xOut, double& yOut, double& HOut) {
     m_k0 = 1.0;
-    Projection(*this, m_k0, zelk::TmSeries::GaussKruger).Forward(m_L0, m_B, m_L, m_x, m_y);
+    TmOf(*this, m_k0, zelk::TmSeries::GaussKruger).Forward(m_L0, m_B, m_L, m_x, m_y);
     xOut = m_x;
     yOut = m_y;
     HOut = m_H;
@@ -86,7 +88,7 @@ void CEllipsoid::GaussForward(double& xOut, double& yOut, double& HOut) {
 
 void CEllipsoid::GaussInverse(double& BOut, double& LOut, double& HOut) {
     m_k0 = 1.0;
-    Projection(*this, m_k0, zelk::TmSeries::GaussKruger).Reverse(m_L0, m_x, m_y, m_B, m_L);
+    TmOf(*this, m_k0, zelk::TmSeries::GaussKruger).Reverse(m_L0, m_x, m_y, m_B, m_L);
     BOut = RadianToDms(m_B);
     LOut = RadianToDms(m_L);
     HOut = m_H;
@@ -94,7 +96,7 @@ void CEllipsoid::GaussInverse(double& BOut, double& LOut, double& HOut) {
 
 void CEllipsoid::UtmForward(double& xOut, double& yOut, double& HOut) {
     m_k0 = 0.9996;
-    Projection(*this, m_k0, zelk::TmSeries::Utm).Forward(m_L0, m_B, m_L, m_x, m_y);
+    TmOf(*this, m_k0, zelk::TmSeries::Utm).Forward(m_L0, m_B, m_L, m_x, m_y);
     xOut = m_x;
     yOut = m_y;
     HOut = m_H;
@@ -102,7 +104,7 @@ void CEllipsoid::UtmForward(double& xOut, double& yOut, double& HOut) {
 
 void CEllipsoid::UtmInverse(double& BOut, double& LOut, double& HOut) {
     m_k0 = 0.9996;
-    Projection(*this, m_k0, zelk::TmSeries::Utm).Reverse(m_L0, m_x, m_y, m_B, m_L);
+    TmOf(*this, m_k0, zelk::TmSeries::Utm).Reverse(m_L0, m_x, m_y, m_B, m_L);
     BOut = RadianToDms(m_B);
     LOut = RadianToDms(m_L);
     HOut = m_H;

@@ -4,6 +4,8 @@
 
 #include "adapters/conversion.h"
 
+using namespace zelk;
+
 CPointConverter::CPointConverter(int sourceIndex, int targetIndex, double sourceMeridian,
                                  double targetMeridian, const SevenParams& params)
     : m_chain(MainListChain(sourceIndex, targetIndex, sourceMeridian, targetMeridian, params)) {}

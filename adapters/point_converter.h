@@ -14,7 +14,7 @@ class CPointConverter {
 public:
     // Main-list indices; an index outside 0 to 5 leaves that side as X Y Z.
     CPointConverter(int sourceIndex, int targetIndex, double sourceMeridian, double targetMeridian,
-                    const SevenParams& params);
+                    const zelk::SevenParams& params);
     ~CPointConverter();
     CPointConverter(const CPointConverter&) = delete;
     CPointConverter& operator=(const CPointConverter&) = delete;

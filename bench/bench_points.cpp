@@ -9,6 +9,8 @@
 #include "bench_points.h"
 #include "workflow/point_file.h"
 
+using namespace zelk;
+
 int main(int argc, char** argv) {
     long long count = 0;
     unsigned long long seed = 20240601;

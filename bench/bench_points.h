@@ -9,6 +9,8 @@
 #include "adapters/ellipsoid.h"
 #include "engine/angle.h"
 
+using namespace zelk;
+
 class BenchPoints {
 public:
     explicit BenchPoints(std::uint64_t seed = 20240601) : m_random(seed) {}
@@ -23,7 +25,7 @@ public:
     // latitude between 23 and 49 degrees north (the zone's extent in China),
     // a longitude within 1.5 degrees of the meridian, a height up to 2000 m.
     void NextGauss(double& x, double& y, double& H) {
-        const double degrees = kEnginePi / 180.0;
+        const double degrees = kPi / 180.0;
         CBeijing54 e;
         e.SetCentralMeridian(117.0);
         e.m_B = Uniform(23.0, 49.0) * degrees;

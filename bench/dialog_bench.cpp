@@ -19,6 +19,8 @@
 #include "ui/templates.h"
 #include "workflow/coordinate_system.h"
 
+using namespace zelk;
+
 namespace {
 // The messages, kept instead of shown: the run must not wait for a person.
 class QuietMessages final : public IMessageService {

@@ -14,6 +14,8 @@
 #include "workflow/point_formats.h"
 #include "workflow/point_scan.h"
 
+using namespace zelk;
+
 namespace {
 
 using namespace pointformat;
@@ -43,8 +45,8 @@ const Points& BenchSet(int layout) {
         points.NextGauss(x, y, H);
         if (layout != 0) {
             // Geodetic points as the engine gives them.
-            x = RadianToDms(points.Uniform(23.0, 49.0) * kEnginePi / 180);
-            y = RadianToDms(points.Uniform(115.5, 118.5) * kEnginePi / 180);
+            x = RadianToDms(points.Uniform(23.0, 49.0) * kPi / 180);
+            y = RadianToDms(points.Uniform(115.5, 118.5) * kPi / 180);
         }
         set.names.push_back("P" + std::to_string(i));
         set.values.insert(set.values.end(), {x, y, H});

@@ -14,6 +14,8 @@
 #include "adapters/point_converter.h"
 #include "workflow/point_file.h"
 
+using namespace zelk;
+
 namespace {
 
 const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};

@@ -5,11 +5,13 @@
 #include <cmath>
 #include <limits>
 
+namespace zelk {
+
 namespace {
 
 constexpr int kSize = kBursaCount;
 // The conversions of InternalToParams, as factors.
-constexpr double kSecondsPerRadian = (180.0 / kEnginePi) * 3600.0;
+constexpr double kSecondsPerRadian = (180.0 / kPi) * 3600.0;
 
 // The centred, scaled design of the estimation's linear model (q above).
 LinearDesign CentredDesign(const PointRecord* target, const PointRecord* source, int n,
@@ -137,3 +139,5 @@ BursaQuality AssessBursa(const PointRecord* target, const PointRecord* source, i
     quality.blunders = LeaveOneOutTest(design, fit, kBlunderFamilyLevel, kBlunderSigmaFloor);
     return quality;
 }
+
+}  // namespace zelk

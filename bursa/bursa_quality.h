@@ -63,6 +63,8 @@
 #include "bursa/estimate.h"
 #include "bursa/least_squares.h"
 
+namespace zelk {
+
 inline constexpr double kLineLikeCondition = 1000.0;
 inline constexpr double kWeakRotationSeconds = 3.0;
 inline constexpr double kWeakScalePpm = 15.0;
@@ -97,3 +99,5 @@ struct BursaQuality {
 // target[i], source[i], i < n: the pairs that estimate was made from.
 BursaQuality AssessBursa(const PointRecord* target, const PointRecord* source, int n,
                          const BursaEstimate& estimate);
+
+}  // namespace zelk

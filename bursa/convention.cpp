@@ -2,6 +2,8 @@
 
 #include "bursa/helmert.h"
 
+namespace zelk {
+
 const char* ConventionName(RotationConvention convention) {
     return convention == RotationConvention::PositionVector ? "position-vector"
                                                             : "coordinate-frame";
@@ -31,3 +33,5 @@ PointRecord ApplySevenParams(const SevenParams& params, RotationConvention conve
                      internal);
     return ApplyBursa(internal, point);
 }
+
+}  // namespace zelk

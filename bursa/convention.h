@@ -23,6 +23,8 @@
 
 #include "bursa/seven_params.h"
 
+namespace zelk {
+
 enum class RotationConvention {
     CoordinateFrame,  // the engine's, and the default
     PositionVector,
@@ -42,3 +44,5 @@ SevenParams ConvertConvention(const SevenParams& params, RotationConvention from
 // bit the engine's for the coordinate-frame equivalent.
 PointRecord ApplySevenParams(const SevenParams& params, RotationConvention convention,
                              const PointRecord& point);
+
+}  // namespace zelk

@@ -7,6 +7,8 @@
 #include "bursa/linear_solver.h"
 #include "platform/number_text.h"
 
+namespace zelk {
+
 namespace {
 constexpr int kSize = kBursaCount;
 
@@ -158,3 +160,5 @@ BursaEstimate EstimateBursa(const PointRecord* target, const PointRecord* source
 std::string BursaReportText(const BursaEstimate& e) {
     return FormatReport(e.iterations, e.planeError, e.heightError, e.spatialError);
 }
+
+}  // namespace zelk

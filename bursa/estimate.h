@@ -21,6 +21,8 @@
 #include "bursa/helmert.h"
 #include "bursa/seven_params.h"
 
+namespace zelk {
+
 struct BursaEstimate {
     enum class Status {
         Ok,
@@ -54,3 +56,5 @@ inline constexpr const char* kEstimateReportFormat =
 inline constexpr const char* kTooFewCommonPoints = "公共点不足3个，无法解算七参数！";
 inline constexpr const char* kSingularNormalEquations =
     "公共点分布不良，法方程奇异，无法解算七参数！";
+
+}  // namespace zelk

@@ -4,6 +4,8 @@
 
 #include "bursa/bursa_quality.h"
 
+namespace zelk {
+
 GridPoint ApplyFourParams(const FourParams& p, const GridPoint& point) {
     const double a = p.K * std::cos(p.alpha), b = p.K * std::sin(p.alpha);
     GridPoint out = point;
@@ -90,3 +92,5 @@ FourParamEstimate EstimateFourParams(const GridPoint* before, const GridPoint* a
     result.blunders = LeaveOneOutTest(design, fit, kBlunderFamilyLevel, kBlunderSigmaFloor);
     return result;
 }
+
+}  // namespace zelk

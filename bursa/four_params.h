@@ -38,6 +38,8 @@
 
 #include "bursa/least_squares.h"
 
+namespace zelk {
+
 // One point of a plane grid with its height, metres: x north, y east.
 struct GridPoint {
     double x = 0.0;
@@ -82,3 +84,5 @@ FourParamEstimate EstimateFourParams(const GridPoint* before, const GridPoint* a
 
 // Transforms x and y; H is kept.
 GridPoint ApplyFourParams(const FourParams& params, const GridPoint& point);
+
+}  // namespace zelk

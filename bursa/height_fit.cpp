@@ -4,6 +4,8 @@
 
 #include "bursa/bursa_quality.h"
 
+namespace zelk {
+
 namespace {
 
 // The model's terms at (dx, dy) km.
@@ -81,3 +83,5 @@ HeightFit FitHeights(HeightModel model, const GridPoint* before, const GridPoint
     fit.blunders = LeaveOneOutTest(design, solved, kBlunderFamilyLevel, kBlunderSigmaFloor);
     return fit;
 }
+
+}  // namespace zelk

@@ -33,6 +33,8 @@
 #include "bursa/four_params.h"
 #include "bursa/least_squares.h"
 
+namespace zelk {
+
 enum class HeightModel { Fixed, Plane, Quadratic };
 
 // Coefficients of a model, and the points it needs: 1, 3, 6.
@@ -64,3 +66,5 @@ double HeightDifference(const HeightFit& fit, double x, double y);
 
 // The after-system height of a before point: H - zeta(x, y).
 double ApplyHeightFit(const HeightFit& fit, const GridPoint& before);
+
+}  // namespace zelk

@@ -2,6 +2,8 @@
 
 #include "engine/angle.h"
 
+namespace zelk {
+
 namespace {
 constexpr double kOverArcSeconds = 1.54320987654321e-6;  // 1/648000 to 15 digits
 }  // namespace
@@ -11,9 +13,9 @@ void ParamsToInternal(const SevenParams& p, double v[kBursaCount]) {
     v[kTy] = p.dY0;
     v[kTz] = p.dZ0;
     v[kScale] = p.K * 1e-6;
-    v[kEx] = (kEnginePi * p.betaX) * kOverArcSeconds;
-    v[kEy] = (kEnginePi * p.betaY) * kOverArcSeconds;
-    v[kEz] = (kEnginePi * p.betaZ) * kOverArcSeconds;
+    v[kEx] = (kPi * p.betaX) * kOverArcSeconds;
+    v[kEy] = (kPi * p.betaY) * kOverArcSeconds;
+    v[kEz] = (kPi * p.betaZ) * kOverArcSeconds;
 }
 
 SevenParams InternalToParams(const double v[kBursaCount]) {
@@ -22,9 +24,9 @@ SevenParams InternalToParams(const double v[kBursaCount]) {
     p.dY0 = v[kTy];
     p.dZ0 = v[kTz];
     p.K = v[kScale] * 1000000.0;
-    p.betaX = ((v[kEx] * 180.0) / kEnginePi) * 3600.0;
-    p.betaY = ((v[kEy] * 180.0) / kEnginePi) * 3600.0;
-    p.betaZ = ((v[kEz] * 180.0) / kEnginePi) * 3600.0;
+    p.betaX = ((v[kEx] * 180.0) / kPi) * 3600.0;
+    p.betaY = ((v[kEy] * 180.0) / kPi) * 3600.0;
+    p.betaZ = ((v[kEz] * 180.0) / kPi) * 3600.0;
     return p;
 }
 
@@ -38,3 +40,4 @@ PointRecord ApplyBursa(const double p[kBursaCount], const PointRecord& point) {
     return out;
 }
 
+}  // namespace zelk

@@ -6,6 +6,8 @@
 
 #include "bursa/seven_params.h"
 
+namespace zelk {
+
 // Internal parameter vector, in the order tx, ty, tz, k, ex, ey, ez:
 // translations in metres, scale as a pure number, rotations in radians.
 enum BursaIndex { kTx = 0, kTy, kTz, kScale, kEx, kEy, kEz, kBursaCount };
@@ -28,3 +30,5 @@ struct BursaResidual {
 };
 BursaResidual ResidualAt(const double internal[kBursaCount], const PointRecord& target,
                          const PointRecord& source);
+
+}  // namespace zelk

@@ -7,6 +7,8 @@
 
 #include "bursa/statistics.h"
 
+namespace zelk {
+
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -297,3 +299,5 @@ OutlierTest LeaveOneOutTest(const LinearDesign& design, const LinearFit& fit, do
     std::sort(test.suspects.begin(), test.suspects.end());
     return test;
 }
+
+}  // namespace zelk

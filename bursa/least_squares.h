@@ -43,6 +43,8 @@
 #include <initializer_list>
 #include <vector>
 
+namespace zelk {
+
 // Eigen-decomposition of a symmetric n x n matrix, row-major.
 struct SymmetricEigen {
     std::vector<double> values;   // ascending
@@ -115,3 +117,5 @@ OutlierTest LeaveOneOutTest(const LinearDesign& design, const LinearFit& fit, do
 // Groups needed for the leave-one-out test: the refit without one group
 // must keep at least one redundant observation.
 int MinimumGroupsForTest(int unknowns, int rowsPerGroup);
+
+}  // namespace zelk

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+namespace zelk {
+
 void AddObservation(const double* a, int n, double l, double* N, double* u, double w) {
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) N[i * n + j] += (a[j] * a[i]) * w;
@@ -63,3 +65,5 @@ int SolveLinearSystem(double* N, double* u, int n) {
     }
     return 1;
 }
+
+}  // namespace zelk

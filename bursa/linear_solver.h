@@ -6,6 +6,8 @@
 // below lies n elements further on.
 #pragma once
 
+namespace zelk {
+
 // N += w * a * a^T, u += w * l * a.
 void AddObservation(const double* a, int n, double l, double* N, double* u, double w);
 
@@ -26,3 +28,5 @@ void SwapRows(double* diagonal, double* ui, int i, int r, int n);
 
 // Eliminates column i from the rows below row i (N[r][i] itself is left).
 void EliminateBelow(double* diagonal, double* ui, int i, int n);
+
+}  // namespace zelk

@@ -1,6 +1,8 @@
 // The seven parameters in user units and the point record.
 #pragma once
 
+namespace zelk {
+
 // Bursa-Wolf parameters as the user types them.
 struct SevenParams {
     double dX0 = 0.0;    // translation along X, m
@@ -18,3 +20,5 @@ struct PointRecord {
     double Y = 0.0;
     double Z = 0.0;
 };
+
+}  // namespace zelk

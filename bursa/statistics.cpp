@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+namespace zelk {
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -106,3 +108,5 @@ double StudentTUpperQuantile(double alpha, double nu) {
     // T^2 is F(1, nu), and P(T > t) = P(T^2 > t^2) / 2 for t > 0.
     return std::sqrt(FUpperQuantile(2.0 * alpha, 1.0, nu));
 }
+
+}  // namespace zelk

@@ -17,6 +17,8 @@
 // NaN is returned otherwise.
 #pragma once
 
+namespace zelk {
+
 // I_x(a, b), the regularised incomplete beta function.
 double RegularizedIncompleteBeta(double a, double b, double x);
 
@@ -29,3 +31,5 @@ double FUpperQuantile(double alpha, double d1, double d2);
 // The t with P(T(nu) > t) = alpha (one-sided; a two-sided test at level
 // 2 alpha uses the same value).
 double StudentTUpperQuantile(double alpha, double nu);
+
+}  // namespace zelk

@@ -4,6 +4,8 @@
 
 #include "platform/number_text.h"
 
+using namespace zelk;
+
 namespace {
 const OptionSpec* FindSpec(std::span<const OptionSpec> specs, const std::string& name) {
     for (const OptionSpec& spec : specs) {

@@ -57,4 +57,4 @@ double NumberArgument(const std::string& text, const std::string& what);
 
 // --params P: seven comma-separated numbers in SevenParams order. The
 // "@FILE" form is handled by the caller (it is a file, not a usage matter).
-SevenParams ParseParamsList(const std::string& text, const std::string& what);
+zelk::SevenParams ParseParamsList(const std::string& text, const std::string& what);

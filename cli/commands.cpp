@@ -25,6 +25,8 @@
 #include "workflow/estimation_run.h"
 #include "workflow/file_conversion.h"
 
+using namespace zelk;
+
 #ifndef ZELK_VERSION
 #define ZELK_VERSION "unknown"
 #endif

@@ -10,6 +10,8 @@
 #include "platform/interrupt_cleanup.h"
 #include "platform/number_text.h"
 
+using namespace zelk;
+
 void WriteDiagnostic(std::string_view text) {
     std::string line = kProgramName;
     line += ": ";

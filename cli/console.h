@@ -32,18 +32,18 @@ class ProgressLine;
 // the window title of the desktop program's box; on a terminal the program
 // name tells where the line comes from). While capturing, messages are kept
 // for the caller instead, in the order shown.
-class ConsoleMessages final : public IMessageService {
+class ConsoleMessages final : public zelk::IMessageService {
 public:
     ConsoleMessages();  // becomes the current service
     ~ConsoleMessages() override;
     ConsoleMessages(const ConsoleMessages&) = delete;
     ConsoleMessages& operator=(const ConsoleMessages&) = delete;
 
-    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    void Show(const std::string& text, const std::string& caption, zelk::MessageIcon icon) override;
 
     struct Message {
         std::string text;
-        MessageIcon icon;
+        zelk::MessageIcon icon;
     };
     void StartCapture();
     std::vector<Message> StopCapture();
@@ -52,7 +52,7 @@ public:
     void SetProgressLine(ProgressLine* progress) { m_progress = progress; }
 
 private:
-    IMessageService* m_previous;
+    zelk::IMessageService* m_previous;
     bool m_capturing = false;
     std::vector<Message> m_captured;
     ProgressLine* m_progress = nullptr;

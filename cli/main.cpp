@@ -6,6 +6,8 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 
+using namespace zelk;
+
 int main(int argc, char** argv) {
     // The user's locale, like any program; numbers never depend on it.
     std::setlocale(LC_ALL, "");

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace zelk {
+
 namespace {
 // Doubles nearest to 1/3600, 1/60 and 1/180: the steps multiply, never divide.
 constexpr double kOneOver3600 = 0.0002777777777777778;
@@ -26,14 +28,16 @@ double DmsToRadian(double x) {
     // The two products are formed first; a - D is never formed.
     const double M = TruncInt32(a * 100 - D * 100);
     const double S = a * 10000 - D * 10000 - M * 100;
-    return ((S * kOneOver3600 + M * kOneOver60) + D) * s * kEnginePi * kOneOver180;
+    return ((S * kOneOver3600 + M * kOneOver60) + D) * s * kPi * kOneOver180;
 }
 
 double RadianToDms(double r) {
     const double s = r < 0 ? -1.0 : 1.0;
-    const double a = std::fabs(r * 180 / kEnginePi);
+    const double a = std::fabs(r * 180 / kPi);
     const double D = TruncInt32(a);
     const double M = TruncInt32(a * 60 - D * 60);
     const double S = a * 3600 - D * 3600 - M * 60;
     return ((S * 0.0001 + M * 0.01) + D) * s;
 }
+
+}  // namespace zelk

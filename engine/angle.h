@@ -9,9 +9,12 @@
 // order of evaluation are fixed so that results match to the last bit.
 #pragma once
 
-// The engine's pi: the decimal literal 3.14159265358979, seven units in the
-// last place below the double nearest to pi. Deliberately not M_PI.
-inline constexpr double kEnginePi = 3.14159265358979;
+namespace zelk {
+
+// The system's pi, the one definition every layer uses: the decimal literal
+// 3.14159265358979, seven units in the last place below the double nearest
+// to pi. Deliberately not M_PI: every result depends on this value.
+inline constexpr double kPi = 3.14159265358979;
 
 // Truncation toward zero to a 32-bit signed integer, used again as a double.
 // Values whose integer part does not fit 32 bits (never a real angle) are
@@ -25,3 +28,5 @@ double DmsToRadian(double dms);
 // Radians to packed DMS. No carry of 60 seconds into a minute: a value just
 // below a whole degree comes back as (degree - 1).5959999...
 double RadianToDms(double radian);
+
+}  // namespace zelk

@@ -4,6 +4,8 @@
 
 #include "engine/angle.h"
 
+namespace zelk {
+
 double LongitudeOf(double X, double Y) {
     if (X > 0) return std::atan(Y / X);
     if (X < 0) {
@@ -12,7 +14,7 @@ double LongitudeOf(double X, double Y) {
         // 119.5959999...); west of -90 it is subtracted instead of wrapping
         // every western longitude to the east.
         const double q = std::atan(Y / X);
-        return Y >= 0 ? q + kEnginePi : q - kEnginePi;
+        return Y >= 0 ? q + kPi : q - kPi;
     }
     // On the plane X = 0: a quarter turn by the sign of Y; 0/0 on the axis.
     return std::atan(Y / std::fabs(X));
@@ -23,7 +25,7 @@ void CartesianToGeodeticBatch(const zelk::Ellipsoid& e, double* xyz, int count) 
     const double b = e.b();
     const double e2 = e.e() * e.e();
     // One arc-second in radians times 1e-5, formed at run time.
-    const double heightTolerance = kEnginePi * 1.54320987654321e-11;
+    const double heightTolerance = kPi * 1.54320987654321e-11;
     double L[kBatchLanes], P[kBatchLanes], t[kBatchLanes], H[kBatchLanes], B[kBatchLanes];
     for (int j = 0; j < count; ++j) {
         const double X = xyz[3 * j], Y = xyz[3 * j + 1], Z = xyz[3 * j + 2];
@@ -79,3 +81,5 @@ void GeodeticToCartesianBatch(const zelk::Ellipsoid& e, const double* B, const d
         Z[j] = (N * (1 - e2) + H[j]) * sinB;
     }
 }
+
+}  // namespace zelk

@@ -18,6 +18,8 @@
 
 #include "engine/ellipsoid.h"
 
+namespace zelk {
+
 inline constexpr int kBatchLanes = 4;
 
 // Longitude of X and Y in (-pi, pi]: the arctangent of Y/X, with the engine's
@@ -31,3 +33,5 @@ void CartesianToGeodeticBatch(const zelk::Ellipsoid& e, double* xyz, int count);
 // B, L (radians) and H -> earth-centred X Y Z on the ellipsoid e.
 void GeodeticToCartesianBatch(const zelk::Ellipsoid& e, const double* B, const double* L,
                               const double* H, double* X, double* Y, double* Z, int count);
+
+}  // namespace zelk

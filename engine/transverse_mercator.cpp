@@ -7,19 +7,19 @@
 namespace zelk {
 
 namespace {
-constexpr double kTurn = 2 * kEnginePi;
+constexpr double kTurn = 2 * kPi;
 }  // namespace
 
 double LongitudeDifference(double L, double L0) {
     const double d = L - L0;
-    if (d > kEnginePi) return d - kTurn;
-    if (d < -kEnginePi) return d + kTurn;
+    if (d > kPi) return d - kTurn;
+    if (d < -kPi) return d + kTurn;
     return d;
 }
 
 double WrapLongitude(double L) {
-    if (L > kEnginePi) return L - kTurn;
-    if (L <= -kEnginePi) return L + kTurn;
+    if (L > kPi) return L - kTurn;
+    if (L <= -kPi) return L + kTurn;
     return L;
 }
 

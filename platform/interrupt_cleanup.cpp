@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstring>
 
+namespace zelk {
+
 namespace interruptcleanup {
 
 namespace {
@@ -82,3 +84,5 @@ HoldSignals::~HoldSignals() {
 }
 
 }  // namespace interruptcleanup
+
+}  // namespace zelk

@@ -14,6 +14,8 @@
 
 #include <signal.h>
 
+namespace zelk {
+
 namespace interruptcleanup {
 
 // Registers a path to remove on those signals; returns its slot, or -1 when
@@ -45,3 +47,5 @@ private:
 };
 
 }  // namespace interruptcleanup
+
+}  // namespace zelk

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace zelk {
+
 namespace {
 class StderrMessageService final : public IMessageService {
 public:
@@ -30,3 +32,5 @@ IMessageService* SetMessageService(IMessageService* service) {
 
 const std::string& ApplicationName() { return g_applicationName; }
 void SetApplicationName(std::string name) { g_applicationName = std::move(name); }
+
+}  // namespace zelk

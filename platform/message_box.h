@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace zelk {
+
 enum class MessageIcon { Warning, Error };
 
 class IMessageService {
@@ -29,3 +31,5 @@ IMessageService* SetMessageService(IMessageService* service);
 // zelk-cli writes it; the desktop program sets its display name "ZELK".
 const std::string& ApplicationName();
 void SetApplicationName(std::string name);
+
+}  // namespace zelk

@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+namespace zelk {
+
 void AppendFixed(std::string& out, double value, int decimals) {
     char buffer[400];  // fixed notation of 1e308 with a few decimals fits
     const auto result =
@@ -210,3 +212,5 @@ char* WriteFixed(char* out, double value, int decimals) {
 #endif
     return std::to_chars(out, out + kWriteFixedMax, value, std::chars_format::fixed, decimals).ptr;
 }
+
+}  // namespace zelk

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace zelk {
+
 // Appends value as printf's "%.<decimals>f" would in the C locale.
 void AppendFixed(std::string& out, double value, int decimals);
 std::string FormatFixed(double value, int decimals);
@@ -51,3 +53,5 @@ inline std::string FormatDialogNumber(double value) {
 inline constexpr int kWriteFixedMaxDecimals = 17;
 inline constexpr std::size_t kWriteFixedMax = 330;
 char* WriteFixed(char* out, double value, int decimals);
+
+}  // namespace zelk

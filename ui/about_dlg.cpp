@@ -5,6 +5,7 @@
 #include "ui/resources.h"
 #include "ui/templates.h"
 
+
 CAboutDlg::CAboutDlg(QWidget* parent) : CTemplateDialog(AboutDialogTemplate(), parent) {
     setWindowIcon(LoadIconResource(kIdrMainFrame));
     if (auto* ok = Item<QPushButton>(kIdOk)) connect(ok, &QPushButton::clicked, this, &QDialog::accept);

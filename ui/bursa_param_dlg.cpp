@@ -20,6 +20,8 @@
 #include "workflow/estimation_run.h"
 #include "workflow/parameter_file.h"
 
+using namespace zelk;
+
 using namespace bursa_ids;
 
 namespace {

@@ -23,20 +23,22 @@
 #include "ui/data_exchange.h"
 #include "ui/dialog_template.h"
 
+namespace zelk {
 struct EstimationRunResult;
+}
 
 class CBursaParamDlg : public CTemplateDialog {
     Q_OBJECT
 public:
     // params may be null: the seven values then start at 0.
-    explicit CBursaParamDlg(const SevenParams* params = nullptr, QWidget* parent = nullptr,
-                            RotationConvention convention = RotationConvention::CoordinateFrame);
+    explicit CBursaParamDlg(const zelk::SevenParams* params = nullptr, QWidget* parent = nullptr,
+                            zelk::RotationConvention convention = zelk::RotationConvention::CoordinateFrame);
     ~CBursaParamDlg() override;
 
     // The seven values into a record, field by field by name.
-    void CopyTo(SevenParams& params) const;
+    void CopyTo(zelk::SevenParams& params) const;
     // The convention the seven values are written in.
-    RotationConvention Convention() const;
+    zelk::RotationConvention Convention() const;
 
     // Fields, in the order the dialog declares them.
     QString m_afterFile;   // full path chosen with FILE2; empty = none
@@ -78,10 +80,10 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
 
 private:
-    void ShowEstimate(const EstimationRunResult& run);
+    void ShowEstimate(const zelk::EstimationRunResult& run);
     void ClearEstimate();
-    SevenParams FieldValues() const;
-    void SetFieldValues(const SevenParams& p);  // the seven members, not the fields on screen
+    zelk::SevenParams FieldValues() const;
+    void SetFieldValues(const zelk::SevenParams& p);  // the seven members, not the fields on screen
     void PickCommonPointFile(const char* filter, QString& path, int buttonId);
     void ApplyForm(int system, int& zoning, int zoningId, int meridianId);
     void ApplyBeforeForm();
@@ -90,6 +92,6 @@ private:
     // The last estimate's report and the values it gave (in the convention
     // then chosen), for the comment of a saved file.
     std::string m_report;
-    std::optional<SevenParams> m_estimated;
-    RotationConvention m_estimatedConvention = RotationConvention::CoordinateFrame;
+    std::optional<zelk::SevenParams> m_estimated;
+    zelk::RotationConvention m_estimatedConvention = zelk::RotationConvention::CoordinateFrame;
 };

@@ -17,6 +17,8 @@
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
 
+using namespace zelk;
+
 using namespace calibration_ids;
 
 namespace {

@@ -24,7 +24,7 @@ class CCalibrationDlg : public CTemplateDialog {
     Q_OBJECT
 public:
     // The dialog starts holding `held` (may be null) under its file name.
-    explicit CCalibrationDlg(const Calibration* held = nullptr, const QString& heldName = QString(),
+    explicit CCalibrationDlg(const zelk::Calibration* held = nullptr, const QString& heldName = QString(),
                              QWidget* parent = nullptr);
     ~CCalibrationDlg() override;
 
@@ -33,7 +33,7 @@ public:
     void SelectSystems(int before, int beforeZoning, double beforeMeridian, int after, int afterZoning,
                        double afterMeridian);
 
-    const std::optional<Calibration>& Held() const { return m_held; }
+    const std::optional<zelk::Calibration>& Held() const { return m_held; }
     // The file the held calibration was opened from or saved to (its name
     // without folder); empty when it has not been saved.
     const QString& HeldName() const { return m_heldName; }
@@ -57,7 +57,7 @@ public:
 
     // The settings the fields give, or nothing (and the problem shown)
     // when a system is missing or its meridian or zones cannot be used.
-    std::optional<CalibrationSettings> ReadSettings();
+    std::optional<zelk::CalibrationSettings> ReadSettings();
 
     // 计算: estimate from the table or the files; the report or the
     // problem is shown, and a result is held and drawn.
@@ -79,18 +79,18 @@ private:
     void ApplySide(int system, int& zoning, int zoningId, int meridianId);
     void UpdateAxes();
     // Takes an estimate: held, drawn, listed.
-    void Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,
+    void Hold(const zelk::CalibrationEstimate& estimate, const zelk::CalibrationSettings& settings,
               const QStringList& names, const std::string& beforeFile, const std::string& afterFile);
     void ShowHeld();
-    void SelectCalibrationSystems(const Calibration& calibration);
+    void SelectCalibrationSystems(const zelk::Calibration& calibration);
 
-    std::optional<Calibration> m_held;
+    std::optional<zelk::Calibration> m_held;
     QString m_heldName;
-    std::optional<CalibrationEstimate> m_estimate;
-    CalibrationSettings m_heldSettings;  // of the held estimate, for the comment
+    std::optional<zelk::CalibrationEstimate> m_estimate;
+    zelk::CalibrationSettings m_heldSettings;  // of the held estimate, for the comment
     std::string m_heldFiles[2];          // the common-point files it was read from
 };
 
 // The height model of an item of the height list (0: none).
-std::optional<HeightModel> HeightModelOfItem(int item);
-int ItemOfHeightModel(const std::optional<HeightModel>& model);
+std::optional<zelk::HeightModel> HeightModelOfItem(int item);
+int ItemOfHeightModel(const std::optional<zelk::HeightModel>& model);

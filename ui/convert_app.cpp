@@ -4,6 +4,8 @@
 #include "ui/convert_dlg.h"
 #include "ui/resources.h"
 
+using namespace zelk;
+
 CConvertApp::CConvertApp(int& argc, char** argv) : QApplication(argc, argv) {
     SetApplicationName(kMessageCaption);
     // OK, Cancel, Save As and the overwrite question in Chinese, like the

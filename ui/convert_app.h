@@ -26,7 +26,7 @@ public:
 
 private:
     QtMessageService m_messages;
-    IMessageService* m_previousMessages = nullptr;
+    zelk::IMessageService* m_previousMessages = nullptr;
     QTranslator m_qtTranslation;
     bool m_qtChinese = false;
 };

@@ -30,6 +30,8 @@
 #include "ui/system_lists.h"
 #include "ui/templates.h"
 
+using namespace zelk;
+
 using namespace convert_ids;
 
 namespace {

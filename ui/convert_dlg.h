@@ -36,7 +36,7 @@ public:
     // Fields, in the order the dialog declares them.
     QString m_outputPath;  // chosen with 转换后文件; empty = none
     QString m_inputPath;   // chosen with 转换前文件
-    std::unique_ptr<SevenParams> m_params;  // the current seven parameters
+    std::unique_ptr<zelk::SevenParams> m_params;  // the current seven parameters
     int m_srcSystem = -1;  // main-list index, -1 = none selected
     int m_tgtSystem = -1;
     int m_srcZoning = 0;  // zoning item: 0 the meridian field, 1 3-degree, 2 6-degree zones
@@ -105,8 +105,8 @@ public:
     // the site calibration taken from the calibration dialog (点校正),
     // which replaces them until that dialog hands back none or the seven
     // parameters are confirmed again.
-    RotationConvention m_convention = RotationConvention::CoordinateFrame;
-    std::optional<Calibration> m_calibration;
+    zelk::RotationConvention m_convention = zelk::RotationConvention::CoordinateFrame;
+    std::optional<zelk::Calibration> m_calibration;
     QString m_calibrationName;  // its file's name; empty: not saved
 
     // 点校正: the calibration dialog, on the calibration held (or, without
@@ -132,7 +132,7 @@ private:
     void ApplyTargetForm();
     void ApplyFileForm();
     void SetFile(bool input, const QString& path);
-    FileRun ConvertFilesInBackground(const ConvertDialogValues& values,
+    zelk::FileRun ConvertFilesInBackground(const zelk::ConvertDialogValues& values,
                                      const zelk::ConversionChain& chain);
     void SetConverting(bool converting);
 
@@ -148,6 +148,6 @@ private:
     std::optional<zelk::Crs> ShownCrs(bool target) const;
     // The calibration or the convention into the values of a conversion;
     // false (the problem shown) when the calibration does not fit.
-    bool TakeTransformation(ConvertDialogValues& values) const;
+    bool TakeTransformation(zelk::ConvertDialogValues& values) const;
     TransformationLine m_transformLine;
 };

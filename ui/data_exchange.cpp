@@ -8,6 +8,8 @@
 #include "platform/number_text.h"
 #include "ui/qt_platform.h"
 
+using namespace zelk;
+
 void CDataExchange::ListIndex(int id, int& value) {
     if (m_failed) return;
     auto* list = m_dialog.Item<QComboBox>(id);

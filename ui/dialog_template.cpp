@@ -23,6 +23,8 @@
 #include "ui/resources.h"
 #include "ui/templates.h"
 
+using namespace zelk;
+
 namespace {
 // A group box drawn the classic way: an etched frame with the title set
 // into its top edge. It is only a frame; the controls inside it are

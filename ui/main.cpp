@@ -1,6 +1,8 @@
 #include "platform/interrupt_cleanup.h"
 #include "ui/convert_app.h"
 
+using namespace zelk;
+
 int main(int argc, char** argv) {
     // A conversion cut short by SIGINT, SIGTERM or SIGHUP leaves no
     // temporary file behind.

@@ -11,6 +11,8 @@
 #include "platform/number_text.h"
 #include "ui/qt_platform.h"
 
+using namespace zelk;
+
 namespace {
 constexpr int kStartRows = 12;
 

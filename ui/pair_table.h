@@ -33,7 +33,7 @@ public:
     void SetAxes(const std::array<QString, 3>& before, const std::array<QString, 3>& after);
     // How B and L of each side are typed: an angle format for a geodetic
     // side, none for a side whose values are all metres.
-    void SetAngles(std::optional<AngleFormat> before, std::optional<AngleFormat> after);
+    void SetAngles(std::optional<zelk::AngleFormat> before, std::optional<zelk::AngleFormat> after);
 
     // Fills the table from the current cell (the first cell when there is
     // none) as pasting does.
@@ -43,7 +43,7 @@ public:
 
     // The pairs of the rows that hold anything; blank rows are skipped.
     struct Pairs {
-        std::vector<PointRecord> before, after;  // the values as typed: a, b, c of each side
+        std::vector<zelk::PointRecord> before, after;  // the values as typed: a, b, c of each side
         QStringList names;                       // a name a pair, maybe empty
     };
     struct Problem {
@@ -70,7 +70,7 @@ private:
     void SetCell(int row, int column, const QString& text);
 
     bool m_filling = false;  // cells being set by the program
-    std::array<std::optional<AngleFormat>, 2> m_angles;  // before, after
+    std::array<std::optional<zelk::AngleFormat>, 2> m_angles;  // before, after
 };
 
 // A pasted line's fields: split at tabs if it has any, else at commas, else

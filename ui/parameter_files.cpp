@@ -8,6 +8,8 @@
 #include "ui/templates.h"
 #include "workflow/convert_run.h"
 
+using namespace zelk;
+
 std::optional<QString> PickParamsFile(bool open, QWidget* owner) {
     FilePickRequest request;
     request.open = open;

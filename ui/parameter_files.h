@@ -17,7 +17,7 @@ std::optional<QString> PickParamsFile(bool open, QWidget* owner);
 
 // The picker, then the file read; nothing (a problem shown) when the user
 // chose none or it cannot be read. path receives the file chosen.
-std::optional<Calibration> OpenParamsFile(QWidget* owner, QString& path);
+std::optional<zelk::Calibration> OpenParamsFile(QWidget* owner, QString& path);
 
 // "参数文件无法读取：" or "参数文件无法保存：" and the reason, as an error box.
 void ShowParamsReadProblem(const std::string& reason);

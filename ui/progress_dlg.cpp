@@ -12,6 +12,7 @@
 #include "ui/dialog_template.h"
 #include "ui/templates.h"
 
+
 namespace {
 QString Grouped(std::uint64_t value) {
     std::string digits = std::to_string(value);

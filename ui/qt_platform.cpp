@@ -11,6 +11,8 @@
 #include <QStringDecoder>
 #include <QUrl>
 
+using namespace zelk;
+
 namespace {
 // Length of the well-formed UTF-8 sequence starting at text[i], or 0.
 std::size_t Utf8Length(const std::string& text, std::size_t i) {

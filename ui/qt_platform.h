@@ -18,16 +18,16 @@
 // The message service as a real modal box: warning or error icon, one OK
 // button, the caption, owned by the active window; returns once closed.
 // Shown on the thread of the user interface only.
-class QtMessageService final : public IMessageService {
+class QtMessageService final : public zelk::IMessageService {
 public:
-    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    void Show(const std::string& text, const std::string& caption, zelk::MessageIcon icon) override;
 };
 
 class QMessageBox;
 // The box QtMessageService shows, not yet shown. An empty caption becomes
 // the application's name.
 std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& text, const std::string& caption,
-                                            MessageIcon icon, QWidget* owner);
+                                            zelk::MessageIcon icon, QWidget* owner);
 
 // Loads Qt's own Chinese texts (standard buttons, file pickers, their
 // questions) from qtbase_zh_CN.qm in folder, Qt's translations folder when

@@ -8,6 +8,8 @@
 
 #include "platform/number_text.h"
 
+using namespace zelk;
+
 QColor SuspectColor() { return QColor(200, 0, 0); }
 
 namespace {

@@ -38,7 +38,7 @@ class CResidualTable : public QTableWidget {
 public:
     explicit CResidualTable(QWidget* parent = nullptr);
 
-    void ShowResiduals(const std::vector<CalibrationResidual>& rows, ResidualKind kind,
+    void ShowResiduals(const std::vector<zelk::CalibrationResidual>& rows, ResidualKind kind,
                        const QStringList& names = {});
     // No rows; the headers of kind.
     void Clear(ResidualKind kind = ResidualKind::Spatial);
@@ -71,8 +71,8 @@ public:
 
     // positions[i] and rows[i].plane; labels name the points (pair numbers
     // when empty).
-    void ShowResiduals(const std::vector<GridPoint>& positions,
-                       const std::vector<CalibrationResidual>& rows, const QStringList& labels = {});
+    void ShowResiduals(const std::vector<zelk::GridPoint>& positions,
+                       const std::vector<zelk::CalibrationResidual>& rows, const QStringList& labels = {});
     // Nothing to draw; the hint is shown in the middle.
     void Clear(const QString& hint);
 
@@ -98,8 +98,8 @@ private:
     void Layout();
     QRectF PlotArea() const;
 
-    std::vector<GridPoint> m_positions;
-    std::vector<CalibrationResidual> m_rows;
+    std::vector<zelk::GridPoint> m_positions;
+    std::vector<zelk::CalibrationResidual> m_rows;
     QStringList m_labels;
     QString m_hint;
     // Map: widget point = centre + (east - east0, -(north - north0)) * scale.

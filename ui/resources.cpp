@@ -10,6 +10,7 @@
 #include <QRadialGradient>
 #include <QUrl>
 
+
 #ifndef ZELK_SOURCE_DIR
 #define ZELK_SOURCE_DIR ""
 #endif

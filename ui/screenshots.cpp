@@ -34,6 +34,8 @@
 #include "workflow/coordinate_system.h"
 #include "workflow/parameter_file.h"
 
+using namespace zelk;
+
 namespace {
 // Where the package puts the examples, and a folder of the user's.
 const QString kExamples = QStringLiteral("/usr/share/doc/zelk/examples/");

@@ -8,6 +8,8 @@
 #include "ui/dialog_template.h"
 #include "ui/resources.h"
 
+using namespace zelk;
+
 const QColor CStaticLink::s_normalColor(0, 0, 255);
 const QColor CStaticLink::s_visitedColor(128, 0, 128);
 const QColor CStaticLink::s_hoverColor(255, 0, 0);

@@ -5,6 +5,8 @@
 
 #include "ui/dialog_template.h"
 
+using namespace zelk;
+
 namespace {
 // The zoning items in list order.
 constexpr zelk::Zoning kZonings[] = {zelk::Zoning::Meridian, zelk::Zoning::Zone3, zelk::Zoning::Zone6};

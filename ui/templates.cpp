@@ -5,6 +5,8 @@
 #include "ui/resources.h"
 #include "ui/system_lists.h"
 
+using namespace zelk;
+
 namespace {
 
 ControlTemplate Control(int id, ControlKind kind, const QString& text, int x, int y, int w, int h,

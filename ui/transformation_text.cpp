@@ -6,6 +6,8 @@
 #include "workflow/chain.h"
 #include "workflow/estimation_report.h"
 
+using namespace zelk;
+
 namespace {
 QString Fixed(double value, int decimals) { return QString::fromStdString(FormatFixed(value, decimals)); }
 QString Dialog(double value) { return QString::fromStdString(FormatDialogNumber(value)); }

@@ -14,33 +14,33 @@
 
 // The items of the convention lists: 0 坐标框架, 1 位置矢量 (an item
 // outside the list counts as the coordinate frame).
-RotationConvention ConventionOfItem(int item);
-int ItemOfConvention(RotationConvention convention);
+zelk::RotationConvention ConventionOfItem(int item);
+int ItemOfConvention(zelk::RotationConvention convention);
 
 // The colour of a line that warns.
 QColor WarningColor();
 
 // "七参数 (坐标框架)", "七参数 (位置矢量)".
-QString SevenParamsTitle(RotationConvention convention);
+QString SevenParamsTitle(zelk::RotationConvention convention);
 // The title and the values in short: "七参数 (坐标框架) dX0=-8.375
 // dY0=89.829 dZ0=38.424 m … K=1.9034 ppm" (the rotations only in
 // SevenParamsValues).
-QString SevenParamsShort(const SevenParams& params, RotationConvention convention);
+QString SevenParamsShort(const zelk::SevenParams& params, zelk::RotationConvention convention);
 // Every value with the dialogs' digits (%.15g): "dX0=… dY0=… dZ0=… m,
 // βx=… βy=… βz=… ″, K=… ppm".
-QString SevenParamsValues(const SevenParams& params);
+QString SevenParamsValues(const zelk::SevenParams& params);
 // "dX=… dY=… m, α=…° ′ ″, K=1.000012 (12 ppm)".
-QString FourParamsValues(const FourParams& params);
+QString FourParamsValues(const zelk::FourParams& params);
 
 // "四参数 + 二次曲面高程拟合", "七参数 (位置矢量)", "七参数 (坐标框架) + 平面高程拟合".
-QString CalibrationTitle(const Calibration& calibration);
+QString CalibrationTitle(const zelk::Calibration& calibration);
 // A calibration in three or four short lines: the parameters (metres and
 // seconds with four decimals), the height fit's first coefficients.
-QString CalibrationSummary(const Calibration& calibration);
+QString CalibrationSummary(const zelk::Calibration& calibration);
 // The values of a calibration, one line each: the parameters, then the
 // height fit's centroid and coefficients when there is one, then the
 // systems when the calibration names them.
-QString CalibrationValues(const Calibration& calibration);
+QString CalibrationValues(const zelk::Calibration& calibration);
 
 // What a conversion from `from` to `to` (nothing: not chosen yet) applies.
 struct TransformationLine {
@@ -55,8 +55,8 @@ struct TransformationLine {
 //    different datums and all seven zero (both legal, usually a mistake);
 //  - the held calibration does not fit the chosen systems, or a local grid
 //    is chosen without a calibration (a conversion would be refused).
-TransformationLine DescribeTransformation(const SevenParams& params, RotationConvention convention,
-                                          const Calibration* calibration,
+TransformationLine DescribeTransformation(const zelk::SevenParams& params, zelk::RotationConvention convention,
+                                          const zelk::Calibration* calibration,
                                           const QString& calibrationName,
                                           const std::optional<zelk::Crs>& from,
                                           const std::optional<zelk::Crs>& to);

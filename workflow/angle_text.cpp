@@ -10,6 +10,8 @@
 #include "platform/number_text.h"
 #include "workflow/point_scan.h"
 
+namespace zelk {
+
 std::optional<AngleFormat> AngleFormatFromName(std::string_view name) {
     if (name == "packed") return AngleFormat::Packed;
     if (name == "degrees") return AngleFormat::Degrees;
@@ -392,3 +394,5 @@ char* WriteAngle(char* out, double packed, AngleFormat format) {
     return format == AngleFormat::Degrees ? WriteDegreesText(out, negative, c)
                                           : WriteDmsText(out, negative, c);
 }
+
+}  // namespace zelk

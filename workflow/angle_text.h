@@ -70,6 +70,8 @@
 #include <optional>
 #include <string_view>
 
+namespace zelk {
+
 enum class AngleFormat { Packed, Degrees, Dms };
 
 // Which angle a token holds, for the hemisphere letters: N and S only for
@@ -89,3 +91,5 @@ bool ParseAngle(std::string_view token, AngleFormat format, AngleAxis axis, doub
 // no terminating NUL; returns one past the last byte written.
 inline constexpr std::size_t kAngleTextMax = 340;
 char* WriteAngle(char* out, double packed, AngleFormat format);
+
+}  // namespace zelk

@@ -10,6 +10,8 @@
 #include "workflow/convert_run.h"
 #include "workflow/estimation_report.h"
 
+namespace zelk {
+
 namespace {
 
 using Status = CalibrationEstimate::Status;
@@ -267,3 +269,5 @@ std::string CalibrationComment(const CalibrationSettings& settings, const std::s
     }
     return text;
 }
+
+}  // namespace zelk

@@ -28,6 +28,8 @@
 #include "workflow/coordinate_system.h"
 #include "workflow/parameter_file.h"
 
+namespace zelk {
+
 struct CalibrationSettings {
     zelk::Crs before, after;
     Calibration::Model model = Calibration::Model::Seven;
@@ -89,3 +91,5 @@ std::string CalibrationSettingsProblem(const CalibrationSettings& settings);
 // The comment of a saved calibration: what it was made from and its report.
 std::string CalibrationComment(const CalibrationSettings& settings, const std::string& report,
                                const std::string& beforeFile, const std::string& afterFile);
+
+}  // namespace zelk

@@ -191,7 +191,7 @@ public:
             double L0 = m_meridian;
             int zone = 0;
             if (m_zoning != Zoning::Meridian) {
-                zone = ZoneOf(m_zoning, L * 180 / kEnginePi);
+                zone = ZoneOf(m_zoning, L * 180 / kPi);
                 if (zone == 0) {
                     Mark(problems[i], PointProblem::TargetZone);
                 } else {

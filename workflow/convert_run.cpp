@@ -7,6 +7,8 @@
 #include "workflow/chain.h"
 #include "workflow/input_file.h"
 
+namespace zelk {
+
 std::optional<zelk::Crs> MainListCrs(int index, zelk::Zoning zoning, double meridian) {
     const auto systems = zelk::Systems();
     if (index < 0 || static_cast<std::size_t>(index) >= systems.size()) return std::nullopt;
@@ -247,3 +249,5 @@ ConvertOutcome RunConvert(ConvertDialogValues& values, const FileConversionOptio
     if (!prepared.chain) return prepared.outcome;
     return ReportFileRun(ConvertFilesQuietly(values, *prepared.chain, options));
 }
+
+}  // namespace zelk

@@ -13,6 +13,8 @@
 #include "workflow/coordinate_system.h"
 #include "workflow/file_conversion.h"
 
+namespace zelk {
+
 struct ConvertDialogValues {
     int srcSystem = -1;  // main-list index, -1 = none selected
     int tgtSystem = -1;
@@ -131,3 +133,5 @@ inline constexpr const char* kSettingCaption = "输入错误";
 inline constexpr const char* kTypedPoint = "键入的点";
 inline constexpr const char* kOutOfMemoryText = "内存不足，文件未转换！";
 inline constexpr const char* kCancelledText = "文件转换已取消，转换后文件没有改动。";
+
+}  // namespace zelk

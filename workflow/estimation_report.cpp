@@ -6,6 +6,8 @@
 
 #include "platform/number_text.h"
 
+namespace zelk {
+
 namespace {
 
 constexpr double kSecondsPerRadian = 206264.80624709636;  // 648000 / pi
@@ -222,3 +224,5 @@ std::string HeightFitReport(const HeightFit& fit) {
     text += BlunderTestLine(fit.blunders, n, MinimumGroupsForTest(u, 1));
     return text;
 }
+
+}  // namespace zelk

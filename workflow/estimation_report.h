@@ -14,6 +14,8 @@
 #include "bursa/four_params.h"
 #include "bursa/height_fit.h"
 
+namespace zelk {
+
 // The seven-parameter report: BursaReportText's two lines unchanged, then
 //   单位权中误差为 0.010782 m,多余观测数为 23 .
 //   平移中误差为 ΔX0 ±… m,ΔY0 ±… m,ΔZ0 ±… m .
@@ -54,3 +56,5 @@ inline constexpr const char* kFourParamSingular = "公共点重合，无法解�
 std::string HeightFitTooFewPointsText(HeightModel model);
 // "公共点分布不良，无法进行高程拟合（二次曲面）！"
 std::string HeightFitSingularText(HeightModel model);
+
+}  // namespace zelk

@@ -14,6 +14,8 @@
 #include "workflow/point_scan.h"
 #include "workflow/record_source.h"
 
+namespace zelk {
+
 namespace {
 
 std::string FileName(bool after) { return after ? "转换后文件" : "转换前文件"; }
@@ -313,3 +315,5 @@ EstimationRunResult RunEstimation(BursaDialogValues& values) {
     run.outcome = EstimationOutcome::Estimated;
     return run;
 }
+
+}  // namespace zelk

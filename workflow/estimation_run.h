@@ -18,6 +18,8 @@
 #include "workflow/coordinate_system.h"
 #include "workflow/point_formats.h"
 
+namespace zelk {
+
 // The format of both common-point files, and the angle format of B and L
 // in each (geodetic systems).
 struct CommonPointFormats {
@@ -142,3 +144,5 @@ CalibrationRunResult RunCalibration(const BursaDialogValues& values,
 
 inline constexpr const char* kBeforeOpenText = "打开转换前文件错误！";
 inline constexpr const char* kAfterOpenText = "打开转换后文件错误！";
+
+}  // namespace zelk

@@ -25,6 +25,8 @@
 #include "workflow/record_source.h"
 #include "workflow/point_scan.h"
 
+namespace zelk {
+
 namespace {
 
 using pointformat::Axes;
@@ -802,3 +804,5 @@ void AtomicOutputFile::Abandon() {
     interruptcleanup::Forget(m_cleanupSlot);
     m_cleanupSlot = -1;
 }
+
+}  // namespace zelk

@@ -14,6 +14,8 @@
 #include "workflow/chain.h"
 #include "workflow/point_formats.h"
 
+namespace zelk {
+
 struct FileConversionOptions {
     // Worker threads for the arithmetic; 0 picks the number of cores, 1
     // converts on the calling thread. The output is the same either way.
@@ -143,3 +145,5 @@ private:
     Mode m_mode = Mode::Rename;
     bool m_readerGone = false;
 };
+
+}  // namespace zelk

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <utility>
 
+namespace zelk {
+
 class CInputFile {
 public:
     explicit CInputFile(const std::filesystem::path& path)
@@ -21,3 +23,5 @@ public:
 private:
     std::FILE* m_file;
 };
+
+}  // namespace zelk

@@ -3,6 +3,8 @@
 #include "platform/number_text.h"
 #include "workflow/angle_text.h"
 
+namespace zelk {
+
 namespace pointformat {
 
 namespace {
@@ -108,3 +110,5 @@ void AppendKmlPlacemark(std::string& out, std::string_view name, const double va
 void AppendKmlFooter(std::string& out) { out.append("</Document>\n</kml>\n"); }
 
 }  // namespace pointformat
+
+}  // namespace zelk

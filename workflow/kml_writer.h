@@ -22,6 +22,8 @@
 #include <string>
 #include <string_view>
 
+namespace zelk {
+
 namespace pointformat {
 
 void AppendKmlHeader(std::string& out);
@@ -33,3 +35,5 @@ void AppendKmlFooter(std::string& out);
 void AppendXmlText(std::string& out, std::string_view bytes);
 
 }  // namespace pointformat
+
+}  // namespace zelk

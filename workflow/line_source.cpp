@@ -1,5 +1,7 @@
 #include "workflow/line_source.h"
 
+namespace zelk {
+
 namespace pointformat {
 
 std::size_t FindLineCut(const char* data, std::size_t len) {
@@ -70,3 +72,5 @@ LineChunkSource::Status LineChunkSource::Next(std::vector<char>& chunk) {
 }
 
 }  // namespace pointformat
+
+}  // namespace zelk

@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace zelk {
+
 namespace pointformat {
 
 // Longest line of a dat or csv file, in bytes without its line end.
@@ -54,3 +56,5 @@ private:
 };
 
 }  // namespace pointformat
+
+}  // namespace zelk

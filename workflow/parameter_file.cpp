@@ -15,6 +15,8 @@
 #include "workflow/file_conversion.h"
 #include "workflow/point_scan.h"
 
+namespace zelk {
+
 namespace {
 
 constexpr std::size_t kMaxFileBytes = 64 * 1024;
@@ -526,3 +528,5 @@ std::string ExportLine(const SevenParams& p) {
            RoundTripText(p.betaX) + "," + RoundTripText(p.betaY) + "," + RoundTripText(p.betaZ) +
            "," + RoundTripText(p.K);
 }
+
+}  // namespace zelk

@@ -40,6 +40,8 @@
 #include "workflow/chain.h"
 #include "workflow/coordinate_system.h"
 
+namespace zelk {
+
 struct Calibration {
     enum class Model { Seven, Four } model = Model::Seven;
     SevenParams seven;
@@ -96,3 +98,5 @@ std::string DescribeSystem(const zelk::Crs& crs);
 // land-use exchange files: X shift, Y shift, Z shift (m), X rotation,
 // Y rotation, Z rotation (arc-seconds), scale (ppm); every digit kept.
 std::string ExportLine(const SevenParams& params);
+
+}  // namespace zelk

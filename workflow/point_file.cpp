@@ -7,6 +7,8 @@
 
 #include "workflow/point_scan.h"
 
+namespace zelk {
+
 namespace pointscan {
 
 char* WriteFixed3(char* out, double value) {
@@ -131,3 +133,5 @@ void AppendPointLine(std::string& out, bool withNames, std::string_view name, do
     *p++ = '\n';
     out.append(line, p);
 }
+
+}  // namespace zelk

@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+namespace zelk {
+
 // Longest token quoted back to the user in a message, in bytes (a control
 // byte, shown as \xHH, counts four).
 inline constexpr std::size_t kQuotedTokenLimit = 40;
@@ -71,3 +73,5 @@ private:
 // Appends one output line for a point.
 void AppendPointLine(std::string& out, bool withNames, std::string_view name, double a, double b,
                      double c);
+
+}  // namespace zelk

@@ -6,6 +6,8 @@
 #include "platform/number_text.h"
 #include "workflow/point_scan.h"
 
+namespace zelk {
+
 namespace pointformat {
 
 std::optional<FileFormat> FileFormatFromName(std::string_view name) {
@@ -534,3 +536,5 @@ void AppendCsvRecord(std::string& out, std::string_view name, const double value
 }
 
 }  // namespace pointformat
+
+}  // namespace zelk

@@ -79,6 +79,8 @@
 #include "workflow/line_source.h"
 #include "workflow/point_scan.h"
 
+namespace zelk {
+
 namespace pointformat {
 
 // The axes of a coordinate system as the file formats see them.
@@ -267,3 +269,5 @@ void AppendCsvRecord(std::string& out, std::string_view name, const double value
                      AngleFormat angles);
 
 }  // namespace pointformat
+
+}  // namespace zelk

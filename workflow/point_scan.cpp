@@ -9,6 +9,8 @@
 #include "platform/number_text.h"
 #include "workflow/point_file.h"
 
+namespace zelk {
+
 namespace pointscan {
 
 namespace {
@@ -396,3 +398,5 @@ std::string QuoteToken(std::string_view token) {
 }
 
 }  // namespace pointscan
+
+}  // namespace zelk

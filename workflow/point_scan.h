@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+namespace zelk {
+
 namespace pointscan {
 
 // Blank, tab, LF, VT, FF, CR: the white space of the C locale.
@@ -173,3 +175,5 @@ char* WriteFixed3(char* out, double value);
 std::string QuoteToken(std::string_view token);
 
 }  // namespace pointscan
+
+}  // namespace zelk

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string_view>
 
+namespace zelk {
+
 namespace pointformat {
 
 // ---- chunks ----
@@ -236,3 +238,5 @@ bool RecordReader::AtEnd() {
 }
 
 }  // namespace pointformat
+
+}  // namespace zelk

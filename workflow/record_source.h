@@ -19,6 +19,8 @@
 #include "workflow/point_formats.h"
 #include "workflow/point_scan.h"
 
+namespace zelk {
+
 namespace pointformat {
 
 // What is read: the format, whether a plain file's points start with a name,
@@ -123,3 +125,5 @@ private:
 };
 
 }  // namespace pointformat
+
+}  // namespace zelk

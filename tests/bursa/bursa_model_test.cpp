@@ -4,6 +4,8 @@
 
 #include "adapters/bursa_model.h"
 
+using namespace zelk;
+
 namespace {
 
 PointRecord Transform(const SevenParams& params, PointRecord in) {

@@ -11,6 +11,8 @@
 #include "bursa/estimate.h"
 #include "synthetic_sites.h"
 
+using namespace zelk;
+
 namespace {
 
 using synthetic::AddNoise;

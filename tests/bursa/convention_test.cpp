@@ -8,6 +8,8 @@
 
 #include "bursa/convention.h"
 
+using namespace zelk;
+
 namespace {
 
 TEST(Convention, AgreesWithTheReferenceInBothConventions) {

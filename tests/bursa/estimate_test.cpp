@@ -9,6 +9,8 @@
 #include "recording_messages.h"
 #include "c_locale.h"
 
+using namespace zelk;
+
 namespace {
 
 // Earth-centred points on the Beijing 1954 ellipsoid over a field around

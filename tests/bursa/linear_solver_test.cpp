@@ -6,6 +6,8 @@
 
 #include "bursa/linear_solver.h"
 
+using namespace zelk;
+
 namespace {
 
 TEST(LinearSolver, SolvesWithoutExchangeWhenTheDiagonalExceedsOne) {

@@ -10,6 +10,8 @@
 #include "bursa/height_fit.h"
 #include "synthetic_sites.h"
 
+using namespace zelk;
+
 namespace {
 
 using synthetic::Site;

@@ -6,6 +6,8 @@
 
 #include "bursa/statistics.h"
 
+using namespace zelk;
+
 namespace {
 
 TEST(Quantiles, AgreeWithPrintedTables) {

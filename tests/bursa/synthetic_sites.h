@@ -10,6 +10,8 @@
 #include "bursa/four_params.h"
 #include "adapters/ellipsoid.h"
 
+using namespace zelk;
+
 namespace synthetic {
 
 inline PointRecord Cartesian(double latDeg, double lonDeg, double h) {

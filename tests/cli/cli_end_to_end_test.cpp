@@ -21,6 +21,8 @@
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
 
+using namespace zelk;
+
 namespace fs = std::filesystem;
 
 namespace {

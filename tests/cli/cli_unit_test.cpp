@@ -18,6 +18,8 @@
 #include "cli/console.h"
 #include "workflow/parameter_file.h"
 
+using namespace zelk;
+
 namespace {
 
 std::vector<std::string> Args(std::initializer_list<const char*> list) {

@@ -8,6 +8,8 @@
 #include "engine/angle.h"
 #include "c_locale.h"
 
+using namespace zelk;
+
 namespace {
 
 TEST(PackedDms, ReadsDegreesMinutesSecondsExactly) {

@@ -6,6 +6,8 @@
 #include "engine/angle.h"
 #include "adapters/ellipsoid.h"
 
+using namespace zelk;
+
 namespace {
 
 struct Geodetic {

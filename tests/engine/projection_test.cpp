@@ -5,6 +5,8 @@
 #include "engine/angle.h"
 #include "adapters/ellipsoid.h"
 
+using namespace zelk;
+
 namespace {
 
 constexpr double kTenthMm = 1e-4;

@@ -25,6 +25,8 @@
 #include "adapters/conversion.h"
 #include "workflow/estimation_run.h"
 
+using namespace zelk;
+
 namespace {
 
 using reference::Check;

@@ -7,6 +7,8 @@
 
 #include "platform/number_text.h"
 
+using namespace zelk;
+
 namespace {
 void Check(bool condition) {
     if (!condition) std::abort();

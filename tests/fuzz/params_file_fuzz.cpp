@@ -17,6 +17,8 @@
 #include "cli/arguments.h"
 #include "workflow/parameter_file.h"
 
+using namespace zelk;
+
 namespace {
 
 using reference::Check;

@@ -25,6 +25,8 @@
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
 
+using namespace zelk;
+
 namespace {
 
 using reference::Check;

@@ -20,6 +20,8 @@
 #include "workflow/point_formats.h"
 #include "workflow/record_source.h"
 
+using namespace zelk;
+
 namespace {
 
 using reference::Check;

@@ -10,6 +10,8 @@
 #include "platform/number_text.h"
 #include "c_locale.h"
 
+using namespace zelk;
+
 namespace {
 
 TEST(NumberText, FixedMatchesPrintfInTheCLocale) {

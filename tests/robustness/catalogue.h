@@ -95,6 +95,8 @@
 
 #include "temp_folder.h"
 
+using namespace zelk;
+
 namespace catalogue {
 
 struct Point {

@@ -22,6 +22,8 @@
 #include "workflow/estimation_run.h"
 #include "c_locale.h"
 
+using namespace zelk;
+
 namespace {
 
 using namespace catalogue;

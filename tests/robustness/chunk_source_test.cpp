@@ -7,6 +7,8 @@
 
 #include "workflow/point_scan.h"
 
+using namespace zelk;
+
 namespace {
 
 struct Outcome {

@@ -5,6 +5,7 @@
 #include <new>
 #include <thread>
 
+
 namespace {
 
 std::atomic<bool> g_failing{false};

@@ -14,6 +14,8 @@
 #include "workflow/coordinate_system.h"
 #include "workflow/estimation_run.h"
 
+using namespace zelk;
+
 namespace {
 
 struct RefusedCase {

@@ -8,6 +8,8 @@
 
 #include "platform/message_box.h"
 
+using namespace zelk;
+
 struct RecordedMessage {
     std::string text;
     std::string caption;

@@ -5,6 +5,7 @@
 
 #include <clocale>
 
+
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     ::testing::InitGoogleTest(&argc, argv);

@@ -16,6 +16,8 @@
 #include "ui/convert_dlg.h"
 #include "ui_test_support.h"
 
+using namespace zelk;
+
 TEST(Application, CaptionIsTheDisplayNameWhateverTheProgramFile) {
     EXPECT_NE(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(),
               QStringLiteral("ZELK"));

@@ -17,6 +17,8 @@
 #include "ui_test_support.h"
 #include "adapters/conversion.h"
 
+using namespace zelk;
+
 namespace {
 QLineEdit* Edit(CTemplateDialog& d, int id) { return d.Item<QLineEdit>(id); }
 

@@ -34,6 +34,8 @@
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
 
+using namespace zelk;
+
 namespace {
 namespace cal = calibration_ids;
 

@@ -27,6 +27,8 @@
 #include "ui_test_support.h"
 #include "adapters/conversion.h"
 
+using namespace zelk;
+
 namespace {
 QLineEdit* Edit(CTemplateDialog& d, int id) { return d.Item<QLineEdit>(id); }
 QString Caption(CTemplateDialog& d, int id) { return d.Item<QLabel>(id)->text(); }

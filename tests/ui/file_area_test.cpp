@@ -36,6 +36,8 @@
 #include "ui_test_support.h"
 #include "workflow/coordinate_system.h"
 
+using namespace zelk;
+
 using namespace convert_ids;
 
 namespace {

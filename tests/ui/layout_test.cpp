@@ -25,6 +25,8 @@
 #include "ui_test_support.h"
 #include "workflow/coordinate_system.h"
 
+using namespace zelk;
+
 namespace {
 // The ids of the focusable controls in tab order.
 std::vector<int> TabOrder(CTemplateDialog& dialog) {

@@ -11,6 +11,8 @@
 
 #include "ui_test_support.h"
 
+using namespace zelk;
+
 namespace {
 FilePickRequest Request(bool open, QWidget* owner) {
     FilePickRequest request;

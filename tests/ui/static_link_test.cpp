@@ -10,6 +10,8 @@
 #include "ui/static_link.h"
 #include "ui_test_support.h"
 
+using namespace zelk;
+
 namespace {
 DialogTemplate LinkTemplate() {
     DialogTemplate t;

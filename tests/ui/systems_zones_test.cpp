@@ -27,6 +27,8 @@
 #include "workflow/coordinate_system.h"
 #include "workflow/estimation_run.h"
 
+using namespace zelk;
+
 namespace {
 QLineEdit* Edit(CTemplateDialog& d, int id) { return d.Item<QLineEdit>(id); }
 

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -15,6 +15,8 @@
 #include "workflow/point_scan.h"
 #include "c_locale.h"
 
+using namespace zelk;
+
 namespace {
 
 using F = AngleFormat;
@@ -128,7 +130,7 @@ TEST(AngleTextTest, ReadingTable) {
             << std::hexfloat << packed << " " << nearest;
         EXPECT_EQ(std::signbit(packed), std::signbit(nearest));
         if (c.format != F::Packed) {
-            EXPECT_NEAR(DmsToRadian(packed) * 180 / kEnginePi, AngleOf(c.packed), 1e-12);
+            EXPECT_NEAR(DmsToRadian(packed) * 180 / kPi, AngleOf(c.packed), 1e-12);
         }
     }
 }
@@ -217,7 +219,7 @@ TEST(AngleTextTest, EngineAnglesAgainstPrintfReferences) {
     for (int i = 0; i < 100000; ++i) {
         double d = degrees(random);
         if (kind(random) == 0) d = std::round(d * 60) / 60 + (kind(random) - 1.5) * 1e-10;
-        const double packed = RadianToDms(d * kEnginePi / 180);
+        const double packed = RadianToDms(d * kPi / 180);
         const Digits m = Meaning(packed);
         char expected[80];
         // Degrees: one rounding of (M * 60 + S) / 3600 in units of 1e-9.
@@ -240,9 +242,9 @@ TEST(AngleTextTest, EngineAnglesAgainstPrintfReferences) {
         // Read back, both stand for the same angle to their last decimal.
         double again;
         ASSERT_TRUE(ParseAngle(Write(packed, F::Dms), F::Dms, A::Any, again));
-        EXPECT_NEAR(DmsToRadian(again), DmsToRadian(packed), 0.6e-5 / 3600 * kEnginePi / 180);
+        EXPECT_NEAR(DmsToRadian(again), DmsToRadian(packed), 0.6e-5 / 3600 * kPi / 180);
         ASSERT_TRUE(ParseAngle(Write(packed, F::Degrees), F::Degrees, A::Any, again));
-        EXPECT_NEAR(DmsToRadian(again), DmsToRadian(packed), 0.6e-9 * kEnginePi / 180);
+        EXPECT_NEAR(DmsToRadian(again), DmsToRadian(packed), 0.6e-9 * kPi / 180);
     }
 }
 
@@ -264,13 +266,13 @@ TEST(AngleTextTest, RoundTripsOfWhatASurveyorTypes) {
             << text << " " << Write(packed, F::Dms);
         ASSERT_EQ(Write(back, F::Dms), Write(packed, F::Dms));
         ASSERT_EQ(Write(back, F::Packed), Write(packed, F::Packed));
-        EXPECT_NEAR(DmsToRadian(back) * 180 / kEnginePi, AngleOf(text), 1e-12) << text;
+        EXPECT_NEAR(DmsToRadian(back) * 180 / kPi, AngleOf(text), 1e-12) << text;
         // Degrees with 9 decimals -> packed -> the same text.
         std::snprintf(text, sizeof text, "%s%d.%09lld", minus, d(random), nano(random));
         ASSERT_TRUE(ParseAngle(text, F::Degrees, A::Any, back)) << text;
         ASSERT_EQ(Write(back, F::Degrees), text);
         // And as close to the true angle as doubles go.
-        EXPECT_NEAR(DmsToRadian(back) * 180 / kEnginePi, Number(text), 1e-12) << text;
+        EXPECT_NEAR(DmsToRadian(back) * 180 / kPi, Number(text), 1e-12) << text;
     }
 }
 

@@ -18,6 +18,8 @@
 #include "workflow/parameter_file.h"
 #include "workflow_files.h"
 
+using namespace zelk;
+
 namespace {
 
 using zelk::Crs;

@@ -13,6 +13,8 @@
 #include "adapters/conversion.h"
 #include "adapters/point_converter.h"
 
+using namespace zelk;
+
 namespace {
 
 // Beijing 1954 to WGS84 parameters of the size met in practice.

@@ -14,6 +14,8 @@
 #include "workflow/estimation_run.h"
 #include "workflow_files.h"
 
+using namespace zelk;
+
 namespace {
 
 std::vector<std::string> Lines(const std::string& text) {

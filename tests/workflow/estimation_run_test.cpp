@@ -12,6 +12,8 @@
 #include "workflow/estimation_run.h"
 #include "workflow_files.h"
 
+using namespace zelk;
+
 namespace {
 
 const SevenParams kTrue{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};

@@ -13,6 +13,8 @@
 #include "workflow_files.h"
 #include "c_locale.h"
 
+using namespace zelk;
+
 namespace {
 
 const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};

@@ -9,6 +9,8 @@
 
 #include "workflow/kml_writer.h"
 
+using namespace zelk;
+
 namespace {
 
 struct Placemark {

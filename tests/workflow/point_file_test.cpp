@@ -16,6 +16,8 @@
 #include "workflow_files.h"
 #include "c_locale.h"
 
+using namespace zelk;
+
 namespace {
 
 struct ReadPoint {

@@ -15,6 +15,8 @@
 #include "workflow/point_scan.h"
 #include "c_locale.h"
 
+using namespace zelk;
+
 namespace {
 
 using namespace pointformat;

@@ -16,6 +16,8 @@
 #include "workflow/coordinate_system.h"
 #include "workflow_files.h"
 
+using namespace zelk;
+
 namespace {
 
 using zelk::ConversionChain;
