@@ -46,13 +46,13 @@ zelk::Crs CrsOf(CoordinateSystem system, double meridian) {
 
 void SystemToCartesian(CoordinateSystem system, double meridian, double& a, double& b, double& c) {
     const zelk::Crs crs = CrsOf(system, meridian);
-    zelk::ConversionChain(crs, Cartesian(crs.datum), zelk::Transformation::Identity())
+    zelk::ConversionChain(crs, Cartesian(crs.datum))
         .Convert(a, b, c);
 }
 
 void CartesianToSystem(CoordinateSystem system, double meridian, double& a, double& b, double& c) {
     const zelk::Crs crs = CrsOf(system, meridian);
-    zelk::ConversionChain(Cartesian(crs.datum), crs, zelk::Transformation::Identity())
+    zelk::ConversionChain(Cartesian(crs.datum), crs)
         .Convert(a, b, c);
 }
 
@@ -62,7 +62,7 @@ zelk::ConversionChain MainListChain(int sourceIndex, int targetIndex, double sou
         InList(sourceIndex) ? CrsOf(SystemFromMainList(sourceIndex), sourceMeridian) : Cartesian();
     const zelk::Crs to =
         InList(targetIndex) ? CrsOf(SystemFromMainList(targetIndex), targetMeridian) : Cartesian();
-    return zelk::ConversionChain(from, to, zelk::Transformation::Seven(params));
+    return zelk::ConversionChain(from, to, {zelk::Transformation::Seven(params)});
 }
 
 void ConvertPoint(int sourceIndex, int targetIndex, double sourceMeridian, double targetMeridian,

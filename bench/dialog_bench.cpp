@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/message_box.h"
+#include "ui/system_lists.h"
 #include "ui/convert_dlg.h"
 #include "ui/qt_platform.h"
 #include "ui/templates.h"
@@ -43,7 +44,7 @@ private:
 
 void Choose(CTemplateDialog& dialog, int listId, const char* system) {
     auto* list = dialog.Item<QComboBox>(listId);
-    const int item = zelk::MainListIndexOf(*zelk::FindSystem(system));
+    const int item = MainListIndexOf(*zelk::FindSystem(system));
     list->setCurrentIndex(item);
     emit list->activated(item);
 }

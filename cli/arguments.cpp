@@ -98,15 +98,10 @@ zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name) {
         }
     }
     const zelk::Crs crs = zelk::MakeCrs(*entry, zoning, meridian);
-    if (crs.IsUtm() && zoning != zelk::Zoning::Meridian) {
-        throw UsageError("option " + zoneOption +
-                         ": UTM has no 3- or 6-degree zones here, give " + meridianOption);
-    }
-    if (crs.IsProjected() && zoning == zelk::Zoning::Meridian &&
-        !zelk::MeridianInRange(meridian)) {
-        throw UsageError("option " + meridianOption + ": " + Quoted(*parsed.Value(meridianOption)) +
-                         " lies beyond 180 degrees");
-    }
+    // Whether the settings can be used is decided where the dialogs decide it.
+    const std::string problem =
+        zelk::CrsProblemText(crs, name == "from" || name == "before" ? "转换前" : "转换后");
+    if (!problem.empty()) throw UsageError(problem);
     return crs;
 }
 

@@ -44,23 +44,9 @@ ConsoleMessages::ConsoleMessages() : m_previous(SetMessageService(this)) {
 ConsoleMessages::~ConsoleMessages() { SetMessageService(m_previous); }
 
 void ConsoleMessages::Show(const std::string& text, const std::string& /*caption*/,
-                           MessageIcon icon) {
+                           MessageIcon /*icon*/) {
     if (m_progress != nullptr) m_progress->Clear();
-    if (m_capturing) {
-        m_captured.push_back({text, icon});
-        return;
-    }
     WriteDiagnostic(text);
-}
-
-void ConsoleMessages::StartCapture() {
-    m_captured.clear();
-    m_capturing = true;
-}
-
-std::vector<ConsoleMessages::Message> ConsoleMessages::StopCapture() {
-    m_capturing = false;
-    return std::move(m_captured);
 }
 
 ProgressLine::ProgressLine(std::uint64_t totalBytes, std::function<void(std::string_view)> write,

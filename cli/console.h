@@ -27,11 +27,11 @@ void InstallSignalHandling();
 
 class ProgressLine;
 
-// The message service of zelk-cli. Every message the core shows goes to
-// standard error as "zelk-cli: <text>", without its caption (the caption is
-// the window title of the desktop program's box; on a terminal the program
-// name tells where the line comes from). While capturing, messages are kept
-// for the caller instead, in the order shown.
+// The messages of zelk-cli: each goes to standard error as "zelk-cli:
+// <text>", without its caption (the caption is the window title of the
+// desktop program's box; on a terminal the program name tells where the
+// line comes from). It is also the message service, for anything that
+// shows a message through it.
 class ConsoleMessages final : public zelk::IMessageService {
 public:
     ConsoleMessages();  // becomes the current service
@@ -41,20 +41,11 @@ public:
 
     void Show(const std::string& text, const std::string& caption, zelk::MessageIcon icon) override;
 
-    struct Message {
-        std::string text;
-        zelk::MessageIcon icon;
-    };
-    void StartCapture();
-    std::vector<Message> StopCapture();
-
     // A progress line on the terminal is erased before a message is written.
     void SetProgressLine(ProgressLine* progress) { m_progress = progress; }
 
 private:
     zelk::IMessageService* m_previous;
-    bool m_capturing = false;
-    std::vector<Message> m_captured;
     ProgressLine* m_progress = nullptr;
 };
 

@@ -16,7 +16,7 @@
 #include "ui/templates.h"
 #include "ui/transformation_text.h"
 #include "workflow/calibration_run.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 #include "workflow/parameter_file.h"
 
@@ -33,8 +33,9 @@ QString Plus(double value, int decimals) {
 }
 
 // The standard errors and the blunder test in a few lines.
-QString PrecisionText(const EstimationRunResult& run) {
-    const BursaQuality& q = run.quality;
+QString PrecisionText(const EstimationRun& run) {
+    if (!run.estimate.quality) return QString();
+    const BursaQuality& q = *run.estimate.quality;
     if (!q.available) return QString();
     QString text = QStringLiteral("单位权中误差 ") + Plus(q.sigma0, 6) +
                    QStringLiteral(" m（多余观测数 %1）").arg(q.redundancy);
@@ -142,46 +143,58 @@ void CBursaParamDlg::SetFieldValues(const SevenParams& p) {
     m_betaZ = p.betaZ;
 }
 
+void CBursaParamDlg::SelectSystems(const Crs& before, const Crs& after) {
+    UpdateData(true);
+    AssignSide(ParamListSelection(before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
+    AssignSide(ParamListSelection(after), m_afterSystem, m_afterZoning, m_afterMeridian);
+    ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
+    ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    UpdateData(false);
+}
+
+std::optional<std::pair<Crs, Crs>> CBursaParamDlg::ChosenSystems() const {
+    const std::optional<Crs> before = SideCrs(ParamListEntryAt(m_beforeSystem), m_beforeZoning, m_beforeMeridian);
+    const std::optional<Crs> after = SideCrs(ParamListEntryAt(m_afterSystem), m_afterZoning, m_afterMeridian);
+    if (!before || !after) return std::nullopt;
+    return std::make_pair(*before, *after);
+}
+
 void CBursaParamDlg::OnOK() {
     // A field that does not read ends the press: no estimate, no report.
     if (!UpdateData(true)) return;
 
-    BursaDialogValues values;
-    values.beforeSystem = m_beforeSystem;
-    values.afterSystem = m_afterSystem;
-    values.beforeMeridian = m_beforeMeridian;
-    values.afterMeridian = m_afterMeridian;
-    values.beforeZoning = ZoningOfItem(m_beforeZoning);
-    values.afterZoning = ZoningOfItem(m_afterZoning);
-    if (!m_beforeFile.isEmpty()) values.beforeFile = ToPath(m_beforeFile);
-    if (!m_afterFile.isEmpty()) values.afterFile = ToPath(m_afterFile);
-    values.dX0 = m_dX0;
-    values.dY0 = m_dY0;
-    values.dZ0 = m_dZ0;
-    values.K = m_K;
-    values.betaX = m_betaX;
-    values.betaY = m_betaY;
-    values.betaZ = m_betaZ;
+    const std::optional<std::pair<Crs, Crs>> systems = ChosenSystems();
+    if (!systems || m_beforeFile.isEmpty() || m_afterFile.isEmpty()) {
+        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
+        return;
+    }
+    EstimationRequest request;
+    request.settings.before = systems->first;
+    request.settings.after = systems->second;
+    request.settings.model = Transformation::Model::Seven;
+    // The estimate comes in the convention chosen (the same transformation,
+    // the rotations' signs turned).
+    request.settings.convention = Convention();
+    request.beforeFile = ToPath(m_beforeFile);
+    request.afterFile = ToPath(m_afterFile);
 
-    const EstimationRunResult result = RunEstimation(values);
+    const EstimationRun result = RunEstimation(request);
+    ShowMessage(result.message.text, result.message.caption, result.message.icon);
     if (result.outcome != EstimationOutcome::Estimated) return;
 
-    // The estimate is in the coordinate frame; written in the convention
-    // chosen (the same transformation, the rotations' signs turned).
-    const SevenParams estimate =
-        ConvertConvention(SevenParams{values.dX0, values.dY0, values.dZ0, values.K, values.betaX,
-                                      values.betaY, values.betaZ},
-                          RotationConvention::CoordinateFrame, Convention());
+    const SevenParams& estimate = result.estimate.calibration.seven;
     SetFieldValues(estimate);
     UpdateData(false);
-    m_report = result.report;
+    m_report = result.message.text;
     m_estimated = estimate;
     m_estimatedConvention = Convention();
     ShowEstimate(result);
 }
 
-void CBursaParamDlg::ShowEstimate(const EstimationRunResult& run) {
-    if (auto* table = Item<CResidualTable>(kResiduals)) table->ShowResiduals(run.residuals, ResidualKind::Spatial);
+void CBursaParamDlg::ShowEstimate(const EstimationRun& run) {
+    if (auto* table = Item<CResidualTable>(kResiduals)) {
+        table->ShowResiduals(run.estimate.residuals, ResidualKind::Spatial);
+    }
     SetDlgItemText(kPrecision, PrecisionText(run));
 }
 
@@ -194,31 +207,25 @@ void CBursaParamDlg::ClearEstimate() {
 
 void CBursaParamDlg::OnSaveParams() {
     if (!UpdateData(true)) return;
-    Calibration calibration;
-    calibration.model = Calibration::Model::Seven;
+    Transformation calibration;
+    calibration.model = Transformation::Model::Seven;
     calibration.seven = FieldValues();
     calibration.convention = Convention();
     // The systems go with the values when both are chosen.
-    CalibrationSettings settings;
-    settings.convention = calibration.convention;
     const bool systems = m_beforeSystem >= 0 && m_afterSystem >= 0;
     if (systems) {
-        const std::optional<zelk::Crs> before =
-            ParamListCrs(m_beforeSystem, ZoningOfItem(m_beforeZoning), m_beforeMeridian);
-        const std::optional<zelk::Crs> after =
-            ParamListCrs(m_afterSystem, ZoningOfItem(m_afterZoning), m_afterMeridian);
-        if (!before || !after) return;
-        settings.before = *before;
-        settings.after = *after;
-        for (const std::string& problem : {SettingProblemText(*before, "转换前"), SettingProblemText(*after, "转换后"),
-                                           CalibrationSettingsProblem(settings)}) {
-            if (!problem.empty()) {
-                ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
-                return;
-            }
+        const std::optional<std::pair<Crs, Crs>> chosen = ChosenSystems();
+        if (!chosen) return;
+        CalibrationSettings settings;
+        settings.convention = calibration.convention;
+        settings.before = chosen->first;
+        settings.after = chosen->second;
+        if (const std::string problem = CalibrationSettingsProblem(settings); !problem.empty()) {
+            ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+            return;
         }
-        calibration.before = *before;
-        calibration.after = *after;
+        calibration.before = chosen->first;
+        calibration.after = chosen->second;
     }
     const std::optional<QString> path = PickParamsFile(false, this);
     if (!path) return;
@@ -232,7 +239,7 @@ void CBursaParamDlg::OnSaveParams() {
                            m_estimated->betaZ == v.betaZ;
     std::string comment;
     if (systems) {
-        comment = CalibrationComment(settings, estimated ? m_report : "(typed or opened, not estimated here)",
+        comment = CalibrationComment(calibration, estimated ? m_report : "(typed or opened, not estimated here)",
                                      estimated ? ToPath(m_beforeFile).filename().string() : "",
                                      estimated ? ToPath(m_afterFile).filename().string() : "");
     } else {
@@ -242,16 +249,16 @@ void CBursaParamDlg::OnSaveParams() {
     }
     comment += "\n" + UseItAsLine(*path);
     std::string error;
-    if (!SaveCalibrationFile(ToPath(*path), calibration, comment, error)) ShowParamsWriteProblem(error);
+    if (!SaveParametersFile(ToPath(*path), calibration, comment, error)) ShowParamsWriteProblem(error);
 }
 
 void CBursaParamDlg::OnOpenParams() {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
     QString path;
-    const std::optional<Calibration> calibration = OpenParamsFile(this, path);
+    const std::optional<Transformation> calibration = OpenParamsFile(this, path);
     if (!calibration) return;
-    if (calibration->model != Calibration::Model::Seven || calibration->height) {
-        ShowMessage(calibration->model != Calibration::Model::Seven
+    if (calibration->model != Transformation::Model::Seven || calibration->height) {
+        ShowMessage(calibration->model != Transformation::Model::Seven
                         ? "这是四参数点校正文件，请在主窗口按“点校正”打开！"
                         : "这个七参数文件带有高程拟合，请在主窗口按“点校正”打开！",
                     kReadFileCaption, MessageIcon::Warning);

@@ -17,14 +17,16 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "bursa/convention.h"
 #include "bursa/seven_params.h"
+#include "workflow/coordinate_system.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_template.h"
 
 namespace zelk {
-struct EstimationRunResult;
+struct EstimationRun;
 }
 
 class CBursaParamDlg : public CTemplateDialog {
@@ -39,6 +41,11 @@ public:
     void CopyTo(zelk::SevenParams& params) const;
     // The convention the seven values are written in.
     zelk::RotationConvention Convention() const;
+    // Chooses the two systems the values were made for, as the user would.
+    void SelectSystems(const zelk::Crs& before, const zelk::Crs& after);
+    // The two systems chosen (with their zoning and meridians), when both
+    // are: the systems the values are for.
+    std::optional<std::pair<zelk::Crs, zelk::Crs>> ChosenSystems() const;
 
     // Fields, in the order the dialog declares them.
     QString m_afterFile;   // full path chosen with FILE2; empty = none
@@ -80,7 +87,7 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
 
 private:
-    void ShowEstimate(const zelk::EstimationRunResult& run);
+    void ShowEstimate(const zelk::EstimationRun& run);
     void ClearEstimate();
     zelk::SevenParams FieldValues() const;
     void SetFieldValues(const zelk::SevenParams& p);  // the seven members, not the fields on screen

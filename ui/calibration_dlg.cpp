@@ -14,7 +14,7 @@
 #include "ui/system_lists.h"
 #include "ui/templates.h"
 #include "ui/transformation_text.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 
 using namespace zelk;
@@ -61,7 +61,7 @@ int ItemOfHeightModel(const std::optional<HeightModel>& model) {
     return 0;
 }
 
-CCalibrationDlg::CCalibrationDlg(const Calibration* held, const QString& heldName, QWidget* parent)
+CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& heldName, QWidget* parent)
     : CTemplateDialog(CalibrationDialogTemplate(), parent) {
     setWindowIcon(LoadIconResource(kIdrMainFrame));
     connect(Item<QPushButton>(kCompute), &QPushButton::clicked, this, &CCalibrationDlg::OnCompute);
@@ -80,7 +80,7 @@ CCalibrationDlg::CCalibrationDlg(const Calibration* held, const QString& heldNam
     if (held) {
         m_held = *held;
         m_heldName = heldName;
-        m_model = held->model == Calibration::Model::Four ? 1 : 0;
+        m_model = held->model == Transformation::Model::Four ? 1 : 0;
         m_height = ItemOfHeightModel(held->height ? std::optional<HeightModel>(held->height->model)
                                                   : std::nullopt);
         m_convention = ItemOfConvention(held->convention);
@@ -128,7 +128,7 @@ void CCalibrationDlg::SelectSystems(int before, int beforeZoning, double beforeM
     UpdateData(false);
 }
 
-void CCalibrationDlg::SelectCalibrationSystems(const Calibration& calibration) {
+void CCalibrationDlg::SelectCalibrationSystems(const Transformation& calibration) {
     if (!calibration.before || !calibration.after) return;
     AssignSide(MainListSelection(*calibration.before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
     AssignSide(MainListSelection(*calibration.after), m_afterSystem, m_afterZoning, m_afterMeridian);
@@ -185,10 +185,8 @@ void CCalibrationDlg::OnPickFile(bool after) {
 }
 
 std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
-    const std::optional<zelk::Crs> before =
-        MainListCrs(m_beforeSystem, ZoningOfItem(m_beforeZoning), m_beforeMeridian);
-    const std::optional<zelk::Crs> after =
-        MainListCrs(m_afterSystem, ZoningOfItem(m_afterZoning), m_afterMeridian);
+    const std::optional<zelk::Crs> before = SideCrs(MainListEntryAt(m_beforeSystem), m_beforeZoning, m_beforeMeridian);
+    const std::optional<zelk::Crs> after = SideCrs(MainListEntryAt(m_afterSystem), m_afterZoning, m_afterMeridian);
     if (!before || !after) {
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
         return std::nullopt;
@@ -196,15 +194,12 @@ std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
     CalibrationSettings settings;
     settings.before = *before;
     settings.after = *after;
-    settings.model = m_model == 1 ? Calibration::Model::Four : Calibration::Model::Seven;
+    settings.model = m_model == 1 ? Transformation::Model::Four : Transformation::Model::Seven;
     settings.height = HeightModelOfItem(m_height);
     settings.convention = ConventionOfItem(m_convention);
-    for (const std::string& problem : {SettingProblemText(*before, "转换前"), SettingProblemText(*after, "转换后"),
-                                       CalibrationSettingsProblem(settings)}) {
-        if (!problem.empty()) {
-            ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
-            return std::nullopt;
-        }
+    if (const std::string problem = CalibrationSettingsProblem(settings); !problem.empty()) {
+        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+        return std::nullopt;
     }
     return settings;
 }
@@ -225,36 +220,31 @@ void CCalibrationDlg::OnCompute() {
             table->setFocus(Qt::OtherFocusReason);
             return;
         }
-        const CalibrationEstimate estimate = EstimateCalibration(*settings, pairs->before, pairs->after);
         // The report or the problem, as the files' run shows them.
-        const bool estimated = estimate.status == CalibrationEstimate::Status::Estimated;
-        ShowMessage(estimate.message, ApplicationName(), estimated ? MessageIcon::Warning : MessageIcon::Error);
-        if (estimated) Hold(estimate, *settings, pairs->names, {}, {});
+        const EstimationRun run = FinishEstimation(EstimateCalibration(*settings, pairs->before, pairs->after));
+        ShowMessage(run.message.text, run.message.caption, run.message.icon);
+        if (run.outcome == EstimationOutcome::Estimated) Hold(run.estimate, *settings, pairs->names, {}, {});
         return;
     }
 
-    BursaDialogValues values;
-    const auto paramIndex = [](int mainIndex) {
-        const zelk::SystemEntry* entry = MainListEntryAt(mainIndex);
-        return entry ? zelk::ParamListIndexOf(*entry) : -1;
-    };
-    values.beforeSystem = paramIndex(m_beforeSystem);
-    values.afterSystem = paramIndex(m_afterSystem);
-    values.beforeMeridian = m_beforeMeridian;
-    values.afterMeridian = m_afterMeridian;
-    values.beforeZoning = ZoningOfItem(m_beforeZoning);
-    values.afterZoning = ZoningOfItem(m_afterZoning);
-    values.formats.format = kFormats[m_format >= 0 && m_format < 3 ? m_format : 0];
-    values.formats.beforeAngles = AnglesOfItem(m_beforeAngles);
-    values.formats.afterAngles = AnglesOfItem(m_afterAngles);
-    if (!m_beforeFile.isEmpty()) values.beforeFile = ToPath(m_beforeFile);
-    if (!m_afterFile.isEmpty()) values.afterFile = ToPath(m_afterFile);
-    const CalibrationRunResult run = RunCalibration(values, *settings);
+    if (m_beforeFile.isEmpty() || m_afterFile.isEmpty()) {
+        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
+        return;
+    }
+    EstimationRequest request;
+    request.settings = *settings;
+    request.formats.format = kFormats[m_format >= 0 && m_format < 3 ? m_format : 0];
+    request.formats.beforeAngles = AnglesOfItem(m_beforeAngles);
+    request.formats.afterAngles = AnglesOfItem(m_afterAngles);
+    request.beforeFile = ToPath(m_beforeFile);
+    request.afterFile = ToPath(m_afterFile);
+    const EstimationRun run = RunEstimation(request);
+    ShowMessage(run.message.text, run.message.caption, run.message.icon);
     if (run.outcome != EstimationOutcome::Estimated) return;
     // The names of a dat or csv before file label the residuals and the plot.
     QStringList names;
     for (const std::string& name : run.names) names << DecodeMessageText(name);
-    Hold(run.estimate, *settings, names, values.beforeFile.string(), values.afterFile.string());
+    Hold(run.estimate, *settings, names, request.beforeFile.string(), request.afterFile.string());
 }
 
 void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,
@@ -263,11 +253,10 @@ void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const Calibratio
     m_estimate = estimate;
     m_held = estimate.calibration;
     m_heldName.clear();
-    m_heldSettings = settings;
     m_heldFiles[0] = beforeFile;
     m_heldFiles[1] = afterFile;
     const ResidualKind kind =
-        settings.model == Calibration::Model::Seven ? ResidualKind::Spatial : ResidualKind::Plane;
+        settings.model == Transformation::Model::Seven ? ResidualKind::Spatial : ResidualKind::Plane;
     Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names);
     auto* plot = Item<CResidualPlot>(kPlot);
     if (estimate.positions.empty()) {
@@ -294,12 +283,12 @@ void CCalibrationDlg::ShowHeld() {
 void CCalibrationDlg::OnOpen() {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
     QString path;
-    const std::optional<Calibration> calibration = OpenParamsFile(this, path);
+    const std::optional<Transformation> calibration = OpenParamsFile(this, path);
     if (!calibration) return;
     m_held = *calibration;
     m_heldName = QFileInfo(path).fileName();
     m_estimate.reset();
-    m_model = calibration->model == Calibration::Model::Four ? 1 : 0;
+    m_model = calibration->model == Transformation::Model::Four ? 1 : 0;
     m_height = ItemOfHeightModel(calibration->height ? std::optional<HeightModel>(calibration->height->model)
                                                      : std::nullopt);
     m_convention = ItemOfConvention(calibration->convention);
@@ -321,21 +310,15 @@ void CCalibrationDlg::OnSave() {
     if (!path) return;
     std::string comment;
     if (m_estimate) {
-        comment = CalibrationComment(m_heldSettings, m_estimate->message, m_heldFiles[0], m_heldFiles[1]);
+        comment = CalibrationComment(*m_held, m_estimate->message, m_heldFiles[0], m_heldFiles[1]);
     } else if (m_held->before && m_held->after) {
-        CalibrationSettings settings;
-        settings.before = *m_held->before;
-        settings.after = *m_held->after;
-        settings.model = m_held->model;
-        if (m_held->height) settings.height = m_held->height->model;
-        settings.convention = m_held->convention;
-        comment = CalibrationComment(settings, "(opened from " + Utf8(m_heldName) + ")", "", "");
+        comment = CalibrationComment(*m_held, "(opened from " + Utf8(m_heldName) + ")", "", "");
     } else {
         comment = "Seven parameters (Bursa-Wolf), for any systems (opened from " + Utf8(m_heldName) + ").";
     }
     comment += "\n" + UseItAsLine(*path);
     std::string error;
-    if (!SaveCalibrationFile(ToPath(*path), *m_held, comment, error)) {
+    if (!SaveParametersFile(ToPath(*path), *m_held, comment, error)) {
         ShowParamsWriteProblem(error);
         return;
     }

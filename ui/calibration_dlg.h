@@ -18,13 +18,13 @@
 #include "ui/data_exchange.h"
 #include "ui/dialog_template.h"
 #include "workflow/calibration_run.h"
-#include "workflow/parameter_file.h"
+#include "workflow/transformation.h"
 
 class CCalibrationDlg : public CTemplateDialog {
     Q_OBJECT
 public:
     // The dialog starts holding `held` (may be null) under its file name.
-    explicit CCalibrationDlg(const zelk::Calibration* held = nullptr, const QString& heldName = QString(),
+    explicit CCalibrationDlg(const zelk::Transformation* held = nullptr, const QString& heldName = QString(),
                              QWidget* parent = nullptr);
     ~CCalibrationDlg() override;
 
@@ -33,7 +33,7 @@ public:
     void SelectSystems(int before, int beforeZoning, double beforeMeridian, int after, int afterZoning,
                        double afterMeridian);
 
-    const std::optional<zelk::Calibration>& Held() const { return m_held; }
+    const std::optional<zelk::Transformation>& Held() const { return m_held; }
     // The file the held calibration was opened from or saved to (its name
     // without folder); empty when it has not been saved.
     const QString& HeldName() const { return m_heldName; }
@@ -82,12 +82,11 @@ private:
     void Hold(const zelk::CalibrationEstimate& estimate, const zelk::CalibrationSettings& settings,
               const QStringList& names, const std::string& beforeFile, const std::string& afterFile);
     void ShowHeld();
-    void SelectCalibrationSystems(const zelk::Calibration& calibration);
+    void SelectCalibrationSystems(const zelk::Transformation& calibration);
 
-    std::optional<zelk::Calibration> m_held;
+    std::optional<zelk::Transformation> m_held;
     QString m_heldName;
     std::optional<zelk::CalibrationEstimate> m_estimate;
-    zelk::CalibrationSettings m_heldSettings;  // of the held estimate, for the comment
     std::string m_heldFiles[2];          // the common-point files it was read from
 };
 

@@ -190,44 +190,60 @@ void CConvertDlg::OnOK() {
     // text selected, and nothing is converted, written or shown.
     if (!UpdateData(true)) return;
 
-    ConvertDialogValues values;
-    values.srcSystem = m_srcSystem;
-    values.tgtSystem = m_tgtSystem;
-    values.srcMeridian = m_srcMeridian;
-    values.tgtMeridian = m_tgtMeridian;
-    values.srcZoning = ZoningOfItem(m_srcZoning);
-    values.tgtZoning = ZoningOfItem(m_tgtZoning);
-    values.srcX = m_srcX;
-    values.srcY = m_srcY;
-    values.srcZ = m_srcZ;
+    const std::optional<Crs> from = SideCrs(MainListEntryAt(m_srcSystem), m_srcZoning, m_srcMeridian);
+    const std::optional<Crs> to = SideCrs(MainListEntryAt(m_tgtSystem), m_tgtZoning, m_tgtMeridian);
+    if (!from || !to) {
+        ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
+        return;  // nothing was converted
+    }
+    ConversionRequest request;
+    request.from = *from;
+    request.to = *to;
+    request.steps = {HeldStep()};
+    request.formats.input = FormatOfItem(m_inputFormat);
+    request.formats.output = FormatOfItem(m_outputFormat);
+    request.formats.inputAngles = AnglesOfItem(m_inputAngles);
+    request.formats.outputAngles = AnglesOfItem(m_outputAngles);
+    request.formats.withNames = m_withNames != 0;
+    // Both files chosen: the file conversion is part of the request.
+    if (!m_inputPath.isEmpty() && !m_outputPath.isEmpty()) {
+        request.input = PointInput{ToPath(m_inputPath)};
+        request.output = PointOutput{ToPath(m_outputPath)};
+    }
     // The point's three results start empty (0, as when the dialog opens):
     // a point that is not converted, because its x or y is exactly 0, must
     // not leave the previous point's result beside it.
-    values.tgtX = values.tgtY = values.tgtZ = 0.0;
-    values.withNames = m_withNames;
-    values.formats.input = FormatOfItem(m_inputFormat);
-    values.formats.output = FormatOfItem(m_outputFormat);
-    values.formats.inputAngles = AnglesOfItem(m_inputAngles);
-    values.formats.outputAngles = AnglesOfItem(m_outputAngles);
-    if (!m_inputPath.isEmpty()) values.inputPath = ToPath(m_inputPath);
-    if (!m_outputPath.isEmpty()) values.outputPath = ToPath(m_outputPath);
-    values.params = *m_params;
-    if (!TakeTransformation(values)) return;
-
-    // The steps of RunConvert, with the files converted on a worker thread.
-    PreparedConvert prepared = PrepareConvert(values);
-    ConvertOutcome outcome = prepared.outcome;
-    if (prepared.chain) outcome = ReportFileRun(ConvertFilesInBackground(values, *prepared.chain));
-    if (outcome == ConvertOutcome::Incomplete) return;  // nothing was converted
-
+    m_tgtX = m_tgtY = m_tgtZ = 0.0;
+    bool done = true;
+    if (const std::string problem = RequestProblemText(request); !problem.empty()) {
+        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+        done = false;
+    } else {
+        const ConversionChain chain = ChainFor(request);
+        // Exact comparisons: a point with x or y exactly 0 is no point.
+        if (m_srcX != 0.0 && m_srcY != 0.0) {
+            double a = m_srcX, b = m_srcY, c = m_srcZ;
+            if (const std::string problem = ConvertTypedPoint(chain, a, b, c); !problem.empty()) {
+                ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
+                done = false;
+            } else {
+                m_tgtX = a;
+                m_tgtY = b;
+                m_tgtZ = c;
+            }
+        }
+        if (done && request.input) {
+            const FileRun run = ConvertFilesInBackground(request, chain);
+            const UserMessage message = MessageFor(run);
+            ShowMessage(message.text, message.caption, message.icon);
+            done = run.committed;
+        }
+    }
     // The converted point is kept even when the press ends before showing it.
-    m_tgtX = values.tgtX;
-    m_tgtY = values.tgtY;
-    m_tgtZ = values.tgtZ;
-    if (outcome == ConvertOutcome::Done) UpdateData(false);
+    if (done) UpdateData(false);
 }
 
-FileRun CConvertDlg::ConvertFilesInBackground(const ConvertDialogValues& values,
+FileRun CConvertDlg::ConvertFilesInBackground(const ConversionRequest& request,
                                               const zelk::ConversionChain& chain) {
     // Written by the worker, read by the timer here.
     std::atomic<bool> cancel{false};
@@ -240,12 +256,12 @@ FileRun CConvertDlg::ConvertFilesInBackground(const ConvertDialogValues& values,
         bytesRead.store(bytes, std::memory_order_relaxed);
         pointsWritten.store(points, std::memory_order_relaxed);
     };
-    const qint64 inputSize = QFileInfo(FromPath(values.inputPath)).size();
+    const qint64 inputSize = QFileInfo(FromPath(request.input->path)).size();
 
     // The worker only converts: every message is shown here, once it is done.
     FileRun run;
     std::unique_ptr<QThread> worker(
-        QThread::create([&] { run = ConvertFilesQuietly(values, chain, options); }));
+        QThread::create([&] { run = ConvertFiles(request, chain, options); }));
     QEventLoop wait;
     connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
 
@@ -460,10 +476,15 @@ bool CConvertDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CConvertDlg::OnEditParams() {
     CBursaParamDlg dialog(m_params.get(), this, m_convention);
+    if (m_paramsBefore && m_paramsAfter) dialog.SelectSystems(*m_paramsBefore, *m_paramsAfter);
     if (dialog.DoModal() != kIdOk) return;
-    // Confirmed seven parameters are what conversions apply from now on.
+    // Confirmed seven parameters are what conversions apply from now on,
+    // with the systems they were made for when the dialog names both.
     dialog.CopyTo(*m_params);
     m_convention = dialog.Convention();
+    const auto systems = dialog.ChosenSystems();
+    m_paramsBefore = systems ? std::optional<Crs>(systems->first) : std::nullopt;
+    m_paramsAfter = systems ? std::optional<Crs>(systems->second) : std::nullopt;
     m_calibration.reset();
     m_calibrationName.clear();
     UpdateTransformLine();
@@ -493,37 +514,22 @@ std::optional<zelk::Crs> CConvertDlg::ShownCrs(bool target) const {
     const double meridian =
         ParseDialogNumber(CodePageBytes(Item<QLineEdit>(target ? kTgtMeridian : kSrcMeridian)->text()))
             .value_or(target ? m_tgtMeridian : m_srcMeridian);
-    return MainListCrs(system, ZoningOfItem(zoning), meridian);
+    return SideCrs(MainListEntryAt(system), zoning, meridian);
 }
 
-bool CConvertDlg::TakeTransformation(ConvertDialogValues& values) const {
-    if (!m_calibration) {
-        if (m_convention != RotationConvention::CoordinateFrame) {
-            values.calibration = zelk::Transformation::Seven(values.params, m_convention);
-        }
-        return true;
-    }
-    // Missing systems and settings that cannot be used are the run's to report.
-    const std::optional<zelk::Crs> from = MainListCrs(values.srcSystem, values.srcZoning, values.srcMeridian);
-    const std::optional<zelk::Crs> to = MainListCrs(values.tgtSystem, values.tgtZoning, values.tgtMeridian);
-    if (!from || !to || !SettingProblemText(*from, "转换前").empty() ||
-        !SettingProblemText(*to, "转换后").empty()) {
-        return true;
-    }
-    std::string problem;
-    values.calibration = TransformationFor(*m_calibration, *from, *to, problem);
-    if (!values.calibration) {
-        ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
-        return false;
-    }
-    return true;
+Transformation CConvertDlg::HeldStep() const {
+    if (m_calibration) return *m_calibration;
+    Transformation step = Transformation::Seven(*m_params, m_convention);
+    step.before = m_paramsBefore;
+    step.after = m_paramsAfter;
+    return step;
 }
 
 void CConvertDlg::UpdateTransformLine() {
     auto* label = Item<QLabel>(kTransformLine);
     if (!label || !m_params) return;  // not before the dialog has its parameters
-    m_transformLine = DescribeTransformation(*m_params, m_convention, m_calibration ? &*m_calibration : nullptr,
-                                             m_calibrationName, ShownCrs(false), ShownCrs(true));
+    m_transformLine = DescribeTransformation(HeldStep(), m_calibration.has_value(), m_calibrationName,
+                                             ShownCrs(false), ShownCrs(true));
     const QString shown = label->fontMetrics().elidedText(m_transformLine.text, Qt::ElideRight, label->width());
     label->setText(shown);
     label->setToolTip(shown == m_transformLine.text ? m_transformLine.details

@@ -17,8 +17,8 @@
 #include "ui/dialog_template.h"
 #include "ui/static_link.h"
 #include "ui/transformation_text.h"
-#include "workflow/convert_run.h"
-#include "workflow/parameter_file.h"
+#include "workflow/conversion_run.h"
+#include "workflow/transformation.h"
 
 class QMenu;
 class CProgressDlg;
@@ -106,7 +106,10 @@ public:
     // which replaces them until that dialog hands back none or the seven
     // parameters are confirmed again.
     zelk::RotationConvention m_convention = zelk::RotationConvention::CoordinateFrame;
-    std::optional<zelk::Calibration> m_calibration;
+    // The systems the seven parameters were made for, when the
+    // seven-parameter dialog named both (chosen there, or from a file).
+    std::optional<zelk::Crs> m_paramsBefore, m_paramsAfter;
+    std::optional<zelk::Transformation> m_calibration;
     QString m_calibrationName;  // its file's name; empty: not saved
 
     // 点校正: the calibration dialog, on the calibration held (or, without
@@ -132,8 +135,8 @@ private:
     void ApplyTargetForm();
     void ApplyFileForm();
     void SetFile(bool input, const QString& path);
-    zelk::FileRun ConvertFilesInBackground(const zelk::ConvertDialogValues& values,
-                                     const zelk::ConversionChain& chain);
+    zelk::FileRun ConvertFilesInBackground(const zelk::ConversionRequest& request,
+                                           const zelk::ConversionChain& chain);
     void SetConverting(bool converting);
 
     QMenu* m_systemMenu = nullptr;
@@ -146,8 +149,8 @@ private:
     // A side's system as its lists and meridian field show it now (the
     // field read quietly); nothing when no system is chosen.
     std::optional<zelk::Crs> ShownCrs(bool target) const;
-    // The calibration or the convention into the values of a conversion;
-    // false (the problem shown) when the calibration does not fit.
-    bool TakeTransformation(zelk::ConvertDialogValues& values) const;
+    // The step conversions apply: the calibration held, else the seven
+    // parameters with their convention and systems.
+    zelk::Transformation HeldStep() const;
     TransformationLine m_transformLine;
 };

@@ -6,7 +6,7 @@
 #include "ui/qt_platform.h"
 #include "ui/system_lists.h"
 #include "ui/templates.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 
 using namespace zelk;
 
@@ -33,28 +33,17 @@ std::string UseItAsLine(const QString& path) {
     return "Use it as: zelk-cli convert --params @" + QFileInfo(path).fileName().toStdString() + " ...";
 }
 
-namespace {
-SideSelection Selection(const zelk::Crs& crs, bool mainList) {
-    SideSelection side;
-    if (const zelk::SystemEntry* entry = zelk::FindSystem(crs.datum, crs.form)) {
-        side.system = mainList ? zelk::MainListIndexOf(*entry) : zelk::ParamListIndexOf(*entry);
-    }
-    side.zoning = ItemOfZoning(crs.zoning);
-    side.meridian = crs.meridian;
-    return side;
-}
-}  // namespace
-
-SideSelection MainListSelection(const zelk::Crs& crs) { return Selection(crs, true); }
-SideSelection ParamListSelection(const zelk::Crs& crs) { return Selection(crs, false); }
-
-std::optional<Calibration> OpenParamsFile(QWidget* owner, QString& path) {
+std::optional<Transformation> OpenParamsFile(QWidget* owner, QString& path) {
     const std::optional<QString> picked = PickParamsFile(true, owner);
     if (!picked) return std::nullopt;
     path = *picked;
     std::string error;
-    std::optional<Calibration> calibration =
-        ReadCalibrationFile(ToPath(path), error);
-    if (!calibration) ShowParamsReadProblem(error);
+    std::optional<Transformation> calibration = ReadParametersFile(ToPath(path), error);
+    if (!calibration) {
+        ShowParamsReadProblem(error);
+        return calibration;
+    }
+    // Messages about it name the file as the status line does.
+    calibration->source = QFileInfo(path).fileName().toStdString();
     return calibration;
 }

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "workflow/coordinate_system.h"
 #include "workflow/parameter_file.h"
 
 // The open or save picker for "*.params" files (the save picker asks before
@@ -17,7 +16,7 @@ std::optional<QString> PickParamsFile(bool open, QWidget* owner);
 
 // The picker, then the file read; nothing (a problem shown) when the user
 // chose none or it cannot be read. path receives the file chosen.
-std::optional<zelk::Calibration> OpenParamsFile(QWidget* owner, QString& path);
+std::optional<zelk::Transformation> OpenParamsFile(QWidget* owner, QString& path);
 
 // "参数文件无法读取：" or "参数文件无法保存：" and the reason, as an error box.
 void ShowParamsReadProblem(const std::string& reason);
@@ -26,18 +25,3 @@ void ShowParamsWriteProblem(const std::string& reason);
 // The last comment line of a saved file: how zelk-cli uses it.
 std::string UseItAsLine(const QString& path);
 
-// A system as a dialog side shows it: its list index (main list or
-// seven-parameter list), zoning item and meridian.
-struct SideSelection {
-    int system = -1;
-    int zoning = 0;
-    double meridian = 0.0;
-};
-SideSelection MainListSelection(const zelk::Crs& crs);
-SideSelection ParamListSelection(const zelk::Crs& crs);
-// Into the three members a dialog keeps for one side.
-inline void AssignSide(const SideSelection& side, int& system, int& zoning, double& meridian) {
-    system = side.system;
-    zoning = side.zoning;
-    meridian = side.meridian;
-}

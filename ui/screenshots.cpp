@@ -19,6 +19,7 @@
 #include <deque>
 
 #include "platform/message_box.h"
+#include "ui/system_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
@@ -30,7 +31,7 @@
 #include "ui/residual_views.h"
 #include "ui/resources.h"
 #include "ui/templates.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/parameter_file.h"
 
@@ -117,8 +118,8 @@ void ShowInstalledDocs(CTemplateDialog& dialog) {
     }
 }
 
-int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
-int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSystem(name)); }
+int MainIndex(const char* name) { return MainListIndexOf(*zelk::FindSystem(name)); }
+int ParamIndex(const char* name) { return ParamListIndexOf(*zelk::FindSystem(name)); }
 
 // The reports the dialogs show are not part of the pictures.
 class QuietMessages final : public IMessageService {
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
         // The same dialog with a projected source and a geodetic target,
         // and the guide's Beijing 1954 to WGS84 parameters.
         std::string error;
-        if (const auto params = ReadCalibrationFile(
+        if (const auto params = ReadParametersFile(
                 ToPath(QStringLiteral(ZELK_EXAMPLES_DIR "/bj54-to-wgs84.params")), error)) {
             *dialog.m_params = params->seven;
         }
@@ -271,7 +272,7 @@ int main(int argc, char** argv) {
         ok = Save(dialog, folder + QStringLiteral("/seven-parameters-residuals.png")) && ok;
     }
     QTemporaryDir saved;
-    Calibration site;
+    Transformation site;
     {
         // The guide's site calibration: four parameters and a quadratic
         // height fit from ten control points pasted into the table, one of

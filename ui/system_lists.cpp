@@ -12,6 +12,10 @@ namespace {
 constexpr zelk::Zoning kZonings[] = {zelk::Zoning::Meridian, zelk::Zoning::Zone3, zelk::Zoning::Zone6};
 
 int SystemCount() { return static_cast<int>(zelk::Systems().size()); }
+
+// The seven-parameter list: catalogue (main-list) indices in its order.
+constexpr int kParamOrder[] = {3, 2, 5, 4, 1, 0, 7, 6, 8, 9, 10, 11, 12};
+static_assert(std::size(kParamOrder) == 13);
 }  // namespace
 
 QStringList MainListItems() {
@@ -22,7 +26,7 @@ QStringList MainListItems() {
 
 QStringList ParamListItems() {
     QStringList items;
-    for (int i = 0; i < SystemCount(); ++i) items << QString::fromUtf8(zelk::ParamListEntry(i).paramLabel);
+    for (int i = 0; i < SystemCount(); ++i) items << QString::fromUtf8(ParamListEntryAt(i)->paramLabel);
     return items;
 }
 
@@ -32,9 +36,39 @@ const zelk::SystemEntry* MainListEntryAt(int index) {
 }
 
 const zelk::SystemEntry* ParamListEntryAt(int index) {
-    if (index < 0 || index >= SystemCount()) return nullptr;
-    return &zelk::ParamListEntry(index);
+    if (index < 0 || index >= SystemCount() || index >= static_cast<int>(std::size(kParamOrder))) return nullptr;
+    return MainListEntryAt(kParamOrder[index]);
 }
+
+int MainListIndexOf(const zelk::SystemEntry& entry) { return static_cast<int>(&entry - zelk::Systems().data()); }
+
+int ParamListIndexOf(const zelk::SystemEntry& entry) {
+    const int main = MainListIndexOf(entry);
+    for (int i = 0; i < static_cast<int>(std::size(kParamOrder)); ++i) {
+        if (kParamOrder[i] == main) return i;
+    }
+    return -1;
+}
+
+std::optional<zelk::Crs> SideCrs(const zelk::SystemEntry* entry, int zoningItem, double meridian) {
+    if (!entry) return std::nullopt;
+    return zelk::MakeCrs(*entry, ZoningOfItem(zoningItem), meridian);
+}
+
+namespace {
+SideSelection Selection(const zelk::Crs& crs, bool mainList) {
+    SideSelection side;
+    if (const zelk::SystemEntry* entry = zelk::FindSystem(crs.datum, crs.form)) {
+        side.system = mainList ? MainListIndexOf(*entry) : ParamListIndexOf(*entry);
+    }
+    side.zoning = ItemOfZoning(crs.zoning);
+    side.meridian = crs.meridian;
+    return side;
+}
+}  // namespace
+
+SideSelection MainListSelection(const zelk::Crs& crs) { return Selection(crs, true); }
+SideSelection ParamListSelection(const zelk::Crs& crs) { return Selection(crs, false); }
 
 QStringList ZoningItems() {
     return {QStringLiteral("中央子午线(度.分秒)"), QStringLiteral("3度带(y含带号)"),

@@ -5,11 +5,15 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 
 #include "workflow/coordinate_system.h"
 
-// Every catalogue entry: in the main dialog's order with its main labels,
-// and in the seven-parameter dialog's order with its labels there.
+// Every catalogue entry: in the main dialog's order (the catalogue's) with
+// its main labels, and in the seven-parameter dialog's order (the original
+// six systems in the order that dialog always had, the later ones after
+// them) with its labels there. Where a system stands in a list is decided
+// here and nowhere else.
 QStringList MainListItems();
 QStringList ParamListItems();
 
@@ -17,6 +21,9 @@ QStringList ParamListItems();
 // outside the list.
 const zelk::SystemEntry* MainListEntryAt(int index);
 const zelk::SystemEntry* ParamListEntryAt(int index);
+// The index of an entry in each list.
+int MainListIndexOf(const zelk::SystemEntry& entry);
+int ParamListIndexOf(const zelk::SystemEntry& entry);
 
 // The zoning drop-down above each central-meridian field: the meridian
 // typed into the field, or 3- or 6-degree zones.
@@ -25,6 +32,26 @@ inline constexpr int kZoningMeridianItem = 0;
 // The zoning of an item; an item outside the list counts as the meridian.
 zelk::Zoning ZoningOfItem(int item);
 int ItemOfZoning(zelk::Zoning zoning);
+
+// The system a side of a dialog shows: its entry with the zoning item and
+// the meridian field's value; nothing when no system is chosen.
+std::optional<zelk::Crs> SideCrs(const zelk::SystemEntry* entry, int zoningItem, double meridian);
+
+// A system as a side of a dialog shows it: its list index (main list or
+// seven-parameter list), zoning item and meridian.
+struct SideSelection {
+    int system = -1;
+    int zoning = 0;
+    double meridian = 0.0;
+};
+SideSelection MainListSelection(const zelk::Crs& crs);
+SideSelection ParamListSelection(const zelk::Crs& crs);
+// Into the three members a dialog keeps for one side.
+inline void AssignSide(const SideSelection& side, int& system, int& zoning, double& meridian) {
+    system = side.system;
+    zoning = side.zoning;
+    meridian = side.meridian;
+}
 
 // One side of a dialog as its system and zoning item make it.
 struct SideForm {

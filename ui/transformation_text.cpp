@@ -57,15 +57,15 @@ QString FourParamsValues(const FourParams& p) {
            Fixed(p.K, 9) + QStringLiteral(" (") + Fixed((p.K - 1.0) * 1e6, 3) + QStringLiteral(" ppm)");
 }
 
-QString CalibrationTitle(const Calibration& c) {
-    QString title = c.model == Calibration::Model::Four ? QStringLiteral("四参数") : SevenParamsTitle(c.convention);
+QString CalibrationTitle(const Transformation& c) {
+    QString title = c.model == Transformation::Model::Four ? QStringLiteral("四参数") : SevenParamsTitle(c.convention);
     if (c.height) title += HeightTitle(c.height->model);
     return title;
 }
 
-QString CalibrationSummary(const Calibration& c) {
+QString CalibrationSummary(const Transformation& c) {
     QString text;
-    if (c.model == Calibration::Model::Four) {
+    if (c.model == Transformation::Model::Four) {
         const FourParams& p = c.four;
         text = QStringLiteral("dX=") + Fixed(p.dX, 4) + QStringLiteral(" dY=") + Fixed(p.dY, 4) +
                QStringLiteral(" m\nα=") + Utf8(FormatDms(p.alpha)) + QStringLiteral("  K=") +
@@ -89,8 +89,8 @@ QString CalibrationSummary(const Calibration& c) {
     return text;
 }
 
-QString CalibrationValues(const Calibration& c) {
-    QString text = c.model == Calibration::Model::Four ? FourParamsValues(c.four) : SevenParamsValues(c.seven);
+QString CalibrationValues(const Transformation& c) {
+    QString text = c.model == Transformation::Model::Four ? FourParamsValues(c.four) : SevenParamsValues(c.seven);
     if (c.height) {
         const HeightFit& h = *c.height;
         text += QStringLiteral("\n高程拟合 ") + QString::fromUtf8(HeightModelName(h.model)) +
@@ -107,8 +107,7 @@ QString CalibrationValues(const Calibration& c) {
     return text;
 }
 
-TransformationLine DescribeTransformation(const SevenParams& params, RotationConvention convention,
-                                          const Calibration* calibration,
+TransformationLine DescribeTransformation(const Transformation& step, bool calibration,
                                           const QString& calibrationName,
                                           const std::optional<zelk::Crs>& from,
                                           const std::optional<zelk::Crs>& to) {
@@ -117,33 +116,34 @@ TransformationLine DescribeTransformation(const SevenParams& params, RotationCon
     QString why;
     bool refused = false;  // a conversion would be refused, rather than merely doubtful
     const bool chosen = from && to;
+    const std::string problem = chosen ? ChainProblemText(*from, *to, {step}) : std::string();
     if (calibration) {
-        description = CalibrationTitle(*calibration) + QStringLiteral(" (") +
+        description = CalibrationTitle(step) + QStringLiteral(" (") +
                       (calibrationName.isEmpty() ? QStringLiteral("点校正，未保存") : calibrationName) +
                       QLatin1Char(')');
-        line.details = description + QLatin1Char('\n') + CalibrationValues(*calibration);
-        std::string problem;
-        if (chosen && !TransformationFor(*calibration, *from, *to, problem)) {
-            why = QStringLiteral("点校正不适用于所选坐标系统");
-            refused = true;
-            line.details += QLatin1Char('\n') + Utf8(problem);
-        }
+        line.details = description + QLatin1Char('\n') + CalibrationValues(step);
+        if (!problem.empty()) why = QStringLiteral("点校正不适用于所选坐标系统");
     } else {
-        const bool zero = AllZero(params);
-        description = zero ? QStringLiteral("无") : SevenParamsShort(params, convention);
+        const bool zero = AllZero(step.seven);
+        description = zero ? QStringLiteral("无") : SevenParamsShort(step.seven, step.convention);
         line.details = zero ? QStringLiteral("无：七参数全为零，不施加任何转换")
-                            : SevenParamsTitle(convention) + QLatin1Char('\n') + SevenParamsValues(params);
-        if (chosen) {
-            const bool local = from->form == zelk::Form::Local || to->form == zelk::Form::Local;
-            if (local) {
-                why = QStringLiteral("地方坐标须用点校正");
-                refused = true;
-            } else if (from->datum == to->datum && !zero) {
-                why = QStringLiteral("两侧同一基准却施加七参数");
-            } else if (from->datum != to->datum && zero) {
-                why = QStringLiteral("两侧基准不同却未设七参数");
-            }
+                            : SevenParamsTitle(step.convention) + QLatin1Char('\n') + SevenParamsValues(step.seven);
+        if (step.before && step.after) {
+            line.details += QStringLiteral("\n从 ") + Utf8(DescribeSystem(*step.before)) + QStringLiteral(" 到 ") +
+                            Utf8(DescribeSystem(*step.after));
         }
+        if (!problem.empty()) {
+            const bool local = from->form == zelk::Form::Local || to->form == zelk::Form::Local;
+            why = local ? QStringLiteral("地方坐标须用点校正") : QStringLiteral("七参数不适用于所选坐标系统");
+        } else if (chosen && from->datum == to->datum && !zero) {
+            why = QStringLiteral("两侧同一基准却施加七参数");
+        } else if (chosen && from->datum != to->datum && zero) {
+            why = QStringLiteral("两侧基准不同却未设七参数");
+        }
+    }
+    if (!problem.empty()) {
+        refused = true;
+        line.details += QLatin1Char('\n') + Utf8(problem);
     }
     line.warning = !why.isEmpty();
     line.text = line.warning ? QStringLiteral("注意，") + why + QStringLiteral("：") + description

@@ -10,7 +10,7 @@
 #include "bursa/convention.h"
 #include "bursa/seven_params.h"
 #include "workflow/coordinate_system.h"
-#include "workflow/parameter_file.h"
+#include "workflow/transformation.h"
 
 // The items of the convention lists: 0 坐标框架, 1 位置矢量 (an item
 // outside the list counts as the coordinate frame).
@@ -33,14 +33,14 @@ QString SevenParamsValues(const zelk::SevenParams& params);
 QString FourParamsValues(const zelk::FourParams& params);
 
 // "四参数 + 二次曲面高程拟合", "七参数 (位置矢量)", "七参数 (坐标框架) + 平面高程拟合".
-QString CalibrationTitle(const zelk::Calibration& calibration);
+QString CalibrationTitle(const zelk::Transformation& calibration);
 // A calibration in three or four short lines: the parameters (metres and
 // seconds with four decimals), the height fit's first coefficients.
-QString CalibrationSummary(const zelk::Calibration& calibration);
+QString CalibrationSummary(const zelk::Transformation& calibration);
 // The values of a calibration, one line each: the parameters, then the
 // height fit's centroid and coefficients when there is one, then the
 // systems when the calibration names them.
-QString CalibrationValues(const zelk::Calibration& calibration);
+QString CalibrationValues(const zelk::Transformation& calibration);
 
 // What a conversion from `from` to `to` (nothing: not chosen yet) applies.
 struct TransformationLine {
@@ -49,14 +49,16 @@ struct TransformationLine {
     bool warning = false;
 };
 
-// A calibration, when one is held, replaces the seven parameters; its name
-// is the file it came from or was saved to (empty: not saved). Warnings:
+// The step a conversion applies: the seven parameters (in their
+// convention, with the systems they were made for when known), or the
+// calibration from 点校正 (calibration true; its name is the file it came
+// from or was saved to, empty: not saved). Whether a conversion would be
+// refused is the conversion's own check (zelk::ChainProblemText). Warnings:
 //  - both sides on one datum and the seven parameters not all zero, or
 //    different datums and all seven zero (both legal, usually a mistake);
-//  - the held calibration does not fit the chosen systems, or a local grid
-//    is chosen without a calibration (a conversion would be refused).
-TransformationLine DescribeTransformation(const zelk::SevenParams& params, zelk::RotationConvention convention,
-                                          const zelk::Calibration* calibration,
+//  - the step does not fit the chosen systems (a conversion would be
+//    refused, with the message the details end with).
+TransformationLine DescribeTransformation(const zelk::Transformation& step, bool calibration,
                                           const QString& calibrationName,
                                           const std::optional<zelk::Crs>& from,
                                           const std::optional<zelk::Crs>& to);

@@ -7,7 +7,7 @@
 #include "bursa/estimate.h"
 #include "bursa/four_params.h"
 #include "workflow/chain.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/estimation_report.h"
 
 namespace zelk {
@@ -16,45 +16,74 @@ namespace {
 
 using Status = CalibrationEstimate::Status;
 
-zelk::Crs GeocentricOf(const zelk::Crs& crs) {
-    zelk::Crs geocentric;
-    geocentric.datum = crs.datum;
-    geocentric.form = zelk::Form::Geocentric;
-    return geocentric;
-}
-
 GridPoint Grid(const PointRecord& p) { return GridPoint{p.X, p.Y, p.Z}; }
 
-std::string PairText(std::size_t i, bool after) {
+// "转换前文件第12行的点", or for typed pairs "第3对公共点的转换前点".
+std::string PointText(std::size_t i, bool after, const PairLines& lines) {
+    const std::vector<std::int64_t>& line = after ? lines.after : lines.before;
+    if (i < line.size()) {
+        return std::string(after ? "转换后" : "转换前") + "文件第" + std::to_string(line[i]) + "行的点";
+    }
     return "第" + std::to_string(i + 1) + "对公共点的" + (after ? "转换后" : "转换前") + "点";
 }
 
-// Judges every point of one side (and brings it to X Y Z when geocentric is
-// given); false with the estimate's problem set when one is refused.
+// Carries every point of one side through chain (the points of that side's
+// system, to X Y Z or into one zone), in place; false with the estimate's
+// problem set at the first point refused.
+bool CarryAll(const zelk::ConversionChain& chain, std::vector<PointRecord>& points, bool after,
+              const PairLines& lines, CalibrationEstimate& result) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        PointRecord& p = points[i];
+        const zelk::PointProblem problem = chain.Convert(p.X, p.Y, p.Z);
+        if (problem != zelk::PointProblem::None) {
+            result.status = Status::PointRefused;
+            result.message = PointProblemText(problem, PointText(i, after, lines));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Judges every point of one side once: brought to X Y Z of its datum
+// (geocentric receives them, when given), or for the local grid checked to
+// be finite. False with the estimate's problem set when one is refused.
 bool Judge(const zelk::Crs& crs, const std::vector<PointRecord>& points, bool after,
-           std::vector<PointRecord>* geocentric, CalibrationEstimate& result) {
+           const PairLines& lines, std::vector<PointRecord>* geocentric,
+           CalibrationEstimate& result) {
     if (crs.form == zelk::Form::Local) {
         for (std::size_t i = 0; i < points.size(); ++i) {
             const PointRecord& p = points[i];
             if (!(std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z))) {
                 result.status = Status::PointRefused;
-                result.message = PointProblemText(zelk::PointProblem::NotFinite, PairText(i, after));
+                result.message = PointProblemText(zelk::PointProblem::NotFinite, PointText(i, after, lines));
                 return false;
             }
         }
         return true;
     }
-    const zelk::ConversionChain chain(crs, GeocentricOf(crs), zelk::Transformation::Identity());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        PointRecord p = points[i];
-        const zelk::PointProblem problem = chain.Convert(p.X, p.Y, p.Z);
-        if (problem != zelk::PointProblem::None) {
-            result.status = Status::PointRefused;
-            result.message = PointProblemText(problem, PairText(i, after));
-            return false;
-        }
-        if (geocentric) geocentric->push_back(p);
+    std::vector<PointRecord> carried = points;
+    if (!CarryAll(zelk::ConversionChain(crs, zelk::Crs::Geocentric(crs.datum)), carried, after, lines,
+                  result)) {
+        return false;
     }
+    if (geocentric) *geocentric = std::move(carried);
+    return true;
+}
+
+// A plane a fit is made in, in zones: the zone of the first point on that
+// side, every point brought into it (as read: a point already in it stays to
+// the bit). The report learns which zone it is. False with the problem set
+// when a point cannot be brought there.
+bool TieToZone(zelk::Crs& crs, std::vector<PointRecord>& points, bool after, const PairLines& lines,
+               std::string& notes, CalibrationEstimate& result) {
+    if (!crs.IsZoned() || crs.zone != 0 || points.empty()) return true;
+    const int zone = zelk::ZoneOfEasting(crs.zoning, points.front().Y);
+    if (zone == 0) return true;  // judged already: cannot happen
+    const zelk::Crs tied = zelk::InZone(crs, zone);
+    if (!CarryAll(zelk::ConversionChain(crs, tied), points, after, lines, result)) return false;
+    crs = tied;
+    notes += std::string("\n") + (after ? "转换后" : "转换前") + "的公共点在" +
+             zelk::ZoneText(crs.zoning, zone) + "：参数属于该带的平面，其他带的点转换时先换算到该带。";
     return true;
 }
 
@@ -103,11 +132,12 @@ bool FitHeight(HeightModel model, const std::vector<GridPoint>& at,
     return true;
 }
 
-void EstimateSeven(const CalibrationSettings& s, const std::vector<PointRecord>& beforeAsRead,
-                   const std::vector<PointRecord>& afterAsRead, CalibrationEstimate& result) {
+void EstimateSeven(CalibrationSettings s, const std::vector<PointRecord>& beforeAsRead,
+                   std::vector<PointRecord> afterAsRead, const PairLines& lines,
+                   CalibrationEstimate& result) {
     std::vector<PointRecord> before, after;
-    if (!Judge(s.before, beforeAsRead, false, &before, result) ||
-        !Judge(s.after, afterAsRead, true, &after, result)) {
+    if (!Judge(s.before, beforeAsRead, false, lines, &before, result) ||
+        !Judge(s.after, afterAsRead, true, lines, &after, result)) {
         return;
     }
     const int n = static_cast<int>(before.size());
@@ -126,16 +156,21 @@ void EstimateSeven(const CalibrationSettings& s, const std::vector<PointRecord>&
     }
     const BursaQuality quality = AssessBursa(after.data(), before.data(), n, estimate);
     result.message = SevenParameterReport(estimate, quality);
+    result.quality = quality;
     TakeTest(result, quality.blunders, MinimumGroupsForTest(kBursaCount, 3));
-    result.calibration.model = Calibration::Model::Seven;
+    result.calibration.model = Transformation::Model::Seven;
     result.calibration.convention = s.convention;
     result.calibration.seven =
         ConvertConvention(estimate.params, RotationConvention::CoordinateFrame, s.convention);
     result.residuals = SevenParameterResiduals(estimate, quality);
+    std::string notes;
+    // A height fit is made in the after plane: one zone of it.
+    if (s.height && !TieToZone(s.after, afterAsRead, true, lines, notes, result)) return;
+    result.calibration.after = s.after;
     if (s.after.IsProjected()) {
         // The before points converted with the estimate, in the after grid.
         const zelk::ConversionChain chain(s.before, s.after,
-                                          zelk::Transformation::Seven(estimate.params));
+                                          {Transformation::Seven(estimate.params)});
         for (std::size_t i = 0; i < beforeAsRead.size(); ++i) {
             PointRecord c = beforeAsRead[i];
             chain.Convert(c.X, c.Y, c.Z);
@@ -147,15 +182,24 @@ void EstimateSeven(const CalibrationSettings& s, const std::vector<PointRecord>&
         }
     }
     if (s.height && !FitHeight(*s.height, result.positions, afterAsRead, result)) return;
+    result.message += notes;
     result.status = Status::Estimated;
 }
 
-void EstimateFour(const CalibrationSettings& s, const std::vector<PointRecord>& beforeAsRead,
-                  const std::vector<PointRecord>& afterAsRead, CalibrationEstimate& result) {
-    if (!Judge(s.before, beforeAsRead, false, nullptr, result) ||
-        !Judge(s.after, afterAsRead, true, nullptr, result)) {
+void EstimateFour(CalibrationSettings s, std::vector<PointRecord> beforeAsRead,
+                  std::vector<PointRecord> afterAsRead, const PairLines& lines,
+                  CalibrationEstimate& result) {
+    if (!Judge(s.before, beforeAsRead, false, lines, nullptr, result) ||
+        !Judge(s.after, afterAsRead, true, lines, nullptr, result)) {
         return;
     }
+    std::string notes;
+    if (!TieToZone(s.before, beforeAsRead, false, lines, notes, result) ||
+        !TieToZone(s.after, afterAsRead, true, lines, notes, result)) {
+        return;
+    }
+    result.calibration.before = s.before;
+    result.calibration.after = s.after;
     std::vector<GridPoint> before, after;
     for (const PointRecord& p : beforeAsRead) before.push_back(Grid(p));
     for (const PointRecord& p : afterAsRead) after.push_back(Grid(p));
@@ -175,7 +219,7 @@ void EstimateFour(const CalibrationSettings& s, const std::vector<PointRecord>& 
     }
     result.message = FourParameterReport(estimate);
     TakeTest(result, estimate.blunders, MinimumGroupsForTest(4, 2));
-    result.calibration.model = Calibration::Model::Four;
+    result.calibration.model = Transformation::Model::Four;
     result.calibration.four = estimate.params;
     for (std::size_t i = 0; i < estimate.residuals.size(); ++i) {
         CalibrationResidual row;
@@ -189,6 +233,7 @@ void EstimateFour(const CalibrationSettings& s, const std::vector<PointRecord>& 
     }
     result.positions = before;
     if (s.height && !FitHeight(*s.height, before, afterAsRead, result)) return;
+    result.message += notes;
     result.status = Status::Estimated;
 }
 
@@ -211,59 +256,55 @@ std::vector<CalibrationResidual> SevenParameterResiduals(const BursaEstimate& es
 }
 
 std::string CalibrationSettingsProblem(const CalibrationSettings& s) {
-    const bool local = s.before.form == zelk::Form::Local || s.after.form == zelk::Form::Local;
-    if (s.model == Calibration::Model::Seven) {
-        if (local) return "七参数连接两个基准，地方坐标只能用四参数点校正！";
-        if (s.height && !s.after.IsProjected()) {
-            return "七参数加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！";
-        }
-        return {};
-    }
-    if (!s.before.IsProjected()) return "四参数点校正的转换前坐标系统须是投影坐标（高斯或UTM）！";
-    if (!s.after.IsProjected() && s.after.form != zelk::Form::Local) {
-        return "四参数点校正的转换后坐标系统须是投影坐标或地方坐标！";
+    for (const std::string& problem :
+         {zelk::CrsProblemText(s.before, "转换前"), zelk::CrsProblemText(s.after, "转换后"),
+          zelk::ModelProblemText(s.model, s.height.has_value(), s.before, s.after)}) {
+        if (!problem.empty()) return problem;
     }
     return {};
 }
 
 CalibrationEstimate EstimateCalibration(const CalibrationSettings& settings,
                                         const std::vector<PointRecord>& beforeAsRead,
-                                        const std::vector<PointRecord>& afterAsRead) {
+                                        const std::vector<PointRecord>& afterAsRead,
+                                        const PairLines& lines) {
     CalibrationEstimate result;
     result.message = CalibrationSettingsProblem(settings);
     if (!result.message.empty()) return result;
     result.calibration.before = settings.before;
     result.calibration.after = settings.after;
-    if (settings.model == Calibration::Model::Seven) {
-        EstimateSeven(settings, beforeAsRead, afterAsRead, result);
+    if (settings.model == Transformation::Model::Seven) {
+        EstimateSeven(settings, beforeAsRead, afterAsRead, lines, result);
     } else {
-        EstimateFour(settings, beforeAsRead, afterAsRead, result);
+        EstimateFour(settings, beforeAsRead, afterAsRead, lines, result);
     }
     return result;
 }
 
-std::string CalibrationComment(const CalibrationSettings& settings, const std::string& report,
+std::string CalibrationComment(const Transformation& t, const std::string& report,
                                const std::string& beforeFile, const std::string& afterFile) {
-    const bool seven = settings.model == Calibration::Model::Seven;
+    const bool seven = t.model == Transformation::Model::Seven;
     std::string text = seven ? "Seven parameters (Bursa-Wolf)" : "Site calibration: four parameters";
-    if (settings.height) {
-        const HeightModel m = *settings.height;
+    if (t.height) {
+        const HeightModel m = t.height->model;
         text += m == HeightModel::Fixed ? " and a fixed height difference"
                 : m == HeightModel::Plane ? " and a plane height fit"
                                           : " and a quadratic height fit";
     }
     text += ", estimated from common points.\n";
-    text += "before: " + DescribeSystem(settings.before) +
-            (beforeFile.empty() ? "" : " (" + beforeFile + ")") + "\n";
-    text += "after:  " + DescribeSystem(settings.after) +
-            (afterFile.empty() ? "" : " (" + afterFile + ")") + "\n";
+    if (t.before && t.after) {
+        text += "before: " + DescribeSystem(*t.before) +
+                (beforeFile.empty() ? "" : " (" + beforeFile + ")") + "\n";
+        text += "after:  " + DescribeSystem(*t.after) +
+                (afterFile.empty() ? "" : " (" + afterFile + ")") + "\n";
+    }
     text += "They convert from the before system to the after system.\n";
     text += report + "\n";
     text += "One \"name = value\" line per value; lines starting with # are ignored.\n";
     text += seven ? "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds."
                   : "dX dY in metres, alpha in radians (the report gives it in degrees), scale"
                     " the factor K.";
-    if (settings.height) {
+    if (t.height) {
         text += "\nheight-x0 height-y0: the centroid (m); zeta = H before - H after = a0 + a1 dx"
                 " + a2 dy + a3 dx^2 + a4 dx dy + a5 dy^2, dx dy in km from the centroid.";
     }

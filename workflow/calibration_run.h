@@ -12,6 +12,16 @@
 //          similarity takes before x y to after x y, a height fit is made at
 //          the before points' positions: zeta = H before - H after.
 //
+// A plane a fit is made in (the before and a projected after system of
+// four, the after system of a height fit with seven) is one plane: when
+// its system is in zones, the fit belongs to the zone of the first pair's
+// point on that side, every point of that side is first brought into that
+// zone, and the calibration names the zone (the report says so).
+//
+// Every point is judged once (latitude, longitude, meridian, zone,
+// finiteness) before anything is estimated; a refused point is named by
+// its file and line when the pairs came from files.
+//
 // Nothing here talks to the user: the callers (the desktop program's
 // calibration dialog, zelk-cli estimate) show the report or the problem.
 #pragma once
@@ -20,19 +30,21 @@
 #include <string>
 #include <vector>
 
+#include <cstdint>
+
 #include "bursa/bursa_quality.h"
 #include "bursa/convention.h"
 #include "bursa/estimate.h"
 #include "bursa/height_fit.h"
 #include "bursa/seven_params.h"
 #include "workflow/coordinate_system.h"
-#include "workflow/parameter_file.h"
+#include "workflow/transformation.h"
 
 namespace zelk {
 
 struct CalibrationSettings {
     zelk::Crs before, after;
-    Calibration::Model model = Calibration::Model::Seven;
+    Transformation::Model model = Transformation::Model::Seven;
     std::optional<HeightModel> height;  // nothing: no height fit
     RotationConvention convention = RotationConvention::CoordinateFrame;
 };
@@ -62,7 +74,9 @@ struct CalibrationEstimate {
         Singular,        // the pairs cannot fix the model (message)
     } status = Status::SystemsRefused;
     std::string message;  // the report when Estimated, else the problem
-    Calibration calibration;
+    Transformation calibration;
+    // Standard errors, geometry and blunder test of seven parameters.
+    std::optional<BursaQuality> quality;
     std::vector<CalibrationResidual> residuals;
     // The blunder test of the plane or 3-D residuals: the pairs it needs,
     // whether it ran, how many it marked and whether it stopped with more.
@@ -75,21 +89,30 @@ struct CalibrationEstimate {
     std::vector<GridPoint> positions;
 };
 
+// Where the pairs came from, for messages about a refused point: the line
+// of each point in its file (empty when the pairs were typed).
+struct PairLines {
+    std::vector<std::int64_t> before, after;
+};
+
 // Estimates from beforeAsRead[i] and afterAsRead[i].
 CalibrationEstimate EstimateCalibration(const CalibrationSettings& settings,
                                         const std::vector<PointRecord>& beforeAsRead,
-                                        const std::vector<PointRecord>& afterAsRead);
+                                        const std::vector<PointRecord>& afterAsRead,
+                                        const PairLines& lines = {});
 
 // The residual rows of a seven-parameter estimate (Ok) and its quality:
 // X Y Z, 3-D, the leave-one-out discrepancy and the blunder mark.
 std::vector<CalibrationResidual> SevenParameterResiduals(const BursaEstimate& estimate,
                                                          const BursaQuality& quality);
 
-// What the settings cannot do, as shown to the user; empty when they can.
+// What the settings cannot do (a system's projection settings, or systems
+// the model cannot join), as shown to the user; empty when they can.
 std::string CalibrationSettingsProblem(const CalibrationSettings& settings);
 
-// The comment of a saved calibration: what it was made from and its report.
-std::string CalibrationComment(const CalibrationSettings& settings, const std::string& report,
+// The comment of a saved transformation: what it was made from (its
+// systems, the common-point files when given) and its report.
+std::string CalibrationComment(const Transformation& transformation, const std::string& report,
                                const std::string& beforeFile, const std::string& afterFile);
 
 }  // namespace zelk

@@ -7,6 +7,7 @@
 #include "engine/angle.h"
 #include "engine/geocentric.h"
 #include "engine/transverse_mercator.h"
+#include "platform/number_text.h"
 
 namespace zelk {
 
@@ -174,13 +175,17 @@ private:
 };
 
 // B L H in packed DMS -> projected x y H; with zones, each point in the zone
-// of its own longitude, the zone number in front of its easting.
+// of its own longitude (or in the system's one zone), the zone number in
+// front of its easting. A point too far from its meridian is marked with
+// `far`.
 class GeodeticToPlane final : public ChainStep {
 public:
-    explicit GeodeticToPlane(const Crs& crs)
+    GeodeticToPlane(const Crs& crs, PointProblem far)
         : m_projection(ProjectionOf(crs)),
           m_zoning(crs.zoning),
-          m_meridian(DmsToRadian(crs.meridian)) {}
+          m_zone(crs.zone),
+          m_meridian(DmsToRadian(crs.meridian)),
+          m_far(far) {}
 
     void Apply(double* v, PointProblem* problems, std::size_t count) const override {
         const Limits& limit = Limit();
@@ -191,7 +196,7 @@ public:
             double L0 = m_meridian;
             int zone = 0;
             if (m_zoning != Zoning::Meridian) {
-                zone = ZoneOf(m_zoning, L * 180 / kPi);
+                zone = m_zone != 0 ? m_zone : ZoneOf(m_zoning, L * 180 / kPi);
                 if (zone == 0) {
                     Mark(problems[i], PointProblem::TargetZone);
                 } else {
@@ -199,7 +204,7 @@ public:
                 }
             }
             if (!(std::fabs(LongitudeDifference(L, L0)) <= limit.zoneHalfWidth)) {
-                Mark(problems[i], PointProblem::TargetMeridian);
+                Mark(problems[i], m_far);
             }
             double x, y;
             m_projection.Forward(L0, B, L, x, y);
@@ -211,7 +216,59 @@ public:
 private:
     TransverseMercator m_projection;
     Zoning m_zoning;
+    int m_zone;         // the one zone, or 0
     double m_meridian;  // rad
+    PointProblem m_far;
+};
+
+// Between two zoned systems of one datum and zone width: a point whose
+// easting already names the zone it is to be in passes untouched, to the
+// bit; any other goes from its zone to that one (inverse projection on the
+// zone it came in, forward on the new one). The zone it is to be in is the
+// target's one zone, or the zone of the point's own longitude.
+class Rezone final : public ChainStep {
+public:
+    Rezone(const Crs& from, const Crs& to, PointProblem far)
+        : m_projection(ProjectionOf(to)), m_zoning(to.zoning), m_zone(to.zone), m_far(far) {}
+
+    void Apply(double* v, PointProblem* problems, std::size_t count) const override {
+        const Limits& limit = Limit();
+        for (std::size_t i = 0; i < count; ++i) {
+            double* p = v + 3 * i;
+            const int from = ZoneOfEasting(m_zoning, p[1]);
+            if (from == 0) {
+                Mark(problems[i], PointProblem::SourceZone);
+                continue;
+            }
+            if (from == m_zone) continue;
+            const double L0 = DmsToRadian(ZoneMeridian(m_zoning, from));
+            double B, L;
+            m_projection.Reverse(L0, p[0], p[1] - from * 1e6, B, L);
+            if (!(std::fabs(LongitudeDifference(L, L0)) <= limit.zoneHalfWidth)) {
+                Mark(problems[i], PointProblem::SourceMeridian);
+            }
+            const int zone = m_zone != 0 ? m_zone : ZoneOf(m_zoning, L * 180 / kPi);
+            if (zone == 0) {
+                Mark(problems[i], PointProblem::TargetZone);
+                continue;
+            }
+            if (zone == from) continue;
+            const double L1 = DmsToRadian(ZoneMeridian(m_zoning, zone));
+            if (!(std::fabs(LongitudeDifference(L, L1)) <= limit.zoneHalfWidth)) {
+                Mark(problems[i], m_far);
+            }
+            double x, y;
+            m_projection.Forward(L1, B, L, x, y);
+            p[0] = x;
+            p[1] = zone * 1e6 + y;
+        }
+    }
+
+private:
+    TransverseMercator m_projection;
+    Zoning m_zoning;
+    int m_zone;  // the one zone, or 0
+    PointProblem m_far;
 };
 
 // The plane similarity of a site calibration, on x and y; H is kept.
@@ -265,16 +322,18 @@ private:
     bool m_inverse;
 };
 
-// Steps taking a point of `from` to X Y Z of its datum.
-void AppendToGeocentric(std::vector<std::unique_ptr<const ChainStep>>& steps, const Crs& from) {
+using Operations = std::vector<std::unique_ptr<const ChainStep>>;
+
+// Operations taking a point of `from` to X Y Z of its datum.
+void AppendToGeocentric(Operations& ops, const Crs& from) {
     const Ellipsoid& ellipsoid = DatumOf(from.datum).ellipsoid;
     switch (from.form) {
         case Form::Projected:
-            steps.push_back(std::make_unique<PlaneToGeodetic>(from));
-            steps.push_back(std::make_unique<GeodeticToGeocentric>(ellipsoid, false));
+            ops.push_back(std::make_unique<PlaneToGeodetic>(from));
+            ops.push_back(std::make_unique<GeodeticToGeocentric>(ellipsoid, false));
             break;
         case Form::Geodetic:
-            steps.push_back(std::make_unique<GeodeticToGeocentric>(ellipsoid, true));
+            ops.push_back(std::make_unique<GeodeticToGeocentric>(ellipsoid, true));
             break;
         case Form::Geocentric:
         case Form::Local:
@@ -282,76 +341,239 @@ void AppendToGeocentric(std::vector<std::unique_ptr<const ChainStep>>& steps, co
     }
 }
 
-// Steps taking X Y Z of the datum of `to` to a point of `to`.
-void AppendFromGeocentric(std::vector<std::unique_ptr<const ChainStep>>& steps, const Crs& to) {
+// Operations taking X Y Z of the datum of `to` to a point of `to`.
+void AppendFromGeocentric(Operations& ops, const Crs& to, PointProblem far) {
     if (to.form == Form::Geocentric || to.form == Form::Local) return;
-    steps.push_back(std::make_unique<GeocentricToGeodetic>(DatumOf(to.datum).ellipsoid));
-    if (to.form == Form::Projected) steps.push_back(std::make_unique<GeodeticToPlane>(to));
+    ops.push_back(std::make_unique<GeocentricToGeodetic>(DatumOf(to.datum).ellipsoid));
+    if (to.form == Form::Projected) ops.push_back(std::make_unique<GeodeticToPlane>(to, far));
 }
 
-// Steps between two systems of one datum (none when they are the same).
-void AppendWithinDatum(std::vector<std::unique_ptr<const ChainStep>>& steps, const Crs& from,
-                       const Crs& to) {
+// A bridge between two systems of one datum (nothing when they are the
+// same system).
+void AppendBridge(Operations& ops, const Crs& from, const Crs& to, PointProblem far) {
     if (SameSystem(from, to)) return;
-    AppendToGeocentric(steps, from);
-    AppendFromGeocentric(steps, to);
+    if (from.IsZoned() && to.IsZoned() && from.zoning == to.zoning) {
+        ops.push_back(std::make_unique<Rezone>(from, to, far));
+        return;
+    }
+    AppendToGeocentric(ops, from);
+    AppendFromGeocentric(ops, to, far);
 }
 
-std::string SystemName(const Crs& crs) {
+const char* Label(const Crs& crs) {
     const SystemEntry* entry = FindSystem(crs.datum, crs.form);
     return entry ? entry->mainLabel : "?";
 }
 
+bool IsLocal(const Crs& crs) { return crs.form == Form::Local; }
+
 }  // namespace
 
-std::string TransformationProblemText(const Crs& from, const Crs& to,
-                                      const Transformation& t) {
-    const bool local = from.form == Form::Local || to.form == Form::Local;
-    if (t.kind != Transformation::Kind::FourParameters) {
-        if (local) return "地方坐标只能通过四参数点校正到达，请打开点校正参数文件！";
-        if (t.height && !SameSystem(to, t.grid)) {
-            return "高程拟合是在" + SystemName(t.grid) +
-                   "上做的，转换后坐标系统应与之相同（含中央子午线或分带）！";
+std::string SystemText(const Crs& crs) {
+    std::string text = Label(crs);
+    if (!crs.IsProjected()) return text;
+    if (crs.zoning == Zoning::Meridian) {
+        return text + "（中央子午线" + FormatGeneral(crs.meridian, 15) + "）";
+    }
+    if (crs.zone != 0) return text + "（" + ZoneText(crs.zoning, crs.zone) + "）";
+    return text + (crs.zoning == Zoning::Zone3 ? "（3度带）" : "（6度带）");
+}
+
+// Builds the operations of a chain step by step, or finds what stops it.
+class ChainBuilder {
+public:
+    ChainBuilder(const Crs& from, const Crs& to, const std::vector<Transformation>& steps)
+        : m_chain(from, to, ConversionChain::Empty{}), m_to(to), m_steps(steps), m_at(from) {}
+
+    // False, with the problem, at the first step that does not fit; the
+    // chain holds the operations up to there.
+    bool Build(std::string& problem) {
+        for (std::size_t i = 0; i < m_steps.size(); ++i) {
+            if (!Step(i, problem)) return false;
         }
-        return {};
+        return Finish(problem);
     }
-    const Crs& start = t.inverse ? to : from;
-    const Crs& end = t.inverse ? from : to;
-    if (start.form == Form::Local || start.datum != t.plane.datum) {
-        return "点校正参数从" + SystemName(t.plane) + "出发，" + (t.inverse ? "转换后" : "转换前") +
-               "坐标系统应在同一基准上！";
+
+    ConversionChain Take() { return std::move(m_chain); }
+
+private:
+    Operations& Ops() { return m_chain.m_steps; }
+
+    // The datum the step after step i starts on, where it can be told.
+    std::optional<DatumId> NextDatum(std::size_t i) const {
+        if (i + 1 == m_steps.size()) {
+            if (IsLocal(m_to)) return std::nullopt;
+            return m_to.datum;
+        }
+        const Transformation& next = m_steps[i + 1];
+        if (next.before && !IsLocal(*next.before)) return next.before->datum;
+        return std::nullopt;
     }
-    if (!SameSystem(end, t.grid)) {
-        return "点校正参数转换到" + SystemName(t.grid) + "，" + (t.inverse ? "转换前" : "转换后") +
-               "坐标系统应与之相同（含中央子午线或分带）！";
+
+    // Where the conversion goes after step i: the target, or the next
+    // step's before system.
+    std::optional<Crs> NextAnchor(std::size_t i) const {
+        if (i + 1 == m_steps.size()) return m_to;
+        return m_steps[i + 1].before;
     }
-    return {};
+
+    // A fitted plane in zones must say its zone.
+    bool PlaneKnown(const Crs& plane, std::string& problem) const {
+        if (!plane.IsZoned() || plane.zone != 0) return true;
+        problem = "参数是在" + SystemText(plane) +
+                  "上求得的，但没有写明公共点所在的带号，无法确定其平面，请重新解算参数！";
+        return false;
+    }
+
+    bool Step(std::size_t i, std::string& problem) {
+        const Transformation& t = m_steps[i];
+        if (t.model == Transformation::Model::Seven ? Seven(i, problem) : Four(i, problem)) return true;
+        Name(t, problem);
+        return false;
+    }
+
+    // A problem of a step read from a file names the file.
+    static void Name(const Transformation& t, std::string& problem) {
+        if (!t.source.empty()) problem = t.source + ": " + problem;
+    }
+
+    bool Seven(std::size_t i, std::string& problem) {
+        const Transformation& t = m_steps[i];
+        if (IsLocal(m_at) || (i + 1 == m_steps.size() && IsLocal(m_to))) {
+            problem = "地方坐标只能通过四参数点校正到达，请打开点校正参数文件！";
+            return false;
+        }
+        const std::optional<DatumId> next = NextDatum(i);
+        const DatumId in = t.before ? t.before->datum : m_at.datum;
+        const std::optional<DatumId> out = t.after ? std::optional<DatumId>(t.after->datum) : next;
+        if (m_at.datum != in || (out && next && *out != *next)) {
+            if (t.before && t.after) {
+                problem = "参数文件的七参数从" + DescribeSystem(*t.before) + "转换到" +
+                          DescribeSystem(*t.after) + "，转换前、后坐标系统的基准与之不符！";
+            } else {
+                problem = "七参数没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
+            }
+            return false;
+        }
+        if (!out) {
+            problem = "七参数没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
+            return false;
+        }
+        AppendBridge(Ops(), m_at, Crs::Geocentric(in), PointProblem::FittedPlane);
+        Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention));
+        m_at = Crs::Geocentric(*out);
+        if (t.height) {
+            // The fit was made in the after plane: corrected there.
+            if (!t.after || !t.after->IsProjected()) {
+                problem = "七参数加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！";
+                return false;
+            }
+            if (!PlaneKnown(*t.after, problem)) return false;
+            AppendBridge(Ops(), m_at, *t.after, Far(*t.after, i));
+            Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false));
+            m_at = *t.after;
+        }
+        return true;
+    }
+
+    bool Four(std::size_t i, std::string& problem) {
+        const Transformation& t = m_steps[i];
+        if (!t.before || !t.after) {
+            problem = "点校正参数文件没有写明转换前、后坐标系统，无法使用！";
+            return false;
+        }
+        const Crs& plane = *t.before;
+        const Crs& grid = *t.after;
+        const bool forward = !IsLocal(m_at) && m_at.datum == plane.datum;
+        const bool backward = IsLocal(grid) ? IsLocal(m_at) : !IsLocal(m_at) && m_at.datum == grid.datum;
+        bool inverse = backward && !forward;
+        if (forward && backward) {
+            // Both sides on one datum: backwards when the conversion starts
+            // in the calibration's grid and does not stay there.
+            const std::optional<Crs> next = NextAnchor(i);
+            inverse = SameSystem(m_at, grid) && !(next && SameSystem(*next, grid));
+        }
+        if (!forward && !backward) {
+            problem = "点校正参数从" + std::string(Label(plane)) + "出发，转换前坐标系统应在同一基准上！";
+            return false;
+        }
+        if (!PlaneKnown(plane, problem) || !PlaneKnown(grid, problem)) return false;
+        if (!inverse) {
+            AppendBridge(Ops(), m_at, plane, PointProblem::FittedPlane);
+            if (t.height) Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false));
+            Ops().push_back(std::make_unique<PlaneSimilarity>(t.four, false));
+            m_at = grid;
+        } else {
+            if (!IsLocal(grid)) AppendBridge(Ops(), m_at, grid, PointProblem::FittedPlane);
+            Ops().push_back(std::make_unique<PlaneSimilarity>(t.four, true));
+            if (t.height) Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true));
+            m_at = plane;
+        }
+        m_lastFour = &t;
+        m_lastInverse = inverse;
+        return true;
+    }
+
+    // A bridge into a plane that is the conversion's target marks points
+    // far from its meridian as the target's; into a fitted plane, as that
+    // plane's.
+    PointProblem Far(const Crs& plane, std::size_t i) const {
+        return i + 1 == m_steps.size() && SameSystem(plane, m_to) ? PointProblem::TargetMeridian
+                                                                  : PointProblem::FittedPlane;
+    }
+
+    bool Finish(std::string& problem) {
+        if (IsLocal(m_at) != IsLocal(m_to) || (!IsLocal(m_at) && m_at.datum != m_to.datum)) {
+            if (m_lastFour != nullptr) {
+                const Crs& end = m_lastInverse ? *m_lastFour->before : *m_lastFour->after;
+                problem = "点校正参数转换到" + std::string(Label(end)) + "，" +
+                          (m_lastInverse ? "转换前" : "转换后") +
+                          (IsLocal(end) || IsLocal(m_to) ? "坐标系统应与之相同！"
+                                                         : "坐标系统应在同一基准上！");
+                Name(*m_lastFour, problem);
+            } else if (IsLocal(m_at) || IsLocal(m_to)) {
+                problem = "地方坐标只能通过四参数点校正到达，请打开点校正参数文件！";
+            } else {
+                problem = SystemText(m_at) + "与" + SystemText(m_to) +
+                          "不在同一基准上，换基准需要七参数！";
+            }
+            return false;
+        }
+        AppendBridge(Ops(), m_at, m_to, PointProblem::TargetMeridian);
+        return true;
+    }
+
+    ConversionChain m_chain;
+    Crs m_to;
+    const std::vector<Transformation>& m_steps;
+    Crs m_at;  // the system the points are in after the operations so far
+    const Transformation* m_lastFour = nullptr;
+    bool m_lastInverse = false;
+};
+
+std::optional<ConversionChain> ConversionChain::Make(const Crs& from, const Crs& to,
+                                                     const std::vector<Transformation>& steps,
+                                                     std::string& problem) {
+    ChainBuilder builder(from, to, steps);
+    problem.clear();
+    if (!builder.Build(problem)) return std::nullopt;
+    return builder.Take();
 }
 
 ConversionChain::ConversionChain(const Crs& from, const Crs& to,
-                                 const Transformation& transformation)
+                                 const std::vector<Transformation>& steps)
     : m_from(from), m_to(to) {
-    if (transformation.kind == Transformation::Kind::FourParameters) {
-        const bool inverse = transformation.inverse;
-        if (!inverse) AppendWithinDatum(m_steps, from, transformation.plane);
-        if (transformation.height && !inverse) {
-            m_steps.push_back(std::make_unique<HeightCorrection>(*transformation.height, false));
-        }
-        m_steps.push_back(std::make_unique<PlaneSimilarity>(transformation.four, inverse));
-        if (transformation.height && inverse) {
-            m_steps.push_back(std::make_unique<HeightCorrection>(*transformation.height, true));
-        }
-        if (inverse) AppendWithinDatum(m_steps, transformation.plane, to);
-        return;
-    }
-    AppendToGeocentric(m_steps, from);
-    if (transformation.kind == Transformation::Kind::SevenParameters) {
-        m_steps.push_back(std::make_unique<Helmert>(transformation.seven, transformation.convention));
-    }
-    AppendFromGeocentric(m_steps, to);
-    if (transformation.height) {
-        m_steps.push_back(std::make_unique<HeightCorrection>(*transformation.height, false));
-    }
+    ChainBuilder builder(from, to, steps);
+    std::string problem;
+    builder.Build(problem);
+    *this = builder.Take();
+}
+
+std::string ChainProblemText(const Crs& from, const Crs& to,
+                             const std::vector<Transformation>& steps) {
+    std::string problem;
+    ChainBuilder(from, to, steps).Build(problem);
+    return problem;
 }
 
 ConversionChain::~ConversionChain() = default;

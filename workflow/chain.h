@@ -1,13 +1,27 @@
-// The conversion chain: a pipeline of small steps, chosen by the source and
-// target systems and the transformation between their datums.
+// The conversion chain: a pipeline of small operations, chosen by the source
+// and target systems and the transformation steps between them.
 //
-//   source system -> geocentric X Y Z of its datum
-//                 -> transformation step (seven parameters, or identity)
-//                 -> geocentric X Y Z of the target datum -> target system
+//   source system -> [bridge] -> step 1 -> [bridge] -> step 2 ... -> [bridge]
+//                 -> target system
 //
-// Each step works in place on triples: x y H or B L H (packed DMS) at the
-// ends, X Y Z in the middle. B and L pass between steps in packed DMS, as
-// they always have: every double is that of the one-point engine calls.
+// Each transformation step (workflow/transformation.h) starts in the system
+// it was made for: a seven-parameter step in earth-centred X Y Z of its
+// before datum, a four-parameter step in its before plane (x y H, in one
+// zone when the plane is zoned). A bridge carries points between two
+// systems of one datum: through X Y Z of the datum (projected or geodetic
+// -> B L H -> X Y Z -> B L H -> projected), or, between zoned systems of one
+// zone width, straight from one zone into another, leaving a point that is
+// already in the right zone untouched. A datum never changes in a bridge:
+// only a step changes it.
+//
+// A four-parameter step is applied backwards (from its after system to its
+// before system) when the conversion starts in its after system; the chain
+// is then built the other way round from that step.
+//
+// Each operation works in place on triples: x y H or B L H (packed DMS) at
+// the ends, X Y Z in the middle. B and L pass between operations in packed
+// DMS, as they always have: every double is that of the one-point engine
+// calls.
 //
 // A chain also judges each point: a latitude beyond ±90°, a longitude
 // beyond ±180°, a projected point more than 6° from its central meridian
@@ -22,62 +36,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include <optional>
-
-#include "bursa/convention.h"
-#include "bursa/four_params.h"
-#include "bursa/height_fit.h"
-#include "bursa/seven_params.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/transformation.h"
 
 namespace zelk {
-
-// What carries a point from the source system to the target system.
-//   Identity         the two datums' frames are taken as the same;
-//   SevenParameters  Bursa-Wolf on geocentric X Y Z, in either rotation
-//                    convention; with a height fit, the target's heights
-//                    are then corrected at the target plane position
-//                    (the target must be grid, a projected system);
-//   FourParameters   a site calibration: the point is brought to the plane
-//                    system `plane` (through X Y Z of its datum when it is
-//                    another system of that datum), its height corrected by
-//                    the height fit at that position, and its x y carried
-//                    onto `grid` (a local grid, or a projected system) by a
-//                    plane similarity. With `inverse` the other way: from
-//                    grid back to plane, and on to the target.
-struct Transformation {
-    enum class Kind { Identity, SevenParameters, FourParameters } kind = Kind::SevenParameters;
-    SevenParams seven;  // with SevenParameters, in user units
-    RotationConvention convention = RotationConvention::CoordinateFrame;
-    FourParams four;
-    Crs plane;  // FourParameters: the system the plane similarity starts from
-    Crs grid;   // FourParameters, and a height fit: the system it ends in
-    std::optional<HeightFit> height;
-    bool inverse = false;  // FourParameters from grid to plane
-
-    static Transformation Identity() {
-        Transformation t;
-        t.kind = Kind::Identity;
-        return t;
-    }
-    static Transformation Seven(const SevenParams& params,
-                                RotationConvention convention = RotationConvention::CoordinateFrame) {
-        Transformation t;
-        t.seven = params;
-        t.convention = convention;
-        return t;
-    }
-};
-
-// What stops a transformation from carrying points between from and to, as
-// shown to the user; the empty text when it can. A local grid is reached
-// only by a site calibration; a calibration serves the systems it was made
-// for.
-std::string TransformationProblemText(const Crs& from, const Crs& to,
-                                      const Transformation& transformation);
 
 enum class PointProblem : std::uint8_t {
     None,
@@ -88,6 +54,7 @@ enum class PointProblem : std::uint8_t {
     SourceZone,         // easting without a possible zone number
     TargetZone,         // longitude outside every zone (3°: 1..120, 6°: 1..60)
     NotFinite,          // a result that is not a finite number
+    FittedPlane,        // more than 6° from the meridian of a plane a step was fitted in
 };
 
 // One step of a chain.
@@ -101,9 +68,17 @@ public:
 
 class ConversionChain {
 public:
-    // The transformation must be able to carry points from `from` to `to`
-    // (TransformationProblemText says nothing).
-    ConversionChain(const Crs& from, const Crs& to, const Transformation& transformation);
+    // The chain through steps, in order; nothing, with problem set to the
+    // message shown to the user, when they cannot carry points from `from`
+    // to `to` (a step made for other systems, a datum change that no step
+    // makes, a local grid without a site calibration, a fitted plane in
+    // zones without its zone).
+    static std::optional<ConversionChain> Make(const Crs& from, const Crs& to,
+                                               const std::vector<Transformation>& steps,
+                                               std::string& problem);
+    // The same for steps known to fit (a problem leaves the chain as far as
+    // it could be built). Without steps, within one datum.
+    ConversionChain(const Crs& from, const Crs& to, const std::vector<Transformation>& steps = {});
     ~ConversionChain();
     ConversionChain(ConversionChain&&) noexcept;
     ConversionChain& operator=(ConversionChain&&) noexcept;
@@ -117,8 +92,20 @@ public:
     const Crs& To() const { return m_to; }
 
 private:
+    struct Empty {};
+    ConversionChain(const Crs& from, const Crs& to, Empty) : m_from(from), m_to(to) {}
+    friend class ChainBuilder;
+
     Crs m_from, m_to;
     std::vector<std::unique_ptr<const ChainStep>> m_steps;
 };
+
+// What stops steps from carrying points from `from` to `to`, as shown to the
+// user; the empty text when they can (ConversionChain::Make says nothing).
+std::string ChainProblemText(const Crs& from, const Crs& to, const std::vector<Transformation>& steps);
+
+// A system as messages name it: its label, and for a projected system its
+// central meridian or zones ("CGCS2000-高斯-xyH（3度带第39带（中央子午线117°））").
+std::string SystemText(const Crs& crs);
 
 }  // namespace zelk

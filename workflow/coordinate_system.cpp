@@ -1,8 +1,10 @@
 #include "workflow/coordinate_system.h"
 
 #include <cmath>
+#include <string>
 
 #include "engine/angle.h"
+#include "platform/number_text.h"
 
 namespace zelk {
 
@@ -24,15 +26,17 @@ constexpr SystemEntry kSystems[] = {
     {"cgcs2000-xyz", DatumId::Cgcs2000, Form::Geocentric, "CGCS2000-地心-XYZ", "CGCS2000地心坐标XYZ"},
     {"local", DatumId::Wgs84, Form::Local, "地方坐标-xyH", "地方坐标xyH"},
 };
-constexpr int kCount = static_cast<int>(std::size(kSystems));
-
-// The seven-parameter list: main-list indices in its order.
-constexpr int kParamOrder[kCount] = {3, 2, 5, 4, 1, 0, 7, 6, 8, 9, 10, 11, 12};
-
 }  // namespace
 
 bool Crs::IsUtm() const {
     return form == Form::Projected && DatumOf(datum).projection == Projection::Utm;
+}
+
+Crs Crs::Geocentric(DatumId datum) {
+    Crs crs;
+    crs.datum = datum;
+    crs.form = Form::Geocentric;
+    return crs;
 }
 
 std::span<const SystemEntry> Systems() { return kSystems; }
@@ -42,19 +46,23 @@ bool SameSystem(const Crs& a, const Crs& b) {
     if (a.form == Form::Local) return true;
     if (a.datum != b.datum) return false;
     if (a.form != Form::Projected) return true;
-    return a.zoning == b.zoning && (a.zoning != Zoning::Meridian || a.meridian == b.meridian);
+    if (a.zoning != b.zoning) return false;
+    return a.zoning == Zoning::Meridian ? a.meridian == b.meridian : a.zone == b.zone;
 }
 
-const SystemEntry& ParamListEntry(int index) { return kSystems[kParamOrder[index]]; }
-
-int MainListIndexOf(const SystemEntry& entry) { return static_cast<int>(&entry - kSystems); }
-
-int ParamListIndexOf(const SystemEntry& entry) {
-    const int main = MainListIndexOf(entry);
-    for (int i = 0; i < kCount; ++i) {
-        if (kParamOrder[i] == main) return i;
+std::string CrsProblemText(const Crs& crs, std::string_view side) {
+    if (!crs.IsProjected()) return {};
+    if (crs.zoning != Zoning::Meridian) {
+        if (crs.IsUtm()) return std::string(side) + "的UTM投影不分3度带或6度带，请键入中央子午线！";
+        if (crs.zone != 0 && (crs.zone < 1 || crs.zone > ZoneCount(crs.zoning))) {
+            return std::string(side) + "的带号" + std::to_string(crs.zone) + "不存在（3度带1～120，6度带1～60）！";
+        }
+        return {};
     }
-    return -1;
+    if (!MeridianInRange(crs.meridian)) {
+        return std::string(side) + "中央子午线超出±180度，请检查中央子午线！";
+    }
+    return {};
 }
 
 const SystemEntry* FindSystem(std::string_view name) {
@@ -103,6 +111,39 @@ int ZoneOf(Zoning zoning, double degrees) {
     // Also false for NaN.
     if (!(n >= 1 && n <= ZoneCount(zoning))) return 0;
     return static_cast<int>(n);
+}
+
+int ZoneOfEasting(Zoning zoning, double easting) {
+    const double zone = std::floor(easting / 1e6);
+    // Also false for NaN.
+    if (!(zone >= 1 && zone <= ZoneCount(zoning))) return 0;
+    return static_cast<int>(zone);
+}
+
+Crs InZone(const Crs& zoned, int zone) {
+    Crs crs = zoned;
+    crs.zone = zone;
+    return crs;
+}
+
+std::string ZoneText(Zoning zoning, int zone) {
+    return std::string(zoning == Zoning::Zone3 ? "3度带" : "6度带") + "第" + std::to_string(zone) +
+           "带（中央子午线" + std::to_string(ZoneMeridian(zoning, zone)) + "°）";
+}
+
+std::string DescribeSystem(const Crs& crs) {
+    const SystemEntry* entry = FindSystem(crs.datum, crs.form);
+    std::string text = entry ? entry->name : "?";
+    if (!crs.IsProjected()) return text;
+    switch (crs.zoning) {
+        case Zoning::Meridian:
+            return text + ", central meridian " + FormatGeneral(crs.meridian, 15);
+        case Zoning::Zone3:
+        case Zoning::Zone6:
+            return text + (crs.zoning == Zoning::Zone3 ? ", 3-degree zones" : ", 6-degree zones") +
+                   (crs.zone != 0 ? ", zone " + std::to_string(crs.zone) : "");
+    }
+    return text;
 }
 
 bool MeridianInRange(double meridian) {

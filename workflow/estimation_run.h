@@ -1,9 +1,17 @@
-// The compute button of the seven-parameter dialog, without any user
-// interface: read two common-point files in step, bring every point to X Y Z
-// of its own datum and estimate the parameters.
+// An estimation as a request, and the one path every estimation takes: the
+// seven-parameter dialog's and the calibration dialog's compute buttons and
+// zelk-cli estimate.
+//
+//   request -> CalibrationSettingsProblem -> read the two common-point files
+//   in step, as read (ReadCommonPoints) -> EstimateCalibration
+//   (workflow/calibration_run.h: every point judged once, the model
+//   estimated, the report written) -> EstimationRun, with the message the
+//   programs show.
+//
+// Pairs typed into a table skip the reading and go to EstimateCalibration
+// directly. Nothing here talks to the user.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "bursa/bursa_quality.h"
 #include "bursa/seven_params.h"
 #include "workflow/calibration_run.h"
 #include "workflow/chain.h"
+#include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/point_formats.h"
 
@@ -28,50 +36,30 @@ struct CommonPointFormats {
     AngleFormat afterAngles = AngleFormat::Packed;
 };
 
-struct BursaDialogValues {
-    int beforeSystem = -1;  // seven-parameter-list index, -1 = none selected
-    int afterSystem = -1;
-    double beforeMeridian = 0.0;  // packed DMS
-    double afterMeridian = 0.0;
-    // Central meridian from the fields above, or from 3- or 6-degree zones.
-    zelk::Zoning beforeZoning = zelk::Zoning::Meridian;
-    zelk::Zoning afterZoning = zelk::Zoning::Meridian;
-    CommonPointFormats formats;
-    std::filesystem::path beforeFile;  // empty = not chosen
-    std::filesystem::path afterFile;
-    double dX0 = 0.0, dY0 = 0.0, dZ0 = 0.0;  // metres
-    double K = 0.0;                          // ppm
-    double betaX = 0.0, betaY = 0.0, betaZ = 0.0;  // arc-seconds
-};
-
 struct CommonPointsResult {
     enum class Status {
         Ok,
         Unreadable,
         CutShort,
-        PointRefused,
         ReadError,
         TooManyPairs,  // more than kMaxCommonPoints: line is the first pair not taken
     } status = Status::Ok;
     bool inAfterFile = false;  // which file the problem is in
     std::int64_t line = 0;
     std::string token;  // as pointscan::QuoteToken quotes it
-    zelk::PointProblem problem = zelk::PointProblem::None;  // PointRefused
     // Unreadable in a dat or csv file: what is wrong, the field and its label.
     pointformat::ProblemKind kind = pointformat::ProblemKind::Unreadable;
     int field = 0;
     std::string label;
 };
 
-// The pairs read: X Y Z of each point on its own datum, and optionally the
-// values as they were read (x y H, B L H or X Y Z of its system).
+// The pairs read, as read (x y H, B L H or X Y Z of each side's system),
+// with the line of each point and, when the before file has names (dat,
+// csv), each pair's name as pointscan::QuoteToken shows it.
 struct CommonPoints {
     std::vector<PointRecord> before, after;
-    std::vector<PointRecord>* beforeAsRead = nullptr;
-    std::vector<PointRecord>* afterAsRead = nullptr;
-    // The before file's point names, as pointscan::QuoteToken shows them
-    // (empty in plain files, which have none).
-    std::vector<std::string>* names = nullptr;
+    PairLines lines;
+    std::vector<std::string> names;
 };
 
 // The most pairs one estimation takes. The pairs and the estimation's own
@@ -80,67 +68,41 @@ struct CommonPoints {
 inline constexpr std::size_t kMaxCommonPoints = 200000;
 
 // Reads pairs until either file ends (the longer file's rest is ignored),
-// appending X Y Z of each before point and after point on its own datum.
-// A point the conversion refuses (see zelk::PointProblem) stops the reading.
-// The buffers grow as needed.
+// appending each point as read. Nothing is converted or judged here.
 CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
-                                    const zelk::Crs& beforeSystem, const zelk::Crs& afterSystem,
+                                    const Crs& beforeSystem, const Crs& afterSystem,
                                     const CommonPointFormats& formats, CommonPoints& points);
-// The same for plain files.
-CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
-                                    const zelk::Crs& beforeSystem, const zelk::Crs& afterSystem,
-                                    std::vector<PointRecord>& before,
-                                    std::vector<PointRecord>& after);
-
-// The system of a seven-parameter-list index (any entry of the catalogue)
-// with its projection settings; nothing for an index outside the list.
-std::optional<zelk::Crs> ParamListCrs(int index, zelk::Zoning zoning, double meridian);
 
 enum class EstimationOutcome {
-    Incomplete,        // a system or a file missing: warning shown
     BeforeOpenFailed,  // "打开转换前文件错误！"
     AfterOpenFailed,   // "打开转换后文件错误！"
     Unreadable,        // bad token, point cut short or point refused in one of the files
     TooManyPairs,      // more than kMaxCommonPoints pairs
-    SettingRefused,    // a central meridian or zone setting that cannot be used
-    TooFewPoints,      // fewer than three pairs: "公共点不足3个，无法解算七参数！"
-    Singular,          // singular normal equations (reported by the estimation)
-    Estimated,         // report shown (SevenParameterReport), the seven values replaced
+    SettingRefused,    // a setting that cannot be used, or systems the model cannot join
+    TooFewPoints,      // fewer pairs than the model needs
+    Singular,          // the pairs cannot fix the model
+    Estimated,         // the report is the message
 };
 
-struct EstimationRunResult {
-    EstimationOutcome outcome = EstimationOutcome::Incomplete;
-    int iterations = 0;  // the estimation's counter when Estimated
-    // The final estimate in internal units (translations in metres, scale as
-    // a pure number, rotations in radians) when Estimated.
-    std::array<double, 7> internal{};
-    // The pairs as X Y Z, kept for callers that look at residuals.
-    std::vector<PointRecord> before, after;
-    // Standard errors, geometry and the blunder test of the estimate, when
-    // Estimated.
-    BursaQuality quality;
-    // Each pair's residual row (SevenParameterResiduals) and the report
-    // shown, when Estimated.
-    std::vector<CalibrationResidual> residuals;
-    std::string report;
+struct EstimationRequest {
+    CalibrationSettings settings;
+    CommonPointFormats formats;
+    std::filesystem::path beforeFile, afterFile;
 };
 
-// Steps of the compute button after the dialog has been read. On Estimated
-// the seven values of `values` hold the estimate; otherwise they are
-// unchanged. Every message goes through the message service. The dialog
-// refreshes its controls only on Estimated.
-EstimationRunResult RunEstimation(BursaDialogValues& values);
-
-// The same steps for a site calibration of any model (the settings' systems
-// are the dialog's): the report or the problem is shown through the message
-// service; outcome Estimated when the estimate is there.
-struct CalibrationRunResult {
-    EstimationOutcome outcome = EstimationOutcome::Incomplete;
+struct EstimationRun {
+    EstimationOutcome outcome = EstimationOutcome::SettingRefused;
+    // The report when Estimated (information), else the problem.
+    UserMessage message;
     CalibrationEstimate estimate;
     std::vector<std::string> names;  // of the pairs, from a dat or csv before file
 };
-CalibrationRunResult RunCalibration(const BursaDialogValues& values,
-                                    CalibrationSettings settings);
+
+// Checks the settings, reads both files and estimates.
+EstimationRun RunEstimation(const EstimationRequest& request);
+
+// The message and outcome of an estimate made from pairs however they came.
+EstimationRun FinishEstimation(CalibrationEstimate estimate);
 
 inline constexpr const char* kBeforeOpenText = "打开转换前文件错误！";
 inline constexpr const char* kAfterOpenText = "打开转换后文件错误！";

@@ -78,17 +78,12 @@ void AppendSystem(std::string& out, const char* side, const zelk::Crs& crs) {
     if (entry == nullptr) return;
     out += std::string(side) + " = " + entry->name + "\n";
     if (!crs.IsProjected()) return;
-    switch (crs.zoning) {
-        case zelk::Zoning::Meridian:
-            out += std::string(side) + "-meridian = " + RoundTripText(crs.meridian) + "\n";
-            return;
-        case zelk::Zoning::Zone3:
-            out += std::string(side) + "-zone = 3\n";
-            return;
-        case zelk::Zoning::Zone6:
-            out += std::string(side) + "-zone = 6\n";
-            return;
+    if (crs.zoning == zelk::Zoning::Meridian) {
+        out += std::string(side) + "-meridian = " + RoundTripText(crs.meridian) + "\n";
+        return;
     }
+    out += std::string(side) + "-zone = " + (crs.zoning == zelk::Zoning::Zone3 ? "3" : "6") + "\n";
+    if (crs.zone != 0) out += std::string(side) + "-zone-number = " + std::to_string(crs.zone) + "\n";
 }
 
 enum class Kind { Text, Number };
@@ -198,6 +193,7 @@ public:
     }
 
     std::string Where(int line) const { return m_source + ":" + std::to_string(line) + ": "; }
+    const std::string& Source() const { return m_source; }
 
 private:
     std::string m_source;
@@ -209,42 +205,94 @@ std::optional<zelk::Crs> ReadSystem(Entries& entries, const std::string& side,
     const Entry* name = entries.Find(side);
     const Entry* meridian = entries.Find(side + "-meridian");
     const Entry* zone = entries.Find(side + "-zone");
+    const Entry* number = entries.Find(side + "-zone-number");
+    const auto fail = [&](const Entry* at, const std::string& what) {
+        error = entries.Where(at->line) + what;
+        failed = true;
+        return std::nullopt;
+    };
     if (name == nullptr) {
-        if (meridian != nullptr || zone != nullptr) {
-            error = entries.Where((meridian ? meridian : zone)->line) + "'" + side +
-                    "' names no system for this setting";
-            failed = true;
+        for (const Entry* setting : {meridian, zone, number}) {
+            if (setting != nullptr) return fail(setting, "'" + side + "' names no system for this setting");
         }
         return std::nullopt;
     }
     const zelk::SystemEntry* entry = zelk::FindSystem(name->value);
-    if (entry == nullptr) {
-        error = entries.Where(name->line) + "unknown coordinate system " + Quoted(name->value);
-        failed = true;
-        return std::nullopt;
+    if (entry == nullptr) return fail(name, "unknown coordinate system " + Quoted(name->value));
+    if (meridian != nullptr && zone != nullptr) {
+        return fail(meridian->line > zone->line ? meridian : zone,
+                    "'" + side + "-meridian' and '" + side + "-zone' exclude each other");
+    }
+    if (entry->form != zelk::Form::Projected) {
+        for (const Entry* setting : {meridian, zone, number}) {
+            if (setting != nullptr) return fail(setting, Quoted(name->value) + " is not projected");
+        }
     }
     zelk::Zoning zoning = zelk::Zoning::Meridian;
     double degrees = 0.0;
+    int zoneNumber = 0;
     if (zone != nullptr) {
-        if (zone->value == "3" || zone->value == "6") {
-            zoning = zone->value == "3" ? zelk::Zoning::Zone3 : zelk::Zoning::Zone6;
-        } else {
-            error = entries.Where(zone->line) + "the zone width " + Quoted(zone->value) +
-                    " is not 3 or 6";
-            failed = true;
-            return std::nullopt;
+        if (zone->value != "3" && zone->value != "6") {
+            return fail(zone, "the zone width " + Quoted(zone->value) + " is not 3 or 6");
         }
+        zoning = zone->value == "3" ? zelk::Zoning::Zone3 : zelk::Zoning::Zone6;
+        if (number != nullptr) {
+            const auto value = ParseInt(number->value);
+            if (!value || *value < 1 || *value > zelk::ZoneCount(zoning)) {
+                return fail(number, "the zone " + Quoted(number->value) + " is not a " +
+                                        zone->value + "-degree zone (1 to " +
+                                        std::to_string(zelk::ZoneCount(zoning)) + ")");
+            }
+            zoneNumber = *value;
+        }
+    } else if (number != nullptr) {
+        return fail(number, "'" + side + "-zone-number' needs '" + side + "-zone'");
     } else if (meridian != nullptr) {
-        const auto number = ParseDecimal(meridian->value);
-        if (!number || !zelk::MeridianInRange(*number)) {
-            error = entries.Where(meridian->line) + "the central meridian " +
-                    Quoted(meridian->value) + " is not an angle within 180 degrees";
-            failed = true;
-            return std::nullopt;
+        const auto value = ParseDecimal(meridian->value);
+        if (!value || !zelk::MeridianInRange(*value)) {
+            return fail(meridian, "the central meridian " + Quoted(meridian->value) +
+                                      " is not an angle within 180 degrees");
         }
-        degrees = *number;
+        degrees = *value;
     }
-    return zelk::MakeCrs(*entry, zoning, degrees);
+    zelk::Crs crs = zelk::MakeCrs(*entry, zoning, degrees);
+    crs.zone = zoneNumber;
+    if (crs.IsUtm() && zoning != zelk::Zoning::Meridian) {
+        return fail(zone, "UTM has no 3- or 6-degree zones here");
+    }
+    return crs;
+}
+
+// The rules an estimation follows, applied to what a file says; false with
+// the problem, naming the key at fault.
+bool JudgeSystems(Entries& entries, const zelk::Transformation& t, std::string& error) {
+    if (t.before.has_value() != t.after.has_value()) {
+        const std::string missing = t.before ? "after" : "before";
+        error = entries.Source() + ": " + missing + " is missing (a file that names the system on one side names the other too)";
+        return false;
+    }
+    if (!t.before) return true;
+    const std::string problem = zelk::ModelProblemText(t.model, t.height.has_value(), *t.before, *t.after);
+    if (!problem.empty()) {
+        const bool beforeAtFault = t.model == zelk::Transformation::Model::Four
+                                       ? !t.before->IsProjected()
+                                       : t.before->form == zelk::Form::Local;
+        const char* key = beforeAtFault ? "before" : "after";
+        const Entry* entry = entries.Peek(key);
+        error = entries.Where(entry->line) + key + " = " + entry->value + ": " + problem;
+        return false;
+    }
+    for (const bool after : {false, true}) {
+        const zelk::Crs& side = after ? *t.after : *t.before;
+        if (!zelk::IsFittedPlane(t, after) || !side.IsZoned() || side.zone != 0) continue;
+        const std::string key = std::string(after ? "after" : "before") + "-zone";
+        error = entries.Where(entries.Peek(key)->line) + key + " = " + entries.Peek(key)->value +
+                ": the fit was made in one zone, and " + key +
+                "-number (the zone of the common points, the first digits of their eastings) is "
+                "missing";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -254,22 +302,7 @@ std::string RoundTripText(double value) {
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
-std::string DescribeSystem(const zelk::Crs& crs) {
-    const zelk::SystemEntry* entry = zelk::FindSystem(crs.datum, crs.form);
-    std::string text = entry ? entry->name : "?";
-    if (!crs.IsProjected()) return text;
-    switch (crs.zoning) {
-        case zelk::Zoning::Meridian:
-            return text + ", central meridian " + FormatGeneral(crs.meridian, 15);
-        case zelk::Zoning::Zone3:
-            return text + ", 3-degree zones";
-        case zelk::Zoning::Zone6:
-            return text + ", 6-degree zones";
-    }
-    return text;
-}
-
-std::string FormatCalibrationFile(const Calibration& c, std::string_view comment) {
+std::string FormatParametersFile(const Transformation& c, std::string_view comment) {
     std::string out;
     while (!comment.empty()) {
         const std::size_t end = comment.find('\n');
@@ -279,14 +312,14 @@ std::string FormatCalibrationFile(const Calibration& c, std::string_view comment
         if (end == std::string_view::npos) break;
         comment.remove_prefix(end + 1);
     }
-    if (c.model == Calibration::Model::Four) out += "model = four\n";
-    if (c.model == Calibration::Model::Seven &&
+    if (c.model == Transformation::Model::Four) out += "model = four\n";
+    if (c.model == Transformation::Model::Seven &&
         c.convention != RotationConvention::CoordinateFrame) {
         out += std::string("convention = ") + ConventionName(c.convention) + "\n";
     }
     if (c.before) AppendSystem(out, "before", *c.before);
     if (c.after) AppendSystem(out, "after", *c.after);
-    if (c.model == Calibration::Model::Seven) {
+    if (c.model == Transformation::Model::Seven) {
         for (const SevenField& field : kSevenFields) AppendValue(out, field.name, c.seven.*field.member);
     } else {
         for (const FourField& field : kFourFields) AppendValue(out, field.name, c.four.*field.member);
@@ -310,6 +343,7 @@ std::map<std::string, Kind> KnownNames(bool seven) {
         {"model", Kind::Text},         {"before", Kind::Text},      {"after", Kind::Text},
         {"before-meridian", Kind::Number}, {"after-meridian", Kind::Number},
         {"before-zone", Kind::Text},   {"after-zone", Kind::Text},  {"height", Kind::Text},
+        {"before-zone-number", Kind::Text}, {"after-zone-number", Kind::Text},
         {"height-x0", Kind::Number},   {"height-y0", Kind::Number},
     };
     for (const char* a : kCoefficientNames) names[a] = Kind::Number;
@@ -324,21 +358,21 @@ std::map<std::string, Kind> KnownNames(bool seven) {
 
 }  // namespace
 
-std::optional<Calibration> ParseCalibrationFile(std::string_view text, const std::string& source,
-                                                std::string& error) {
+std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
+                                                 std::string& error) {
     Entries entries(source);
     if (!entries.Read(text, error)) return std::nullopt;
-    Calibration c;
+    Transformation c;
     if (const Entry* model = entries.Peek("model")) {
         if (model->value == "four") {
-            c.model = Calibration::Model::Four;
+            c.model = Transformation::Model::Four;
         } else if (model->value != "seven") {
             error = entries.Where(model->line) + "the model " + Quoted(model->value) +
                     " is not seven or four";
             return std::nullopt;
         }
     }
-    const bool seven = c.model == Calibration::Model::Seven;
+    const bool seven = c.model == Transformation::Model::Seven;
     // Line by line first: every name known, every number a number.
     const std::string known = seven ? "the names are dX0 dY0 dZ0 K betaX betaY betaZ"
                                     : "the names are dX dY alpha scale";
@@ -402,11 +436,12 @@ std::optional<Calibration> ParseCalibrationFile(std::string_view text, const std
     }
     // What the model and the height fit did not take belongs to no one.
     if (!entries.NoneLeft(error)) return std::nullopt;
+    if (!JudgeSystems(entries, c, error)) return std::nullopt;
     return c;
 }
 
-std::optional<Calibration> ReadCalibrationFile(const std::filesystem::path& path,
-                                               std::string& error) {
+std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
+                                                std::string& error) {
     const std::string source = path.string();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                          &std::fclose);
@@ -430,14 +465,16 @@ std::optional<Calibration> ReadCalibrationFile(const std::filesystem::path& path
                 std::error_code(errno, std::generic_category()).message() + ")";
         return std::nullopt;
     }
-    return ParseCalibrationFile(text, source, error);
+    std::optional<Transformation> read = ParseParametersFile(text, source, error);
+    if (read) read->source = source;
+    return read;
 }
 
-bool SaveCalibrationFile(const std::filesystem::path& path, const Calibration& calibration,
-                         std::string_view comment, std::string& error) {
+bool SaveParametersFile(const std::filesystem::path& path, const Transformation& calibration,
+                        std::string_view comment, std::string& error) {
     const auto finite = [](double v) { return v - v == 0.0; };
     bool ok = true;
-    if (calibration.model == Calibration::Model::Seven) {
+    if (calibration.model == Transformation::Model::Seven) {
         for (const SevenField& field : kSevenFields) ok = ok && finite(calibration.seven.*field.member);
     } else {
         for (const FourField& field : kFourFields) ok = ok && finite(calibration.four.*field.member);
@@ -446,7 +483,7 @@ bool SaveCalibrationFile(const std::filesystem::path& path, const Calibration& c
         error = path.string() + ": not written, the estimate is not a finite number";
         return false;
     }
-    const std::string text = FormatCalibrationFile(calibration, comment);
+    const std::string text = FormatParametersFile(calibration, comment);
     AtomicOutputFile file;
     if (!file.Open(path)) {
         error = path.string() + ": cannot write the parameters file";
@@ -462,16 +499,16 @@ bool SaveCalibrationFile(const std::filesystem::path& path, const Calibration& c
 }
 
 std::string FormatParamsFile(const SevenParams& params, std::string_view comment) {
-    Calibration c;
+    Transformation c;
     c.seven = params;
-    return FormatCalibrationFile(c, comment);
+    return FormatParametersFile(c, comment);
 }
 
 namespace {
-std::optional<SevenParams> SevenOf(std::optional<Calibration> c, const std::string& source,
+std::optional<SevenParams> SevenOf(std::optional<Transformation> c, const std::string& source,
                                    std::string& error) {
     if (!c) return std::nullopt;
-    if (c->model != Calibration::Model::Seven) {
+    if (c->model != Transformation::Model::Seven) {
         error = source + ": a four-parameter site calibration, not seven parameters";
         return std::nullopt;
     }
@@ -481,46 +518,11 @@ std::optional<SevenParams> SevenOf(std::optional<Calibration> c, const std::stri
 
 std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::string& source,
                                            std::string& error) {
-    return SevenOf(ParseCalibrationFile(text, source, error), source, error);
+    return SevenOf(ParseParametersFile(text, source, error), source, error);
 }
 
 std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error) {
-    return SevenOf(ReadCalibrationFile(path, error), path.string(), error);
-}
-
-std::optional<zelk::Transformation> TransformationFor(const Calibration& c, const zelk::Crs& from,
-                                                      const zelk::Crs& to, std::string& problem) {
-    zelk::Transformation t;
-    if (c.model == Calibration::Model::Seven) {
-        t = zelk::Transformation::Seven(c.seven, c.convention);
-        // Seven parameters act between the two datums, whatever the forms.
-        const bool local = from.form == zelk::Form::Local || to.form == zelk::Form::Local;
-        if (!local && ((c.before && c.before->datum != from.datum) ||
-                       (c.after && c.after->datum != to.datum))) {
-            problem = "参数文件的七参数从" + DescribeSystem(*c.before) + "转换到" +
-                      DescribeSystem(*c.after) + "，转换前、后坐标系统的基准与之不符！";
-            return std::nullopt;
-        }
-        if (c.height) {
-            t.height = c.height;
-            if (c.after) t.grid = *c.after;
-        }
-    } else {
-        if (!c.before || !c.after) {
-            problem = "点校正参数文件没有写明转换前、后坐标系统，无法使用！";
-            return std::nullopt;
-        }
-        t.kind = zelk::Transformation::Kind::FourParameters;
-        t.four = c.four;
-        t.plane = *c.before;
-        t.grid = *c.after;
-        t.height = c.height;
-        // Backwards when the conversion starts in the calibration's grid.
-        t.inverse = zelk::SameSystem(from, *c.after) && !zelk::SameSystem(to, *c.after);
-    }
-    problem = zelk::TransformationProblemText(from, to, t);
-    if (!problem.empty()) return std::nullopt;
-    return t;
+    return SevenOf(ReadParametersFile(path, error), path.string(), error);
 }
 
 std::string ExportLine(const SevenParams& p) {

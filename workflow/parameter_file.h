@@ -6,9 +6,11 @@
 //   model = seven                  seven (the default) or four
 //   convention = coordinate-frame  seven: coordinate-frame (the default) or
 //                                  position-vector
-//   before = beijing54-gauss       the systems it was made for (optional;
-//   before-meridian = 117          a projected system's meridian or zones,
-//   after = wgs84-geodetic         before-zone = 3 and so on)
+//   before = beijing54-gauss       the systems it was made for (both or
+//   before-meridian = 117          neither); a projected system's meridian
+//   after = wgs84-geodetic         or zones (before-zone = 3); a plane a fit
+//                                  was made in, in zones, also its zone
+//                                  (before-zone-number = 39)
 //   dX0 = -15.415                  seven: dX0 dY0 dZ0 (m), K (ppm),
 //   ...                            betaX betaY betaZ (arc-seconds)
 //   dX = 12.5                      four: dX dY (m), alpha (radians),
@@ -20,7 +22,11 @@
 //   ...
 //
 // One "name = value" line for each value, in any order, each once; every
-// value the model needs must be there and no other. Values are written with
+// value the model needs must be there and no other. A file is judged by the
+// rules an estimation follows: systems that no estimation of its model
+// could join (ModelProblemText), one system named without the other, a
+// meridian and zones for one side, or a fitted plane in zones without its
+// zone are refused, naming the key at fault. Values are written with
 // the fewest digits that read back to the very same double. Blanks and tabs
 // around names, '=' and values are allowed; CR LF line ends and a UTF-8
 // byte-order mark are accepted. A file of the seven parameters alone (as
@@ -33,47 +39,32 @@
 #include <string>
 #include <string_view>
 
-#include "bursa/convention.h"
-#include "bursa/four_params.h"
-#include "bursa/height_fit.h"
 #include "bursa/seven_params.h"
-#include "workflow/chain.h"
-#include "workflow/coordinate_system.h"
+#include "workflow/transformation.h"
 
 namespace zelk {
-
-struct Calibration {
-    enum class Model { Seven, Four } model = Model::Seven;
-    SevenParams seven;
-    RotationConvention convention = RotationConvention::CoordinateFrame;
-    FourParams four;
-    // The height fit (model, centroid and coefficients), when there is one.
-    std::optional<HeightFit> height;
-    // The systems the transformation was made for; a file may leave them out.
-    std::optional<zelk::Crs> before, after;
-};
 
 // The shortest decimal text that reads back to exactly value.
 std::string RoundTripText(double value);
 
 // The whole file: the comment lines (each prefixed with "# "; may be empty)
 // followed by the value lines.
-std::string FormatCalibrationFile(const Calibration& calibration, std::string_view comment);
+std::string FormatParametersFile(const Transformation& transformation, std::string_view comment);
 
 // Parses a file's text. On failure returns nothing and sets error to a
 // message that starts with "<source>:<line>: " (or "<source>: " for a
 // missing value). Quoted text is cut short, control bytes escaped.
-std::optional<Calibration> ParseCalibrationFile(std::string_view text, const std::string& source,
-                                                std::string& error);
+std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
+                                                 std::string& error);
 
 // Reads and parses the file at path (at most 64 KiB).
-std::optional<Calibration> ReadCalibrationFile(const std::filesystem::path& path,
-                                               std::string& error);
+std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
+                                                std::string& error);
 
 // Writes the file in place of path, the old one kept until the new one is
 // whole. False (and error set) when it cannot be written.
-bool SaveCalibrationFile(const std::filesystem::path& path, const Calibration& calibration,
-                         std::string_view comment, std::string& error);
+bool SaveParametersFile(const std::filesystem::path& path, const Transformation& transformation,
+                        std::string_view comment, std::string& error);
 
 // The seven-parameter files of earlier versions: the seven values, in the
 // coordinate frame. A four-parameter file is refused.
@@ -81,18 +72,6 @@ std::string FormatParamsFile(const SevenParams& params, std::string_view comment
 std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::string& source,
                                            std::string& error);
 std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error);
-
-// The transformation a calibration gives from `from` to `to`: forwards,
-// or (four parameters) backwards from its after system; nothing, with
-// problem set to the message shown to the user, when its systems do not
-// fit the conversion.
-std::optional<zelk::Transformation> TransformationFor(const Calibration& calibration,
-                                                      const zelk::Crs& from, const zelk::Crs& to,
-                                                      std::string& problem);
-
-// A system as the file and the messages name it: "cgcs2000-gauss, central
-// meridian 117", "cgcs2000-gauss, 3-degree zones", "wgs84-geodetic".
-std::string DescribeSystem(const zelk::Crs& crs);
 
 // The seven parameters as one comma-separated line, in the order of the
 // land-use exchange files: X shift, Y shift, Z shift (m), X rotation,

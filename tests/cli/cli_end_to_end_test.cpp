@@ -17,8 +17,9 @@
 #include "bursa/helmert.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
+#include "run_request.h"
 #include "adapters/conversion.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 
 using namespace zelk;
@@ -51,8 +52,16 @@ constexpr int kMainBeijing54Geodetic = 3;
 constexpr int kMainXian80Gauss = 4;
 constexpr int kMainXian80Geodetic = 5;
 // Seven-parameter-list indices.
-constexpr int kParamBeijing54Gauss = 1;
-constexpr int kParamWgs84Geodetic = 4;
+// The estimation of the worked example's direction: Beijing 1954
+// Gauss-Kruger on 117 to WGS84 geodetic.
+EstimationRequest BeijingToWgs84(const std::string& before, const std::string& after) {
+    EstimationRequest request;
+    request.settings.before = MakeCrs(*FindSystem("beijing54-gauss"), Zoning::Meridian, 117);
+    request.settings.after = MakeCrs(*FindSystem("wgs84-geodetic"));
+    request.beforeFile = before;
+    request.afterFile = after;
+    return request;
+}
 
 std::string Triple(double a, double b, double c) {
     return FormatGeneral(a, 15) + " " + FormatGeneral(b, 15) + " " + FormatGeneral(c, 15) + "\n";
@@ -150,18 +159,17 @@ protected:
                                     double tgtMeridian, bool names,
                                     const SevenParams& params = {}) const {
         RecordingMessages messages;
-        ConvertDialogValues values;
-        values.srcSystem = src;
-        values.tgtSystem = tgt;
-        values.srcMeridian = srcMeridian;
-        values.tgtMeridian = tgtMeridian;
-        values.withNames = names ? 1 : 0;
-        values.inputPath = input;
-        values.outputPath = Path("reference.out");
-        values.params = params;
-        EXPECT_EQ(RunConvert(values), ConvertOutcome::Done);
-        const std::string bytes = ReadBytes(values.outputPath);
-        fs::remove(values.outputPath);
+        // Main-list indices are the catalogue's order.
+        ConversionRequest request;
+        request.from = MakeCrs(Systems()[static_cast<std::size_t>(src)], Zoning::Meridian, srcMeridian);
+        request.to = MakeCrs(Systems()[static_cast<std::size_t>(tgt)], Zoning::Meridian, tgtMeridian);
+        request.steps = {Transformation::Seven(params)};
+        request.formats.withNames = names;
+        request.input = PointInput{input};
+        request.output = PointOutput{Path("reference.out")};
+        EXPECT_EQ(RunRequest(request), ConvertOutcome::Done);
+        const std::string bytes = ReadBytes(Path("reference.out"));
+        fs::remove(Path("reference.out"));
         return bytes;
     }
 
@@ -477,16 +485,10 @@ protected:
 };
 
 TEST_F(CliEstimateTest, PrintsTheReportAndTheParameters) {
-    RecordingMessages messages;
-    BursaDialogValues values;
-    values.beforeSystem = kParamBeijing54Gauss;
-    values.afterSystem = kParamWgs84Geodetic;
-    values.beforeMeridian = 117;
-    values.beforeFile = m_before;
-    values.afterFile = m_after;
-    ASSERT_EQ(RunEstimation(values).outcome, EstimationOutcome::Estimated);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    std::string expected = messages.messages[0].text + "\n";
+    const EstimationRun run = RunEstimation(BeijingToWgs84(m_before, m_after));
+    ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
+    const SevenParams& values = run.estimate.calibration.seven;
+    std::string expected = run.message.text + "\n";
     expected += "dX0 = " + FormatGeneral(values.dX0, 15) + "\n";
     expected += "dY0 = " + FormatGeneral(values.dY0, 15) + "\n";
     expected += "dZ0 = " + FormatGeneral(values.dZ0, 15) + "\n";
@@ -597,16 +599,9 @@ TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
     ASSERT_EQ(estimated.status, 0) << estimated.err;
 
     // The in-process estimate, to the last bit, is what the file holds.
-    RecordingMessages messages;
-    BursaDialogValues values;
-    values.beforeSystem = kParamBeijing54Gauss;
-    values.afterSystem = kParamWgs84Geodetic;
-    values.beforeMeridian = 117;
-    values.beforeFile = m_before;
-    values.afterFile = m_after;
-    ASSERT_EQ(RunEstimation(values).outcome, EstimationOutcome::Estimated);
-    const SevenParams params{values.dX0,   values.dY0,   values.dZ0,  values.K,
-                             values.betaX, values.betaY, values.betaZ};
+    const EstimationRun run = RunEstimation(BeijingToWgs84(m_before, m_after));
+    ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
+    const SevenParams params = run.estimate.calibration.seven;
     const std::string saved = ReadBytes(Path("params.txt"));
     EXPECT_NE(saved.find("\ndX0 = "), std::string::npos) << saved;
     EXPECT_NE(saved.find("# "), std::string::npos) << saved;

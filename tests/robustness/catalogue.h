@@ -122,8 +122,9 @@ inline constexpr double kSourceMeridian = 117.0;
 inline const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
 inline constexpr const char* kParamsText = "-12.5,129.3,48.7,2.35,-0.42,0.31,1.87";
 
-// The same systems in the seven-parameter list, for the estimation run.
-inline constexpr int kParamListSource = 1;  // 北京54高斯投影xyH
+// The same systems as values, for requests.
+inline Crs SourceCrs() { return MakeCrs(*FindSystem("beijing54-gauss"), Zoning::Meridian, kSourceMeridian); }
+inline Crs TargetCrs() { return MakeCrs(*FindSystem("wgs84-geodetic")); }
 
 inline std::string ConvertedLine(const Point& p) {
     double a = p.a, b = p.b, c = p.c;

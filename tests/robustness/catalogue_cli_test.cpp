@@ -24,7 +24,7 @@
 #include "platform/number_text.h"
 #include "recording_messages.h"
 #include "adapters/conversion.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 #include "c_locale.h"
 
@@ -100,19 +100,17 @@ std::vector<std::string> EstimateArgs(const std::string& before, const std::stri
 
 // What zelk-cli estimate prints after a successful run: the report, then
 // the seven parameters; made from the compute button's run in this process.
-std::string ExpectedEstimate(const fs::path& before, const fs::path& after, int afterSystem) {
-    RecordingMessages messages;
-    BursaDialogValues v;
-    v.beforeSystem = kParamListSource;
-    v.afterSystem = afterSystem;
-    v.beforeMeridian = kSourceMeridian;
-    v.afterMeridian = kSourceMeridian;
-    v.beforeFile = before;
-    v.afterFile = after;
-    const EstimationRunResult run = RunEstimation(v);
+std::string ExpectedEstimate(const fs::path& before, const fs::path& after, const Crs& afterSystem) {
+    EstimationRequest request;
+    request.settings.before = SourceCrs();
+    request.settings.after = afterSystem;
+    request.beforeFile = before;
+    request.afterFile = after;
+    const EstimationRun run = RunEstimation(request);
     EXPECT_EQ(run.outcome, EstimationOutcome::Estimated);
-    if (messages.messages.empty()) return "(no report)";
-    std::string text = messages.messages.back().text + "\n";
+    if (run.outcome != EstimationOutcome::Estimated) return "(no report)";
+    const SevenParams& v = run.estimate.calibration.seven;
+    std::string text = run.message.text + "\n";
     const std::pair<const char*, double> lines[] = {
         {"dX0", v.dX0},     {"dY0", v.dY0},     {"dZ0", v.dZ0},     {"K", v.K},
         {"betaX", v.betaX}, {"betaY", v.betaY}, {"betaZ", v.betaZ},
@@ -146,8 +144,7 @@ TEST(CatalogueCliTest, EveryCaseWithoutNamesThroughEstimate) {
             } else {
                 EXPECT_EQ(r.status, 0) << r.err;
                 EXPECT_EQ(r.err, "");
-                EXPECT_EQ(r.out, ExpectedEstimate(folder / "case.txt", folder / "case.txt",
-                                                  kParamListSource));
+                EXPECT_EQ(r.out, ExpectedEstimate(folder / "case.txt", folder / "case.txt", SourceCrs()));
                 EXPECT_NE(ReadFile(folder / "saved.txt").find("\ndX0 = "), std::string::npos);
             }
         } else {
@@ -459,7 +456,7 @@ void CommonField(int n, std::string& before, std::string& after) {
     }
 }
 
-constexpr int kParamListWgs84Geodetic = 4;
+
 
 TEST(CatalogueCliTest, ManyPairsAndFilesOfDifferentLengths) {
     struct Run {
@@ -478,7 +475,7 @@ TEST(CatalogueCliTest, ManyPairsAndFilesOfDifferentLengths) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.out, ExpectedEstimate(folder / "before.txt", folder / "after.txt",
-                                          kParamListWgs84Geodetic));
+                                          MakeCrs(*FindSystem("wgs84-geodetic"))));
         EXPECT_EQ(folder.Entries(),
                   (std::vector<std::string>{"after.txt", "before.txt", "saved.txt"}));
     }

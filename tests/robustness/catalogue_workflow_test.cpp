@@ -17,8 +17,9 @@
 #include "failing_allocations.h"
 #include "platform/message_box.h"
 #include "recording_messages.h"
+#include "run_request.h"
 #include "adapters/conversion.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 #include "c_locale.h"
 
@@ -31,17 +32,16 @@ namespace fs = std::filesystem;
 
 const std::vector<std::string> kInAndOut = {"in.txt", "out.txt"};
 
-ConvertDialogValues ConvertValues(const TempFolder& folder, bool withNames,
-                                  const std::string& input = "in.txt",
-                                  const fs::path& output = "out.txt") {
-    ConvertDialogValues v;
-    v.srcSystem = kSource;
-    v.tgtSystem = kTarget;
-    v.srcMeridian = kSourceMeridian;
-    v.params = kParams;
-    v.withNames = withNames ? 1 : 0;
-    v.inputPath = folder / input;
-    v.outputPath = output.is_absolute() ? output : folder.Path() / output;
+ConversionRequest ConvertValues(const TempFolder& folder, bool withNames,
+                                const std::string& input = "in.txt",
+                                const fs::path& output = "out.txt") {
+    ConversionRequest v;
+    v.from = SourceCrs();
+    v.to = TargetCrs();
+    v.steps = {Transformation::Seven(kParams)};
+    v.formats.withNames = withNames;
+    v.input = PointInput{folder / input};
+    v.output = PointOutput{output.is_absolute() ? output : folder.Path() / output};
     return v;
 }
 
@@ -61,12 +61,12 @@ TEST(CatalogueConvertTest, EveryCaseThroughTheConvertButton) {
         WriteFile(folder / "in.txt", input);
         WriteFile(folder / "out.txt", kEarlierOutput);
         RecordingMessages messages;
-        ConvertDialogValues v = ConvertValues(folder, c.withNames);
+        ConversionRequest v = ConvertValues(folder, c.withNames);
         for (int threads : {1, 2}) {
             messages.messages.clear();
             FileConversionOptions options;
             options.threads = threads;
-            const ConvertOutcome outcome = RunConvert(v, options);
+            const ConvertOutcome outcome = RunRequest(v, nullptr, options);
             if (c.refusal.empty()) {
                 EXPECT_EQ(outcome, ConvertOutcome::Done);
                 ExpectOneMessage(messages, kConversionDoneText, ApplicationName(),
@@ -87,33 +87,21 @@ TEST(CatalogueConvertTest, EveryCaseThroughTheConvertButton) {
 
 // ---------------------------------------------------------------- estimation
 
-BursaDialogValues EstimationValues(const TempFolder& folder, const std::string& before,
+EstimationRequest EstimationValues(const TempFolder& folder, const std::string& before,
                                    const std::string& after) {
-    BursaDialogValues v;
-    v.beforeSystem = kParamListSource;
-    v.afterSystem = kParamListSource;
-    v.beforeMeridian = kSourceMeridian;
-    v.afterMeridian = kSourceMeridian;
+    EstimationRequest v;
+    v.settings.before = SourceCrs();
+    v.settings.after = SourceCrs();
     v.beforeFile = folder / before;
     v.afterFile = folder / after;
-    v.dX0 = 1;
-    v.dY0 = 2;
-    v.dZ0 = 3;
-    v.K = 4;
-    v.betaX = 5;
-    v.betaY = 6;
-    v.betaZ = 7;
     return v;
 }
 
-void ExpectUnchanged(const BursaDialogValues& v) {
-    EXPECT_EQ(v.dX0, 1);
-    EXPECT_EQ(v.dY0, 2);
-    EXPECT_EQ(v.dZ0, 3);
-    EXPECT_EQ(v.K, 4);
-    EXPECT_EQ(v.betaX, 5);
-    EXPECT_EQ(v.betaY, 6);
-    EXPECT_EQ(v.betaZ, 7);
+// The compute button's run: the estimation, its message shown.
+EstimationRun Estimate(const EstimationRequest& request) {
+    EstimationRun run = RunEstimation(request);
+    ShowMessage(run.message.text, run.message.caption, run.message.icon);
+    return run;
 }
 
 TEST(CatalogueEstimationTest, EveryCaseWithoutNamesThroughTheComputeButton) {
@@ -129,25 +117,17 @@ TEST(CatalogueEstimationTest, EveryCaseWithoutNamesThroughTheComputeButton) {
         if (c.refusal.empty()) {
             // The file against itself: its points pair with themselves.
             RecordingMessages messages;
-            BursaDialogValues v = EstimationValues(folder, "case.txt", "case.txt");
-            const EstimationRunResult run = RunEstimation(v);
-            ASSERT_EQ(run.before.size(), c.points.size());
-            for (std::size_t i = 0; i < c.points.size(); ++i) {
-                double X = c.points[i].a, Y = c.points[i].b, Z = c.points[i].c;
-                PointToCartesian(kParamListSource, kSourceMeridian, X, Y, Z);
-                EXPECT_EQ(run.before[i].X, X);
-                EXPECT_EQ(run.before[i].Y, Y);
-                EXPECT_EQ(run.before[i].Z, Z);
-            }
+            const EstimationRun run = Estimate(EstimationValues(folder, "case.txt", "case.txt"));
             if (c.points.size() < 3) {
                 EXPECT_EQ(run.outcome, EstimationOutcome::TooFewPoints);
                 ExpectOneMessage(messages, kTooFewCommonPoints, ApplicationName(),
                                  MessageIcon::Error, c.what);
-                ExpectUnchanged(v);
             } else {
                 EXPECT_EQ(run.outcome, EstimationOutcome::Estimated);
+                EXPECT_EQ(run.estimate.residuals.size(), c.points.size());
                 ASSERT_EQ(messages.messages.size(), 1u);
                 EXPECT_EQ(messages.messages[0].text.rfind("叠带进行了", 0), 0u);
+                const SevenParams& v = run.estimate.calibration.seven;
                 for (double p : {v.dX0, v.dY0, v.dZ0, v.K, v.betaX, v.betaY, v.betaZ}) {
                     EXPECT_LT(std::fabs(p), 1e-6);
                 }
@@ -155,13 +135,11 @@ TEST(CatalogueEstimationTest, EveryCaseWithoutNamesThroughTheComputeButton) {
         } else {
             for (bool inAfter : {false, true}) {
                 RecordingMessages messages;
-                BursaDialogValues v = inAfter ? EstimationValues(folder, "good.txt", "case.txt")
-                                              : EstimationValues(folder, "case.txt", "good.txt");
-                const EstimationRunResult run = RunEstimation(v);
+                const EstimationRun run = Estimate(inAfter ? EstimationValues(folder, "good.txt", "case.txt")
+                                                           : EstimationValues(folder, "case.txt", "good.txt"));
                 EXPECT_EQ(run.outcome, EstimationOutcome::Unreadable);
                 ExpectOneMessage(messages, EstimationText(c.refusal, inAfter), kReadFileCaption,
                                  MessageIcon::Error, c.what);
-                ExpectUnchanged(v);
             }
         }
         EXPECT_TRUE(SameBytes(ReadFile(folder / "case.txt"), input));
@@ -177,20 +155,19 @@ TEST(CatalogueFilesTest, DirectoryAsInput) {
     WriteFile(folder / "out.txt", kEarlierOutput);
     {
         RecordingMessages messages;
-        ConvertDialogValues v = ConvertValues(folder, false);
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::InputOpenFailed);
+        ConversionRequest v = ConvertValues(folder, false);
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::InputOpenFailed);
         ExpectOneMessage(messages, kInputOpenText, kReadFileCaption, MessageIcon::Error, "convert");
         EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
     }
     WriteFile(folder / "good.txt", kGoodCommonPoints);
     for (bool inAfter : {false, true}) {
         RecordingMessages messages;
-        BursaDialogValues v = inAfter ? EstimationValues(folder, "good.txt", "in.txt")
+        const EstimationRequest v = inAfter ? EstimationValues(folder, "good.txt", "in.txt")
                                       : EstimationValues(folder, "in.txt", "good.txt");
-        EXPECT_EQ(RunEstimation(v).outcome, EstimationOutcome::Unreadable);
+        EXPECT_EQ(Estimate(v).outcome, EstimationOutcome::Unreadable);
         ExpectOneMessage(messages, inAfter ? "读转换后文件错误！" : "读转换前文件错误！",
                          kReadFileCaption, MessageIcon::Error, "estimate");
-        ExpectUnchanged(v);
     }
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"good.txt", "in.txt", "out.txt"}));
     EXPECT_TRUE(fs::is_empty(folder / "in.txt"));
@@ -205,19 +182,18 @@ TEST(CatalogueFilesTest, UnreadableInput) {
     fs::permissions(folder / "in.txt", fs::perms::none);
     {
         RecordingMessages messages;
-        ConvertDialogValues v = ConvertValues(folder, false);
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::InputOpenFailed);
+        ConversionRequest v = ConvertValues(folder, false);
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::InputOpenFailed);
         ExpectOneMessage(messages, kInputOpenText, kReadFileCaption, MessageIcon::Error, "convert");
     }
     for (bool inAfter : {false, true}) {
         RecordingMessages messages;
-        BursaDialogValues v = inAfter ? EstimationValues(folder, "good.txt", "in.txt")
+        const EstimationRequest v = inAfter ? EstimationValues(folder, "good.txt", "in.txt")
                                       : EstimationValues(folder, "in.txt", "good.txt");
-        EXPECT_EQ(RunEstimation(v).outcome, inAfter ? EstimationOutcome::AfterOpenFailed
+        EXPECT_EQ(Estimate(v).outcome, inAfter ? EstimationOutcome::AfterOpenFailed
                                                     : EstimationOutcome::BeforeOpenFailed);
         ExpectOneMessage(messages, inAfter ? kAfterOpenText : kBeforeOpenText, kReadFileCaption,
                          MessageIcon::Error, "estimate");
-        ExpectUnchanged(v);
     }
     fs::permissions(folder / "in.txt", fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(ReadFile(folder / "in.txt"), kGoodCommonPoints);
@@ -228,8 +204,8 @@ TEST(CatalogueFilesTest, UnreadableInput) {
 // Converts the good points into output and expects the output-open message.
 void ExpectOutputRefused(const TempFolder& folder, const fs::path& output, const char* where) {
     RecordingMessages messages;
-    ConvertDialogValues v = ConvertValues(folder, false, "in.txt", output);
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::OutputOpenFailed) << where;
+    ConversionRequest v = ConvertValues(folder, false, "in.txt", output);
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::OutputOpenFailed) << where;
     ExpectOneMessage(messages, kOutputOpenText, kWriteFileCaption, MessageIcon::Error, where);
 }
 
@@ -264,8 +240,8 @@ TEST(CatalogueFilesTest, InputChosenAsOutput) {
     WriteFile(folder / "in.txt", kGoodCommonPoints);
     {
         RecordingMessages messages;
-        ConvertDialogValues v = ConvertValues(folder, false, "in.txt", "in.txt");
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+        ConversionRequest v = ConvertValues(folder, false, "in.txt", "in.txt");
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
         const std::vector<Point> points = {kP1,
                                            {"", 4431000.5, 498765.25, -3.75},
                                            kP3,
@@ -278,8 +254,8 @@ TEST(CatalogueFilesTest, InputChosenAsOutput) {
     WriteFile(folder / "in.txt", bad);
     {
         RecordingMessages messages;
-        ConvertDialogValues v = ConvertValues(folder, false, "in.txt", "in.txt");
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::Unreadable);
+        ConversionRequest v = ConvertValues(folder, false, "in.txt", "in.txt");
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::Unreadable);
         ExpectOneMessage(messages, Unreadable(2, "1,5"), kReadFileCaption, MessageIcon::Error,
                          "bad input as output");
     }
@@ -336,8 +312,8 @@ TEST(CatalogueFilesTest, LinkedMountedAndProtectedOutputs) {
         for (bool good : {false, true}) {
             if (good) WriteFile(folder / "in.txt", kGoodCommonPoints);
             RecordingMessages messages;
-            ConvertDialogValues v = ConvertValues(folder, false, "in.txt", name);
-            const ConvertOutcome outcome = RunConvert(v);
+            ConversionRequest v = ConvertValues(folder, false, "in.txt", name);
+            const ConvertOutcome outcome = RunRequest(v);
             if (output.refused) {
                 EXPECT_EQ(outcome, ConvertOutcome::OutputOpenFailed);
             } else {
@@ -380,11 +356,11 @@ TEST(CatalogueFilesTest, BindMountedOutput) {
             ::_exit(77);
         }
         RecordingMessages messages;
-        ConvertDialogValues v = ConvertValues(folder, false, "bad.txt", "out.txt");
-        if (RunConvert(v) != ConvertOutcome::Unreadable) ::_exit(10);
+        ConversionRequest v = ConvertValues(folder, false, "bad.txt", "out.txt");
+        if (RunRequest(v) != ConvertOutcome::Unreadable) ::_exit(10);
         if (ReadFile(folder / "out.txt") != kEarlierOutput) ::_exit(11);
-        v.inputPath = folder / "in.txt";
-        if (RunConvert(v) != ConvertOutcome::Done) ::_exit(12);
+        v.input = PointInput{folder / "in.txt"};
+        if (RunRequest(v) != ConvertOutcome::Done) ::_exit(12);
         if (ReadFile(folder / "out.txt") == kEarlierOutput) ::_exit(13);
         if (Entries(folder.Path()) !=
             std::vector<std::string>{"bad.txt", "in.txt", "out.txt", "source.txt"}) {
@@ -416,13 +392,13 @@ TEST(CatalogueFilesTest, OutOfMemory) {
     for (const Shortage shortage : {Shortage{2, 1024, true}, Shortage{1, 64 * 1024, false}}) {
         SCOPED_TRACE(shortage.threads);
         RecordingMessages messages;
-        ConvertDialogValues v = ConvertValues(folder, false);
+        ConversionRequest v = ConvertValues(folder, false);
         FileConversionOptions options;
         options.threads = shortage.threads;
         ConvertOutcome outcome;
         {
             const FailingAllocations failing(shortage.minBytes, shortage.otherThreadsOnly);
-            outcome = RunConvert(v, options);
+            outcome = RunRequest(v, nullptr, options);
         }
         EXPECT_EQ(outcome, ConvertOutcome::OutOfMemory);
         ExpectOneMessage(messages, "内存不足，文件未转换！", ApplicationName(), MessageIcon::Error,
@@ -441,9 +417,9 @@ TEST(CatalogueFilesTest, LinesBeyondTwoToThe31) {
     {
         GeneratedInput input("", '\n', kLineEnds, "x\n");
         RecordingMessages messages;
-        ConvertDialogValues v = ConvertValues(folder, false, "in.txt");
-        v.inputPath = input.Path();
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::Unreadable);
+        ConversionRequest v = ConvertValues(folder, false, "in.txt");
+        v.input = PointInput{input.Path()};
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::Unreadable);
         ExpectOneMessage(messages, refusal, kReadFileCaption, MessageIcon::Error, "convert");
     }
     EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
@@ -451,9 +427,9 @@ TEST(CatalogueFilesTest, LinesBeyondTwoToThe31) {
     {
         GeneratedInput input("", '\n', kLineEnds, "x\n");
         RecordingMessages messages;
-        BursaDialogValues v = EstimationValues(folder, "good.txt", "good.txt");
+        EstimationRequest v = EstimationValues(folder, "good.txt", "good.txt");
         v.afterFile = input.Path();
-        EXPECT_EQ(RunEstimation(v).outcome, EstimationOutcome::Unreadable);
+        EXPECT_EQ(Estimate(v).outcome, EstimationOutcome::Unreadable);
         ExpectOneMessage(messages, EstimationText(refusal, true), kReadFileCaption,
                          MessageIcon::Error, "estimate");
     }
@@ -482,16 +458,16 @@ void CommonField(int n, std::string& before, std::string& after,
     }
 }
 
-BursaDialogValues FieldValues(const TempFolder& folder) {
-    BursaDialogValues v = EstimationValues(folder, "before.txt", "after.txt");
-    v.afterSystem = 4;  // WGS84大地坐标BLH
+EstimationRequest FieldValues(const TempFolder& folder) {
+    EstimationRequest v = EstimationValues(folder, "before.txt", "after.txt");
+    v.settings.after = TargetCrs();
     return v;
 }
 
 // The estimate reproduces the transformation of the field's points.
-void ExpectTransformationRecovered(const BursaDialogValues& v,
+void ExpectTransformationRecovered(const EstimationRun& run,
                                    const std::vector<std::array<double, 3>>& points) {
-    const SevenParams estimate{v.dX0, v.dY0, v.dZ0, v.K, v.betaX, v.betaY, v.betaZ};
+    const SevenParams& estimate = run.estimate.calibration.seven;
     for (std::size_t i = 0; i < points.size(); i += 1 + points.size() / 20) {
         double a = points[i][0], b = points[i][1], c = points[i][2];
         double ta = a, tb = b, tc = c;
@@ -513,12 +489,10 @@ TEST(CatalogueEstimationTest, ManyPairsAreReadWhole) {
         WriteFile(folder / "before.txt", before);
         WriteFile(folder / "after.txt", after);
         RecordingMessages messages;
-        BursaDialogValues v = FieldValues(folder);
-        const EstimationRunResult run = RunEstimation(v);
+        const EstimationRun run = Estimate(FieldValues(folder));
         ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
-        EXPECT_EQ(run.before.size(), static_cast<std::size_t>(n));
-        EXPECT_EQ(run.after.size(), static_cast<std::size_t>(n));
-        ExpectTransformationRecovered(v, points);
+        EXPECT_EQ(run.estimate.residuals.size(), static_cast<std::size_t>(n));
+        ExpectTransformationRecovered(run, points);
         EXPECT_EQ(ReadFile(folder / "before.txt"), before);
         EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"after.txt", "before.txt"}));
     }
@@ -533,12 +507,10 @@ TEST(CatalogueEstimationTest, PairsBeyondTheLimitAreRefused) {
     WriteFile(folder / "before.txt", before);
     WriteFile(folder / "after.txt", after);
     RecordingMessages messages;
-    BursaDialogValues v = FieldValues(folder);
-    const EstimationRunResult run = RunEstimation(v);
+    const EstimationRun run = Estimate(FieldValues(folder));
     EXPECT_EQ(run.outcome, EstimationOutcome::TooManyPairs);
     ExpectOneMessage(messages, "公共点超过200000对（转换前文件第200001行起），请分区解算参数！",
                      kReadFileCaption, MessageIcon::Error, "");
-    EXPECT_EQ(v.dX0, FieldValues(folder).dX0);  // the seven values are kept
 }
 
 TEST(CatalogueEstimationTest, FilesOfDifferentLengthsPairTheShorter) {
@@ -552,13 +524,12 @@ TEST(CatalogueEstimationTest, FilesOfDifferentLengthsPairTheShorter) {
         WriteFile(folder / "before.txt", beforeLonger ? before10 : before8);
         WriteFile(folder / "after.txt", beforeLonger ? after8 : after10);
         RecordingMessages messages;
-        BursaDialogValues v = FieldValues(folder);
-        const EstimationRunResult run = RunEstimation(v);
+        const EstimationRun run = Estimate(FieldValues(folder));
         ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
-        EXPECT_EQ(run.before.size(), 8u);
+        EXPECT_EQ(run.estimate.residuals.size(), 8u);
         ASSERT_EQ(messages.messages.size(), 1u);  // the report, nothing about the rest
         points.resize(8);
-        ExpectTransformationRecovered(v, points);
+        ExpectTransformationRecovered(run, points);
     }
 }
 

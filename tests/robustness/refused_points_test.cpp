@@ -3,14 +3,16 @@
 // and zelk-cli: one message naming the line, nothing written, exit status 1.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "c_locale.h"
 #include "recording_messages.h"
+#include "run_request.h"
 #include "run_cli.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/estimation_run.h"
 
@@ -47,12 +49,11 @@ const RefusedCase kCases[] = {
      "-2170976.7 4392637.6 4069473.7", "转换结果不是有限的数，请检查数据和转换参数！"},
 };
 
-ConvertDialogValues Values(const RefusedCase& c) {
-    ConvertDialogValues v;
-    v.srcSystem = zelk::MainListIndexOf(*zelk::FindSystem(c.from));
-    v.tgtSystem = zelk::MainListIndexOf(*zelk::FindSystem(c.to));
-    if (c.fromOptions.size() == 2) v.srcMeridian = std::stod(c.fromOptions[1]);
-    if (*c.params != '\0') v.params.K = -1e6;
+ConversionRequest Values(const RefusedCase& c) {
+    SevenParams params;
+    if (*c.params != '\0') params.K = -1e6;
+    ConversionRequest v = NamedRequest(c.from, c.to, {Transformation::Seven(params)});
+    if (c.fromOptions.size() == 2) v.from.meridian = std::stod(c.fromOptions[1]);
     return v;
 }
 
@@ -83,28 +84,24 @@ TEST(RefusedPoints, FileTypedPointAndCommandLine) {
 
         // The convert button with files.
         RecordingMessages messages;
-        ConvertDialogValues v = Values(c);
-        v.inputPath = folder / "in.txt";
-        v.outputPath = folder / "out.txt";
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::PointRefused);
+        ConversionRequest v = Values(c);
+        v.input = PointInput{folder / "in.txt"};
+        v.output = PointOutput{folder / "out.txt"};
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::PointRefused);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, fileText);
         EXPECT_EQ(ReadFile(folder / "out.txt"), "earlier\n");
 
         // The typed point: refused before the file, target fields untouched.
         messages.messages.clear();
-        ConvertDialogValues typed = Values(c);
+        std::array<double, 3> typed{};
         {
             const CLocaleScope cLocale;  // "39.54" is one number in every locale
-            std::sscanf(c.point, "%lf %lf %lf", &typed.srcX, &typed.srcY, &typed.srcZ);
+            std::sscanf(c.point, "%lf %lf %lf", &typed[0], &typed[1], &typed[2]);
         }
-        typed.tgtX = 7;
-        typed.inputPath = folder / "in.txt";
-        typed.outputPath = folder / "out.txt";
-        EXPECT_EQ(RunConvert(typed), ConvertOutcome::PointRefused);
+        EXPECT_EQ(RunRequest(v, &typed), ConvertOutcome::PointRefused);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, std::string("键入的点") + c.problem);
-        EXPECT_EQ(typed.tgtX, 7);
         EXPECT_EQ(ReadFile(folder / "out.txt"), "earlier\n");
 
         // zelk-cli convert and point.
@@ -134,47 +131,45 @@ TEST(RefusedPoints, CommonPointsNameTheirFileAndLine) {
     WriteFile(folder / "before.txt", std::string(kGoodGauss) + kGoodGauss + kGoodGauss);
     WriteFile(folder / "after.txt", std::string(kGoodGeodetic) + "91 116 0\n" + kGoodGeodetic);
     RecordingMessages messages;
-    BursaDialogValues v;
-    v.beforeSystem = zelk::ParamListIndexOf(*zelk::FindSystem("cgcs2000-gauss"));
-    v.afterSystem = zelk::ParamListIndexOf(*zelk::FindSystem("wgs84-geodetic"));
-    v.beforeMeridian = 117;
+    EstimationRequest v;
+    v.settings.before = MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Meridian, 117);
+    v.settings.after = MakeCrs(*FindSystem("wgs84-geodetic"));
     v.beforeFile = folder / "before.txt";
     v.afterFile = folder / "after.txt";
-    EXPECT_EQ(RunEstimation(v).outcome, EstimationOutcome::Unreadable);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "转换后文件第2行的点纬度超出±90度，请检查数据！");
+    const EstimationRun run = RunEstimation(v);
+    EXPECT_EQ(run.outcome, EstimationOutcome::Unreadable);
+    EXPECT_EQ(run.message.text, "转换后文件第2行的点纬度超出±90度，请检查数据！");
+    EXPECT_EQ(run.message.caption, kReadFileCaption);
 }
 
 TEST(RefusedSettings, MeridiansAndZonesThatCannotBeUsed) {
+    // One judgement of a system's settings, one message in both programs;
+    // zelk-cli says it as a mistake on its command line.
     struct Setting {
         const char* what;
         std::vector<std::string> args;
-        const char* message;  // the convert button's
-        int cliStatus;
-        const char* cliError;
+        Crs from, to;
+        const char* message;
     };
     const Setting settings[] = {
         {"source meridian of 200 degrees",
          {"--from", "beijing54-gauss", "--from-meridian", "200", "--to", "beijing54-geodetic"},
-         "转换前中央子午线超出±180度，请检查中央子午线！", 2,
-         "zelk-cli: option --from-meridian: '200' lies beyond 180 degrees\n"},
+         MakeCrs(*FindSystem("beijing54-gauss"), Zoning::Meridian, 200),
+         MakeCrs(*FindSystem("beijing54-geodetic")), "转换前中央子午线超出±180度，请检查中央子午线！"},
         {"zones for UTM", {"--from", "wgs84-geodetic", "--to", "wgs84-utm", "--to-zone", "6"},
-         "转换后的UTM投影不分3度带或6度带，请键入中央子午线！", 2,
-         "zelk-cli: option --to-zone: UTM has no 3- or 6-degree zones here, give --to-meridian\n"},
+         MakeCrs(*FindSystem("wgs84-geodetic")), MakeCrs(*FindSystem("wgs84-utm"), Zoning::Zone6),
+         "转换后的UTM投影不分3度带或6度带，请键入中央子午线！"},
     };
     for (const Setting& s : settings) {
         SCOPED_TRACE(s.what);
         TempFolder folder;
-        WriteFile(folder / "in.txt", kGoodGeodetic);
         RecordingMessages messages;
-        ConvertDialogValues v;
-        v.srcSystem = zelk::MainListIndexOf(*zelk::FindSystem(s.args[1]));
-        v.tgtSystem = zelk::MainListIndexOf(*zelk::FindSystem(s.args[s.args.size() == 6 && s.args[2] == "--from-meridian" ? 5 : 3]));
-        if (s.args[2] == "--from-meridian") v.srcMeridian = 200;
-        if (s.args.back() == "6") v.tgtZoning = zelk::Zoning::Zone6;
-        v.srcX = 39.54;
-        v.srcY = 116.18;
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::SettingRefused);
+        ConversionRequest v;
+        v.from = s.from;
+        v.to = s.to;
+        v.steps = {Transformation::Seven({})};
+        std::array<double, 3> point{39.54, 116.18, 0};
+        EXPECT_EQ(RunRequest(v, &point), ConvertOutcome::SettingRefused);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, s.message);
 
@@ -182,8 +177,8 @@ TEST(RefusedSettings, MeridiansAndZonesThatCannotBeUsed) {
         args.insert(args.end(), s.args.begin(), s.args.end());
         args.insert(args.end(), {"39.54", "116.18", "0"});
         const CliResult r = RunCli(folder.Path(), args);
-        EXPECT_EQ(r.status, s.cliStatus);
-        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), s.cliError);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "zelk-cli: " + std::string(s.message) + "\n");
     }
 }
 

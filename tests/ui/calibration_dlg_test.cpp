@@ -31,8 +31,9 @@
 #include "workflow/angle_text.h"
 #include "ui_test_support.h"
 #include "workflow/chain.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
+#include "workflow/parameter_file.h"
 
 using namespace zelk;
 
@@ -83,7 +84,7 @@ Site MakeSite(bool seven, int n, int blunderPair = -1, double blunder = 0.0) {
     const zelk::ConversionChain toAfter(
         zelk::MakeCrs(*zelk::FindSystem("wgs84-geodetic")),
         zelk::MakeCrs(*zelk::FindSystem("beijing54-gauss"), zelk::Zoning::Meridian, 117),
-        zelk::Transformation::Seven(SevenParams{-15.25, 120.5, 80.75, 2.5, 0.5, -0.8, 1.2}));
+        {zelk::Transformation::Seven(SevenParams{-15.25, 120.5, 80.75, 2.5, 0.5, -0.8, 1.2})});
     for (int i = 0; i < n; ++i) {
         PointRecord b, a;
         if (seven) {
@@ -160,16 +161,16 @@ void Configure(CCalibrationDlg& d, const Case& s) {
 
 CalibrationSettings SettingsOf(const Case& s) {
     CalibrationSettings settings;
-    settings.before = *MainListCrs(MainIndex(s.before), ZoningOfItem(s.beforeZoning),
-                                   ParseDialogNumber(s.beforeMeridian).value());
-    settings.after = *MainListCrs(MainIndex(s.after), zelk::Zoning::Meridian, 117);
-    settings.model = s.model == 1 ? Calibration::Model::Four : Calibration::Model::Seven;
+    settings.before = *SideCrs(MainListEntryAt(MainIndex(s.before)), s.beforeZoning,
+                               ParseDialogNumber(s.beforeMeridian).value());
+    settings.after = *SideCrs(MainListEntryAt(MainIndex(s.after)), 0, 117);
+    settings.model = s.model == 1 ? Transformation::Model::Four : Transformation::Model::Seven;
     settings.height = HeightModelOfItem(s.height);
     settings.convention = ConventionOfItem(s.convention);
     return settings;
 }
 
-std::string FileOf(const Calibration& c) { return FormatCalibrationFile(c, ""); }
+std::string FileOf(const Transformation& c) { return FormatParametersFile(c, ""); }
 }  // namespace
 
 TEST(CalibrationDialog, PastedPairsGiveTheWorkflowsEstimateAndZelkCliFile) {
@@ -562,7 +563,7 @@ TEST(ParameterFiles, SaveThenOpenGiveTheSameInBothDialogs) {
         EXPECT_EQ(picker.requests.back().filter.toStdString(), kParamsFileFilter);
         EXPECT_FALSE(picker.requests.back().open);
         std::string error;
-        const std::optional<Calibration> read = ReadCalibrationFile(ToPath(file), error);
+        const std::optional<Transformation> read = ReadParametersFile(ToPath(file), error);
         ASSERT_TRUE(read) << error;
         EXPECT_EQ(read->convention, ConventionOfItem(c.convention));
         EXPECT_EQ(read->before.has_value(), c.before != nullptr);
@@ -624,27 +625,28 @@ TEST(SevenParameterDialog, ComputeListsResidualsAndStandardErrors) {
         dialog.Item<QPushButton>(bursa_ids::kCompute)->click();
 
         // The run without the dialog.
-        BursaDialogValues values;
-        values.beforeSystem = ParamIndex("wgs84-geodetic");
-        values.afterSystem = ParamIndex("beijing54-gauss");
-        values.afterMeridian = 117;
-        values.beforeFile = ToPath(before);
-        values.afterFile = ToPath(after);
-        const EstimationRunResult run = RunEstimation(values);
+        EstimationRequest request;
+        request.settings.before = zelk::MakeCrs(*zelk::FindSystem("wgs84-geodetic"));
+        request.settings.after = zelk::MakeCrs(*zelk::FindSystem("beijing54-gauss"), zelk::Zoning::Meridian, 117);
+        request.beforeFile = ToPath(before);
+        request.afterFile = ToPath(after);
+        const EstimationRun run = RunEstimation(request);
         ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
+        const SevenParams& values = run.estimate.calibration.seven;
+        const BursaQuality& quality = *run.estimate.quality;
 
         EXPECT_EQ(table->Captions(), (QStringList{"对", "rX (m)", "rY (m)", "rZ (m)", "三维 (m)", "剔除后 (m)", "粗差"}));
         ASSERT_EQ(table->rowCount(), 9);
         for (int row = 0; row < 9; ++row) {
-            const CalibrationResidual& r = run.residuals[static_cast<std::size_t>(row)];
+            const CalibrationResidual& r = run.estimate.residuals[static_cast<std::size_t>(row)];
             EXPECT_EQ(table->item(row, 3)->text().toStdString(), FormatFixed(r.r[2], 4)) << row;
             EXPECT_EQ(table->item(row, 4)->text().toStdString(), FormatFixed(r.length, 4)) << row;
             EXPECT_EQ(table->item(row, 6)->text(), row == 6 ? QStringLiteral("*") : QString()) << row;
         }
         const std::string precision = Text(dialog.GetDlgItem(bursa_ids::kPrecision)).toStdString();
-        const SevenParams& se = run.quality.standardErrors;
+        const SevenParams& se = quality.standardErrors;
         for (const std::string& part :
-             {"单位权中误差 ±" + FormatFixed(run.quality.sigma0, 6) + " m", "ΔX0 ±" + FormatFixed(se.dX0, 4),
+             {"单位权中误差 ±" + FormatFixed(quality.sigma0, 6) + " m", "ΔX0 ±" + FormatFixed(se.dX0, 4),
               "ΔZ0 ±" + FormatFixed(se.dZ0, 4), "Κ ±" + FormatFixed(se.K, 4) + " ppm",
               "βy ±" + FormatFixed(se.betaY, 4) + "″", std::string("粗差检验：第7对可能有粗差")}) {
             EXPECT_NE(precision.find(part), std::string::npos) << part << " in " << precision;
@@ -661,16 +663,16 @@ TEST(SevenParameterDialog, ComputeListsResidualsAndStandardErrors) {
 
 TEST(MainDialogTransformLine, SaysWhatAConversionAppliesAndWarnsOfLikelyMistakes) {
     RecordingMessages messages;
-    Calibration site;
-    site.model = Calibration::Model::Four;
+    Transformation site;
+    site.model = Transformation::Model::Four;
     site.four = FourParams{-3530390.7898, -404213.6573, -0.021, 1.0000236};
     HeightFit fit;
     fit.status = HeightFit::Status::Ok;
     fit.model = HeightModel::Quadratic;
     site.height = fit;
     fit.model = HeightModel::Plane;
-    site.before = *MainListCrs(MainIndex("cgcs2000-gauss"), zelk::Zoning::Meridian, 117);
-    site.after = *MainListCrs(MainIndex("local"), zelk::Zoning::Meridian, 0);
+    site.before = zelk::MakeCrs(*zelk::FindSystem("cgcs2000-gauss"), zelk::Zoning::Meridian, 117);
+    site.after = zelk::MakeCrs(*zelk::FindSystem("local"));
     const SevenParams zero;
     const SevenParams some{-8.37455, 89.8286, 38.4245, 1.9034, -0.82, 1.24, -2.12};
 
@@ -720,12 +722,13 @@ TEST(MainDialogTransformLine, SaysWhatAConversionAppliesAndWarnsOfLikelyMistakes
         }
         EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->width());
     }
-    // The line follows the meridian typed: a height fit made on the
-    // Beijing 1954 grid of 117 serves that grid only.
-    Calibration seven;
+    // The line follows the systems chosen: a height fit made on the Beijing
+    // 1954 grid of 117 serves Beijing 1954 targets (another meridian is
+    // reached from that grid), no other datum.
+    Transformation seven;
     seven.height = fit;
-    seven.before = *MainListCrs(MainIndex("wgs84-geodetic"), zelk::Zoning::Meridian, 0);
-    seven.after = *MainListCrs(MainIndex("beijing54-gauss"), zelk::Zoning::Meridian, 117);
+    seven.before = zelk::MakeCrs(*zelk::FindSystem("wgs84-geodetic"));
+    seven.after = zelk::MakeCrs(*zelk::FindSystem("beijing54-gauss"), zelk::Zoning::Meridian, 117);
     CConvertDlg dialog;
     dialog.m_calibration = seven;
     SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("wgs84-geodetic"));
@@ -733,6 +736,8 @@ TEST(MainDialogTransformLine, SaysWhatAConversionAppliesAndWarnsOfLikelyMistakes
     dialog.Item<QLineEdit>(convert_ids::kTgtMeridian)->setText(QStringLiteral("117"));
     EXPECT_FALSE(dialog.TransformLine().warning);
     dialog.Item<QLineEdit>(convert_ids::kTgtMeridian)->setText(QStringLiteral("120"));
+    EXPECT_FALSE(dialog.TransformLine().warning);
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("xian80-gauss"));
     EXPECT_TRUE(dialog.TransformLine().warning);
     EXPECT_EQ(dialog.TransformLine().text,
               QStringLiteral("注意，点校正不适用于所选坐标系统：七参数 (坐标框架) + 平面高程拟合 (点校正，未保存)"));
@@ -845,7 +850,7 @@ TEST(MainDialogCalibration, AppliedUntilClearedAndConvertsAsZelkCliWithTheFile) 
 
     // Confirmed seven parameters replace a calibration too.
     std::string error;
-    dialog.m_calibration = ReadCalibrationFile(ToPath(params), error);
+    dialog.m_calibration = ReadParametersFile(ToPath(params), error);
     ASSERT_TRUE(dialog.m_calibration) << error;
     ran = WhenModal([](QWidget* w) {
         auto* d = static_cast<CBursaParamDlg*>(w);

@@ -68,7 +68,7 @@ QStringList CatalogueLabels(bool mainList) {
     const int count = static_cast<int>(zelk::Systems().size());
     for (int i = 0; i < count; ++i) {
         labels << QString::fromUtf8(mainList ? zelk::Systems()[static_cast<std::size_t>(i)].mainLabel
-                                             : zelk::ParamListEntry(i).paramLabel);
+                                             : ParamListEntryAt(i)->paramLabel);
     }
     return labels;
 }

@@ -23,7 +23,7 @@
 #include "ui/templates.h"
 #include "ui_test_support.h"
 #include "workflow/chain.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/estimation_run.h"
 
@@ -181,21 +181,21 @@ TEST(SystemsAndZones, ZonesInAndOutGiveTheWorkflowsAndTheCommandLinesResults) {
     EXPECT_EQ(messages.messages[0].text, kConversionDoneText);
 
     // The same run without the dialog.
-    ConvertDialogValues values;
-    values.srcSystem = MainIndex("cgcs2000-gauss");
-    values.tgtSystem = MainIndex("beijing54-gauss");
-    values.srcZoning = values.tgtZoning = zelk::Zoning::Zone3;
-    values.srcX = 4418660.237;
-    values.srcY = 39440136.927;
-    values.srcZ = 52.5;
-    values.withNames = 1;
-    values.inputPath = ToPath(input);
-    values.outputPath = ToPath(runOutput);
-    values.params = *dialog.m_params;
-    ASSERT_EQ(RunConvert(values), ConvertOutcome::Done);
-    EXPECT_EQ(dialog.m_tgtX, values.tgtX);
-    EXPECT_EQ(dialog.m_tgtY, values.tgtY);
-    EXPECT_EQ(dialog.m_tgtZ, values.tgtZ);
+    ConversionRequest request;
+    request.from = zelk::MakeCrs(*zelk::FindSystem("cgcs2000-gauss"), zelk::Zoning::Zone3);
+    request.to = zelk::MakeCrs(*zelk::FindSystem("beijing54-gauss"), zelk::Zoning::Zone3);
+    request.steps = {Transformation::Seven(*dialog.m_params)};
+    request.formats.withNames = true;
+    request.input = PointInput{ToPath(input)};
+    request.output = PointOutput{ToPath(runOutput)};
+    ASSERT_TRUE(RequestProblemText(request).empty());
+    const ConversionChain chain = ChainFor(request);
+    double x = 4418660.237, y = 39440136.927, h = 52.5;
+    ASSERT_TRUE(ConvertTypedPoint(chain, x, y, h).empty());
+    ASSERT_TRUE(ConvertFiles(request, chain).committed);
+    EXPECT_EQ(dialog.m_tgtX, x);
+    EXPECT_EQ(dialog.m_tgtY, y);
+    EXPECT_EQ(dialog.m_tgtZ, h);
     const std::string file = ReadFile(output);
     EXPECT_EQ(file, ReadFile(runOutput));
 
@@ -291,10 +291,9 @@ TEST(SystemsAndZones, EstimationFromCommonPointsInZones) {
         // both systems: the after points moved by the known parameters.
         const zelk::SystemEntry& before = *zelk::FindSystem(c.before);
         const zelk::Crs geodetic = zelk::MakeCrs(*zelk::FindSystem(before.datum, zelk::Form::Geodetic));
-        const zelk::ConversionChain toBefore(geodetic, zelk::MakeCrs(before, c.beforeZoning),
-                                             zelk::Transformation::Identity());
+        const zelk::ConversionChain toBefore(geodetic, zelk::MakeCrs(before, c.beforeZoning));
         const zelk::ConversionChain toAfter(geodetic, zelk::MakeCrs(*zelk::FindSystem(c.after), c.afterZoning),
-                                            zelk::Transformation::Seven(known));
+                                            {zelk::Transformation::Seven(known)});
         std::string beforeText, afterText;
         for (int i = 0; i < 8; ++i) {
             double b = 30.0 + 1.5 * (i % 4) + 0.1234 * i, l = 114.0 + i + 0.0517 * (i % 3), h = 20.0 + 11.5 * i;
@@ -318,16 +317,16 @@ TEST(SystemsAndZones, EstimationFromCommonPointsInZones) {
         dialog.Item<QPushButton>(bursa_ids::kCompute)->click();
 
         // The same estimation without the dialog: the same report and values.
-        BursaDialogValues values;
-        values.beforeSystem = ParamIndex(c.before);
-        values.afterSystem = ParamIndex(c.after);
-        values.beforeZoning = c.beforeZoning;
-        values.afterZoning = c.afterZoning;
-        values.beforeFile = ToPath(beforeFile);
-        values.afterFile = ToPath(afterFile);
-        ASSERT_EQ(RunEstimation(values).outcome, EstimationOutcome::Estimated);
-        ASSERT_EQ(messages.messages.size(), 2u);
-        EXPECT_EQ(messages.messages[0].text, messages.messages[1].text);
+        EstimationRequest request;
+        request.settings.before = zelk::MakeCrs(before, c.beforeZoning);
+        request.settings.after = zelk::MakeCrs(*zelk::FindSystem(c.after), c.afterZoning);
+        request.beforeFile = ToPath(beforeFile);
+        request.afterFile = ToPath(afterFile);
+        const EstimationRun run = RunEstimation(request);
+        ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, run.message.text);
+        const SevenParams& values = run.estimate.calibration.seven;
         EXPECT_EQ((std::vector<double>{dialog.m_dX0, dialog.m_dY0, dialog.m_dZ0, dialog.m_K, dialog.m_betaX,
                                        dialog.m_betaY, dialog.m_betaZ}),
                   (std::vector<double>{values.dX0, values.dY0, values.dZ0, values.K, values.betaX,

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/system_lists.h"
 #include "ui/qt_platform.h"
 #include "workflow/coordinate_system.h"
 
@@ -148,5 +149,5 @@ inline void WriteFile(const QString& name, const std::string& text) {
 }
 
 // A system's place in the main list and in the seven-parameter list.
-inline int MainIndex(const char* name) { return zelk::MainListIndexOf(*zelk::FindSystem(name)); }
-inline int ParamIndex(const char* name) { return zelk::ParamListIndexOf(*zelk::FindSystem(name)); }
+inline int MainIndex(const char* name) { return MainListIndexOf(*zelk::FindSystem(name)); }
+inline int ParamIndex(const char* name) { return ParamListIndexOf(*zelk::FindSystem(name)); }

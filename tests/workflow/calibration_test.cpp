@@ -79,50 +79,46 @@ Files MakeSite(const Site& site, int control, unsigned seed) {
     return files;
 }
 
-CalibrationRunResult Calibrate(const Files& files, const char* after, Calibration::Model model,
-                               std::optional<HeightModel> height, TempFolder& folder) {
+EstimationRun Calibrate(const Files& files, const char* after, Transformation::Model model,
+                        std::optional<HeightModel> height, TempFolder& folder) {
     WriteFile(folder / "before.txt", files.before);
     WriteFile(folder / "after.txt", files.after);
-    BursaDialogValues values;
-    values.beforeSystem = zelk::ParamListIndexOf(*zelk::FindSystem("cgcs2000-gauss"));
-    values.afterSystem = zelk::ParamListIndexOf(*zelk::FindSystem(after));
-    values.beforeMeridian = 117;
-    values.afterMeridian = 117;
-    values.beforeFile = folder / "before.txt";
-    values.afterFile = folder / "after.txt";
-    CalibrationSettings settings;
-    settings.model = model;
-    settings.height = height;
-    RecordingMessages messages;
-    return RunCalibration(values, settings);
+    EstimationRequest request;
+    request.settings.before = System("cgcs2000-gauss", 117);
+    request.settings.after = System(after, 117);
+    request.settings.model = model;
+    request.settings.height = height;
+    request.beforeFile = folder / "before.txt";
+    request.afterFile = folder / "after.txt";
+    return RunEstimation(request);
 }
 
 TEST(SiteCalibration, SavedAndAppliedItBringsTwentyCheckPointsWithinTwoCentimetres) {
     const Site site;
     const Files files = MakeSite(site, 8, 11);
     TempFolder folder;
-    const CalibrationRunResult run =
-        Calibrate(files, "local", Calibration::Model::Four, HeightModel::Quadratic, folder);
+    const EstimationRun run =
+        Calibrate(files, "local", Transformation::Model::Four, HeightModel::Quadratic, folder);
     ASSERT_EQ(run.outcome, EstimationOutcome::Estimated) << run.estimate.message;
 
     // Saved and read back: the conversion uses the file, as zelk-cli does.
     std::string error;
-    ASSERT_TRUE(SaveCalibrationFile(folder / "site.params", run.estimate.calibration, "site", error));
-    const auto calibration = ReadCalibrationFile(folder / "site.params", error);
+    ASSERT_TRUE(SaveParametersFile(folder / "site.params", run.estimate.calibration, "site", error));
+    const auto calibration = ReadParametersFile(folder / "site.params", error);
     ASSERT_TRUE(calibration) << error;
     const Crs gauss = System("cgcs2000-gauss", 117), local = System("local");
-    const auto there = TransformationFor(*calibration, gauss, local, error);
+    const auto there = zelk::ConversionChain::Make(gauss, local, {*calibration}, error);
     ASSERT_TRUE(there) << error;
-    const auto back = TransformationFor(*calibration, local, gauss, error);
+    const auto back = zelk::ConversionChain::Make(local, gauss, {*calibration}, error);
     ASSERT_TRUE(back) << error;
     for (std::size_t i = 0; i < files.checkBefore.size(); ++i) {
         PointRecord p = files.checkBefore[i];
-        zelk::ConversionChain(gauss, local, *there).Convert(p.X, p.Y, p.Z);
+        there->Convert(p.X, p.Y, p.Z);
         const PointRecord& want = files.checkAfter[i];
         EXPECT_LE(std::hypot(p.X - want.X, p.Y - want.Y), 0.02) << i;
         EXPECT_LE(std::fabs(p.Z - want.Z), 0.02) << i;
         // And back again to where it started.
-        zelk::ConversionChain(local, gauss, *back).Convert(p.X, p.Y, p.Z);
+        back->Convert(p.X, p.Y, p.Z);
         EXPECT_NEAR(p.X, files.checkBefore[i].X, 1e-6);
         EXPECT_NEAR(p.Y, files.checkBefore[i].Y, 1e-6);
         EXPECT_NEAR(p.Z, files.checkBefore[i].Z, 1e-6);
@@ -133,46 +129,46 @@ TEST(SiteCalibration, WhatEachModelNeeds) {
     const Site site;
     struct Case {
         int control;
-        Calibration::Model model;
+        Transformation::Model model;
         std::optional<HeightModel> height;
         const char* after;
         EstimationOutcome outcome;
         const char* message;  // start of the message shown
     };
     const Case cases[] = {
-        {2, Calibration::Model::Four, HeightModel::Fixed, "local", EstimationOutcome::Estimated,
+        {2, Transformation::Model::Four, HeightModel::Fixed, "local", EstimationOutcome::Estimated,
          "四参数"},
-        {1, Calibration::Model::Four, std::nullopt, "local", EstimationOutcome::TooFewPoints,
+        {1, Transformation::Model::Four, std::nullopt, "local", EstimationOutcome::TooFewPoints,
          "公共点不足2个，无法解算四参数！"},
-        {5, Calibration::Model::Four, HeightModel::Quadratic, "local",
+        {5, Transformation::Model::Four, HeightModel::Quadratic, "local",
          EstimationOutcome::TooFewPoints, "高程拟合（二次曲面）至少需要6个公共点！"},
-        {5, Calibration::Model::Seven, std::nullopt, "local", EstimationOutcome::SettingRefused,
+        {5, Transformation::Model::Seven, std::nullopt, "local", EstimationOutcome::SettingRefused,
          "七参数连接两个基准，地方坐标只能用四参数点校正！"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         TempFolder folder;
-        const CalibrationRunResult run =
+        const EstimationRun run =
             Calibrate(MakeSite(site, c.control, 5), c.after, c.model, c.height, folder);
         EXPECT_EQ(run.outcome, c.outcome);
-        EXPECT_EQ(run.estimate.message.rfind(c.message, 0), 0u) << run.estimate.message;
+        EXPECT_EQ(run.message.text.rfind(c.message, 0), 0u) << run.message.text;
     }
 }
 
 TEST(SiteCalibration, FilesServeOnlyTheSystemsTheyWereMadeFor) {
-    Calibration four;
-    four.model = Calibration::Model::Four;
+    Transformation four;
+    four.model = Transformation::Model::Four;
     four.four = FourParams{10.0, -20.0, 0.001, 1.00001};
     four.before = System("cgcs2000-gauss", 117);
     four.after = System("local");
-    Calibration seven;
+    Transformation seven;
     seven.seven = SevenParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
     seven.before = System("beijing54-gauss", 117);
     seven.after = System("wgs84-geodetic");
-    Calibration anySystems;  // a file of earlier versions
+    Transformation anySystems;  // a file of earlier versions
     anySystems.seven = seven.seven;
     const struct {
-        const Calibration* file;
+        const Transformation* file;
         Crs from, to;
         bool fits;
     } cases[] = {
@@ -189,11 +185,9 @@ TEST(SiteCalibration, FilesServeOnlyTheSystemsTheyWereMadeFor) {
         {&anySystems, System("local"), System("cgcs2000-xyz"), false},
     };
     for (const auto& c : cases) {
-        std::string problem;
-        const auto t = TransformationFor(*c.file, c.from, c.to, problem);
-        EXPECT_EQ(t.has_value(), c.fits) << DescribeSystem(c.from) << " -> " << DescribeSystem(c.to)
-                                         << ": " << problem;
-        EXPECT_EQ(problem.empty(), c.fits);
+        const std::string problem = ChainProblemText(c.from, c.to, {*c.file});
+        EXPECT_EQ(problem.empty(), c.fits) << DescribeSystem(c.from) << " -> " << DescribeSystem(c.to)
+                                           << ": " << problem;
     }
 }
 
@@ -201,8 +195,8 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
     std::mt19937_64 random(42);
     std::uniform_real_distribution<double> any(-1e6, 1e6);
     for (int round = 0; round < 200; ++round) {
-        Calibration c;
-        c.model = round % 2 ? Calibration::Model::Four : Calibration::Model::Seven;
+        Transformation c;
+        c.model = round % 2 ? Transformation::Model::Four : Transformation::Model::Seven;
         c.convention = round % 3 ? RotationConvention::CoordinateFrame
                                  : RotationConvention::PositionVector;
         c.seven = SevenParams{any(random), any(random), any(random), any(random) / 1e6,
@@ -211,7 +205,9 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
         c.before = zelk::MakeCrs(*zelk::FindSystem("xian80-gauss"),
                                  round % 4 ? zelk::Zoning::Zone3 : zelk::Zoning::Meridian,
                                  114.3 + round % 60);
-        c.after = System(c.model == Calibration::Model::Four ? "local" : "cgcs2000-gauss", 117);
+        // A plane a fit was made in, in zones, is one zone.
+        if (round % 4) c.before->zone = 30 + round % 60;
+        c.after = System(c.model == Transformation::Model::Four ? "local" : "cgcs2000-gauss", 117);
         if (round % 5) {
             HeightFit fit;
             fit.model = static_cast<HeightModel>(round % 3);
@@ -221,12 +217,12 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
             for (int j = HeightCoefficients(fit.model); j < 6; ++j) fit.a[static_cast<std::size_t>(j)] = 0;
             c.height = fit;
         }
-        if (c.model == Calibration::Model::Four) c.convention = RotationConvention::CoordinateFrame;
+        if (c.model == Transformation::Model::Four) c.convention = RotationConvention::CoordinateFrame;
         std::string error;
-        const auto read = ParseCalibrationFile(FormatCalibrationFile(c, "comment\nlines"), "f", error);
+        const auto read = ParseParametersFile(FormatParametersFile(c, "comment\nlines"), "f", error);
         ASSERT_TRUE(read) << error;
-        EXPECT_EQ(FormatCalibrationFile(*read, ""), FormatCalibrationFile(c, ""));
-        if (c.model == Calibration::Model::Four) {
+        EXPECT_EQ(FormatParametersFile(*read, ""), FormatParametersFile(c, ""));
+        if (c.model == Transformation::Model::Four) {
             EXPECT_EQ(read->four.alpha, c.four.alpha);
             EXPECT_EQ(read->four.K, c.four.K);
         } else {
@@ -236,6 +232,8 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
 }
 
 TEST(ParameterFiles, MistakesNameTheirLine) {
+    const std::string kFour = "model = four\ndX = 1\ndY = 2\nalpha = 0\nscale = 1\n";
+    const std::string kSeven = "dX0 = 1\ndY0 = 2\ndZ0 = 3\nK = 4\nbetaX = 5\nbetaY = 6\nbetaZ = 7\n";
     const struct {
         std::string text;
         std::string error;
@@ -254,10 +252,35 @@ TEST(ParameterFiles, MistakesNameTheirLine) {
          "f: a2 is missing (the height fit needs its centroid and coefficients)"},
         {"dX0 = 1\ndY0 = 2\ndZ0 = 3\nK = 4\nbetaX = 5\nbetaY = 6\nbetaZ = 7\na0 = 1\n",
          "f:8: 'a0' does not belong to this file's model"},
+        // What no estimation could have made.
+        {kFour + "before = cgcs2000-gauss\nbefore-meridian = 117\nafter = cgcs2000-geodetic\n",
+         "f:8: after = cgcs2000-geodetic: 四参数点校正的转换后坐标系统须是投影坐标或地方坐标！"},
+        {kFour + "before = cgcs2000-gauss\nbefore-meridian = 117\nafter = cgcs2000-xyz\n",
+         "f:8: after = cgcs2000-xyz: 四参数点校正的转换后坐标系统须是投影坐标或地方坐标！"},
+        {kFour + "before = cgcs2000-geodetic\nafter = local\n",
+         "f:6: before = cgcs2000-geodetic: 四参数点校正的转换前坐标系统须是投影坐标（高斯或UTM）！"},
+        {kSeven + "before = beijing54-gauss\nbefore-meridian = 117\n",
+         "f: after is missing (a file that names the system on one side names the other too)"},
+        {kSeven + "after = local\nbefore = wgs84-geodetic\n",
+         "f:8: after = local: 七参数连接两个基准，地方坐标只能用四参数点校正！"},
+        {kSeven + "before = wgs84-geodetic\nafter = beijing54-geodetic\nheight = fixed\n"
+                  "height-x0 = 1\nheight-y0 = 2\na0 = 1\n",
+         "f:9: after = beijing54-geodetic: 七参数加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！"},
+        {kFour + "before = cgcs2000-gauss\nbefore-zone = 3\nafter = local\n",
+         "f:7: before-zone = 3: the fit was made in one zone, and before-zone-number (the zone of the "
+         "common points, the first digits of their eastings) is missing"},
+        {kFour + "before = cgcs2000-gauss\nbefore-zone = 3\nbefore-meridian = 117\nafter = local\n",
+         "f:8: 'before-meridian' and 'before-zone' exclude each other"},
+        {kFour + "before = cgcs2000-gauss\nbefore-zone = 3\nbefore-zone-number = 121\nafter = local\n",
+         "f:8: the zone '121' is not a 3-degree zone (1 to 120)"},
+        {kFour + "before = cgcs2000-gauss\nbefore-zone-number = 39\nafter = local\n",
+         "f:7: 'before-zone-number' needs 'before-zone'"},
+        {kFour + "before = cgcs2000-geodetic\nbefore-meridian = 117\nafter = local\n",
+         "f:7: 'cgcs2000-geodetic' is not projected"},
     };
     for (const auto& c : cases) {
         std::string error;
-        EXPECT_FALSE(ParseCalibrationFile(c.text, "f", error)) << c.text;
+        EXPECT_FALSE(ParseParametersFile(c.text, "f", error)) << c.text;
         EXPECT_EQ(error, c.error);
     }
 }
@@ -268,7 +291,7 @@ TEST(SiteCalibration, PlaneResidualsForThePlotAreAfterMinusTheConvertedBefore) {
     // A 0.3 m blunder in one after easting among eight pairs, for both models.
     const Crs gauss = System("beijing54-gauss", 117), geodetic = System("wgs84-geodetic");
     const zelk::ConversionChain move(geodetic, gauss,
-                                     zelk::Transformation::Seven(SevenParams{-15.25, 120.5, 80.75, 2.5, 0.5, -0.8, 1.2}));
+                                     {zelk::Transformation::Seven(SevenParams{-15.25, 120.5, 80.75, 2.5, 0.5, -0.8, 1.2})});
     std::vector<PointRecord> before, after, plane, shifted;
     for (int i = 0; i < 8; ++i) {
         PointRecord b{39.3 + 0.01 * (i % 3) + 0.003 * i, 116.3 + 0.012 * (i / 3) + 0.002 * i, 40.0 + 5 * i};
@@ -288,7 +311,7 @@ TEST(SiteCalibration, PlaneResidualsForThePlotAreAfterMinusTheConvertedBefore) {
     seven.before = geodetic;
     seven.after = gauss;
     CalibrationSettings four;
-    four.model = Calibration::Model::Four;
+    four.model = Transformation::Model::Four;
     four.before = gauss;
     four.after = System("local");
     for (const auto& [settings, from, to] :
@@ -296,7 +319,7 @@ TEST(SiteCalibration, PlaneResidualsForThePlotAreAfterMinusTheConvertedBefore) {
         const CalibrationEstimate e = EstimateCalibration(settings, from, to);
         ASSERT_EQ(e.status, CalibrationEstimate::Status::Estimated) << e.message;
         ASSERT_EQ(e.positions.size(), 8u);
-        const bool isSeven = settings.model == Calibration::Model::Seven;
+        const bool isSeven = settings.model == Transformation::Model::Seven;
         for (std::size_t i = 0; i < 8; ++i) {
             const CalibrationResidual& r = e.residuals[i];
             if (isSeven) {

@@ -33,26 +33,24 @@ bool StartsWith(const std::string& text, const std::string& head) { return text.
 // The compute button on two files, WGS84 geodetic before and Beijing 1954
 // Gauss-Kruger on 117 after, as in the worked example.
 std::string ReportOf(const std::filesystem::path& before, const std::filesystem::path& after,
-                     EstimationRunResult* run = nullptr) {
-    RecordingMessages messages;
-    BursaDialogValues v;
-    v.beforeSystem = 4;  // WGS84大地坐标BLH
-    v.afterSystem = 1;   // 北京54高斯投影xyH
-    v.afterMeridian = 117;
+                     BursaQuality* quality = nullptr) {
+    EstimationRequest v;
+    v.settings.before = MakeCrs(*FindSystem("wgs84-geodetic"));
+    v.settings.after = MakeCrs(*FindSystem("beijing54-gauss"), Zoning::Meridian, 117);
     v.beforeFile = before;
     v.afterFile = after;
-    EstimationRunResult result = RunEstimation(v);
+    EstimationRun result = RunEstimation(v);
     EXPECT_EQ(result.outcome, EstimationOutcome::Estimated);
-    if (run != nullptr) *run = std::move(result);
-    return messages.messages.empty() ? "" : messages.messages.back().text;
+    if (quality != nullptr && result.estimate.quality) *quality = *result.estimate.quality;
+    return result.outcome == EstimationOutcome::Estimated ? result.message.text : "";
 }
 
 const std::filesystem::path kExamples = ZELK_EXAMPLES_DIR;
 
 TEST(SevenParameterReport, ExamplesCleanAndWithTheCopiedBlunder) {
-    EstimationRunResult run;
+    BursaQuality quality;
     const std::string clean =
-        ReportOf(kExamples / "common-wgs84-blh.txt", kExamples / "common-bj54-xy117.txt", &run);
+        ReportOf(kExamples / "common-wgs84-blh.txt", kExamples / "common-bj54-xy117.txt", &quality);
     const std::vector<std::string> lines = Lines(clean);
     ASSERT_EQ(lines.size(), 6u) << clean;
     // The original two lines first, unchanged.
@@ -62,15 +60,15 @@ TEST(SevenParameterReport, ExamplesCleanAndWithTheCopiedBlunder) {
     EXPECT_TRUE(StartsWith(lines[3], "平移中误差为 ΔX0 ±")) << lines[3];
     EXPECT_TRUE(StartsWith(lines[4], "尺度中误差为 Κ ±")) << lines[4];
     EXPECT_EQ(lines[5], "粗差检验（逐对剔除，显著水平1%）：未发现粗差。");
-    EXPECT_FALSE(run.quality.Warns());
+    EXPECT_FALSE(quality.Warns());
 
     // Pair 7's x copied 1 m wrong: found, and left out it shows the metre.
     const std::string blunder = ReportOf(kExamples / "common-wgs84-blh.txt",
-                                         kExamples / "common-bj54-xy117-blunder.txt", &run);
+                                         kExamples / "common-bj54-xy117-blunder.txt", &quality);
     EXPECT_EQ(Lines(blunder).back(),
               "粗差检验（逐对剔除，显著水平1%）：第7对可能有粗差（不参加解算时与其余各对相差 "
               "0.999 m），请检查，必要时去掉它重新解算。");
-    EXPECT_EQ(run.quality.blunders.suspects, std::vector<int>{6});
+    EXPECT_EQ(quality.blunders.suspects, std::vector<int>{6});
 }
 
 TEST(SevenParameterReport, SixPointsAlongARoadWarn) {
@@ -84,22 +82,22 @@ TEST(SevenParameterReport, SixPointsAlongARoadWarn) {
     for (int i = 0; i < 6; ++i) {
         double x = 4400000.0 + 2400.0 * i, y = 450000.0 + 3200.0 * i, h = 30.0 + 9.0 * (i % 3);
         double b = x, l = y, hh = h;
-        ConvertPoint(2, 1, 117.0, 0.0, truth, b, l, hh);  // to WGS84 B L H
+        ConvertPoint(2, 1, 117.0, 0.0, truth, b, l, hh);  // to WGS84 B L H (the adapter)
         after += FormatFixed(x + noise(random), 4) + " " + FormatFixed(y + noise(random), 4) + " " +
                  FormatFixed(h + noise(random), 4) + "\n";
         before += FormatGeneral(b, 17) + " " + FormatGeneral(l, 17) + " " + FormatGeneral(hh, 17) + "\n";
     }
     WriteFile(folder / "before.txt", before);
     WriteFile(folder / "after.txt", after);
-    EstimationRunResult run;
-    const std::string report = ReportOf(folder / "before.txt", folder / "after.txt", &run);
+    BursaQuality quality;
+    const std::string report = ReportOf(folder / "before.txt", folder / "after.txt", &quality);
     const std::vector<std::string> lines = Lines(report);
     ASSERT_EQ(lines.size(), 7u) << report;
     EXPECT_EQ(lines[5],
               "警告：公共点分布不良（近于一条直线，且分布范围相对于点位精度太小），ΔX0、ΔY0、ΔZ0、"
               "βx、βy、βz不能确定，这组参数只宜在公共点所在的范围内使用，请增加分布均匀、"
               "包围工作区的公共点。");
-    EXPECT_GT(run.quality.standardErrors.dX0, 100.0);
+    EXPECT_GT(quality.standardErrors.dX0, 100.0);
 }
 
 TEST(ReportTexts, DegreesMinutesSeconds) {

@@ -11,7 +11,8 @@
 #include "engine/angle.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
-#include "workflow/convert_run.h"
+#include "run_request.h"
+#include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow_files.h"
 
@@ -35,21 +36,18 @@ std::string Convert(const std::string& text, const Side& from, const Side& to, i
     TempFolder folder;
     WriteFile(folder / "in", text);
     RecordingMessages messages;
-    ConvertDialogValues v;
-    v.srcSystem = zelk::MainListIndexOf(*zelk::FindSystem(from.system));
-    v.tgtSystem = zelk::MainListIndexOf(*zelk::FindSystem(to.system));
-    v.srcMeridian = 117;
-    v.tgtMeridian = 117;
-    v.withNames = from.names ? 1 : 0;
+    ConversionRequest v = NamedRequest(from.system, to.system, {Transformation::Seven({})}, folder / "in",
+                                       folder / "out");
+    v.from.meridian = v.from.IsProjected() ? 117 : 0;
+    v.to.meridian = v.to.IsProjected() ? 117 : 0;
+    v.formats.withNames = from.names;
     v.formats.input = from.format;
     v.formats.inputAngles = from.angles;
     v.formats.output = to.format;
     v.formats.outputAngles = to.angles;
-    v.inputPath = folder / "in";
-    v.outputPath = folder / "out";
     FileConversionOptions options;
     options.threads = threads;
-    const bool done = RunConvert(v, options) == ConvertOutcome::Done;
+    const bool done = RunRequest(v, nullptr, options) == ConvertOutcome::Done;
     if (refused) *refused = !done;
     if (!done) return messages.messages.empty() ? "" : messages.messages.back().text;
     return ReadFile(folder / "out");

@@ -11,8 +11,9 @@
 #include "engine/angle.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
+#include "run_request.h"
 #include "workflow/chain.h"
-#include "workflow/convert_run.h"
+#include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow_files.h"
 
@@ -103,12 +104,12 @@ TEST(ReferencePoints, EveryLineBothWays) {
         SCOPED_TRACE("reference_points.txt line " + std::to_string(line.number) + ":" + line.source);
         const Crs geodetic = GeodeticOf(line.system);
         double forward[3] = {line.geodetic[0], line.geodetic[1], line.geodetic[2]};
-        EXPECT_EQ(ConversionChain(geodetic, line.system, Transformation::Identity())
+        EXPECT_EQ(ConversionChain(geodetic, line.system)
                       .Convert(forward[0], forward[1], forward[2]),
                   PointProblem::None);
         EXPECT_LE(Distance(forward, line.coordinates), line.tolerance);
         double back[3] = {line.coordinates[0], line.coordinates[1], line.coordinates[2]};
-        EXPECT_EQ(ConversionChain(line.system, geodetic, Transformation::Identity())
+        EXPECT_EQ(ConversionChain(line.system, geodetic)
                       .Convert(back[0], back[1], back[2]),
                   PointProblem::None);
         EXPECT_LE(GroundDistance(back[0], back[1], back[2], line.geodetic[0], line.geodetic[1],
@@ -133,11 +134,11 @@ TEST(EverySystemPair, ThereAndBackAgain) {
                 if (zoning != Zoning::Meridian && (!to.IsProjected() || to.IsUtm())) continue;
                 SCOPED_TRACE(std::string(fromEntry.name) + " -> " + toEntry.name + " zoning " +
                              std::to_string(static_cast<int>(zoning)));
-                const ConversionChain there(from, to, Transformation::Seven({}));
-                const ConversionChain back(to, from, Transformation::Seven({}));
+                const ConversionChain there(from, to, {Transformation::Seven({})});
+                const ConversionChain back(to, from, {Transformation::Seven({})});
                 for (const auto& point : points) {
                     double start[3] = {point[0], point[1], point[2]};
-                    ConversionChain(GeodeticOf(from), from, Transformation::Identity())
+                    ConversionChain(GeodeticOf(from), from)
                         .Convert(start[0], start[1], start[2]);
                     double v[3] = {start[0], start[1], start[2]};
                     ASSERT_EQ(there.Convert(v[0], v[1], v[2]), PointProblem::None);
@@ -157,7 +158,7 @@ TEST(EverySystemPair, ThereAndBackAgain) {
 TEST(EverySystemPair, SameSystemAndWgs84ToCgcs2000AreIdentities) {
     // Zero parameters between WGS84 and CGCS2000 keep X Y Z as they are.
     double v[3] = {-2170976.7388, 4392637.6333, 4069473.6755};
-    EXPECT_EQ(ConversionChain(System("wgs84-xyz"), System("cgcs2000-xyz"), Transformation::Seven({}))
+    EXPECT_EQ(ConversionChain(System("wgs84-xyz"), System("cgcs2000-xyz"), {Transformation::Seven({})})
                   .Convert(v[0], v[1], v[2]),
               PointProblem::None);
     EXPECT_EQ(v[0], -2170976.7388);
@@ -168,13 +169,13 @@ TEST(EverySystemPair, SameSystemAndWgs84ToCgcs2000AreIdentities) {
 TEST(Zones, AcrossTheAntimeridianUtmKeepsItsNeighbours) {
     // 179°30'W is 3°30' east of the meridian 177°E.
     const ConversionChain there(System("wgs84-geodetic"), System("wgs84-utm", Zoning::Meridian, 177),
-                                Transformation::Seven({}));
+                                {Transformation::Seven({})});
     double v[3] = {-17.3, -179.3, 0.0};
     ASSERT_EQ(there.Convert(v[0], v[1], v[2]), PointProblem::None);
     EXPECT_NEAR(v[0], -1938286.196, 0.01);  // no false northing south of the equator
     EXPECT_NEAR(v[1], 871740.029, 0.01);
     const ConversionChain back(System("wgs84-utm", Zoning::Meridian, 177), System("wgs84-geodetic"),
-                               Transformation::Seven({}));
+                               {Transformation::Seven({})});
     ASSERT_EQ(back.Convert(v[0], v[1], v[2]), PointProblem::None);
     EXPECT_LE(GroundDistance(v[0], v[1], v[2], -17.3, -179.3, 0.0), 0.001);
     EXPECT_LT(v[1], -179.0);  // west, not 180°30'E
@@ -227,16 +228,11 @@ TEST(Zones, FilesInAndOut) {
         WriteFile(folder / "in.txt", c.input);
         WriteFile(folder / "out.txt", "earlier\n");
         RecordingMessages messages;
-        ConvertDialogValues v;
-        v.srcSystem = zelk::MainListIndexOf(*zelk::FindSystem(c.from));
-        v.tgtSystem = zelk::MainListIndexOf(*zelk::FindSystem(c.to));
-        v.srcZoning = c.fromZoning;
-        v.srcMeridian = c.fromMeridian;
-        v.tgtZoning = c.toZoning;
-        v.tgtMeridian = c.toMeridian;
-        v.inputPath = folder / "in.txt";
-        v.outputPath = folder / "out.txt";
-        const ConvertOutcome outcome = RunConvert(v);
+        ConversionRequest v = NamedRequest(c.from, c.to, {Transformation::Seven({})}, folder / "in.txt",
+                                           folder / "out.txt");
+        v.from = MakeCrs(*FindSystem(c.from), c.fromZoning, c.fromMeridian);
+        v.to = MakeCrs(*FindSystem(c.to), c.toZoning, c.toMeridian);
+        const ConvertOutcome outcome = RunRequest(v);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, c.message);
         if (*c.output != '\0') {

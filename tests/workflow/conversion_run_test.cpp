@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <csignal>
@@ -16,8 +17,8 @@
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
-#include "adapters/conversion.h"
-#include "workflow/convert_run.h"
+#include "run_request.h"
+#include "workflow/conversion_run.h"
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
 #include "c_locale.h"
@@ -29,25 +30,21 @@ namespace {
 const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
 
 // Beijing 1954 Gauss-Kruger on 117, to WGS84 geodetic.
-ConvertDialogValues Values(const std::filesystem::path& input = {},
-                           const std::filesystem::path& output = {}) {
-    ConvertDialogValues v;
-    v.srcSystem = 2;
-    v.tgtSystem = 1;
-    v.srcMeridian = 117.0;
-    v.params = kParams;
-    v.inputPath = input;
-    v.outputPath = output;
+ConversionRequest Values(const std::filesystem::path& input = {},
+                         const std::filesystem::path& output = {}) {
+    ConversionRequest v =
+        NamedRequest("beijing54-gauss", "wgs84-geodetic", {Transformation::Seven(kParams)}, input, output);
+    v.from.meridian = 117.0;
     return v;
 }
 
-std::string Expected(const ConvertDialogValues& v, double x, double y, double h,
+std::string Expected(const ConversionRequest& v, double x, double y, double h,
                      const std::string& name = "") {
-    ConvertPoint(v.srcSystem, v.tgtSystem, v.srcMeridian, v.tgtMeridian, v.params, x, y, h);
+    ChainFor(v).Convert(x, y, h);
     char line[200];
     const CLocaleScope cLocale;
     // B and L of a geodetic target with eight decimals, metres with three.
-    const int angleDecimals = IsProjected(SystemFromMainList(v.tgtSystem)) ? 3 : 8;
+    const int angleDecimals = v.to.IsProjected() ? 3 : 8;
     std::snprintf(line, sizeof line, "%.*lf %.*lf %.3lf\n", angleDecimals, x, angleDecimals, y, h);
     return name.empty() ? std::string(line) : name + " " + line;
 }
@@ -55,76 +52,17 @@ std::string Expected(const ConvertDialogValues& v, double x, double y, double h,
 const std::string kThreePoints =
     "4400000.000 450000.000 50.000\n4401000.5 451000.25 51.5\n4402000 452000 52";
 
-std::string ThreePointsOut(const ConvertDialogValues& v) {
+std::string ThreePointsOut(const ConversionRequest& v) {
     return Expected(v, 4400000.0, 450000.0, 50.0) + Expected(v, 4401000.5, 451000.25, 51.5) +
            Expected(v, 4402000.0, 452000.0, 52.0);
 }
 
-TEST(RunConvertTest, SystemsAreCheckedFirst) {
-    TempFolder folder;
-    WriteFile(folder / "in.txt", kThreePoints);
-    for (int which = 0; which < 2; ++which) {
-        RecordingMessages messages;
-        ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-        (which == 0 ? v.srcSystem : v.tgtSystem) = -1;
-        v.srcX = 4400000.0;
-        v.srcY = 450000.0;
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::Incomplete);
-        ASSERT_EQ(messages.messages.size(), 1u);
-        EXPECT_EQ(messages.messages[0].text, "请检查输入数据是否完整");
-        EXPECT_EQ(messages.messages[0].caption, "输入不完整");
-        EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
-        EXPECT_EQ(v.tgtX, 0.0);
-        EXPECT_FALSE(std::filesystem::exists(folder / "out.txt"));
-    }
-}
-
-TEST(RunConvertTest, SinglePointSkippedWhenXOrYIsExactlyZero) {
-    RecordingMessages messages;
-    ConvertDialogValues v = Values();
-    v.tgtX = 1.0;
-    v.tgtY = 2.0;
-    v.tgtZ = 3.0;
-    for (auto [x, y] : {std::pair{0.0, 450000.0}, {4400000.0, 0.0}, {-0.0, 1.0}}) {
-        v.srcX = x;
-        v.srcY = y;
-        v.srcZ = 50.0;
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
-        EXPECT_EQ(v.tgtX, 1.0);
-        EXPECT_EQ(v.tgtY, 2.0);
-        EXPECT_EQ(v.tgtZ, 3.0);
-    }
-    // A height of zero does not skip.
-    v.srcX = 4400000.0;
-    v.srcY = 450000.0;
-    v.srcZ = 0.0;
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
-    double x = 4400000.0, y = 450000.0, h = 0.0;
-    ConvertPoint(2, 1, 117.0, 0.0, kParams, x, y, h);
-    EXPECT_EQ(v.tgtX, x);
-    EXPECT_EQ(v.tgtY, y);
-    EXPECT_EQ(v.tgtZ, h);
-    EXPECT_TRUE(messages.messages.empty());
-}
-
-TEST(RunConvertTest, NoFileConversionWithoutBothPaths) {
+TEST(ConversionRunTest, ThreePointsWithoutFinalLineEnd) {
     TempFolder folder;
     WriteFile(folder / "in.txt", kThreePoints);
     RecordingMessages messages;
-    ConvertDialogValues onlyInput = Values(folder / "in.txt", {});
-    EXPECT_EQ(RunConvert(onlyInput), ConvertOutcome::Done);
-    ConvertDialogValues onlyOutput = Values({}, folder / "out.txt");
-    EXPECT_EQ(RunConvert(onlyOutput), ConvertOutcome::Done);
-    EXPECT_TRUE(messages.messages.empty());
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"in.txt"});
-}
-
-TEST(RunConvertTest, ThreePointsWithoutFinalLineEnd) {
-    TempFolder folder;
-    WriteFile(folder / "in.txt", kThreePoints);
-    RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     EXPECT_EQ(ReadFile(folder / "out.txt"), ThreePointsOut(v));
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "文件转换完成!");
@@ -136,46 +74,28 @@ TEST(RunConvertTest, ThreePointsWithoutFinalLineEnd) {
     WriteFile(folder / "in2.txt",
               "\xEF\xBB\xBF\r\n  4400000.000\t450000.000 50.000\r\n\r\n\n4401000.5 451000.25 "
               "51.5   \n4402000 452000 52\n\n\n");
-    ConvertDialogValues w = Values(folder / "in2.txt", folder / "out2.txt");
-    EXPECT_EQ(RunConvert(w), ConvertOutcome::Done);
+    ConversionRequest w = Values(folder / "in2.txt", folder / "out2.txt");
+    EXPECT_EQ(RunRequest(w), ConvertOutcome::Done);
     EXPECT_EQ(ReadFile(folder / "out2.txt"), ThreePointsOut(v));
 }
 
-TEST(RunConvertTest, GeodeticTargetIsWrittenToATenThousandthOfASecond) {
+TEST(ConversionRunTest, GeodeticTargetIsWrittenToATenThousandthOfASecond) {
     TempFolder folder;
     WriteFile(folder / "in.txt", "4400000 450000 50\n");
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    v.srcX = 4400000.0;
-    v.srcY = 450000.0;
-    v.srcZ = 50.0;
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+    std::array<double, 3> point{4400000.0, 450000.0, 50.0};
+    EXPECT_EQ(RunRequest(v, &point), ConvertOutcome::Done);
     // The dialog has every digit, the file eight decimals of packed DMS
     // (0.0001 of a second, 3 mm), not three (10 seconds, 300 m).
     EXPECT_EQ(ReadFile(folder / "out.txt"), Expected(v, 4400000.0, 450000.0, 50.0));
     const std::string out = ReadFile(folder / "out.txt");
-    EXPECT_EQ(out.substr(0, out.find(' ')), FormatFixed(v.tgtX, 8));
-    EXPECT_LT(std::fabs(*ParseDecimal(out.substr(0, out.find(' '))) - v.tgtX), 0.5e-8);
+    EXPECT_EQ(out.substr(0, out.find(' ')), FormatFixed(point[0], 8));
+    EXPECT_LT(std::fabs(*ParseDecimal(out.substr(0, out.find(' '))) - point[0]), 0.5e-8);
     EXPECT_EQ(out.substr(0, 3), "39.");
 }
 
-TEST(RunConvertTest, SinglePointAndFileAreIndependent) {
-    TempFolder folder;
-    WriteFile(folder / "in.txt", kThreePoints);
-    RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    v.srcX = 3900000.0;
-    v.srcY = 520000.0;
-    v.srcZ = 7.0;
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
-    double x = 3900000.0, y = 520000.0, h = 7.0;
-    ConvertPoint(2, 1, 117.0, 0.0, kParams, x, y, h);
-    EXPECT_EQ(v.tgtX, x);
-    EXPECT_EQ(v.tgtY, y);
-    EXPECT_EQ(v.tgtZ, h);
-}
-
-TEST(RunConvertTest, NamesAreCopiedWhole) {
+TEST(ConversionRunTest, NamesAreCopiedWhole) {
     TempFolder folder;
     const std::string n31(31, 'N');
     const std::string n200 = std::string(100, 'L') + std::string(100, 'M');
@@ -183,33 +103,33 @@ TEST(RunConvertTest, NamesAreCopiedWhole) {
     WriteFile(folder / "in.txt", n31 + " 4400000 450000 50\n" + n200 + " 4401000.5 451000.25 51.5\r\n" +
                                      gbk + "\t4402000 452000 52");
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    v.withNames = 1;
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+    v.formats.withNames = true;
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     EXPECT_EQ(ReadFile(folder / "out.txt"), Expected(v, 4400000.0, 450000.0, 50.0, n31) +
                                                 Expected(v, 4401000.5, 451000.25, 51.5, n200) +
                                                 Expected(v, 4402000.0, 452000.0, 52.0, gbk));
 }
 
-TEST(RunConvertTest, EmptyInputGivesAnEmptyOutput) {
+TEST(ConversionRunTest, EmptyInputGivesAnEmptyOutput) {
     TempFolder folder;
     WriteFile(folder / "in.txt", " \r\n\n");
     WriteFile(folder / "out.txt", "old contents\n");
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     EXPECT_EQ(ReadFile(folder / "out.txt"), "");
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "文件转换完成!");
 }
 
-TEST(RunConvertTest, UnopenableFilesLeaveTheOutputAlone) {
+TEST(ConversionRunTest, UnopenableFilesLeaveTheOutputAlone) {
     TempFolder folder;
     WriteFile(folder / "out.txt", "previous\n");
     {
         RecordingMessages messages;
-        ConvertDialogValues v = Values(folder / "missing.txt", folder / "out.txt");
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::InputOpenFailed);
+        ConversionRequest v = Values(folder / "missing.txt", folder / "out.txt");
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::InputOpenFailed);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, "读转换前文件错误！");
         EXPECT_EQ(messages.messages[0].caption, "读文件出错");
@@ -219,8 +139,8 @@ TEST(RunConvertTest, UnopenableFilesLeaveTheOutputAlone) {
     {
         WriteFile(folder / "in.txt", kThreePoints);
         RecordingMessages messages;
-        ConvertDialogValues v = Values(folder / "in.txt", folder / "no-such-folder" / "out.txt");
-        EXPECT_EQ(RunConvert(v), ConvertOutcome::OutputOpenFailed);
+        ConversionRequest v = Values(folder / "in.txt", folder / "no-such-folder" / "out.txt");
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::OutputOpenFailed);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, "写转换后文件错误！");
         EXPECT_EQ(messages.messages[0].caption, "写文件出错");
@@ -229,13 +149,13 @@ TEST(RunConvertTest, UnopenableFilesLeaveTheOutputAlone) {
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
 }
 
-TEST(RunConvertTest, UnreadableTokenStopsWithItsLine) {
+TEST(ConversionRunTest, UnreadableTokenStopsWithItsLine) {
     TempFolder folder;
     WriteFile(folder / "in.txt", "4400000 450000 50\r\n\r\n4401000 45l000 51\r\n4402000 452000 52\r\n");
     WriteFile(folder / "out.txt", "previous\n");
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Unreadable);
+    ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Unreadable);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "转换前文件第3行有无法读取的数据“45l000”，文件未转换！");
     EXPECT_EQ(messages.messages[0].caption, "读文件出错");
@@ -244,53 +164,53 @@ TEST(RunConvertTest, UnreadableTokenStopsWithItsLine) {
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
 }
 
-TEST(RunConvertTest, NamedFileReadWithoutNamesReportsLineOne) {
+TEST(ConversionRunTest, NamedFileReadWithoutNamesReportsLineOne) {
     TempFolder folder;
     WriteFile(folder / "in.txt", "控制点A 4400000 450000 50\n");
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Unreadable);
+    ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Unreadable);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "转换前文件第1行有无法读取的数据“控制点A”，文件未转换！");
     EXPECT_FALSE(std::filesystem::exists(folder / "out.txt"));
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"in.txt"});
 }
 
-TEST(RunConvertTest, PointCutShortStopsWithItsLine) {
+TEST(ConversionRunTest, PointCutShortStopsWithItsLine) {
     TempFolder folder;
     WriteFile(folder / "in.txt", "4400000 450000 50\n4401000 451000\n\n");
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Unreadable);
+    ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Unreadable);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "转换前文件第2行有无法读取的数据“”，文件未转换！");
     EXPECT_FALSE(std::filesystem::exists(folder / "out.txt"));
 }
 
-TEST(RunConvertTest, InputChosenAsOutputIsReplacedOnlyOnSuccess) {
+TEST(ConversionRunTest, InputChosenAsOutputIsReplacedOnlyOnSuccess) {
     TempFolder folder;
     WriteFile(folder / "data.txt", kThreePoints);
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "data.txt", folder / "data.txt");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "data.txt", folder / "data.txt");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     EXPECT_EQ(ReadFile(folder / "data.txt"), ThreePointsOut(v));
 
     const std::string bad = "4400000 450000 50\nx\n";
     WriteFile(folder / "data.txt", bad);
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Unreadable);
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Unreadable);
     EXPECT_EQ(ReadFile(folder / "data.txt"), bad);
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"data.txt"});
 }
 
-TEST(RunConvertTest, ReplacedOutputKeepsItsPermissionsAndLinks) {
+TEST(ConversionRunTest, ReplacedOutputKeepsItsPermissionsAndLinks) {
     TempFolder folder;
     WriteFile(folder / "in.txt", kThreePoints);
     WriteFile(folder / "out.txt", "previous\n");
     ASSERT_EQ(::chmod((folder / "out.txt").c_str(), 0640), 0);
     std::filesystem::create_symlink("out.txt", folder / "link.txt");
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "link.txt");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", folder / "link.txt");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.txt"));
     EXPECT_EQ(ReadFile(folder / "out.txt"), ThreePointsOut(v));
     struct stat st {};
@@ -298,29 +218,29 @@ TEST(RunConvertTest, ReplacedOutputKeepsItsPermissionsAndLinks) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
-TEST(RunConvertTest, OutputWithTheLongestFileName) {
+TEST(ConversionRunTest, OutputWithTheLongestFileName) {
     TempFolder folder;
     WriteFile(folder / "in.txt", kThreePoints);
     const std::string name = std::string(251, 'o') + ".txt";  // 255 bytes
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / name);
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", folder / name);
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     EXPECT_EQ(ReadFile(folder / name), ThreePointsOut(v));
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", name}));
 }
 
-TEST(RunConvertTest, DeviceOutputIsWrittenDirectly) {
+TEST(ConversionRunTest, DeviceOutputIsWrittenDirectly) {
     RecordingMessages messages;
     TempFolder folder;
     WriteFile(folder / "in.txt", kThreePoints);
-    ConvertDialogValues v = Values(folder / "in.txt", "/dev/null");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", "/dev/null");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
     if (std::filesystem::exists("/dev/full")) {
         // A device that refuses every byte: a write error, not success.
         messages.messages.clear();
-        ConvertDialogValues full = Values(folder / "in.txt", "/dev/full");
-        EXPECT_EQ(RunConvert(full), ConvertOutcome::WriteFailed);
+        ConversionRequest full = Values(folder / "in.txt", "/dev/full");
+        EXPECT_EQ(RunRequest(full), ConvertOutcome::WriteFailed);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, "写转换后文件错误！");
         EXPECT_EQ(messages.messages[0].caption, "写文件出错");
@@ -367,8 +287,8 @@ TEST(AtomicOutputFileTest, PipeIsWrittenDirectly) {
     std::string received;
     std::thread reader([&] { received = ReadFile(fifo); });
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", fifo);
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", fifo);
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     reader.join();
     EXPECT_EQ(received, ThreePointsOut(v));
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
@@ -377,7 +297,7 @@ TEST(AtomicOutputFileTest, PipeIsWrittenDirectly) {
 
 // In a child process whose files may not grow beyond a limit, a write that
 // fails partway through is reported and the previous output stays.
-TEST(RunConvertTest, WriteFailingPartwayLeavesThePreviousOutput) {
+TEST(ConversionRunTest, WriteFailingPartwayLeavesThePreviousOutput) {
     TempFolder folder;
     std::string input;
     for (int i = 0; i < 20000; ++i) {
@@ -398,10 +318,10 @@ TEST(RunConvertTest, WriteFailingPartwayLeavesThePreviousOutput) {
             limit.rlim_cur = limit.rlim_max = 64 * 1024;
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(10);
             RecordingMessages messages;
-            ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
+            ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
             FileConversionOptions options;
             options.threads = threads;
-            const ConvertOutcome outcome = RunConvert(v, options);
+            const ConvertOutcome outcome = RunRequest(v, nullptr, options);
             if (outcome != ConvertOutcome::WriteFailed) ::_exit(11);
             if (messages.messages.size() != 1) ::_exit(12);
             if (messages.messages[0].text != "写转换后文件错误！") ::_exit(13);
@@ -418,12 +338,12 @@ TEST(RunConvertTest, WriteFailingPartwayLeavesThePreviousOutput) {
     }
     // Without the limit the same run succeeds.
     RecordingMessages messages;
-    ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-    EXPECT_EQ(RunConvert(v), ConvertOutcome::Done);
+    ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
     EXPECT_GT(ReadFile(folder / "out.txt").size(), 64u * 1024u);
 }
 
-TEST(RunConvertTest, CancelledRunLeavesThePreviousOutput) {
+TEST(ConversionRunTest, CancelledRunLeavesThePreviousOutput) {
     TempFolder folder;
     std::string input;
     for (int i = 0; i < 40000; ++i) {
@@ -449,8 +369,8 @@ TEST(RunConvertTest, CancelledRunLeavesThePreviousOutput) {
                 if (bytes >= afterBytes) cancel = true;
                 pointsSeen = points;
             };
-            ConvertDialogValues v = Values(folder / "in.txt", folder / "out.txt");
-            EXPECT_EQ(RunConvert(v, options), ConvertOutcome::Cancelled);
+            ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
+            EXPECT_EQ(RunRequest(v, nullptr, options), ConvertOutcome::Cancelled);
             ASSERT_EQ(messages.messages.size(), 1u);
             EXPECT_EQ(messages.messages[0].text, "文件转换已取消，转换后文件没有改动。");
             EXPECT_EQ(messages.messages[0].caption, ApplicationName());

@@ -1,0 +1,116 @@
+#include "cli/options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "platform/number_text.h"
+#include "workflow/parameter_file.h"
+
+using namespace zelk;
+
+void WriteOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+std::size_t TerminalWidth(std::string_view name) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < name.size();) {
+        const unsigned char lead = static_cast<unsigned char>(name[i]);
+        std::size_t length = 0;  // of the UTF-8 character; 0: not a lead byte
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead < 0xE0) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead < 0xF0) {
+            length = 3;
+        } else if (lead >= 0xF0 && lead < 0xF5) {
+            length = 4;
+        }
+        bool whole = length > 0 && i + length <= name.size();
+        for (std::size_t k = 1; whole && k < length; ++k) {
+            whole = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
+        }
+        if (!whole) return name.size();
+        width += length >= 3 ? 2 : 1;
+        i += length;
+    }
+    return width;
+}
+
+int ThreadCount(const std::string& text, const std::string& what) {
+    const auto value = ParseInt(text);
+    if (!value || *value < 0 || *value > 1024) {
+        throw UsageError(what + ": '" + text +
+                         "' is not a number of threads (0 to 1024, 0 = all cores)");
+    }
+    return *value;
+}
+
+int ThreadsFromEnvironment() {
+    const char* text = std::getenv("ZELK_THREADS");
+    if (text == nullptr || *text == '\0') return 0;
+    return ThreadCount(text, "environment variable ZELK_THREADS");
+}
+
+RotationConvention ConventionOption(const ParsedArguments& parsed) {
+    const std::string* value = parsed.Value("--convention");
+    if (value == nullptr) return RotationConvention::CoordinateFrame;
+    const auto convention = ConventionFromName(*value);
+    if (!convention) {
+        throw UsageError("option --convention: '" + *value +
+                         "' is not a convention (coordinate-frame, position-vector)");
+    }
+    return *convention;
+}
+
+AngleFormat AnglesOption(const ParsedArguments& parsed, const std::string& name) {
+    const std::string* value = parsed.Value(name);
+    if (value == nullptr) return AngleFormat::Packed;
+    const auto format = AngleFormatFromName(*value);
+    if (!format) {
+        throw UsageError("option " + name + ": '" + *value +
+                         "' is not an angle format (packed, degrees or dms)");
+    }
+    return *format;
+}
+
+pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::string& name,
+                                     bool output) {
+    const std::string* value = parsed.Value(name);
+    if (value == nullptr) return pointformat::FileFormat::Plain;
+    const auto format = pointformat::FileFormatFromName(*value);
+    if (!format || (*format == pointformat::FileFormat::Kml && !output)) {
+        throw UsageError("option " + name + ": '" + *value + "' is not a file format (plain, dat, csv" +
+                         (output ? ", kml)" : ")"));
+    }
+    return *format;
+}
+
+std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
+    const std::string* value = parsed.Value("--params");
+    if (value != nullptr && !value->empty() && value->front() == '@') {
+        const std::string path = value->substr(1);
+        if (path.empty()) throw UsageError("option --params: a file name is needed after @");
+        if (parsed.Has("--convention")) {
+            throw UsageError("option --convention: a parameters file says its own convention");
+        }
+        std::string error;
+        std::optional<Transformation> read = ReadParametersFile(path, error);
+        if (!read) throw DataError(error);
+        return {std::move(*read)};
+    }
+    const SevenParams params =
+        value == nullptr ? SevenParams{} : ParseParamsList(*value, "option --params");
+    return {Transformation::Seven(params, ConventionOption(parsed))};
+}
+
+void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names) {
+    if (parsed.positionals.size() != count) {
+        throw UsageError(std::string(parsed.positionals.size() < count ? "missing" : "too many") +
+                         " arguments: " + names + " expected");
+    }
+}
+
+std::string PathArgument(const std::string& text, const char* what) {
+    if (text.empty()) throw UsageError(std::string(what) + " is an empty file name");
+    return text;
+}

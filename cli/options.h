@@ -1,0 +1,63 @@
+// What the commands of zelk-cli share: the failure that the data is to
+// blame for, standard output, and the options several commands take.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bursa/convention.h"
+#include "cli/arguments.h"
+#include "cli/console.h"
+#include "workflow/angle_text.h"
+#include "workflow/point_formats.h"
+#include "workflow/transformation.h"
+
+// A failure that the data or a file is to blame for: exit status 1.
+class DataError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One command: its name, texts and options, and what runs it.
+struct Command {
+    const char* name;
+    const char* usage;
+    const char* help;
+    std::span<const OptionSpec> options;
+    bool takesParams;  // the P and SYS explanations belong to its help
+    int (*run)(const ParsedArguments& parsed, ConsoleMessages& messages);
+};
+
+const Command& SystemsCommand();
+const Command& PointCommand();
+const Command& ConvertCommand();
+const Command& EstimateCommand();
+
+void WriteOut(std::string_view text);
+
+// Columns a text takes on a terminal: in UTF-8 a character of three or
+// four bytes (Chinese) takes two and any other one; bytes that are not
+// UTF-8 (GBK, whose characters are two bytes and two columns wide) one each.
+std::size_t TerminalWidth(std::string_view text);
+
+// --jobs N or ZELK_THREADS: 0 to 1024 worker threads (0: all cores).
+int ThreadCount(const std::string& text, const std::string& what);
+int ThreadsFromEnvironment();
+
+// --convention: coordinate-frame (the default) or position-vector.
+zelk::RotationConvention ConventionOption(const ParsedArguments& parsed);
+// --from-angles / --to-angles: packed (the default), degrees or dms.
+zelk::AngleFormat AnglesOption(const ParsedArguments& parsed, const std::string& name);
+// --from-format, --to-format, --format: plain (the default), dat, csv, and
+// kml for an output.
+zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::string& name,
+                                           bool output);
+// The steps --params (and --convention) give: typed seven parameters (all
+// zero without --params), or a parameters file as it is.
+std::vector<zelk::Transformation> StepsOption(const ParsedArguments& parsed);
+
+void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
+std::string PathArgument(const std::string& text, const char* what);

@@ -1,0 +1,177 @@
+#include "workflow/conversion_run.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "workflow/input_file.h"
+
+namespace zelk {
+
+std::string RequestProblemText(const ConversionRequest& request) {
+    for (const std::string& problem :
+         {CrsProblemText(request.from, "转换前"), CrsProblemText(request.to, "转换后")}) {
+        if (!problem.empty()) return problem;
+    }
+    if (request.input || request.output) {
+        if (const std::string problem = FormatProblemText(request.formats, request.to); !problem.empty()) {
+            return problem;
+        }
+    }
+    return ChainProblemText(request.from, request.to, request.steps);
+}
+
+ConversionChain ChainFor(const ConversionRequest& request) {
+    return ConversionChain(request.from, request.to, request.steps);
+}
+
+std::string ConvertTypedPoint(const ConversionChain& chain, double& a, double& b, double& c) {
+    const PointProblem problem = chain.Convert(a, b, c);
+    return problem == PointProblem::None ? std::string() : PointProblemText(problem, kTypedPoint);
+}
+
+std::string FormatProblemText(const FileFormats& formats, const Crs& target) {
+    using pointformat::FileFormat;
+    if (formats.input == FileFormat::Kml) return "KML格式只能写，不能读！";
+    if (formats.output == FileFormat::Kml &&
+        !(target.form == Form::Geodetic &&
+          (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000))) {
+        return "KML文件只能写WGS84或CGCS2000大地坐标，请选择这样的转换后坐标系统！";
+    }
+    return {};
+}
+
+std::string RecordProblemText(std::string_view file, std::int64_t line,
+                              pointformat::ProblemKind kind, int field, std::string_view label,
+                              std::string_view quotedToken, std::string_view tail) {
+    using pointformat::ProblemKind;
+    std::string text = std::string(file) + "第" + std::to_string(line) + "行";
+    std::string item;  // "第F项（L）"
+    if (field > 0) {
+        item = "第" + std::to_string(field) + "项";
+        if (!label.empty()) item += "（" + std::string(label) + "）";
+    }
+    switch (kind) {
+        case ProblemKind::Unreadable:
+            text += item + "有无法读取的数据“" + std::string(quotedToken) + "”";
+            break;
+        case ProblemKind::CutShort:
+            text += "有无法读取的数据“”";
+            break;
+        case ProblemKind::EmptyField:
+            text += item + "是空的";
+            break;
+        case ProblemKind::MissingField:
+            text += "缺少" + item;
+            break;
+        case ProblemKind::ExtraField:
+            text += "多出" + item + "“" + std::string(quotedToken) + "”";
+            break;
+        case ProblemKind::BadQuote:
+            text += item + "的引号不成对";
+            break;
+        case ProblemKind::LineTooLong:
+            text += "太长（超过64 KB）";
+            break;
+        case ProblemKind::MissingColumn:
+            text += "的表头缺少“" + std::string(label) + "”列";
+            break;
+        case ProblemKind::DuplicateColumn:
+            text += "的表头有两个“" + std::string(label) + "”列";
+            break;
+    }
+    return text + std::string(tail);
+}
+
+std::string PointProblemText(PointProblem problem, std::string_view where) {
+    const std::string w(where);
+    switch (problem) {
+        case PointProblem::None:
+            break;
+        case PointProblem::LatitudeRange:
+            return w + "纬度超出±90度，请检查数据！";
+        case PointProblem::LongitudeRange:
+            return w + "经度超出±180度，请检查数据！";
+        case PointProblem::SourceMeridian:
+            return w + "离中央子午线超过6度，请检查中央子午线！";
+        case PointProblem::TargetMeridian:
+            return w + "转换后离转换后的中央子午线超过6度，请检查转换后的中央子午线！";
+        case PointProblem::SourceZone:
+            return w + "东坐标前没有可用的带号（3度带1～120，6度带1～60），请检查带号！";
+        case PointProblem::TargetZone:
+            return w + "转换后的经度不在任何带内，无法分带！";
+        case PointProblem::NotFinite:
+            return w + "转换结果不是有限的数，请检查数据和转换参数！";
+        case PointProblem::FittedPlane:
+            return w + "离转换参数所在平面的中央子午线超过6度，无法换算到该平面，请检查数据和转换参数！";
+    }
+    return {};
+}
+
+FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& chain,
+                     const FileConversionOptions& options) {
+    FileRun run;
+    std::optional<CInputFile> opened;
+    std::FILE* in = stdin;
+    if (!request.input->IsStandardInput()) {
+        in = opened.emplace(request.input->path).Get();
+        if (in == nullptr) {
+            run.stage = FileRun::Stage::InputOpenFailed;
+            return run;
+        }
+    }
+    AtomicOutputFile output;
+    const PointOutput& target = *request.output;
+    if (target.descriptor >= 0 ? !output.OpenDescriptor(target.descriptor) : !output.Open(target.path)) {
+        run.stage = FileRun::Stage::OutputOpenFailed;
+        return run;
+    }
+    run.result = ConvertPointFile(in, output.Stream(), chain, request.formats, options);
+    if (run.result.status == FileConversionResult::Status::Ok) {
+        run.committed = output.Commit();
+        run.readerGone = !run.committed && output.ReaderGone();
+    } else {
+        run.readerGone =
+            run.result.status == FileConversionResult::Status::WriteError && output.ReaderGone();
+        output.Abandon();
+    }
+    return run;
+}
+
+UserMessage MessageFor(const FileRun& run) {
+    using Status = FileConversionResult::Status;
+    switch (run.stage) {
+        case FileRun::Stage::InputOpenFailed:
+            return {kInputOpenText, kReadFileCaption, MessageIcon::Error};
+        case FileRun::Stage::OutputOpenFailed:
+            return {kOutputOpenText, kWriteFileCaption, MessageIcon::Error};
+        case FileRun::Stage::Converted:
+            break;
+    }
+    if (run.committed) return {kConversionDoneText, ApplicationName(), MessageIcon::Warning};
+    const FileConversionResult& result = run.result;
+    switch (result.status) {
+        case Status::Ok:  // the conversion ran through, the output did not land
+        case Status::WriteError:
+            return {kOutputOpenText, kWriteFileCaption, MessageIcon::Error};
+        case Status::Unreadable:
+        case Status::CutShort:
+            // "转换前文件第%d行有无法读取的数据“%s”，文件未转换！"
+            return {RecordProblemText("转换前文件", result.line, result.kind, result.field,
+                                      result.label, result.token, "，文件未转换！"),
+                    kReadFileCaption, MessageIcon::Error};
+        case Status::PointRefused:
+            return {PointProblemText(result.problem,
+                                     "转换前文件第" + std::to_string(result.line) + "行的点"),
+                    kReadFileCaption, MessageIcon::Error};
+        case Status::ReadError:
+            return {kInputOpenText, kReadFileCaption, MessageIcon::Error};
+        case Status::OutOfMemory:
+            return {kOutOfMemoryText, ApplicationName(), MessageIcon::Error};
+        case Status::Cancelled:
+            return {kCancelledText, ApplicationName(), MessageIcon::Warning};
+    }
+    return {kOutputOpenText, kWriteFileCaption, MessageIcon::Error};
+}
+
+}  // namespace zelk

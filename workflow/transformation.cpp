@@ -1,0 +1,29 @@
+#include "workflow/transformation.h"
+
+namespace zelk {
+
+std::string ModelProblemText(Transformation::Model model, bool heightFit, const Crs& before,
+                             const Crs& after) {
+    const bool local = before.form == Form::Local || after.form == Form::Local;
+    if (model == Transformation::Model::Seven) {
+        if (local) return "七参数连接两个基准，地方坐标只能用四参数点校正！";
+        if (heightFit && !after.IsProjected()) {
+            return "七参数加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！";
+        }
+        return {};
+    }
+    if (!before.IsProjected()) return "四参数点校正的转换前坐标系统须是投影坐标（高斯或UTM）！";
+    if (!after.IsProjected() && after.form != Form::Local) {
+        return "四参数点校正的转换后坐标系统须是投影坐标或地方坐标！";
+    }
+    return {};
+}
+
+bool IsFittedPlane(const Transformation& t, bool after) {
+    const std::optional<Crs>& side = after ? t.after : t.before;
+    if (!side || !side->IsProjected()) return false;
+    if (t.model == Transformation::Model::Four) return true;
+    return after && t.height.has_value();
+}
+
+}  // namespace zelk

@@ -1,0 +1,65 @@
+// A transformation step: what carries points from the system it was made
+// for (before) to another (after). It is what a parameters file holds, what
+// an estimation produces and what typed seven parameters are.
+//
+//   Seven  Bursa-Wolf on earth-centred X Y Z between two datums (any forms
+//          on either side but the local grid), in either rotation
+//          convention; with a height fit, the after heights are then
+//          corrected at the after plane position (the after system must be
+//          projected: the fit was made in its plane).
+//   Four   a site calibration: the plane similarity of a projected before
+//          system onto a projected after system or the local grid, with an
+//          optional height fit made at the before plane positions.
+//
+// A step names the systems it was made for; typed seven parameters name
+// none and serve any two datums. A plane a fit was made in (the before
+// system of four parameters, the after system of a height fit) is one
+// plane: in zones, it is the one zone its common points were in.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "bursa/convention.h"
+#include "bursa/four_params.h"
+#include "bursa/height_fit.h"
+#include "bursa/seven_params.h"
+#include "workflow/coordinate_system.h"
+
+namespace zelk {
+
+struct Transformation {
+    enum class Model { Seven, Four } model = Model::Seven;
+    SevenParams seven;  // Seven, in user units, in `convention`
+    RotationConvention convention = RotationConvention::CoordinateFrame;
+    FourParams four;  // Four
+    // The height fit (model, centroid and coefficients), when there is one.
+    std::optional<HeightFit> height;
+    // The systems it was made for; typed seven parameters have none.
+    std::optional<Crs> before, after;
+    // The file it was read from, which messages about it name; empty when
+    // typed or estimated here.
+    std::string source;
+
+    // Typed seven parameters, for any systems.
+    static Transformation Seven(const SevenParams& params,
+                                RotationConvention convention = RotationConvention::CoordinateFrame) {
+        Transformation t;
+        t.seven = params;
+        t.convention = convention;
+        return t;
+    }
+};
+
+// What stops a model, with or without a height fit, from joining two
+// systems, as shown to the user; empty when it can. The same rules judge
+// what an estimation is asked for and what a parameters file holds.
+std::string ModelProblemText(Transformation::Model model, bool heightFit, const Crs& before,
+                             const Crs& after);
+
+// Whether a side's system is a plane a fit was made in: both sides of four
+// parameters (when projected), the after side of a height fit with seven.
+// Such a plane in zones is one zone (Crs::zone set).
+bool IsFittedPlane(const Transformation& transformation, bool after);
+
+}  // namespace zelk
