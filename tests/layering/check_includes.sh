@@ -17,7 +17,7 @@ check() {
                     echo bad ;;
                 */*)
                     folder=${target%%/*}
-                    case " platform engine bursa workflow cli ui tests bench " in
+                    case " platform grids engine bursa workflow cli ui tests bench " in
                         *" $folder "*)
                             case " $allowed " in
                                 *" $folder "*) ;;
@@ -31,10 +31,11 @@ check() {
 }
 out=$( {
     check platform "platform"
+    check grids "grids platform"
     check engine "engine platform"
     check bursa "bursa engine platform"
-    check workflow "workflow bursa engine platform"
-    check cli "cli workflow bursa engine platform"
+    check workflow "workflow grids bursa engine platform"
+    check cli "cli workflow grids bursa engine platform"
 } )
 printf '%s\n' "$out" | grep -v '^bad$' | grep . && status=1
 printf '%s\n' "$out" | grep -q '^bad$' && status=1
