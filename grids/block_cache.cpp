@@ -7,8 +7,8 @@ namespace zelk::grids::detail {
 
 BlockCache::BlockCache(GridSource& source, const GridGeometry& geometry, std::size_t cacheBytes)
     : m_source(source), m_geometry(geometry) {
-    const std::int64_t blockRows = ((geometry.rows - 1) >> kShift) + 1;
-    m_blockCols = ((geometry.cols - 1) >> kShift) + 1;
+    const std::int64_t blockRows = ((geometry.rows - 1) >> kRowShift) + 1;
+    m_blockCols = ((geometry.cols - 1) >> kColShift) + 1;
     m_blockCount = blockRows * m_blockCols;
     m_capacity = std::max<std::size_t>(1, cacheBytes / kBlockBytes);
     m_capacity = std::min<std::size_t>(m_capacity, static_cast<std::size_t>(m_blockCount));
@@ -16,7 +16,7 @@ BlockCache::BlockCache(GridSource& source, const GridGeometry& geometry, std::si
     m_table = std::make_unique<std::atomic<std::uint32_t>[]>(static_cast<std::size_t>(m_blockCount));
     for (std::int64_t i = 0; i < m_blockCount; ++i) m_table[i].store(kNone, std::memory_order_relaxed);
     m_slots = std::make_unique<Slot[]>(m_capacity);
-    m_scratch.resize(static_cast<std::size_t>(kStride) * kStride);
+    m_scratch.resize(static_cast<std::size_t>(kStride) * kStoredRows);
 }
 
 std::string BlockCache::ReadError() const {
@@ -30,12 +30,12 @@ std::size_t BlockCache::MemoryBound() const {
            m_scratch.size() * sizeof(float);
 }
 
-// Reads one block with its next row and column into out (kStride ×
+// Reads one block with its next row and column into out (kStoredRows ×
 // kStride).
 bool BlockCache::Fill(int blockRow, int blockCol, float* out) const {
-    const int row0 = blockRow << kShift;
-    const int col0 = blockCol << kShift;
-    const int rows = std::min(kStride, m_geometry.rows - row0);
+    const int row0 = blockRow << kRowShift;
+    const int col0 = blockCol << kColShift;
+    const int rows = std::min(kStoredRows, m_geometry.rows - row0);
     const int cols = std::min(kStride, m_geometry.cols - col0);
     std::string error;
     if (!m_source.Read(row0, rows, col0, cols, out, kStride, error)) {
@@ -57,7 +57,7 @@ bool BlockCache::Fill(int blockRow, int blockCol, float* out) const {
         float* row = out + static_cast<std::size_t>(r) * kStride;
         std::fill(row + filledCols, row + kStride, row[filledCols - 1]);
     }
-    for (int r = rows; r < kStride; ++r) {
+    for (int r = rows; r < kStoredRows; ++r) {
         std::memcpy(out + static_cast<std::size_t>(r) * kStride,
                     out + static_cast<std::size_t>(rows - 1) * kStride, sizeof(float) * kStride);
     }
@@ -69,7 +69,7 @@ bool BlockCache::Fill(int blockRow, int blockCol, float* out) const {
 std::uint32_t BlockCache::TakeSlot() const {
     if (m_slotsInUse < m_capacity) {
         Slot& slot = m_slots[m_slotsInUse];
-        slot.values = std::make_unique<std::atomic<float>[]>(static_cast<std::size_t>(kStride) * kStride);
+        slot.values = std::make_unique<std::atomic<float>[]>(static_cast<std::size_t>(kStride) * kStoredRows);
         return static_cast<std::uint32_t>(m_slotsInUse++);
     }
     for (;;) {
@@ -109,7 +109,7 @@ bool BlockCache::CornersLocked(std::int64_t block, int blockRow, int blockCol, i
     slot.sequence.store(sequence + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
     slot.block.store(block, std::memory_order_relaxed);
-    const std::size_t count = static_cast<std::size_t>(kStride) * kStride;
+    const std::size_t count = static_cast<std::size_t>(kStride) * kStoredRows;
     for (std::size_t i = 0; i < count; ++i) slot.values[i].store(data[i], std::memory_order_relaxed);
     slot.sequence.store(sequence + 2, std::memory_order_release);
     slot.used.store(true, std::memory_order_relaxed);

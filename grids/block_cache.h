@@ -1,7 +1,7 @@
 // The bounded cache of grid blocks between the lookups and a grid reader.
 // Internal to grids/; geoid_grid.h tells the design and the bounds.
 //
-// The nodes are cut into blocks of kSide × kSide; a block is stored with one
+// The nodes are cut into blocks of kRows × kCols; a block is stored with one
 // more row and column (the next block's first, or for the last block the
 // first column again on a grid that goes round the earth, else its own last
 // row or column repeated), so the four nodes of any cell lie in one block.
@@ -33,10 +33,15 @@ namespace zelk::grids::detail {
 
 class BlockCache {
 public:
-    static constexpr int kShift = 6;
-    static constexpr int kSide = 1 << kShift;  // nodes of a block side
-    static constexpr int kStride = kSide + 1;  // with the next row and column
-    static constexpr std::size_t kBlockBytes = sizeof(float) * kStride * kStride;
+    // A block is kRows x kCols nodes, wide rather than tall: reading one
+    // costs a read (or a parse) per row.
+    static constexpr int kRowShift = 4;
+    static constexpr int kColShift = 8;
+    static constexpr int kRows = 1 << kRowShift;
+    static constexpr int kCols = 1 << kColShift;
+    static constexpr int kStride = kCols + 1;  // with the next column
+    static constexpr int kStoredRows = kRows + 1;  // with the next row
+    static constexpr std::size_t kBlockBytes = sizeof(float) * kStride * kStoredRows;
 
     BlockCache(GridSource& source, const GridGeometry& geometry, std::size_t cacheBytes);
     BlockCache(const BlockCache&) = delete;
@@ -49,8 +54,8 @@ public:
     // not be.
     bool Corners(int ix, int iy, float v[4]) const {
         const std::int64_t block =
-            static_cast<std::int64_t>(iy >> kShift) * m_blockCols + (ix >> kShift);
-        const int at = (iy & (kSide - 1)) * kStride + (ix & (kSide - 1));
+            static_cast<std::int64_t>(iy >> kRowShift) * m_blockCols + (ix >> kColShift);
+        const int at = (iy & (kRows - 1)) * kStride + (ix & (kCols - 1));
         const std::uint32_t index = m_table[block].load(std::memory_order_acquire);
         if (index != kNone) {
             const Slot& slot = m_slots[index];
@@ -70,7 +75,7 @@ public:
                 }
             }
         }
-        return CornersLocked(block, iy >> kShift, ix >> kShift, at, v);
+        return CornersLocked(block, iy >> kRowShift, ix >> kColShift, at, v);
     }
 
     std::string ReadError() const;

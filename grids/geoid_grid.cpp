@@ -168,11 +168,34 @@ std::unique_ptr<GeoidGrid> GeoidGrid::Open(const std::filesystem::path& path,
         std::make_unique<Impl>(path, format, geometry, std::move(source), options.cacheBytes)));
 }
 
+namespace {
+
+// How far outside an edge, in cells, a point still counts as on it: one
+// meant to be on the edge may land a hair beyond through decimal arithmetic.
+constexpr double kEdge = 1e-9;
+
+// Whether v (in cells) lies within 0..last, moving it onto an edge it is a
+// hair beyond. False for NaN.
+bool Within(double& v, double last) {
+    if (v >= 0.0 && v <= last) return true;
+    if (v < 0.0 && v >= -kEdge) {
+        v = 0.0;
+        return true;
+    }
+    if (v > last && v <= last + kEdge) {
+        v = last;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 Sample GeoidGrid::Lookup(double latitudeDeg, double longitudeDeg, double& N) const {
     const Impl& m = *m_impl;
     const GridGeometry& g = m.geometry;
-    const double y = (latitudeDeg - g.south) / g.dlat;
-    if (!(y >= 0.0 && y <= m.lastRow)) return Sample::Outside;  // NaN too
+    double y = (latitudeDeg - g.south) / g.dlat;
+    if (!Within(y, m.lastRow)) return Sample::Outside;
     double offset = longitudeDeg - g.west;
     double x;
     if (g.wraps) {
@@ -184,14 +207,12 @@ Sample GeoidGrid::Lookup(double latitudeDeg, double longitudeDeg, double& N) con
         x = offset / g.dlon;
         if (x >= g.cols) x -= g.cols;  // a hair below 360 rounded up
     } else {
-        // A turn either way, as PROJ does.
-        if (offset < 0.0) {
-            offset += 360.0;
-        } else if (offset > m.lastColOffset) {
-            offset -= 360.0;
-        }
         x = offset / g.dlon;
-        if (!(x >= 0.0 && x <= m.lastCol)) return Sample::Outside;
+        if (!Within(x, m.lastCol)) {
+            // A turn either way, as PROJ does.
+            x = (offset < 0.0 ? offset + 360.0 : offset - 360.0) / g.dlon;
+            if (!Within(x, m.lastCol)) return Sample::Outside;
+        }
     }
     const double column = std::floor(x);
     const double row = std::floor(y);

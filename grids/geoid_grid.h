@@ -53,16 +53,18 @@
 // nodes; here the point is refused (a node with weight zero, as on the
 // edge of a cell, does not matter).
 //
-// Memory: a grid is never read whole. Its nodes are cut into blocks of
-// 64 × 64 (each stored with the next row and column, 65 × 65 float32,
-// 16,900 bytes), read from the file when a point first needs one and kept
-// in a cache of at most Options::cacheBytes (32 MiB by default: 1985
-// blocks); beyond it the least recently used blocks (clock order) give way.
-// Besides the cache: a table of 4 bytes per block of the grid (228 KB for a
-// 1′ whole-earth grid); for ISG, an index of the text of 8 bytes per row and
-// 4 bytes per 64 values (15 MB for a 1′ whole-earth grid); for GeoTIFF, the
-// last 4 decoded tiles or strips (a file whose tile or strip exceeds 16 MiB
-// is refused). MemoryBound() gives the sum for an open grid.
+// Memory: a grid is never read whole. Its nodes are cut into blocks of 16
+// rows × 256 columns (wide, since reading a block costs a read or a parse
+// per row), each stored with the next row and column (17 × 257 float32,
+// 17,476 bytes), read from the file when a point first needs one and kept
+// in a cache of at most Options::cacheBytes (32 MiB by default: 1920
+// blocks); beyond it, blocks not used since the clock last passed them give
+// way. Besides the cache: a table of 4 bytes per block of the grid (230 KB
+// for a 1′ whole-earth grid); for ISG, an index of the text, 8 bytes per row
+// and 4 per 256 values (3.8 MB for a 1′ whole-earth grid); for GeoTIFF, the
+// last 4 decoded tiles or strips (a file whose tiles or strips exceed
+// 16 MiB is refused; 1 MiB for PROJ's 256 × 256 tiles). MemoryBound() gives
+// the sum for an open grid.
 //
 // Threads: a grid is immutable once open; Lookup may be called from any
 // number of threads at once. A point in a block already cached takes no lock

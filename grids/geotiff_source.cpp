@@ -404,7 +404,10 @@ private:
         for (std::uint32_t index = 0; index < chunks; ++index) {
             std::string why;
             const std::uint32_t rows = Decode(index, buffer, why);
-            if (rows == 0) return Fail(why, error);
+            if (rows == 0) {
+                error = m_name + ": " + why;
+                return false;
+            }
             const std::uint32_t chunkCol = m_tiled ? index % m_chunksAcross : 0;
             const std::uint32_t cols = std::min(m_chunkWidth, m_width - chunkCol * m_chunkWidth);
             for (std::uint32_t r = 0; r < rows; ++r) {

@@ -1,8 +1,8 @@
 // ISG (International Service for the Geoid) text grids, versions 1.0 to 2.0.
 // Opening reads the whole text once: it checks every value and keeps, for
-// every row, the offset of its first value and of every 64th value after
+// every row, the offset of its first value and of every 256th value after
 // it, so that a block is later read by parsing only its own part of the
-// rows.
+// rows (blocks begin at multiples of 256 columns).
 #include <cfloat>
 #include <algorithm>
 #include <cmath>
@@ -20,7 +20,7 @@
 namespace zelk::grids::detail {
 namespace {
 
-constexpr int kMarkShift = 6;  // an offset kept for every 64th value of a row
+constexpr int kMarkShift = 8;  // an offset kept for every 256th value of a row
 constexpr std::size_t kHeaderLimit = 1 << 20;
 constexpr std::size_t kOpenBuffer = 1 << 20;
 constexpr std::size_t kBlockBuffer = 1 << 12;
@@ -571,7 +571,7 @@ private:
     bool m_hasNoData = false;
     double m_noData = 0.0;
     std::vector<std::uint64_t> m_rowStart;  // file rows, in file order
-    std::vector<std::uint32_t> m_marks;     // every 64th value of a row, from the row's start
+    std::vector<std::uint32_t> m_marks;     // every 256th value of a row, from the row's start
     TokenReader m_reader{m_file, kBlockBuffer};
 };
 
