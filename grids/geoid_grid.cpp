@@ -1,6 +1,7 @@
 #include "grids/geoid_grid.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
@@ -113,6 +114,12 @@ bool DetectFormat(const std::filesystem::path& path, const std::string& name, Gr
 bool CheckGeometry(const std::string& name, GridGeometry& g, std::string& error) {
     if (g.rows <= 0 || g.cols <= 0 || !(g.dlat > 0.0) || !(g.dlon > 0.0)) {
         error = name + ": the grid's steps and numbers of rows and columns must be positive";
+        return false;
+    }
+    // 2^35 nodes (137 GB of float32) keep the table of blocks within 32 MB.
+    if (static_cast<std::uint64_t>(g.rows) * static_cast<std::uint64_t>(g.cols) > (std::uint64_t{1} << 35)) {
+        error = name + ": a grid of " + std::to_string(g.rows) + " x " + std::to_string(g.cols) +
+                " nodes is larger than any geoid model";
         return false;
     }
     const double slack = 1e-9;

@@ -128,8 +128,13 @@ public:
         TIFFOpenOptionsFree(options);
         if (m_tiff == nullptr) return Fail("not a readable TIFF file", error);
 
+        std::string why;
+        ReadOnlyFile file;
+        if (!file.Open(path, why)) return Fail(why, error);
+        m_fileSize = file.Size();
         if (!CheckDirectories(error)) return false;
         if (!ReadLayout(error)) return false;
+        if (!CheckWithinFile(error)) return false;
         if (!ReadGeoreferencing(geometry, error)) return false;
         if (!ReadNoDataAndScale(error)) return false;
         return CheckHoldsData(error);
@@ -252,6 +257,30 @@ private:
         }
         m_chunksAcross = (m_width + m_chunkWidth - 1) / m_chunkWidth;
         m_chunksDown = (m_height + m_chunkHeight - 1) / m_chunkHeight;
+        if (std::uint64_t{m_chunksAcross} * m_chunksDown > UINT32_MAX) {
+            return Fail(std::string("too many ") + kind + "s", error);
+        }
+        return true;
+    }
+
+    // Every tile or strip lies within the file: a truncated file is refused
+    // here, not when a point first needs its end.
+    bool CheckWithinFile(std::string& error) {
+        const std::uint32_t count = m_chunksAcross * m_chunksDown;
+        if ((m_tiled ? TIFFNumberOfTiles(m_tiff) : TIFFNumberOfStrips(m_tiff)) < count) {
+            return Fail("lists fewer tiles or strips than its image needs", error);
+        }
+        for (std::uint32_t i = 0; i < count; ++i) {
+            int bad = 0;
+            const std::uint64_t offset = TIFFGetStrileOffsetWithErr(m_tiff, i, &bad);
+            const std::uint64_t bytes = bad ? 0 : TIFFGetStrileByteCountWithErr(m_tiff, i, &bad);
+            if (bad || offset > m_fileSize || bytes > m_fileSize - offset) {
+                return Fail(std::string("truncated: ") + (m_tiled ? "tile " : "strip ") +
+                                std::to_string(i) + " lies beyond the end of the file (" +
+                                std::to_string(m_fileSize) + " bytes)",
+                            error);
+            }
+        }
         return true;
     }
 
@@ -351,7 +380,10 @@ private:
         if (std::isnan(value) || (m_hasNoData && value == m_noData) || std::isinf(value)) {
             return std::nanf("");
         }
-        if (m_scale != 1.0 || m_offset != 0.0) return static_cast<float>(value * m_scale + m_offset);
+        if (m_scale != 1.0 || m_offset != 0.0) {
+            const double scaled = value * m_scale + m_offset;
+            return std::fabs(scaled) <= FLT_MAX ? static_cast<float>(scaled) : std::nanf("");
+        }
         return value;
     }
 
@@ -427,6 +459,7 @@ private:
     };
 
     std::string m_name;
+    std::uint64_t m_fileSize = 0;
     TIFF* m_tiff = nullptr;
     std::string m_libraryError;
     std::uint32_t m_width = 0;

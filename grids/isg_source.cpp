@@ -42,10 +42,22 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
+// A token of the file in a message: quoted, at most 40 bytes of it, control
+// bytes written as \xNN.
 std::string Quoted(std::string_view text) {
     constexpr std::size_t kMax = 40;
+    static const char kHex[] = "0123456789abcdef";
     std::string out = "'";
-    out += text.substr(0, kMax);
+    for (const char c : text.substr(0, kMax)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
     if (text.size() > kMax) out += "...";
     return out + "'";
 }

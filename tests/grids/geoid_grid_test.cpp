@@ -245,6 +245,39 @@ TEST(GeoidReadFailure, ATruncatedFileIsReportedNotInterpolated) {
     ASSERT_EQ(grid->Lookup(0.5, 0.5, N), Sample::Ok);  // still cached
 }
 
+// A GeoTIFF whose last tile cannot be decoded opens (its first value has
+// data) and fails only for points whose block needs that tile.
+TEST(GeoidReadFailure, ADamagedTileIsReportedNotInterpolated) {
+    std::string tiff = ReadFile(kData + "regional_tiled.tif");
+    // The little-endian IFD of the file (GDAL's): the offset of tile 3 (the
+    // south-east one, 4 tiles of 16 x 16), whose deflate stream is made to
+    // start with a block of the reserved type.
+    const auto u32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, tiff.data() + at, 4);
+        return v;
+    };
+    const std::uint32_t ifd = u32(4);
+    std::uint32_t tile3 = 0;
+    for (std::uint16_t i = 0; i < static_cast<unsigned char>(tiff[ifd]); ++i) {
+        const std::size_t entry = ifd + 2 + 12 * i;
+        if (static_cast<unsigned char>(tiff[entry]) == 0x44 && tiff[entry + 1] == 0x01) {  // 324
+            tile3 = u32(u32(entry + 8) + 12);
+        }
+    }
+    ASSERT_GT(tile3, 0u);
+    tiff.replace(tile3 + 2, 4, "\xff\xff\xff\xff");
+    TempFolder folder;
+    WriteFile(folder / "bad.tif", tiff);
+    const auto grid = OpenOrFail(folder / "bad.tif", 0);
+    ASSERT_TRUE(grid);
+    double N = 0.0;
+    // The northern row is a block of its own, read from the northern tiles.
+    EXPECT_EQ(grid->Lookup(32.0, 120.0, N), Sample::Ok);
+    EXPECT_EQ(grid->Lookup(30.0, 121.25, N), Sample::ReadFailed);
+    EXPECT_NE(grid->ReadError().find("bad.tif: cannot decode tile 3"), std::string::npos) << grid->ReadError();
+}
+
 // ---- damaged files ----
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -369,7 +402,7 @@ TEST(GeoidDamagedFiles, RefusedWithTheFileAndWhatIsWrong) {
          "the value of lat min, '29\xC2\xB0" "75'15\"', is not an angle"},
         // GeoTIFF
         {"truncated GeoTIFF", "cut.tif", [&](auto&) { return tiled.substr(0, tiled.size() / 2); },
-         "cannot decode tile 0"},
+         "truncated: tile 0 lies beyond the end of the file (887 bytes)"},
         {"16-bit integers", "int.tif", [&](const TempFolder& f) { return WriteTiff(f / "x.tif", 16, SAMPLEFORMAT_INT, 0); },
          "not 32-bit floating point (16-bit, sample format 2)"},
         {"no GeoTIFF keys", "plain.tif", [&](const TempFolder& f) {
