@@ -445,7 +445,8 @@ TEST(GeoidDamagedFiles, RefusedWithTheFileAndWhatIsWrong) {
     TempFolder folder;
     std::string error;
     EXPECT_FALSE(GeoidGrid::Open(folder / "missing.gtx", error));
-    EXPECT_NE(error.find("missing.gtx: cannot open (No such file or directory)"), std::string::npos) << error;
+    // The reason is the system's, in the language of the locale.
+    EXPECT_NE(error.find("missing.gtx: cannot open ("), std::string::npos) << error;
     EXPECT_FALSE(GeoidGrid::Open(folder.Path(), error));
     EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
 }
