@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 

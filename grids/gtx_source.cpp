@@ -158,7 +158,8 @@ public:
         return true;
     }
 
-    std::size_t MemoryBound() const override { return sizeof(*this) + 4 * 65; }
+    // The buffer holds a row of a block, a few hundred values.
+    std::size_t MemoryBound() const override { return sizeof(*this) + 4096; }
 
 private:
     ReadOnlyFile m_file;

@@ -3,8 +3,8 @@
 // every row, the offset of its first value and of every 256th value after
 // it, so that a block is later read by parsing only its own part of the
 // rows (blocks begin at multiples of 256 columns).
-#include <cfloat>
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
