@@ -23,7 +23,7 @@ check() {
                     fi ;;
                 */*)
                     folder=${target%%/*}
-                    case " platform engine bursa workflow adapters cli ui tests bench " in
+                    case " platform grids engine bursa workflow adapters cli ui tests bench " in
                         *" $folder "*)
                             case " $allowed " in
                                 *" $folder "*) ;;
@@ -37,12 +37,13 @@ check() {
 }
 out=$( {
     check platform "platform"
+    check grids "grids platform"
     check engine "engine platform"
     check bursa "bursa engine platform"
-    check workflow "workflow bursa engine platform"
-    check adapters "adapters workflow bursa engine platform"
-    check cli "cli workflow bursa engine platform"
-    check ui "ui workflow bursa engine platform" qt
+    check workflow "workflow grids bursa engine platform"
+    check adapters "adapters workflow grids bursa engine platform"
+    check cli "cli workflow grids bursa engine platform"
+    check ui "ui workflow grids bursa engine platform" qt
 } )
 printf '%s\n' "$out" | grep -v '^bad$' | grep . && status=1
 printf '%s\n' "$out" | grep -q '^bad$' && status=1
