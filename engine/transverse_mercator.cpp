@@ -25,10 +25,15 @@ double WrapLongitude(double L) {
 
 TransverseMercator::TransverseMercator(const Ellipsoid& ellipsoid, double k0, double falseEasting,
                                        TmSeries series)
+    : TransverseMercator(ellipsoid, k0, falseEasting, 0.0, series) {}
+
+TransverseMercator::TransverseMercator(const Ellipsoid& ellipsoid, double k0, double falseEasting,
+                                       double falseNorthing, TmSeries series)
     : m_ellipsoid(ellipsoid),
       m_k0(k0),
       m_inverseK0(1 / k0),
       m_falseEasting(falseEasting),
+      m_falseNorthing(falseNorthing),
       m_series(series) {}
 
 TransverseMercator TransverseMercator::GaussKruger(const Ellipsoid& ellipsoid) {

@@ -41,6 +41,9 @@ class TransverseMercator {
 public:
     TransverseMercator(const Ellipsoid& ellipsoid, double k0, double falseEasting,
                        TmSeries series);
+    // With a false northing (added to every x).
+    TransverseMercator(const Ellipsoid& ellipsoid, double k0, double falseEasting,
+                       double falseNorthing, TmSeries series);
 
     // Gauss-Kruger: scale 1, false easting 500000 m.
     static TransverseMercator GaussKruger(const Ellipsoid& ellipsoid);
@@ -61,6 +64,7 @@ public:
     const Ellipsoid& Shape() const { return m_ellipsoid; }
     double ScaleFactor() const { return m_k0; }
     double FalseEasting() const { return m_falseEasting; }
+    double FalseNorthing() const { return m_falseNorthing; }
     TmSeries Series() const { return m_series; }
 
 private:
@@ -71,7 +75,7 @@ private:
     double m_k0;
     double m_inverseK0;  // 1/k0, multiplied, never divided by
     double m_falseEasting;
-    double m_falseNorthing = 0.0;
+    double m_falseNorthing;
     TmSeries m_series;
 };
 
