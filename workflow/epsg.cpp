@@ -1,6 +1,8 @@
 #include "workflow/epsg.h"
 
 #include <cctype>
+#include <charconv>
+#include <cmath>
 
 #include "engine/angle.h"
 #include "platform/number_text.h"
@@ -35,7 +37,11 @@ DatumWords WordsOf(DatumId datum) {
     return {"China Geodetic Coordinate System 2000", "China 2000", "CGCS2000", 298.257222101};
 }
 
-std::string Number(double value) { return FormatGeneral(value, 15); }
+// The shortest text that reads back to the same double.
+std::string Number(double value) {
+    char buffer[64];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
 
 // A WKT quoted text: a double quote is written twice.
 std::string Quote(std::string_view text) {
@@ -138,7 +144,12 @@ std::string WktOf(const Crs& crs) {
         centralMeridian = ZoneMeridian(crs.zoning, crs.zone);
         falseEasting += crs.zone * 1e6;
     }
-    const double degrees = DmsToRadian(centralMeridian) * (180 / kPi);
+    // Packed DMS to degrees as the engine splits it, without going through
+    // radians (108.45 is 108.75, not 108.75000000000001).
+    const double whole = TruncInt32(std::fabs(centralMeridian));
+    const double minutes = TruncInt32(std::fabs(centralMeridian) * 100 - whole * 100);
+    const double seconds = std::fabs(centralMeridian) * 10000 - whole * 10000 - minutes * 100;
+    const double degrees = (centralMeridian < 0 ? -1 : 1) * (whole + (minutes * 60 + seconds) / 3600);
     const auto parameter = [](const char* what, double value, const char* unit, int id) {
         return std::string(",PARAMETER[\"") + what + "\"," + Number(value) + "," + unit + ",ID[\"EPSG\"," +
                std::to_string(id) + "]]";
