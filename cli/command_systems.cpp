@@ -79,10 +79,6 @@ std::string Catalogue() {
         out += line;
         out += '\n';
     }
-    out +=
-        "\nEPSG:NNNN names a system of the table wherever a name goes (zelk-cli systems\n"
-        "--epsg lists every code); @FILE a system file of one's own. zelk-cli systems\n"
-        "--system SYS shows how ZELK reads a system.\n";
     return out;
 }
 

@@ -5,7 +5,8 @@ inline constexpr const char* kShortUsage =
     "usage: zelk-cli systems|point|convert|estimate [OPTIONS] ARGUMENTS, or zelk-cli --help";
 
 inline constexpr const char* kOverviewUsage =
-    "usage: zelk-cli systems [--epsg | --system SYS]\n"
+    "usage: zelk-cli systems  [--epsg | --system SYS\n"
+    "                         [--system-meridian DMS | --system-zone W]]\n"
     "       zelk-cli point    --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                         [--to-meridian DMS | --to-zone W] [--params P]\n"
     "                         [--convention C] [--from-angles A] [--to-angles A] A B C\n"
@@ -95,7 +96,8 @@ inline constexpr const char* kExitTerms =
     "141.\n";
 
 inline constexpr const char* kSystemsUsage =
-    "usage: zelk-cli systems [--epsg | --system SYS [--system-meridian DMS | --system-zone W]]";
+    "usage: zelk-cli systems [--epsg | --system SYS\n"
+    "                        [--system-meridian DMS | --system-zone W]]";
 inline constexpr const char* kSystemsHelp =
     "Lists the names of the coordinate systems, whether each is projected\n"
     "(needs a central meridian or zones), geodetic or geocentric, the labels the\n"
@@ -104,11 +106,12 @@ inline constexpr const char* kSystemsHelp =
     "\n"
     "  --epsg                 list every EPSG code ZELK converts: the system it is\n"
     "                         and its name as EPSG spells it\n"
-    "  --system SYS           show how ZELK reads one system (a name with\n"
-    "                         --system-meridian or --system-zone, EPSG:NNNN or\n"
-    "                         @FILE): its definition, its EPSG code, its projection\n"
-    "                         plane (q = H0/R and mm/km), the transverse Mercator it\n"
-    "                         comes to, and a WKT text (ISO 19162:2019) of it\n"
+    "  --system SYS           show how ZELK reads one system (a name, EPSG:NNNN\n"
+    "                         or @FILE): its definition, its EPSG code, its\n"
+    "                         projection plane (q = H0/R and mm/km), the transverse\n"
+    "                         Mercator it comes to, and a WKT text (ISO 19162:2019)\n"
+    "  --system-meridian DMS  central meridian of a projected SYS\n"
+    "  --system-zone W        a projected SYS in W-degree zones (3 or 6)\n"
     "\n"
     "A system file (@FILE) defines an independent or city system: UTF-8\n"
     "\"key = value\" lines, # comments:\n"
