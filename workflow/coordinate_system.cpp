@@ -82,6 +82,20 @@ GridConstants ProjectionConstants(const Crs& crs) {
     return grid;
 }
 
+double DefiningInverseFlattening(DatumId datum) {
+    switch (datum) {
+        case DatumId::Wgs84:
+            return 298.257223563;
+        case DatumId::Beijing54:
+            return 298.3;
+        case DatumId::Xian80:
+            return 298.257;
+        case DatumId::Cgcs2000:
+            break;
+    }
+    return 298.257222101;
+}
+
 Ellipsoid EllipsoidOf(const Crs& crs) {
     if (crs.ellipsoid) return Ellipsoid::FromFlattening(crs.ellipsoid->a, 1 / crs.ellipsoid->rf);
     return DatumOf(crs.datum).ellipsoid;

@@ -128,6 +128,11 @@ GridConstants ProjectionConstants(const Crs& crs);
 // q = H0 / R of a system's projection plane (0 without one).
 double PlaneScale(const Crs& crs);
 
+// The defining inverse flattening of a datum of the table's ellipsoid, as
+// EPSG gives it (298.257222101 for CGCS2000, 298.257 for IAG 1975, 298.3 for
+// Krassovsky, 298.257223563 for WGS84): for the texts that name it.
+double DefiningInverseFlattening(DatumId datum);
+
 // The ellipsoid a system is on, and whether two systems are on one datum
 // (the same datum of the table, or ellipsoids of their own with the same a
 // and rf; never a datum of the table and an ellipsoid of one's own).

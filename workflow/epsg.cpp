@@ -15,26 +15,24 @@ constexpr EpsgSystem kTable[] = {
 #include "workflow/epsg_systems.inc"
 };
 
-// EPSG's names for the datums of the table and the defining inverse
-// flattening of their ellipsoids.
+// EPSG's names for the datums of the table.
 struct DatumWords {
     const char* crsName;
     const char* datumName;
     const char* ellipsoidName;
-    double rf;
 };
 DatumWords WordsOf(DatumId datum) {
     switch (datum) {
         case DatumId::Wgs84:
-            return {"WGS 84", "World Geodetic System 1984", "WGS 84", 298.257223563};
+            return {"WGS 84", "World Geodetic System 1984", "WGS 84"};
         case DatumId::Beijing54:
-            return {"Beijing 1954", "Beijing 1954", "Krassowsky 1940", 298.3};
+            return {"Beijing 1954", "Beijing 1954", "Krassowsky 1940"};
         case DatumId::Xian80:
-            return {"Xian 1980", "Xian 1980", "IAG 1975", 298.257};
+            return {"Xian 1980", "Xian 1980", "IAG 1975"};
         case DatumId::Cgcs2000:
             break;
     }
-    return {"China Geodetic Coordinate System 2000", "China 2000", "CGCS2000", 298.257222101};
+    return {"China Geodetic Coordinate System 2000", "China 2000", "CGCS2000"};
 }
 
 // The shortest text that reads back to the same double.
@@ -120,7 +118,8 @@ std::string WktOf(const Crs& crs) {
         const DatumWords words = WordsOf(crs.datum);
         geographic = words.crsName;
         datum = std::string("DATUM[") + Quote(words.datumName) + ",ELLIPSOID[" + Quote(words.ellipsoidName) +
-                "," + Number(EllipsoidOf(crs).a()) + "," + Number(words.rf) + "," + kMetre + "]]";
+                "," + Number(EllipsoidOf(crs).a()) + "," + Number(DefiningInverseFlattening(crs.datum)) + "," +
+                kMetre + "]]";
     }
     const std::string meridian = std::string("PRIMEM[\"Greenwich\",0,") + kDegree + "]";
     switch (crs.form) {

@@ -794,7 +794,7 @@ TEST_F(CliTest, HelpVersionAndSystems) {
 // A system of one's own from its file, and by EPSG code: a calibration
 // made in it still converts when the system file has gone.
 TEST_F(CliTest, SystemFilesAndEpsgCodes) {
-    const std::string city = File("city.sys",
+    const std::string city = File("city.crs",
                                   "name = 某市2000独立坐标系\ndatum = cgcs2000\nform = gauss\nmeridian = 114.20\n"
                                   "plane-height = 350   # H0\nplane-latitude = 30.30\nplane-origin = 3380000,500000\n");
     const auto point = [&](const std::string& from, const std::string& to, const std::string& a,
@@ -841,11 +841,11 @@ TEST_F(CliTest, SystemFilesAndEpsgCodes) {
     // What is wrong with a system file is the data's fault (1); a code ZELK
     // does not convert, or a meridian beside a file or code, a mistake on
     // the command line (2).
-    File("flat.sys", "datum = xian80\nform = gauss\nmeridian = 108.45\nk0 = 0\n");
-    ExpectFailure(Run({"point", "--from", "@" + Path("flat.sys").string(), "--to", "xian80-geodetic", "1", "2", "3"}),
-                  "flat.sys:4: k0 = 0: the scale on the central meridian must be greater than 0");
+    File("flat.crs", "datum = xian80\nform = gauss\nmeridian = 108.45\nk0 = 0\n");
+    ExpectFailure(Run({"point", "--from", "@" + Path("flat.crs").string(), "--to", "xian80-geodetic", "1", "2", "3"}),
+                  "flat.crs:4: k0 = 0: the scale on the central meridian must be greater than 0");
     ExpectFailure(Run({"point", "--from", "@" + city, "--to", "xian80-geodetic", "1", "2", "3"}),
-                  "city.sys: cannot open the system file");
+                  "city.crs: cannot open the system file");
     ExpectUsageError(Run({"point", "--from", "cgcs2000-geodetic", "--to", "EPSG:3857", "30", "114", "0"}),
                      "option --to: EPSG:3857 is not a system ZELK converts: ZELK converts only the systems "
                      "'zelk-cli systems --epsg' lists");

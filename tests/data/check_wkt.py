@@ -56,7 +56,7 @@ def main(cli):
     faults = 0
     checks = []
     for name in sorted(os.listdir(os.path.join(HERE, "systems"))):
-        if name.endswith(".sys"):
+        if name.endswith(".crs"):
             checks.append(("@" + os.path.join(HERE, "systems", name), "system_reference.txt", name))
     for code in CODES:
         checks.append(("EPSG:" + code, "epsg_reference.txt", code))

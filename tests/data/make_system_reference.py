@@ -75,7 +75,7 @@ def main():
     print(f"# Made by make_system_reference.py with PROJ {pyproj.proj_version_str}.")
     folder = os.path.join(HERE, "systems")
     for name in sorted(os.listdir(folder)):
-        if not name.endswith(".sys"):
+        if not name.endswith(".crs"):
             continue
         d = definition(os.path.join(folder, name))
         a, rf = (float(d["a"]), float(d["rf"])) if "a" in d else DATUMS[d["datum"]]

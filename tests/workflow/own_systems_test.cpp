@@ -184,43 +184,43 @@ TEST(SystemFiles, BadDefinitionsNameFileLineAndKey) {
         std::string error;  // the start of the message
     };
     const Case cases[] = {
-        {head, "s.sys:3: form = gauss: meridian is missing (the central meridian"},
-        {head + "meridian = 114.2\nk0 = 0\n", "s.sys:5: k0 = 0: the scale on the central meridian must be greater than 0"},
-        {head + "meridian = 114.2\nk0 = -0.9996\n", "s.sys:5: k0 = -0.9996: the scale"},
-        {"form = geodetic\na = 6378137\nrf = 1\n", "s.sys:3: rf = 1: the inverse flattening must be greater than 1"},
-        {"form = geodetic\na = 6378137\nrf = 0.5\n", "s.sys:3: rf = 0.5: the inverse flattening"},
-        {"form = xyz\na = 637813.7\nrf = 298\n", "s.sys:2: a = 637813.7: not an earth ellipsoid"},
-        {head + "meridian = 114.2\nzone = 38\n", "s.sys:5: unknown key 'zone' (the keys are name datum a rf form"},
-        {head + "meridian = 114.2\nk0 = 1\nk0 = 1\n", "s.sys:6: k0 is given a second time"},
+        {head, "s.crs:3: form = gauss: meridian is missing (the central meridian"},
+        {head + "meridian = 114.2\nk0 = 0\n", "s.crs:5: k0 = 0: the scale on the central meridian must be greater than 0"},
+        {head + "meridian = 114.2\nk0 = -0.9996\n", "s.crs:5: k0 = -0.9996: the scale"},
+        {"form = geodetic\na = 6378137\nrf = 1\n", "s.crs:3: rf = 1: the inverse flattening must be greater than 1"},
+        {"form = geodetic\na = 6378137\nrf = 0.5\n", "s.crs:3: rf = 0.5: the inverse flattening"},
+        {"form = xyz\na = 637813.7\nrf = 298\n", "s.crs:2: a = 637813.7: not an earth ellipsoid"},
+        {head + "meridian = 114.2\nzone = 38\n", "s.crs:5: unknown key 'zone' (the keys are name datum a rf form"},
+        {head + "meridian = 114.2\nk0 = 1\nk0 = 1\n", "s.crs:6: k0 is given a second time"},
         {head + "meridian = 114.2\nplane-height = 10000.5\nplane-latitude = 30\n",
-         "s.sys:5: plane-height = 10000.5: the projection plane must lie within ±10000 m"},
-        {head + "meridian = 114.2\nplane-height = -12000\nplane-latitude = 30\n", "s.sys:5: plane-height = -12000:"},
+         "s.crs:5: plane-height = 10000.5: the projection plane must lie within ±10000 m"},
+        {head + "meridian = 114.2\nplane-height = -12000\nplane-latitude = 30\n", "s.crs:5: plane-height = -12000:"},
         {head + "meridian = 114.2\nplane-height = 350\nplane-latitude = 90.01\n",
-         "s.sys:6: plane-latitude = 90.01: not a latitude within ±90°"},
-        {head + "meridian = 114.2\nplane-height = 350\n", "s.sys:5: plane-height = 350: plane-latitude is missing"},
-        {head + "meridian = 180.0001\n", "s.sys:4: meridian = 180.0001: not a meridian within ±180°"},
-        {head + "meridian = 114°20′\n", "s.sys:4: the value of meridian, '114°20′', is not a number"},
-        {head + "meridian = 114.2\nplane-origin = 3380000\n", "s.sys:5: plane-origin = 3380000: not two numbers x,y"},
-        {"name = t\nform = gauss\nmeridian = 114.2\n", "s.sys: datum is missing (a datum of the table"},
-        {"datum = cgcs2000\n", "s.sys: form is missing (gauss, geodetic or xyz)"},
-        {"datum = cgcs2000\nform = utm\n", "s.sys:2: form = utm: not a form (gauss, geodetic or xyz)"},
-        {"datum = xian1980\nform = geodetic\n", "s.sys:1: datum = xian1980: not a datum of the table"},
-        {"datum = wgs84\na = 6378137\nrf = 298.257223563\nform = xyz\n", "s.sys:2: a = 6378137: a custom ellipsoid and datum exclude"},
-        {"a = 6378137\nform = xyz\n", "s.sys:1: a = 6378137: rf is missing"},
-        {"datum = wgs84\nform = geodetic\nmeridian = 117\n", "s.sys:3: meridian = 117: a geodetic system has no grid"},
-        {"name =\ndatum = wgs84\nform = xyz\n", "s.sys:1: name = : the name is empty"},
-        {"datum = wgs84\nform xyz\n", "s.sys:2: expected 'name = value', found 'form xyz'"},
+         "s.crs:6: plane-latitude = 90.01: not a latitude within ±90°"},
+        {head + "meridian = 114.2\nplane-height = 350\n", "s.crs:5: plane-height = 350: plane-latitude is missing"},
+        {head + "meridian = 180.0001\n", "s.crs:4: meridian = 180.0001: not a meridian within ±180°"},
+        {head + "meridian = 114°20′\n", "s.crs:4: the value of meridian, '114°20′', is not a number"},
+        {head + "meridian = 114.2\nplane-origin = 3380000\n", "s.crs:5: plane-origin = 3380000: not two numbers x,y"},
+        {"name = t\nform = gauss\nmeridian = 114.2\n", "s.crs: datum is missing (a datum of the table"},
+        {"datum = cgcs2000\n", "s.crs: form is missing (gauss, geodetic or xyz)"},
+        {"datum = cgcs2000\nform = utm\n", "s.crs:2: form = utm: not a form (gauss, geodetic or xyz)"},
+        {"datum = xian1980\nform = geodetic\n", "s.crs:1: datum = xian1980: not a datum of the table"},
+        {"datum = wgs84\na = 6378137\nrf = 298.257223563\nform = xyz\n", "s.crs:2: a = 6378137: a custom ellipsoid and datum exclude"},
+        {"a = 6378137\nform = xyz\n", "s.crs:1: a = 6378137: rf is missing"},
+        {"datum = wgs84\nform = geodetic\nmeridian = 117\n", "s.crs:3: meridian = 117: a geodetic system has no grid"},
+        {"name =\ndatum = wgs84\nform = xyz\n", "s.crs:1: name = : the name is empty"},
+        {"datum = wgs84\nform xyz\n", "s.crs:2: expected 'name = value', found 'form xyz'"},
     };
     for (const Case& c : cases) {
         std::string error;
-        EXPECT_FALSE(ParseSystemFile(c.text, "s.sys", "s", error)) << c.text;
+        EXPECT_FALSE(ParseSystemFile(c.text, "s.crs", "s", error)) << c.text;
         EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.text;
     }
 }
 
 TEST(SystemFiles, ReadWhatTheyDefineAndWriteItBack) {
     std::string error;
-    const std::optional<Crs> city = ReadSystemFile(kData + "/systems/city-cgcs2000.sys", error);
+    const std::optional<Crs> city = ReadSystemFile(kData + "/systems/city-cgcs2000.crs", error);
     ASSERT_TRUE(city) << error;
     EXPECT_EQ(city->name, "某市2000独立坐标系");
     EXPECT_EQ(city->meridian, 114.2);
@@ -235,7 +235,7 @@ TEST(SystemFiles, ReadWhatTheyDefineAndWriteItBack) {
     const std::optional<Crs> own = ParseSystemFile(
         "a = 6378487 # enlarged by H0\nrf = 298.257222101\nform = gauss\nmeridian = 120.3\n"
         "false-easting = 40000\nplane-height = -25.5\nplane-latitude = 31\n",
-        "x.sys", "x", error);
+        "x.crs", "x", error);
     ASSERT_TRUE(own) << error;
     EXPECT_EQ(own->name, "x");
     EXPECT_EQ(own->scale, 1.0);
@@ -246,7 +246,7 @@ TEST(SystemFiles, ReadWhatTheyDefineAndWriteItBack) {
 
     // What a file says, written and read again, is the same system.
     for (const Crs& crs : {*city, *own, Named("wgs84-xyz"), GeodeticOf(*own)}) {
-        const std::optional<Crs> back = ParseSystemFile(FormatSystemFile(crs), "w.sys", "w", error);
+        const std::optional<Crs> back = ParseSystemFile(FormatSystemFile(crs), "w.crs", "w", error);
         ASSERT_TRUE(back) << error << "\n" << FormatSystemFile(crs);
         EXPECT_TRUE(SameSystem(*back, crs)) << FormatSystemFile(crs);
         EXPECT_EQ(back->name, crs.name.empty() ? "w" : crs.name);
@@ -258,7 +258,7 @@ TEST(SystemFiles, ZeroParametersJoinAnEllipsoidOfItsOwnThroughXyz) {
     // without a step the datums cannot be joined.
     std::string error;
     const std::optional<Crs> own =
-        ParseSystemFile("name = e\na = 6378487\nrf = 298.257222101\nform = xyz\n", "e.sys", "e", error);
+        ParseSystemFile("name = e\na = 6378487\nrf = 298.257222101\nform = xyz\n", "e.crs", "e", error);
     ASSERT_TRUE(own) << error;
     std::string problem;
     EXPECT_FALSE(ConversionChain::Make(*own, Named("cgcs2000-xyz"), {}, problem));
@@ -272,9 +272,9 @@ TEST(SystemFiles, ZeroParametersJoinAnEllipsoidOfItsOwnThroughXyz) {
 
 TEST(SystemFiles, ParametersFilesCarryTheDefinitionWhole) {
     TempFolder folder;
-    const auto systemFile = folder / "city.sys";
+    const auto systemFile = folder / "city.crs";
     std::string error;
-    std::optional<Crs> city = ReadSystemFile(kData + "/systems/city-cgcs2000.sys", error);
+    std::optional<Crs> city = ReadSystemFile(kData + "/systems/city-cgcs2000.crs", error);
     ASSERT_TRUE(city) << error;
     ASSERT_TRUE(SaveSystemFile(systemFile, *city, error)) << error;
     city = ReadSystemFile(systemFile, error);
