@@ -217,6 +217,59 @@ DialogTemplate MakeCalibrationTemplate() {
     return t;
 }
 
+DialogTemplate MakeSystemDefTemplate() {
+    using namespace system_ids;
+    DialogTemplate t;
+    t.id = kIddSystemDef;
+    t.caption = QStringLiteral("自定义坐标系");
+    t.width = 262;
+    t.height = 214;
+    t.fontFace = QStringLiteral("宋体");
+    t.pointSize = 9;
+    t.style = kSystemMenu | kModalFrame;
+    // The name, the ellipsoid, the form; the grid of a Gauss projection with
+    // its projection plane; what the plane comes to; the buttons.
+    t.controls = {
+        Control(kNoId, K::Label, QStringLiteral("名称"), 9, 11, 40, 10),
+        Control(kName, K::Edit, QString(), 52, 9, 201, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("椭球"), 9, 29, 40, 10),
+        Control(kDatum, K::DropDownList, QString(), 52, 27, 62, 80, kListStyle,
+                {QStringLiteral("CGCS2000"), QStringLiteral("西安80"), QStringLiteral("北京54"),
+                 QStringLiteral("WGS84"), QStringLiteral("自定义椭球")}),
+        Control(kNoId, K::Label, QStringLiteral("a(米)"), 119, 29, 22, 10),
+        Control(kA, K::Edit, QString(), 141, 27, 50, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("1/f"), 196, 29, 14, 10),
+        Control(kRf, K::Edit, QString(), 211, 27, 42, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("坐标形式"), 9, 47, 40, 10),
+        Control(kForm, K::DropDownList, QString(), 52, 45, 88, 60, kListStyle,
+                {QStringLiteral("高斯投影 x y H"), QStringLiteral("大地坐标 B L H"), QStringLiteral("地心坐标 X Y Z")}),
+        Control(kNoId, K::GroupBox, QStringLiteral("高斯投影"), 7, 62, 248, 92),
+        Control(kNoId, K::Label, QStringLiteral("中央子午线"), 14, 77, 42, 10),
+        Control(kMeridian, K::Edit, QString(), 62, 75, 60, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("尺度 k0"), 134, 77, 42, 10),
+        Control(kK0, K::Edit, QString(), 184, 75, 62, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("假东(米)"), 14, 95, 42, 10),
+        Control(kFalseEasting, K::Edit, QString(), 62, 93, 60, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("假北(米)"), 134, 95, 42, 10),
+        Control(kFalseNorthing, K::Edit, QString(), 184, 93, 62, 12, kEditStyle),
+        Control(kPlaneHeightCaption, K::Label, QStringLiteral("投影面高程"), 14, 113, 42, 10),
+        Control(kPlaneHeight, K::Edit, QString(), 62, 111, 60, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("投影面纬度"), 134, 113, 42, 10),
+        Control(kPlaneLatitude, K::Edit, QString(), 184, 111, 62, 12, kEditStyle),
+        Control(kPlaneOriginCaption, K::Label, QStringLiteral("投影面原点"), 14, 131, 42, 10),
+        Control(kNoId, K::Label, QStringLiteral("x0"), 62, 131, 10, 10),
+        Control(kPlaneX0, K::Edit, QString(), 73, 129, 72, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("y0"), 163, 131, 10, 10),
+        Control(kPlaneY0, K::Edit, QString(), 174, 129, 72, 12, kEditStyle),
+        Control(kDerived, K::Label, QString(), 9, 158, 246, 30),
+        Control(kOpen, K::PushButton, QStringLiteral("打开…"), 7, 193, 45, 14),
+        Control(kSave, K::PushButton, QStringLiteral("保存…"), 57, 193, 45, 14),
+        Control(kOk, K::PushButton, QStringLiteral("确定"), 155, 193, 45, 14, kDefaultButton),
+        Control(kCancel, K::PushButton, QStringLiteral("取消"), 208, 193, 45, 14),
+    };
+    return t;
+}
+
 DialogTemplate MakeAboutTemplate() {
     DialogTemplate t;
     t.id = kIddAbout;
@@ -259,6 +312,11 @@ const DialogTemplate& BursaParamDialogTemplate() {
 
 const DialogTemplate& CalibrationDialogTemplate() {
     static const DialogTemplate t = MakeCalibrationTemplate();
+    return t;
+}
+
+const DialogTemplate& SystemDefDialogTemplate() {
+    static const DialogTemplate t = MakeSystemDefTemplate();
     return t;
 }
 
