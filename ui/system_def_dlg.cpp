@@ -70,10 +70,21 @@ CSystemDefDlg::CSystemDefDlg(const Crs* start, QWidget* parent)
         }
         UpdateDerived();
     });
-    for (const int id : {kPlaneHeight, kPlaneHeightCaption}) GetDlgItem(id)->setToolTip(kPlaneHeightTip);
-    for (const int id : {kPlaneX0, kPlaneY0, kPlaneOriginCaption}) GetDlgItem(id)->setToolTip(kPlaneOriginTip);
-    GetDlgItem(kPlaneLatitude)->setToolTip(QStringLiteral("投影面纬度：取平均曲率半径 R = √(M·N) 的纬度（度.分秒），一般取测区中部。"));
-    GetDlgItem(kMeridian)->setToolTip(QStringLiteral("中央子午线，度.分秒：114.20 是 114°20′。"));
+    // The hints: one line each, on the field and its caption.
+    const auto hint = [this](std::initializer_list<int> ids, const QString& text) {
+        for (const int id : ids) {
+            QWidget* control = GetDlgItem(id);
+            if (qobject_cast<QLineEdit*>(control)) {
+                control->setProperty(kFieldHintProperty, text);
+            } else {
+                control->setToolTip(text);
+            }
+        }
+    };
+    hint({kPlaneHeight, kPlaneHeightCaption}, kPlaneHeightTip);
+    hint({kPlaneX0, kPlaneY0, kPlaneOriginCaption}, kPlaneOriginTip);
+    hint({kPlaneLatitude}, QStringLiteral("投影面纬度：取平均曲率半径 R = √(M·N) 的纬度（度.分秒），一般取测区中部。"));
+    hint({kMeridian}, QStringLiteral("中央子午线，度.分秒：114.20 是 114°20′。"));
 
     if (start) {
         ShowSystem(*start);
@@ -204,12 +215,13 @@ std::optional<Crs> CSystemDefDlg::ReadSystem() {
     };
     if (name->text().trimmed().isEmpty()) return refuse("请键入坐标系的名称！", kName);
     if (!crs) return std::nullopt;
-    if (crs->IsProjected() && crs->plane.height != 0.0 && crs->plane.latitude == 0.0) {
-        return refuse("有投影面高程时，请键入投影面纬度（测区中部的纬度，度.分秒）！", kPlaneLatitude);
-    }
     if (const std::string problem = CrsProblemText(*crs, "自定义坐标系"); !problem.empty()) {
         ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
         return std::nullopt;
+    }
+    // A site on the equator is none: 0 is a latitude not typed.
+    if (crs->IsProjected() && crs->plane.height != 0.0 && crs->plane.latitude == 0.0) {
+        return refuse("有投影面高程时，请键入投影面纬度（测区中部的纬度，度.分秒）！", kPlaneLatitude);
     }
     return crs;
 }
