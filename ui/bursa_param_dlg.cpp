@@ -150,8 +150,8 @@ void CBursaParamDlg::SelectSystems(const Crs& before, const Crs& after) {
     AssignSide(ParamListSelection(before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
     AssignSide(ParamListSelection(after), m_afterSystem, m_afterZoning, m_afterMeridian);
     RefillSystemLists();
-    ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-    ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+    ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     UpdateData(false);
 }
 
@@ -274,8 +274,8 @@ void CBursaParamDlg::OnOpenParams() {
         AssignSide(ParamListSelection(*calibration->before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
         AssignSide(ParamListSelection(*calibration->after), m_afterSystem, m_afterZoning, m_afterMeridian);
         RefillSystemLists();
-        ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-        ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+        ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+        ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     }
     UpdateData(false);
     ClearEstimate();
@@ -286,19 +286,19 @@ void CBursaParamDlg::OnAccept() {
     EndDialog(kIdOk);
 }
 
-void CBursaParamDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId) {
-    ApplySideForm(*this, SystemItemAt(SystemList::Param, system), zoning, zoningId, meridianId);
+void CBursaParamDlg::ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId) {
+    ApplySideForm(*this, SystemItemAt(SystemList::Param, system), zoning, meridian, zoningId, meridianId);
 }
 
 void CBursaParamDlg::ApplyBeforeForm() {
     UpdateData(true);
-    ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
+    ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
     UpdateData(false);
 }
 
 void CBursaParamDlg::ApplyAfterForm() {
     UpdateData(true);
-    ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     UpdateData(false);
 }
 

@@ -93,7 +93,7 @@ private:
     zelk::SevenParams FieldValues() const;
     void SetFieldValues(const zelk::SevenParams& p);  // the seven members, not the fields on screen
     void PickCommonPointFile(const char* filter, QString& path, int buttonId);
-    void ApplyForm(int system, int& zoning, int zoningId, int meridianId);
+    void ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId);
     // Both system lists again, with the systems of the user's own added since.
     void RefillSystemLists();
     void ApplyBeforeForm();

@@ -143,13 +143,13 @@ void CCalibrationDlg::SelectCalibrationSystems(const Transformation& calibration
     for (int id : {kBeforeSystem, kAfterSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Main);
 }
 
-void CCalibrationDlg::ApplySide(int system, int& zoning, int zoningId, int meridianId) {
-    ApplySideForm(*this, SystemItemAt(SystemList::Main, system), zoning, zoningId, meridianId);
+void CCalibrationDlg::ApplySide(int system, int& zoning, double& meridian, int zoningId, int meridianId) {
+    ApplySideForm(*this, SystemItemAt(SystemList::Main, system), zoning, meridian, zoningId, meridianId);
 }
 
 void CCalibrationDlg::ApplyForms() {
-    ApplySide(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-    ApplySide(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    ApplySide(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+    ApplySide(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     // Four parameters have no rotations to name.
     GetDlgItem(kConvention)->setEnabled(m_model == 0);
     const bool files = m_source == 1;

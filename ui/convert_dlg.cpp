@@ -327,8 +327,10 @@ void CConvertDlg::OnCancel() {
     CTemplateDialog::OnCancel();
 }
 
-void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId) {
-    const SideForm side = ApplySideForm(*this, SystemItemAt(SystemList::Main, system), zoning, zoningId, meridianId);
+void CConvertDlg::ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId,
+                            int firstCaptionId) {
+    const SideForm side =
+        ApplySideForm(*this, SystemItemAt(SystemList::Main, system), zoning, meridian, zoningId, meridianId);
     for (std::size_t i = 0; i < side.captions.size(); ++i) {
         SetDlgItemText(firstCaptionId + static_cast<int>(i), side.captions[i]);
     }
@@ -336,7 +338,7 @@ void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianI
 
 void CConvertDlg::ApplySourceForm() {
     UpdateData(true);
-    ApplyForm(m_srcSystem, m_srcZoning, kSrcZoning, kSrcMeridian, kSrcXCaption);
+    ApplyForm(m_srcSystem, m_srcZoning, m_srcMeridian, kSrcZoning, kSrcMeridian, kSrcXCaption);
     ApplyFileForm();
     UpdateData(false);
     UpdateTransformLine();
@@ -344,7 +346,7 @@ void CConvertDlg::ApplySourceForm() {
 
 void CConvertDlg::ApplyTargetForm() {
     UpdateData(true);
-    ApplyForm(m_tgtSystem, m_tgtZoning, kTgtZoning, kTgtMeridian, kTgtXCaption);
+    ApplyForm(m_tgtSystem, m_tgtZoning, m_tgtMeridian, kTgtZoning, kTgtMeridian, kTgtXCaption);
     ApplyFileForm();
     UpdateData(false);
     UpdateTransformLine();

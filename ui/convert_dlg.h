@@ -133,7 +133,7 @@ private:
     void OnInitDialog();
     // Both system lists again, with the systems of the user's own added since.
     void RefillSystemLists();
-    void ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId);
+    void ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId, int firstCaptionId);
     void ApplySourceForm();
     void ApplyTargetForm();
     void ApplyFileForm();

@@ -234,10 +234,11 @@ SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
     return side;
 }
 
-SideForm ApplySideForm(CTemplateDialog& dialog, const SystemItem& item, int& zoningItem, int zoningId,
-                       int meridianId) {
+SideForm ApplySideForm(CTemplateDialog& dialog, const SystemItem& item, int& zoningItem, double& meridian,
+                       int zoningId, int meridianId) {
     const SideForm side = SideFormOf(item, zoningItem);
     zoningItem = side.zoningItem;
+    if (item.own && item.own->IsProjected()) meridian = item.own->meridian;
     if (QWidget* list = dialog.GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
     if (QWidget* field = dialog.GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
     return side;

@@ -124,5 +124,7 @@ SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem);
 // (meridianId) enabled as the form says. Returns the form, whose captions
 // the caller shows where it has them.
 class CTemplateDialog;
-SideForm ApplySideForm(CTemplateDialog& dialog, const SystemItem& item, int& zoningItem, int zoningId,
-                       int meridianId);
+// A system of one's own that is projected shows its meridian in the
+// (disabled) field: meridian is set to it.
+SideForm ApplySideForm(CTemplateDialog& dialog, const SystemItem& item, int& zoningItem, double& meridian,
+                       int zoningId, int meridianId);

@@ -169,6 +169,7 @@ TEST(SystemDialog, DefinedInTheMainListConvertsUnderItsName) {
     EXPECT_EQ(source->itemText(source->count() - 1), QStringLiteral("自定义坐标系…"));
     EXPECT_NE(dialog.Item<QComboBox>(convert_ids::kTgtSystem)->findText(QStringLiteral("某市2000独立坐标系")), -1);
     EXPECT_FALSE(dialog.GetDlgItem(convert_ids::kSrcMeridian)->isEnabled());
+    EXPECT_EQ(Text(dialog.GetDlgItem(convert_ids::kSrcMeridian)), QStringLiteral("114.2"));  // its own
     EXPECT_FALSE(dialog.GetDlgItem(convert_ids::kSrcZoning)->isEnabled());
     EXPECT_EQ(Text(dialog.GetDlgItem(convert_ids::kSrcXCaption)), QStringLiteral("x"));
 
