@@ -194,13 +194,13 @@ void CSystemDefDlg::UpdateDerived() {
         } else {
             text = QStringLiteral("无投影面（H0 = 0）\n");
         }
-        text += QStringLiteral("相当于横轴墨卡托 k0 = %1，假东 %2 m，假北 %3 m")
+        text += QStringLiteral("相当于横轴墨卡托 k0 = %1\n假东 %2 m，假北 %3 m")
                     .arg(QString::fromStdString(FormatGeneral(grid.scale, 12)), Fixed(grid.falseEasting, 3),
                          Fixed(grid.falseNorthing, 3));
     } else {
         text = crs->form == Form::Geodetic ? QStringLiteral("大地坐标 B L H，不投影") : QStringLiteral("地心坐标 X Y Z，不投影");
     }
-    if (const std::optional<int> code = EpsgCodeOf(*crs)) text += QStringLiteral("；即 EPSG:%1").arg(*code);
+    if (const std::optional<int> code = EpsgCodeOf(*crs)) text += QStringLiteral("，即 EPSG:%1").arg(*code);
     label->setText(text);
 }
 

@@ -31,9 +31,11 @@ constexpr const char* kGridKeys[] = {"meridian",       "k0",           "false-ea
                                      "false-northing", "plane-height", "plane-latitude",
                                      "plane-origin"};
 
+// The shortest plain decimal that reads back to the same double (never an
+// exponent: -3000000, not -3e+06).
 std::string Shortest(double value) {
-    char buffer[64];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+    char buffer[400];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed).ptr);
 }
 
 const char* FormName(Form form) {
