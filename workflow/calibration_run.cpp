@@ -165,8 +165,25 @@ void EstimateSeven(CalibrationSettings s, const std::vector<PointRecord>& before
                    std::vector<PointRecord> afterAsRead, const PairLines& lines,
                    CalibrationEstimate& result) {
     std::vector<PointRecord> before, after;
+    // On a geoid, the after heights are taken above it for the X Y Z of the
+    // estimate (H + N, near the after datum's ellipsoidal heights), so that
+    // the seven parameters do not bend to take up the undulation; the
+    // height fit then models what is left.
+    std::vector<PointRecord> afterLifted = afterAsRead;
+    if (s.height && s.geoid && s.geoid->grid && s.after.IsProjected()) {
+        for (std::size_t i = 0; i < afterLifted.size(); ++i) {
+            double N = 0.0;
+            const PointProblem problem = UndulationAt(s.after, *s.geoid->grid, afterLifted[i].X, afterLifted[i].Y, N);
+            if (problem != PointProblem::None) {
+                result.status = Status::PointRefused;
+                result.message = PointProblemText(problem, PointText(i, true, lines));
+                return;
+            }
+            afterLifted[i].Z += N;
+        }
+    }
     if (!Judge(s.before, beforeAsRead, false, lines, &before, result) ||
-        !Judge(s.after, afterAsRead, true, lines, &after, result)) {
+        !Judge(s.after, afterLifted, true, lines, &after, result)) {
         return;
     }
     const int n = static_cast<int>(before.size());

@@ -12,7 +12,9 @@
 //          similarity takes before x y to after x y, a height fit is made at
 //          the before points' positions: zeta = H before - H after.
 // On a geoid model the height fit is made to zeta - N, N at the same plane
-// positions, and also without the model for the report's comparison.
+// positions, and also without the model for the report's comparison; seven
+// parameters are then estimated with the after heights above the model
+// (H + N), so that they need not take up the undulation.
 //
 // A plane a fit is made in (the before and a projected after system of
 // four, the after system of a height fit with seven) is one plane: when
