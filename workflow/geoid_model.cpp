@@ -30,6 +30,8 @@ GeoidModel OpenGeoidModel(const std::string& nameOrPath, const std::string& base
     return model;
 }
 
+bool IsKnownGeoidModel(std::string_view name) { return grids::IsModelName(name); }
+
 std::string GeoidLabel(std::string_view nameOrPath) {
     if (grids::IsModelName(nameOrPath)) {
         std::string label(nameOrPath);

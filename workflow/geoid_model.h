@@ -39,6 +39,9 @@ struct GeoidModel {
 // carries its problem.
 GeoidModel OpenGeoidModel(const std::string& nameOrPath, const std::string& base = {});
 
+// True for the names of the models found by name ("egm96", in any case).
+bool IsKnownGeoidModel(std::string_view name);
+
 // How messages, reports and the dialogs name a model: "EGM96" for the known
 // model, else the grid file's name without its folder.
 std::string GeoidLabel(std::string_view nameOrPath);
