@@ -520,21 +520,46 @@ public:
     // False, with the problem, at the first step that does not fit; the
     // chain holds the operations up to there.
     bool Build(std::string& problem) {
-        if (m_heights.from) {
-            problem = GeoidSideProblemText(m_at, "转换前");
-            if (!problem.empty()) return false;
-            Ops().push_back(std::make_unique<GeoidHeights>(m_at, m_heights.from, true));
-        }
-        if (m_heights.to) {
-            problem = GeoidSideProblemText(m_to, "转换后");
-            if (!problem.empty()) return false;
-        }
+        const Crs from = m_at;
+        if (m_heights.from) problem = GeoidSideProblemText(from, "转换前");
+        if (problem.empty() && m_heights.to) problem = GeoidSideProblemText(m_to, "转换后");
+        if (!problem.empty()) return false;
         for (std::size_t i = 0; i < m_steps.size(); ++i) {
             if (!Step(i, problem)) return false;
         }
         if (!Finish(problem)) return false;
-        if (m_heights.to) Ops().push_back(std::make_unique<GeoidHeights>(m_to, m_heights.to, false));
+        AddGeoidEnds(from);
         return true;
+    }
+
+    // The geoid operations of the two ends. A projected end whose bridge
+    // passes through B L takes N there, where the bridge has the angles
+    // anyway (between plane -> B L and B L -> X Y Z at the source, between
+    // X Y Z -> B L and B L -> plane at the target); otherwise N is taken
+    // at the end's own coordinates.
+    void AddGeoidEnds(const Crs& from) {
+        Operations& ops = Ops();
+        if (m_heights.from) {
+            if (from.IsProjected() && !ops.empty() && dynamic_cast<const PlaneToGeodetic*>(ops.front().get())) {
+                ops.insert(ops.begin() + 1, std::make_unique<GeoidHeights>(GeodeticOf(from), m_heights.from, true));
+            } else {
+                ops.insert(ops.begin(), std::make_unique<GeoidHeights>(from, m_heights.from, true));
+            }
+        }
+        if (m_heights.to) {
+            if (m_to.IsProjected() && !ops.empty() && dynamic_cast<const GeodeticToPlane*>(ops.back().get())) {
+                ops.insert(ops.end() - 1, std::make_unique<GeoidHeights>(GeodeticOf(m_to), m_heights.to, false));
+            } else {
+                ops.push_back(std::make_unique<GeoidHeights>(m_to, m_heights.to, false));
+            }
+        }
+    }
+
+    static Crs GeodeticOf(const Crs& crs) {
+        Crs geodetic;
+        geodetic.datum = crs.datum;
+        geodetic.form = Form::Geodetic;
+        return geodetic;
     }
 
     ConversionChain Take() { return std::move(m_chain); }
