@@ -95,8 +95,12 @@ geoid-corridor)
         --to-geoid egm96 --names corridor-new.txt corridor-new-egm96.txt
     same "$examples/expected/corridor-new-egm96.txt" corridor-new-egm96.txt
     "$cli" estimate --model four --height plane --before cgcs2000-gauss --before-meridian 102 \
-        --after local corridor-cgcs2000.txt corridor-local.txt >estimate-plane.txt
+        --after local --save corridor-plane.params corridor-cgcs2000.txt corridor-local.txt \
+        >estimate-plane.txt
     same "$examples/expected/estimate-corridor-plane.txt" estimate-plane.txt
+    "$cli" convert --from cgcs2000-gauss --from-meridian 102 --to local --params @corridor-plane.params \
+        --names corridor-new.txt corridor-new-local-plane.txt
+    same "$examples/expected/corridor-new-local-plane.txt" corridor-new-local-plane.txt
     "$cli" estimate --model four --height fixed --geoid egm96 --before cgcs2000-gauss \
         --before-meridian 102 --after local --residuals --save corridor.params \
         corridor-cgcs2000.txt corridor-local.txt >estimate.txt
