@@ -159,6 +159,17 @@ std::optional<std::pair<Crs, Crs>> CBursaParamDlg::ChosenSystems() const {
     return std::make_pair(*before, *after);
 }
 
+std::string CBursaParamDlg::SourceName() const {
+    if (!m_opened) return {};
+    // As the fields show them: the file's values, however many digits it has.
+    const auto shown = [](const SevenParams& p) {
+        std::string text;
+        for (double v : {p.dX0, p.dY0, p.dZ0, p.K, p.betaX, p.betaY, p.betaZ}) text += FormatGeneral(v, 15) + " ";
+        return text;
+    };
+    return shown(*m_opened) == shown(FieldValues()) ? m_openedName : std::string();
+}
+
 void CBursaParamDlg::OnOK() {
     // A field that does not read ends the press: no estimate, no report.
     if (!UpdateData(true)) return;
@@ -265,6 +276,8 @@ void CBursaParamDlg::OnOpenParams() {
         return;
     }
     SetFieldValues(calibration->seven);
+    m_opened = calibration->seven;
+    m_openedName = calibration->source;
     m_convention = ItemOfConvention(calibration->convention);
     if (calibration->before && calibration->after) {
         AssignSide(ParamListSelection(*calibration->before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
