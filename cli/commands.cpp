@@ -1,8 +1,5 @@
 #include "cli/commands.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -19,8 +16,10 @@
 #include "workflow/parameter_file.h"
 #include "cli/systems.h"
 #include "bursa/bursa_model.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
+#include "platform/standard_streams.h"
 #include "workflow/angle_text.h"
 #include "workflow/convert_run.h"
 #include "workflow/estimation_run.h"
@@ -126,6 +125,20 @@ constexpr const char* kExitTerms =
     "stops early (| head) ends the printing without a message and leaves the\n"
     "status as it is; only convert, writing its points there, stops at once, with\n"
     "141.\n";
+
+// What differs on Windows: added to every help there.
+constexpr const char* kWindowsTerms =
+    "On Windows: file names may hold any characters (Chinese names too). Text\n"
+    "shows in the console as characters whatever its code page, and goes to a\n"
+    "pipe or a file in UTF-8. Files and standard input and output carry bytes\n"
+    "unchanged: lines end in LF as on Linux, and Ctrl-Z is no end of file. '-'\n"
+    "stands for standard input or output; /dev/stdout, /dev/fd/N and the like do\n"
+    "not exist there and are refused. An OUTPUT or --save file held open by\n"
+    "another program (a spreadsheet showing it) is tried again for about two\n"
+    "seconds, then refused, the old file unchanged. Stopped by Ctrl-C,\n"
+    "Ctrl-Break or the closing of the console window: exit status 0xC000013A\n"
+    "(cmd shows -1073741510) in place of 128 + a signal; no temporary file is\n"
+    "left and an earlier OUTPUT or --save file is as it was.\n";
 
 constexpr const char* kSystemsUsage = "usage: zelk-cli systems";
 constexpr const char* kSystemsHelp =
@@ -273,7 +286,7 @@ constexpr const char* kEstimateHelp =
 
 // ---------------------------------------------------------------- helpers
 
-void WriteOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void WriteOut(std::string_view text) { zelk::platform::WriteText(stdout, text); }
 
 // Display width of a label made of ASCII and three-byte UTF-8 (CJK) text.
 std::size_t DisplayWidth(std::string_view text) {
@@ -345,7 +358,7 @@ zelk::Transformation TransformationOption(const ParsedArguments& parsed, const z
             throw UsageError("option --convention: a parameters file says its own convention");
         }
         std::string error;
-        const auto calibration = ReadCalibrationFile(path, error);
+        const auto calibration = ReadCalibrationFile(zelk::platform::PathFromUtf8(path), error);
         if (!calibration) throw DataError(error);
         std::string problem;
         const auto transformation = TransformationFor(*calibration, from, to, problem);
@@ -364,16 +377,18 @@ void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const 
     }
 }
 
-std::string PathArgument(const std::string& text, const char* what) {
-    if (text.empty()) throw UsageError(std::string(what) + " is an empty file name");
-    return text;
+// Names of open descriptors do not exist everywhere (not on Windows).
+void RefuseDescriptorName(const std::string& text, const std::string& what) {
+    if (!zelk::platform::HasDescriptorNames() && zelk::platform::IsDescriptorName(text)) {
+        throw UsageError(what + ": there is no '" + text +
+                         "' on this system; use '-' for standard input or output");
+    }
 }
 
-// Bytes of an input that can be sized (a regular file), else 0.
-std::uint64_t InputSize(int fd) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-    return static_cast<std::uint64_t>(info.st_size);
+std::string PathArgument(const std::string& text, const char* what) {
+    if (text.empty()) throw UsageError(std::string(what) + " is an empty file name");
+    RefuseDescriptorName(text, what);
+    return text;
 }
 
 // ---------------------------------------------------------------- systems
@@ -511,7 +526,7 @@ int ConvertStreaming(const std::string& input, const std::string& output, int ou
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(nullptr, &std::fclose);
     std::FILE* in = stdin;
     if (input != "-") {
-        opened.reset(std::fopen(input.c_str(), "rb"));
+        opened.reset(zelk::platform::OpenFile(zelk::platform::PathFromUtf8(input), "rb"));
         if (!opened) {
             ShowMessage(kInputOpenText, kReadFileCaption, MessageIcon::Error);
             return kExitFailure;
@@ -519,7 +534,8 @@ int ConvertStreaming(const std::string& input, const std::string& output, int ou
         in = opened.get();
     }
     AtomicOutputFile file;
-    if (outputDescriptor >= 0 ? !file.OpenDescriptor(outputDescriptor) : !file.Open(output)) {
+    if (outputDescriptor >= 0 ? !file.OpenDescriptor(outputDescriptor)
+                              : !file.Open(zelk::platform::PathFromUtf8(output))) {
         ShowMessage(kOutputOpenText, kWriteFileCaption, MessageIcon::Error);
         return kExitFailure;
     }
@@ -582,16 +598,21 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
 
     FileConversionOptions options;
     options.threads = threads;
-    const int outputDescriptor = output == "-" ? STDOUT_FILENO : OutputDescriptor(output);
+    const int outputDescriptor =
+        output == "-" ? zelk::platform::kStandardOutputDescriptor
+                      : OutputDescriptor(zelk::platform::PathFromUtf8(output));
     std::unique_ptr<ProgressLine> progress;
-    if (outputDescriptor < 0 && isatty(STDERR_FILENO) && isatty(STDOUT_FILENO)) {
-        const std::uint64_t total = input == "-" ? InputSize(STDIN_FILENO) : [&] {
-            std::error_code error;
-            const auto size = std::filesystem::file_size(input, error);
-            return error ? std::uint64_t{0} : static_cast<std::uint64_t>(size);
-        }();
+    if (outputDescriptor < 0 && zelk::platform::IsTerminal(stderr) &&
+        zelk::platform::IsTerminal(stdout)) {
+        const std::uint64_t total =
+            input == "-" ? zelk::platform::RegularFileSize(stdin).value_or(0) : [&] {
+                std::error_code error;
+                const auto size =
+                    std::filesystem::file_size(zelk::platform::PathFromUtf8(input), error);
+                return error ? std::uint64_t{0} : static_cast<std::uint64_t>(size);
+            }();
         progress = std::make_unique<ProgressLine>(total, [](std::string_view text) {
-            std::fwrite(text.data(), 1, text.size(), stderr);
+            zelk::platform::WriteText(stderr, text);
             std::fflush(stderr);
         });
         messages.SetProgressLine(progress.get());
@@ -604,8 +625,8 @@ int ConvertCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     if (input == "-" || outputDescriptor >= 0) {
         status = ConvertStreaming(input, output, outputDescriptor, values, options);
     } else {
-        values.inputPath = input;
-        values.outputPath = output;
+        values.inputPath = zelk::platform::PathFromUtf8(input);
+        values.outputPath = zelk::platform::PathFromUtf8(output);
         status = RunConvert(values, options) == ConvertOutcome::Done ? kExitSuccess : kExitFailure;
     }
     if (progress) {
@@ -765,11 +786,12 @@ std::string ValueLines(const Calibration& c) {
 // whole); the problem, or nothing.
 std::string SaveText(const std::string& path, const std::string& text) {
     AtomicOutputFile file;
-    if (!file.Open(path)) return path + ": cannot write the file";
+    if (!file.Open(zelk::platform::PathFromUtf8(path))) return path + ": cannot write the file";
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        return path + ": cannot write the file";
+        return path + ": cannot write the file" +
+               (file.Problem().empty() ? std::string() : " (" + file.Problem() + ")");
     }
     return {};
 }
@@ -814,11 +836,13 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
         if (save->empty() || *save == "-") {
             throw UsageError("option --save: a file name is needed");
         }
+        RefuseDescriptorName(*save, "option --save");
         savePath = *save;
     }
     std::string exportPath;
     if (const std::string* line = parsed.Value("--export-line")) {
         if (line->empty()) throw UsageError("option --export-line: a file name is needed");
+        RefuseDescriptorName(*line, "option --export-line");
         exportPath = *line;
     }
     RequirePositionals(parsed, 2, "BEFORE and AFTER");
@@ -836,8 +860,8 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     values.formats.format = FormatOption(parsed, "--format", false);
     values.formats.beforeAngles = AnglesOption(parsed, "--from-angles");
     values.formats.afterAngles = AnglesOption(parsed, "--to-angles");
-    values.beforeFile = PathArgument(parsed.positionals[0], "BEFORE");
-    values.afterFile = PathArgument(parsed.positionals[1], "AFTER");
+    values.beforeFile = zelk::platform::PathFromUtf8(PathArgument(parsed.positionals[0], "BEFORE"));
+    values.afterFile = zelk::platform::PathFromUtf8(PathArgument(parsed.positionals[1], "AFTER"));
 
     messages.StartCapture();
     const CalibrationRunResult result = RunCalibration(values, settings);
@@ -862,11 +886,14 @@ int EstimateCommand(const ParsedArguments& parsed, ConsoleMessages& messages) {
     std::string notSaved;
     if (!savePath.empty()) {
         const std::string comment =
-            CalibrationComment(settings, report, values.beforeFile.string(),
-                               values.afterFile.string()) +
+            CalibrationComment(settings, report, zelk::platform::PathText(values.beforeFile),
+                               zelk::platform::PathText(values.afterFile)) +
             "\nUse it as: zelk-cli convert --params @" + savePath + " ...";
         std::string error;
-        if (!SaveCalibrationFile(savePath, calibration, comment, error)) notSaved = error;
+        if (!SaveCalibrationFile(zelk::platform::PathFromUtf8(savePath), calibration, comment,
+                                 error)) {
+            notSaved = error;
+        }
     }
     if (!exportPath.empty() && notSaved.empty()) {
         const std::string line = ExportLine(calibration.seven) + "\n";
@@ -912,6 +939,7 @@ std::string CommandHelp(const Command& command) {
     }
     if (command.takesParams) text += "\n" + std::string(kParamsTerms);
     text += "\n" + std::string(kExitTerms);
+    if (zelk::platform::RunsOnWindows()) text += "\n" + std::string(kWindowsTerms);
     return text;
 }
 
@@ -928,7 +956,8 @@ std::string OverviewHelp() {
            "  estimate   estimate the seven parameters from two common-point files\n\n" +
            kCommonTerms + "\n" + kFormatTerms + "\n" + kParamsTerms + "\n" + kExitTerms +
            "\nEnvironment: ZELK_THREADS, the number of worker threads of convert when\n"
-           "--jobs is not given (0 or unset: all cores).\n";
+           "--jobs is not given (0 or unset: all cores).\n" +
+           (zelk::platform::RunsOnWindows() ? "\n" + std::string(kWindowsTerms) : std::string());
 }
 
 int UsageFailure(const std::string& message, const char* usage, const char* command) {
@@ -936,7 +965,7 @@ int UsageFailure(const std::string& message, const char* usage, const char* comm
     std::string text = std::string(usage) + "\n";
     text += command == nullptr ? "Try 'zelk-cli --help' for more.\n"
                                : "Try 'zelk-cli " + std::string(command) + " --help' for more.\n";
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    zelk::platform::WriteText(stderr, text);
     return kExitUsage;
 }
 

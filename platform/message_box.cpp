@@ -2,13 +2,15 @@
 
 #include <cstdio>
 
+#include "platform/standard_streams.h"
+
 namespace {
 class StderrMessageService final : public IMessageService {
 public:
     void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
         const char* kind = icon == MessageIcon::Error ? "error" : "warning";
         std::string line = caption + " (" + kind + "): " + text + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
+        zelk::platform::WriteText(stderr, line);
         std::fflush(stderr);
     }
 };

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 // The output of a conversion or of a saved parameters file: nothing of what
 // was there before is lost unless the whole new text is ready.
@@ -12,8 +13,11 @@
 // temporary name and renamed over it on Commit; until then an existing
 // target stays exactly as it was, and a file that is not committed is
 // removed (also when the program is stopped by SIGINT, SIGTERM or SIGHUP,
-// see platform/interrupt_cleanup.h). The target keeps its owner and
-// permissions. Exceptions, each written in place instead:
+// or on Windows by Ctrl-C or the closing of its console, see
+// platform/interrupt_cleanup.h). The target keeps its owner and
+// permissions (on Windows its attributes and security, through
+// ReplaceFileW). On POSIX systems, exceptions, each written in place
+// instead:
 //  - a symbolic link is followed to the file it names (a dangling link
 //    creates that file); the link itself is never replaced;
 //  - a file with more than one name (a hard link) is overwritten in place on
@@ -26,6 +30,11 @@
 //    in an anonymous temporary file); a pipe or a terminal receives it as
 //    it is written;
 //  - a device or a named pipe is written directly.
+// On Windows a file held open by another program (a spreadsheet showing
+// it) cannot be replaced: Commit tries again for about two seconds, then
+// fails with a Problem() that says so; a read-only file is refused by Open;
+// a device (NUL) or a named pipe is written directly; names of descriptors
+// do not exist there.
 // A target that exists but may not be written is refused by Open.
 // The descriptor that an output path leads to, following symbolic links,
 // when it names one this program has open (/dev/stdout is 1); else -1.
@@ -55,6 +64,10 @@ public:
     // stopped early, as `head` does): then a failed write was no fault of
     // the disk. Ask before Abandon.
     bool ReaderGone() const;
+    // Why the last Open or Commit failed, in words for the user, when there
+    // is more to say than that the file could not be written (the target is
+    // held open by another program); else empty.
+    const std::string& Problem() const { return m_problem; }
 
 private:
     enum class Mode {
@@ -70,4 +83,5 @@ private:
     std::FILE* m_stream = nullptr;
     Mode m_mode = Mode::Rename;
     bool m_readerGone = false;
+    std::string m_problem;
 };

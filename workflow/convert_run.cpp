@@ -197,7 +197,10 @@ FileRun ConvertFilesQuietly(const ConvertDialogValues& values, const zelk::Conve
     formats.withNames = values.withNames != 0;
     run.result = ConvertPointFile(input.Get(), output.Stream(), chain, formats, options);
     run.committed = run.result.status == FileConversionResult::Status::Ok && output.Commit();
-    if (!run.committed) output.Abandon();
+    if (!run.committed) {
+        run.outputProblem = output.Problem();
+        output.Abandon();
+    }
     input.Close();
     return run;
 }
@@ -219,6 +222,10 @@ ConvertOutcome ReportFileRun(const FileRun& run) {
         return ConvertOutcome::Done;
     }
     if (run.result.status == Status::Ok) {  // the conversion ran through, the output did not land
+        if (!run.outputProblem.empty()) {
+            ShowMessage(run.outputProblem, kWriteFileCaption, MessageIcon::Error);
+            return ConvertOutcome::WriteFailed;
+        }
         FileConversionResult notLanded;
         notLanded.status = Status::WriteError;
         ReportFileConversionProblem(notLanded);

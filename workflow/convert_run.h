@@ -76,6 +76,7 @@ struct FileRun {
     } stage = Stage::Converted;
     FileConversionResult result;
     bool committed = false;
+    std::string outputProblem;  // why the output did not land, when there is more to say
 };
 // Opens both files, converts and commits the output only when the whole
 // file converted; otherwise the old output stays as it was and the

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/files.h"
+
 class CInputFile {
 public:
     explicit CInputFile(const std::filesystem::path& path)
-        : m_file(std::fopen(path.c_str(), "rb")) {}
+        : m_file(zelk::platform::OpenFile(path, "rb")) {}
     ~CInputFile() { Close(); }
     CInputFile(const CInputFile&) = delete;
     CInputFile& operator=(const CInputFile&) = delete;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/file_conversion.h"
 #include "workflow/point_scan.h"
@@ -405,8 +406,8 @@ std::optional<Calibration> ParseCalibrationFile(std::string_view text, const std
 
 std::optional<Calibration> ReadCalibrationFile(const std::filesystem::path& path,
                                                std::string& error) {
-    const std::string source = path.string();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+    const std::string source = zelk::platform::PathText(path);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(zelk::platform::OpenFile(path, "rb"),
                                                          &std::fclose);
     if (!file) {
         error = source + ": cannot open the parameters file (" +
@@ -441,19 +442,20 @@ bool SaveCalibrationFile(const std::filesystem::path& path, const Calibration& c
         for (const FourField& field : kFourFields) ok = ok && finite(calibration.four.*field.member);
     }
     if (!ok) {
-        error = path.string() + ": not written, the estimate is not a finite number";
+        error = zelk::platform::PathText(path) + ": not written, the estimate is not a finite number";
         return false;
     }
     const std::string text = FormatCalibrationFile(calibration, comment);
     AtomicOutputFile file;
     if (!file.Open(path)) {
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
+        if (!file.Problem().empty()) error += " (" + file.Problem() + ")";
         return false;
     }
     return true;
@@ -483,7 +485,7 @@ std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::str
 }
 
 std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error) {
-    return SevenOf(ReadCalibrationFile(path, error), path.string(), error);
+    return SevenOf(ReadCalibrationFile(path, error), zelk::platform::PathText(path), error);
 }
 
 std::optional<zelk::Transformation> TransformationFor(const Calibration& c, const zelk::Crs& from,

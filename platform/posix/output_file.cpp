@@ -1,7 +1,6 @@
 #include "platform/output_file.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "platform/interrupt_cleanup.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -152,6 +152,7 @@ AtomicOutputFile::~AtomicOutputFile() { Abandon(); }
 bool AtomicOutputFile::Open(const std::filesystem::path& target) {
     Abandon();
     m_readerGone = false;
+    m_problem.clear();
     const OutputPlace place = ResolveOutput(target);
     if (place.descriptor >= 0) return OpenDescriptor(place.descriptor);
     m_target = place.path;
@@ -212,6 +213,7 @@ bool AtomicOutputFile::Open(const std::filesystem::path& target) {
 bool AtomicOutputFile::OpenDescriptor(int fd) {
     Abandon();
     m_readerGone = false;
+    m_problem.clear();
     struct stat info {};
     if (::fstat(fd, &info) != 0) return false;
     const int flags = ::fcntl(fd, F_GETFL);
@@ -247,16 +249,7 @@ bool AtomicOutputFile::OpenDescriptor(int fd) {
 bool AtomicOutputFile::ReaderGone() const {
     if (m_readerGone) return true;
     if (m_mode != Mode::Direct || !m_stream) return false;
-    const int fd = ::fileno(m_stream);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))) {
-        return false;
-    }
-    // The write end of a pipe without a reader reports an error.
-    struct pollfd probe {};
-    probe.fd = fd;
-    probe.events = POLLOUT;
-    return ::poll(&probe, 1, 0) == 1 && (probe.revents & POLLERR) != 0;
+    return zelk::platform::PipeReaderGone(m_stream);
 }
 
 bool AtomicOutputFile::Commit() {
