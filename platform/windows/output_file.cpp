@@ -37,6 +37,18 @@ std::string HeldText(const fs::path& target) {
            "”正被其他程序打开（例如在 Excel 中），无法替换，原文件未改动。请关闭该程序后重试。";
 }
 
+// True when another program has target open in a way that keeps it from
+// being replaced. Asked before ReplaceFileW, which on some systems (wine)
+// leaves a file of its own behind when it fails.
+bool TargetHeld(const fs::path& target) {
+    const HANDLE probe =
+        ::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+    ::CloseHandle(probe);
+    return false;
+}
+
 // A C stream over a handle, which it then owns; null (the handle closed)
 // on failure.
 std::FILE* StreamOf(HANDLE handle, const char* mode) {
@@ -144,7 +156,10 @@ bool AtomicOutputFile::Open(const std::filesystem::path& target) {
     Abandon();
     m_readerGone = false;
     m_problem.clear();
-    m_target = target;
+    // Absolute: ReplaceFileW of some systems (wine) fails on relative names.
+    std::error_code absolute;
+    m_target = fs::absolute(target, absolute);
+    if (absolute) m_target = target;
     m_mode = Mode::Rename;
     // What is there now, asked without opening it for anything.
     const HANDLE existing = ::CreateFileW(
@@ -282,12 +297,15 @@ bool AtomicOutputFile::Commit() {
         } else {
             // The target keeps its attributes and security; a new target is
             // simply the temporary file renamed.
-            if (::ReplaceFileW(m_target.c_str(), m_temporary.c_str(), nullptr,
+            if (TargetHeld(m_target)) {
+                error = ERROR_SHARING_VIOLATION;
+            } else if (::ReplaceFileW(m_target.c_str(), m_temporary.c_str(), nullptr,
                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
                 m_temporary.clear();
                 break;
+            } else {
+                error = ::GetLastError();
             }
-            error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
                 if (::MoveFileExW(m_temporary.c_str(), m_target.c_str(),
                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
