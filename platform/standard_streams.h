@@ -46,7 +46,8 @@ bool WriteText(std::FILE* stream, std::string_view text);
 
 // True when stream is a pipe (or socket) whose reader has gone, as after
 // `| head`: a failed write was then no fault of the disk. Ask right after
-// the write that failed.
+// the write that failed. (On Windows a pipe whose stream has failed a write
+// is taken for one: a write to a pipe fails for no other reason there.)
 bool PipeReaderGone(std::FILE* stream);
 
 }  // namespace zelk::platform

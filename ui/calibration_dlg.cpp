@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "ui/pair_table.h"
 #include "ui/parameter_files.h"
@@ -252,7 +253,7 @@ void CCalibrationDlg::OnCompute() {
     // The names of a dat or csv before file label the residuals and the plot.
     QStringList names;
     for (const std::string& name : run.names) names << DecodeMessageText(name);
-    Hold(run.estimate, *settings, names, values.beforeFile.string(), values.afterFile.string());
+    Hold(run.estimate, *settings, names, zelk::platform::PathText(values.beforeFile), zelk::platform::PathText(values.afterFile));
 }
 
 void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,

@@ -1,5 +1,7 @@
 #include "ui/qt_platform.h"
 
+#include <type_traits>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -170,12 +172,22 @@ ISoundService* SetSoundService(ISoundService* sound) { return Exchange(g_sound, 
 
 std::optional<QCursor> LoadHandCursor() { return QCursor(Qt::PointingHandCursor); }
 
+// The file system's own form of a name: bytes (as Qt encodes them) on POSIX
+// systems, UTF-16 on Windows.
 std::filesystem::path ToPath(const QString& fileName) {
-    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
+        return std::filesystem::path(fileName.toStdWString());
+    } else {
+        return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+    }
 }
 
 QString FromPath(const std::filesystem::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
+        return QString::fromStdWString(path.native());
+    } else {
+        return QFile::decodeName(QByteArray::fromStdString(path.native()));
+    }
 }
 
 std::string CodePageBytes(const QString& text) {

@@ -106,6 +106,10 @@ bool PipeReaderGone(std::FILE* stream) {
         error == ERROR_PIPE_NOT_CONNECTED) {
         return true;
     }
+    // That error does not last (the threads' locks clear it), and an empty
+    // write does not ask every pipe (wine's). A write to a pipe fails for no
+    // other reason: a pipe is never full, only slow, and has no disk to fill.
+    if (std::ferror(stream)) return true;
     // Otherwise an empty write asks the pipe.
     DWORD written = 0;
     if (::WriteFile(HandleOf(stream), "", 0, &written, nullptr)) return false;
