@@ -155,6 +155,27 @@ else
     fail "reader gone (| head): linux $(cat "$work/linux-head.status"), windows $(cat "$work/windows-head.status")"
 fi
 
+echo "== the C runtimes' mathematics, bit for bit"
+# Not a test: how often the Windows runtime's sin, cos, atan2 ... differ from
+# glibc's in the last bits, which the printed precision has to absorb.
+if c++ -std=c++20 -O2 -ffp-contract=off -o "$work/math_bits" "$src/tests/windows/math_bits.cpp" &&
+    "$work/math_bits" "$work/math-linux.bin" &&
+    wine "$win/tests/windows/math_bits.exe" "$work/math-windows.bin"; then
+    python3 - "$work/math-linux.bin" "$work/math-windows.bin" <<'PY'
+import struct, sys
+names = ["sin(B)", "cos(B)", "sin(L)", "cos(l)", "tan", "atan", "atan2", "hypot", "exp", "log", "pow"]
+a = open(sys.argv[1], "rb").read(); b = open(sys.argv[2], "rb").read()
+n = len(a) // 8
+ia = struct.unpack("<%dq" % n, a); ib = struct.unpack("<%dq" % n, b)
+for k, name in enumerate(names):
+    pairs = list(zip(ia[k::len(names)], ib[k::len(names)]))
+    diff = [abs(x - y) for x, y in pairs if x != y]
+    print("  %-7s %6.2f%% of %d differ, at most %d ulp" % (name, 100.0 * len(diff) / len(pairs), len(pairs), max(diff) if diff else 0))
+PY
+else
+    echo "  (not measured)"
+fi
+
 echo "== what only Windows does"
 # The help ends with what differs there, after the Linux text.
 "$linux_cli" convert --help >"$work/help-linux.txt"
