@@ -1,7 +1,5 @@
 #include "ui/qt_platform.h"
 
-#include <type_traits>
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -175,19 +173,19 @@ std::optional<QCursor> LoadHandCursor() { return QCursor(Qt::PointingHandCursor)
 // The file system's own form of a name: bytes (as Qt encodes them) on POSIX
 // systems, UTF-16 on Windows.
 std::filesystem::path ToPath(const QString& fileName) {
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
-        return std::filesystem::path(fileName.toStdWString());
-    } else {
-        return std::filesystem::path(QFile::encodeName(fileName).toStdString());
-    }
+#ifdef _WIN32
+    return std::filesystem::path(fileName.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+#endif
 }
 
 QString FromPath(const std::filesystem::path& path) {
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
-        return QString::fromStdWString(path.native());
-    } else {
-        return QFile::decodeName(QByteArray::fromStdString(path.native()));
-    }
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
 }
 
 std::string CodePageBytes(const QString& text) {

@@ -195,6 +195,26 @@ else
     cat "$work/devstdout.err" >&2
     fail "/dev/stdout refused (exit $status)"
 fi
+# An output that another program holds open (a spreadsheet showing it):
+# refused after the retries with a message naming it, the old file kept.
+dir=$work/held
+rm -rf "$dir"
+cp -R "$data" "$dir"
+echo "old output" >"$dir/成果.txt"
+(cd "$dir" && wine "$win/tests/windows/hold_file.exe" "成果.txt" 8 >hold.log 2>&1) &
+holder=$!
+for _ in $(seq 1 100); do grep -q holding "$dir/hold.log" 2>/dev/null && break; sleep 0.1; done
+status=0
+(cd "$dir" && wine "$exe" convert --from beijing54-geodetic --to beijing54-gauss --to-meridian 117 \
+    bj54-blh.txt "成果.txt" >held.out 2>held.err) || status=$?
+wait $holder || true
+if [ $status -eq 1 ] && grep -q "成果.txt”正被其他程序打开" "$dir/held.err" &&
+    [ "$(cat "$dir/成果.txt")" = "old output" ] && [ -z "$(find "$dir" -name '*.tmp')" ]; then
+    pass "output held by another program: refused, named, old file kept"
+else
+    cat "$dir/held.err" "$dir/hold.log" >&2 || true
+    fail "output held by another program (exit $status)"
+fi
 # On a console (a pseudo-terminal, which wine makes a console of) the text
 # goes through WriteConsoleW and shows as characters.
 if command -v script >/dev/null 2>&1; then
