@@ -231,3 +231,17 @@ inline constexpr const char* kEstimateHelp =
     "height, height-x0, height-y0 and a0 to a5. Blank lines and lines starting\n"
     "with # are ignored. Values carry every digit needed to read back the same\n"
     "double. A file of the seven values alone serves any systems.\n";
+
+// What differs on Windows: added to every help there.
+inline constexpr const char* kWindowsTerms =
+    "On Windows: file names may hold any characters (Chinese names too). Text\n"
+    "shows in the console as characters whatever its code page, and goes to a\n"
+    "pipe or a file in UTF-8. Files and standard input and output carry bytes\n"
+    "unchanged: lines end in LF as on Linux, and Ctrl-Z is no end of file. '-'\n"
+    "stands for standard input or output; /dev/stdout, /dev/fd/N and the like do\n"
+    "not exist there and are refused. An OUTPUT or --save file held open by\n"
+    "another program (a spreadsheet showing it) is tried again for about two\n"
+    "seconds, then refused, the old file unchanged. Stopped by Ctrl-C,\n"
+    "Ctrl-Break or the closing of the console window: exit status 0xC000013A\n"
+    "(cmd shows -1073741510) in place of 128 + a signal; no temporary file is\n"
+    "left and an earlier OUTPUT or --save file is as it was.\n";

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "ui/parameter_files.h"
@@ -251,8 +252,8 @@ void CBursaParamDlg::OnSaveParams() {
     std::string comment;
     if (systems) {
         comment = CalibrationComment(calibration, estimated ? m_report : "(typed or opened, not estimated here)",
-                                     estimated ? ToPath(m_beforeFile).filename().string() : "",
-                                     estimated ? ToPath(m_afterFile).filename().string() : "");
+                                     estimated ? zelk::platform::PathText(ToPath(m_beforeFile).filename()) : "",
+                                     estimated ? zelk::platform::PathText(ToPath(m_afterFile).filename()) : "");
     } else {
         comment = "Seven parameters (Bursa-Wolf), for any systems.\n";
         if (estimated) comment += m_report + "\n";
