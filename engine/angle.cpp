@@ -19,14 +19,22 @@ double TruncInt32(double v) {
     return std::trunc(v);
 }
 
-double DmsToRadian(double x) {
-    const double s = x < 0 ? -1.0 : 1.0;  // -0.0 is not negative
-    const double a = std::fabs(x);
+DmsReading ReadDms(double a) {
     const double D = TruncInt32(a);
     // The two products are formed first; a - D is never formed.
-    const double M = TruncInt32(a * 100 - D * 100);
-    const double S = a * 10000 - D * 10000 - M * 100;
-    return ((S * kOneOver3600 + M * kOneOver60) + D) * s * kEnginePi * kOneOver180;
+    const double minutes = a * 100 - D * 100;
+    const double M = TruncInt32(minutes);
+    // A whole minute's double that truncates one minute short: compared
+    // with the quotient only when the minutes are that close to the next.
+    if (minutes - M > 0.99 && a == (D * 100 + (M + 1)) / 100) return {D, M + 1, 0.0};
+    return {D, M, a * 10000 - D * 10000 - M * 100};
+}
+
+double DmsToRadian(double x) {
+    const double s = x < 0 ? -1.0 : 1.0;  // -0.0 is not negative
+    const DmsReading r = ReadDms(std::fabs(x));
+    return ((r.seconds * kOneOver3600 + r.minutes * kOneOver60) + r.degrees) * s * kEnginePi *
+           kOneOver180;
 }
 
 double RadianToDms(double r) {
