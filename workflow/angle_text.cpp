@@ -427,6 +427,15 @@ char* WritePackedText(char* out, bool negative, const RoundedDms& r) {
 
 bool ParsePackedAngle(std::string_view token, double& packed) {
     if (!pointscan::ParseNumber(token, packed)) return false;
+    // The engine's degrees and minutes can differ from the text's only where
+    // the double lies within its rounding (and the engine's, a few units in
+    // the last place) of a whole minute: elsewhere the nearest double is it.
+    const double y = std::fabs(packed) * 100;
+    if (y < 0x1p62) {
+        const double fraction = y - static_cast<double>(static_cast<std::int64_t>(y));
+        const double tolerance = y * 0x1p-48;
+        if (fraction > tolerance && fraction < 1 - tolerance) return true;
+    }
     // The whole degrees and minutes the digits say: sign, at most 9 digits,
     // and the first two decimals (missing ones are zeros); other texts
     // (exponents, longer degrees) keep the nearest double.
