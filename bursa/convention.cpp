@@ -33,3 +33,11 @@ PointRecord ApplySevenParams(const SevenParams& params, RotationConvention conve
     model.Apply(out);
     return out;
 }
+
+PointRecord ApplySevenParamsInverse(const SevenParams& params, RotationConvention convention,
+                                    const PointRecord& point) {
+    double internal[kBursaCount];
+    ParamsToInternal(ConvertConvention(params, convention, RotationConvention::CoordinateFrame),
+                     internal);
+    return ApplyBursaInverse(internal, point);
+}
