@@ -19,22 +19,35 @@ double TruncInt32(double v) {
     return std::trunc(v);
 }
 
-DmsReading ReadDms(double a) {
-    const double D = TruncInt32(a);
+namespace {
+// The reading of engine/angle.h, inlined into both of its users.
+inline void Read(double a, double& D, double& M, double& S) {
+    D = TruncInt32(a);
     // The two products are formed first; a - D is never formed.
     const double minutes = a * 100 - D * 100;
-    const double M = TruncInt32(minutes);
+    M = TruncInt32(minutes);
     // A whole minute's double that truncates one minute short: compared
     // with the quotient only when the minutes are that close to the next.
-    if (minutes - M > 0.99 && a == (D * 100 + (M + 1)) / 100) return {D, M + 1, 0.0};
-    return {D, M, a * 10000 - D * 10000 - M * 100};
+    if (minutes - M > 0.99 && a == (D * 100 + (M + 1)) / 100) {
+        M += 1;
+        S = 0.0;
+        return;
+    }
+    S = a * 10000 - D * 10000 - M * 100;
+}
+}  // namespace
+
+DmsReading ReadDms(double a) {
+    DmsReading r;
+    Read(a, r.degrees, r.minutes, r.seconds);
+    return r;
 }
 
 double DmsToRadian(double x) {
     const double s = x < 0 ? -1.0 : 1.0;  // -0.0 is not negative
-    const DmsReading r = ReadDms(std::fabs(x));
-    return ((r.seconds * kOneOver3600 + r.minutes * kOneOver60) + r.degrees) * s * kEnginePi *
-           kOneOver180;
+    double D, M, S;
+    Read(std::fabs(x), D, M, S);
+    return ((S * kOneOver3600 + M * kOneOver60) + D) * s * kEnginePi * kOneOver180;
 }
 
 double RadianToDms(double r) {

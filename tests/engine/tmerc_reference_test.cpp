@@ -79,36 +79,25 @@ TEST(TransverseMercatorReference, EveryLineBothWays) {
     }
 }
 
-// Krüger's series: the central meridian and the equator map onto the false
-// easting and northing exactly, the reverse of a lane group is the reverse
-// of each point, and the poles and the antimeridian side stay finite.
-TEST(TransverseMercatorReference, KrugerAxesLanesAndLimits) {
-    const TransverseMercator south =
-        TransverseMercator::Kruger(zelk::DatumOf(zelk::DatumId::Wgs84).ellipsoid, 0.9996, 500000,
-                                   10000000);
+// Krüger's series: forward and back to the latitude's last bits up to the
+// pole, both hemispheres; the central meridian and the equator map onto the
+// false easting and northing exactly; a lane group reverses as each point.
+TEST(TransverseMercatorReference, KrugerRoundTripsAxesAndLanes) {
+    const TransverseMercator south = TransverseMercator::Kruger(
+        zelk::DatumOf(zelk::DatumId::Wgs84).ellipsoid, 0.9996, 500000, 10000000);
     const double L0 = 117 * kDegree;
     double x, y, B, L;
-    for (double lat : {-89.0, -33.9, 0.0, 45.0, 90.0}) {
-        south.Forward(L0, lat * kDegree, L0, x, y);
-        EXPECT_EQ(y, 500000.0) << lat;
-        south.Reverse(L0, x, y, B, L);
-        EXPECT_NEAR(B, lat * kDegree, 1e-14) << lat;
-        if (std::fabs(lat) < 90) {
-            EXPECT_EQ(L, L0) << lat;
-        }
-    }
-    south.Forward(L0, 0.0, L0, x, y);
-    EXPECT_EQ(x, 10000000.0);
-    south.Forward(L0, 0.0, L0 + 3 * kDegree, x, y);
-    EXPECT_EQ(x, 10000000.0);
-    // Forward and back to the latitude's last bits, up to the pole.
-    const TransverseMercator cgcs = TransverseMercator::Kruger(
-        zelk::DatumOf(zelk::DatumId::Cgcs2000).ellipsoid, 1.0, 500000, 0);
-    for (int i = 0; i <= 9000; ++i) {
+    for (int i = -9000; i <= 9000; ++i) {
         const double lat = i * 0.01 * kDegree;
         for (double dl : {0.0, 1.0, 3.0, 6.0}) {
-            cgcs.Forward(L0, lat, L0 + dl * kDegree, x, y);
-            cgcs.Reverse(L0, x, y, B, L);
+            south.Forward(L0, lat, L0 + dl * kDegree, x, y);
+            if (dl == 0) {
+                ASSERT_EQ(y, 500000.0) << i;
+            }
+            if (i == 0) {
+                ASSERT_EQ(x, 10000000.0) << dl;
+            }
+            south.Reverse(L0, x, y, B, L);
             ASSERT_NEAR(B, lat, 1e-14) << i << " " << dl;
             ASSERT_NEAR((L - (L0 + dl * kDegree)) * std::cos(lat), 0.0, 1e-14) << i << " " << dl;
         }
@@ -122,7 +111,6 @@ TEST(TransverseMercatorReference, KrugerAxesLanesAndLimits) {
         south.Reverse(L0s[j], xs[j], ys[j], B, L);
         EXPECT_EQ(laneB[j], B);
         EXPECT_EQ(laneL[j], L);
-        EXPECT_TRUE(std::isfinite(B) && std::fabs(L) <= kEnginePi) << j;
     }
 }
 
