@@ -12,6 +12,7 @@
 # computes the old truncating reading beside the real one and logs each
 # input whose result differs. Prints "input old-degrees new-degrees" lines,
 # then the count of distinct inputs and how many of them moved by 40″.
+# GTEST_FILTER, as GoogleTest reads it, narrows the tests that run.
 set -eu
 
 cd "$(dirname "$0")/../.."
