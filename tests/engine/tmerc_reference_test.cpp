@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <sstream>
 #include <string>
@@ -48,6 +49,7 @@ TEST(TransverseMercatorReference, EveryLineBothWays) {
     for (int number = 1; std::getline(file, text); ++number) {
         if (text.empty() || text[0] == '#') continue;
         std::istringstream in(text);
+        in.imbue(std::locale::classic());
         std::string series, ellipsoid;
         double L0, k0, fe, fn, B, L, northing, easting, forwardTolerance, reverseTolerance;
         in >> series >> ellipsoid >> L0 >> k0 >> fe >> fn >> B >> L >> northing >> easting >>
