@@ -25,6 +25,7 @@
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
+#include "packed_reference.h"
 #include "workflow/conversion.h"
 
 namespace {
@@ -556,7 +557,7 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     EXPECT_GT(Edit(dialog, 1007)->text().size(), 10);  // more than three decimals
     EXPECT_EQ(dialog.m_tgtX, b);
 
-    // The file, names kept: B and L with eight decimals, H with three.
+    // The file, names kept: B and L packed with nine decimals, H with three.
     std::string expected;
     const struct {
         const char* name;
@@ -565,8 +566,8 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     for (const auto& p : points) {
         double x = p.x, y = p.y, z = p.z;
         ConvertPoint(2, 1, 117.0, 0.0, params, x, y, z);
-        expected += std::string(p.name) + " " + FormatFixed(x, 8) + " " + FormatFixed(y, 8) + " " +
-                    FormatFixed(z, 3) + "\n";
+        expected += std::string(p.name) + " " + PackedReference(x) + " " + PackedReference(y) +
+                    " " + FormatFixed(z, 3) + "\n";
     }
     EXPECT_EQ(ReadFile(output), expected);
     // The dialog stays usable for the next press.
