@@ -13,6 +13,7 @@
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
 #include "c_locale.h"
+#include "packed_reference.h"
 
 using namespace zelk;
 
@@ -59,15 +60,14 @@ std::string PlainConversion(const std::filesystem::path& input, bool withNames, 
                                    : std::fscanf(in, "%lf %lf %lf\n", &a, &b, &c);
         if (read != (withNames ? 4 : 3)) break;
         ConvertPoint(source, target, sourceMeridian, targetMeridian, kParams, a, b, c);
-        // B and L of a geodetic target with eight decimals, metres with three.
-        const int angleDecimals = target >= 0 && target < 6 && target % 2 == 1 ? 8 : 3;
-        if (withNames) {
-            std::snprintf(line, sizeof line, "%s %.*lf %.*lf %.3lf\n", name, angleDecimals, a,
-                          angleDecimals, b, c);
+        // B and L of a geodetic target packed with nine decimals, metres with three.
+        if (target >= 0 && target < 6 && target % 2 == 1) {
+            std::snprintf(line, sizeof line, "%s %s %.3lf\n", PackedReference(a).c_str(),
+                          PackedReference(b).c_str(), c);
         } else {
-            std::snprintf(line, sizeof line, "%.*lf %.*lf %.3lf\n", angleDecimals, a,
-                          angleDecimals, b, c);
+            std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", a, b, c);
         }
+        if (withNames) out += std::string(name) + " ";
         out += line;
     }
     std::fclose(in);
