@@ -34,4 +34,12 @@ PointRecord ApplySevenParams(const SevenParams& params, RotationConvention conve
     return ApplyBursa(internal, point);
 }
 
+PointRecord ApplySevenParamsInverse(const SevenParams& params, RotationConvention convention,
+                                    const PointRecord& point) {
+    double internal[kBursaCount];
+    ParamsToInternal(ConvertConvention(params, convention, RotationConvention::CoordinateFrame),
+                     internal);
+    return ApplyBursaInverse(internal, point);
+}
+
 }  // namespace zelk

@@ -69,4 +69,7 @@ std::optional<zelk::GeoidModel> GeoidOption(const ParsedArguments& parsed, const
                                             const zelk::Crs* side = nullptr);
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
+// Names of open descriptors (/dev/stdout and the like) do not exist on every
+// system (not on Windows): refused there, pointing to '-'.
+void RefuseDescriptorName(const std::string& text, const std::string& what);
 std::string PathArgument(const std::string& text, const char* what);

@@ -497,6 +497,7 @@ void CConvertDlg::OnEditParams() {
     const auto systems = dialog.ChosenSystems();
     m_paramsBefore = systems ? std::optional<Crs>(systems->first) : std::nullopt;
     m_paramsAfter = systems ? std::optional<Crs>(systems->second) : std::nullopt;
+    m_paramsSource = dialog.SourceName();
     m_calibration.reset();
     m_calibrationName.clear();
     UpdateTransformLine();
@@ -540,6 +541,7 @@ Transformation CConvertDlg::HeldStep() const {
     Transformation step = Transformation::Seven(*m_params, m_convention);
     step.before = m_paramsBefore;
     step.after = m_paramsAfter;
+    step.source = m_paramsSource;
     return step;
 }
 

@@ -110,6 +110,7 @@ public:
     // The systems the seven parameters were made for, when the
     // seven-parameter dialog named both (chosen there, or from a file).
     std::optional<zelk::Crs> m_paramsBefore, m_paramsAfter;
+    std::string m_paramsSource;  // the file they were opened from, for messages
     std::optional<zelk::Transformation> m_calibration;
     QString m_calibrationName;  // its file's name; empty: not saved
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "ui/qt_platform.h"
 #include "workflow/conversion_run.h"
@@ -29,13 +30,13 @@ QString CGeoidChoice::Label() const {
 
 void CGeoidChoice::ShowFile(const GeoidModel& model) {
     m_file = model;
-    const QString name = QFileInfo(FromPath(std::filesystem::path(model.name))).fileName();
+    const QString name = QFileInfo(FromPath(platform::PathFromUtf8(model.name))).fileName();
     if (HasFileItem()) {
         m_list->setItemText(2, name);
     } else {
         m_list->insertItem(2, name);
     }
-    m_list->setItemData(2, FromPath(std::filesystem::path(model.name)), Qt::ToolTipRole);
+    m_list->setItemData(2, FromPath(platform::PathFromUtf8(model.name)), Qt::ToolTipRole);
     m_shown = 2;
 }
 
@@ -73,13 +74,13 @@ void CGeoidChoice::OnActivated(int index) {
         request.open = true;
         request.filter = QString::fromUtf8(kGeoidFileFilter);
         request.owner = m_owner;
-        if (m_file) request.directory = QFileInfo(FromPath(std::filesystem::path(m_file->name))).absolutePath();
+        if (m_file) request.directory = QFileInfo(FromPath(platform::PathFromUtf8(m_file->name))).absolutePath();
         const std::optional<QString> chosen = FilePicker().Pick(request);
         if (!chosen) {
             m_list->setCurrentIndex(m_shown);
             return;
         }
-        if (!Take(OpenGeoidModel(ToPath(*chosen).string()))) return;
+        if (!Take(OpenGeoidModel(platform::PathText(ToPath(*chosen))))) return;
         ShowFile(*m_model);
     } else if (m_file) {
         // The file chosen before, open still.

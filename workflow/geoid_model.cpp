@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "grids/geoid_grid.h"
+#include "platform/files.h"
 
 namespace zelk {
 
@@ -14,18 +15,22 @@ GeoidModel OpenGeoidModel(const std::string& nameOrPath, const std::string& base
         model.problem = "no geoid model named (a model name such as egm96, or a grid file)";
         return model;
     }
-    std::string opened = nameOrPath;
-    if (!base.empty() && !grids::IsModelName(nameOrPath)) {
-        const std::filesystem::path path(nameOrPath);
-        if (path.is_relative()) opened = (std::filesystem::path(base) / path).lexically_normal().string();
-        model.name = opened;
+    std::unique_ptr<grids::GeoidGrid> grid;
+    if (grids::IsModelName(nameOrPath)) {
+        grid = grids::OpenModel(nameOrPath, model.problem);
+    } else {
+        std::filesystem::path path = platform::PathFromUtf8(nameOrPath);
+        if (!base.empty() && path.is_relative()) {
+            path = (platform::PathFromUtf8(base) / path).lexically_normal();
+            model.name = platform::PathText(path);
+        }
+        grid = grids::GeoidGrid::Open(path, model.problem);
     }
-    std::unique_ptr<grids::GeoidGrid> grid = grids::OpenModel(opened, model.problem);
     if (grid) {
         model.grid = std::move(grid);
         model.problem.clear();
     } else if (model.problem.empty()) {
-        model.problem = opened + ": cannot be opened as a geoid grid";
+        model.problem = model.name + ": cannot be opened as a geoid grid";
     }
     return model;
 }
@@ -40,16 +45,15 @@ std::string GeoidLabel(std::string_view nameOrPath) {
         }
         return label;
     }
-    const std::string file = std::filesystem::path(std::string(nameOrPath)).filename().string();
+    const std::string file = platform::PathText(platform::PathFromUtf8(nameOrPath).filename());
     return file.empty() ? std::string(nameOrPath) : file;
 }
 
 std::string GeoidFileValue(std::string_view nameOrPath) {
-    const std::string value(nameOrPath);
-    if (grids::IsModelName(value)) return value;
+    if (grids::IsModelName(nameOrPath)) return std::string(nameOrPath);
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(value, error);
-    return error ? value : absolute.lexically_normal().string();
+    const std::filesystem::path absolute = std::filesystem::absolute(platform::PathFromUtf8(nameOrPath), error);
+    return error ? std::string(nameOrPath) : platform::PathText(absolute.lexically_normal());
 }
 
 std::string GeoidProblemText(const GeoidModel& model, std::string_view where) {

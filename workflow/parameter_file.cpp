@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/file_conversion.h"
 #include "workflow/point_scan.h"
@@ -470,8 +471,8 @@ std::optional<Transformation> ParseParametersFile(std::string_view text, const s
 
 std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
                                                 std::string& error) {
-    const std::string source = path.string();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+    const std::string source = zelk::platform::PathText(path);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(zelk::platform::OpenFile(path, "rb"),
                                                          &std::fclose);
     if (!file) {
         error = source + ": cannot open the parameters file (" +
@@ -500,7 +501,7 @@ std::optional<Transformation> ReadParametersFile(const std::filesystem::path& pa
     if (read->geoid) {
         // A grid file named by a relative path lies beside the parameters file.
         const std::string written = read->geoid->name;
-        GeoidModel geoid = OpenGeoidModel(written, path.parent_path().string());
+        GeoidModel geoid = OpenGeoidModel(written, zelk::platform::PathText(path.parent_path()));
         if (!geoid.IsOpen()) {
             error = source + ":" + std::to_string(geoidLine) + ": geoid = " + Quoted(written) + ": " +
                     geoid.problem;
@@ -521,19 +522,20 @@ bool SaveParametersFile(const std::filesystem::path& path, const Transformation&
         for (const FourField& field : kFourFields) ok = ok && finite(calibration.four.*field.member);
     }
     if (!ok) {
-        error = path.string() + ": not written, the estimate is not a finite number";
+        error = zelk::platform::PathText(path) + ": not written, the estimate is not a finite number";
         return false;
     }
     const std::string text = FormatParametersFile(calibration, comment);
     AtomicOutputFile file;
     if (!file.Open(path)) {
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
+        if (!file.Problem().empty()) error += " (" + file.Problem() + ")";
         return false;
     }
     return true;
@@ -563,7 +565,7 @@ std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::str
 }
 
 std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error) {
-    return SevenOf(ReadParametersFile(path, error), path.string(), error);
+    return SevenOf(ReadParametersFile(path, error), zelk::platform::PathText(path), error);
 }
 
 std::string ExportLine(const SevenParams& p) {

@@ -11,8 +11,8 @@ check() {
     layer=$1
     allowed=$2
     qt=${3:-}
-    for file in $(find "$root/$layer" -name '*.h' -o -name '*.cpp' | sort); do
-        [ -e "$file" ] || continue
+    # Subfolders too (platform/posix, platform/windows).
+    find "$root/$layer" \( -name '*.h' -o -name '*.cpp' \) | sort | while IFS= read -r file; do
         grep -n '^[[:space:]]*#[[:space:]]*include' "$file" | while IFS= read -r line; do
             target=$(printf '%s\n' "$line" | sed -n 's/.*#[[:space:]]*include[[:space:]]*["<]\([^">]*\)[">].*/\1/p')
             case $target in
@@ -35,7 +35,25 @@ check() {
         done
     done
 }
+# The system's own interfaces are reached through platform/ alone, from its
+# posix/ and windows/ implementations; everything else includes standard C++.
+check_system() {
+    folder=$1
+    find "$root/$folder" \( -name '*.h' -o -name '*.cpp' \) | sort | while IFS= read -r file; do
+        case ${file#$root/} in platform/posix/*|platform/windows/*) continue ;; esac
+        grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*<\(unistd\|fcntl\|poll\|signal\|pthread\|termios\|dirent\|windows\|io\|direct\|sys/[a-z_]*\)\.h>' "$file" |
+            while IFS= read -r line; do
+                echo "${file#$root/}:${line%%:*}: only platform/posix and platform/windows talk to the system: ${line#*:}"
+                echo bad
+            done
+        grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*<csignal>' "$file" | while IFS= read -r line; do
+            echo "${file#$root/}:${line%%:*}: only platform/posix and platform/windows talk to the system: ${line#*:}"
+            echo bad
+        done
+    done
+}
 out=$( {
+    for folder in platform grids engine bursa workflow adapters cli; do check_system $folder; done
     check platform "platform"
     check grids "grids platform"
     check engine "engine platform"

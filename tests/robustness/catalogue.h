@@ -92,6 +92,7 @@
 #include "bursa/seven_params.h"
 #include "adapters/conversion.h"
 #include "c_locale.h"
+#include "packed_reference.h"
 
 #include "temp_folder.h"
 
@@ -131,8 +132,9 @@ inline std::string ConvertedLine(const Point& p) {
     ConvertPoint(kSource, kTarget, kSourceMeridian, 0.0, kParams, a, b, c);
     char line[1100];
     const CLocaleScope cLocale;
-    // A geodetic target: B and L with eight decimals (0.0001 of a second).
-    std::snprintf(line, sizeof line, "%.8lf %.8lf %.3lf\n", a, b, c);
+    // A geodetic target: B and L packed with nine decimals (0.00001 of a second).
+    std::snprintf(line, sizeof line, "%s %s %.3lf\n", PackedReference(a).c_str(),
+                  PackedReference(b).c_str(), c);
     return p.name.empty() ? std::string(line) : p.name + " " + line;
 }
 

@@ -26,6 +26,7 @@
 #include "ui/templates.h"
 #include "ui_test_support.h"
 #include "adapters/conversion.h"
+#include "packed_reference.h"
 
 using namespace zelk;
 
@@ -558,7 +559,7 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     EXPECT_GT(Edit(dialog, 1007)->text().size(), 10);  // more than three decimals
     EXPECT_EQ(dialog.m_tgtX, b);
 
-    // The file, names kept: B and L with eight decimals, H with three.
+    // The file, names kept: B and L packed with nine decimals, H with three.
     std::string expected;
     const struct {
         const char* name;
@@ -567,8 +568,8 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     for (const auto& p : points) {
         double x = p.x, y = p.y, z = p.z;
         ConvertPoint(2, 1, 117.0, 0.0, params, x, y, z);
-        expected += std::string(p.name) + " " + FormatFixed(x, 8) + " " + FormatFixed(y, 8) + " " +
-                    FormatFixed(z, 3) + "\n";
+        expected += std::string(p.name) + " " + PackedReference(x) + " " + PackedReference(y) +
+                    " " + FormatFixed(z, 3) + "\n";
     }
     EXPECT_EQ(ReadFile(output), expected);
     // The dialog stays usable for the next press.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "recording_messages.h"
 #include "adapters/conversion.h"
@@ -271,8 +272,8 @@ TEST(ReadCommonPointsTest, BuffersGrowWithTheFiles) {
     Field(1500, before, after, 5);
     WriteFile(folder / "before.txt", Lines(before));
     WriteFile(folder / "after.txt", Lines(after));
-    std::FILE* b = std::fopen((folder / "before.txt").c_str(), "rb");
-    std::FILE* a = std::fopen((folder / "after.txt").c_str(), "rb");
+    std::FILE* b = zelk::platform::OpenFile(folder / "before.txt", "rb");
+    std::FILE* a = zelk::platform::OpenFile(folder / "after.txt", "rb");
     std::vector<PointRecord> bp, ap;
     const CommonPointsResult result = ReadCommonPoints(b, a, 1, 4, 117.0, 0.0, bp, ap);
     std::fclose(b);

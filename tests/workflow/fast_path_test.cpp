@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "adapters/conversion.h"
+#include "platform/files.h"
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
 #include "c_locale.h"
+#include "packed_reference.h"
 
 using namespace zelk;
 
@@ -48,7 +50,7 @@ std::string GeneratedFile(int points, bool withNames, unsigned seed) {
 std::string PlainConversion(const std::filesystem::path& input, bool withNames, int source,
                             int target, double sourceMeridian, double targetMeridian) {
     const CLocaleScope cLocale;  // printf and scanf are the reference
-    std::FILE* in = std::fopen(input.c_str(), "r");
+    std::FILE* in = zelk::platform::OpenFile(input, "r");
     std::string out;
     char name[256];
     double a, b, c;
@@ -58,15 +60,14 @@ std::string PlainConversion(const std::filesystem::path& input, bool withNames, 
                                    : std::fscanf(in, "%lf %lf %lf\n", &a, &b, &c);
         if (read != (withNames ? 4 : 3)) break;
         ConvertPoint(source, target, sourceMeridian, targetMeridian, kParams, a, b, c);
-        // B and L of a geodetic target with eight decimals, metres with three.
-        const int angleDecimals = target >= 0 && target < 6 && target % 2 == 1 ? 8 : 3;
-        if (withNames) {
-            std::snprintf(line, sizeof line, "%s %.*lf %.*lf %.3lf\n", name, angleDecimals, a,
-                          angleDecimals, b, c);
+        // B and L of a geodetic target packed with nine decimals, metres with three.
+        if (target >= 0 && target < 6 && target % 2 == 1) {
+            std::snprintf(line, sizeof line, "%s %s %.3lf\n", PackedReference(a).c_str(),
+                          PackedReference(b).c_str(), c);
         } else {
-            std::snprintf(line, sizeof line, "%.*lf %.*lf %.3lf\n", angleDecimals, a,
-                          angleDecimals, b, c);
+            std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", a, b, c);
         }
+        if (withNames) out += std::string(name) + " ";
         out += line;
     }
     std::fclose(in);
@@ -77,8 +78,8 @@ FileConversionResult Convert(const std::filesystem::path& input,
                              const std::filesystem::path& output, bool withNames, int threads,
                              int source = 2, int target = 1, double sourceMeridian = 117.0,
                              double targetMeridian = 0.0) {
-    std::FILE* in = std::fopen(input.c_str(), "rb");
-    std::FILE* out = std::fopen(output.c_str(), "wb");
+    std::FILE* in = zelk::platform::OpenFile(input, "rb");
+    std::FILE* out = zelk::platform::OpenFile(output, "wb");
     FileConversionOptions options;
     options.threads = threads;
     const FileConversionResult result = ConvertPointFile(
@@ -153,8 +154,8 @@ TEST(FastPathTest, ProblemsFarIntoTheFileGiveTheSameLineForEveryThreadCount) {
 TEST(FastPathTest, ReadErrorsAndProgress) {
     TempFolder folder;
     for (int threads : {1, 2}) {
-        std::FILE* directory = std::fopen(folder.Path().c_str(), "rb");
-        std::FILE* out = std::fopen((folder / "out.txt").c_str(), "wb");
+        std::FILE* directory = zelk::platform::OpenFile(folder.Path(), "rb");
+        std::FILE* out = zelk::platform::OpenFile(folder / "out.txt", "wb");
         FileConversionOptions options;
         options.threads = threads;
         const FileConversionResult result =
@@ -167,8 +168,8 @@ TEST(FastPathTest, ReadErrorsAndProgress) {
     WriteFile(folder / "in.txt", text);
     for (int threads : {1, 2}) {
         std::vector<std::uint64_t> seen, points;
-        std::FILE* in = std::fopen((folder / "in.txt").c_str(), "rb");
-        std::FILE* out = std::fopen((folder / "out.txt").c_str(), "wb");
+        std::FILE* in = zelk::platform::OpenFile(folder / "in.txt", "rb");
+        std::FILE* out = zelk::platform::OpenFile(folder / "out.txt", "wb");
         FileConversionOptions options;
         options.threads = threads;
         options.progress = [&](std::uint64_t bytes, std::uint64_t written) {
