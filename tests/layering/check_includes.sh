@@ -1,7 +1,8 @@
 #!/bin/sh
 # Fails when a source file of a layer includes a header of a layer above it
-# (or, for the programs, the adapters of the original entry points, which
-# only tests and benchmarks use), or when the core includes Qt.
+# (or, for the programs, the adapters of the original entry points), when
+# the core includes Qt, or when a test or benchmark other than the adapters'
+# own table check (tests/adapters) includes the adapters.
 # Usage: check_includes.sh SOURCE_ROOT
 root=${1:?source root}
 status=0
@@ -52,8 +53,19 @@ check_system() {
         done
     done
 }
+# Tests and benchmarks reach the adapters only through tests/adapters.
+check_no_adapters() {
+    find "$root/tests" "$root/bench" \( -name '*.h' -o -name '*.cpp' \) | sort | while IFS= read -r file; do
+        case ${file#$root/} in tests/adapters/*) continue ;; esac
+        grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]adapters/' "$file" | while IFS= read -r line; do
+            echo "${file#$root/}:${line%%:*}: only tests/adapters may include the adapters: ${line#*:}"
+            echo bad
+        done
+    done
+}
 out=$( {
     for folder in platform grids engine bursa workflow adapters cli; do check_system $folder; done
+    check_no_adapters
     check platform "platform"
     check grids "grids platform"
     check engine "engine platform"
