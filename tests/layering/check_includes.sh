@@ -1,6 +1,7 @@
 #!/bin/sh
 # Fails when a source file of a layer includes a header of a layer above it,
-# or when the core includes Qt. Usage: check_includes.sh SOURCE_ROOT
+# when the core includes Qt, or when a folder other than gis/ includes GDAL.
+# Usage: check_includes.sh SOURCE_ROOT
 root=${1:?source root}
 status=0
 # layer: the folders it may include from
@@ -17,7 +18,7 @@ check() {
                     echo bad ;;
                 */*)
                     folder=${target%%/*}
-                    case " platform engine bursa workflow cli ui tests bench " in
+                    case " platform engine bursa workflow gis cli ui tests bench " in
                         *" $folder "*)
                             case " $allowed " in
                                 *" $folder "*) ;;
@@ -29,12 +30,27 @@ check() {
         done
     done
 }
+# GDAL's headers: gdal*.h, ogr*.h, cpl_*.h, gnm*.h.
+gdal() {
+    for folder in platform engine bursa workflow cli ui bench; do
+        for file in "$root/$folder"/*.h "$root/$folder"/*.cpp; do
+            [ -e "$file" ] || continue
+            grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]\(gdal\|ogr\|cpl_\|gnm\)[^/">]*[">]' "$file" |
+                while IFS= read -r line; do
+                    echo "${file#$root/}:${line%%:*}: only gis/ includes GDAL"
+                    echo bad
+                done
+        done
+    done
+}
 out=$( {
+    gdal
     check platform "platform"
     check engine "engine platform"
     check bursa "bursa engine platform"
     check workflow "workflow bursa engine platform"
-    check cli "cli workflow bursa engine platform"
+    check gis "gis workflow bursa engine platform"
+    check cli "cli gis workflow bursa engine platform"
 } )
 printf '%s\n' "$out" | grep -v '^bad$' | grep . && status=1
 printf '%s\n' "$out" | grep -q '^bad$' && status=1
