@@ -21,6 +21,7 @@ constexpr const char* kPointLayer = "ZELK_POINTS";
 constexpr const char* kLabelLayer = "ZELK_LABELS";
 constexpr const char* kLabelFont = "SimSun";
 constexpr int kShapefileNameBytes = 254;
+constexpr const char* kGeoPackageCacheMb = "32";
 constexpr const char* kXlsxNameColumn = "\xE7\x82\xB9\xE5\x90\x8D";  // 点名
 
 const char* DriverName(Format format) {
@@ -226,7 +227,14 @@ bool PointWriter::Open(const fs::path& target, Format format, Axes axes,
         s.files.Abandon();
         return s.Fail(Failure::Open, "这里的GDAL没有" + formatLabel + "格式！");
     }
-    s.dataset.reset(driver->Create(s.files.Temporary().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    {
+        // SQLite's page cache for the GeoPackage, in MB: the spatial index,
+        // built when the file is closed, takes five times as long with
+        // SQLite's 2 MB (43 s instead of 17 s for 1,000,000 points).
+        const ThreadConfig cache("OGR_SQLITE_CACHE", kGeoPackageCacheMb);
+        s.dataset.reset(
+            driver->Create(s.files.Temporary().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    }
     const auto failOpen = [&](const std::string& what) {
         s.Close(false);
         s.files.Abandon();
@@ -240,6 +248,7 @@ bool PointWriter::Open(const fs::path& target, Format format, Axes axes,
     switch (format) {
         case Format::Shapefile:
             layerOptions.SetNameValue("ENCODING", "UTF-8");
+            layerOptions.SetNameValue("RESIZE", "YES");
             break;
         case Format::GeoPackage:
             layerOptions.SetNameValue("SPATIAL_INDEX", "YES");
@@ -326,6 +335,18 @@ bool PointWriter::Write(std::string_view name, const double values[3]) {
             return s.Fail(Failure::Value, s.File() + s.PointText() + "的" +
                                               std::string(pointformat::ValueLabel(s.axes, i)) +
                                               "不是有限的数，不能写！");
+        }
+    }
+    if (s.format == Format::Shapefile) {
+        // What "%24.15f" writes in 24 characters.
+        for (int i = 0; i < 3; ++i) {
+            if (!(values[i] > -1e7 && values[i] < 1e8)) {
+                return s.Fail(Failure::Value,
+                              s.File() + s.PointText() + "的" +
+                                  std::string(pointformat::ValueLabel(s.axes, i)) + "（" +
+                                  FormatGeneral(values[i], 15) +
+                                  "）超出Shapefile数字字段的范围（-10000000到100000000），不能写！");
+            }
         }
     }
     if (s.format == Format::Xlsx && s.points >= kXlsxMaxPoints) {

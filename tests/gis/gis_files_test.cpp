@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
+
 #include "gis/gdal_support.h"
 #include "gis_test_support.h"
 
@@ -297,6 +299,7 @@ TEST(GisNames, TakenAsTheyAreOrRefused) {
         {"{c}", {Format::Dxf}, ""},  // MTEXT grouping
         {"5%%c", {Format::Dxf}, ""}, // CAD's diameter sign
         {"P1 ", every, ""},          // the readers drop blanks around a cell
+        {std::string(254, 'n'), {}, ""},
         {std::string(255, 'n'), {Format::Shapefile}, ""},
         {"\xEF\xBF\xBF", {Format::Xlsx}, ""},
     };
@@ -326,6 +329,32 @@ TEST(GisNames, TakenAsTheyAreOrRefused) {
             ASSERT_EQ(back.records.size(), 2u) << back.message;
             EXPECT_EQ(back.records[1].name, c.readBack.empty() ? c.name : c.readBack);
         }
+    }
+}
+
+// Values a format cannot hold stop the writer too.
+TEST(GisNames, ValuesTheFormatCannotHold) {
+    const struct {
+        Format format;
+        double value;
+    } cases[] = {
+        {Format::Shapefile, 1e8},  // the number fields are 24 wide with 15 decimals
+        {Format::Shapefile, -1e7},
+        {Format::GeoPackage, std::nan("")},
+        {Format::Xlsx, HUGE_VAL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(zelk::gis::FormatName(c.format));
+        TempFolder folder;
+        zelk::gis::PointWriter writer;
+        ASSERT_TRUE(writer.Open(folder / ("p." + std::string(zelk::gis::FormatName(c.format))),
+                                c.format, Axes::Plane, {}));
+        const double fine[3] = {99999999.99, -9999999.99, 0.0};
+        ASSERT_TRUE(writer.Write("P1", fine)) << writer.Message();
+        const double bad[3] = {1.0, c.value, 2.0};
+        EXPECT_FALSE(writer.Write("P2", bad));
+        EXPECT_EQ(writer.GetFailure(), zelk::gis::PointWriter::Failure::Value);
+        EXPECT_NE(writer.Message().find("第2个点的y"), std::string::npos) << writer.Message();
     }
 }
 

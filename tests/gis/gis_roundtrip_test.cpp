@@ -103,13 +103,14 @@ TEST(GisFiles, ShapefileDeclaresItsSystemAndUtf8) {
     CPLFree(confidence);
     EXPECT_EQ(ReadFile(folder / "pts.cpg"), "UTF-8");
 
-    // Full-precision number fields, a name field wide enough.
+    // Full-precision number fields; the name field as wide as the longest
+    // name (控制点3: 10 bytes), made so when the file is closed.
     auto dataset = OpenVector(folder / "pts.shp");
     ASSERT_TRUE(dataset);
     OGRFeatureDefn* definition = dataset->GetLayer(0)->GetLayerDefn();
     ASSERT_EQ(definition->GetFieldCount(), 4);
     EXPECT_STREQ(definition->GetFieldDefn(0)->GetNameRef(), "name");
-    EXPECT_EQ(definition->GetFieldDefn(0)->GetWidth(), 254);
+    EXPECT_EQ(definition->GetFieldDefn(0)->GetWidth(), 10);
     for (int i = 1; i < 4; ++i) {
         EXPECT_EQ(definition->GetFieldDefn(i)->GetType(), OFTReal);
         EXPECT_EQ(definition->GetFieldDefn(i)->GetPrecision(), 15);
