@@ -5,10 +5,15 @@
 #include <ogrsf_frmts.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 
 #include "gis/gdal_support.h"
+#include "platform/interrupt_cleanup.h"
 #include "gis_test_support.h"
 
 namespace {
@@ -86,59 +91,59 @@ void Shapefile(const TempFolder& folder) {
 }
 
 const BadInput kBadInputs[] = {
-    {"no such file", "none.gpkg", Format::GeoPackage, [](const TempFolder&) {}, {"不存在"}},
+    {"no such file", "none.gpkg", Format::GeoPackage, [](const TempFolder&) {}, {"不存在"}, ""},
     {"Shapefile without .shx", "pts.shp", Format::Shapefile,
      [](const TempFolder& f) {
          Shapefile(f);
          std::filesystem::remove(f / "pts.shx");
      },
-     {"pts.shx", "缺少"}},
+     {"pts.shx", "缺少"}, ""},
     {"Shapefile without .dbf", "pts.shp", Format::Shapefile,
      [](const TempFolder& f) {
          Shapefile(f);
          std::filesystem::remove(f / "pts.dbf");
      },
-     {"pts.dbf", "缺少"}},
+     {"pts.dbf", "缺少"}, ""},
     {"truncated GeoPackage", "pts.gpkg", Format::GeoPackage,
      [](const TempFolder& f) {
          ASSERT_TRUE(WritePoints(f / "pts.gpkg", Format::GeoPackage, Axes::Plane, {},
                                  ChinesePoints(Axes::Plane, 3000)));
          std::filesystem::resize_file(f / "pts.gpkg", std::filesystem::file_size(f / "pts.gpkg") / 2);
      },
-     {}},
+     {}, ""},
     {"XLSX that is not a zip", "pts.xlsx", Format::Xlsx,
      [](const TempFolder& f) { WriteFile(f / "pts.xlsx", "name,x,y,H\nP1,1,2,3\n"); },
-     {"XLSX"}},
+     {"XLSX"}, ""},
     {"DXF without points", "line.dxf", Format::Dxf,
      [](const TempFolder& f) {
          WriteFile(f / "line.dxf",
                    "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n"
                    "0\nENDSEC\n0\nEOF\n");
      },
-     {"没有点"}},
+     {"没有点"}, ""},
     {"GeoJSON that is not JSON", "p.geojson", Format::GeoJson,
      [](const TempFolder& f) { WriteFile(f / "p.geojson", "{\"type\": \"FeatureCollection\", "); },
-     {"GeoJSON"}},
+     {"GeoJSON"}, ""},
     {"sheet without usable columns", "s.xlsx", Format::Xlsx,
      [](const TempFolder& f) {
          MakeTable(f / "s.xlsx", "XLSX", "Sheet1", wkbNone,
                    {{"编号", OFTString}, {"东坐标", OFTReal}, {"北坐标", OFTReal}},
                    {{"P1", "500000", "4000000"}});
      },
-     {"缺少", "编号、东坐标、北坐标"}},
+     {"缺少", "编号、东坐标、北坐标"}, ""},
     {"two north columns", "s.xlsx", Format::Xlsx,
      [](const TempFolder& f) {
          MakeTable(f / "s.xlsx", "XLSX", "Sheet1", wkbNone,
                    {{"点名", OFTString}, {"x", OFTReal}, {"北", OFTReal}},
                    {{"P1", "4000000", "4000000"}});
      },
-     {"两个“x”列", "北"}},
+     {"两个“x”列", "北"}, ""},
     {"polygons without columns", "poly.gpkg", Format::GeoPackage,
      [](const TempFolder& f) {
          MakeTable(f / "poly.gpkg", "GPKG", "parcels", wkbPolygon, {{"owner", OFTString}},
                    {{"A"}});
      },
-     {"parcels", "不是点图层", "owner"}},
+     {"parcels", "不是点图层", "owner"}, ""},
     {"layer that is not there", "pts.gpkg", Format::GeoPackage,
      [](const TempFolder& f) {
          ASSERT_TRUE(WritePoints(f / "pts.gpkg", Format::GeoPackage, Axes::Plane, {},
@@ -151,21 +156,21 @@ const BadInput kBadInputs[] = {
                    {{"点名", OFTString}, {"x", OFTReal}, {"y", OFTReal}, {"H", OFTReal}},
                    {{"P1", "1", "2", "3"}, {"P2", "4", "5", ""}});
      },
-     {"第3行", "“H”列是空的"}},
+     {"第3行", "“H”列是空的"}, ""},
     {"text that is no number", "t.xlsx", Format::Xlsx,
      [](const TempFolder& f) {
          MakeTable(f / "t.xlsx", "XLSX", "Sheet1", wkbNone,
                    {{"点名", OFTString}, {"x", OFTString}, {"y", OFTString}, {"H", OFTString}},
                    {{"P1", "1", "2", "3"}, {"P2", "4,5", "6", "7"}});
      },
-     {"第3行", "“x”列", "“4,5”"}},
+     {"第3行", "“x”列", "“4,5”"}, ""},
     {"a point without a name", "n.gpkg", Format::GeoPackage,
      [](const TempFolder& f) {
          MakeTable(f / "n.gpkg", "GPKG", "n", wkbNone,
                    {{"name", OFTString}, {"x", OFTReal}, {"y", OFTReal}, {"H", OFTReal}},
                    {{"P1", "1", "2", "3"}, {"", "4", "5", "6"}});
      },
-     {"第2个要素", "点名"}},
+     {"第2个要素", "点名"}, ""},
 };
 
 TEST(GisBadInput, RefusedWithTheFileName) {
@@ -241,6 +246,36 @@ TEST(GisOutput, FailedWriteLeavesTheOldFiles) {
         EXPECT_EQ(folder.Entries(), now);
         for (const std::string& m : now) EXPECT_NE(ReadFile(folder / m), "old " + m);
         EXPECT_EQ(ReadPoints(folder / t.file, t.format, axes).records.size(), points.size());
+    }
+}
+
+// A run stopped by SIGTERM in the middle of a write removes every file
+// of the output, GDAL's own temporary ones too.
+TEST(GisOutput, InterruptedWriteLeavesNothing) {
+    for (const Format format : {Format::Shapefile, Format::Dxf, Format::GeoPackage}) {
+        SCOPED_TRACE(zelk::gis::FormatName(format));
+        TempFolder folder;
+        const auto file = folder / ("p." + std::string(zelk::gis::FormatName(format)));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            interruptcleanup::InstallHandlers();
+            zelk::gis::PointWriter writer;
+            zelk::gis::WriterOptions options;
+            options.transaction = 7;  // the GeoPackage's journal comes and goes
+            if (!writer.Open(file, format, Axes::Plane, {}, options)) ::_exit(10);
+            for (const TestPoint& p : ChinesePoints(Axes::Plane, 1000)) {
+                if (!writer.Write(p.name, p.values.data())) ::_exit(11);
+            }
+            if (Entries(folder.Path()).empty()) ::_exit(12);  // written under temporary names
+            ::kill(::getpid(), SIGTERM);
+            ::_exit(13);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+        EXPECT_EQ(folder.Entries(), std::vector<std::string>{});
     }
 }
 
@@ -412,6 +447,36 @@ TEST(GisColumns, PointGeometriesWithANameField) {
     EXPECT_DOUBLE_EQ(plane.records[0].values[0], 4417321.456);  // x north
     EXPECT_DOUBLE_EQ(plane.records[0].values[1], 441234.567);   // y east
     EXPECT_DOUBLE_EQ(plane.records[0].values[2], 43.21);
+
+    // A Shapefile made in China without a .cpg: header and names in GBK,
+    // passed on as the bytes they are.
+    {
+        zelk::gis::InitGdal();
+        zelk::gis::DatasetPtr dataset(
+            GetGDALDriverManager()->GetDriverByName("ESRI Shapefile")
+                ->Create((folder / "gbk.shp").c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+        ASSERT_TRUE(dataset);
+        const char* const options[] = {"ENCODING=", nullptr};
+        OGRLayer* layer = dataset->CreateLayer("gbk", nullptr, wkbPoint25D,
+                                               const_cast<char**>(options));
+        for (const char* name : {"\xB5\xE3\xC3\xFB", "x", "y", "H"}) {  // 点名 in GBK
+            OGRFieldDefn definition(name, name[0] == 'x' || name[0] == 'y' || name[0] == 'H'
+                                              ? OFTReal : OFTString);
+            layer->CreateField(&definition);
+        }
+        OGRFeature feature(layer->GetLayerDefn());
+        feature.SetField(0, "\xB1\xB1\xBE\xA9" "1");  // 北京1
+        feature.SetField(1, 4417321.456);
+        feature.SetField(2, 441234.567);
+        feature.SetField(3, 43.21);
+        feature.SetGeometryDirectly(new OGRPoint(0, 0, 0));
+        ASSERT_EQ(layer->CreateFeature(&feature), OGRERR_NONE);
+    }
+    std::filesystem::remove(folder / "gbk.cpg");
+    const ReadOutcome gbk = ReadPoints(folder / "gbk.shp", Format::Shapefile, Axes::Plane);
+    ASSERT_EQ(gbk.records.size(), 1u) << gbk.message;
+    EXPECT_EQ(gbk.records[0].name, "\xB1\xB1\xBE\xA9" "1");
+    EXPECT_DOUBLE_EQ(gbk.records[0].values[0], 4417321.456);  // from the fields, not the geometry
 
     // A DXF drawn elsewhere: points with and without a label after them.
     WriteFile(folder / "cad.dxf",
