@@ -4,6 +4,7 @@
 #include <ogr_spatialref.h>
 
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
 #include "gis/gdal_support.h"
@@ -89,6 +90,51 @@ std::string JoinNames(const std::vector<std::string>& names) {
     }
     if (names.size() > 30) text += "……";
     return text;
+}
+
+// What makes GDAL 3.6's DXF reader loop for ever: a CR followed by a NUL
+// byte (which no text file holds) or by the end of the file (a file cut
+// short). Scans an ASCII DXF file for both; a binary DXF (which starts with
+// its own sentinel) is left to GDAL. nul: the offset of the first NUL byte,
+// or -1; cutAfterCr: the file ends in a CR that does not end its EOF line.
+// False when the file cannot be read to the end.
+bool ScanDxf(const std::string& path, std::int64_t& nul, bool& cutAfterCr) {
+    nul = -1;
+    cutAfterCr = false;
+    VSILFILE* file = VSIFOpenL(path.c_str(), "rb");
+    if (!file) return false;
+    static constexpr char kBinary[] = "AutoCAD Binary DXF";
+    std::vector<char> buffer(1 << 16);
+    std::string tail;  // the last bytes read, at most 16
+    std::int64_t at = 0;
+    bool ok = true;
+    for (;;) {
+        const std::size_t got = VSIFReadL(buffer.data(), 1, buffer.size(), file);
+        if (at == 0 && got >= sizeof kBinary - 1 &&
+            std::memcmp(buffer.data(), kBinary, sizeof kBinary - 1) == 0) {
+            break;
+        }
+        if (const void* found = std::memchr(buffer.data(), 0, got)) {
+            nul = at + (static_cast<const char*>(found) - buffer.data());
+            break;
+        }
+        tail.append(buffer.data() + (got > 16 ? got - 16 : 0), got > 16 ? 16 : got);
+        if (tail.size() > 16) tail.erase(0, tail.size() - 16);
+        at += static_cast<std::int64_t>(got);
+        if (got < buffer.size()) {
+            ok = VSIFEofL(file) != 0;
+            if (!tail.empty() && tail.back() == '\r') {
+                std::string_view last(tail);
+                last.remove_suffix(1);
+                const std::size_t lineStart = last.find_last_of("\r\n");
+                if (lineStart != std::string_view::npos) last.remove_prefix(lineStart + 1);
+                cutAfterCr = Trim(last) != "EOF";
+            }
+            break;
+        }
+    }
+    VSIFCloseL(file);
+    return ok;
 }
 
 bool IsPointGeometry(const OGRGeometry* geometry) {
@@ -237,6 +283,16 @@ bool PointReader::Open(const fs::path& file, Format format, Axes axes,
                               "，无法读取！");
             }
         }
+    }
+    if (format == Format::Dxf) {
+        std::int64_t nul = -1;
+        bool cut = false;
+        if (!ScanDxf(path, nul, cut)) return refuse("读" + s.File() + "出错！");
+        if (nul >= 0) {
+            return refuse(s.File() + "不是文本DXF文件（第" + std::to_string(nul + 1) +
+                          "个字节是NUL），或已经损坏！");
+        }
+        if (cut) return refuse(s.File() + "不完整（在一行的中间断了），或已经损坏！");
     }
     const char* const drivers[] = {DriverName(format), nullptr};
     CPLStringList openOptions;
@@ -403,6 +459,9 @@ PointReader::Result PointReader::State::NextDxf(PointRecord& record, GdalErrors&
             record.values[1] = point->getY();
         }
         record.values[2] = z;
+        for (double v : record.values) {
+            if (!std::isfinite(v)) return Problem(Where(ordinal) + "的坐标不是有限的数！");
+        }
         return Result::Point;
     }
 }
@@ -469,9 +528,9 @@ PointReader::Result PointReader::Next(PointRecord& record) {
         } else if (point->Is3D()) {
             record.values[2] = point->getZ();
         } else {
-            return s.Problem(s.Where(number) + "没有" +
-                             std::string(pointformat::ValueLabel(s.axes, 2)) + "（点没有高度，也没有" +
-                             std::string(pointformat::ValueLabel(s.axes, 2)) + "字段）！");
+            const std::string h(pointformat::ValueLabel(s.axes, 2));
+            return s.Problem(s.Where(number) + "没有" + h + "（点没有高度，也没有" + h +
+                             "字段）！");
         }
         for (double v : record.values) {
             if (!std::isfinite(v)) return s.Problem(s.Where(number) + "的坐标不是有限的数！");

@@ -201,8 +201,8 @@ bool PointWriter::Open(const fs::path& target, Format format, Axes axes,
 
     // The spatial reference, checked before anything is created.
     OGRSpatialReference reference;
-    const bool withSrs =
-        !srs.Empty() && format != Format::Dxf && format != Format::Xlsx && format != Format::GeoJson;
+    const bool withSrs = !srs.Empty() && format != Format::Dxf && format != Format::Xlsx &&
+                         format != Format::GeoJson;
     if (!srs.Empty() && format != Format::Dxf && format != Format::Xlsx) {
         const OGRErr imported = srs.epsg != 0 ? reference.importFromEPSG(srs.epsg)
                                               : reference.importFromWkt(srs.wkt.c_str());
@@ -345,7 +345,8 @@ bool PointWriter::Write(std::string_view name, const double values[3]) {
                               s.File() + s.PointText() + "的" +
                                   std::string(pointformat::ValueLabel(s.axes, i)) + "（" +
                                   FormatGeneral(values[i], 15) +
-                                  "）超出Shapefile数字字段的范围（-10000000到100000000），不能写！");
+                                  "）超出Shapefile数字字段的范围（-10000000到100000000），"
+                                  "不能写！");
             }
         }
     }

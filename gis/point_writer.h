@@ -43,9 +43,9 @@
 // refused, as are names with control characters (bytes below 0x20, DEL),
 // with blanks at either end (the readers take those as not part of a cell),
 // names that do not fit (Shapefile: 254 bytes) and, in DXF, names a CAD
-// text would show otherwise: with { or }, or with %%. A refused name stops the writer (nothing is dropped); the
-// message gives the point's number (1 for the first point written) and
-// the name.
+// text would show otherwise: with { or }, or with %%. A refused name stops
+// the writer (nothing is dropped); the message gives the point's number (1
+// for the first point written) and the name.
 #pragma once
 
 #include <cstdint>

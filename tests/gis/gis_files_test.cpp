@@ -108,7 +108,8 @@ const BadInput kBadInputs[] = {
      [](const TempFolder& f) {
          ASSERT_TRUE(WritePoints(f / "pts.gpkg", Format::GeoPackage, Axes::Plane, {},
                                  ChinesePoints(Axes::Plane, 3000)));
-         std::filesystem::resize_file(f / "pts.gpkg", std::filesystem::file_size(f / "pts.gpkg") / 2);
+         const auto size = std::filesystem::file_size(f / "pts.gpkg");
+         std::filesystem::resize_file(f / "pts.gpkg", size / 2);
      },
      {}, ""},
     {"XLSX that is not a zip", "pts.xlsx", Format::Xlsx,
@@ -121,6 +122,17 @@ const BadInput kBadInputs[] = {
                    "0\nENDSEC\n0\nEOF\n");
      },
      {"没有点"}, ""},
+    {"DXF with a NUL byte (GDAL 3.6 would loop for ever)", "nul.dxf", Format::Dxf,
+     [](const TempFolder& f) {
+         WriteFile(f / "nul.dxf", std::string("0\nSECTION\n2\nENTITIES\n0\nPOINT\n10\n1\n20\n2\r") +
+                                      '\0' + "\n0\nEOF\n");
+     },
+     {"第40个字节是NUL"}, ""},
+    {"DXF cut short after a CR (GDAL 3.6 would loop for ever)", "cut.dxf", Format::Dxf,
+     [](const TempFolder& f) {
+         WriteFile(f / "cut.dxf", "0\nSECTION\n2\nENTITIES\n0\nPOINT\n10\n1\n20\n2\r");
+     },
+     {"不完整"}, ""},
     {"GeoJSON that is not JSON", "p.geojson", Format::GeoJson,
      [](const TempFolder& f) { WriteFile(f / "p.geojson", "{\"type\": \"FeatureCollection\", "); },
      {"GeoJSON"}, ""},
@@ -207,7 +219,9 @@ struct Target {
 
 TEST(GisOutput, FailedWriteLeavesTheOldFiles) {
     const Target targets[] = {
-        {Format::Shapefile, "pts.shp", {"pts.cpg", "pts.dbf", "pts.prj", "pts.qix", "pts.shp", "pts.shx"}},
+        {Format::Shapefile,
+         "pts.shp",
+         {"pts.cpg", "pts.dbf", "pts.prj", "pts.qix", "pts.shp", "pts.shx"}},
         {Format::GeoPackage, "pts.gpkg", {"pts.gpkg"}},
         {Format::Dxf, "pts.dxf", {"pts.dxf"}},
         {Format::Xlsx, "pts.xlsx", {"pts.xlsx"}},
@@ -428,7 +442,8 @@ TEST(GisColumns, SheetOfLatitudesAndLongitudes) {
               {{"P1", " 39°54′30.1″ ", "116:23:49.66", "1E-3"}});
     zelk::gis::ReaderOptions withDms;
     withDms.angles = AngleFormat::Dms;
-    const ReadOutcome text = ReadPoints(folder / "text.xlsx", Format::Xlsx, Axes::Geodetic, withDms);
+    const ReadOutcome text =
+        ReadPoints(folder / "text.xlsx", Format::Xlsx, Axes::Geodetic, withDms);
     ASSERT_EQ(text.records.size(), 1u) << text.message;
     EXPECT_NEAR(text.records[0].values[0], 39.0 + 54.0 / 60 + 30.1 / 3600, 1e-9);
     EXPECT_NEAR(text.records[0].values[1], 116.0 + 23.0 / 60 + 49.66 / 3600, 1e-9);

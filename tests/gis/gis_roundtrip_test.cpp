@@ -198,7 +198,8 @@ TEST(GisFiles, XlsxNamesAreTextNeverFormulas) {
     }
     EXPECT_EQ(cells, 4 * 8);
     const std::string strings = ReadZipMember(folder / "p.xlsx", "xl/sharedStrings.xml");
-    for (const char* header : {"<t>\xE7\x82\xB9\xE5\x90\x8D</t>", "<t>x</t>", "<t>y</t>", "<t>H</t>"}) {
+    for (const char* header :
+         {"<t>\xE7\x82\xB9\xE5\x90\x8D</t>", "<t>x</t>", "<t>y</t>", "<t>H</t>"}) {
         EXPECT_NE(strings.find(header), std::string::npos) << header;
     }
     const ReadOutcome back = ReadPoints(folder / "p.xlsx", Format::Xlsx, Axes::Plane);
