@@ -17,10 +17,10 @@
 //    bytes; the field is narrowed to the longest name when the file is
 //    closed), then x y H / B L H / X Y Z (numbers, 24 wide with 15
 //    decimals: every digit of a double for the values of the earth; a
-//    value that does not fit, from 10^8 up or -10^7 down, is refused). The .prj holds
-//    the spatial reference (none without one), the .cpg says UTF-8. GDAL
-//    keeps each record's place in memory until the file is closed (8 bytes
-//    a point).
+//    value that does not fit, from 10^8 up or -10^7 down, is refused). The
+//    .prj holds the spatial reference (none without one), the .cpg says
+//    UTF-8. GDAL keeps each record's place in memory until the file is
+//    closed (8 bytes a point).
 //  - GeoPackage: a point-Z layer with the same fields (double values, so
 //    exact) and the spatial reference, committed every
 //    WriterOptions::transaction points; with a spatial index, which GDAL
