@@ -77,7 +77,13 @@ inline constexpr const char* kParamsTerms =
     "parameters, a height fit), for the systems it names (a file made for other\n"
     "systems is refused). A four-parameter file also converts backwards, from\n"
     "its AFTER system (such as local) to systems of its BEFORE datum. Left out,\n"
-    "all seven are zero.\n";
+    "all seven are zero.\n"
+    "\n"
+    "A calibration fitted in 3- or 6-degree zones belongs to the zone of its\n"
+    "common points (before-zone-number, after-zone-number in the file): points\n"
+    "of other zones, or in another form, are brought into that zone first. A\n"
+    "parameters file naming one system and not the other, or systems its model\n"
+    "cannot join, is refused, naming the file, the line and the key.\n";
 
 inline constexpr const char* kExitTerms =
     "Exit status: 0 success, 1 the data or a file is at fault (the message is on\n"
