@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "cli/options.h"
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/epsg.h"
 #include "workflow/system_file.h"
@@ -89,7 +90,7 @@ zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name) {
         if (file) {
             const std::string path = value->substr(1);
             if (path.empty()) throw UsageError("option " + option + ": a file name is needed after @");
-            crs = zelk::ReadSystemFile(path, problem);
+            crs = zelk::ReadSystemFile(zelk::platform::PathFromUtf8(path), problem);
             if (!crs) throw DataError(problem);
         } else {
             crs = zelk::EpsgCrs(*value, problem);

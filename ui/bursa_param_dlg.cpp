@@ -6,6 +6,7 @@
 
 #include <QLabel>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "ui/parameter_files.h"
@@ -163,6 +164,17 @@ std::optional<std::pair<Crs, Crs>> CBursaParamDlg::ChosenSystems() const {
     return std::make_pair(*before, *after);
 }
 
+std::string CBursaParamDlg::SourceName() const {
+    if (!m_opened) return {};
+    // As the fields show them: the file's values, however many digits it has.
+    const auto shown = [](const SevenParams& p) {
+        std::string text;
+        for (double v : {p.dX0, p.dY0, p.dZ0, p.K, p.betaX, p.betaY, p.betaZ}) text += FormatGeneral(v, 15) + " ";
+        return text;
+    };
+    return shown(*m_opened) == shown(FieldValues()) ? m_openedName : std::string();
+}
+
 void CBursaParamDlg::OnOK() {
     // A field that does not read ends the press: no estimate, no report.
     if (!UpdateData(true)) return;
@@ -244,8 +256,8 @@ void CBursaParamDlg::OnSaveParams() {
     std::string comment;
     if (systems) {
         comment = CalibrationComment(calibration, estimated ? m_report : "(typed or opened, not estimated here)",
-                                     estimated ? ToPath(m_beforeFile).filename().string() : "",
-                                     estimated ? ToPath(m_afterFile).filename().string() : "");
+                                     estimated ? zelk::platform::PathText(ToPath(m_beforeFile).filename()) : "",
+                                     estimated ? zelk::platform::PathText(ToPath(m_afterFile).filename()) : "");
     } else {
         comment = "Seven parameters (Bursa-Wolf), for any systems.\n";
         if (estimated) comment += m_report + "\n";
@@ -269,6 +281,8 @@ void CBursaParamDlg::OnOpenParams() {
         return;
     }
     SetFieldValues(calibration->seven);
+    m_opened = calibration->seven;
+    m_openedName = calibration->source;
     m_convention = ItemOfConvention(calibration->convention);
     if (calibration->before && calibration->after) {
         AssignSide(ParamListSelection(*calibration->before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);

@@ -46,6 +46,9 @@ public:
     // The two systems chosen (with their zoning and meridians), when both
     // are: the systems the values are for.
     std::optional<std::pair<zelk::Crs, zelk::Crs>> ChosenSystems() const;
+    // The file the values were opened from, while they are still its
+    // values; empty otherwise.
+    std::string SourceName() const;
 
     // Fields, in the order the dialog declares them.
     QString m_afterFile;   // full path chosen with FILE2; empty = none
@@ -103,5 +106,8 @@ private:
     // then chosen), for the comment of a saved file.
     std::string m_report;
     std::optional<zelk::SevenParams> m_estimated;
+    // The values and the name of the file opened last.
+    std::optional<zelk::SevenParams> m_opened;
+    std::string m_openedName;
     zelk::RotationConvention m_estimatedConvention = zelk::RotationConvention::CoordinateFrame;
 };

@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
+#include "ui/geoid_choice.h"
 #include "ui/pair_table.h"
 #include "ui/parameter_files.h"
 #include "ui/qt_platform.h"
@@ -72,6 +74,7 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
     connect(Item<QPushButton>(kClear), &QPushButton::clicked, this, &CCalibrationDlg::OnClear);
     connect(Item<QPushButton>(kBeforeFile), &QPushButton::clicked, this, [this] { OnPickFile(false); });
     connect(Item<QPushButton>(kAfterFile), &QPushButton::clicked, this, [this] { OnPickFile(true); });
+    m_geoid = new CGeoidChoice(Item<QComboBox>(kGeoid), this);
     for (int id : {kBeforeSystem, kAfterSystem}) {
         connect(Item<QComboBox>(id), &QComboBox::activated, this, [this, id] {
             ChooseOwnSystemIfAsked(this, SystemList::Main, id, id == kBeforeSystem ? m_beforeSystem : m_afterSystem,
@@ -79,7 +82,7 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
             OnChoiceChanged();
         });
     }
-    for (int id : {kModel, kSource, kBeforeZoning, kAfterZoning, kBeforeAngles, kAfterAngles}) {
+    for (int id : {kModel, kHeight, kSource, kBeforeZoning, kAfterZoning, kBeforeAngles, kAfterAngles}) {
         connect(Item<QComboBox>(id), &QComboBox::activated, this, &CCalibrationDlg::OnChoiceChanged);
     }
 
@@ -91,6 +94,7 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
         m_height = ItemOfHeightModel(held->height ? std::optional<HeightModel>(held->height->model)
                                                   : std::nullopt);
         m_convention = ItemOfConvention(held->convention);
+        m_geoid->Select(held->geoid);
         SelectCalibrationSystems(*held);
     }
     ApplyForms();
@@ -150,8 +154,10 @@ void CCalibrationDlg::ApplySide(int system, int& zoning, double& meridian, int z
 void CCalibrationDlg::ApplyForms() {
     ApplySide(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
     ApplySide(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
-    // Four parameters have no rotations to name.
+    // Four parameters have no rotations to name; a geoid model serves a
+    // height fit.
     GetDlgItem(kConvention)->setEnabled(m_model == 0);
+    GetDlgItem(kGeoid)->setEnabled(m_height != 0);
     const bool files = m_source == 1;
     for (int id : {kFormat, kBeforeFile, kAfterFile}) GetDlgItem(id)->setEnabled(files);
     GetDlgItem(kPairs)->setEnabled(!files);
@@ -208,6 +214,7 @@ std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
     settings.model = m_model == 1 ? Transformation::Model::Four : Transformation::Model::Seven;
     settings.height = HeightModelOfItem(m_height);
     settings.convention = ConventionOfItem(m_convention);
+    if (settings.height) settings.geoid = m_geoid->Model();
     if (const std::string problem = CalibrationSettingsProblem(settings); !problem.empty()) {
         ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
         return std::nullopt;
@@ -255,7 +262,8 @@ void CCalibrationDlg::OnCompute() {
     // The names of a dat or csv before file label the residuals and the plot.
     QStringList names;
     for (const std::string& name : run.names) names << DecodeMessageText(name);
-    Hold(run.estimate, *settings, names, request.beforeFile.string(), request.afterFile.string());
+    Hold(run.estimate, *settings, names, zelk::platform::PathText(request.beforeFile),
+         zelk::platform::PathText(request.afterFile));
 }
 
 void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,
@@ -268,7 +276,7 @@ void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const Calibratio
     m_heldFiles[1] = afterFile;
     const ResidualKind kind =
         settings.model == Transformation::Model::Seven ? ResidualKind::Spatial : ResidualKind::Plane;
-    Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names);
+    Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names, estimate.geoidCompared);
     auto* plot = Item<CResidualPlot>(kPlot);
     if (estimate.positions.empty()) {
         plot->Clear(QStringLiteral("转换后坐标系统不是平面坐标，没有残差图"));
@@ -303,6 +311,7 @@ void CCalibrationDlg::OnOpen() {
     m_height = ItemOfHeightModel(calibration->height ? std::optional<HeightModel>(calibration->height->model)
                                                      : std::nullopt);
     m_convention = ItemOfConvention(calibration->convention);
+    m_geoid->Select(calibration->geoid);
     SelectCalibrationSystems(*calibration);
     ApplyForms();
     UpdateData(false);

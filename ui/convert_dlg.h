@@ -22,6 +22,7 @@
 
 class QMenu;
 class CProgressDlg;
+class CGeoidChoice;
 
 // The command id of the about entry of the window menu.
 inline constexpr int kIdmAboutBox = 0x0010;
@@ -110,6 +111,7 @@ public:
     // The systems the seven parameters were made for, when the
     // seven-parameter dialog named both (chosen there, or from a file).
     std::optional<zelk::Crs> m_paramsBefore, m_paramsAfter;
+    std::string m_paramsSource;  // the file they were opened from, for messages
     std::optional<zelk::Transformation> m_calibration;
     QString m_calibrationName;  // its file's name; empty: not saved
 
@@ -155,5 +157,10 @@ private:
     // The step conversions apply: the calibration held, else the seven
     // parameters with their convention and systems.
     zelk::Transformation HeldStep() const;
+    // The geoid model of a side's heights, when its list is enabled and
+    // holds one.
+    std::optional<zelk::GeoidModel> SideGeoid(bool target) const;
+    CGeoidChoice* m_srcHeights = nullptr;
+    CGeoidChoice* m_tgtHeights = nullptr;
     TransformationLine m_transformLine;
 };

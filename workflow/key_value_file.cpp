@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/point_scan.h"
 
@@ -125,9 +126,8 @@ const std::string* KeyValueFile::FirstUnused(std::initializer_list<std::string_v
 
 std::optional<std::string> ReadSmallFile(const std::filesystem::path& path, std::size_t maxBytes,
                                          const std::string& what, std::string& error) {
-    const std::string source = path.string();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
+    const std::string source = platform::PathText(path);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenFile(path, "rb"), &std::fclose);
     if (!file) {
         error = source + ": cannot open the " + what + " (" +
                 std::error_code(errno, std::generic_category()).message() + ")";

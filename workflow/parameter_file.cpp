@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/file_conversion.h"
 #include "workflow/epsg.h"
@@ -286,6 +287,7 @@ std::string FormatParametersFile(const Transformation& c, std::string_view comme
         for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
             AppendValue(out, kCoefficientNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
+        if (c.geoid) out += "geoid = " + GeoidFileValue(c.geoid->name) + "\n";
     }
     return out;
 }
@@ -299,7 +301,7 @@ std::map<std::string, Kind> KnownNames(bool seven) {
         {"before-meridian", Kind::Number}, {"after-meridian", Kind::Number},
         {"before-zone", Kind::Text},   {"after-zone", Kind::Text},  {"height", Kind::Text},
         {"before-zone-number", Kind::Text}, {"after-zone-number", Kind::Text},
-        {"height-x0", Kind::Number},   {"height-y0", Kind::Number},
+        {"height-x0", Kind::Number},   {"height-y0", Kind::Number}, {"geoid", Kind::Text},
     };
     for (const char* a : kCoefficientNames) names[a] = Kind::Number;
     for (const char* side : {"before-", "after-"}) {
@@ -318,8 +320,12 @@ std::map<std::string, Kind> KnownNames(bool seven) {
 
 }  // namespace
 
-std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
-                                                 std::string& error) {
+namespace {
+
+// The file's text as a transformation; geoidLine receives the line of the
+// geoid key, when there is one.
+std::optional<Transformation> Parse(std::string_view text, const std::string& source,
+                                    std::string& error, int& geoidLine) {
     Entries entries(source);
     if (!entries.Read(text, error)) return std::nullopt;
     Transformation c;
@@ -394,19 +400,55 @@ std::optional<Transformation> ParseParametersFile(std::string_view text, const s
         }
         c.height = fit;
     }
+    if (const Entry* geoid = entries.Find("geoid")) {
+        if (!model) {
+            error = entries.Where(geoid->line) +
+                    "a geoid model serves a height fit, and this file has none (height = fixed, "
+                    "plane or quadratic)";
+            return std::nullopt;
+        }
+        if (geoid->value.empty()) {
+            error = entries.Where(geoid->line) +
+                    "the geoid is empty (a model name such as egm96, or a grid file)";
+            return std::nullopt;
+        }
+        c.geoid = GeoidModel{geoid->value, nullptr, {}};
+        geoidLine = geoid->line;
+    }
     // What the model and the height fit did not take belongs to no one.
     if (!entries.NoneLeft(error)) return std::nullopt;
     if (!JudgeSystems(entries, c, error)) return std::nullopt;
     return c;
 }
 
+}  // namespace
+
+std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
+                                                 std::string& error) {
+    int geoidLine = 0;
+    return Parse(text, source, error, geoidLine);
+}
+
 std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
                                                 std::string& error) {
+    const std::string source = zelk::platform::PathText(path);
     const std::optional<std::string> text = ReadSmallFile(path, kMaxFileBytes, "parameters file", error);
     if (!text) return std::nullopt;
-    const std::string source = path.string();
-    std::optional<Transformation> read = ParseParametersFile(*text, source, error);
-    if (read) read->source = source;
+    int geoidLine = 0;
+    std::optional<Transformation> read = Parse(*text, source, error, geoidLine);
+    if (!read) return std::nullopt;
+    read->source = source;
+    if (read->geoid) {
+        // A grid file named by a relative path lies beside the parameters file.
+        const std::string written = read->geoid->name;
+        GeoidModel geoid = OpenGeoidModel(written, zelk::platform::PathText(path.parent_path()));
+        if (!geoid.IsOpen()) {
+            error = source + ":" + std::to_string(geoidLine) + ": geoid = " + Quoted(written) + ": " +
+                    geoid.problem;
+            return std::nullopt;
+        }
+        read->geoid = std::move(geoid);
+    }
     return read;
 }
 
@@ -420,19 +462,20 @@ bool SaveParametersFile(const std::filesystem::path& path, const Transformation&
         for (const FourField& field : kFourFields) ok = ok && finite(calibration.four.*field.member);
     }
     if (!ok) {
-        error = path.string() + ": not written, the estimate is not a finite number";
+        error = zelk::platform::PathText(path) + ": not written, the estimate is not a finite number";
         return false;
     }
     const std::string text = FormatParametersFile(calibration, comment);
     AtomicOutputFile file;
     if (!file.Open(path)) {
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
+        if (!file.Problem().empty()) error += " (" + file.Problem() + ")";
         return false;
     }
     return true;
@@ -462,7 +505,7 @@ std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::str
 }
 
 std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error) {
-    return SevenOf(ReadParametersFile(path, error), path.string(), error);
+    return SevenOf(ReadParametersFile(path, error), zelk::platform::PathText(path), error);
 }
 
 std::string ExportLine(const SevenParams& p) {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/angle.h"
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/file_conversion.h"
 
@@ -291,24 +292,24 @@ std::optional<Crs> ParseSystemFile(std::string_view text, const std::string& sou
 std::optional<Crs> ReadSystemFile(const std::filesystem::path& path, std::string& error) {
     const std::optional<std::string> text = ReadSmallFile(path, kMaxFileBytes, "system file", error);
     if (!text) return std::nullopt;
-    return ParseSystemFile(*text, path.string(), path.stem().string(), error);
+    return ParseSystemFile(*text, platform::PathText(path), platform::PathText(path.stem()), error);
 }
 
 bool SaveSystemFile(const std::filesystem::path& path, const Crs& crs, std::string& error) {
     if (crs.form == Form::Local || crs.IsZoned()) {
-        error = path.string() + ": not written, a system file holds no local grid and no zones";
+        error = platform::PathText(path) + ": not written, a system file holds no local grid and no zones";
         return false;
     }
     const std::string text = FormatSystemFile(crs);
     AtomicOutputFile file;
     if (!file.Open(path)) {
-        error = path.string() + ": cannot write the system file";
+        error = platform::PathText(path) + ": cannot write the system file";
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        error = path.string() + ": cannot write the system file";
+        error = platform::PathText(path) + ": cannot write the system file";
         return false;
     }
     return true;
