@@ -143,12 +143,11 @@ std::string WktOf(const Crs& crs) {
         centralMeridian = ZoneMeridian(crs.zoning, crs.zone);
         falseEasting += crs.zone * 1e6;
     }
-    // Packed DMS to degrees as the engine splits it, without going through
+    // Packed DMS to degrees as the engine reads it, without going through
     // radians (108.45 is 108.75, not 108.75000000000001).
-    const double whole = TruncInt32(std::fabs(centralMeridian));
-    const double minutes = TruncInt32(std::fabs(centralMeridian) * 100 - whole * 100);
-    const double seconds = std::fabs(centralMeridian) * 10000 - whole * 10000 - minutes * 100;
-    const double degrees = (centralMeridian < 0 ? -1 : 1) * (whole + (minutes * 60 + seconds) / 3600);
+    const DmsReading read = ReadDms(std::fabs(centralMeridian));
+    const double degrees =
+        (centralMeridian < 0 ? -1 : 1) * (read.degrees + (read.minutes * 60 + read.seconds) / 3600);
     const auto parameter = [](const char* what, double value, const char* unit, int id) {
         return std::string(",PARAMETER[\"") + what + "\"," + Number(value) + "," + unit + ",ID[\"EPSG\"," +
                std::to_string(id) + "]]";
