@@ -117,7 +117,7 @@ public:
     }
 
     bool Open(const std::filesystem::path& path, const std::string& name, GridGeometry& geometry,
-              std::string& error) {
+              std::string& error) override {
         m_name = name;
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(options, &GeoTiffSource::OnError, this);
@@ -481,11 +481,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<GridSource> OpenGeoTiff(const std::filesystem::path& path, const std::string& name,
-                                        GridGeometry& geometry, std::string& error) {
-    auto source = std::make_unique<GeoTiffSource>();
-    if (!source->Open(path, name, geometry, error)) return nullptr;
-    return source;
-}
+std::unique_ptr<GridSource> NewGeoTiffSource() { return std::make_unique<GeoTiffSource>(); }
 
 }  // namespace zelk::grids::detail

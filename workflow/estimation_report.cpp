@@ -71,15 +71,8 @@ std::string FormatDms(double radians) {
 }
 
 const char* HeightModelName(HeightModel model) {
-    switch (model) {
-        case HeightModel::Fixed:
-            return "固定差";
-        case HeightModel::Plane:
-            return "平面";
-        case HeightModel::Quadratic:
-            return "二次曲面";
-    }
-    return "";
+    static constexpr const char* kNames[] = {"固定差", "平面", "二次曲面"};
+    return kNames[static_cast<int>(model)];
 }
 
 std::string HeightFitTooFewPointsText(HeightModel model) {

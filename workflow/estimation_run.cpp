@@ -131,24 +131,14 @@ CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
 }
 
 EstimationRun FinishEstimation(CalibrationEstimate estimate) {
+    // In the order of CalibrationEstimate::Status: estimated, the systems
+    // refused, a pair refused, too few pairs, singular.
+    static constexpr EstimationOutcome kOutcomes[] = {
+        EstimationOutcome::Estimated, EstimationOutcome::SettingRefused,
+        EstimationOutcome::Unreadable, EstimationOutcome::TooFewPoints,
+        EstimationOutcome::Singular};
     EstimationRun run;
-    switch (estimate.status) {
-        case CalibrationEstimate::Status::Estimated:
-            run.outcome = EstimationOutcome::Estimated;
-            break;
-        case CalibrationEstimate::Status::SystemsRefused:
-            run.outcome = EstimationOutcome::SettingRefused;
-            break;
-        case CalibrationEstimate::Status::PointRefused:
-            run.outcome = EstimationOutcome::Unreadable;
-            break;
-        case CalibrationEstimate::Status::TooFewPoints:
-            run.outcome = EstimationOutcome::TooFewPoints;
-            break;
-        case CalibrationEstimate::Status::Singular:
-            run.outcome = EstimationOutcome::Singular;
-            break;
-    }
+    run.outcome = kOutcomes[static_cast<int>(estimate.status)];
     const bool estimated = run.outcome == EstimationOutcome::Estimated;
     const bool refusedPoint = run.outcome == EstimationOutcome::Unreadable;
     const bool setting = run.outcome == EstimationOutcome::SettingRefused;

@@ -49,15 +49,8 @@ constexpr FourField kFourFields[4] = {
 constexpr const char* kCoefficientNames[6] = {"a0", "a1", "a2", "a3", "a4", "a5"};
 
 const char* HeightModelKey(HeightModel model) {
-    switch (model) {
-        case HeightModel::Fixed:
-            return "fixed";
-        case HeightModel::Plane:
-            return "plane";
-        case HeightModel::Quadratic:
-            break;
-    }
-    return "quadratic";
+    static constexpr const char* kKeys[] = {"fixed", "plane", "quadratic"};
+    return kKeys[static_cast<int>(model)];
 }
 
 std::string Quoted(std::string_view text) { return QuotedValue(text); }

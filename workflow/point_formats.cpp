@@ -4,29 +4,23 @@
 #include <cstring>
 
 #include "platform/number_text.h"
+#include "workflow/name_table.h"
 #include "workflow/point_scan.h"
 
 namespace zelk {
 
 namespace pointformat {
 
+constexpr NamedValue<FileFormat> kFileFormatNames[] = {{"plain", FileFormat::Plain},
+                                                       {"dat", FileFormat::Dat},
+                                                       {"csv", FileFormat::Csv},
+                                                       {"kml", FileFormat::Kml}};
+
 std::optional<FileFormat> FileFormatFromName(std::string_view name) {
-    if (name == "plain") return FileFormat::Plain;
-    if (name == "dat") return FileFormat::Dat;
-    if (name == "csv") return FileFormat::Csv;
-    if (name == "kml") return FileFormat::Kml;
-    return std::nullopt;
+    return ValueNamed(kFileFormatNames, name);
 }
 
-std::string_view FileFormatName(FileFormat format) {
-    switch (format) {
-        case FileFormat::Plain: return "plain";
-        case FileFormat::Dat: return "dat";
-        case FileFormat::Csv: return "csv";
-        case FileFormat::Kml: return "kml";
-    }
-    return "plain";
-}
+std::string_view FileFormatName(FileFormat format) { return NameOfValue(kFileFormatNames, format); }
 
 namespace {
 
