@@ -18,9 +18,9 @@ namespace {
 constexpr OptionSpec kConvertOptions[] = {
     {"--from", true},          {"--to", true},          {"--from-meridian", true},
     {"--to-meridian", true},   {"--from-zone", true},   {"--to-zone", true},
-    {"--params", true},        {"--names", false},      {"--jobs", true},
+    {"--params", true, true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
-    {"--to-angles", true},     {"--convention", true},
+    {"--to-angles", true},     {"--convention", true},   {"--save-chain", true},
 };
 
 // Bytes of an input that can be sized (a regular file), else 0.
@@ -40,6 +40,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     RequirePositionals(parsed, 2, "INPUT and OUTPUT");
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
+    SaveChainPath(parsed);  // a mistake there is the command line's, before any file is read
     request.steps = StepsOption(parsed);
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
@@ -56,6 +57,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }
+    SaveChainOption(parsed, request.steps);
 
     FileConversionOptions options;
     options.threads = threads;

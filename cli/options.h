@@ -55,9 +55,19 @@ zelk::AngleFormat AnglesOption(const ParsedArguments& parsed, const std::string&
 // kml for an output.
 zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::string& name,
                                            bool output);
-// The steps --params (and --convention) give: typed seven parameters (all
-// zero without --params), or a parameters file as it is.
+// The steps --params (and --convention) give, in order: each --params is
+// typed seven or three parameters, or a parameters file with its steps (a
+// chain file brings several). Without --params, seven parameters all zero.
+// --convention applies to the typed seven parameters.
 std::vector<zelk::Transformation> StepsOption(const ParsedArguments& parsed);
+
+// --save-chain FILE: its path, checked (empty without the option).
+std::string SaveChainPath(const ParsedArguments& parsed);
+// Writes the steps as one chain file when --save-chain is given; DataError
+// when it cannot be written.
+void SaveChainOption(const ParsedArguments& parsed, const std::vector<zelk::Transformation>& steps);
+// "seven parameters and a plane height fit".
+std::string StepModelText(const zelk::Transformation& step);
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
 std::string PathArgument(const std::string& text, const char* what);

@@ -7,12 +7,17 @@
 //          convention; with a height fit, the after heights are then
 //          corrected at the after plane position (the after system must be
 //          projected: the fit was made in its plane).
+//   Three  a shift of earth-centred X Y Z between two datums (dX dY dZ),
+//          with or without a height fit, as seven parameters are: seven
+//          parameters without rotations and scale, for a small area.
 //   Four   a site calibration: the plane similarity of a projected before
 //          system onto a projected after system or the local grid, with an
 //          optional height fit made at the before plane positions.
 //
 // A step names the systems it was made for; typed seven parameters name
-// none and serve any two datums. A plane a fit was made in (the before
+// none and serve any two datums (in a chain, the datum the chain is on when
+// it reaches them and the datum the next step starts on, or the target's:
+// see workflow/chain.h). A plane a fit was made in (the before
 // system of four parameters, the after system of a height fit) is one
 // plane: in zones, it is the one zone its common points were in.
 #pragma once
@@ -24,15 +29,17 @@
 #include "bursa/four_params.h"
 #include "bursa/height_fit.h"
 #include "bursa/seven_params.h"
+#include "bursa/three_params.h"
 #include "workflow/coordinate_system.h"
 
 namespace zelk {
 
 struct Transformation {
-    enum class Model { Seven, Four } model = Model::Seven;
+    enum class Model { Seven, Four, Three } model = Model::Seven;
     SevenParams seven;  // Seven, in user units, in `convention`
     RotationConvention convention = RotationConvention::CoordinateFrame;
-    FourParams four;  // Four
+    FourParams four;    // Four
+    ThreeParams three;  // Three
     // The height fit (model, centroid and coefficients), when there is one.
     std::optional<HeightFit> height;
     // The systems it was made for; typed seven parameters have none.
@@ -40,6 +47,9 @@ struct Transformation {
     // The file it was read from, which messages about it name; empty when
     // typed or estimated here.
     std::string source;
+
+    // Seven or three parameters: between two datums, on earth-centred X Y Z.
+    bool ChangesDatum() const { return model != Model::Four; }
 
     // Typed seven parameters, for any systems.
     static Transformation Seven(const SevenParams& params,

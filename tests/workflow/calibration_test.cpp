@@ -238,7 +238,7 @@ TEST(ParameterFiles, MistakesNameTheirLine) {
         std::string text;
         std::string error;
     } cases[] = {
-        {"model = five\n", "f:1: the model 'five' is not seven or four"},
+        {"model = five\n", "f:1: the model 'five' is not seven, three or four"},
         {"model = four\ndX = 1\ndY = 2\nalpha = 0\nscale = 1\nK = 3\n",
          "f:6: unknown parameter 'K' (the names are dX dY alpha scale)"},
         {"model = four\ndX = 1\ndY = 2\nalpha = 0\n", "f: scale is missing (dX, dY, alpha and scale are needed)"},
