@@ -129,20 +129,8 @@ std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
 void SaveChainOption(const ParsedArguments& parsed, const std::vector<Transformation>& steps) {
     const std::string path = SaveChainPath(parsed);
     if (path.empty()) return;
-    std::string comment = "A chain of " + std::to_string(steps.size()) +
-                          (steps.size() == 1 ? " step" : " steps") +
-                          ", applied in order, saved by zelk-cli from --params:";
-    for (std::size_t k = 0; k < steps.size(); ++k) {
-        const Transformation& t = steps[k];
-        comment += "\n  step " + std::to_string(k + 1) + ": " + StepModelText(t);
-        if (t.before && t.after) {
-            comment += ", " + DescribeSystem(*t.before) + " to " + DescribeSystem(*t.after);
-        }
-        comment += t.source.empty() ? " (typed)" : " (" + t.source + ")";
-    }
-    comment += "\nUse it as: zelk-cli convert --params @" + path + " ...";
     std::string error;
-    if (!SaveStepsFile(path, steps, comment, error)) throw DataError(error);
+    if (!SaveStepsFile(path, steps, ChainComment(steps, path), error)) throw DataError(error);
 }
 
 std::string SaveChainPath(const ParsedArguments& parsed) {
@@ -150,18 +138,6 @@ std::string SaveChainPath(const ParsedArguments& parsed) {
     if (path == nullptr) return {};
     if (path->empty() || *path == "-") throw UsageError("option --save-chain: a file name is needed");
     return *path;
-}
-
-std::string StepModelText(const Transformation& t) {
-    std::string text = t.model == Transformation::Model::Seven   ? "seven parameters"
-                       : t.model == Transformation::Model::Three ? "three parameters"
-                                                                 : "four parameters";
-    if (t.height) {
-        text += t.height->model == HeightModel::Fixed   ? " and a fixed height difference"
-                : t.height->model == HeightModel::Plane ? " and a plane height fit"
-                                                        : " and a quadratic height fit";
-    }
-    return text;
 }
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names) {

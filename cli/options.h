@@ -66,8 +66,6 @@ std::string SaveChainPath(const ParsedArguments& parsed);
 // Writes the steps as one chain file when --save-chain is given; DataError
 // when it cannot be written.
 void SaveChainOption(const ParsedArguments& parsed, const std::vector<zelk::Transformation>& steps);
-// "seven parameters and a plane height fit".
-std::string StepModelText(const zelk::Transformation& step);
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
 std::string PathArgument(const std::string& text, const char* what);

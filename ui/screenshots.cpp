@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
         std::string error;
         if (const auto params = ReadParametersFile(
                 ToPath(QStringLiteral(ZELK_EXAMPLES_DIR "/bj54-to-wgs84.params")), error)) {
-            *dialog.m_params = params->seven;
+            dialog.m_steps = {Transformation::Seven(params->seven)};
         }
         dialog.m_srcSystem = 2;
         dialog.m_tgtSystem = 1;
@@ -308,8 +308,8 @@ int main(int argc, char** argv) {
         Choose(dialog, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
         dialog.Item<QLineEdit>(convert_ids::kSrcMeridian)->setText(QStringLiteral("117.2"));
         Choose(dialog, convert_ids::kTgtSystem, MainIndex("local"));
-        dialog.m_calibration = site;
-        dialog.m_calibrationName = QStringLiteral("site.params");
+        site.source = "site.params";
+        dialog.m_steps = {site};
         dialog.UpdateTransformLine();
         ok = Save(dialog, folder + QStringLiteral("/main-dialog-calibration.png")) && ok;
 

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "workflow/file_conversion.h"
 #include "workflow/line_source.h"
 #include "workflow/point_formats.h"
 #include "workflow/point_scan.h"
@@ -88,8 +89,9 @@ public:
 
     enum class Status { Pair, End, Problem, ReadError };
 
-    // The next pair; name empty when the line has none.
-    Status Next(std::string& name, double values[6], CommonPointsResult& result) {
+    // The next pair as text: its name (empty when the line has none) and
+    // its six values with the field each is in; valid until the next call.
+    Status Next(std::string_view& name, std::string_view tokens[6], int fields[6], CommonPointsResult& result) {
         for (;;) {
             char* begin = nullptr;
             char* end = nullptr;
@@ -110,7 +112,7 @@ public:
                 if (!ReadHeader(begin, end, result)) return Status::Problem;
                 continue;
             }
-            return ReadPair(begin, end, name, values, result) ? Status::Pair : Status::Problem;
+            return ReadPair(begin, end, name, tokens, fields, result) ? Status::Pair : Status::Problem;
         }
     }
 
@@ -222,6 +224,7 @@ private:
         return true;
     }
 
+public:
     // Value k (0 to 5: before x y H, after x y H) of a token: '*' or an
     // empty field is not known.
     bool Value(int k, std::string_view token, int field, double& value, CommonPointsResult& result) const {
@@ -237,10 +240,12 @@ private:
         return true;
     }
 
-    bool ReadPair(char* begin, char* end, std::string& name, double values[6], CommonPointsResult& result) {
+private:
+    bool ReadPair(char* begin, char* end, std::string_view& name, std::string_view tokens[6], int fields[6],
+                  CommonPointsResult& result) {
         if (m_csv) {
-            std::vector<std::string_view> fields;
-            const int count = pointformat::SplitCsvFields(begin, end, fields, m_fieldCount);
+            std::vector<std::string_view>& split = m_fields;
+            const int count = pointformat::SplitCsvFields(begin, end, split, m_fieldCount);
             if (count < 0) {
                 Fail(ProblemKind::BadQuote, -count, {}, {}, result);
                 return false;
@@ -258,22 +263,23 @@ private:
                 Fail(ProblemKind::MissingField, missing + 1, {}, {}, result);
                 return false;
             }
-            const std::string_view nameField = fields[static_cast<std::size_t>(m_name)];
-            if (nameField.empty()) {
+            name = split[static_cast<std::size_t>(m_name)];
+            if (name.empty()) {
                 Fail(ProblemKind::EmptyField, m_name + 1, "name", {}, result);
                 return false;
             }
-            name.assign(nameField);
             for (int k = 0; k < 6; ++k) {
                 const int column = m_columns[k];
-                if (!Value(k, fields[static_cast<std::size_t>(column)], column + 1, values[k], result)) return false;
+                tokens[k] = split[static_cast<std::size_t>(column)];
+                fields[k] = column + 1;
             }
             return true;
         }
-        const std::vector<std::string_view> fields = SplitPlain(std::string_view(begin, static_cast<std::size_t>(end - begin)));
-        const int count = static_cast<int>(fields.size());
+        m_fields = SplitPlain(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+        const std::vector<std::string_view>& split = m_fields;
+        const int count = static_cast<int>(split.size());
         if (count > 7) {
-            Fail(ProblemKind::ExtraField, 8, {}, fields[7], result);
+            Fail(ProblemKind::ExtraField, 8, {}, split[7], result);
             return false;
         }
         if (count < 6) {
@@ -281,15 +287,14 @@ private:
             return false;
         }
         const int first = count - 6;  // 1 with a name
-        name = first == 1 ? std::string(fields[0]) : std::string();
+        name = first == 1 ? split[0] : std::string_view();
         if (first == 1 && name.empty()) {
             Fail(ProblemKind::EmptyField, 1, "name", {}, result);
             return false;
         }
         for (int k = 0; k < 6; ++k) {
-            if (!Value(k, fields[static_cast<std::size_t>(first + k)], first + k + 1, values[k], result)) {
-                return false;
-            }
+            tokens[k] = split[static_cast<std::size_t>(first + k)];
+            fields[k] = first + k + 1;
         }
         return true;
     }
@@ -307,6 +312,7 @@ private:
     int m_fieldCount = 0;
     int m_name = kNoColumn;
     int m_columns[6] = {kNoColumn, kNoColumn, kNoColumn, kNoColumn, kNoColumn, kNoColumn};
+    std::vector<std::string_view> m_fields;  // of the last line
 };
 
 }  // namespace
@@ -316,14 +322,18 @@ CommonPointsResult ReadPairFile(std::FILE* file, const Crs& beforeSystem, const 
     CommonPointsResult result;
     PairReader reader(file, beforeSystem, afterSystem, formats);
     points.lines.oneFile = true;
-    std::string name;
+    std::string_view name, tokens[6];
+    int fields[6];
     double v[6];
     for (;;) {
-        const PairReader::Status status = reader.Next(name, v, result);
+        const PairReader::Status status = reader.Next(name, tokens, fields, result);
         if (status == PairReader::Status::End) break;
         if (status != PairReader::Status::Pair) {
             result.inPairFile = true;
             return result;
+        }
+        for (int k = 0; k < 6; ++k) {
+            if (!reader.Value(k, tokens[k], fields[k], v[k], result)) return result;
         }
         if (points.before.size() == kMaxCommonPoints) {
             result.status = CommonPointsResult::Status::TooManyPairs;
@@ -336,6 +346,36 @@ CommonPointsResult ReadPairFile(std::FILE* file, const Crs& beforeSystem, const 
         points.lines.before.push_back(reader.Line());
         points.lines.after.push_back(reader.Line());
         points.names.push_back(name.empty() ? std::string() : pointscan::QuoteToken(name));
+    }
+    return result;
+}
+
+CommonPointsResult ReadPairTokens(std::FILE* file, const Crs& beforeSystem, const Crs& afterSystem, bool csv,
+                                  std::vector<PairTokens>& pairs) {
+    CommonPointsResult result;
+    CommonPointFormats formats;
+    formats.format = csv ? pointformat::FileFormat::Csv : pointformat::FileFormat::Plain;
+    PairReader reader(file, beforeSystem, afterSystem, formats);
+    std::string_view name, tokens[6];
+    int fields[6];
+    for (;;) {
+        const PairReader::Status status = reader.Next(name, tokens, fields, result);
+        if (status == PairReader::Status::End) break;
+        if (status != PairReader::Status::Pair) {
+            result.inPairFile = true;
+            return result;
+        }
+        if (pairs.size() == kMaxCommonPoints) {
+            result.status = CommonPointsResult::Status::TooManyPairs;
+            result.inPairFile = true;
+            result.line = reader.Line();
+            return result;
+        }
+        PairTokens pair;
+        pair.name.assign(name);
+        for (int k = 0; k < 6; ++k) pair.values[static_cast<std::size_t>(k)] = tokens[k].empty() ? "*" : std::string(tokens[k]);
+        pair.line = reader.Line();
+        pairs.push_back(std::move(pair));
     }
     return result;
 }
@@ -380,6 +420,20 @@ bool AppendPairLine(std::string& out, bool csv, std::string_view name, const std
         line += value;
     }
     out += line + '\n';
+    return true;
+}
+
+}  // namespace zelk
+
+namespace zelk {
+
+bool SavePairText(const std::filesystem::path& path, std::string_view text) {
+    AtomicOutputFile file;
+    if (!file.Open(path)) return false;
+    if (std::fwrite(text.data(), 1, text.size(), file.Stream()) != text.size() || !file.Commit()) {
+        file.Abandon();
+        return false;
+    }
     return true;
 }
 

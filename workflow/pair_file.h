@@ -25,9 +25,12 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "workflow/estimation_run.h"
 
@@ -40,6 +43,19 @@ namespace zelk {
 CommonPointsResult ReadPairFile(std::FILE* file, const Crs& beforeSystem, const Crs& afterSystem,
                                 const CommonPointFormats& formats, CommonPoints& points);
 
+// A pair as its file writes it, for a table that shows the text: the name
+// (bytes as read, maybe empty) and the six values ('*' for a value not
+// known, an empty csv field too), with the line.
+struct PairTokens {
+    std::string name;
+    std::array<std::string, 6> values;
+    std::int64_t line = 0;
+};
+// Reads every pair's text, with the same recognition, checks of the line's
+// shape and limits as ReadPairFile; the values are not read as numbers.
+CommonPointsResult ReadPairTokens(std::FILE* file, const Crs& beforeSystem, const Crs& afterSystem, bool csv,
+                                  std::vector<PairTokens>& pairs);
+
 // Writing a pair file: the csv header "name,x,y,H,x,y,H" (the labels of
 // each side's axes), and a line a pair with its values as given (the text
 // of a table's cells; an unknown value as "*"). False, and nothing
@@ -49,5 +65,8 @@ CommonPointsResult ReadPairFile(std::FILE* file, const Crs& beforeSystem, const 
 void AppendPairHeader(std::string& out, pointformat::Axes before, pointformat::Axes after);
 bool AppendPairLine(std::string& out, bool csv, std::string_view name,
                     const std::array<std::string, 6>& values);
+// Writes a pair file's text in place of path, the old file kept until the
+// new one is whole; false when it cannot be written.
+bool SavePairText(const std::filesystem::path& path, std::string_view text);
 
 }  // namespace zelk

@@ -510,6 +510,18 @@ bool IsSectionLine(std::string_view line) {
 
 std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
                                                  std::string& error) {
+    // A chain file says so, rather than that its header is no value.
+    int line = 0;
+    for (std::string_view rest = text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text; !rest.empty();) {
+        ++line;
+        const std::size_t end = rest.find('\n');
+        if (IsSectionLine(rest.substr(0, end))) {
+            error = source + ":" + std::to_string(line) + ": " + Quoted(TrimLine(rest.substr(0, end))) +
+                    ": a chain of several steps, not one transformation";
+            return std::nullopt;
+        }
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    }
     return ParseOne(text, source, 1, error);
 }
 
@@ -675,6 +687,28 @@ bool SaveStepsFile(const std::filesystem::path& path, const std::vector<Transfor
         }
     }
     return WriteText(path, FormatStepsFile(steps, comment), error);
+}
+
+std::string StepSummary(const Transformation& t) {
+    std::string text = t.model == Transformation::Model::Seven   ? "seven parameters"
+                       : t.model == Transformation::Model::Three ? "three parameters"
+                                                                 : "four parameters";
+    if (t.height) {
+        text += t.height->model == HeightModel::Fixed   ? " and a fixed height difference"
+                : t.height->model == HeightModel::Plane ? " and a plane height fit"
+                                                        : " and a quadratic height fit";
+    }
+    if (t.before && t.after) text += ", " + DescribeSystem(*t.before) + " to " + DescribeSystem(*t.after);
+    return text + (t.source.empty() ? " (typed)" : " (" + t.source + ")");
+}
+
+std::string ChainComment(const std::vector<Transformation>& steps, const std::string& fileName) {
+    std::string comment = "A chain of " + std::to_string(steps.size()) +
+                          (steps.size() == 1 ? " step" : " steps") + ", applied in order:";
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        comment += "\n  step " + std::to_string(k + 1) + ": " + StepSummary(steps[k]);
+    }
+    return comment + "\nUse it as: zelk-cli convert --params @" + fileName + " ...";
 }
 
 std::string FormatParamsFile(const SevenParams& params, std::string_view comment) {

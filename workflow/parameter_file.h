@@ -99,6 +99,14 @@ bool SaveStepsFile(const std::filesystem::path& path, const std::vector<Transfor
 bool SaveParametersFile(const std::filesystem::path& path, const Transformation& transformation,
                         std::string_view comment, std::string& error);
 
+// A step in words, for comments: "seven parameters and a plane height fit,
+// wgs84-geodetic to beijing54-gauss, central meridian 117 (stage1.params)",
+// "(typed)" for a step without a source.
+std::string StepSummary(const Transformation& step);
+// The comment of a saved chain: a line a step and how zelk-cli uses the
+// file.
+std::string ChainComment(const std::vector<Transformation>& steps, const std::string& fileName);
+
 // The seven-parameter files of earlier versions: the seven values, in the
 // coordinate frame. A four-parameter file is refused.
 std::string FormatParamsFile(const SevenParams& params, std::string_view comment);

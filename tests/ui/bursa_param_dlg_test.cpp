@@ -14,6 +14,7 @@
 #include "ui/bursa_param_dlg.h"
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
+#include "main_dialog_steps.h"
 #include "ui_test_support.h"
 #include "adapters/conversion.h"
 
@@ -215,8 +216,7 @@ TEST(SevenParameterDialog, WholeEstimationFromFilesThenConfirm) {
     WriteCommonPoints(before, after, 8);
 
     CConvertDlg main;
-    auto ran = WhenModal([&](QWidget* w) {
-        auto* d = static_cast<CBursaParamDlg*>(w);
+    ASSERT_TRUE(EditFirstSevenStep(main, [&](CBursaParamDlg* d) {
         SelectItem(d->Item<QComboBox>(1000), 0);  // 北京54大地坐标BLH
         SelectItem(d->Item<QComboBox>(1023), 4);  // WGS84大地坐标BLH
         picker.answers = {before, after};
@@ -242,14 +242,18 @@ TEST(SevenParameterDialog, WholeEstimationFromFilesThenConfirm) {
         EXPECT_NEAR(shown(1021), known.K, 1e-3);
         EXPECT_EQ(d->Item<QLineEdit>(1021)->text().toStdString(), FormatDialogNumber(d->m_K));
         d->Item<QPushButton>(1024)->click();  // 确认
-    });
-    main.Item<QPushButton>(3)->click();
-    ASSERT_TRUE(*ran);
+    }));
     const SevenParams known = KnownParams();
-    EXPECT_NEAR(main.m_params->dX0, known.dX0, 0.01);
-    EXPECT_NEAR(main.m_params->K, known.K, 1e-3);
-    EXPECT_NEAR(main.m_params->betaX, known.betaX, 1e-3);
-    EXPECT_NEAR(main.m_params->betaZ, known.betaZ, 1e-3);
+    ASSERT_EQ(main.m_steps.size(), 1u);
+    const Transformation& step = main.m_steps[0];
+    EXPECT_NEAR(step.seven.dX0, known.dX0, 0.01);
+    EXPECT_NEAR(step.seven.K, known.K, 1e-3);
+    EXPECT_NEAR(step.seven.betaX, known.betaX, 1e-3);
+    EXPECT_NEAR(step.seven.betaZ, known.betaZ, 1e-3);
+    // The estimate with every digit, and the systems it was made for.
+    ASSERT_TRUE(step.before && step.after);
+    EXPECT_EQ(DescribeSystem(*step.before), "beijing54-geodetic");
+    EXPECT_EQ(DescribeSystem(*step.after), "wgs84-geodetic");
 }
 
 TEST(SevenParameterDialog, ComputeThenCancelLeavesTheMainRecord) {
@@ -261,10 +265,11 @@ TEST(SevenParameterDialog, ComputeThenCancelLeavesTheMainRecord) {
     WriteCommonPoints(before, after, 6);
 
     CConvertDlg main;
-    main.m_params->dX0 = 1.0;
-    main.m_params->K = -4.0;
-    auto ran = WhenModal([&](QWidget* w) {
-        auto* d = static_cast<CBursaParamDlg*>(w);
+    SevenParams held;
+    held.dX0 = 1.0;
+    held.K = -4.0;
+    main.m_steps = {Transformation::Seven(held)};
+    ASSERT_TRUE(EditFirstSevenStep(main, [&](CBursaParamDlg* d) {
         SelectItem(d->Item<QComboBox>(1000), 0);
         SelectItem(d->Item<QComboBox>(1023), 4);
         picker.answers = {before, after};
@@ -273,12 +278,11 @@ TEST(SevenParameterDialog, ComputeThenCancelLeavesTheMainRecord) {
         d->Item<QPushButton>(1)->click();
         EXPECT_NE(d->Item<QLineEdit>(1021)->text(), QStringLiteral("-4"));  // the estimate is shown
         d->Item<QPushButton>(2)->click();
-    });
-    main.Item<QPushButton>(3)->click();
-    ASSERT_TRUE(*ran);
-    EXPECT_EQ(main.m_params->dX0, 1.0);
-    EXPECT_EQ(main.m_params->K, -4.0);
-    EXPECT_EQ(main.m_params->betaX, 0.0);
+    }));
+    ASSERT_EQ(main.m_steps.size(), 1u);
+    EXPECT_EQ(main.m_steps[0].seven.dX0, 1.0);
+    EXPECT_EQ(main.m_steps[0].seven.K, -4.0);
+    EXPECT_EQ(main.m_steps[0].seven.betaX, 0.0);
 }
 
 TEST(SevenParameterDialog, UnreadableCommonPointFileIsReportedAndFieldsKept) {

@@ -161,7 +161,7 @@ TEST(SystemsAndZones, ZonesInAndOutGiveTheWorkflowsAndTheCommandLinesResults) {
 
     CConvertDlg dialog;
     // In zelk-cli's order: dX0, dY0, dZ0, K, betaX, betaY, betaZ.
-    *dialog.m_params = SevenParams{15.5, -112.25, -48.75, 2.5, 0.625, -1.25, 2.125};
+    dialog.m_steps = {Transformation::Seven(SevenParams{15.5, -112.25, -48.75, 2.5, 0.625, -1.25, 2.125})};
     SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("cgcs2000-gauss"));
     SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcZoning), 1);  // 3度带
     SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("beijing54-gauss"));
@@ -184,7 +184,7 @@ TEST(SystemsAndZones, ZonesInAndOutGiveTheWorkflowsAndTheCommandLinesResults) {
     ConversionRequest request;
     request.from = zelk::MakeCrs(*zelk::FindSystem("cgcs2000-gauss"), zelk::Zoning::Zone3);
     request.to = zelk::MakeCrs(*zelk::FindSystem("beijing54-gauss"), zelk::Zoning::Zone3);
-    request.steps = {Transformation::Seven(*dialog.m_params)};
+    request.steps = dialog.m_steps;
     request.formats.withNames = true;
     request.input = PointInput{ToPath(input)};
     request.output = PointOutput{ToPath(runOutput)};
