@@ -13,8 +13,8 @@ double Distance(const PointRecord& a, const PointRecord& b) {
     return std::sqrt((a.X - b.X) * (a.X - b.X) + (a.Y - b.Y) * (a.Y - b.Y) + (a.Z - b.Z) * (a.Z - b.Z));
 }
 
-// The largest distance between two points; beyond kExactSpan points the
-// diagonal of their bounding box (at most 1.8 times as long).
+// The largest distance between two points; beyond kExactSpanPairs points
+// the diagonal of their bounding box.
 double Span(const PointRecord* points, int n) {
     if (n <= kExactSpanPairs) {
         double span = 0.0;

@@ -43,7 +43,8 @@ struct ThreeParamEstimate {
     double seShift = 0.0;                // of each of dX dY dZ, m
     // The largest distance between two common points (before side), m:
     // how far apart the residuals were measured. Beyond kExactSpanPairs
-    // pairs, the diagonal of the points' bounding box.
+    // pairs, the diagonal of the points' bounding box (at most √3 times as
+    // long).
     double span = 0.0;
     OutlierTest blunders;                // groups = pairs
 };

@@ -23,7 +23,10 @@ WGS84 = "+ellps=WGS84"
 KRASS = "+ellps=krass"
 
 # Seven parameters WGS84 -> Beijing 1954, coordinate frame (m, ppm, arc-seconds).
-SEVEN = dict(x=-12.637, y=101.714, z=58.423, s=3.418, rx=-0.912, ry=-1.476, rz=2.218)
+# Rotations of about an arc-second: the estimate's linearisation at the target
+# point (bursa/estimate.h) shifts every point it converts by about (K + the
+# rotations) times the datum shift, here under a millimetre.
+SEVEN = dict(x=-12.637, y=101.714, z=58.423, s=1.218, rx=-0.352, ry=-0.476, rz=0.818)
 # The city grid: four parameters from Beijing 1954 Gauss 117 and a fixed
 # height difference zeta = H(Beijing 1954) - H(local).
 ALPHA = math.radians(25 / 60 + 17.3 / 3600)
