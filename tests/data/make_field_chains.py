@@ -10,7 +10,7 @@ by hand, never from the build:
     /usr/bin/python3 tests/data/make_field_chains.py examples tests/data/field_chains.txt
 
 Files written in the examples folder: stage1-wgs84.csv, stage1-bj54-xyz.csv,
-stage2-pairs.txt, rtk-new.txt.
+stage2-pairs.txt, rtk-new.txt, three-pair.txt, three-new.txt.
 """
 import math
 import random
@@ -166,6 +166,9 @@ def main():
         out.write(f"{name} {m4(lx)} {m4(ly)} {m4(lH)}\n")
 
     out.write(f"[three] shift {SHIFT[0]} {SHIFT[1]} {SHIFT[2]}\n")
+    three_pair = open(f"{examples}/three-pair.txt", "w")
+    three_pair.write("# 一个已知点：点号  WGS84 B L H（度.分秒）  北京54高斯(120°) x y H\n")
+    three_new = open(f"{examples}/three-new.txt", "w")
     for k in range(6):
         B = 30.26 + (0 if k == 0 else rnd.uniform(-0.02, 0.02))
         L = 120.17 + (0 if k == 0 else rnd.uniform(-0.02, 0.02))
@@ -177,6 +180,12 @@ def main():
         # The common point as a surveyor has it: to the millimetre.
         digits = m3 if k == 0 else m4
         out.write(f"{Bp} {Lp} {H:.4f} {digits(n)} {digits(e)} {digits(H54)}\n")
+        if k == 0:
+            three_pair.write(f"G01 {Bp} {Lp} {H:.4f} {m3(n)} {m3(e)} {m3(H54)}\n")
+        else:
+            three_new.write(f"N{k} {Bp} {Lp} {H:.4f}\n")
+    three_pair.close()
+    three_new.close()
 
     out.write("[plane-height]\n")
     a, b = 1.0000214 * math.cos(-0.0123), 1.0000214 * math.sin(-0.0123)

@@ -17,6 +17,9 @@
 #include "main_dialog_steps.h"
 #include "ui_test_support.h"
 #include "adapters/conversion.h"
+#include "workflow/calibration_run.h"
+#include "workflow/estimation_run.h"
+#include "workflow/parameter_file.h"
 
 using namespace zelk;
 
@@ -307,4 +310,54 @@ TEST(SevenParameterDialog, UnreadableCommonPointFileIsReportedAndFieldsKept) {
     EXPECT_NE(messages.messages[0].text.find("x12"), std::string::npos);
     EXPECT_EQ(Edit(dialog, 1021)->text(), QStringLiteral("6"));
     EXPECT_EQ(dialog.m_K, 6.0);
+}
+
+TEST(SevenParameterDialog, SavedAfterComputeItIsWhatEstimateSaveWrites) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    const QString before = folder.filePath(QStringLiteral("bj54.txt"));
+    const QString after = folder.filePath(QStringLiteral("wgs84.txt"));
+    WriteCommonPoints(before, after, 8);
+    CBursaParamDlg dialog;
+    SelectItem(dialog.Item<QComboBox>(1000), 0);  // 北京54大地坐标BLH
+    SelectItem(dialog.Item<QComboBox>(1023), 4);  // WGS84大地坐标BLH
+    picker.answers = {before, after};
+    dialog.Item<QPushButton>(1012)->click();
+    dialog.Item<QPushButton>(1014)->click();
+    dialog.Item<QPushButton>(1)->click();  // 计算
+    ASSERT_EQ(messages.messages.size(), 1u);
+
+    // The same estimation as zelk-cli estimate --save makes.
+    EstimationRequest request;
+    request.settings.before = MakeCrs(*FindSystem("beijing54-geodetic"));
+    request.settings.after = MakeCrs(*FindSystem("wgs84-geodetic"));
+    request.beforeFile = ToPath(before);
+    request.afterFile = ToPath(after);
+    const EstimationRun run = RunEstimation(request);
+    ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
+    const std::string wanted =
+        FormatParametersFile(run.estimate.calibration,
+                             CalibrationComment(run.estimate.calibration, run.message.text, "bj54.txt", "wgs84.txt") +
+                                 "\nUse it as: zelk-cli convert --params @saved.params ...");
+
+    const QString saved = folder.filePath(QStringLiteral("saved.params"));
+    picker.answers = {saved};
+    dialog.Item<QPushButton>(1029)->click();  // 保存…
+    EXPECT_EQ(ReadFile(saved), wanted);
+    EXPECT_EQ(ReadFile(saved).find("not estimated here"), std::string::npos);
+    // 确认 hands over the same every digit, named by the file.
+    Transformation step = dialog.Step();
+    EXPECT_EQ(step.seven.betaZ, run.estimate.calibration.seven.betaZ);
+    EXPECT_EQ(step.source, "saved.params");
+
+    // A field changed: typed values now, saved with 15 digits, no report.
+    Edit(dialog, 1015)->setText(QStringLiteral("1.5"));
+    picker.answers = {saved};
+    dialog.Item<QPushButton>(1029)->click();
+    EXPECT_NE(ReadFile(saved).find("(typed or opened, not estimated here)"), std::string::npos);
+    EXPECT_NE(ReadFile(saved).find("\ndX0 = 1.5\n"), std::string::npos);
+    step = dialog.Step();
+    EXPECT_EQ(step.seven.dX0, 1.5);
+    EXPECT_EQ(step.seven.betaZ, *ParseDialogNumber(FormatDialogNumber(run.estimate.calibration.seven.betaZ)));
 }
