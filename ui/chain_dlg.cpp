@@ -70,16 +70,18 @@ void CChainDlg::ShowSteps(int select) {
     // What the steps do to the main dialog's systems.
     auto* line = Item<QLabel>(kLine);
     const TransformationLine described = DescribeTransformation(m_steps, m_from, m_to);
-    QString text;
-    if (m_steps.empty()) {
-        text = QStringLiteral("没有转换步骤：同一基准内换算坐标形式，不换基准。");
-    } else if (!m_from || !m_to) {
-        text = QStringLiteral("主窗口还没有选好转换前、后坐标系统。");
+    QString text = m_steps.empty() ? QStringLiteral("没有转换步骤：七参数全为零，同一基准内只换算坐标形式。") : QString();
+    if (!m_from || !m_to) {
+        text += QStringLiteral("主窗口还没有选好转换前、后坐标系统。");
     } else if (described.warning) {
-        text = described.details.section(QLatin1Char('\n'), -1);
+        // The conversion's own message when it would be refused, else why
+        // it is probably a mistake.
+        const std::string problem = ChainProblemText(*m_from, *m_to, m_steps.empty() ? std::vector<Transformation>{Transformation::Seven(SevenParams{})} : m_steps);
+        text += problem.empty() ? described.text.section(QStringLiteral("："), 0, 0).mid(3) + QStringLiteral("。")
+                                : QString::fromStdString(problem);
     } else {
-        text = QStringLiteral("可以从") + QString::fromStdString(SystemText(*m_from)) + QStringLiteral("转换到") +
-               QString::fromStdString(SystemText(*m_to)) + QStringLiteral("。");
+        text += QStringLiteral("可以从") + QString::fromStdString(SystemText(*m_from)) + QStringLiteral("转换到") +
+                QString::fromStdString(SystemText(*m_to)) + QStringLiteral("。");
     }
     line->setText(text);
     QPalette palette = line->palette();

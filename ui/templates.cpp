@@ -212,7 +212,7 @@ DialogTemplate MakeCalibrationTemplate() {
         Control(kBeforeFile, K::PushButton, QStringLiteral("转换前文件"), 191, 120, 68, 14),
         Control(kAfterFile, K::PushButton, QStringLiteral("转换后文件"), 263, 120, 67, 14),
         Custom(kPairs, &CPairTable::Create, 14, 138, 316, 138),
-        Control(kNoId, K::Label, QStringLiteral("点对文件：点号 转换前 x y H 转换后 x y H，* 为未知"), 14, 282, 200, 10),
+        Control(kNoId, K::Label, QStringLiteral("点对文件：每行点号和两侧的坐标，未知的写 *"), 14, 282, 200, 10),
         Control(kReadPairs, K::PushButton, QStringLiteral("读入…"), 222, 280, 52, 14),
         Control(kWritePairs, K::PushButton, QStringLiteral("写出…"), 278, 280, 52, 14),
         Control(kNoId, K::GroupBox, QStringLiteral("残差图"), 343, 5, 250, 120),

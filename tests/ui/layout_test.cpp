@@ -303,7 +303,7 @@ TEST(StepsDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     // Nothing to edit, move or save yet.
     for (int id : {1004, 1005, 1006, 1007, 1008}) EXPECT_FALSE(dialog.GetDlgItem(id)->isEnabled()) << id;
-    EXPECT_EQ(dialog.LineText(), QStringLiteral("没有转换步骤：同一基准内换算坐标形式，不换基准。"));
+    EXPECT_EQ(dialog.LineText(), QStringLiteral("没有转换步骤：七参数全为零，同一基准内只换算坐标形式。主窗口还没有选好转换前、后坐标系统。"));
 }
 
 TEST(AboutBox, ShowsNameVersionAndIconAndClosesBothWays) {
