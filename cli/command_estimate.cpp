@@ -7,6 +7,8 @@
 #include "cli/commands.h"
 #include "cli/help_texts.h"
 #include "cli/options.h"
+#include "platform/files.h"
+#include "platform/output_file.h"
 #include "platform/number_text.h"
 #include "workflow/estimation_run.h"
 #include "workflow/parameter_file.h"
@@ -148,11 +150,12 @@ std::string ValueLines(const Transformation& c) {
 // whole); the problem, or nothing.
 std::string SaveText(const std::string& path, const std::string& text) {
     AtomicOutputFile file;
-    if (!file.Open(path)) return path + ": cannot write the file";
+    if (!file.Open(platform::PathFromUtf8(path))) return path + ": cannot write the file";
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        return path + ": cannot write the file";
+        return path + ": cannot write the file" +
+               (file.Problem().empty() ? std::string() : " (" + file.Problem() + ")");
     }
     return {};
 }
@@ -201,11 +204,13 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         if (save->empty() || *save == "-") {
             throw UsageError("option --save: a file name is needed");
         }
+        RefuseDescriptorName(*save, "option --save");
         savePath = *save;
     }
     std::string exportPath;
     if (const std::string* line = parsed.Value("--export-line")) {
         if (line->empty()) throw UsageError("option --export-line: a file name is needed");
+        RefuseDescriptorName(*line, "option --export-line");
         exportPath = *line;
     }
     EstimationRequest request;
@@ -221,11 +226,11 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         if (request.formats.format == pointformat::FileFormat::Dat) {
             throw UsageError("option --format: a pair file is plain or csv, not dat");
         }
-        request.pairFile = PathArgument(*pairs, "option --pairs");
+        request.pairFile = platform::PathFromUtf8(PathArgument(*pairs, "option --pairs"));
     } else {
         RequirePositionals(parsed, 2, "BEFORE and AFTER (or --pairs FILE)");
-        request.beforeFile = PathArgument(parsed.positionals[0], "BEFORE");
-        request.afterFile = PathArgument(parsed.positionals[1], "AFTER");
+        request.beforeFile = platform::PathFromUtf8(PathArgument(parsed.positionals[0], "BEFORE"));
+        request.afterFile = platform::PathFromUtf8(PathArgument(parsed.positionals[1], "AFTER"));
     }
 
     const EstimationRun result = RunEstimation(request);
@@ -244,11 +249,11 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         const bool pairs = !request.pairFile.empty();
         const std::string comment =
             CalibrationComment(calibration, report,
-                               (pairs ? request.pairFile : request.beforeFile).string(),
-                               (pairs ? request.pairFile : request.afterFile).string()) +
+                               platform::PathText(pairs ? request.pairFile : request.beforeFile),
+                               platform::PathText(pairs ? request.pairFile : request.afterFile)) +
             "\nUse it as: zelk-cli convert --params @" + savePath + " ...";
         std::string error;
-        if (!SaveParametersFile(savePath, calibration, comment, error)) notSaved = error;
+        if (!SaveParametersFile(platform::PathFromUtf8(savePath), calibration, comment, error)) notSaved = error;
     }
     if (!exportPath.empty() && notSaved.empty()) {
         const std::string line = ExportLine(calibration.seven) + "\n";

@@ -92,7 +92,13 @@ inline constexpr const char* kParamsTerms =
     "after the last step); two typed steps in a row are refused. --save-chain\n"
     "FILE writes the steps as one file (a section [step N] a step) that\n"
     "--params @FILE applies as they were; a chain file may also be one step of\n"
-    "a longer chain.\n";
+    "a longer chain.\n"
+    "\n"
+    "A calibration fitted in 3- or 6-degree zones belongs to the zone of its\n"
+    "common points (before-zone-number, after-zone-number in the file): points\n"
+    "of other zones, or in another form, are brought into that zone first. A\n"
+    "parameters file naming one system and not the other, or systems its model\n"
+    "cannot join, is refused, naming the file, the line and the key.\n";
 
 inline constexpr const char* kExitTerms =
     "Exit status: 0 success, 1 the data or a file is at fault (the message is on\n"
@@ -274,3 +280,17 @@ inline constexpr const char* kEstimateHelp =
     "lines and lines starting with # are ignored. Values carry every digit needed\n"
     "to read back the same double. A file of the seven values alone serves any\n"
     "systems. A chain file holds a section a step, each headed [step N].\n";
+
+// What differs on Windows: added to every help there.
+inline constexpr const char* kWindowsTerms =
+    "On Windows: file names may hold any characters (Chinese names too). Text\n"
+    "shows in the console as characters whatever its code page, and goes to a\n"
+    "pipe or a file in UTF-8. Files and standard input and output carry bytes\n"
+    "unchanged: lines end in LF as on Linux, and Ctrl-Z is no end of file. '-'\n"
+    "stands for standard input or output; /dev/stdout, /dev/fd/N and the like do\n"
+    "not exist there and are refused. An OUTPUT or --save file held open by\n"
+    "another program (a spreadsheet showing it) is tried again for about two\n"
+    "seconds, then refused, the old file unchanged. Stopped by Ctrl-C,\n"
+    "Ctrl-Break or the closing of the console window: exit status 0xC000013A\n"
+    "(cmd shows -1073741510) in place of 128 + a signal; no temporary file is\n"
+    "left and an earlier OUTPUT or --save file is as it was.\n";

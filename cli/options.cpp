@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <optional>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
+#include "platform/standard_streams.h"
 #include "workflow/parameter_file.h"
 
 using namespace zelk;
 
-void WriteOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void WriteOut(std::string_view text) { platform::WriteText(stdout, text); }
 
 std::size_t TerminalWidth(std::string_view name) {
     std::size_t width = 0;
@@ -119,7 +121,8 @@ std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
             continue;
         }
         std::string error;
-        std::optional<std::vector<Transformation>> read = ReadStepsFile(value.substr(1), error);
+        std::optional<std::vector<Transformation>> read =
+            ReadStepsFile(platform::PathFromUtf8(value.substr(1)), error);
         if (!read) throw DataError(error);
         for (Transformation& step : *read) steps.push_back(std::move(step));
     }
@@ -130,7 +133,9 @@ void SaveChainOption(const ParsedArguments& parsed, const std::vector<Transforma
     const std::string path = SaveChainPath(parsed);
     if (path.empty()) return;
     std::string error;
-    if (!SaveStepsFile(path, steps, ChainComment(steps, path), error)) throw DataError(error);
+    if (!SaveStepsFile(platform::PathFromUtf8(path), steps, ChainComment(steps, path), error)) {
+        throw DataError(error);
+    }
 }
 
 std::string SaveChainPath(const ParsedArguments& parsed) {
@@ -147,7 +152,15 @@ void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const 
     }
 }
 
+void RefuseDescriptorName(const std::string& text, const std::string& what) {
+    if (!platform::HasDescriptorNames() && platform::IsDescriptorName(text)) {
+        throw UsageError(what + ": there is no '" + text +
+                         "' on this system; use '-' for standard input or output");
+    }
+}
+
 std::string PathArgument(const std::string& text, const char* what) {
     if (text.empty()) throw UsageError(std::string(what) + " is an empty file name");
+    RefuseDescriptorName(text, what);
     return text;
 }

@@ -68,4 +68,7 @@ std::string SaveChainPath(const ParsedArguments& parsed);
 void SaveChainOption(const ParsedArguments& parsed, const std::vector<zelk::Transformation>& steps);
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
+// Names of open descriptors (/dev/stdout and the like) do not exist on every
+// system (not on Windows): refused there, pointing to '-'.
+void RefuseDescriptorName(const std::string& text, const std::string& what);
 std::string PathArgument(const std::string& text, const char* what);

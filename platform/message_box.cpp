@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/standard_streams.h"
+
 namespace zelk {
 
 namespace {
@@ -10,7 +12,7 @@ public:
     void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
         const char* kind = icon == MessageIcon::Error ? "error" : "warning";
         std::string line = caption + " (" + kind + "): " + text + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
+        zelk::platform::WriteText(stderr, line);
         std::fflush(stderr);
     }
 };

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "ui/parameter_files.h"
@@ -228,8 +229,8 @@ void CBursaParamDlg::OnOK() {
     m_estimate->before = systems->first;
     m_estimate->after = systems->second;
     m_report = result.message.text;
-    m_estimateFiles[0] = ToPath(m_beforeFile).filename().string();
-    m_estimateFiles[1] = ToPath(m_afterFile).filename().string();
+    m_estimateFiles[0] = zelk::platform::PathText(ToPath(m_beforeFile).filename());
+    m_estimateFiles[1] = zelk::platform::PathText(ToPath(m_afterFile).filename());
     ShowEstimate(result);
 }
 

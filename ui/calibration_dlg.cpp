@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "ui/pair_table.h"
 #include "ui/parameter_files.h"
@@ -257,7 +258,8 @@ void CCalibrationDlg::OnCompute() {
     // The names of a dat or csv before file label the residuals and the plot.
     QStringList names;
     for (const std::string& name : run.names) names << DecodeMessageText(name);
-    Hold(run.estimate, *settings, names, request.beforeFile.string(), request.afterFile.string());
+    Hold(run.estimate, *settings, names, zelk::platform::PathText(request.beforeFile),
+         zelk::platform::PathText(request.afterFile));
 }
 
 void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,

@@ -129,7 +129,10 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
     run.result = ConvertPointFile(in, output.Stream(), chain, request.formats, options);
     if (run.result.status == FileConversionResult::Status::Ok) {
         run.committed = output.Commit();
-        run.readerGone = !run.committed && output.ReaderGone();
+        if (!run.committed) {
+            run.readerGone = output.ReaderGone();
+            run.outputProblem = output.Problem();
+        }
     } else {
         run.readerGone =
             run.result.status == FileConversionResult::Status::WriteError && output.ReaderGone();
@@ -150,8 +153,12 @@ UserMessage MessageFor(const FileRun& run) {
     }
     if (run.committed) return {kConversionDoneText, ApplicationName(), MessageIcon::Warning};
     const FileConversionResult& result = run.result;
+    if (result.status == Status::Ok && !run.outputProblem.empty()) {
+        // The conversion ran through, the output did not land.
+        return {run.outputProblem, kWriteFileCaption, MessageIcon::Error};
+    }
     switch (result.status) {
-        case Status::Ok:  // the conversion ran through, the output did not land
+        case Status::Ok:
         case Status::WriteError:
             return {kOutputOpenText, kWriteFileCaption, MessageIcon::Error};
         case Status::Unreadable:

@@ -80,6 +80,7 @@ struct FileRun {
     } stage = Stage::Converted;
     FileConversionResult result;
     bool committed = false;
+    std::string outputProblem;  // why the output did not land, when there is more to say
     // The output is a pipe whose reader stopped early (`| head`): the run
     // ended there, through no fault of the data.
     bool readerGone = false;

@@ -106,8 +106,9 @@ int ZoneCount(Zoning zoning) {
 int ZoneMeridian(Zoning zoning, int zone) { return zoning == Zoning::Zone3 ? 3 * zone : 6 * zone - 3; }
 
 int ZoneOf(Zoning zoning, double degrees) {
-    const double n = zoning == Zoning::Zone3 ? std::floor((degrees - 1.5) / 3) + 1
-                                             : std::floor(degrees / 6) + 1;
+    const double east = degrees + kZoneEdgeTolerance;
+    const double n = zoning == Zoning::Zone3 ? std::floor((east - 1.5) / 3) + 1
+                                             : std::floor(east / 6) + 1;
     // Also false for NaN.
     if (!(n >= 1 && n <= ZoneCount(zoning))) return 0;
     return static_cast<int>(n);

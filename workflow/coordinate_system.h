@@ -96,6 +96,16 @@ int ZoneCount(Zoning zoning);
 int ZoneMeridian(Zoning zoning, int zone);
 // The zone of a longitude in degrees east (n = floor(L/6) + 1, or
 // floor((L − 1.5)/3) + 1); 0 when it falls outside 1..ZoneCount.
+//
+// Zone edges. Each zone holds its western edge, not its eastern one: a
+// longitude exactly on an edge belongs to the zone east of it, as the
+// formulas above (in the README, the guide and --help) say, so that every
+// longitude has one zone and the published zone numbers of edge points stand.
+// A longitude reaches this function through packed DMS, radians and back to
+// degrees, which can leave an edge a few units in the last place below
+// itself; one within kZoneEdgeTolerance below an edge (1e-10°, about
+// 0.01 mm) counts as on it.
+inline constexpr double kZoneEdgeTolerance = 1e-10;
 int ZoneOf(Zoning zoning, double degrees);
 // The zone an easting's leading digits name (floor(y / 10⁶)); 0 when they
 // name none of 1..ZoneCount.

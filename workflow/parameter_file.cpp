@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/file_conversion.h"
 #include "workflow/point_scan.h"
@@ -583,8 +584,8 @@ namespace {
 // The whole text of a parameters file (at most kMaxFileBytes); false with
 // the problem.
 bool ReadText(const std::filesystem::path& path, std::string& text, std::string& error) {
-    const std::string source = path.string();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+    const std::string source = zelk::platform::PathText(path);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(zelk::platform::OpenFile(path, "rb"),
                                                          &std::fclose);
     if (!file) {
         error = source + ": cannot open the parameters file (" +
@@ -628,13 +629,14 @@ bool AllFinite(const Transformation& t) {
 bool WriteText(const std::filesystem::path& path, const std::string& text, std::string& error) {
     AtomicOutputFile file;
     if (!file.Open(path)) {
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
+        if (!file.Problem().empty()) error += " (" + file.Problem() + ")";
         return false;
     }
     return true;
@@ -646,8 +648,8 @@ std::optional<Transformation> ReadParametersFile(const std::filesystem::path& pa
                                                 std::string& error) {
     std::string text;
     if (!ReadText(path, text, error)) return std::nullopt;
-    std::optional<Transformation> read = ParseParametersFile(text, path.string(), error);
-    if (read) read->source = path.string();
+    std::optional<Transformation> read = ParseParametersFile(text, zelk::platform::PathText(path), error);
+    if (read) read->source = zelk::platform::PathText(path);
     return read;
 }
 
@@ -655,7 +657,7 @@ std::optional<std::vector<Transformation>> ReadStepsFile(const std::filesystem::
                                                          std::string& error) {
     std::string text;
     if (!ReadText(path, text, error)) return std::nullopt;
-    return ParseStepsFile(text, path.string(), error);
+    return ParseStepsFile(text, zelk::platform::PathText(path), error);
 }
 
 std::string FormatStepsFile(const std::vector<Transformation>& steps, std::string_view comment) {
@@ -671,7 +673,7 @@ std::string FormatStepsFile(const std::vector<Transformation>& steps, std::strin
 bool SaveParametersFile(const std::filesystem::path& path, const Transformation& calibration,
                         std::string_view comment, std::string& error) {
     if (!AllFinite(calibration)) {
-        error = path.string() + ": not written, the estimate is not a finite number";
+        error = zelk::platform::PathText(path) + ": not written, the estimate is not a finite number";
         return false;
     }
     return WriteText(path, FormatParametersFile(calibration, comment), error);
@@ -681,7 +683,7 @@ bool SaveStepsFile(const std::filesystem::path& path, const std::vector<Transfor
                    std::string_view comment, std::string& error) {
     for (std::size_t k = 0; k < steps.size(); ++k) {
         if (!AllFinite(steps[k])) {
-            error = path.string() + ": not written, step " + std::to_string(k + 1) +
+            error = zelk::platform::PathText(path) + ": not written, step " + std::to_string(k + 1) +
                     " holds a value that is not a finite number";
             return false;
         }
@@ -735,7 +737,7 @@ std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::str
 }
 
 std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error) {
-    return SevenOf(ReadParametersFile(path, error), path.string(), error);
+    return SevenOf(ReadParametersFile(path, error), zelk::platform::PathText(path), error);
 }
 
 std::string ExportLine(const SevenParams& p) {
