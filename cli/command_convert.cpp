@@ -21,6 +21,7 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--params", true, true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
     {"--to-angles", true},     {"--convention", true},   {"--save-chain", true},
+    {"--from-geoid", true},    {"--to-geoid", true},
 };
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
@@ -35,6 +36,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
     SaveChainPath(parsed);  // a mistake there is the command line's, before any file is read
     request.steps = StepsOption(parsed);
+    request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
+    request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
     formats.input = FormatOption(parsed, "--from-format", false);

@@ -29,6 +29,7 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--to-angles", true},
     {"--model", true},
     {"--height", true},
+    {"--geoid", true},
     {"--convention", true},
     {"--export-line", true},
     {"--save", true},
@@ -67,7 +68,9 @@ std::string ResidualTable(const CalibrationEstimate& result, bool seven,
     nameColumn(out, "name");
     out += seven ? "      rX (m)      rY (m)      rZ (m)     3-D (m)"
                  : "      vx (m)      vy (m)   plane (m)";
+    const bool geoid = height && result.geoidCompared;
     if (height) out += "  height (m)";
+    if (geoid) out += "  no geoid (m)";
     out += "  left out (m)\n";
     for (std::size_t i = 0; i < result.residuals.size(); ++i) {
         const CalibrationResidual& r = result.residuals[i];
@@ -81,6 +84,7 @@ std::string ResidualTable(const CalibrationEstimate& result, bool seven,
         if (seven) column(out, plane(r.r[2]), 12);
         column(out, plane(r.length), 12);
         if (height) column(out, r.heightFitted ? FormatFixed(r.height, 4) : kUnused, 12);
+        if (geoid) column(out, r.heightFitted ? FormatFixed(r.heightWithoutGeoid, 4) : kUnused, 14);
         column(out, result.tested && r.leftOut > 0.0 ? FormatFixed(r.leftOut, 4) : "-", 14);
         if (r.suspect) out += " *";
         out += '\n';
@@ -142,6 +146,7 @@ std::string ValueLines(const Transformation& c) {
         for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
             line(kNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
+        if (c.geoid) out += "geoid = " + GeoidFileValue(c.geoid->name) + "\n";
     }
     return out;
 }
@@ -186,6 +191,11 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         }
     }
     settings.height = HeightOption(parsed);
+    if (parsed.Has("--geoid") && !settings.height) {
+        throw UsageError("option --geoid: the geoid serves a height fit; give --height fixed, plane or "
+                         "quadratic");
+    }
+    settings.geoid = GeoidOption(parsed, "--geoid");
     settings.convention = ConventionOption(parsed);
     const bool seven = settings.model == Transformation::Model::Seven;
     const bool four = settings.model == Transformation::Model::Four;

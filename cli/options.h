@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "workflow/angle_text.h"
+#include "workflow/geoid_model.h"
 #include "workflow/point_formats.h"
 #include "workflow/transformation.h"
 
@@ -66,6 +68,12 @@ std::string SaveChainPath(const ParsedArguments& parsed);
 // Writes the steps as one chain file when --save-chain is given; DataError
 // when it cannot be written.
 void SaveChainOption(const ParsedArguments& parsed, const std::vector<zelk::Transformation>& steps);
+// --from-geoid, --to-geoid, --geoid: a geoid model (egm96, or the path of a
+// grid file), opened; nothing when the option is absent. With side, the
+// system of that side, which must be able to have such heights (not
+// geocentric, not the local grid).
+std::optional<zelk::GeoidModel> GeoidOption(const ParsedArguments& parsed, const std::string& name,
+                                            const zelk::Crs* side = nullptr);
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
 // Names of open descriptors (/dev/stdout and the like) do not exist on every

@@ -23,6 +23,7 @@
 
 class QMenu;
 class CProgressDlg;
+class CGeoidChoice;
 
 // The command id of the about entry of the window menu.
 inline constexpr int kIdmAboutBox = 0x0010;
@@ -150,5 +151,10 @@ private:
     std::optional<zelk::Crs> ShownCrs(bool target) const;
     // The steps conversions apply: m_steps, or seven zero parameters.
     std::vector<zelk::Transformation> HeldSteps() const;
+    // The geoid model of a side's heights, when its list is enabled and
+    // holds one.
+    std::optional<zelk::GeoidModel> SideGeoid(bool target) const;
+    CGeoidChoice* m_srcHeights = nullptr;
+    CGeoidChoice* m_tgtHeights = nullptr;
     TransformationLine m_transformLine;
 };

@@ -210,11 +210,13 @@ std::string Shortfall(std::size_t usable, std::size_t all, const char* known, co
            std::to_string(all - usable) + "对" + others + "。";
 }
 
-// The height fit of an estimate at positions, of the pairs `used`; false
-// with the problem set when it fails.
-bool FitHeight(HeightModel model, const std::vector<GridPoint>& positions,
-               const std::vector<PointRecord>& afterAsRead, const std::vector<int>& used,
-               CalibrationEstimate& result) {
+// The height fit of an estimate at positions (in `plane`) of the pairs
+// `used`; false with the problem set when it fails. On a geoid model, the
+// fit is of zeta - N and the same fit without the model goes to the report
+// beside it.
+bool FitHeight(HeightModel model, const std::optional<GeoidModel>& geoid, const zelk::Crs& plane,
+               const std::vector<GridPoint>& positions, const std::vector<PointRecord>& afterAsRead,
+               const std::vector<int>& used, const PairLines& lines, CalibrationEstimate& result) {
     std::vector<GridPoint> at, after;
     for (const int i : used) {
         at.push_back(positions[static_cast<std::size_t>(i)]);
@@ -225,6 +227,24 @@ bool FitHeight(HeightModel model, const std::vector<GridPoint>& positions,
         result.message = HeightFitTooFewPointsText(model) +
                          Shortfall(used.size(), afterAsRead.size(), "两侧高程都已知的", "只有平面坐标");
         return false;
+    }
+    std::optional<GeoidComparison> comparison;
+    if (geoid && geoid->grid) {
+        // zeta - N = H before - (H after + N).
+        std::vector<GridPoint> lifted = after;
+        for (std::size_t k = 0; k < at.size() && k < lifted.size(); ++k) {
+            double N = 0.0;
+            const PointProblem problem = UndulationAt(plane, *geoid->grid, at[k].x, at[k].y, N);
+            if (problem != PointProblem::None) {
+                result.status = Status::PointRefused;
+                result.message = PointProblemText(problem, PointText(static_cast<std::size_t>(used[k]), false, lines));
+                return false;
+            }
+            lifted[k].H += N;
+        }
+        comparison = GeoidComparison{GeoidLabel(geoid->name),
+                                     FitHeights(model, at.data(), after.data(), static_cast<int>(at.size()))};
+        after = std::move(lifted);
     }
     HeightFit fit = FitHeights(model, at.data(), after.data(), static_cast<int>(at.size()));
     switch (fit.status) {
@@ -240,12 +260,20 @@ bool FitHeight(HeightModel model, const std::vector<GridPoint>& positions,
             break;
     }
     const bool all = used.size() == afterAsRead.size();
-    result.message += "\n" + HeightFitReport(fit, all ? std::vector<int>{} : used);
+    result.message += "\n" + HeightFitReport(fit, comparison ? &*comparison : nullptr, all ? std::vector<int>{} : used);
     for (std::size_t k = 0; k < used.size() && k < fit.residuals.size(); ++k) {
         CalibrationResidual& row = result.residuals[static_cast<std::size_t>(used[k])];
         row.heightFitted = true;
         row.height = fit.residuals[k];
+        if (comparison && k < comparison->withoutModel.residuals.size()) {
+            row.heightWithoutGeoid = comparison->withoutModel.residuals[k];
+        }
         Mark(row, fit.blunders, k);
+    }
+    if (comparison) {
+        result.geoidCompared = true;
+        result.heightRmsWithoutGeoid = comparison->withoutModel.rms;
+        result.calibration.geoid = geoid;
     }
     // The file keeps the surface; residuals and tests belong to the report.
     fit.residuals.clear();
@@ -266,8 +294,25 @@ void EstimateDatumShift(CalibrationSettings s, const std::vector<PointRecord>& b
                         CalibrationEstimate& result) {
     if (!AllKnown(s, beforeAsRead, afterAsRead, lines, result)) return;
     std::vector<PointRecord> before, after;
+    // On a geoid, the after heights are taken above it for the X Y Z of the
+    // estimate (H + N, near the after datum's ellipsoidal heights), so that
+    // the seven parameters do not bend to take up the undulation; the
+    // height fit then models what is left.
+    std::vector<PointRecord> afterLifted = afterAsRead;
+    if (s.height && s.geoid && s.geoid->grid && s.after.IsProjected()) {
+        for (std::size_t i = 0; i < afterLifted.size(); ++i) {
+            double N = 0.0;
+            const PointProblem problem = UndulationAt(s.after, *s.geoid->grid, afterLifted[i].X, afterLifted[i].Y, N);
+            if (problem != PointProblem::None) {
+                result.status = Status::PointRefused;
+                result.message = PointProblemText(problem, PointText(i, true, lines));
+                return;
+            }
+            afterLifted[i].Z += N;
+        }
+    }
     if (!Judge(s.before, beforeAsRead, false, lines, &before, result) ||
-        !Judge(s.after, afterAsRead, true, lines, &after, result)) {
+        !Judge(s.after, afterLifted, true, lines, &after, result)) {
         return;
     }
     const int n = static_cast<int>(before.size());
@@ -345,8 +390,8 @@ void EstimateDatumShift(CalibrationSettings s, const std::vector<PointRecord>& b
             }
         }
     }
-    if (s.height &&
-        !FitHeight(*s.height, result.positions, afterAsRead, AllPairs(afterAsRead.size()), result)) {
+    if (s.height && !FitHeight(*s.height, s.geoid, s.after, result.positions, afterAsRead,
+                               AllPairs(afterAsRead.size()), lines, result)) {
         return;
     }
     result.message += notes;
@@ -426,7 +471,10 @@ void EstimateFour(CalibrationSettings s, std::vector<PointRecord> beforeAsRead,
             result.positions.push_back(GridPoint{(a * u + b * w) / norm, (a * w - b * u) / norm, q.Z});
         }
     }
-    if (s.height && !FitHeight(*s.height, result.positions, afterAsRead, heightPairs, result)) return;
+    if (s.height &&
+        !FitHeight(*s.height, s.geoid, s.before, result.positions, afterAsRead, heightPairs, lines, result)) {
+        return;
+    }
     if (!allPlane || heightPairs.size() != n) {
         notes += "\n平面拟合用了" + std::to_string(planePairs.size()) + "对公共点";
         if (s.height) notes += "，高程拟合用了" + std::to_string(heightPairs.size()) + "对";
@@ -457,7 +505,8 @@ std::vector<CalibrationResidual> SevenParameterResiduals(const BursaEstimate& es
 std::string CalibrationSettingsProblem(const CalibrationSettings& s) {
     for (const std::string& problem :
          {zelk::CrsProblemText(s.before, "转换前"), zelk::CrsProblemText(s.after, "转换后"),
-          zelk::ModelProblemText(s.model, s.height.has_value(), s.before, s.after)}) {
+          zelk::ModelProblemText(s.model, s.height.has_value(), s.before, s.after),
+          zelk::GeoidFitProblemText(s.geoid, s.height.has_value())}) {
         if (!problem.empty()) return problem;
     }
     return {};
@@ -492,6 +541,7 @@ std::string CalibrationComment(const Transformation& t, const std::string& repor
         text += m == HeightModel::Fixed ? " and a fixed height difference"
                 : m == HeightModel::Plane ? " and a plane height fit"
                                           : " and a quadratic height fit";
+        if (t.geoid) text += " on the geoid model " + GeoidLabel(t.geoid->name);
     }
     text += ", estimated from common points.\n";
     if (t.before && t.after) {
@@ -510,6 +560,10 @@ std::string CalibrationComment(const Transformation& t, const std::string& repor
     if (t.height) {
         text += "\nheight-x0 height-y0: the centroid (m); zeta = H before - H after = a0 + a1 dx"
                 " + a2 dy + a3 dx^2 + a4 dx dy + a5 dy^2, dx dy in km from the centroid.";
+        if (t.geoid) {
+            text += "\ngeoid: the model the fit sits on; the fit is of zeta - N, N the model's"
+                    " undulation, and conversions apply both.";
+        }
     }
     return text;
 }

@@ -43,10 +43,19 @@ std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs
 // blunder-test line. Only for status Ok.
 std::string FourParameterReport(const FourParamEstimate& estimate, const std::vector<int>& pairs = {});
 
+// A height fit on a geoid model beside the same fit without it.
+struct GeoidComparison {
+    std::string label;     // the model as reports name it ("EGM96")
+    HeightFit withoutModel;  // the same model fitted to ζ alone (status Ok)
+};
+
 // The height-fit report: the model and its centroid, the coefficients with
 // their standard errors, a residual line a point, the height RMS and the
-// blunder-test line. Only for status Ok.
-std::string HeightFitReport(const HeightFit& fit, const std::vector<int>& pairs = {});
+// blunder-test line. Only for status Ok. On a geoid model (geoid given) the
+// fit is of ζ − N, and each residual line and the RMS also show the same
+// fit's without the model, so that the surveyor sees what the model bought.
+std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid = nullptr,
+                            const std::vector<int>& pairs = {});
 
 // The three-parameter report: the shift, how many pairs and how far apart
 // they lie, the standard errors and a residual line a pair (two pairs or

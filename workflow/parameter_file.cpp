@@ -356,6 +356,7 @@ std::string FormatParametersFile(const Transformation& c, std::string_view comme
         for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
             AppendValue(out, kCoefficientNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
+        if (c.geoid) out += "geoid = " + GeoidFileValue(c.geoid->name) + "\n";
     }
     return out;
 }
@@ -369,7 +370,7 @@ std::map<std::string, Kind> KnownNames(Transformation::Model model) {
         {"before-meridian", Kind::Number}, {"after-meridian", Kind::Number},
         {"before-zone", Kind::Text},   {"after-zone", Kind::Text},  {"height", Kind::Text},
         {"before-zone-number", Kind::Text}, {"after-zone-number", Kind::Text},
-        {"height-x0", Kind::Number},   {"height-y0", Kind::Number},
+        {"height-x0", Kind::Number},   {"height-y0", Kind::Number}, {"geoid", Kind::Text},
     };
     for (const char* a : kCoefficientNames) names[a] = Kind::Number;
     switch (model) {
@@ -392,9 +393,10 @@ std::map<std::string, Kind> KnownNames(Transformation::Model model) {
 namespace {
 
 // One transformation from the text of a file, or of one step of a chain
-// file starting at firstLine.
+// file starting at firstLine; geoidLine receives the line of the geoid key,
+// when there is one.
 std::optional<Transformation> ParseOne(std::string_view text, const std::string& source,
-                                       int firstLine, std::string& error) {
+                                       int firstLine, std::string& error, int& geoidLine) {
     Entries entries(source, firstLine);
     if (!entries.Read(text, error)) return std::nullopt;
     Transformation c;
@@ -483,6 +485,21 @@ std::optional<Transformation> ParseOne(std::string_view text, const std::string&
         }
         c.height = fit;
     }
+    if (const Entry* geoid = entries.Find("geoid")) {
+        if (!model) {
+            error = entries.Where(geoid->line) +
+                    "a geoid model serves a height fit, and this file has none (height = fixed, "
+                    "plane or quadratic)";
+            return std::nullopt;
+        }
+        if (geoid->value.empty()) {
+            error = entries.Where(geoid->line) +
+                    "the geoid is empty (a model name such as egm96, or a grid file)";
+            return std::nullopt;
+        }
+        c.geoid = GeoidModel{geoid->value, nullptr, {}};
+        geoidLine = geoid->line;
+    }
     // What the model and the height fit did not take belongs to no one.
     if (!entries.NoneLeft(error)) return std::nullopt;
     if (!JudgeSystems(entries, c, error)) return std::nullopt;
@@ -509,9 +526,12 @@ bool IsSectionLine(std::string_view line) {
 
 }  // namespace
 
-std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
-                                                 std::string& error) {
-    // A chain file says so, rather than that its header is no value.
+namespace {
+
+// A file of one transformation: a chain file says so, rather than that its
+// header is no value.
+std::optional<Transformation> ParseSingle(std::string_view text, const std::string& source,
+                                          std::string& error, int& geoidLine) {
     int line = 0;
     for (std::string_view rest = text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text; !rest.empty();) {
         ++line;
@@ -523,12 +543,23 @@ std::optional<Transformation> ParseParametersFile(std::string_view text, const s
         }
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     }
-    return ParseOne(text, source, 1, error);
+    return ParseOne(text, source, 1, error, geoidLine);
 }
 
-std::optional<std::vector<Transformation>> ParseStepsFile(std::string_view text,
-                                                          const std::string& source,
-                                                          std::string& error) {
+}  // namespace
+
+std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
+                                                 std::string& error) {
+    int geoidLine = 0;
+    return ParseSingle(text, source, error, geoidLine);
+}
+
+namespace {
+
+// The steps of a file's text, with the line of each step's geoid key (0:
+// none).
+std::optional<std::vector<Transformation>> ParseSteps(std::string_view text, const std::string& source,
+                                                      std::string& error, std::vector<int>& geoidLines) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     // The lines, to find the step headers.
     std::vector<std::string_view> lines;
@@ -542,9 +573,11 @@ std::optional<std::vector<Transformation>> ParseStepsFile(std::string_view text,
         if (IsSectionLine(lines[i])) headers.push_back(i);
     }
     if (headers.empty()) {
-        std::optional<Transformation> one = ParseOne(text, source, 1, error);
+        int geoidLine = 0;
+        std::optional<Transformation> one = ParseOne(text, source, 1, error, geoidLine);
         if (!one) return std::nullopt;
         one->source = source;
+        geoidLines.push_back(geoidLine);
         return std::vector<Transformation>{std::move(*one)};
     }
     const auto where = [&](std::size_t i) { return source + ":" + std::to_string(i + 1) + ": "; };
@@ -569,17 +602,45 @@ std::optional<std::vector<Transformation>> ParseStepsFile(std::string_view text,
         const char* begin = first < lines.size() ? lines[first].data() : text.data() + text.size();
         const char* end = last < lines.size() ? lines[last].data() : text.data() + text.size();
         const std::string stepSource = source + " [step " + std::to_string(k + 1) + "]";
+        int geoidLine = 0;
         std::optional<Transformation> step =
             ParseOne(std::string_view(begin, static_cast<std::size_t>(end - begin)), source,
-                     static_cast<int>(first + 1), error);
-            if (!step) return std::nullopt;
+                     static_cast<int>(first + 1), error, geoidLine);
+        if (!step) return std::nullopt;
         step->source = stepSource;
+        geoidLines.push_back(geoidLine);
         steps.push_back(std::move(*step));
     }
     return steps;
 }
 
+}  // namespace
+
+std::optional<std::vector<Transformation>> ParseStepsFile(std::string_view text,
+                                                          const std::string& source,
+                                                          std::string& error) {
+    std::vector<int> geoidLines;
+    return ParseSteps(text, source, error, geoidLines);
+}
+
 namespace {
+
+// Opens the geoid model a transformation read from the file at path names
+// (a grid named by a relative path lies beside the parameters file); false
+// with the problem, naming the file, the line of the key and the grid's own
+// message.
+bool OpenGeoid(Transformation& t, const std::filesystem::path& path, const std::string& source, int geoidLine,
+               std::string& error) {
+    if (!t.geoid) return true;
+    const std::string written = t.geoid->name;
+    GeoidModel geoid = OpenGeoidModel(written, zelk::platform::PathText(path.parent_path()));
+    if (!geoid.IsOpen()) {
+        error = source + ":" + std::to_string(geoidLine) + ": geoid = " + Quoted(written) + ": " + geoid.problem;
+        return false;
+    }
+    t.geoid = std::move(geoid);
+    return true;
+}
 
 // The whole text of a parameters file (at most kMaxFileBytes); false with
 // the problem.
@@ -648,8 +709,12 @@ std::optional<Transformation> ReadParametersFile(const std::filesystem::path& pa
                                                 std::string& error) {
     std::string text;
     if (!ReadText(path, text, error)) return std::nullopt;
-    std::optional<Transformation> read = ParseParametersFile(text, zelk::platform::PathText(path), error);
-    if (read) read->source = zelk::platform::PathText(path);
+    const std::string source = zelk::platform::PathText(path);
+    int geoidLine = 0;
+    std::optional<Transformation> read = ParseSingle(text, source, error, geoidLine);
+    if (!read) return std::nullopt;
+    read->source = source;
+    if (!OpenGeoid(*read, path, source, geoidLine, error)) return std::nullopt;
     return read;
 }
 
@@ -657,7 +722,14 @@ std::optional<std::vector<Transformation>> ReadStepsFile(const std::filesystem::
                                                          std::string& error) {
     std::string text;
     if (!ReadText(path, text, error)) return std::nullopt;
-    return ParseStepsFile(text, zelk::platform::PathText(path), error);
+    const std::string source = zelk::platform::PathText(path);
+    std::vector<int> geoidLines;
+    std::optional<std::vector<Transformation>> steps = ParseSteps(text, source, error, geoidLines);
+    if (!steps) return std::nullopt;
+    for (std::size_t k = 0; k < steps->size(); ++k) {
+        if (!OpenGeoid((*steps)[k], path, source, geoidLines[k], error)) return std::nullopt;
+    }
+    return steps;
 }
 
 std::string FormatStepsFile(const std::vector<Transformation>& steps, std::string_view comment) {

@@ -14,6 +14,12 @@
 //          system onto a projected after system or the local grid, with an
 //          optional height fit made at the before plane positions.
 //
+// A height fit may sit on a geoid model (a calibration made with one): it
+// then models what the model leaves, ζ − N, and the step corrects heights
+// by the fit and N together, N taken at the fit's plane position (its
+// latitude and longitude on that plane's datum). A geoid serves only a
+// height fit.
+//
 // A step names the systems it was made for; typed seven parameters name
 // none and serve any two datums (in a chain, the datum the chain is on when
 // it reaches them and the datum the next step starts on, or the target's:
@@ -31,6 +37,7 @@
 #include "bursa/seven_params.h"
 #include "bursa/three_params.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/geoid_model.h"
 
 namespace zelk {
 
@@ -42,6 +49,8 @@ struct Transformation {
     ThreeParams three;  // Three
     // The height fit (model, centroid and coefficients), when there is one.
     std::optional<HeightFit> height;
+    // The geoid model the height fit sits on, when there is one.
+    std::optional<GeoidModel> geoid;
     // The systems it was made for; typed seven parameters have none.
     std::optional<Crs> before, after;
     // The file it was read from, which messages about it name; empty when
@@ -66,6 +75,12 @@ struct Transformation {
 // what an estimation is asked for and what a parameters file holds.
 std::string ModelProblemText(Transformation::Model model, bool heightFit, const Crs& before,
                              const Crs& after);
+
+// What stops a geoid model from serving a calibration, as shown to the
+// user; empty when nothing does: the model did not open, or there is no
+// height fit to sit on it (the fit takes up at least the constant offset
+// between the model and the local heights).
+std::string GeoidFitProblemText(const std::optional<GeoidModel>& geoid, bool heightFit);
 
 // Whether a side's system is a plane a fit was made in: both sides of four
 // parameters (when projected), the after side of a height fit with seven.
