@@ -21,7 +21,7 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--params", true, true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
     {"--to-angles", true},     {"--convention", true},   {"--save-chain", true},
-    {"--from-geoid", true},    {"--to-geoid", true},
+    {"--from-geoid", true},    {"--to-geoid", true},    {"--inverse", false},
 };
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
@@ -35,7 +35,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
     SaveChainPath(parsed);  // a mistake there is the command line's, before any file is read
-    request.steps = StepsOption(parsed);
+    const std::vector<Transformation> given = StepsOption(parsed);
+    request.steps = InverseOption(parsed, given);
     request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
     request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     FileFormats& formats = request.formats;
@@ -54,7 +55,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }
-    SaveChainOption(parsed, request.steps);
+    SaveChainOption(parsed, given);  // as given: --inverse is the run's, not the file's
 
     FileConversionOptions options;
     options.threads = threads;

@@ -15,7 +15,7 @@ constexpr OptionSpec kPointOptions[] = {
     {"--to-meridian", true}, {"--from-zone", true},   {"--to-zone", true},
     {"--params", true, true},      {"--from-angles", true}, {"--to-angles", true},
     {"--convention", true},   {"--save-chain", true},
-    {"--from-geoid", true},    {"--to-geoid", true},
+    {"--from-geoid", true},    {"--to-geoid", true},    {"--inverse", false},
 };
 
 // One value of a typed point: B and L of a geodetic system in its angle format.
@@ -53,13 +53,14 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     double a = PointArgument(parsed.positionals[0], request.from, 0, fromAngles, "coordinate A");
     double b = PointArgument(parsed.positionals[1], request.from, 1, fromAngles, "coordinate B");
     double c = PointArgument(parsed.positionals[2], request.from, 2, fromAngles, "coordinate C");
-    request.steps = StepsOption(parsed);
+    const std::vector<Transformation> given = StepsOption(parsed);
+    request.steps = InverseOption(parsed, given);
     request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
     request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }
-    SaveChainOption(parsed, request.steps);
+    SaveChainOption(parsed, given);  // as given: --inverse is the run's, not the file's
     if (const std::string problem = ConvertTypedPoint(ChainFor(request), a, b, c); !problem.empty()) {
         throw DataError(problem);
     }

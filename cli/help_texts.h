@@ -5,17 +5,19 @@ inline constexpr const char* kShortUsage =
     "usage: zelk-cli systems|point|convert|estimate [OPTIONS] ARGUMENTS, or zelk-cli --help";
 
 inline constexpr const char* kOverviewUsage =
-    "usage: zelk-cli systems\n"
+    "usage: zelk-cli systems  [--epsg | --system SYS\n"
+    "                         [--system-meridian DMS | --system-zone W]]\n"
     "       zelk-cli point    --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                         [--to-meridian DMS | --to-zone W] [--params P]...\n"
-    "                         [--convention C] [--save-chain FILE] [--from-angles A]\n"
-    "                         [--to-angles A] [--from-geoid G] [--to-geoid G] A B C\n"
+    "                         [--convention C] [--inverse] [--save-chain FILE]\n"
+    "                         [--from-angles A] [--to-angles A] [--from-geoid G]\n"
+    "                         [--to-geoid G] A B C\n"
     "       zelk-cli convert  --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                         [--to-meridian DMS | --to-zone W] [--params P]...\n"
-    "                         [--convention C] [--save-chain FILE] [--names]\n"
-    "                         [--from-format F] [--to-format F] [--from-angles A]\n"
-    "                         [--to-angles A] [--from-geoid G] [--to-geoid G]\n"
-    "                         [--jobs N] INPUT OUTPUT\n"
+    "                         [--convention C] [--inverse] [--save-chain FILE]\n"
+    "                         [--names] [--from-format F] [--to-format F]\n"
+    "                         [--from-angles A] [--to-angles A] [--from-geoid G]\n"
+    "                         [--to-geoid G] [--jobs N] INPUT OUTPUT\n"
     "       zelk-cli estimate --before SYS --after SYS\n"
     "                         [--before-meridian DMS | --before-zone W]\n"
     "                         [--after-meridian DMS | --after-zone W] [--format F]\n"
@@ -30,7 +32,13 @@ inline constexpr const char* kCommonTerms =
     "SYS is one of wgs84-utm, wgs84-geodetic, beijing54-gauss, beijing54-geodetic,\n"
     "xian80-gauss, xian80-geodetic, cgcs2000-gauss, cgcs2000-geodetic, wgs84-xyz,\n"
     "beijing54-xyz, xian80-xyz, cgcs2000-xyz, local (zelk-cli systems lists them\n"
-    "with the desktop program's labels). Projected systems (wgs84-utm and the\n"
+    "with the desktop program's labels); or EPSG:NNNN, a code of the national\n"
+    "systems ZELK has (4490, 4547, 4526, 2385, 32650, 32750 ...: zelk-cli systems\n"
+    "--epsg lists them; other codes are refused); or @FILE, a system file of\n"
+    "one's own: an independent or city system with its ellipsoid, central\n"
+    "meridian, k0, false easting and northing and projection plane height\n"
+    "(zelk-cli systems --help). EPSG:NNNN and @FILE take no --*-meridian or\n"
+    "--*-zone: they say their own. Projected systems (wgs84-utm and the\n"
     "-gauss systems) hold x (northing), y (easting with the 500000 m false\n"
     "easting) and H in metres; geodetic systems hold B, L in packed DMS and H in\n"
     "metres; geocentric systems (-xyz) hold the earth-centred X, Y, Z in metres;\n"
@@ -105,7 +113,10 @@ inline constexpr const char* kParamsTerms =
     "after the last step); two typed steps in a row are refused. --save-chain\n"
     "FILE writes the steps as one file (a section [step N] a step) that\n"
     "--params @FILE applies as they were; a chain file may also be one step of\n"
-    "a longer chain.\n"
+    "a longer chain. --inverse applies the whole chain backwards: the last step\n"
+    "first, each undone exactly (the inverse of seven parameters, not the\n"
+    "parameters negated), so the file made for SYS1 to SYS2 takes points from\n"
+    "SYS2 (--from) to SYS1 (--to). --save-chain still writes the steps as given.\n"
     "\n"
     "A calibration fitted in 3- or 6-degree zones belongs to the zone of its\n"
     "common points (before-zone-number, after-zone-number in the file): points\n"
@@ -122,18 +133,46 @@ inline constexpr const char* kExitTerms =
     "status as it is; only convert, writing its points there, stops at once, with\n"
     "141.\n";
 
-inline constexpr const char* kSystemsUsage = "usage: zelk-cli systems";
+inline constexpr const char* kSystemsUsage =
+    "usage: zelk-cli systems [--epsg | --system SYS\n"
+    "                        [--system-meridian DMS | --system-zone W]]";
 inline constexpr const char* kSystemsHelp =
     "Lists the names of the coordinate systems, whether each is projected\n"
-    "(needs a central meridian or zones), geodetic or geocentric, and the\n"
-    "labels the desktop program's main dialog and seven-parameter dialog give\n"
-    "them.\n";
+    "(needs a central meridian or zones), geodetic or geocentric, the labels the\n"
+    "desktop program's main dialog and seven-parameter dialog give them, and\n"
+    "their EPSG codes.\n"
+    "\n"
+    "  --epsg                 list every EPSG code ZELK converts: the system it is\n"
+    "                         and its name as EPSG spells it\n"
+    "  --system SYS           show how ZELK reads one system (a name, EPSG:NNNN\n"
+    "                         or @FILE): its definition, its EPSG code, its\n"
+    "                         projection plane (q = H0/R and mm/km), the transverse\n"
+    "                         Mercator it comes to, and a WKT text (ISO 19162:2019)\n"
+    "  --system-meridian DMS  central meridian of a projected SYS\n"
+    "  --system-zone W        a projected SYS in W-degree zones (3 or 6)\n"
+    "\n"
+    "A system file (@FILE) defines an independent or city system: UTF-8\n"
+    "\"key = value\" lines, # comments:\n"
+    "  name = 某市2000独立坐标系\n"
+    "  datum = cgcs2000          (cgcs2000, xian80, beijing54, wgs84), or instead\n"
+    "  a = 6378137, rf = 298.257222101   a custom ellipsoid, a datum of its own\n"
+    "  form = gauss              gauss (x y H), geodetic (B L H) or xyz\n"
+    "  meridian = 114.20         central meridian, packed DMS (gauss: needed)\n"
+    "  k0 = 1                    scale on the central meridian (default 1)\n"
+    "  false-easting = 500000    false-northing = 0   (defaults)\n"
+    "  plane-height = 350        projection plane height H0 in metres (default 0)\n"
+    "  plane-latitude = 30.30    packed; where R is taken (needed with H0)\n"
+    "  plane-origin = 3380000,500000   x0,y0 (default 0,false-easting)\n"
+    "The grid is x' = x0 + (1 + q)(x - x0), y' = y0 + (1 + q)(y - y0), q = H0/R,\n"
+    "R = sqrt(M N) at plane-latitude: a transverse Mercator with scale k0 (1 + q).\n"
+    "A bad definition is refused naming the file, the line and the key.\n";
 
 inline constexpr const char* kPointUsage =
     "usage: zelk-cli point --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                      [--to-meridian DMS | --to-zone W] [--params P]...\n"
-    "                      [--convention C] [--save-chain FILE] [--from-angles A]\n"
-    "                      [--to-angles A] [--from-geoid G] [--to-geoid G] A B C";
+    "                      [--convention C] [--inverse] [--save-chain FILE]\n"
+    "                      [--from-angles A] [--to-angles A] [--from-geoid G]\n"
+    "                      [--to-geoid G] A B C";
 inline constexpr const char* kPointHelp =
     "Converts one point A B C (x y H, B L H or X Y Z of the source system) and\n"
     "prints the result in the target system as three numbers with 15\n"
@@ -148,6 +187,7 @@ inline constexpr const char* kPointHelp =
     "                         @FILE; given again, the next step of a chain\n"
     "  --convention C         rotations of typed seven parameters: coordinate-frame\n"
     "                         (default) or position-vector\n"
+    "  --inverse              apply the steps of --params backwards, last first\n"
     "  --save-chain FILE      also write the steps of --params as one file\n"
     "  --from-angles A        B and L of a geodetic source are typed in format A\n"
     "  --to-angles A          B and L of a geodetic target are printed in format A\n"
@@ -161,10 +201,10 @@ inline constexpr const char* kPointHelp =
 inline constexpr const char* kConvertUsage =
     "usage: zelk-cli convert --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                        [--to-meridian DMS | --to-zone W] [--params P]...\n"
-    "                        [--convention C] [--save-chain FILE] [--names]\n"
-    "                        [--from-format F] [--to-format F] [--from-angles A]\n"
-    "                        [--to-angles A] [--from-geoid G] [--to-geoid G]\n"
-    "                        [--jobs N] INPUT OUTPUT";
+    "                        [--convention C] [--inverse] [--save-chain FILE]\n"
+    "                        [--names] [--from-format F] [--to-format F]\n"
+    "                        [--from-angles A] [--to-angles A] [--from-geoid G]\n"
+    "                        [--to-geoid G] [--jobs N] INPUT OUTPUT";
 inline constexpr const char* kConvertHelp =
     "Converts the point file INPUT into OUTPUT exactly as the desktop program's\n"
     "convert button does: the same reader, the same output bytes (one line per\n"
@@ -195,6 +235,7 @@ inline constexpr const char* kConvertHelp =
     "                         @FILE; given again, the next step of a chain\n"
     "  --convention C         rotations of typed seven parameters: coordinate-frame\n"
     "                         (default) or position-vector\n"
+    "  --inverse              apply the steps of --params backwards, last first\n"
     "  --save-chain FILE      also write the steps of --params as one file, before\n"
     "                         the conversion\n"
     "  --names                every point carries a name before its three numbers\n"
@@ -309,8 +350,11 @@ inline constexpr const char* kEstimateHelp =
     "dX dY alpha (rad) scale, height, height-x0, height-y0, a0 to a5 and geoid.\n"
     "Blank lines and lines starting with # are ignored. Values carry every digit\n"
     "needed to read back the same double. A file of the seven values alone\n"
-    "serves any systems. A chain file holds a section a step, each headed\n"
-    "[step N].\n";
+    "serves any systems. A system of one's own (@FILE) is written into the file\n"
+    "whole, as before-name, before-datum, before-form, before-meridian,\n"
+    "before-k0 ... (the keys of its system file behind before- or after-), so\n"
+    "the file still reads when the system file has moved. A chain file holds a\n"
+    "section a step, each headed [step N].\n";
 
 // What differs on Windows: added to every help there.
 inline constexpr const char* kWindowsTerms =

@@ -130,6 +130,11 @@ std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
     return steps;
 }
 
+std::vector<Transformation> InverseOption(const ParsedArguments& parsed,
+                                          const std::vector<Transformation>& steps) {
+    return parsed.Has("--inverse") ? ReversedChain(steps) : steps;
+}
+
 void SaveChainOption(const ParsedArguments& parsed, const std::vector<Transformation>& steps) {
     const std::string path = SaveChainPath(parsed);
     if (path.empty()) return;

@@ -63,6 +63,11 @@ zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const 
 // --convention applies to the typed seven parameters.
 std::vector<zelk::Transformation> StepsOption(const ParsedArguments& parsed);
 
+// With --inverse, the steps reversed whole (last step first, each applied
+// backwards); else the steps as given.
+std::vector<zelk::Transformation> InverseOption(const ParsedArguments& parsed,
+                                                const std::vector<zelk::Transformation>& steps);
+
 // --save-chain FILE: its path, checked (empty without the option).
 std::string SaveChainPath(const ParsedArguments& parsed);
 // Writes the steps as one chain file when --save-chain is given; DataError

@@ -172,11 +172,15 @@ QString SingleStepWarning(const Transformation& step, const std::string& problem
     }
     if (!datumShift || !chosen) return {};
     const bool zero = step.model == Transformation::Model::Seven && AllZero(step.seven);
-    if (from->datum == to->datum && !zero) {
+    if (SameDatum(*from, *to) && !zero) {
         return step.model == Transformation::Model::Three ? QStringLiteral("两侧同一基准却施加三参数")
                                                           : QStringLiteral("两侧同一基准却施加七参数");
     }
-    if (from->datum != to->datum && zero) return QStringLiteral("两侧基准不同却未设七参数");
+    // An ellipsoid of one's own is usually meant to share X Y Z with its
+    // datum (an ellipsoid enlarged by the site's height).
+    if (!SameDatum(*from, *to) && zero && !from->ellipsoid && !to->ellipsoid) {
+        return QStringLiteral("两侧基准不同却未设七参数");
+    }
     return {};
 }
 
@@ -212,6 +216,13 @@ TransformationLine DescribeTransformation(const std::vector<Transformation>& giv
     line.warning = !why.isEmpty();
     line.text = line.warning ? QStringLiteral("注意，") + why + QStringLiteral("：") + description
                              : QStringLiteral("当前转换：") + description;
+    // A system of one's own is named on the line, as in its list.
+    if (chosen && (!from->IsCatalogued() || !to->IsCatalogued())) {
+        const auto name = [](const zelk::Crs& crs) { return Utf8(crs.name.empty() ? SystemText(crs) : crs.name); };
+        line.text += QStringLiteral("；") + name(*from) + QStringLiteral(" → ") + name(*to);
+        line.details += QStringLiteral("\n坐标系统：") + Utf8(SystemText(*from)) + QStringLiteral(" → ") +
+                        Utf8(SystemText(*to));
+    }
     if (line.warning) {
         line.details = why + (!problem.empty() ? QStringLiteral("，转换时会被拒绝\n")
                                                : QStringLiteral("（可以转换，但通常是疏忽）\n")) +

@@ -1,5 +1,7 @@
 #include "workflow/transformation.h"
 
+#include <algorithm>
+
 namespace zelk {
 
 std::string ModelProblemText(Transformation::Model model, bool heightFit, const Crs& before,
@@ -34,6 +36,12 @@ bool IsFittedPlane(const Transformation& t, bool after) {
     if (!side || !side->IsProjected()) return false;
     if (t.model == Transformation::Model::Four) return true;
     return after && t.height.has_value();
+}
+
+std::vector<Transformation> ReversedChain(std::vector<Transformation> steps) {
+    std::reverse(steps.begin(), steps.end());
+    for (Transformation& step : steps) step.inverse = !step.inverse;
+    return steps;
 }
 
 }  // namespace zelk

@@ -30,6 +30,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bursa/convention.h"
 #include "bursa/four_params.h"
@@ -56,6 +57,9 @@ struct Transformation {
     // The file it was read from, which messages about it name; empty when
     // typed or estimated here.
     std::string source;
+    // Applied backwards, from its after system to its before: the exact
+    // inverse of each operation. Never written to a parameters file.
+    bool inverse = false;
 
     // Seven or three parameters: between two datums, on earth-centred X Y Z.
     bool ChangesDatum() const { return model != Model::Four; }
@@ -69,6 +73,10 @@ struct Transformation {
         return t;
     }
 };
+
+// The chain that undoes steps: the same steps in reverse order, each
+// applied backwards (a step already backwards goes forwards again).
+std::vector<Transformation> ReversedChain(std::vector<Transformation> steps);
 
 // What stops a model, with or without a height fit, from joining two
 // systems, as shown to the user; empty when it can. The same rules judge
