@@ -807,7 +807,10 @@ private:
             if (Several() && !IsLocal(m_at)) {
                 DatumGap(i, plane, problem);
             } else {
-                problem = "点校正参数从" + Label(plane) + "出发，转换前坐标系统应在同一基准上！";
+                // Both systems named: the one the points are in, the one the
+                // calibration starts from.
+                problem = "点校正参数从" + Label(plane) + "出发，转换前坐标系统" + SystemText(m_at) +
+                          "应与之在同一基准上！";
             }
             return false;
         }

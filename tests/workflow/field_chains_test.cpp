@@ -151,7 +151,8 @@ TEST(FieldChains, RtkPointsThroughSevenThenFourParametersLandWithinTwoMillimetre
         EXPECT_LE(std::fabs(p[2] - want[2]), 0.002);
         // Back again, every step undone: within 5e-10 of packed DMS (0.15
         // mm), what the Gauss series there and back alone leave (3.7e-10 at
-        // R05); negated seven parameters would miss by millimetres.
+        // R05); negated seven parameters would miss by about 0.5 mm here
+        // (1″ of rotation times 118 m of shift).
         ASSERT_EQ(back->Convert(q[0], q[1], q[2]), PointProblem::None);
         EXPECT_NEAR(q[0], Number(B), 5e-10);
         EXPECT_NEAR(q[1], Number(L), 5e-10);
