@@ -17,6 +17,7 @@
 #include "workflow/estimation_run.h"
 #include "workflow/pair_file.h"
 #include "workflow/parameter_file.h"
+#include "workflow/system_file.h"
 #include "workflow_files.h"
 
 using namespace zelk;
@@ -527,6 +528,26 @@ TEST(ChainsOfSteps, EachStepStartsWhereItWasMadeAndGapsAreNamed) {
         const Crs from = System(c.from, 117), to = System(c.to, 117);
         EXPECT_EQ(ChainProblemText(from, to, c.steps), c.problem);
     }
+    // A step made for a system of one's own chains where its datum allows:
+    // a calibration on a Beijing 1954 city plane follows the seven
+    // parameters; one on a CGCS2000 city plane is refused, naming it.
+    std::string own;
+    const auto city54 = ParseSystemFile("name = 某市54独立坐标系\ndatum = beijing54\nform = gauss\nmeridian = 117\n"
+                                        "plane-height = 350\nplane-latitude = 39.28\nplane-origin = 4370000,500000\n",
+                                        "city54.crs", "city54", own);
+    ASSERT_TRUE(city54) << own;
+    const auto city2000 = ParseSystemFile("name = 某市2000独立坐标系\ndatum = cgcs2000\nform = gauss\nmeridian = 117\n",
+                                          "city2000.crs", "city2000", own);
+    ASSERT_TRUE(city2000) << own;
+    Transformation onCity54 = four, onCity2000 = four;
+    onCity54.before = *city54;
+    onCity2000.before = *city2000;
+    onCity2000.source = "city2000.params";
+    EXPECT_EQ(ChainProblemText(System("wgs84-geodetic"), System("local"), {seven, onCity54}), "");
+    EXPECT_EQ(ChainProblemText(System("wgs84-geodetic"), System("local"), {seven, onCity2000}),
+              "第1步（s1.params）之后的北京54-地心-XYZ与第2步（city2000.params）的起点某市2000独立坐标系（中央子午线117）"
+              "不在同一基准上，中间换基准需要七参数或三参数，请在它前面加上这一步！");
+
     // The typed seven parameters between two steps of one datum change
     // nothing but what they say; the three-parameter step is its shift.
     std::string error;
