@@ -274,6 +274,19 @@ std::string_view RoleLabel(Axes axes, int role) {
 
 }  // namespace
 
+int CsvColumnRole(Axes axes, std::string_view name) { return HeaderRole(axes, name); }
+
+bool IsSkippedLine(const char* begin, const char* end) { return IsSkipped(begin, end); }
+
+int SplitCsvFields(char* begin, char* end, std::vector<std::string_view>& fields, int maxFields) {
+    fields.clear();
+    return SplitCsv(begin, end, [&](int index, std::string_view field) {
+        if (index >= maxFields) return false;
+        fields.push_back(field);
+        return true;
+    });
+}
+
 HeaderResult FindCsvHeader(char* begin, char* end, Axes axes, CsvLayout& layout,
                            std::size_t& dataOffset, int& linesBefore, RecordProblem& problem,
                            std::size_t maxLine) {
@@ -508,21 +521,25 @@ void AppendCsvHeader(std::string& out, Axes axes) {
     out.push_back('\n');
 }
 
+void AppendCsvField(std::string& out, std::string_view text) {
+    const bool quote = !text.empty() &&
+                       (text.front() == '#' || IsBlank(text.front()) || IsBlank(text.back()) ||
+                        HasSpecial(text, true));
+    if (!quote) {
+        out.append(text);
+        return;
+    }
+    out.push_back('"');
+    for (char c : text) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
 void AppendCsvRecord(std::string& out, std::string_view name, const double values[3], Axes axes,
                      AngleFormat angles) {
-    const bool quote = !name.empty() &&
-                       (name.front() == '#' || IsBlank(name.front()) || IsBlank(name.back()) ||
-                        HasSpecial(name, true));
-    if (quote) {
-        out.push_back('"');
-        for (char c : name) {
-            if (c == '"') out.push_back('"');
-            out.push_back(c);
-        }
-        out.push_back('"');
-    } else {
-        out.append(name);
-    }
+    AppendCsvField(out, name);
     out.push_back(',');
     char line[3 * kValueTextMax + 3];
     out.append(line, WriteValues(line, values, kEngineOrder, ',', axes, angles));
