@@ -13,7 +13,7 @@ inline constexpr const char* kOverviewUsage =
     "                         [--to-meridian DMS | --to-zone W] [--params P]\n"
     "                         [--convention C] [--names] [--from-format F]\n"
     "                         [--to-format F] [--from-angles A] [--to-angles A]\n"
-    "                         [--jobs N] INPUT OUTPUT\n"
+    "                         [--layer NAME] [--jobs N] INPUT OUTPUT\n"
     "       zelk-cli estimate --before SYS --after SYS\n"
     "                         [--before-meridian DMS | --before-zone W]\n"
     "                         [--after-meridian DMS | --after-zone W] [--format F]\n"
@@ -65,7 +65,27 @@ inline constexpr const char* kFormatTerms =
     "starting with # are skipped, and a problem names its line and field. dat,\n"
     "csv and kml always carry names (points without a name are numbered 1, 2,\n"
     "3 ...); --names is implied there. x y H and X Y Z are written with 3\n"
-    "decimals.\n";
+    "decimals.\n"
+    "\n"
+    "convert also reads and writes the GIS, CAD and spreadsheet formats (through\n"
+    "GDAL): dxf (a CAD drawing: a POINT at X = east, Y = north, Z = H on layer\n"
+    "ZELK_POINTS and the name as a text beside it on ZELK_LABELS), shp (a\n"
+    "Shapefile of points with the fields name and x y H, B L H or X Y Z, a .prj\n"
+    "with the target system and a .cpg saying UTF-8), gpkg (a GeoPackage layer,\n"
+    "the same fields and system), geojson (RFC 7946: WGS84 or CGCS2000 geodetic\n"
+    "targets only, longitude and latitude in decimal degrees, name and H) and\n"
+    "xlsx (one sheet: a header row 点名 x y H, 点名 B L H or 点名 X Y Z, then the\n"
+    "values as numbers). The system is declared by its EPSG code (4490 CGCS2000\n"
+    "geodetic, 4548 CGCS2000 Gauss-Kruger on 117 degrees...) or else a WKT; a\n"
+    "target in zones with each point in its own zone, or local, declares none.\n"
+    "These formats hold B and L in decimal degrees, with 9 decimals as the text\n"
+    "files write them; names are written in UTF-8 (GBK names are converted).\n"
+    "Read, the columns of the first sheet or layer (or of --layer NAME) are\n"
+    "recognised as a csv header's are; a layer without them gives its points'\n"
+    "geometry, the name from a name field; a DXF file gives its POINT entities,\n"
+    "each named by the text that follows it. A sheet holds B and L as typed\n"
+    "(--from-angles, as csv); layers and drawings in decimal degrees. These\n"
+    "files are named, never standard input or output.\n";
 
 inline constexpr const char* kParamsTerms =
     "P is the seven parameters of the Bursa-Wolf transformation from the source\n"
@@ -130,7 +150,7 @@ inline constexpr const char* kConvertUsage =
     "                        [--to-meridian DMS | --to-zone W] [--params P]\n"
     "                        [--convention C] [--names] [--from-format F]\n"
     "                        [--to-format F] [--from-angles A] [--to-angles A]\n"
-    "                        [--jobs N] INPUT OUTPUT";
+    "                        [--layer NAME] [--jobs N] INPUT OUTPUT";
 inline constexpr const char* kConvertHelp =
     "Converts the point file INPUT into OUTPUT exactly as the desktop program's\n"
     "convert button does: the same reader, the same output bytes (one line per\n"
@@ -161,10 +181,15 @@ inline constexpr const char* kConvertHelp =
     "  --convention C         rotations of P: coordinate-frame (default) or\n"
     "                         position-vector\n"
     "  --names                every point carries a name before its three numbers\n"
-    "  --from-format F        the format of INPUT (plain, dat, csv)\n"
-    "  --to-format F          the format of OUTPUT (plain, dat, csv, kml)\n"
+    "  --from-format F        the format of INPUT (plain, dat, csv, dxf, shp, gpkg,\n"
+    "                         geojson, xlsx)\n"
+    "  --to-format F          the format of OUTPUT (plain, dat, csv, kml, dxf, shp,\n"
+    "                         gpkg, geojson, xlsx)\n"
     "  --from-angles A        the angle format of B and L in INPUT\n"
     "  --to-angles A          the angle format of B and L in OUTPUT\n"
+    "  --layer NAME           the sheet or layer of an xlsx, shp, gpkg or geojson\n"
+    "                         INPUT (default: the first), the CAD layer of a dxf\n"
+    "                         INPUT's points (default: all)\n"
     "  --jobs N               worker threads (without it: ZELK_THREADS, else all\n"
     "                         cores); the output is the same for any number\n"
     "\n"
@@ -250,4 +275,6 @@ inline constexpr const char* kWindowsTerms =
     "seconds, then refused, the old file unchanged. Stopped by Ctrl-C,\n"
     "Ctrl-Break or the closing of the console window: exit status 0xC000013A\n"
     "(cmd shows -1073741510) in place of 128 + a signal; no temporary file is\n"
-    "left and an earlier OUTPUT or --save file is as it was.\n";
+    "left and an earlier OUTPUT or --save file is as it was. The Windows build\n"
+    "has no GDAL: it cannot read or write dxf, shp, gpkg, geojson or xlsx\n"
+    "files and refuses them with exit status 2; plain, dat, csv and kml work.\n";

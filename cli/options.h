@@ -13,6 +13,7 @@
 #include "cli/console.h"
 #include "workflow/angle_text.h"
 #include "workflow/point_formats.h"
+#include "workflow/point_stream.h"
 #include "workflow/transformation.h"
 
 // A failure that the data or a file is to blame for: exit status 1.
@@ -52,9 +53,13 @@ zelk::RotationConvention ConventionOption(const ParsedArguments& parsed);
 // --from-angles / --to-angles: packed (the default), degrees or dms.
 zelk::AngleFormat AnglesOption(const ParsedArguments& parsed, const std::string& name);
 // --from-format, --to-format, --format: plain (the default), dat, csv, and
-// kml for an output.
+// kml for an output; with external, also dxf, shp, gpkg, geojson and xlsx,
+// which a build without GDAL refuses, saying so.
 zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::string& name,
-                                           bool output);
+                                           bool output, bool external = false);
+// The GIS, CAD and spreadsheet formats of this build (gis/), or nullptr
+// when it was built without GDAL.
+const zelk::ExternalFormats* ProgramFormats();
 // The steps --params (and --convention) give: typed seven parameters (all
 // zero without --params), or a parameters file as it is.
 std::vector<zelk::Transformation> StepsOption(const ParsedArguments& parsed);

@@ -15,6 +15,11 @@ std::optional<FileFormat> FileFormatFromName(std::string_view name) {
     if (name == "dat") return FileFormat::Dat;
     if (name == "csv") return FileFormat::Csv;
     if (name == "kml") return FileFormat::Kml;
+    if (name == "dxf") return FileFormat::Dxf;
+    if (name == "shp") return FileFormat::Shapefile;
+    if (name == "gpkg") return FileFormat::GeoPackage;
+    if (name == "geojson") return FileFormat::GeoJson;
+    if (name == "xlsx") return FileFormat::Xlsx;
     return std::nullopt;
 }
 
@@ -24,8 +29,28 @@ std::string_view FileFormatName(FileFormat format) {
         case FileFormat::Dat: return "dat";
         case FileFormat::Csv: return "csv";
         case FileFormat::Kml: return "kml";
+        case FileFormat::Dxf: return "dxf";
+        case FileFormat::Shapefile: return "shp";
+        case FileFormat::GeoPackage: return "gpkg";
+        case FileFormat::GeoJson: return "geojson";
+        case FileFormat::Xlsx: return "xlsx";
     }
     return "plain";
+}
+
+std::string_view FileFormatLabel(FileFormat format) {
+    switch (format) {
+        case FileFormat::Plain: return "普通格式";
+        case FileFormat::Dat: return "CASS数据";
+        case FileFormat::Csv: return "CSV";
+        case FileFormat::Kml: return "KML";
+        case FileFormat::Dxf: return "DXF";
+        case FileFormat::Shapefile: return "Shapefile";
+        case FileFormat::GeoPackage: return "GeoPackage";
+        case FileFormat::GeoJson: return "GeoJSON";
+        case FileFormat::Xlsx: return "XLSX";
+    }
+    return "";
 }
 
 namespace {

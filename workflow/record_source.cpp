@@ -111,7 +111,7 @@ ParseResult ChunkRecords::Next(PointRecord& record) {
             if (result == ParseResult::Problem) m_problem = m_dat.Problem();
             break;
         case FileFormat::Csv:
-        case FileFormat::Kml:
+        default:
             result = m_csv.Next(record);
             if (result == ParseResult::Problem) m_problem = m_csv.Problem();
             break;
@@ -127,7 +127,7 @@ std::int64_t ChunkRecords::LinesPassed() const {
         case FileFormat::Dat:
             return m_chunk.skippedLines + m_dat.LinesPassed();
         case FileFormat::Csv:
-        case FileFormat::Kml:
+        default:
             break;
     }
     return m_chunk.skippedLines + m_csv.LinesPassed();
@@ -140,7 +140,7 @@ std::int64_t ChunkRecords::PointLinesBefore() const {
         case FileFormat::Dat:
             return m_chunk.skippedLines + m_dat.PointLinesBefore();
         case FileFormat::Csv:
-        case FileFormat::Kml:
+        default:
             break;
     }
     return m_chunk.skippedLines + m_csv.PointLinesBefore();
