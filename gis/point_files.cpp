@@ -114,7 +114,6 @@ public:
     explicit GisSink(Axes axes) : m_axes(axes) {}
 
     bool Open(const ExternalOutput& output, Format format) {
-        m_format = format;
         if (m_writer.Open(output.path, format, m_axes, SpatialReferenceOf(output.target))) return true;
         m_message = m_writer.Message();
         return false;
@@ -131,14 +130,12 @@ public:
                 }
             }
         }
-        if (m_format == Format::Xlsx) {
-            // A sheet keeps 15 significant digits: the metres of the text
-            // files (3 decimals) exactly, so that they read back as written.
-            for (int i = m_axes == Axes::Geodetic ? 2 : 0; i < 3; ++i) {
-                if (!std::isfinite(v[i])) continue;
-                if (const std::optional<double> rounded = ParseDecimal(FormatFixed(v[i], 3))) {
-                    v[i] = *rounded;
-                }
+        // Metres as the text files write them, to the millimetre (B and L
+        // are already the text files' degrees).
+        for (int i = m_axes == Axes::Geodetic ? 2 : 0; i < 3; ++i) {
+            if (!std::isfinite(v[i])) continue;
+            if (const std::optional<double> rounded = ParseDecimal(FormatFixed(v[i], 3))) {
+                v[i] = *rounded;
             }
         }
         if (m_writer.Write(name, v)) return true;
@@ -158,7 +155,6 @@ public:
 
 private:
     Axes m_axes;
-    Format m_format = Format::Dxf;
     PointWriter m_writer;
     std::string m_message;
 };

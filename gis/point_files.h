@@ -6,12 +6,14 @@
 // ConversionRequest::external; the conversion is otherwise the one every
 // text file takes (workflow/conversion_run.h).
 //
-// Units. The core's records hold B and L in packed DMS; these files hold
-// decimal degrees. Written, B and L are the decimal degrees the text files
-// write with --to-angles degrees (9 decimals, exact decimal arithmetic,
-// workflow/angle_text.h); read, decimal degrees become packed DMS as a
-// csv file's text in degrees does, so that a sheet of numbers converts
-// exactly as the same numbers in a csv file.
+// Values. Written, every format holds the numbers the text files write:
+// metres to the millimetre (3 decimals), B and L as the decimal degrees of
+// --to-angles degrees (9 decimals, exact decimal arithmetic,
+// workflow/angle_text.h; the core's records hold packed DMS). So a sheet
+// keeps every digit in its 15, and a layer's attribute table shows
+// 40.010, not the conversion's 40.009999997913837. Read, decimal degrees
+// become packed DMS as a csv file's text in degrees does, so that a sheet
+// of numbers converts exactly as the same numbers in a csv file.
 //
 // Angle formats. A sheet (XLSX) holds B and L as the user typed them: in
 // ExternalInput::angles, as a csv file. A layer (Shapefile, GeoPackage,
