@@ -20,7 +20,8 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--to-meridian", true},   {"--from-zone", true},   {"--to-zone", true},
     {"--params", true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
-    {"--to-angles", true},     {"--convention", true},    {"--layer", true},
+    {"--to-angles", true},     {"--convention", true},
+    {"--from-geoid", true},    {"--to-geoid", true},      {"--layer", true},
 };
 
 bool IsLayerFormat(pointformat::FileFormat format) {
@@ -38,6 +39,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
     request.steps = StepsOption(parsed);
+    request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
+    request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
     formats.input = FormatOption(parsed, "--from-format", false, true);

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Fails when a source file of a layer includes a header of a layer above it
-# (or, for the programs, the adapters of the original entry points, which
-# only tests and benchmarks use), when the core includes Qt, or when a folder
-# other than gis/ includes GDAL.
+# (or, for the programs, the adapters of the original entry points), when
+# the core includes Qt, when a folder other than gis/ includes GDAL, or when
+# a test or benchmark other than the adapters' own table check
+# (tests/adapters) includes the adapters.
 # Usage: check_includes.sh SOURCE_ROOT
 root=${1:?source root}
 status=0
@@ -53,6 +54,16 @@ check_system() {
         done
     done
 }
+# Tests and benchmarks reach the adapters only through tests/adapters.
+check_no_adapters() {
+    find "$root/tests" "$root/bench" \( -name '*.h' -o -name '*.cpp' \) | sort | while IFS= read -r file; do
+        case ${file#$root/} in tests/adapters/*) continue ;; esac
+        grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]adapters/' "$file" | while IFS= read -r line; do
+            echo "${file#$root/}:${line%%:*}: only tests/adapters may include the adapters: ${line#*:}"
+            echo bad
+        done
+    done
+}
 # GDAL's headers: gdal*.h, ogr*.h, cpl_*.h, gnm*.h.
 gdal() {
     for folder in platform grids engine bursa workflow adapters cli ui bench; do
@@ -67,6 +78,7 @@ gdal() {
 }
 out=$( {
     for folder in platform grids engine bursa workflow adapters cli; do check_system $folder; done
+    check_no_adapters
     gdal
     check platform "platform"
     check grids "grids platform"
