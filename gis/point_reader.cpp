@@ -75,6 +75,22 @@ bool DegreesToPacked(double degrees, double& packed) {
                       AngleAxis::Any, packed);
 }
 
+// Whether a number cell read as packed DMS has minutes or seconds of 60 or
+// more: then it is no packed angle (most likely decimal degrees read in the
+// wrong format). Its shortest decimal text's digits are the ones typed.
+bool NotPacked(double value) {
+    char text[400];
+    const auto written = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::fixed);
+    if (written.ec != std::errc()) return false;
+    const std::string_view digits(text, static_cast<std::size_t>(written.ptr - text));
+    const std::size_t point = digits.find('.');
+    if (point == std::string_view::npos) return false;
+    std::string fraction(digits.substr(point + 1));
+    fraction.resize(4, '0');
+    return (fraction[0] - '0') * 10 + (fraction[1] - '0') >= 60 ||
+           (fraction[2] - '0') * 10 + (fraction[3] - '0') >= 60;
+}
+
 // The field names as one csv header line, each quoted, for FindCsvHeader.
 // A name with a line break cannot be a column's name: it goes in empty.
 std::string HeaderLine(const std::vector<std::string>& names) {
@@ -224,6 +240,16 @@ bool PointReader::State::ReadValue(const OGRFeature& feature, int field, int i,
         if (!read) {
             Problem(Where(number) + Column(field) + "有无法读取的数据“" +
                     std::string(feature.GetFieldAsString(field)) + "”！");
+            return false;
+        }
+        // A number typed in a sheet has no old files to stay compatible
+        // with: minutes or seconds of 60 are refused there, not carried.
+        if (angle && options.angles == AngleFormat::Packed &&
+            NotPacked(feature.GetFieldAsDouble(field))) {
+            Problem(Where(number) + Column(field) + "的“" +
+                    FormatGeneral(feature.GetFieldAsDouble(field), 15) +
+                    "”不是度.分秒（分或秒不小于60）；如果是十进制度，请把角度格式选为十进制度"
+                    "（--from-angles degrees）！");
             return false;
         }
         if (!std::isfinite(value)) {

@@ -80,8 +80,8 @@ std::string ExternalFormatProblemText(const ConversionRequest& request) {
         if (!pointformat::IsExternalFormat(format)) continue;
         if (!request.external || !request.external->Has(format)) {
             return "这个版本的ZELK不能" + std::string(input ? "读" : "写") + label(format) +
-                   "文件（编译时没有GDAL），请选择普通格式、CASS数据或CSV" +
-                   (input ? "" : "、KML") + "！";
+                   "文件（编译时没有GDAL），请选择" +
+                   (input ? "普通格式、CASS数据或CSV" : "普通格式、CASS数据、CSV或KML") + "！";
         }
         if (input && request.input && request.input->IsStandardInput()) {
             return label(format) + "格式的转换前文件不能从标准输入读，请给出文件名！";

@@ -206,6 +206,18 @@ TEST(GisConversion, SheetsAndLayersConvertLikeTheCsv) {
         Convert(RtkRequest(folder / file, format, folder / "back.csv", FileFormat::Csv));
         EXPECT_EQ(ReadBytes(folder / "back.csv"), expected);
     }
+
+    // The sheet's decimal degrees read as packed DMS (the angle format left
+    // at its default): refused at the first that cannot be DMS, not taken.
+    ConversionRequest packed = RtkRequest(kExamples / "rtk-cgcs2000.xlsx", FileFormat::Xlsx,
+                                          folder / "packed.csv", FileFormat::Csv);
+    packed.formats.inputAngles = AngleFormat::Packed;
+    const FileRun run = ConvertFiles(packed, ChainFor(packed));
+    EXPECT_FALSE(run.committed);
+    EXPECT_FALSE(fs::exists(folder / "packed.csv"));
+    const std::string message = MessageFor(run).text;
+    EXPECT_NE(message.find("第2行“纬度”列的“39.914475217”不是度.分秒"), std::string::npos) << message;
+    EXPECT_NE(message.find("--from-angles degrees"), std::string::npos) << message;
 }
 
 // The system a layer declares: the EPSG code of each national system (as

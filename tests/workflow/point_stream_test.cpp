@@ -280,7 +280,7 @@ TEST(PointStreams, RequestsRefused) {
         {"cgcs2000-geodetic", "xian80-geodetic", FileFormat::Csv, FileFormat::GeoJson, "a.csv",
          "b.geojson", true, "GeoJSON文件只能写WGS84"},
         {"cgcs2000-geodetic", "cgcs2000-gauss", FileFormat::Csv, FileFormat::Shapefile, "a.csv", "b.shp",
-         false, "这个版本的ZELK不能写Shapefile文件（编译时没有GDAL），请选择普通格式、CASS数据或CSV、KML！"},
+         false, "这个版本的ZELK不能写Shapefile文件（编译时没有GDAL），请选择普通格式、CASS数据、CSV或KML！"},
         {"cgcs2000-gauss", "cgcs2000-gauss", FileFormat::Xlsx, FileFormat::Plain, "a.xlsx", "b.txt", false,
          "这个版本的ZELK不能读XLSX文件（编译时没有GDAL）"},
         {"cgcs2000-gauss", "cgcs2000-gauss", FileFormat::GeoPackage, FileFormat::Plain, "a.gpkg", "b.txt",
