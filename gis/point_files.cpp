@@ -1,6 +1,7 @@
 #include "gis/point_files.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -11,6 +12,7 @@
 #include "gis/point_reader.h"
 #include "gis/point_writer.h"
 #include "platform/number_text.h"
+#include "workflow/epsg.h"
 
 namespace zelk::gis {
 
@@ -27,24 +29,6 @@ bool PackedToDegrees(double packed, double& degrees) {
     if (!value) return false;
     degrees = *value;
     return true;
-}
-
-// A packed DMS meridian in whole degrees, or nothing.
-std::optional<int> WholeDegrees(double packed) {
-    if (!(std::fabs(packed) <= 180.0) || packed != std::floor(packed)) return std::nullopt;
-    return static_cast<int>(packed);
-}
-
-// The defining inverse flattening of each datum's ellipsoid, as EPSG gives
-// it (the engine keeps the published b and e).
-double InverseFlattening(DatumId datum) {
-    switch (datum) {
-        case DatumId::Wgs84: return 298.257223563;
-        case DatumId::Beijing54: return 298.3;
-        case DatumId::Xian80: return 298.257;
-        case DatumId::Cgcs2000: return 298.257222101;
-    }
-    return 0.0;
 }
 
 class GisSource final : public PointSource {
@@ -182,102 +166,14 @@ std::optional<Format> GisFormatOf(FileFormat format) {
     }
 }
 
-int NationalEpsgCode(const Crs& crs) {
-    const DatumId datum = crs.datum;
-    switch (crs.form) {
-        case Form::Local:
-            return 0;
-        case Form::Geodetic:
-            switch (datum) {
-                case DatumId::Wgs84: return 4326;
-                case DatumId::Beijing54: return 4214;
-                case DatumId::Xian80: return 4610;
-                case DatumId::Cgcs2000: return 4490;
-            }
-            return 0;
-        case Form::Geocentric:
-            return datum == DatumId::Wgs84 ? 4978 : datum == DatumId::Cgcs2000 ? 4479 : 0;
-        case Form::Projected:
-            break;
-    }
-    if (crs.IsZoned()) {
-        // One zone, its number in front of every easting.
-        const int zone = crs.zone;
-        if (crs.zoning == Zoning::Zone6 && zone >= 13 && zone <= 23) {
-            switch (datum) {
-                case DatumId::Cgcs2000: return 4491 + zone - 13;
-                case DatumId::Beijing54: return 21413 + zone - 13;
-                case DatumId::Xian80: return 2327 + zone - 13;
-                case DatumId::Wgs84: return 0;
-            }
-        }
-        if (crs.zoning == Zoning::Zone3 && zone >= 25 && zone <= 45) {
-            switch (datum) {
-                case DatumId::Cgcs2000: return 4513 + zone - 25;
-                case DatumId::Beijing54: return 2401 + zone - 25;
-                case DatumId::Xian80: return 2349 + zone - 25;
-                case DatumId::Wgs84: return 0;
-            }
-        }
-        return 0;
-    }
-    const std::optional<int> meridian = WholeDegrees(crs.meridian);
-    if (!meridian) return 0;
-    if (crs.IsUtm()) {
-        const int zone = (*meridian + 183) / 6;
-        return (*meridian + 183) % 6 == 0 && zone >= 1 && zone <= 60 ? 32600 + zone : 0;
-    }
-    if (*meridian < 75 || *meridian > 135 || *meridian % 3 != 0) return 0;
-    const int step = (*meridian - 75) / 3;
-    switch (datum) {
-        case DatumId::Cgcs2000: return 4534 + step;
-        case DatumId::Beijing54: return 2422 + step;
-        case DatumId::Xian80: return 2370 + step;
-        case DatumId::Wgs84: return 0;
-    }
-    return 0;
-}
-
 SpatialReference SpatialReferenceOf(const Crs& crs) {
     SpatialReference srs;
-    if (crs.form == Form::Local || (crs.IsZoned() && crs.zone == 0)) return srs;
-    srs.epsg = NationalEpsgCode(crs);
-    if (srs.epsg != 0) return srs;
-    InitGdal();
-    GdalErrors errors;
-    const Datum& datum = DatumOf(crs.datum);
-    const std::string name = DescribeSystem(crs);
-    OGRSpatialReference reference;
-    const std::string geographic = std::string(datum.name) + " geodetic";
-    if (reference.SetGeogCS(geographic.c_str(), datum.name, datum.name, datum.ellipsoid.a(),
-                            InverseFlattening(crs.datum)) != OGRERR_NONE) {
-        return srs;
+    std::string definition = GisDefinitionOf(crs);
+    if (IsEpsgName(definition)) {
+        srs.epsg = std::atoi(definition.c_str() + 5);
+    } else {
+        srs.wkt = std::move(definition);
     }
-    if (crs.form == Form::Geocentric) {
-        OGRSpatialReference geocentric;
-        if (geocentric.SetGeocCS(name.c_str()) != OGRERR_NONE ||
-            geocentric.CopyGeogCSFrom(&reference) != OGRERR_NONE) {
-            return srs;
-        }
-        reference = geocentric;
-    } else if (crs.form == Form::Projected) {
-        double meridian = 0.0;
-        double falseEasting = 500000.0;
-        if (crs.IsZoned()) {
-            meridian = ZoneMeridian(crs.zoning, crs.zone);
-            falseEasting += crs.zone * 1e6;
-        } else if (!PackedToDegrees(crs.meridian, meridian)) {
-            return srs;
-        }
-        if (reference.SetProjCS(name.c_str()) != OGRERR_NONE ||
-            reference.SetTM(0.0, meridian, crs.IsUtm() ? 0.9996 : 1.0, falseEasting, 0.0) !=
-                OGRERR_NONE) {
-            return srs;
-        }
-    }
-    char* wkt = nullptr;
-    if (reference.exportToWkt(&wkt) == OGRERR_NONE && wkt) srs.wkt = wkt;
-    CPLFree(wkt);
     return srs;
 }
 

@@ -33,22 +33,9 @@ namespace zelk::gis {
 // text formats.
 std::optional<Format> GisFormatOf(pointformat::FileFormat format);
 
-// The EPSG code of a national system of the catalogue, or 0 when it has
-// none: WGS84, Beijing 1954, Xian 1980 and CGCS2000 geodetic (4326, 4214,
-// 4610, 4490), WGS84 and CGCS2000 geocentric (4978, 4479), UTM on a zone's
-// meridian (32601-32660), and the Gauss-Kruger systems of Beijing 1954,
-// Xian 1980 and CGCS2000 on a meridian from 75° to 135° E that is a 3° zone's
-// (the 3° codes, e.g. 4548 for CGCS2000 on 117°; every 6° zone's meridian is
-// a 3° zone's too, and the two definitions are the same), or in one zone of
-// 13-23 (6°) or 25-45 (3°) with the zone number in front of the easting.
-// Worked out from the codes' order in the EPSG dataset; the EPSG table of
-// the independent-systems work is meant to take its place.
-int NationalEpsgCode(const Crs& crs);
-
-// The spatial reference of a layer of points in crs: its EPSG code where it
-// has one, else a WKT built from its definition (the datum's ellipsoid, the
-// transverse Mercator on its meridian, scale 1 (Gauss-Kruger) or 0.9996
-// (UTM), the false easting with the zone number); empty for a local grid
+// The spatial reference of a layer of points in crs, as GisDefinitionOf
+// gives it: its EPSG code where the table has one, else the WKT of its
+// definition (a system of the user's own included); empty for a local grid
 // and for zones with each point in its own zone, which no one system
 // describes.
 SpatialReference SpatialReferenceOf(const Crs& crs);

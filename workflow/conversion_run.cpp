@@ -58,14 +58,12 @@ std::string ConvertTypedPoint(const ConversionChain& chain, double& a, double& b
 std::string FormatProblemText(const FileFormats& formats, const Crs& target) {
     using pointformat::FileFormat;
     if (formats.input == FileFormat::Kml) return "KML格式只能写，不能读！";
-    if (formats.output == FileFormat::Kml &&
-        !(target.form == Form::Geodetic &&
-          (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000))) {
+    const bool wgs84Degrees = target.form == Form::Geodetic && !target.ellipsoid &&
+                              (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000);
+    if (formats.output == FileFormat::Kml && !wgs84Degrees) {
         return "KML文件只能写WGS84或CGCS2000大地坐标，请选择这样的转换后坐标系统！";
     }
-    if (formats.output == FileFormat::GeoJson &&
-        !(target.form == Form::Geodetic &&
-          (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000))) {
+    if (formats.output == FileFormat::GeoJson && !wgs84Degrees) {
         // RFC 7946 holds WGS84 longitude and latitude in degrees, nothing else.
         return "GeoJSON文件只能写WGS84或CGCS2000大地坐标（经纬度），请选择这样的转换后坐标系统！";
     }

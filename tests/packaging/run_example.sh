@@ -139,6 +139,12 @@ gis)
         --to cgcs2000-gauss --to-meridian 117 --to-format csv rtk-cgcs2000.xlsx rtk-gk117-xlsx.csv
     same "$examples/expected/rtk-gk117.csv" rtk-gk117-xlsx.csv
     ;;
+independent-system)
+    "$cli" convert --from cgcs2000-geodetic --to @city.crs --names city-gps.txt city-xy.txt
+    same "$examples/expected/city-xy.txt" city-xy.txt
+    "$cli" convert --from @city.crs --to EPSG:4547 --names expected/city-xy.txt city-4547.txt
+    same "$examples/expected/city-4547.txt" city-4547.txt
+    ;;
 *)
     echo "run_example.sh: unknown example $4" >&2
     exit 2
