@@ -69,9 +69,11 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
         formats.inputLayer = *layer;
     }
     if (!FormatProblemText(formats, request.to).empty()) {
-        throw UsageError("option --to-format: " +
-                         std::string(formats.output == pointformat::FileFormat::Kml ? "KML" : "GeoJSON") +
-                         " holds WGS84 or CGCS2000 geodetic points only");
+        throw UsageError(formats.output == pointformat::FileFormat::Kml
+                             ? "option --to-format: KML holds WGS84 or CGCS2000 geodetic points only"
+                             : "option --to-format: GeoJSON (RFC 7946) holds WGS84 longitude and latitude "
+                               "only, no projected, geocentric or other datum's coordinates; choose a "
+                               "WGS84 or CGCS2000 geodetic target");
     }
     request.external = ProgramFormats();
     const int outputDescriptor = output == "-" ? platform::kStandardOutputDescriptor

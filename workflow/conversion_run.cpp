@@ -65,7 +65,7 @@ std::string FormatProblemText(const FileFormats& formats, const Crs& target) {
     }
     if (formats.output == FileFormat::GeoJson && !wgs84Degrees) {
         // RFC 7946 holds WGS84 longitude and latitude in degrees, nothing else.
-        return "GeoJSON文件只能写WGS84或CGCS2000大地坐标（经纬度），请选择这样的转换后坐标系统！";
+        return "GeoJSON文件（RFC 7946）只能存放WGS84经纬度，投影坐标、地心坐标和别的基准都不能写，请选择WGS84或CGCS2000大地坐标作为转换后坐标系统！";
     }
     return {};
 }

@@ -552,7 +552,7 @@ TEST_F(CliTest, GisFormats) {
     const std::string shp = Path("rtk.shp").string();
     const std::pair<std::vector<std::string>, std::string> usage[] = {
         {convert({"--to-format", "geojson", csv, Path("x.geojson").string()}),
-         "option --to-format: GeoJSON holds WGS84 or CGCS2000 geodetic points only"},
+         "option --to-format: GeoJSON (RFC 7946) holds WGS84 longitude and latitude only"},
         {convert({"--to-format", "shapefile", csv, shp}), "option --to-format: 'shapefile' is not a file format"},
         {convert({"--from-format", "gpkg", "--from-angles", "dms", shp, shp}),
          "option --from-angles: gpkg files hold B and L in decimal degrees"},

@@ -373,7 +373,7 @@ TEST(FileArea, GisFormats) {
     dialog.Item<QPushButton>(kConvert)->click();
     ASSERT_EQ(messages.messages.size(), 2u);
     EXPECT_EQ(messages.messages[1].text,
-              "GeoJSON文件只能写WGS84或CGCS2000大地坐标（经纬度），请选择这样的转换后坐标系统！");
+              "GeoJSON文件（RFC 7946）只能存放WGS84经纬度，投影坐标、地心坐标和别的基准都不能写，请选择WGS84或CGCS2000大地坐标作为转换后坐标系统！");
 }
 #endif
 
