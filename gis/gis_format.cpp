@@ -1,5 +1,7 @@
 #include "gis/gis_format.h"
 
+#include "workflow/conversion_run.h"
+
 namespace zelk::gis {
 
 namespace {
@@ -39,11 +41,10 @@ std::optional<Format> FormatFromExtension(const std::filesystem::path& path) {
 }
 
 std::string GeoJsonProblemText(const Crs& target) {
-    if (target.form == Form::Geodetic && !target.ellipsoid &&
-        (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000)) {
-        return {};
-    }
-    return "GeoJSON文件只能写WGS84或CGCS2000大地坐标（经纬度），请选择这样的转换后坐标系统！";
+    // The one check of a conversion's formats says it.
+    FileFormats formats;
+    formats.output = pointformat::FileFormat::GeoJson;
+    return FormatProblemText(formats, target);
 }
 
 }  // namespace zelk::gis

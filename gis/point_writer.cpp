@@ -260,7 +260,11 @@ bool PointWriter::Open(const fs::path& target, Format format, Axes axes,
             break;
         case Format::GeoJson:
             layerOptions.SetNameValue("RFC7946", "YES");
-            layerOptions.SetNameValue("COORDINATE_PRECISION", "9");
+            // 12, not 9: with as many decimals as the values have, GDAL
+            // takes a run of zeros before the last digit for noise and drops
+            // it (40.333000006 became 40.333); the values come with at most
+            // 9 decimals and are written as they are.
+            layerOptions.SetNameValue("COORDINATE_PRECISION", "12");
             layerOptions.SetNameValue("SIGNIFICANT_FIGURES", "15");
             break;
         case Format::Xlsx:

@@ -344,7 +344,41 @@ QStringList FileFormatItems(bool output) {
     QStringList items{QStringLiteral("普通(txt)"), QStringLiteral("CASS(dat)"),
                       QStringLiteral("CSV(csv)")};
     if (output) items << QStringLiteral("KML(kml)");
+#if ZELK_HAVE_GIS
+    items << QStringLiteral("DXF(dxf)") << QStringLiteral("SHP(shp)") << QStringLiteral("GPKG(gpkg)")
+          << QStringLiteral("GeoJSON") << QStringLiteral("Excel(xlsx)");
+#endif
     return items;
+}
+
+QString InputFileFilter() {
+#if ZELK_HAVE_GIS
+    return QStringLiteral(
+        "点文件(*.txt;*.dat;*.csv;*.dxf;*.shp;*.gpkg;*.geojson;*.json;*.xlsx)|"
+        "*.txt;*.dat;*.csv;*.dxf;*.shp;*.gpkg;*.geojson;*.json;*.xlsx|普通格式(*.txt)|*.txt|"
+        "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|DXF图形(*.dxf)|*.dxf|Shapefile(*.shp)|*.shp|"
+        "GeoPackage(*.gpkg)|*.gpkg|GeoJSON(*.geojson;*.json)|*.geojson;*.json|"
+        "Excel工作簿(*.xlsx)|*.xlsx|所有文件(*)|*||");
+#else
+    return QStringLiteral(
+        "点文件(*.txt;*.dat;*.csv)|*.txt;*.dat;*.csv|普通格式(*.txt)|*.txt|CASS数据(*.dat)|*.dat|"
+        "CSV表格(*.csv)|*.csv|所有文件(*)|*||");
+#endif
+}
+
+QString OutputFileFilter() {
+#if ZELK_HAVE_GIS
+    return QStringLiteral(
+        "点文件(*.txt;*.dat;*.csv;*.kml;*.dxf;*.shp;*.gpkg;*.geojson;*.xlsx)|"
+        "*.txt;*.dat;*.csv;*.kml;*.dxf;*.shp;*.gpkg;*.geojson;*.xlsx|普通格式(*.txt)|*.txt|"
+        "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|KML地图(*.kml)|*.kml|DXF图形(*.dxf)|*.dxf|"
+        "Shapefile(*.shp)|*.shp|GeoPackage(*.gpkg)|*.gpkg|GeoJSON(*.geojson)|*.geojson|"
+        "Excel工作簿(*.xlsx)|*.xlsx|所有文件(*)|*||");
+#else
+    return QStringLiteral(
+        "点文件(*.txt;*.dat;*.csv;*.kml)|*.txt;*.dat;*.csv;*.kml|普通格式(*.txt)|*.txt|"
+        "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|KML地图(*.kml)|*.kml|所有文件(*)|*||");
+#endif
 }
 
 QStringList AngleFormatItems() {

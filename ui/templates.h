@@ -161,16 +161,15 @@ const DialogTemplate& SystemDefDialogTemplate();
 inline constexpr const char* kBeforeFileFilter = "转换前坐标UVW(*.txt)|*.txt||";
 inline constexpr const char* kAfterFileFilter = "转换后坐标XYZ(*.txt)|*.txt||";
 inline constexpr const char* kFileSuffix = "txt";
-inline constexpr const char* kInputFileFilter =
-    "点文件(*.txt;*.dat;*.csv)|*.txt;*.dat;*.csv|普通格式(*.txt)|*.txt|CASS数据(*.dat)|*.dat|"
-    "CSV表格(*.csv)|*.csv|所有文件(*)|*||";
-inline constexpr const char* kOutputFileFilter =
-    "点文件(*.txt;*.dat;*.csv;*.kml)|*.txt;*.dat;*.csv;*.kml|普通格式(*.txt)|*.txt|"
-    "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|KML地图(*.kml)|*.kml|所有文件(*)|*||";
+// The filters of the main dialog's pickers: every format this build reads
+// (or writes), the GIS, CAD and spreadsheet formats where it has them.
+QString InputFileFilter();
+QString OutputFileFilter();
 
 // The items of the file area's lists, in the order of pointformat::FileFormat
-// (plain, dat, csv, kml; the input list has no kml) and of AngleFormat
-// (packed, degrees, dms).
+// (plain, dat, csv, kml, then dxf, shp, gpkg, geojson, xlsx where this build
+// has them; the input list has no kml) and of AngleFormat (packed, degrees,
+// dms).
 QStringList FileFormatItems(bool output);
 QStringList AngleFormatItems();
 // Parameter files (seven parameters or a site calibration).

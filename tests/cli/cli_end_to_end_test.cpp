@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -454,6 +456,120 @@ TEST_F(CliTest, ConvertOpenFailures) {
     ExpectFailure(Run(with("-", Path("no/such/dir/out.txt").string()), Path("in.txt")), outputError);
     EXPECT_FALSE(fs::exists(Path("out.txt")));
 }
+
+#if ZELK_HAVE_GIS
+// The GIS, CAD and spreadsheet formats through zelk-cli: written whole and
+// read back as written; a damaged input refused with its file's name, exit
+// status 1 and nothing written; what the formats cannot do refused as a
+// mistake on the command line.
+TEST_F(CliTest, GisFormats) {
+    std::string text = "点名,纬度,经度,高程\n";
+    for (int i = 0; i < 3000; ++i) {
+        text += "测点" + std::to_string(i + 1) + "," + FormatFixed(39.9 + i * 1e-5, 9) + "," +
+                FormatFixed(116.4 + i * 2e-5, 9) + "," + FormatFixed(40 + i * 0.01, 3) + "\n";
+    }
+    const std::string csv = File("rtk.csv", text);
+    auto convert = [&](std::vector<std::string> tail) {
+        std::vector<std::string> args = {"convert", "--from", "cgcs2000-geodetic", "--to",
+                                         "cgcs2000-gauss", "--to-meridian", "117"};
+        args.insert(args.end(), tail.begin(), tail.end());
+        return args;
+    };
+    // Plane points back from each format give the csv's bytes.
+    CliResult r = Run(convert({"--from-format", "csv", "--from-angles", "degrees", "--to-format", "csv",
+                               csv, Path("direct.csv").string()}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string format : {"shp", "gpkg", "dxf", "xlsx"}) {
+        SCOPED_TRACE(format);
+        const std::string file = Path("rtk." + format).string();
+        r = Run(convert({"--from-format", "csv", "--from-angles", "degrees", "--to-format", format, csv, file}));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, std::string("zelk-cli: ") + kConversionDoneText + "\n");
+        r = Run({"convert", "--from", "cgcs2000-gauss", "--from-meridian", "117", "--to", "cgcs2000-gauss",
+                 "--to-meridian", "117", "--from-format", format, "--to-format", "csv", file,
+                 Path("back.csv").string()});
+        EXPECT_EQ(r.status, 0) << r.err;
+        // Names as they were, values within 1 mm (a layer keeps every digit,
+        // and the plane-to-plane conversion back moves them by 0.1 mm).
+        std::istringstream back(ReadBytes(Path("back.csv"))), direct(ReadBytes(Path("direct.csv")));
+        std::string got, want;
+        int lines = 0;
+        while (std::getline(direct, want)) {
+            ASSERT_TRUE(std::getline(back, got)) << "line " << lines + 1;
+            const std::size_t comma = want.find(',');
+            ASSERT_EQ(got.substr(0, comma + 1), want.substr(0, comma + 1));
+            if (lines++ == 0) continue;  // the header
+            std::istringstream a(got.substr(comma + 1)), b(want.substr(comma + 1));
+            for (std::string u, v; std::getline(a, u, ',') && std::getline(b, v, ',');) {
+                EXPECT_NEAR(*ParseDecimal(u), *ParseDecimal(v), 0.0011) << got;
+            }
+        }
+        EXPECT_EQ(lines, 3001);
+        EXPECT_FALSE(std::getline(back, got)) << got;
+    }
+
+    struct Bad {
+        const char* what;
+        const char* format;
+        const char* file;
+        void (*make)(const fs::path& dir);
+        const char* says;
+    };
+    const Bad bad[] = {
+        {"Shapefile without its .shx", "shp", "rtk.shp",
+         [](const fs::path& d) { fs::remove(d / "rtk.shx"); }, "缺少形状索引文件"},
+        {"truncated GeoPackage", "gpkg", "rtk.gpkg",
+         [](const fs::path& d) { fs::resize_file(d / "rtk.gpkg", fs::file_size(d / "rtk.gpkg") / 2); },
+         "GeoPackage"},
+        {"XLSX that is not a zip", "xlsx", "text.xlsx",
+         [](const fs::path& d) { WriteBytes(d / "text.xlsx", "点名,x,y,H\nP1,1,2,3\n"); },
+         "不是可以读取的XLSX文件"},
+        {"DXF without points", "dxf", "line.dxf",
+         [](const fs::path& d) {
+             WriteBytes(d / "line.dxf", "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n0\n20\n0\n"
+                                            "11\n1\n21\n1\n0\nENDSEC\n0\nEOF\n");
+         },
+         "里没有点"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.what);
+        b.make(m_dir);
+        const std::string file = Path(b.file).string();
+        r = Run({"convert", "--from", "cgcs2000-gauss", "--from-meridian", "117", "--to", "cgcs2000-geodetic",
+                 "--from-format", b.format, "--to-format", "geojson", file, Path("out.geojson").string()});
+        EXPECT_EQ(r.status, 1) << r.err;
+        // Ours first, naming the file; GDAL's text may follow.
+        const std::size_t named = r.err.find("“" + file + "”");
+        EXPECT_NE(named, std::string::npos) << r.err;
+        EXPECT_LT(named, r.err.find("GDAL")) << r.err;
+        EXPECT_NE(r.err.find(b.says), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(Path("out.geojson")));
+    }
+    EXPECT_EQ(Leftovers({"rtk.csv", "direct.csv", "back.csv", "rtk.shp", "rtk.dbf", "rtk.prj", "rtk.cpg",
+                         "rtk.gpkg", "rtk.dxf", "rtk.xlsx", "text.xlsx", "line.dxf"}),
+              std::vector<std::string>{});
+
+    const std::string shp = Path("rtk.shp").string();
+    const std::pair<std::vector<std::string>, std::string> usage[] = {
+        {convert({"--to-format", "geojson", csv, Path("x.geojson").string()}),
+         "option --to-format: GeoJSON (RFC 7946) holds WGS84 longitude and latitude only"},
+        {convert({"--to-format", "shapefile", csv, shp}), "option --to-format: 'shapefile' is not a file format"},
+        {convert({"--from-format", "gpkg", "--from-angles", "dms", shp, shp}),
+         "option --from-angles: gpkg files hold B and L in decimal degrees"},
+        {convert({"--to-format", "xlsx", "--to-angles", "packed", csv, shp}),
+         "option --to-angles: xlsx files hold B and L in decimal degrees"},
+        {convert({"--layer", "points", csv, shp}), "option --layer: only for an INPUT in xlsx"},
+        {convert({"--to-format", "dxf", csv, "-"}), "OUTPUT: dxf files cannot be written to standard output"},
+        {convert({"--from-format", "xlsx", "-", shp}), "INPUT: xlsx files cannot be read from standard input"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--format", "shp", csv, csv},
+         "option --format: 'shp' is not a file format (plain, dat, csv)"},
+    };
+    for (const auto& [args, message] : usage) {
+        SCOPED_TRACE(message);
+        ExpectUsageError(Run(args), message);
+    }
+}
+#endif
 
 // ------------------------------------------------------------------ estimate
 

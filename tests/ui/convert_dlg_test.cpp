@@ -222,9 +222,19 @@ TEST(MainDialogPickers, ChosenNameOnTheButtonAndACancelKeepsIt) {
     EXPECT_TRUE(picker.requests[0].open);
     // Every format the dialog reads, and all files (the filters changed
     // with the file formats).
+#if ZELK_HAVE_GIS
+    EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
+              (QStringList{"点文件(*.txt;*.dat;*.csv;*.dxf;*.shp;*.gpkg;*.geojson;*.json;*.xlsx) "
+                           "(*.txt *.dat *.csv *.dxf *.shp *.gpkg *.geojson *.json *.xlsx)",
+                           "普通格式(*.txt) (*.txt)", "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)",
+                           "DXF图形(*.dxf) (*.dxf)", "Shapefile(*.shp) (*.shp)", "GeoPackage(*.gpkg) (*.gpkg)",
+                           "GeoJSON(*.geojson;*.json) (*.geojson *.json)", "Excel工作簿(*.xlsx) (*.xlsx)",
+                           "所有文件(*) (*)"}));
+#else
     EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
               (QStringList{"点文件(*.txt;*.dat;*.csv) (*.txt *.dat *.csv)", "普通格式(*.txt) (*.txt)",
                            "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)", "所有文件(*) (*)"}));
+#endif
     EXPECT_EQ(picker.requests[0].defaultSuffix, QStringLiteral("txt"));
     EXPECT_TRUE(picker.requests[0].hideReadOnly);
     EXPECT_EQ(picker.requests[0].owner, &dialog);
@@ -249,10 +259,20 @@ TEST(MainDialogPickers, OutputUsesTheSavePickerWithOverwritePrompt) {
     EXPECT_FALSE(picker.requests[0].open);
     EXPECT_TRUE(picker.requests[0].overwritePrompt);
     // KML too when saving.
+#if ZELK_HAVE_GIS
+    EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
+              (QStringList{"点文件(*.txt;*.dat;*.csv;*.kml;*.dxf;*.shp;*.gpkg;*.geojson;*.xlsx) "
+                           "(*.txt *.dat *.csv *.kml *.dxf *.shp *.gpkg *.geojson *.xlsx)",
+                           "普通格式(*.txt) (*.txt)", "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)",
+                           "KML地图(*.kml) (*.kml)", "DXF图形(*.dxf) (*.dxf)", "Shapefile(*.shp) (*.shp)",
+                           "GeoPackage(*.gpkg) (*.gpkg)", "GeoJSON(*.geojson) (*.geojson)",
+                           "Excel工作簿(*.xlsx) (*.xlsx)", "所有文件(*) (*)"}));
+#else
     EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
               (QStringList{"点文件(*.txt;*.dat;*.csv;*.kml) (*.txt *.dat *.csv *.kml)",
                            "普通格式(*.txt) (*.txt)", "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)",
                            "KML地图(*.kml) (*.kml)", "所有文件(*) (*)"}));
+#endif
     EXPECT_EQ(picker.requests[0].defaultSuffix, QStringLiteral("txt"));
     EXPECT_EQ(Text(dialog.GetDlgItem(1011)), QStringLiteral("结果.txt"));
     EXPECT_EQ(dialog.m_outputPath, QStringLiteral("/data/结果.txt"));

@@ -191,6 +191,8 @@ TEST(Epsg, CodesNameTheirSystemsAndBack) {
     // table is; a system of one's own is none.
     EXPECT_EQ(EpsgCodeOf(MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Zone3)), std::nullopt);
     EXPECT_EQ(EpsgCodeOf(MakeCrs(*FindSystem("beijing54-gauss"), Zoning::Meridian, 117)), 2436);
+    EXPECT_EQ(EpsgCodeOf(MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Meridian, 117)), 4548);
+    EXPECT_EQ(EpsgCodeOf(MakeCrs(*FindSystem("xian80-gauss"), Zoning::Meridian, 111)), 2382);
     EXPECT_EQ(EpsgCodeOf(Named("xian80-xyz")), std::nullopt);
     EXPECT_EQ(GisDefinitionOf(Named("wgs84-geodetic")), "EPSG:4326");
 }
