@@ -39,10 +39,12 @@ void InLanes(std::size_t count, Body&& body) {
     }
 }
 
+// The projection of a system: its datum's, with the series of its datum
+// (the original datums' series, to the bit; Krüger's for CGCS2000).
 TransverseMercator ProjectionOf(const Crs& crs) {
     const Datum& datum = DatumOf(crs.datum);
-    return datum.projection == Projection::Utm ? TransverseMercator::Utm(datum.ellipsoid)
-                                               : TransverseMercator::GaussKruger(datum.ellipsoid);
+    const double k0 = datum.projection == Projection::Utm ? 0.9996 : 1.0;
+    return TransverseMercator(datum.ellipsoid, k0, 500000.0, 0.0, datum.series);
 }
 
 // Projected x y H -> B L H in packed DMS. With zones, each easting carries
@@ -189,28 +191,35 @@ public:
 
     void Apply(double* v, PointProblem* problems, std::size_t count) const override {
         const Limits& limit = Limit();
-        for (std::size_t i = 0; i < count; ++i) {
-            double* p = v + 3 * i;
-            const double B = DmsToRadian(p[0]);
-            const double L = DmsToRadian(p[1]);
-            double L0 = m_meridian;
-            int zone = 0;
-            if (m_zoning != Zoning::Meridian) {
-                zone = m_zone != 0 ? m_zone : ZoneOf(m_zoning, L * 180 / kPi);
-                if (zone == 0) {
-                    Mark(problems[i], PointProblem::TargetZone);
-                } else {
-                    L0 = DmsToRadian(ZoneMeridian(m_zoning, zone));
+        InLanes(count, [&](std::size_t first, int lanes) {
+            double L0[kLanes], B[kLanes], L[kLanes], x[kLanes], y[kLanes];
+            int zone[kLanes];
+            for (int j = 0; j < lanes; ++j) {
+                const double* p = v + 3 * (first + j);
+                PointProblem& problem = problems[first + j];
+                B[j] = DmsToRadian(p[0]);
+                L[j] = DmsToRadian(p[1]);
+                L0[j] = m_meridian;
+                zone[j] = 0;
+                if (m_zoning != Zoning::Meridian) {
+                    zone[j] = m_zone != 0 ? m_zone : ZoneOf(m_zoning, L[j] * 180 / kPi);
+                    if (zone[j] == 0) {
+                        Mark(problem, PointProblem::TargetZone);
+                    } else {
+                        L0[j] = DmsToRadian(ZoneMeridian(m_zoning, zone[j]));
+                    }
+                }
+                if (!(std::fabs(LongitudeDifference(L[j], L0[j])) <= limit.zoneHalfWidth)) {
+                    Mark(problem, m_far);
                 }
             }
-            if (!(std::fabs(LongitudeDifference(L, L0)) <= limit.zoneHalfWidth)) {
-                Mark(problems[i], m_far);
+            m_projection.ForwardLanes(L0, B, L, x, y, lanes);
+            for (int j = 0; j < lanes; ++j) {
+                double* p = v + 3 * (first + j);
+                p[0] = x[j];
+                p[1] = zone[j] == 0 ? y[j] : zone[j] * 1e6 + y[j];
             }
-            double x, y;
-            m_projection.Forward(L0, B, L, x, y);
-            p[0] = x;
-            p[1] = zone == 0 ? y : zone * 1e6 + y;
-        }
+        });
     }
 
 private:
