@@ -29,7 +29,8 @@
 //   Kruger       Krüger's series in the third flattening n to n⁶, as
 //     C. F. F. Karney, Transverse Mercator with an accuracy of a few
 //     nanometers, J. Geodesy 85:475-485 (2011), gives it: the conformal
-//     latitude in closed form, the rectifying radius A and the
+//     latitude in closed form (sinh(e atanh(e sin φ)) by the power series
+//     of both, to below 1e-18), the rectifying radius A and the
 //     coefficients α and β in n, summed by Clenshaw's recurrence on the
 //     complex angle, the reverse latitude by Newton's method on tan. Built
 //     from a and the defining flattening of the ellipsoid. Against PROJ's
