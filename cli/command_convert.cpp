@@ -20,7 +20,7 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--to-meridian", true},   {"--from-zone", true},   {"--to-zone", true},
     {"--params", true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
-    {"--to-angles", true},     {"--convention", true},
+    {"--to-angles", true},     {"--convention", true},  {"--inverse", false},
 };
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
@@ -34,6 +34,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
     request.steps = StepsOption(parsed);
+    // --inverse: the steps were made from the target system to the source.
+    if (parsed.Has("--inverse")) request.steps = Inverted(std::move(request.steps));
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
     formats.input = FormatOption(parsed, "--from-format", false);

@@ -14,7 +14,7 @@ constexpr OptionSpec kPointOptions[] = {
     {"--from", true},        {"--to", true},          {"--from-meridian", true},
     {"--to-meridian", true}, {"--from-zone", true},   {"--to-zone", true},
     {"--params", true},      {"--from-angles", true}, {"--to-angles", true},
-    {"--convention", true},
+    {"--convention", true},  {"--inverse", false},
 };
 
 // One value of a typed point: B and L of a geodetic system in its angle format.
@@ -31,12 +31,12 @@ double PointArgument(const std::string& text, const Crs& crs, int i, AngleFormat
     return value;
 }
 
-// One value of a result: 15 significant digits, as the dialog shows it; B and
-// L of a geodetic system in its angle format when that is not packed.
+// One value of a result, as the dialog's result fields show it: 15
+// significant digits; B and L of a geodetic system packed with nine
+// decimals, or in its angle format.
 std::string PointResult(double value, const Crs& crs, int i, AngleFormat angles) {
-    if (crs.form != Form::Geodetic || i == 2 || angles == AngleFormat::Packed) {
-        return FormatGeneral(value, 15);
-    }
+    if (crs.form != Form::Geodetic || i == 2) return FormatGeneral(value, 15);
+    if (angles == AngleFormat::Packed) return PackedAngleText(value);
     char text[kAngleTextMax];
     return std::string(text, WriteAngle(text, value, angles));
 }
@@ -52,6 +52,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     double b = PointArgument(parsed.positionals[1], request.from, 1, fromAngles, "coordinate B");
     double c = PointArgument(parsed.positionals[2], request.from, 2, fromAngles, "coordinate C");
     request.steps = StepsOption(parsed);
+    // --inverse: the steps were made from the target system to the source.
+    if (parsed.Has("--inverse")) request.steps = Inverted(std::move(request.steps));
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }

@@ -104,6 +104,7 @@ void CBursaParamDlg::DoDataExchange(CDataExchange& dx) {
     dx.ListIndex(kBeforeZoning, m_beforeZoning);
     dx.ListIndex(kAfterZoning, m_afterZoning);
     dx.ListIndex(kConvention, m_convention);
+    dx.ListIndex(kDirection, m_direction);
     dx.Number(kBeforeMeridian, m_beforeMeridian);
     dx.Number(kAfterMeridian, m_afterMeridian);
     dx.Number(kDX0, m_dX0);

@@ -164,6 +164,15 @@ void CConvertDlg::OnInitDialog() {
 }
 
 void CConvertDlg::DoDataExchange(CDataExchange& dx) {
+    // B and L of a geodetic target show packed with nine decimals.
+    const auto Result = [&](int id, double& value) {
+        const zelk::SystemEntry* target = MainListEntryAt(m_tgtSystem);
+        if (target && target->form == zelk::Form::Geodetic) {
+            dx.PackedAngle(id, value);
+        } else {
+            dx.Number(id, value);
+        }
+    };
     dx.ListIndex(kSrcSystem, m_srcSystem);
     dx.ListIndex(kTgtSystem, m_tgtSystem);
     // Before the numbers, so that a number that does not read never undoes
@@ -178,10 +187,10 @@ void CConvertDlg::DoDataExchange(CDataExchange& dx) {
     dx.Number(kTgtMeridian, m_tgtMeridian);
     dx.Number(kSrcX, m_srcX);
     dx.Number(kSrcY, m_srcY);
-    dx.Number(kTgtY, m_tgtY);
+    Result(kTgtY, m_tgtY);
     dx.Number(kSrcZ, m_srcZ);
     dx.Number(kTgtZ, m_tgtZ);
-    dx.Number(kTgtX, m_tgtX);
+    Result(kTgtX, m_tgtX);
     dx.Check(kWithNames, m_withNames);
 }
 
@@ -477,6 +486,7 @@ bool CConvertDlg::eventFilter(QObject* watched, QEvent* event) {
 void CConvertDlg::OnEditParams() {
     CBursaParamDlg dialog(m_params.get(), this, m_convention);
     if (m_paramsBefore && m_paramsAfter) dialog.SelectSystems(*m_paramsBefore, *m_paramsAfter);
+    dialog.SetInverse(m_paramsInverse);
     if (dialog.DoModal() != kIdOk) return;
     // Confirmed seven parameters are what conversions apply from now on,
     // with the systems they were made for when the dialog names both.
@@ -486,6 +496,7 @@ void CConvertDlg::OnEditParams() {
     m_paramsBefore = systems ? std::optional<Crs>(systems->first) : std::nullopt;
     m_paramsAfter = systems ? std::optional<Crs>(systems->second) : std::nullopt;
     m_paramsSource = dialog.SourceName();
+    m_paramsInverse = dialog.Inverse();
     m_calibration.reset();
     m_calibrationName.clear();
     UpdateTransformLine();
@@ -524,6 +535,7 @@ Transformation CConvertDlg::HeldStep() const {
     step.before = m_paramsBefore;
     step.after = m_paramsAfter;
     step.source = m_paramsSource;
+    step.inverse = m_paramsInverse;
     return step;
 }
 

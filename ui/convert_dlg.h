@@ -110,6 +110,7 @@ public:
     // seven-parameter dialog named both (chosen there, or from a file).
     std::optional<zelk::Crs> m_paramsBefore, m_paramsAfter;
     std::string m_paramsSource;  // the file they were opened from, for messages
+    bool m_paramsInverse = false;  // 反算: applied backwards, by their exact inverse
     std::optional<zelk::Transformation> m_calibration;
     QString m_calibrationName;  // its file's name; empty: not saved
 

@@ -69,6 +69,7 @@ inline constexpr int kOpenParams = 1028;   // 打开…
 inline constexpr int kSaveParams = 1029;   // 保存…
 inline constexpr int kResiduals = 1030;    // the residual table
 inline constexpr int kPrecision = 1031;    // the standard errors
+inline constexpr int kDirection = 1032;    // 正算 or 反算: which way conversions apply them
 }  // namespace bursa_ids
 
 // Control ids of the calibration dialog.
@@ -117,6 +118,11 @@ inline constexpr const char* kInputFileFilter =
 inline constexpr const char* kOutputFileFilter =
     "点文件(*.txt;*.dat;*.csv;*.kml)|*.txt;*.dat;*.csv;*.kml|普通格式(*.txt)|*.txt|"
     "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|KML地图(*.kml)|*.kml|所有文件(*)|*||";
+
+// The items of the seven-parameter dialog's direction list: 0 正算 (from the
+// before system to the after system), 1 反算 (the exact inverse, the other
+// way round).
+QStringList DirectionItems();
 
 // The items of the file area's lists, in the order of pointformat::FileFormat
 // (plain, dat, csv, kml; the input list has no kml) and of AngleFormat

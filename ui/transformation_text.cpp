@@ -132,6 +132,10 @@ TransformationLine DescribeTransformation(const Transformation& step, bool calib
             line.details += QStringLiteral("\n从 ") + Utf8(DescribeSystem(*step.before)) + QStringLiteral(" 到 ") +
                             Utf8(DescribeSystem(*step.after));
         }
+        if (step.inverse && !zero) {
+            description = QStringLiteral("反算 ") + description;
+            line.details += QStringLiteral("\n反算：从转换后到转换前，用其精确逆变换");
+        }
         if (!problem.empty()) {
             const bool local = from->form == zelk::Form::Local || to->form == zelk::Form::Local;
             why = local ? QStringLiteral("地方坐标须用点校正") : QStringLiteral("七参数不适用于所选坐标系统");

@@ -138,10 +138,11 @@ private:
 
 // The seven-parameter step, in the engine's coordinate-frame arithmetic
 // (a position-vector set is turned into the same transformation written in
-// coordinate frame first).
+// coordinate frame first); backwards, its exact inverse.
 class Helmert final : public ChainStep {
 public:
-    Helmert(const SevenParams& params, RotationConvention convention) {
+    Helmert(const SevenParams& params, RotationConvention convention, bool inverse)
+        : m_inverse(inverse) {
         ParamsToInternal(
             ConvertConvention(params, convention, RotationConvention::CoordinateFrame),
             m_internal);
@@ -150,7 +151,9 @@ public:
     void Apply(double* v, PointProblem*, std::size_t count) const override {
         for (std::size_t i = 0; i < count; ++i) {
             double* p = v + 3 * i;
-            const PointRecord out = ApplyBursa(m_internal, PointRecord{p[0], p[1], p[2]});
+            const PointRecord in{p[0], p[1], p[2]};
+            const PointRecord out =
+                m_inverse ? ApplyBursaInverse(m_internal, in) : ApplyBursa(m_internal, in);
             p[0] = out.X;
             p[1] = out.Y;
             p[2] = out.Z;
@@ -159,6 +162,7 @@ public:
 
 private:
     double m_internal[kBursaCount];
+    bool m_inverse;
 };
 
 // X Y Z -> B L H in packed DMS.
@@ -446,19 +450,40 @@ private:
         if (!t.source.empty()) problem = t.source + ": " + problem;
     }
 
+    // Whether a step from datum `in` to datum `out` fits where the
+    // conversion stands before step i.
+    bool Fits(std::size_t i, DatumId in, DatumId out) const {
+        const std::optional<DatumId> next = NextDatum(i);
+        return m_at.datum == in && (!next || *next == out);
+    }
+
+    // Seven parameters forwards: X Y Z of the before datum to the after
+    // datum, then the height fit in the after plane. Backwards the inverse
+    // of each in reverse order: the height fit undone in the after plane,
+    // then the exact inverse of the Helmert step. A step naming its systems
+    // goes backwards by itself where only that fits (made for the opposite
+    // direction of the conversion).
     bool Seven(std::size_t i, std::string& problem) {
         const Transformation& t = m_steps[i];
         if (IsLocal(m_at) || (i + 1 == m_steps.size() && IsLocal(m_to))) {
             problem = "地方坐标只能通过四参数点校正到达，请打开点校正参数文件！";
             return false;
         }
+        bool inverse = t.inverse;
+        if (!inverse && t.before && t.after) {
+            inverse = !Fits(i, t.before->datum, t.after->datum) &&
+                      Fits(i, t.after->datum, t.before->datum);
+        }
+        const std::optional<Crs>& entry = inverse ? t.after : t.before;
+        const std::optional<Crs>& exit = inverse ? t.before : t.after;
         const std::optional<DatumId> next = NextDatum(i);
-        const DatumId in = t.before ? t.before->datum : m_at.datum;
-        const std::optional<DatumId> out = t.after ? std::optional<DatumId>(t.after->datum) : next;
+        const DatumId in = entry ? entry->datum : m_at.datum;
+        const std::optional<DatumId> out = exit ? std::optional<DatumId>(exit->datum) : next;
         if (m_at.datum != in || (out && next && *out != *next)) {
             if (t.before && t.after) {
                 problem = "参数文件的七参数从" + DescribeSystem(*t.before) + "转换到" +
-                          DescribeSystem(*t.after) + "，转换前、后坐标系统的基准与之不符！";
+                          DescribeSystem(*t.after) + (t.inverse ? "（反算：从后者到前者）" : "") +
+                          "，转换前、后坐标系统的基准与之不符！";
             } else {
                 problem = "七参数没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
             }
@@ -468,16 +493,23 @@ private:
             problem = "七参数没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
             return false;
         }
-        AppendBridge(Ops(), m_at, Crs::Geocentric(in), PointProblem::FittedPlane);
-        Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention));
-        m_at = Crs::Geocentric(*out);
         if (t.height) {
-            // The fit was made in the after plane: corrected there.
+            // The fit was made in the after plane.
             if (!t.after || !t.after->IsProjected()) {
                 problem = "七参数加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！";
                 return false;
             }
             if (!PlaneKnown(*t.after, problem)) return false;
+        }
+        if (inverse && t.height) {
+            AppendBridge(Ops(), m_at, *t.after, PointProblem::FittedPlane);
+            Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true));
+            m_at = *t.after;
+        }
+        AppendBridge(Ops(), m_at, Crs::Geocentric(in), PointProblem::FittedPlane);
+        Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention, inverse));
+        m_at = Crs::Geocentric(*out);
+        if (!inverse && t.height) {
             AppendBridge(Ops(), m_at, *t.after, Far(*t.after, i));
             Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false));
             m_at = *t.after;
@@ -502,7 +534,15 @@ private:
             const std::optional<Crs> next = NextAnchor(i);
             inverse = SameSystem(m_at, grid) && !(next && SameSystem(*next, grid));
         }
-        if (!forward && !backward) {
+        if (t.inverse) {
+            // Asked backwards: from its after system.
+            if (!backward) {
+                problem = "点校正参数反算时从" + std::string(Label(grid)) + "出发，转换前坐标系统应" +
+                          (IsLocal(grid) ? "与之相同！" : "在同一基准上！");
+                return false;
+            }
+            inverse = true;
+        } else if (!forward && !backward) {
             problem = "点校正参数从" + std::string(Label(plane)) + "出发，转换前坐标系统应在同一基准上！";
             return false;
         }

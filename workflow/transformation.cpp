@@ -1,5 +1,7 @@
 #include "workflow/transformation.h"
 
+#include <algorithm>
+
 namespace zelk {
 
 std::string ModelProblemText(Transformation::Model model, bool heightFit, const Crs& before,
@@ -17,6 +19,12 @@ std::string ModelProblemText(Transformation::Model model, bool heightFit, const 
         return "四参数点校正的转换后坐标系统须是投影坐标或地方坐标！";
     }
     return {};
+}
+
+std::vector<Transformation> Inverted(std::vector<Transformation> steps) {
+    std::reverse(steps.begin(), steps.end());
+    for (Transformation& step : steps) step.inverse = !step.inverse;
+    return steps;
 }
 
 bool IsFittedPlane(const Transformation& t, bool after) {

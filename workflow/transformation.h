@@ -12,13 +12,14 @@
 //          optional height fit made at the before plane positions.
 //
 // A step names the systems it was made for; typed seven parameters name
-// none and serve any two datums. A plane a fit was made in (the before
+// none and serve any two datums. Either may be applied backwards (inverse). A plane a fit was made in (the before
 // system of four parameters, the after system of a height fit) is one
 // plane: in zones, it is the one zone its common points were in.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bursa/convention.h"
 #include "bursa/four_params.h"
@@ -40,6 +41,12 @@ struct Transformation {
     // The file it was read from, which messages about it name; empty when
     // typed or estimated here.
     std::string source;
+    // Applied backwards, from its after system to its before system, by the
+    // exact inverse of each of its operations: the parameters were made for
+    // the opposite direction (zelk-cli --inverse, 反算 in the dialogs).
+    // Without it a step that names its systems goes whichever way the
+    // conversion needs (workflow/chain.h); typed parameters go forwards.
+    bool inverse = false;
 
     // Typed seven parameters, for any systems.
     static Transformation Seven(const SevenParams& params,
@@ -56,6 +63,11 @@ struct Transformation {
 // what an estimation is asked for and what a parameters file holds.
 std::string ModelProblemText(Transformation::Model model, bool heightFit, const Crs& before,
                              const Crs& after);
+
+// The steps of a conversion made for the opposite direction, from the
+// target system to the source system, turned round: in reverse order, each
+// applied backwards (one already backwards goes forwards again).
+std::vector<Transformation> Inverted(std::vector<Transformation> steps);
 
 // Whether a side's system is a plane a fit was made in: both sides of four
 // parameters (when projected), the after side of a height fit with seven.
