@@ -21,6 +21,7 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--params", true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
     {"--to-angles", true},     {"--convention", true},  {"--inverse", false},
+    {"--from-geoid", true},    {"--to-geoid", true},
 };
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
@@ -36,6 +37,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     request.steps = StepsOption(parsed);
     // --inverse: the steps were made from the target system to the source.
     if (parsed.Has("--inverse")) request.steps = Inverted(std::move(request.steps));
+    request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
+    request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
     formats.input = FormatOption(parsed, "--from-format", false);

@@ -15,6 +15,7 @@ constexpr OptionSpec kPointOptions[] = {
     {"--to-meridian", true}, {"--from-zone", true},   {"--to-zone", true},
     {"--params", true},      {"--from-angles", true}, {"--to-angles", true},
     {"--convention", true},  {"--inverse", false},
+    {"--from-geoid", true},  {"--to-geoid", true},
 };
 
 // One value of a typed point: B and L of a geodetic system in its angle format.
@@ -54,6 +55,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     request.steps = StepsOption(parsed);
     // --inverse: the steps were made from the target system to the source.
     if (parsed.Has("--inverse")) request.steps = Inverted(std::move(request.steps));
+    request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
+    request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }
