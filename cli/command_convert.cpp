@@ -22,6 +22,7 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
     {"--to-angles", true},     {"--convention", true},  {"--inverse", false},
     {"--from-geoid", true},    {"--to-geoid", true},
+    {"--from-utm-zone", true}, {"--to-utm-zone", true},
 };
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {

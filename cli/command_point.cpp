@@ -16,6 +16,7 @@ constexpr OptionSpec kPointOptions[] = {
     {"--params", true},      {"--from-angles", true}, {"--to-angles", true},
     {"--convention", true},  {"--inverse", false},
     {"--from-geoid", true},  {"--to-geoid", true},
+    {"--from-utm-zone", true}, {"--to-utm-zone", true},
 };
 
 // One value of a typed point: B and L of a geodetic system in its angle format.

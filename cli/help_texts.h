@@ -7,12 +7,16 @@ inline constexpr const char* kShortUsage =
 inline constexpr const char* kOverviewUsage =
     "usage: zelk-cli systems  [--epsg | --system SYS\n"
     "                         [--system-meridian DMS | --system-zone W]]\n"
-    "       zelk-cli point    --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
-    "                         [--to-meridian DMS | --to-zone W] [--params P]\n"
+    "       zelk-cli point    --from SYS --to SYS\n"
+    "                         [--from-meridian DMS | --from-zone W | --from-utm-zone Z]\n"
+    "                         [--to-meridian DMS | --to-zone W | --to-utm-zone Z]\n"
+    "                         [--params P]\n"
     "                         [--convention C] [--inverse] [--from-angles A]\n"
     "                         [--to-angles A] [--from-geoid G] [--to-geoid G] A B C\n"
-    "       zelk-cli convert  --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
-    "                         [--to-meridian DMS | --to-zone W] [--params P]\n"
+    "       zelk-cli convert  --from SYS --to SYS\n"
+    "                         [--from-meridian DMS | --from-zone W | --from-utm-zone Z]\n"
+    "                         [--to-meridian DMS | --to-zone W | --to-utm-zone Z]\n"
+    "                         [--params P]\n"
     "                         [--convention C] [--inverse] [--names] [--from-format F]\n"
     "                         [--to-format F] [--from-angles A] [--to-angles A]\n"
     "                         [--from-geoid G] [--to-geoid G] [--jobs N] INPUT OUTPUT\n"
@@ -50,6 +54,11 @@ inline constexpr const char* kCommonTerms =
     "on 6n - 3 degrees, 3-degree zone n = floor((L - 1.5)/3) + 1 on 3n degrees;\n"
     "a longitude exactly on a zone edge (114, 115.30) goes into the zone east of\n"
     "it.\n"
+    "\n"
+    "wgs84-utm takes a UTM zone instead with --*-utm-zone Z, Z being 1 to 60 and\n"
+    "N or S (50N, 50S): central meridian 6Z - 183 degrees; S adds the southern\n"
+    "false northing of 10000000 m (as EPSG:327ZZ). A meridian typed for\n"
+    "wgs84-utm is always northern.\n"
     "\n"
     "DMS is an angle in packed degrees.minutesseconds: 114.3015 is 114 degrees\n"
     "30 minutes 15 seconds. A central meridian left out is 0, as in the dialogs;\n"
@@ -110,7 +119,7 @@ inline constexpr const char* kParamsTerms =
     "--inverse says the parameters (typed or a file) were made for the opposite\n"
     "direction, from the target system to the source system, and applies their\n"
     "exact inverse: for seven parameters X = R^-1 (X' - T) / (1 + K), not the\n"
-    "negated parameters, which are off by 0.75 m for rotations of 30-50\".\n"
+    "negated parameters, which are up to 0.77 m off for rotations of 30-50\".\n"
     "\n"
     "A calibration fitted in 3- or 6-degree zones belongs to the zone of its\n"
     "common points (before-zone-number, after-zone-number in the file): points\n"
@@ -162,8 +171,10 @@ inline constexpr const char* kSystemsHelp =
     "A bad definition is refused naming the file, the line and the key.\n";
 
 inline constexpr const char* kPointUsage =
-    "usage: zelk-cli point --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
-    "                      [--to-meridian DMS | --to-zone W] [--params P]\n"
+    "usage: zelk-cli point --from SYS --to SYS\n"
+    "                      [--from-meridian DMS | --from-zone W | --from-utm-zone Z]\n"
+    "                      [--to-meridian DMS | --to-zone W | --to-utm-zone Z]\n"
+    "                      [--params P]\n"
     "                      [--convention C] [--inverse] [--from-angles A]\n"
     "                      [--to-angles A] [--from-geoid G] [--to-geoid G] A B C";
 inline constexpr const char* kPointHelp =
@@ -178,6 +189,8 @@ inline constexpr const char* kPointHelp =
     "  --to-meridian DMS      central meridian of a projected target\n"
     "  --from-zone W          a projected source in W-degree zones (3 or 6)\n"
     "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
+    "  --from-utm-zone Z      a wgs84-utm source in UTM zone Z (50N, 50S)\n"
+    "  --to-utm-zone Z        a wgs84-utm target in UTM zone Z (50N, 50S)\n"
     "  --params P             the seven parameters (default all zero), or @FILE\n"
     "  --convention C         rotations of P: coordinate-frame (default) or\n"
     "                         position-vector\n"
@@ -193,8 +206,10 @@ inline constexpr const char* kPointHelp =
     "options.\n";
 
 inline constexpr const char* kConvertUsage =
-    "usage: zelk-cli convert --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
-    "                        [--to-meridian DMS | --to-zone W] [--params P]\n"
+    "usage: zelk-cli convert --from SYS --to SYS\n"
+    "                        [--from-meridian DMS | --from-zone W | --from-utm-zone Z]\n"
+    "                        [--to-meridian DMS | --to-zone W | --to-utm-zone Z]\n"
+    "                        [--params P]\n"
     "                        [--convention C] [--inverse] [--names] [--from-format F]\n"
     "                        [--to-format F] [--from-angles A] [--to-angles A]\n"
     "                        [--from-geoid G] [--to-geoid G] [--jobs N] INPUT OUTPUT";
@@ -224,6 +239,8 @@ inline constexpr const char* kConvertHelp =
     "  --to-meridian DMS      central meridian of a projected target\n"
     "  --from-zone W          a projected source in W-degree zones (3 or 6)\n"
     "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
+    "  --from-utm-zone Z      a wgs84-utm source in UTM zone Z (50N, 50S)\n"
+    "  --to-utm-zone Z        a wgs84-utm target in UTM zone Z (50N, 50S)\n"
     "  --params P             the seven parameters (default all zero), or @FILE\n"
     "  --convention C         rotations of P: coordinate-frame (default) or\n"
     "                         position-vector\n"
