@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     Choose(dialog, convert_ids::kSrcSystem, "beijing54-gauss");
     Choose(dialog, convert_ids::kTgtSystem, "wgs84-geodetic");
     dialog.Item<QLineEdit>(convert_ids::kSrcMeridian)->setText(QStringLiteral("117"));
-    *dialog.m_params = SevenParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
+    dialog.m_steps = {Transformation::Seven(SevenParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87})};
     dialog.Item<QPushButton>(convert_ids::kInputFile)->click();
     dialog.Item<QPushButton>(convert_ids::kOutputFile)->click();
     QApplication::processEvents();

@@ -8,7 +8,9 @@
 // blanks. They fill the table from the current cell to the right and down,
 // rows added as needed; a line of six fields pasted into the name column
 // has no name and fills the six value columns. The last row is always
-// empty, so there is always a row to type into.
+// empty, so there is always a row to type into. A value typed as '*' is
+// not known: a plan-only pair ('*' heights) or a height-only pair ('*' x
+// and y) of a site calibration.
 #pragma once
 
 #include <QString>
@@ -40,6 +42,10 @@ public:
     void PasteText(const QString& text);
     // Every cell emptied, back to the first rows.
     void ClearPairs();
+    // The rows that hold anything, as text (name, six values), trimmed; and
+    // the table filled with rows in place of what it held.
+    std::vector<std::array<QString, kColumns>> Rows() const;
+    void SetRows(const std::vector<std::array<QString, kColumns>>& rows);
 
     // The pairs of the rows that hold anything; blank rows are skipped.
     struct Pairs {
@@ -54,7 +60,7 @@ public:
     // The pairs, or the first cell that does not read (numbers read as the
     // dialogs' number fields: platform/number_text.h, whatever the locale;
     // B and L as workflow/angle_text.h reads their format, turned into
-    // packed DMS).
+    // packed DMS; '*' as zelk::kUnknown).
     std::optional<Pairs> ReadPairs(Problem& problem) const;
 
     static QWidget* Create(QWidget* parent) { return new CPairTable(parent); }

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "workflow/parameter_file.h"
 
@@ -17,6 +18,13 @@ std::optional<QString> PickParamsFile(bool open, QWidget* owner);
 // The picker, then the file read; nothing (a problem shown) when the user
 // chose none or it cannot be read. path receives the file chosen.
 std::optional<zelk::Transformation> OpenParamsFile(QWidget* owner, QString& path);
+
+// The picker, then every step of a parameters or chain file, each named by
+// the file's name (a chain's steps "name [step N]"); nothing (a problem
+// shown) when the user chose none or it cannot be read.
+std::optional<std::vector<zelk::Transformation>> OpenStepsFile(QWidget* owner, QString& path);
+// The comment of a chain saved at path (workflow's ChainComment).
+std::string ChainComment(const std::vector<zelk::Transformation>& steps, const QString& path);
 
 // "参数文件无法读取：" or "参数文件无法保存：" and the reason, as an error box.
 void ShowParamsReadProblem(const std::string& reason);

@@ -15,6 +15,9 @@ QColor SuspectColor() { return QColor(200, 0, 0); }
 namespace {
 QString Metres(double value) { return QString::fromStdString(FormatFixed(value, 4)); }
 
+// Where a component took no part (a plan-only or height-only pair).
+const QString kUnused = QStringLiteral("—");
+
 bool AnyName(const QStringList& names) {
     return std::any_of(names.begin(), names.end(), [](const QString& n) { return !n.isEmpty(); });
 }
@@ -140,11 +143,12 @@ void CResidualTable::ShowResiduals(const std::vector<CalibrationResidual>& rows,
         const CalibrationResidual& r = rows[static_cast<std::size_t>(i)];
         QStringList cells{QString::number(i + 1)};
         if (withNames) cells << (i < names.size() ? names[i] : QString());
-        cells << Metres(r.r[0]) << Metres(r.r[1]);
-        if (kind == ResidualKind::Spatial) cells << Metres(r.r[2]);
-        cells << Metres(r.length);
-        if (height) cells << (r.heightFitted ? Metres(r.height) : QString());
-        if (withoutGeoid) cells << (r.heightFitted ? Metres(r.heightWithoutGeoid) : QString());
+        const auto plane = [&](double value) { return r.planeUsed ? Metres(value) : kUnused; };
+        cells << plane(r.r[0]) << plane(r.r[1]);
+        if (kind == ResidualKind::Spatial) cells << plane(r.r[2]);
+        cells << plane(r.length);
+        if (height) cells << (r.heightFitted ? Metres(r.height) : kUnused);
+        if (withoutGeoid) cells << (r.heightFitted ? Metres(r.heightWithoutGeoid) : kUnused);
         cells << (r.leftOut > 0.0 ? Metres(r.leftOut) : QStringLiteral("-"));
         cells << (r.suspect ? QStringLiteral("*") : QString());
         for (int c = 0; c < cells.size(); ++c) {
@@ -213,10 +217,19 @@ void CResidualPlot::Clear(const QString& hint) {
 void CResidualPlot::ShowResiduals(const std::vector<GridPoint>& positions,
                                   const std::vector<CalibrationResidual>& rows,
                                   const QStringList& labels) {
+    // The pairs that took part in the plane fit: a height-only pair has no
+    // plane residual to draw.
     const std::size_t n = std::min(positions.size(), rows.size());
-    m_positions.assign(positions.begin(), positions.begin() + static_cast<std::ptrdiff_t>(n));
-    m_rows.assign(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(n));
-    m_labels = labels;
+    m_positions.clear();
+    m_rows.clear();
+    m_labels.clear();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!rows[i].planeUsed) continue;
+        m_positions.push_back(positions[i]);
+        m_rows.push_back(rows[i]);
+        const int at = static_cast<int>(i);
+        m_labels << (at < labels.size() && !labels[at].isEmpty() ? labels[at] : QString::number(at + 1));
+    }
     m_hint.clear();
     Layout();
     update();

@@ -73,13 +73,13 @@ TEST(ParametersBothWays, ThroughTheChainAgainstProj) {
                                                   : RotationConvention::CoordinateFrame;
         const std::vector<Transformation> step = {Transformation::Seven(p, convention)};
         double back[3] = {moved[0], moved[1], moved[2]};
-        Convert(to, from, Inverted(step), back);
+        Convert(to, from, ReversedChain(step), back);
         EXPECT_LE(Distance(back, expected), tolerance) << line;
         if (kind == "exact") {
             double there[3] = {expected[0], expected[1], expected[2]};
             Convert(from, to, step, there);
             EXPECT_LE(Distance(there, moved), 2e-6) << line;  // both printed to 1 µm
-            Convert(to, from, Inverted(step), there);
+            Convert(to, from, ReversedChain(step), there);
             EXPECT_LE(Distance(there, expected), 1e-8) << line;
             // What negating the seven values instead would give.
             const SevenParams negated{-p.dX0, -p.dY0, -p.dZ0, -p.K, -p.betaX, -p.betaY, -p.betaZ};
@@ -142,7 +142,7 @@ TEST(ParametersBothWays, AFileMadeTheOtherWayTurnsItselfRound) {
     Transformation wrongWay = file;
     wrongWay.inverse = true;
     EXPECT_EQ(ChainProblemText(*file.before, *file.after, {wrongWay}),
-              "参数文件的七参数从beijing54-geodetic转换到wgs84-geodetic（反算：从后者到前者），"
+              "参数文件的七参数从beijing54-geodetic转换到wgs84-geodetic（反向使用），"
               "转换前、后坐标系统的基准与之不符！");
 }
 
@@ -162,7 +162,7 @@ TEST(ParametersBothWays, AWholeChainTurnedRound) {
     double site[3] = {start[0], start[1], start[2]};
     Convert(wgs84, System("local"), chain, site);
     double back[3] = {site[0], site[1], site[2]};
-    Convert(System("local"), wgs84, Inverted(chain), back);
+    Convert(System("local"), wgs84, ReversedChain(chain), back);
     EXPECT_LE(GroundDistance(back, start), 1e-6);
     // Not turned round, the typed parameters would go forwards from CGCS2000.
     double forwards[3] = {site[0], site[1], site[2]};
