@@ -23,6 +23,7 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--to-angles", true},     {"--convention", true},   {"--save-chain", true},
     {"--from-geoid", true},    {"--to-geoid", true},    {"--inverse", false},
     {"--layer", true},
+    {"--from-utm-zone", true}, {"--to-utm-zone", true},
 };
 
 bool IsLayerFormat(pointformat::FileFormat format) {

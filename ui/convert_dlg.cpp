@@ -190,6 +190,15 @@ void CConvertDlg::OnInitDialog() {
 }
 
 void CConvertDlg::DoDataExchange(CDataExchange& dx) {
+    // B and L of a geodetic target show packed with nine decimals.
+    const auto Result = [&](int id, double& value) {
+        const zelk::SystemEntry* target = MainListEntryAt(m_tgtSystem);
+        if (target && target->form == zelk::Form::Geodetic) {
+            dx.PackedAngle(id, value);
+        } else {
+            dx.Number(id, value);
+        }
+    };
     dx.ListIndex(kSrcSystem, m_srcSystem);
     dx.ListIndex(kTgtSystem, m_tgtSystem);
     // Before the numbers, so that a number that does not read never undoes
@@ -204,10 +213,10 @@ void CConvertDlg::DoDataExchange(CDataExchange& dx) {
     dx.Number(kTgtMeridian, m_tgtMeridian);
     dx.Number(kSrcX, m_srcX);
     dx.Number(kSrcY, m_srcY);
-    dx.Number(kTgtY, m_tgtY);
+    Result(kTgtY, m_tgtY);
     dx.Number(kSrcZ, m_srcZ);
     dx.Number(kTgtZ, m_tgtZ);
-    dx.Number(kTgtX, m_tgtX);
+    Result(kTgtX, m_tgtX);
     dx.Check(kWithNames, m_withNames);
 }
 

@@ -74,6 +74,7 @@ inline constexpr int kOpenParams = 1028;   // 打开…
 inline constexpr int kSaveParams = 1029;   // 保存…
 inline constexpr int kResiduals = 1030;    // the residual table
 inline constexpr int kPrecision = 1031;    // the standard errors
+inline constexpr int kDirection = 1032;    // 正算 or 反算: which way conversions apply them
 }  // namespace bursa_ids
 
 // Control ids of the calibration dialog.
@@ -165,6 +166,11 @@ inline constexpr const char* kFileSuffix = "txt";
 // (or writes), the GIS, CAD and spreadsheet formats where it has them.
 QString InputFileFilter();
 QString OutputFileFilter();
+
+// The items of the seven-parameter dialog's direction list: 0 正算 (from the
+// before system to the after system), 1 反算 (the exact inverse, the other
+// way round).
+QStringList DirectionItems();
 
 // The items of the file area's lists, in the order of pointformat::FileFormat
 // (plain, dat, csv, kml, then dxf, shp, gpkg, geojson, xlsx where this build

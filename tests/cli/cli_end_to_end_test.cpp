@@ -9,8 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <iterator>
+#include <locale>
+#include <sstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -22,6 +23,7 @@
 #include "recording_messages.h"
 #include "run_request.h"
 #include "named_chain.h"
+#include "workflow/angle_text.h"
 #include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 
@@ -68,6 +70,13 @@ EstimationRequest BeijingToWgs84(const std::string& before, const std::string& a
 
 std::string Triple(double a, double b, double c) {
     return FormatGeneral(a, 15) + " " + FormatGeneral(b, 15) + " " + FormatGeneral(c, 15) + "\n";
+}
+
+// What zelk-cli point prints for a point of the named target system: B and
+// L of a geodetic one packed with nine decimals.
+std::string PointLine(const std::string& target, double a, double b, double c) {
+    if (target.find("geodetic") == std::string::npos) return Triple(a, b, c);
+    return PackedAngleText(a) + " " + PackedAngleText(b) + " " + FormatGeneral(c, 15) + "\n";
 }
 
 std::string ParamsText(const SevenParams& p) {
@@ -233,7 +242,7 @@ TEST_F(CliTest, PointMatchesTheConversionChain) {
             double x = in[0], y = in[1], z = in[2];
             named::Convert(names[src], 117, names[tgt], 114.3, params, x, y, z);
             EXPECT_EQ(got.status, 0) << got.err;
-            EXPECT_EQ(got.out, Triple(x, y, z)) << names[src] << " -> " << names[tgt];
+            EXPECT_EQ(got.out, PointLine(names[tgt], x, y, z)) << names[src] << " -> " << names[tgt];
         }
     }
 }
@@ -272,8 +281,60 @@ TEST_F(CliTest, PointEdgeCases) {
         double a = c.a, b = c.b, z = c.c;
         named::Convert(c.src, c.srcMeridian, c.tgt, c.tgtMeridian, SevenParams{}, a, b, z);
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, Triple(a, b, z)) << args[2] << " -> " << args[4];
+        EXPECT_EQ(r.out, PointLine(c.tgt, a, b, z)) << args[2] << " -> " << args[4];
     }
+}
+
+// UTM zones by number: the southern false northing, the same numbers as the
+// zone's EPSG code, and PROJ's (echo B L 10 | cs2cs -d 4 EPSG:4326
+// EPSG:32750, 32718, 32650); mistakes refused naming the option.
+TEST_F(CliTest, PointInUtmZones) {
+    const struct {
+        const char *zone, *code, *b, *l;
+        double latitude, x, y;
+    } cases[] = {
+        {"50S", "EPSG:32750", "-33.9", "116.3", -33.9, 6248711.2225, 435280.2527},
+        {"18s", "EPSG:32718", "-12.05", "-77.04", -12.05, 8667091.8511, 277925.3458},
+        {"50N", "EPSG:32650", "39.9", "116.3", 39.9, 4416892.7725, 440160.8727},
+    };
+    for (const auto& c : cases) {
+        const CliResult byZone = Run({"point", "--from", "wgs84-geodetic", "--from-angles", "degrees", "--to",
+                                      "wgs84-utm", "--to-utm-zone", c.zone, "--", c.b, c.l, "10"});
+        const CliResult byCode = Run({"point", "--from", "wgs84-geodetic", "--from-angles", "degrees", "--to",
+                                      c.code, "--", c.b, c.l, "10"});
+        ASSERT_EQ(byZone.status, 0) << byZone.err;
+        EXPECT_EQ(byZone.out, byCode.out) << c.zone;
+        std::istringstream in(byZone.out);
+        in.imbue(std::locale::classic());
+        double x = 0, y = 0;
+        in >> x >> y;
+        EXPECT_NEAR(x, c.x, 2e-4) << c.zone;
+        EXPECT_NEAR(y, c.y, 2e-4) << c.zone;
+        // And back from the zone.
+        const CliResult back = Run({"point", "--from", "wgs84-utm", "--from-utm-zone", c.zone, "--to",
+                                    "wgs84-geodetic", "--to-angles", "degrees", "--", FormatGeneral(x, 17),
+                                    FormatGeneral(y, 17), "10"});
+        std::istringstream latitude(back.out);
+        latitude.imbue(std::locale::classic());
+        double b = 0;
+        latitude >> b;
+        EXPECT_NEAR(b, c.latitude, 2e-9) << back.out << back.err;  // 0.2 mm
+    }
+    const std::vector<std::string> geodetic = {"point", "--from", "wgs84-geodetic", "--to"};
+    const auto with = [&](std::vector<std::string> tail) {
+        std::vector<std::string> args = geodetic;
+        args.insert(args.end(), tail.begin(), tail.end());
+        args.insert(args.end(), {"30", "117", "0"});
+        return args;
+    };
+    ExpectUsageError(Run(with({"wgs84-utm", "--to-utm-zone", "61S"})),
+                     "option --to-utm-zone: '61S' is not a UTM zone (1 to 60 and N or S, as 50S)");
+    ExpectUsageError(Run(with({"cgcs2000-gauss", "--to-utm-zone", "50N"})),
+                     "option --to-utm-zone: cgcs2000-gauss is not UTM");
+    ExpectUsageError(Run(with({"wgs84-utm", "--to-utm-zone", "50N", "--to-meridian", "117"})),
+                     "options --to-meridian and --to-utm-zone exclude each other");
+    ExpectUsageError(Run(with({"EPSG:32750", "--to-utm-zone", "50S"})),
+                     "option --to-utm-zone: EPSG:32750 has its own meridian or zone");
 }
 
 // ------------------------------------------------------------------ convert
@@ -738,14 +799,15 @@ TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
     EXPECT_EQ(a.out, ReferenceConversion(input, kBeijing54Gauss, kWgs84Geodetic, 117, 0,
                                          false, params));
 
-    // The single point shows every digit, so a bit lost would show there.
+    // The single point shows 15 digits of metres, so a bit lost would show
+    // there (B and L of a geodetic target show 0.00001", too few).
     const std::vector<std::string> point = {"point", "--from", "beijing54-gauss", "--from-meridian",
-                                            "117", "--to", "wgs84-geodetic", "--params"};
+                                            "117", "--to", "wgs84-xyz", "--params"};
     std::vector<std::string> p1 = point, p2 = point;
     p1.insert(p1.end(), {"@" + Path("params.txt").string(), "4433921.004", "456206.416", "35.2"});
     p2.insert(p2.end(), {ParamsText(params), "4433921.004", "456206.416", "35.2"});
     double x = 4433921.004, y = 456206.416, h = 35.2;
-    named::Convert(kBeijing54Gauss, 117, kWgs84Geodetic, 0, params, x, y, h);
+    named::Convert(kBeijing54Gauss, 117, "wgs84-xyz", 0, params, x, y, h);
     EXPECT_EQ(Run(p1).out, Triple(x, y, h));
     EXPECT_EQ(Run(p2).out, Triple(x, y, h));
 }

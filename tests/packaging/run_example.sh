@@ -55,6 +55,11 @@ convert-back-to-geodetic)
         --params @bj54-to-wgs84.params --names \
         expected/new-bj54-xy117-named.txt new-wgs84-blh-named.back.txt
     same "$examples/expected/new-wgs84-blh-named.back.txt" new-wgs84-blh-named.back.txt
+    # The parameters of the other direction, turned round by themselves.
+    "$cli" convert --from beijing54-gauss --from-meridian 117 --to wgs84-geodetic \
+        --params @wgs84-to-bj54.params --names \
+        expected/new-bj54-xy117-named.txt new-wgs84-blh-named.inverse.txt
+    same "$examples/expected/new-wgs84-blh-named.inverse.txt" new-wgs84-blh-named.inverse.txt
     ;;
 estimate-blunder-residuals)
     "$cli" estimate --before wgs84-geodetic --after beijing54-gauss --after-meridian 117 \

@@ -26,6 +26,7 @@
 #include "ui/templates.h"
 #include "main_dialog_steps.h"
 #include "ui_test_support.h"
+#include "workflow/angle_text.h"
 #include "named_chain.h"
 #include "packed_reference.h"
 
@@ -100,7 +101,8 @@ TEST(MainDialogExchange, TypedNumbersComeBackInShortestForm) {
     Edit(dialog, 1004)->setText(QStringLiteral("1e3"));
     SelectItem(dialog.Item<QComboBox>(1005), 1);
     EXPECT_EQ(Edit(dialog, 1002)->text(), QStringLiteral("1.5"));
-    EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("114.3015"));
+    // A target field of a geodetic target (item 1) is B: packed, nine decimals.
+    EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("114.301500000"));
     EXPECT_EQ(Edit(dialog, 1004)->text(), QStringLiteral("1000"));
     EXPECT_EQ(dialog.m_srcX, 1.5);
     EXPECT_EQ(dialog.m_tgtX, 114.3015);
@@ -579,10 +581,11 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     const SevenParams params = dialog.m_steps[0].seven;
     double b = 4429471.237, l = 500000.0, h = 50.0;
     named::Convert("beijing54-gauss", 117.0, "wgs84-geodetic", 0.0, params, b, l, h);
-    EXPECT_EQ(Edit(dialog, 1007)->text().toStdString(), FormatDialogNumber(b));
-    EXPECT_EQ(Edit(dialog, 1008)->text().toStdString(), FormatDialogNumber(l));
+    // B and L packed with nine decimals (0.00001"), as zelk-cli point prints them.
+    EXPECT_EQ(Edit(dialog, 1007)->text().toStdString(), PackedAngleText(b));
+    EXPECT_EQ(Edit(dialog, 1008)->text().toStdString(), PackedAngleText(l));
     EXPECT_EQ(Edit(dialog, 1009)->text().toStdString(), FormatDialogNumber(h));
-    EXPECT_GT(Edit(dialog, 1007)->text().size(), 10);  // more than three decimals
+    EXPECT_EQ(Edit(dialog, 1007)->text().size(), 12);
     EXPECT_EQ(dialog.m_tgtX, b);
 
     // The file, names kept: B and L packed with nine decimals, H with three.
