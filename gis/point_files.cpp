@@ -21,16 +21,6 @@ namespace {
 using pointformat::Axes;
 using pointformat::FileFormat;
 
-// Packed DMS as the decimal degrees a text file writes (9 decimals).
-bool PackedToDegrees(double packed, double& degrees) {
-    char text[kAngleTextMax];
-    char* end = WriteAngle(text, packed, AngleFormat::Degrees);
-    const std::optional<double> value = ParseDecimal(std::string_view(text, end - text));
-    if (!value) return false;
-    degrees = *value;
-    return true;
-}
-
 class GisSource final : public PointSource {
 public:
     GisSource(const ExternalInput& input, Format format) : m_format(format) {
@@ -181,8 +171,7 @@ bool PointFiles::Has(FileFormat format) const {
     const std::optional<Format> gis = GisFormatOf(format);
     if (!gis) return false;
     InitGdal();
-    static constexpr const char* kDrivers[] = {"DXF", "ESRI Shapefile", "GPKG", "GeoJSON", "XLSX"};
-    return GetGDALDriverManager()->GetDriverByName(kDrivers[static_cast<int>(*gis)]) != nullptr;
+    return GetGDALDriverManager()->GetDriverByName(DriverName(*gis)) != nullptr;
 }
 
 std::unique_ptr<PointSource> PointFiles::OpenSource(const ExternalInput& input,

@@ -21,28 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* DriverName(Format format) {
-    switch (format) {
-        case Format::Dxf: return "DXF";
-        case Format::Shapefile: return "ESRI Shapefile";
-        case Format::GeoPackage: return "GPKG";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Xlsx: return "XLSX";
-    }
-    return "";
-}
-
-const char* FormatLabel(Format format) {
-    switch (format) {
-        case Format::Dxf: return "DXF";
-        case Format::Shapefile: return "Shapefile";
-        case Format::GeoPackage: return "GeoPackage";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Xlsx: return "XLSX";
-    }
-    return "";
-}
-
 bool Exists(const std::string& path) {
     VSIStatBufL info;
     return VSIStatL(path.c_str(), &info) == 0;
@@ -52,17 +30,6 @@ std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     return text;
-}
-
-// A packed DMS angle in decimal degrees, through the exact decimal
-// writing of workflow/angle_text.h (9 decimals, 0.1 mm).
-bool PackedToDegrees(double packed, double& degrees) {
-    char text[kAngleTextMax];
-    char* end = WriteAngle(text, packed, AngleFormat::Degrees);
-    const std::optional<double> value = ParseDecimal(std::string_view(text, end - text));
-    if (!value) return false;
-    degrees = *value;
-    return true;
 }
 
 // Decimal degrees as packed DMS, as a csv file's text in degrees reads:

@@ -26,28 +26,6 @@ constexpr int kShapefileNameBytes = 254;
 constexpr const char* kGeoPackageCacheMb = "32";
 constexpr const char* kXlsxNameColumn = "\xE7\x82\xB9\xE5\x90\x8D";  // 点名
 
-const char* DriverName(Format format) {
-    switch (format) {
-        case Format::Dxf: return "DXF";
-        case Format::Shapefile: return "ESRI Shapefile";
-        case Format::GeoPackage: return "GPKG";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Xlsx: return "XLSX";
-    }
-    return "";
-}
-
-const char* FormatLabel(Format format) {
-    switch (format) {
-        case Format::Dxf: return "DXF";
-        case Format::Shapefile: return "Shapefile";
-        case Format::GeoPackage: return "GeoPackage";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Xlsx: return "XLSX";
-    }
-    return "";
-}
-
 bool HasControl(std::string_view text) {
     for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
