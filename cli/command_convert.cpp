@@ -33,6 +33,9 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     RequirePositionals(parsed, 2, "INPUT and OUTPUT");
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
+    if (const std::optional<std::string> params = ParamsFileOption(parsed)) {
+        RefuseSameFile(output, "OUTPUT", *params, "the parameters file of --params");
+    }
     request.steps = StepsOption(parsed);
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
@@ -53,6 +56,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
 
     FileConversionOptions options;
     options.threads = threads;
+    options.completesRun = true;
     std::unique_ptr<ProgressLine> progress;
     if (outputDescriptor < 0 && platform::IsTerminal(stderr) && platform::IsTerminal(stdout)) {
         const std::uint64_t total = input == "-" ? platform::RegularFileSize(stdin).value_or(0) : [&] {

@@ -197,6 +197,13 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         exportPath = *line;
     }
     RequirePositionals(parsed, 2, "BEFORE and AFTER");
+    // Each output a file of its own, never one of the files read.
+    RefuseSameFile(exportPath, "option --export-line", savePath, "the file of --save");
+    for (const auto& [output, what] : {std::pair{savePath, "option --save"},
+                                       std::pair{exportPath, "option --export-line"}}) {
+        RefuseSameFile(output, what, parsed.positionals[0], "BEFORE");
+        RefuseSameFile(output, what, parsed.positionals[1], "AFTER");
+    }
 
     EstimationRequest request;
     request.settings = settings;

@@ -31,11 +31,12 @@ double PointArgument(const std::string& text, const Crs& crs, int i, AngleFormat
     return value;
 }
 
-// One value of a result: 15 significant digits, as the dialog shows it; B and
-// L of a geodetic system in its angle format when that is not packed.
+// One value of a result: 15 significant digits, as the dialog shows it (0,
+// never -0); B and L of a geodetic system in its angle format when that is
+// not packed.
 std::string PointResult(double value, const Crs& crs, int i, AngleFormat angles) {
     if (crs.form != Form::Geodetic || i == 2 || angles == AngleFormat::Packed) {
-        return FormatGeneral(value, 15);
+        return FormatDialogNumber(value);
     }
     char text[kAngleTextMax];
     return std::string(text, WriteAngle(text, value, angles));

@@ -98,11 +98,30 @@ std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
         std::string error;
         std::optional<Transformation> read = ReadParametersFile(platform::PathFromUtf8(path), error);
         if (!read) throw DataError(error);
+        // Read all the same: a surveyor may mean it.
+        for (const std::string& warning : ParameterWarnings(*read, read->source)) {
+            WriteDiagnostic(warning);
+        }
         return {std::move(*read)};
     }
     const SevenParams params =
         value == nullptr ? SevenParams{} : ParseParamsList(*value, "option --params");
     return {Transformation::Seven(params, ConventionOption(parsed))};
+}
+
+std::optional<std::string> ParamsFileOption(const ParsedArguments& parsed) {
+    const std::string* value = parsed.Value("--params");
+    if (value == nullptr || value->empty() || value->front() != '@') return std::nullopt;
+    return value->substr(1);
+}
+
+void RefuseSameFile(const std::string& output, const std::string& outputWhat,
+                    const std::string& other, const std::string& otherWhat) {
+    if (output.empty() || other.empty() || output == "-" || other == "-") return;
+    if (platform::SameFile(platform::PathFromUtf8(output), platform::PathFromUtf8(other))) {
+        throw UsageError(outputWhat + ": '" + output + "' is the same file as " + otherWhat +
+                         " '" + other + "'; choose another file");
+    }
 }
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -58,6 +59,14 @@ zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const 
 // The steps --params (and --convention) give: typed seven parameters (all
 // zero without --params), or a parameters file as it is.
 std::vector<zelk::Transformation> StepsOption(const ParsedArguments& parsed);
+
+// The parameters file of --params @FILE, when there is one.
+std::optional<std::string> ParamsFileOption(const ParsedArguments& parsed);
+// Refuses (as a mistake on the command line) an output that is the same
+// file as another file of the run, an input or a second output, through any
+// of its names (platform::SameFile); "-" is no file.
+void RefuseSameFile(const std::string& output, const std::string& outputWhat,
+                    const std::string& other, const std::string& otherWhat);
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
 // Names of open descriptors (/dev/stdout and the like) do not exist on every

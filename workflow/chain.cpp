@@ -383,7 +383,9 @@ std::string SystemText(const Crs& crs) {
 class ChainBuilder {
 public:
     ChainBuilder(const Crs& from, const Crs& to, const std::vector<Transformation>& steps)
-        : m_chain(from, to, ConversionChain::Empty{}), m_to(to), m_steps(steps), m_at(from) {}
+        : m_chain(from, to, ConversionChain::Empty{}), m_to(to), m_steps(steps), m_at(from) {
+        m_chain.m_keepsHeight = from.form != Form::Geocentric && to.form != Form::Geocentric;
+    }
 
     // False, with the problem, at the first step that does not fit; the
     // chain holds the operations up to there.
@@ -459,6 +461,11 @@ private:
             problem = "七参数没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
             return false;
         }
+        const SevenParams& p = t.seven;
+        if (in != *out || t.height || p.dX0 != 0 || p.dY0 != 0 || p.dZ0 != 0 || p.K != 0 ||
+            p.betaX != 0 || p.betaY != 0 || p.betaZ != 0) {
+            m_chain.m_keepsHeight = false;
+        }
         AppendBridge(Ops(), m_at, Crs::Geocentric(in), PointProblem::FittedPlane);
         Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention));
         m_at = Crs::Geocentric(*out);
@@ -498,6 +505,7 @@ private:
             return false;
         }
         if (!PlaneKnown(plane, problem) || !PlaneKnown(grid, problem)) return false;
+        if (t.height) m_chain.m_keepsHeight = false;
         if (!inverse) {
             AppendBridge(Ops(), m_at, plane, PointProblem::FittedPlane);
             if (t.height) Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false));
@@ -582,6 +590,11 @@ ConversionChain& ConversionChain::operator=(ConversionChain&&) noexcept = defaul
 
 void ConversionChain::Convert(double* values, PointProblem* problems, std::size_t count) const {
     std::fill(problems, problems + count, PointProblem::None);
+    if (m_from.form != Form::Geocentric) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!(std::fabs(values[3 * i + 2]) <= kMaxHeight)) problems[i] = PointProblem::HeightRange;
+        }
+    }
     for (const auto& step : m_steps) step->Apply(values, problems, count);
     for (std::size_t i = 0; i < count; ++i) {
         const double* p = values + 3 * i;

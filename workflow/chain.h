@@ -23,8 +23,9 @@
 // DMS, as they always have: every double is that of the one-point engine
 // calls.
 //
-// A chain also judges each point: a latitude beyond ±90°, a longitude
-// beyond ±180°, a projected point more than 6° from its central meridian
+// A chain also judges each point: a height beyond ±10,000 km (of a source
+// system that has heights), a latitude beyond ±90°, a longitude beyond
+// ±180°, a projected point more than 6° from its central meridian
 // (on either side), an easting without a valid zone number, a target zone
 // that does not exist, or a result that is not a finite number. Such a
 // point is marked with its problem; its values are computed all the same
@@ -55,7 +56,11 @@ enum class PointProblem : std::uint8_t {
     TargetZone,         // longitude outside every zone (3°: 1..120, 6°: 1..60)
     NotFinite,          // a result that is not a finite number
     FittedPlane,        // more than 6° from the meridian of a plane a step was fitted in
+    HeightRange,        // source height beyond ±10,000 km
 };
+
+// The largest height a source point may have, in metres.
+inline constexpr double kMaxHeight = 1e7;
 
 // One step of a chain.
 class ChainStep {
@@ -91,6 +96,15 @@ public:
     const Crs& From() const { return m_from; }
     const Crs& To() const { return m_to; }
 
+    // True when the chain leaves heights as they are: both ends have
+    // heights, no step fits them and every seven-parameter step is zero
+    // within one datum, as in a conversion within one datum without
+    // parameters. The height a chain computes then differs from the one
+    // read by what the way through X Y Z rounds (9.3e-10 m for 0), and the
+    // programs show the one read. Convert itself keeps every double of the
+    // way through X Y Z.
+    bool KeepsHeight() const { return m_keepsHeight; }
+
 private:
     struct Empty {};
     ConversionChain(const Crs& from, const Crs& to, Empty) : m_from(from), m_to(to) {}
@@ -98,6 +112,7 @@ private:
 
     Crs m_from, m_to;
     std::vector<std::unique_ptr<const ChainStep>> m_steps;
+    bool m_keepsHeight = false;
 };
 
 // What stops steps from carrying points from `from` to `to`, as shown to the

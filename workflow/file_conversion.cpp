@@ -71,7 +71,7 @@ struct Setup {
 
 // What became of one chunk.
 struct ChunkOutcome {
-    enum class Result { End, Problem, Refused } result = Result::End;
+    enum class Result { End, Problem, Refused, NameRefused } result = Result::End;
     std::int64_t lines = 0;    // line ends in the chunk (up to the problem)
     std::uint64_t points = 0;  // points converted into the output
     std::int64_t problemLinesBefore = 0;
@@ -80,35 +80,37 @@ struct ChunkOutcome {
     std::string label;
     std::string token;  // quoted
     zelk::PointProblem problem = zelk::PointProblem::None;  // Refused
+    bool codeRefused = false;                                // NameRefused: the code, not the name
 };
 
 // Points converted together (see ConversionChain::Convert).
 constexpr int kBatch = 64;
 
-void AppendRecord(std::string& out, const Setup& setup, std::string_view name,
+// Appends one point in the output format; false (nothing appended) when
+// its name, or its dat code, cannot be written there.
+bool AppendRecord(std::string& out, const Setup& setup, std::string_view name,
                   std::string_view code, const double values[3]) {
     const FileFormats& f = setup.formats;
     switch (f.output) {
         case FileFormat::Plain:
             if (setup.outputAxes != Axes::Geodetic) {
                 // The plain writer as it always was.
+                if (setup.namesIn && !pointformat::PlainNameWritable(name)) return false;
                 AppendPointLine(out, setup.namesIn, name, values[0], values[1], values[2]);
-            } else {
-                pointformat::AppendPlainRecord(out, setup.namesIn, name, values, Axes::Geodetic,
-                                               f.outputAngles);
+                return true;
             }
-            return;
+            return pointformat::AppendPlainRecord(out, setup.namesIn, name, values, Axes::Geodetic,
+                                                  f.outputAngles);
         case FileFormat::Dat:
-            pointformat::AppendDatRecord(out, name, code, values, setup.outputAxes,
-                                         f.outputAngles);
-            return;
+            return pointformat::AppendDatRecord(out, name, code, values, setup.outputAxes,
+                                                f.outputAngles);
         case FileFormat::Csv:
-            pointformat::AppendCsvRecord(out, name, values, setup.outputAxes, f.outputAngles);
-            return;
+            return pointformat::AppendCsvRecord(out, name, values, setup.outputAxes,
+                                                f.outputAngles);
         case FileFormat::Kml:
-            pointformat::AppendKmlPlacemark(out, name, values);
-            return;
+            return pointformat::AppendKmlPlacemark(out, name, values);
     }
+    return false;
 }
 
 // Converts the records of one chunk into out (appended), stopping at the
@@ -136,6 +138,10 @@ ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t fi
             ++n;
         }
         setup.chain.Convert(values, problems, static_cast<std::size_t>(n));
+        if (setup.chain.KeepsHeight()) {
+            // Exactly the height read, not what the way through X Y Z makes of it.
+            for (int i = 0; i < n; ++i) values[3 * i + 2] = records[i].values[2];
+        }
         for (int i = 0; i < n; ++i) {
             if (problems[i] != zelk::PointProblem::None) {
                 outcome.result = ChunkOutcome::Result::Refused;
@@ -150,7 +156,16 @@ ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t fi
                                                firstNumber + outcome.points);
                 name = std::string_view(number, static_cast<std::size_t>(end.ptr - number));
             }
-            AppendRecord(out, setup, name, records[i].code, values + 3 * i);
+            if (!AppendRecord(out, setup, name, records[i].code, values + 3 * i)) {
+                // Never left out: the run stops at the point, naming it.
+                outcome.result = ChunkOutcome::Result::NameRefused;
+                outcome.codeRefused = setup.formats.output == FileFormat::Dat &&
+                                      pointformat::DatNameWritable(name);
+                outcome.token = pointscan::QuoteToken(outcome.codeRefused ? records[i].code : name);
+                outcome.problemLinesBefore = lines[i];
+                outcome.lines = lines[i];
+                return outcome;
+            }
             ++outcome.points;
         }
         if (result == ParseResult::End) {
@@ -200,6 +215,10 @@ bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
             break;
         case Result::Refused:
             result.status = Status::PointRefused;
+            break;
+        case Result::NameRefused:
+            result.status = Status::NameRefused;
+            result.codeRefused = outcome.codeRefused;
             break;
     }
     result.line = LineNumber(linesBefore + outcome.problemLinesBefore);
@@ -480,6 +499,7 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out,
     } else {
         result = ConvertSequential(in, out, setup, options);
     }
+    result.nameFormat = formats.output;
     if (result.status == FileConversionResult::Status::Ok && !WriteAll(out, OutputTail(setup))) {
         result.status = FileConversionResult::Status::WriteError;
     }

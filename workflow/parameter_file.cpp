@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -103,12 +104,16 @@ public:
     bool Read(std::string_view text, std::string& error) {
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
         int line = 0;
+        bool saved = false;        // begins with the header this program writes
+        std::string_view last;     // the last line that is not blank
         while (!text.empty()) {
             ++line;
             const std::size_t end = text.find('\n');
             const std::string_view raw = text.substr(0, end);
             text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
             const std::string_view content = Trim(raw);
+            if (line == 1 && content == kSavedHeader) saved = true;
+            if (!content.empty()) last = content;
             if (content.empty() || content.front() == '#') continue;
             const std::size_t equals = content.find('=');
             if (equals == std::string_view::npos) {
@@ -121,6 +126,12 @@ public:
                 return false;
             }
             m_entries[name] = Entry{std::string(Trim(content.substr(equals + 1))), line, false};
+        }
+        if (saved && last != kSavedEnd) {
+            error = m_source + ": cut short: the file begins as a saved parameters file but does "
+                               "not end with its last line '" + std::string(kSavedEnd) +
+                    "', so its last value may be cut too; save or copy it again";
+            return false;
         }
         return true;
     }
@@ -304,7 +315,7 @@ std::string RoundTripText(double value) {
 }
 
 std::string FormatParametersFile(const Transformation& c, std::string_view comment) {
-    std::string out;
+    std::string out = std::string(kSavedHeader) + "\n";
     while (!comment.empty()) {
         const std::size_t end = comment.find('\n');
         out += "# ";
@@ -333,7 +344,45 @@ std::string FormatParametersFile(const Transformation& c, std::string_view comme
             AppendValue(out, kCoefficientNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
     }
+    out += kSavedEnd;
+    out += '\n';
     return out;
+}
+
+std::vector<std::string> ParameterWarnings(const Transformation& t, const std::string& source) {
+    constexpr double kLimit = 1000.0;
+    std::vector<std::string> warnings;
+    // value is judged against ±1000 unit; shown is what the line says of it.
+    // Units come with their blank: " ppm", "″".
+    const auto check = [&](double value, const std::string& shown, const std::string& unit) {
+        if (std::fabs(value) <= kLimit) return;
+        warnings.push_back("警告：" + source + "：" + shown + "，超出±1000" + unit +
+                           "，请确认参数无误。");
+    };
+    const auto text = [](const std::string& what, double value, const std::string& unit) {
+        return what + " = " + FormatGeneral(value, 15) + unit;
+    };
+    if (t.model == Transformation::Model::Seven) {
+        check(t.seven.K, text("尺度K", t.seven.K, " ppm"), " ppm");
+        check(t.seven.betaX, text("旋转betaX", t.seven.betaX, "″"), "″");
+        check(t.seven.betaY, text("旋转betaY", t.seven.betaY, "″"), "″");
+        check(t.seven.betaZ, text("旋转betaZ", t.seven.betaZ, "″"), "″");
+    } else {
+        // The factor is given; its change from 1 is judged.
+        const double ppm = (t.four.K - 1.0) * 1e6;
+        check(ppm,
+              "尺度scale = " + FormatGeneral(t.four.K, 15) + "（尺度变化" + FormatGeneral(ppm, 6) +
+                  " ppm）",
+              " ppm");
+    }
+    if (t.height) {
+        static constexpr const char* kUnits[6] = {" m", " m/km", " m/km", " m/km²", " m/km²", " m/km²"};
+        for (int j = 0; j < HeightCoefficients(t.height->model); ++j) {
+            const double a = t.height->a[static_cast<std::size_t>(j)];
+            check(a, text(std::string("高程拟合系数") + kCoefficientNames[j], a, kUnits[j]), kUnits[j]);
+        }
+    }
+    return warnings;
 }
 
 namespace {

@@ -26,10 +26,14 @@ struct Slot {
 };
 
 Slot g_slots[kSlots];
+// Set by RunComplete: the handler then lets the program finish.
+std::atomic<bool> g_complete{false};
 
-static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the table lock-free");
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the handler reads the table lock-free");
 
 void OnSignal(int signal) {
+    if (g_complete.load(std::memory_order_acquire)) return;
     for (Slot& slot : g_slots) {
         if (slot.state.load(std::memory_order_acquire) == kActive) ::unlink(slot.path);
     }
@@ -63,6 +67,7 @@ void Forget(int slot) {
 }
 
 void InstallHandlers() {
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int signal : kSignals) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) != 0) continue;
@@ -73,6 +78,8 @@ void InstallHandlers() {
         ::sigaction(signal, &action, nullptr);
     }
 }
+
+void RunComplete() { g_complete.store(true, std::memory_order_release); }
 
 static_assert(sizeof(sigset_t) <= 128 && alignof(sigset_t) <= 16,
               "the mask before fits the room HoldSignals keeps for it");

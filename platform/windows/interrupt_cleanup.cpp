@@ -24,6 +24,8 @@ struct Slot {
 Slot g_slots[kSlots];
 // HoldSignals alive, in any thread.
 std::atomic<int> g_holds{0};
+// Set by RunComplete: the handler then lets the program finish.
+std::atomic<bool> g_complete{false};
 
 // What a program ended by Ctrl-C returns on Windows.
 constexpr UINT kInterruptedStatus = 0xC000013AU;
@@ -42,6 +44,8 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     }
     // A target being written over in place is finished first.
     while (g_holds.load(std::memory_order_acquire) > 0) ::Sleep(5);
+    // Everything is in place: the program ends by itself, with its status.
+    if (g_complete.load(std::memory_order_acquire)) return TRUE;
     for (Slot& slot : g_slots) {
         if (slot.state.load(std::memory_order_acquire) == kActive) ::DeleteFileW(slot.path);
     }
@@ -76,6 +80,8 @@ void Forget(int slot) {
 }
 
 void InstallHandlers() { ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+void RunComplete() { g_complete.store(true, std::memory_order_release); }
 
 HoldSignals::HoldSignals() : m_previous{}, m_held(true) {
     g_holds.fetch_add(1, std::memory_order_acq_rel);

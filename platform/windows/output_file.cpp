@@ -278,8 +278,20 @@ bool AtomicOutputFile::Commit() {
             return ok;
         case Mode::Spool:
             if (ok) {
-                const interruptcleanup::HoldSignals hold;
-                ok = CopyWhole(m_stream, m_descriptor);
+                // A file behind the descriptor: one writer at a time (another
+                // run's lock is waited for).
+                const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(m_descriptor));
+                OVERLAPPED whole{};
+                const bool locked =
+                    ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
+                {
+                    const interruptcleanup::HoldSignals hold;
+                    ok = CopyWhole(m_stream, m_descriptor);
+                }
+                if (locked) {
+                    OVERLAPPED again{};
+                    ::UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &again);
+                }
             }
             Abandon();
             return ok;

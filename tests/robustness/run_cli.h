@@ -20,6 +20,7 @@
 
 struct CliResult {
     int status = -1;  // exit status, -1 when ended by a signal
+    int signal = 0;   // the signal that ended it
     std::string out;
     std::string err;
     long maxRssKb = 0;     // peak memory of the run
@@ -29,6 +30,8 @@ struct CliResult {
 struct CliRun {
     std::optional<std::filesystem::path> stdinFile;  // else /dev/null
     int stdoutFd = -1;                  // standard output; else caught in a file
+    int stderrFd = -1;                  // standard error; else caught in a file (err)
+    long fileSizeLimit = -1;            // bytes, as `ulimit -f` sets it; -1: none
     const char* threads = nullptr;      // ZELK_THREADS; else unset
     // Called with the child's process id while it runs, before the wait.
     std::function<void(pid_t)> whileRunning;
@@ -48,12 +51,18 @@ inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<s
         if (::chdir(folder.c_str()) != 0 || !std::freopen(in.c_str(), "r", stdin) ||
             (run.stdoutFd >= 0 ? ::dup2(run.stdoutFd, 1) != 1
                                : !std::freopen(outPath.c_str(), "w", stdout)) ||
-            !std::freopen(errPath.c_str(), "w", stderr)) {
+            (run.stderrFd >= 0 ? ::dup2(run.stderrFd, 2) != 2
+                               : !std::freopen(errPath.c_str(), "w", stderr))) {
             ::_exit(127);
+        }
+        if (run.fileSizeLimit >= 0) {
+            struct rlimit limit {};
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(run.fileSizeLimit);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
         }
         // As a shell starts a command in the foreground, whatever this
         // test program was started with.
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, SIG_DFL);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) std::signal(signal, SIG_DFL);
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -86,6 +95,7 @@ inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<s
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     result.maxRssKb = usage.ru_maxrss;
     result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);

@@ -249,7 +249,8 @@ TEST(Zones, FilesInAndOut) {
          "转换前文件第3行的点东坐标前没有可用的带号（3度带1～120，6度带1～60），请检查带号！"},
         {"a western longitude has no zone", "39.54 116.18 0\n39.54 -116.18 0\n",
          "cgcs2000-geodetic", Zoning::Meridian, 0, "cgcs2000-gauss", Zoning::Zone6, 0, "",
-         "转换前文件第2行的点转换后的经度不在任何带内，无法分带！"},
+         "转换前文件第2行的点转换后的经度不在任何带内（6度带从东经0°起，3度带从东经1°30′起，"
+         "都到东经180°），无法分带！"},
         {"a meridian left at 0 for points at 116 degrees", "39.54 116.18 0\n",
          "cgcs2000-geodetic", Zoning::Meridian, 0, "cgcs2000-gauss", Zoning::Meridian, 0, "",
          "转换前文件第1行的点转换后离转换后的中央子午线超过6度，请检查转换后的中央子午线！"},
