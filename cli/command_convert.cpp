@@ -21,6 +21,7 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--params", true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
     {"--to-angles", true},     {"--convention", true},
+    {"--from-geoid", true},    {"--to-geoid", true},
 };
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
@@ -37,6 +38,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
         RefuseSameFile(output, "OUTPUT", *params, "the parameters file of --params");
     }
     request.steps = StepsOption(parsed);
+    request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
+    request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
     formats.input = FormatOption(parsed, "--from-format", false);

@@ -29,6 +29,7 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--to-angles", true},
     {"--model", true},
     {"--height", true},
+    {"--geoid", true},
     {"--convention", true},
     {"--export-line", true},
     {"--save", true},
@@ -59,7 +60,9 @@ std::string ResidualTable(const CalibrationEstimate& result, bool seven,
     nameColumn(out, "name");
     out += seven ? "      rX (m)      rY (m)      rZ (m)     3-D (m)"
                  : "      vx (m)      vy (m)   plane (m)";
+    const bool geoid = height && result.geoidCompared;
     if (height) out += "  height (m)";
+    if (geoid) out += "  no geoid (m)";
     out += "  left out (m)\n";
     for (std::size_t i = 0; i < result.residuals.size(); ++i) {
         const CalibrationResidual& r = result.residuals[i];
@@ -72,6 +75,7 @@ std::string ResidualTable(const CalibrationEstimate& result, bool seven,
         if (seven) column(out, FormatFixed(r.r[2], 4), 12);
         column(out, FormatFixed(r.length, 4), 12);
         if (height) column(out, FormatFixed(r.height, 4), 12);
+        if (geoid) column(out, FormatFixed(r.heightWithoutGeoid, 4), 14);
         column(out, result.tested && r.leftOut > 0.0 ? FormatFixed(r.leftOut, 4) : "-", 14);
         if (r.suspect) out += " *";
         out += '\n';
@@ -129,6 +133,7 @@ std::string ValueLines(const Transformation& c) {
         for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
             line(kNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
+        if (c.geoid) out += "geoid = " + GeoidFileValue(c.geoid->name) + "\n";
     }
     return out;
 }
@@ -171,6 +176,11 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         }
     }
     settings.height = HeightOption(parsed);
+    if (parsed.Has("--geoid") && !settings.height) {
+        throw UsageError("option --geoid: the geoid serves a height fit; give --height fixed, plane or "
+                         "quadratic");
+    }
+    settings.geoid = GeoidOption(parsed, "--geoid");
     settings.convention = ConventionOption(parsed);
     const bool seven = settings.model == Transformation::Model::Seven;
     if (!seven && parsed.Has("--convention")) {

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/number_text.h"
 #include "platform/standard_streams.h"
+#include "workflow/chain.h"
 #include "workflow/parameter_file.h"
 
 using namespace zelk;
@@ -122,6 +123,22 @@ void RefuseSameFile(const std::string& output, const std::string& outputWhat,
         throw UsageError(outputWhat + ": '" + output + "' is the same file as " + otherWhat +
                          " '" + other + "'; choose another file");
     }
+}
+
+std::optional<GeoidModel> GeoidOption(const ParsedArguments& parsed, const std::string& name,
+                                      const Crs* side) {
+    const std::string* value = parsed.Value(name);
+    if (value == nullptr) return std::nullopt;
+    if (value->empty()) {
+        throw UsageError("option " + name + ": a geoid model is needed (egm96, or a grid file)");
+    }
+    if (side != nullptr) {
+        const std::string problem = GeoidSideProblemText(*side, name == "--from-geoid" ? "转换前" : "转换后");
+        if (!problem.empty()) throw UsageError("option " + name + ": " + problem);
+    }
+    // Opened here; a model that does not open is refused by the request's
+    // check, with its name, before anything is converted.
+    return OpenGeoidModel(*value);
 }
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names) {

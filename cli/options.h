@@ -13,6 +13,7 @@
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "workflow/angle_text.h"
+#include "workflow/geoid_model.h"
 #include "workflow/point_formats.h"
 #include "workflow/transformation.h"
 
@@ -67,6 +68,13 @@ std::optional<std::string> ParamsFileOption(const ParsedArguments& parsed);
 // of its names (platform::SameFile); "-" is no file.
 void RefuseSameFile(const std::string& output, const std::string& outputWhat,
                     const std::string& other, const std::string& otherWhat);
+
+// --from-geoid, --to-geoid, --geoid: a geoid model (egm96, or the path of a
+// grid file), opened; nothing when the option is absent. With side, the
+// system of that side, which must be able to have such heights (not
+// geocentric, not the local grid).
+std::optional<zelk::GeoidModel> GeoidOption(const ParsedArguments& parsed, const std::string& name,
+                                            const zelk::Crs* side = nullptr);
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
 // Names of open descriptors (/dev/stdout and the like) do not exist on every

@@ -1,8 +1,9 @@
-// The system-independent half; ToUtf8 is in posix/ (iconv) and windows/
-// (code page 936).
 #include "platform/name_encoding.h"
 
-namespace nameencoding {
+#include <cerrno>
+#include <cstddef>
+
+namespace zelk::nameencoding {
 
 bool IsUtf8(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -39,4 +40,4 @@ bool IsUtf8(std::string_view bytes) {
     return true;
 }
 
-}  // namespace nameencoding
+}  // namespace zelk::nameencoding

@@ -5,7 +5,7 @@
 // two encodings: UTF-8 and GBK. A name that is valid UTF-8 is taken as
 // UTF-8 (a GBK name that happens to be valid UTF-8 too cannot be told
 // apart; Chinese GBK names practically never are); any other name is
-// converted from GBK with iconv; bytes that are neither have no text and
+// converted from GBK (iconv; on Windows the system's code page 936); bytes that are neither have no text and
 // are refused by the caller.
 #pragma once
 
@@ -13,14 +13,14 @@
 #include <string>
 #include <string_view>
 
-namespace nameencoding {
+namespace zelk::nameencoding {
 
 // True when bytes are well-formed UTF-8: no overlong forms, no surrogates,
 // nothing above U+10FFFF. The empty string is UTF-8.
 bool IsUtf8(std::string_view bytes);
 
 // The name as UTF-8: bytes as they are when they are UTF-8, else converted
-// from GBK (glibc's iconv); nothing when they are neither.
+// from GBK; nothing when they are neither.
 std::optional<std::string> ToUtf8(std::string_view bytes);
 
-}  // namespace nameencoding
+}  // namespace zelk::nameencoding

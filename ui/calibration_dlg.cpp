@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "ui/geoid_choice.h"
 #include "ui/pair_table.h"
 #include "ui/parameter_files.h"
 #include "ui/qt_platform.h"
@@ -73,7 +74,8 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
     connect(Item<QPushButton>(kClear), &QPushButton::clicked, this, &CCalibrationDlg::OnClear);
     connect(Item<QPushButton>(kBeforeFile), &QPushButton::clicked, this, [this] { OnPickFile(false); });
     connect(Item<QPushButton>(kAfterFile), &QPushButton::clicked, this, [this] { OnPickFile(true); });
-    for (int id : {kModel, kSource, kBeforeSystem, kBeforeZoning, kAfterSystem, kAfterZoning, kBeforeAngles,
+    m_geoid = new CGeoidChoice(Item<QComboBox>(kGeoid), this);
+    for (int id : {kModel, kHeight, kSource, kBeforeSystem, kBeforeZoning, kAfterSystem, kAfterZoning, kBeforeAngles,
                    kAfterAngles}) {
         connect(Item<QComboBox>(id), &QComboBox::activated, this, &CCalibrationDlg::OnChoiceChanged);
     }
@@ -85,6 +87,7 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
         m_height = ItemOfHeightModel(held->height ? std::optional<HeightModel>(held->height->model)
                                                   : std::nullopt);
         m_convention = ItemOfConvention(held->convention);
+        m_geoid->Select(held->geoid);
         SelectCalibrationSystems(*held);
     }
     ApplyForms();
@@ -142,8 +145,10 @@ void CCalibrationDlg::ApplySide(int system, int& zoning, int zoningId, int merid
 void CCalibrationDlg::ApplyForms() {
     ApplySide(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
     ApplySide(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
-    // Four parameters have no rotations to name.
+    // Four parameters have no rotations to name; a geoid model serves a
+    // height fit.
     GetDlgItem(kConvention)->setEnabled(m_model == 0);
+    GetDlgItem(kGeoid)->setEnabled(m_height != 0);
     const bool files = m_source == 1;
     for (int id : {kFormat, kBeforeFile, kAfterFile}) GetDlgItem(id)->setEnabled(files);
     GetDlgItem(kPairs)->setEnabled(!files);
@@ -198,6 +203,7 @@ std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
     settings.model = m_model == 1 ? Transformation::Model::Four : Transformation::Model::Seven;
     settings.height = HeightModelOfItem(m_height);
     settings.convention = ConventionOfItem(m_convention);
+    if (settings.height) settings.geoid = m_geoid->Model();
     if (const std::string problem = CalibrationSettingsProblem(settings); !problem.empty()) {
         ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
         return std::nullopt;
@@ -259,7 +265,7 @@ void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const Calibratio
     m_heldFiles[1] = afterFile;
     const ResidualKind kind =
         settings.model == Transformation::Model::Seven ? ResidualKind::Spatial : ResidualKind::Plane;
-    Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names);
+    Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names, estimate.geoidCompared);
     auto* plot = Item<CResidualPlot>(kPlot);
     if (estimate.positions.empty()) {
         plot->Clear(QStringLiteral("转换后坐标系统不是平面坐标，没有残差图"));
@@ -294,6 +300,7 @@ void CCalibrationDlg::OnOpen() {
     m_height = ItemOfHeightModel(calibration->height ? std::optional<HeightModel>(calibration->height->model)
                                                      : std::nullopt);
     m_convention = ItemOfConvention(calibration->convention);
+    m_geoid->Select(calibration->geoid);
     SelectCalibrationSystems(*calibration);
     ApplyForms();
     UpdateData(false);

@@ -24,6 +24,7 @@
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
+#include "ui/geoid_choice.h"
 #include "ui/progress_dlg.h"
 #include "ui/qt_platform.h"
 #include "ui/resources.h"
@@ -97,6 +98,11 @@ CConvertDlg::CConvertDlg(QWidget* parent)
     connect(Item<QPushButton>(kConvert), &QPushButton::clicked, this, &CConvertDlg::OnOK);
     connect(Item<QPushButton>(kEditParams), &QPushButton::clicked, this, &CConvertDlg::OnEditParams);
     connect(Item<QPushButton>(kCalibrate), &QPushButton::clicked, this, &CConvertDlg::OnCalibrate);
+    m_srcHeights = new CGeoidChoice(Item<QComboBox>(kSrcHeight), this);
+    m_tgtHeights = new CGeoidChoice(Item<QComboBox>(kTgtHeight), this);
+    for (CGeoidChoice* heights : {m_srcHeights, m_tgtHeights}) {
+        connect(heights, &CGeoidChoice::changed, this, &CConvertDlg::UpdateTransformLine);
+    }
     for (int id : {kSrcMeridian, kTgtMeridian}) {
         connect(Item<QLineEdit>(id), &QLineEdit::textChanged, this, &CConvertDlg::UpdateTransformLine);
     }
@@ -200,6 +206,8 @@ void CConvertDlg::OnOK() {
     request.from = *from;
     request.to = *to;
     request.steps = {HeldStep()};
+    request.fromGeoid = SideGeoid(false);
+    request.toGeoid = SideGeoid(true);
     request.formats.input = FormatOfItem(m_inputFormat);
     request.formats.output = FormatOfItem(m_outputFormat);
     request.formats.inputAngles = AnglesOfItem(m_inputAngles);
@@ -327,6 +335,10 @@ void CConvertDlg::OnCancel() {
 
 void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId) {
     const SideForm side = ApplySideForm(*this, MainListEntryAt(system), zoning, zoningId, meridianId);
+    // Heights above a geoid: geodetic and projected sides (and before a
+    // system is chosen). A disabled list keeps its choice, which then
+    // does not apply.
+    GetDlgItem(zoningId == kSrcZoning ? kSrcHeight : kTgtHeight)->setEnabled(side.heightsEnabled);
     for (std::size_t i = 0; i < side.captions.size(); ++i) {
         SetDlgItemText(firstCaptionId + static_cast<int>(i), side.captions[i]);
     }
@@ -518,6 +530,12 @@ std::optional<zelk::Crs> CConvertDlg::ShownCrs(bool target) const {
     return SideCrs(MainListEntryAt(system), zoning, meridian);
 }
 
+std::optional<GeoidModel> CConvertDlg::SideGeoid(bool target) const {
+    const CGeoidChoice* heights = target ? m_tgtHeights : m_srcHeights;
+    if (!heights || !GetDlgItem(target ? kTgtHeight : kSrcHeight)->isEnabled()) return std::nullopt;
+    return heights->Model();
+}
+
 Transformation CConvertDlg::HeldStep() const {
     if (m_calibration) return *m_calibration;
     Transformation step = Transformation::Seven(*m_params, m_convention);
@@ -532,6 +550,11 @@ void CConvertDlg::UpdateTransformLine() {
     if (!label || !m_params) return;  // not before the dialog has its parameters
     m_transformLine = DescribeTransformation(HeldStep(), m_calibration.has_value(), m_calibrationName,
                                              ShownCrs(false), ShownCrs(true));
+    // The status line names the geoid models of the two sides.
+    const auto modelLabel = [](const std::optional<GeoidModel>& model) {
+        return model ? QString::fromStdString(GeoidLabel(model->name)) : QString();
+    };
+    AppendHeights(m_transformLine, modelLabel(SideGeoid(false)), modelLabel(SideGeoid(true)));
     const QString shown = label->fontMetrics().elidedText(m_transformLine.text, Qt::ElideRight, label->width());
     label->setText(shown);
     label->setToolTip(shown == m_transformLine.text ? m_transformLine.details

@@ -22,6 +22,7 @@
 
 class QMenu;
 class CProgressDlg;
+class CGeoidChoice;
 
 // The command id of the about entry of the window menu.
 inline constexpr int kIdmAboutBox = 0x0010;
@@ -153,5 +154,10 @@ private:
     // The step conversions apply: the calibration held, else the seven
     // parameters with their convention and systems.
     zelk::Transformation HeldStep() const;
+    // The geoid model of a side's heights, when its list is enabled and
+    // holds one.
+    std::optional<zelk::GeoidModel> SideGeoid(bool target) const;
+    CGeoidChoice* m_srcHeights = nullptr;
+    CGeoidChoice* m_tgtHeights = nullptr;
     TransformationLine m_transformLine;
 };

@@ -24,7 +24,7 @@ bool AnyHeight(const std::vector<CalibrationResidual>& rows) {
                        [](const CalibrationResidual& r) { return r.heightFitted; });
 }
 
-QStringList CaptionsOf(ResidualKind kind, bool names, bool height) {
+QStringList CaptionsOf(ResidualKind kind, bool names, bool height, bool withoutGeoid = false) {
     QStringList captions{QStringLiteral("对")};
     if (names) captions << QStringLiteral("点号");
     if (kind == ResidualKind::Spatial) {
@@ -34,6 +34,7 @@ QStringList CaptionsOf(ResidualKind kind, bool names, bool height) {
         captions << QStringLiteral("vx (m)") << QStringLiteral("vy (m)") << QStringLiteral("平面 (m)");
     }
     if (height) captions << QStringLiteral("高程 (m)");
+    if (height && withoutGeoid) captions << QStringLiteral("无模型 (m)");
     captions << QStringLiteral("剔除后 (m)") << QStringLiteral("粗差");
     return captions;
 }
@@ -54,6 +55,9 @@ QString CaptionTip(const QString& caption) {
         return QStringLiteral("转换后减去转换前换算值，平面 x（北）y（东）方向");
     }
     if (caption.startsWith(QStringLiteral("高程"))) return QStringLiteral("高程拟合的残差");
+    if (caption.startsWith(QStringLiteral("无模型"))) {
+        return QStringLiteral("同一高程拟合不用大地水准面模型时的残差：与“高程”一栏相比，可见模型的作用");
+    }
     return QString();
 }
 
@@ -125,11 +129,12 @@ void CResidualTable::Clear(ResidualKind kind) {
 }
 
 void CResidualTable::ShowResiduals(const std::vector<CalibrationResidual>& rows, ResidualKind kind,
-                                   const QStringList& names) {
+                                   const QStringList& names, bool withoutGeoid) {
     const bool withNames = AnyName(names);
     const bool height = AnyHeight(rows);
+    withoutGeoid = withoutGeoid && height;
     setRowCount(0);
-    SetColumns(CaptionsOf(kind, withNames, height));
+    SetColumns(CaptionsOf(kind, withNames, height, withoutGeoid));
     setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < rowCount(); ++i) {
         const CalibrationResidual& r = rows[static_cast<std::size_t>(i)];
@@ -139,6 +144,7 @@ void CResidualTable::ShowResiduals(const std::vector<CalibrationResidual>& rows,
         if (kind == ResidualKind::Spatial) cells << Metres(r.r[2]);
         cells << Metres(r.length);
         if (height) cells << (r.heightFitted ? Metres(r.height) : QString());
+        if (withoutGeoid) cells << (r.heightFitted ? Metres(r.heightWithoutGeoid) : QString());
         cells << (r.leftOut > 0.0 ? Metres(r.leftOut) : QStringLiteral("-"));
         cells << (r.suspect ? QStringLiteral("*") : QString());
         for (int c = 0; c < cells.size(); ++c) {

@@ -109,12 +109,12 @@ SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
             side.captions = {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
             break;
         case zelk::Form::Geocentric:
-            side.zoningEnabled = side.meridianEnabled = false;
+            side.zoningEnabled = side.meridianEnabled = side.heightsEnabled = false;
             side.captions = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
             break;
         case zelk::Form::Local:
-            // A site grid: no meridian, no zones.
-            side.zoningEnabled = side.meridianEnabled = false;
+            // A site grid: no meridian, no zones, no latitude for a geoid.
+            side.zoningEnabled = side.meridianEnabled = side.heightsEnabled = false;
             side.captions = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("Z")};
             break;
     }

@@ -57,6 +57,7 @@ inline void AssignSide(const SideSelection& side, int& system, int& zoning, doub
 struct SideForm {
     bool zoningEnabled = true;   // the zoning drop-down
     bool meridianEnabled = true; // the central-meridian field
+    bool heightsEnabled = true;  // the height list: geodetic and projected only
     int zoningItem = kZoningMeridianItem;  // what the drop-down shows
     std::array<QString, 3> captions;       // of the three number fields
 };
@@ -65,7 +66,9 @@ struct SideForm {
 // dialog opens. Gauss-Kruger: the drop-down enabled, the meridian field only
 // on the meridian. UTM: the drop-down back on the meridian and disabled,
 // since UTM has no 3- or 6-degree zones here. Geodetic and geocentric: both
-// disabled, the drop-down keeping its item. Captions: x y Z (Z the height),
+// disabled, the drop-down keeping its item. Heights above a geoid:
+// geodetic and projected systems (a geocentric system and the local grid
+// have none). Captions: x y Z (Z the height),
 // B L H, X Y Z.
 SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem);
 

@@ -40,6 +40,9 @@ inline constexpr int kInputFormat = 1050;
 inline constexpr int kInputAngles = 1051;
 inline constexpr int kOutputFormat = 1052;
 inline constexpr int kOutputAngles = 1053;
+// Each side's heights: above the ellipsoid or a geoid model (ui/geoid_choice.h).
+inline constexpr int kSrcHeight = 1054;
+inline constexpr int kTgtHeight = 1055;
 inline constexpr int kCalibrate = 4;         // 点校正
 inline constexpr int kTransformLine = 1036;  // what a conversion will apply
 }  // namespace convert_ids
@@ -98,6 +101,7 @@ inline constexpr int kClear = 1019;        // 清除
 inline constexpr int kAccept = 1020;       // 确认
 inline constexpr int kBeforeAngles = 1021;  // format of B and L before (AngleFormat order)
 inline constexpr int kAfterAngles = 1022;
+inline constexpr int kGeoid = 1023;        // 大地水准面模型 of the height fit (ui/geoid_choice.h)
 }  // namespace calibration_ids
 
 const DialogTemplate& ConvertDialogTemplate();

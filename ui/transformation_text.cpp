@@ -60,6 +60,7 @@ QString FourParamsValues(const FourParams& p) {
 QString CalibrationTitle(const Transformation& c) {
     QString title = c.model == Transformation::Model::Four ? QStringLiteral("四参数") : SevenParamsTitle(c.convention);
     if (c.height) title += HeightTitle(c.height->model);
+    if (c.height && c.geoid) title += QStringLiteral("（") + Utf8(GeoidLabel(c.geoid->name)) + QStringLiteral("之上）");
     return title;
 }
 
@@ -99,6 +100,10 @@ QString CalibrationValues(const Transformation& c) {
         for (int j = 0; j < HeightCoefficients(h.model); ++j) {
             text += QStringLiteral(" a%1=").arg(j) + Fixed(h.a[static_cast<std::size_t>(j)], 6);
         }
+    }
+    if (c.geoid) {
+        text += QStringLiteral("\n大地水准面模型 ") + Utf8(GeoidLabel(c.geoid->name)) + QStringLiteral("（") +
+                Utf8(c.geoid->name) + QStringLiteral("）：拟合的是 ζ − N");
     }
     if (c.before && c.after) {
         text += QStringLiteral("\n从 ") + Utf8(DescribeSystem(*c.before)) + QStringLiteral(" 到 ") +
@@ -154,4 +159,15 @@ TransformationLine DescribeTransformation(const Transformation& step, bool calib
                        line.details;
     }
     return line;
+}
+
+void AppendHeights(TransformationLine& line, const QString& from, const QString& to) {
+    if (from.isEmpty() && to.isEmpty()) return;
+    const auto name = [](const QString& label) { return label.isEmpty() ? QStringLiteral("椭球高") : label; };
+    line.text += QStringLiteral("；高程 ") + name(from) + QStringLiteral(" → ") + name(to);
+    line.details += QStringLiteral("\n高程：转换前为") +
+                    (from.isEmpty() ? QStringLiteral("椭球高") : from + QStringLiteral("之上的高程")) +
+                    QStringLiteral("，转换后为") +
+                    (to.isEmpty() ? QStringLiteral("椭球高") : to + QStringLiteral("之上的高程")) +
+                    QStringLiteral("（H = h − N）");
 }

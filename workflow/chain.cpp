@@ -7,6 +7,7 @@
 #include "engine/angle.h"
 #include "engine/geocentric.h"
 #include "engine/transverse_mercator.h"
+#include "grids/geoid_grid.h"
 #include "platform/number_text.h"
 
 namespace zelk {
@@ -303,23 +304,149 @@ private:
     double m_a, m_b, m_norm;
 };
 
+// The undulation N of the points of a system: a geodetic point at its B L
+// (packed DMS), a projected one at the B L of its inverse projection (on
+// the meridian of its zone when zoned), its x y untouched. A point already
+// marked is passed over (its values mean nothing); one that cannot be
+// placed is marked as the projection or the range check would mark it, one
+// the grid does not cover as the grid says. `judge`: a geodetic source,
+// whose angles nothing has judged yet.
+class Undulations {
+public:
+    Undulations(const Crs& crs, std::shared_ptr<const grids::GeoidGrid> grid, bool judge)
+        : m_grid(std::move(grid)),
+          m_projected(crs.IsProjected()),
+          m_projection(ProjectionOf(crs)),
+          m_zoning(crs.zoning),
+          m_zone(crs.zone),
+          m_meridian(DmsToRadian(crs.meridian)),
+          m_judge(judge) {}
+
+    // N of count triples of v into N (0 where a point is marked).
+    void Find(const double* v, PointProblem* problems, std::size_t count, double* N) const {
+        constexpr double kDegrees = 180.0 / kPi;
+        const Limits& limit = Limit();
+        InLanes(count, [&](std::size_t first, int lanes) {
+            double B[kLanes], L[kLanes];
+            if (m_projected) {
+                double L0[kLanes] = {}, x[kLanes] = {}, y[kLanes] = {};
+                for (int j = 0; j < lanes; ++j) {
+                    const double* p = v + 3 * (first + j);
+                    x[j] = p[0];
+                    y[j] = p[1];
+                    L0[j] = m_meridian;
+                    if (m_zoning != Zoning::Meridian) {
+                        const int zone = m_zone != 0 ? m_zone : ZoneOfEasting(m_zoning, p[1]);
+                        if (zone != 0) {
+                            L0[j] = DmsToRadian(ZoneMeridian(m_zoning, zone));
+                            y[j] = p[1] - zone * 1e6;
+                        } else {
+                            Mark(problems[first + j], PointProblem::SourceZone);
+                        }
+                    }
+                }
+                m_projection.ReverseLanes(L0, x, y, B, L, lanes);
+                for (int j = 0; j < lanes; ++j) {
+                    if (!(std::fabs(LongitudeDifference(L[j], L0[j])) <= limit.zoneHalfWidth)) {
+                        Mark(problems[first + j], PointProblem::SourceMeridian);
+                    }
+                }
+            } else {
+                for (int j = 0; j < lanes; ++j) {
+                    const double* p = v + 3 * (first + j);
+                    B[j] = DmsToRadian(p[0]);
+                    L[j] = DmsToRadian(p[1]);
+                    if (!m_judge) continue;
+                    if (!(std::fabs(B[j]) <= limit.quarterTurn)) {
+                        Mark(problems[first + j], PointProblem::LatitudeRange);
+                    } else if (!(std::fabs(L[j]) <= limit.halfTurn)) {
+                        Mark(problems[first + j], PointProblem::LongitudeRange);
+                    }
+                }
+            }
+            for (int j = 0; j < lanes; ++j) {
+                double& n = N[first + j];
+                n = 0.0;
+                PointProblem& problem = problems[first + j];
+                if (problem != PointProblem::None) continue;
+                double found = 0.0;
+                const grids::Sample sample = m_grid->Lookup(B[j] * kDegrees, L[j] * kDegrees, found);
+                if (sample == grids::Sample::Ok) {
+                    n = found;
+                } else {
+                    problem = GeoidProblem(sample);
+                }
+            }
+        });
+    }
+
+private:
+    std::shared_ptr<const grids::GeoidGrid> m_grid;
+    bool m_projected;
+    TransverseMercator m_projection;
+    Zoning m_zoning;
+    int m_zone;         // the one zone, or 0
+    double m_meridian;  // rad
+    bool m_judge;
+};
+
+// Heights above a geoid at an end of the chain: h = H + N at the source
+// (toEllipsoid), H = h − N at the target.
+class GeoidHeights final : public ChainStep {
+public:
+    GeoidHeights(const Crs& crs, std::shared_ptr<const grids::GeoidGrid> grid, bool toEllipsoid)
+        : m_undulations(crs, std::move(grid), toEllipsoid && crs.form == Form::Geodetic),
+          m_sign(toEllipsoid ? 1.0 : -1.0) {}
+
+    void Apply(double* v, PointProblem* problems, std::size_t count) const override {
+        for (std::size_t i = 0; i < count; i += kBlock) {
+            const std::size_t n = std::min(kBlock, count - i);
+            double N[kBlock];
+            m_undulations.Find(v + 3 * i, problems + i, n, N);
+            for (std::size_t j = 0; j < n; ++j) v[3 * (i + j) + 2] += m_sign * N[j];
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlock = 64;
+    Undulations m_undulations;
+    double m_sign;
+};
+
 // The height fit: H_after = H_before - zeta(x, y) at the plane position the
-// fit was made in; backwards H_before = H_after + zeta.
+// fit was made in; backwards H_before = H_after + zeta. On a geoid, zeta
+// also holds N at that position.
 class HeightCorrection final : public ChainStep {
 public:
-    HeightCorrection(const HeightFit& fit, bool inverse) : m_fit(fit), m_inverse(inverse) {}
+    HeightCorrection(const HeightFit& fit, bool inverse, std::optional<Undulations> geoid = std::nullopt)
+        : m_fit(fit), m_inverse(inverse), m_geoid(std::move(geoid)) {}
 
-    void Apply(double* v, PointProblem*, std::size_t count) const override {
-        for (std::size_t i = 0; i < count; ++i) {
-            double* p = v + 3 * i;
-            const double zeta = HeightDifference(m_fit, p[0], p[1]);
-            p[2] = m_inverse ? p[2] + zeta : p[2] - zeta;
+    void Apply(double* v, PointProblem* problems, std::size_t count) const override {
+        if (!m_geoid) {
+            for (std::size_t i = 0; i < count; ++i) {
+                double* p = v + 3 * i;
+                const double zeta = HeightDifference(m_fit, p[0], p[1]);
+                p[2] = m_inverse ? p[2] + zeta : p[2] - zeta;
+            }
+            return;
+        }
+        constexpr std::size_t kBlock = 64;
+        double N[kBlock];
+        for (std::size_t i = 0; i < count; i += kBlock) {
+            const std::size_t n = std::min(kBlock, count - i);
+            m_geoid->Find(v + 3 * i, problems + i, n, N);
+            for (std::size_t j = 0; j < n; ++j) {
+                double* p = v + 3 * (i + j);
+                const double zeta = HeightDifference(m_fit, p[0], p[1]) + N[j];
+                p[2] = m_inverse ? p[2] + zeta : p[2] - zeta;
+            }
         }
     }
 
 private:
     HeightFit m_fit;
     bool m_inverse;
+    std::optional<Undulations> m_geoid;
 };
 
 using Operations = std::vector<std::unique_ptr<const ChainStep>>;
@@ -382,18 +509,61 @@ std::string SystemText(const Crs& crs) {
 // Builds the operations of a chain step by step, or finds what stops it.
 class ChainBuilder {
 public:
-    ChainBuilder(const Crs& from, const Crs& to, const std::vector<Transformation>& steps)
-        : m_chain(from, to, ConversionChain::Empty{}), m_to(to), m_steps(steps), m_at(from) {
-        m_chain.m_keepsHeight = from.form != Form::Geocentric && to.form != Form::Geocentric;
+    ChainBuilder(const Crs& from, const Crs& to, const std::vector<Transformation>& steps,
+                 const ChainHeights& heights)
+        : m_chain(from, to, ConversionChain::Empty{}),
+          m_to(to),
+          m_steps(steps),
+          m_heights(heights),
+          m_at(from) {
+        // Heights above a geoid at either end change with the model.
+        m_chain.m_keepsHeight = from.form != Form::Geocentric && to.form != Form::Geocentric &&
+                                !heights.from && !heights.to;
     }
 
     // False, with the problem, at the first step that does not fit; the
     // chain holds the operations up to there.
     bool Build(std::string& problem) {
+        const Crs from = m_at;
+        if (m_heights.from) problem = GeoidSideProblemText(from, "转换前");
+        if (problem.empty() && m_heights.to) problem = GeoidSideProblemText(m_to, "转换后");
+        if (!problem.empty()) return false;
         for (std::size_t i = 0; i < m_steps.size(); ++i) {
             if (!Step(i, problem)) return false;
         }
-        return Finish(problem);
+        if (!Finish(problem)) return false;
+        AddGeoidEnds(from);
+        return true;
+    }
+
+    // The geoid operations of the two ends. A projected end whose bridge
+    // passes through B L takes N there, where the bridge has the angles
+    // anyway (between plane -> B L and B L -> X Y Z at the source, between
+    // X Y Z -> B L and B L -> plane at the target); otherwise N is taken
+    // at the end's own coordinates.
+    void AddGeoidEnds(const Crs& from) {
+        Operations& ops = Ops();
+        if (m_heights.from) {
+            if (from.IsProjected() && !ops.empty() && dynamic_cast<const PlaneToGeodetic*>(ops.front().get())) {
+                ops.insert(ops.begin() + 1, std::make_unique<GeoidHeights>(GeodeticOf(from), m_heights.from, true));
+            } else {
+                ops.insert(ops.begin(), std::make_unique<GeoidHeights>(from, m_heights.from, true));
+            }
+        }
+        if (m_heights.to) {
+            if (m_to.IsProjected() && !ops.empty() && dynamic_cast<const GeodeticToPlane*>(ops.back().get())) {
+                ops.insert(ops.end() - 1, std::make_unique<GeoidHeights>(GeodeticOf(m_to), m_heights.to, false));
+            } else {
+                ops.push_back(std::make_unique<GeoidHeights>(m_to, m_heights.to, false));
+            }
+        }
+    }
+
+    static Crs GeodeticOf(const Crs& crs) {
+        Crs geodetic;
+        geodetic.datum = crs.datum;
+        geodetic.form = Form::Geodetic;
+        return geodetic;
     }
 
     ConversionChain Take() { return std::move(m_chain); }
@@ -429,9 +599,20 @@ private:
 
     bool Step(std::size_t i, std::string& problem) {
         const Transformation& t = m_steps[i];
-        if (t.model == Transformation::Model::Seven ? Seven(i, problem) : Four(i, problem)) return true;
+        problem = GeoidFitProblemText(t.geoid, t.height.has_value());
+        if (problem.empty() &&
+            (t.model == Transformation::Model::Seven ? Seven(i, problem) : Four(i, problem))) {
+            return true;
+        }
         Name(t, problem);
         return false;
+    }
+
+    // The undulations of the plane a step's height fit was made in, when
+    // the fit sits on a geoid.
+    static std::optional<Undulations> GeoidOf(const Transformation& t, const Crs& plane) {
+        if (!t.geoid || !t.geoid->grid) return std::nullopt;
+        return Undulations(plane, t.geoid->grid, false);
     }
 
     // A problem of a step read from a file names the file.
@@ -477,7 +658,7 @@ private:
             }
             if (!PlaneKnown(*t.after, problem)) return false;
             AppendBridge(Ops(), m_at, *t.after, Far(*t.after, i));
-            Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false));
+            Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false, GeoidOf(t, *t.after)));
             m_at = *t.after;
         }
         return true;
@@ -508,13 +689,17 @@ private:
         if (t.height) m_chain.m_keepsHeight = false;
         if (!inverse) {
             AppendBridge(Ops(), m_at, plane, PointProblem::FittedPlane);
-            if (t.height) Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false));
+            if (t.height) {
+                Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false, GeoidOf(t, plane)));
+            }
             Ops().push_back(std::make_unique<PlaneSimilarity>(t.four, false));
             m_at = grid;
         } else {
             if (!IsLocal(grid)) AppendBridge(Ops(), m_at, grid, PointProblem::FittedPlane);
             Ops().push_back(std::make_unique<PlaneSimilarity>(t.four, true));
-            if (t.height) Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true));
+            if (t.height) {
+                Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true, GeoidOf(t, plane)));
+            }
             m_at = plane;
         }
         m_lastFour = &t;
@@ -554,6 +739,7 @@ private:
     ConversionChain m_chain;
     Crs m_to;
     const std::vector<Transformation>& m_steps;
+    ChainHeights m_heights;
     Crs m_at;  // the system the points are in after the operations so far
     const Transformation* m_lastFour = nullptr;
     bool m_lastInverse = false;
@@ -561,26 +747,64 @@ private:
 
 std::optional<ConversionChain> ConversionChain::Make(const Crs& from, const Crs& to,
                                                      const std::vector<Transformation>& steps,
-                                                     std::string& problem) {
-    ChainBuilder builder(from, to, steps);
+                                                     std::string& problem, const ChainHeights& heights) {
+    ChainBuilder builder(from, to, steps, heights);
     problem.clear();
     if (!builder.Build(problem)) return std::nullopt;
     return builder.Take();
 }
 
 ConversionChain::ConversionChain(const Crs& from, const Crs& to,
-                                 const std::vector<Transformation>& steps)
+                                 const std::vector<Transformation>& steps, const ChainHeights& heights)
     : m_from(from), m_to(to) {
-    ChainBuilder builder(from, to, steps);
+    ChainBuilder builder(from, to, steps, heights);
     std::string problem;
     builder.Build(problem);
     *this = builder.Take();
 }
 
 std::string ChainProblemText(const Crs& from, const Crs& to,
-                             const std::vector<Transformation>& steps) {
+                             const std::vector<Transformation>& steps, const ChainHeights& heights) {
     std::string problem;
-    ChainBuilder(from, to, steps).Build(problem);
+    ChainBuilder(from, to, steps, heights).Build(problem);
+    return problem;
+}
+
+std::string GeoidSideProblemText(const Crs& crs, std::string_view side) {
+    switch (crs.form) {
+        case Form::Geodetic:
+        case Form::Projected:
+            return {};
+        case Form::Geocentric:
+            return std::string(side) + "坐标系统是地心坐标XYZ，没有大地水准面之上的高程，不能选择大地水准面模型！";
+        case Form::Local:
+            return std::string(side) +
+                   "的地方坐标没有经纬度，不能直接选择大地水准面模型：请在点校正中选择大地水准面模型！";
+    }
+    return {};
+}
+
+PointProblem GeoidProblem(grids::Sample sample) {
+    switch (sample) {
+        case grids::Sample::Ok:
+            return PointProblem::None;
+        case grids::Sample::Outside:
+            return PointProblem::GeoidOutside;
+        case grids::Sample::NoData:
+            return PointProblem::GeoidNoData;
+        case grids::Sample::ReadFailed:
+            break;
+    }
+    return PointProblem::GeoidUnreadable;
+}
+
+PointProblem UndulationAt(const Crs& crs, const grids::GeoidGrid& grid, double a, double b, double& N) {
+    // The chain's own search, over a grid that is not shared.
+    const Undulations undulations(crs, std::shared_ptr<const grids::GeoidGrid>(&grid, [](auto*) {}),
+                                  crs.form == Form::Geodetic);
+    const double v[3] = {a, b, 0.0};
+    PointProblem problem = PointProblem::None;
+    undulations.Find(v, &problem, 1, &N);
     return problem;
 }
 

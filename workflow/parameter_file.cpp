@@ -343,6 +343,7 @@ std::string FormatParametersFile(const Transformation& c, std::string_view comme
         for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
             AppendValue(out, kCoefficientNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
+        if (c.geoid) out += "geoid = " + GeoidFileValue(c.geoid->name) + "\n";
     }
     out += kSavedEnd;
     out += '\n';
@@ -394,7 +395,7 @@ std::map<std::string, Kind> KnownNames(bool seven) {
         {"before-meridian", Kind::Number}, {"after-meridian", Kind::Number},
         {"before-zone", Kind::Text},   {"after-zone", Kind::Text},  {"height", Kind::Text},
         {"before-zone-number", Kind::Text}, {"after-zone-number", Kind::Text},
-        {"height-x0", Kind::Number},   {"height-y0", Kind::Number},
+        {"height-x0", Kind::Number},   {"height-y0", Kind::Number}, {"geoid", Kind::Text},
     };
     for (const char* a : kCoefficientNames) names[a] = Kind::Number;
     if (seven) {
@@ -408,8 +409,12 @@ std::map<std::string, Kind> KnownNames(bool seven) {
 
 }  // namespace
 
-std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
-                                                 std::string& error) {
+namespace {
+
+// The file's text as a transformation; geoidLine receives the line of the
+// geoid key, when there is one.
+std::optional<Transformation> Parse(std::string_view text, const std::string& source,
+                                    std::string& error, int& geoidLine) {
     Entries entries(source);
     if (!entries.Read(text, error)) return std::nullopt;
     Transformation c;
@@ -484,10 +489,33 @@ std::optional<Transformation> ParseParametersFile(std::string_view text, const s
         }
         c.height = fit;
     }
+    if (const Entry* geoid = entries.Find("geoid")) {
+        if (!model) {
+            error = entries.Where(geoid->line) +
+                    "a geoid model serves a height fit, and this file has none (height = fixed, "
+                    "plane or quadratic)";
+            return std::nullopt;
+        }
+        if (geoid->value.empty()) {
+            error = entries.Where(geoid->line) +
+                    "the geoid is empty (a model name such as egm96, or a grid file)";
+            return std::nullopt;
+        }
+        c.geoid = GeoidModel{geoid->value, nullptr, {}};
+        geoidLine = geoid->line;
+    }
     // What the model and the height fit did not take belongs to no one.
     if (!entries.NoneLeft(error)) return std::nullopt;
     if (!JudgeSystems(entries, c, error)) return std::nullopt;
     return c;
+}
+
+}  // namespace
+
+std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
+                                                 std::string& error) {
+    int geoidLine = 0;
+    return Parse(text, source, error, geoidLine);
 }
 
 std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
@@ -515,8 +543,21 @@ std::optional<Transformation> ReadParametersFile(const std::filesystem::path& pa
                 std::error_code(errno, std::generic_category()).message() + ")";
         return std::nullopt;
     }
-    std::optional<Transformation> read = ParseParametersFile(text, source, error);
-    if (read) read->source = source;
+    int geoidLine = 0;
+    std::optional<Transformation> read = Parse(text, source, error, geoidLine);
+    if (!read) return std::nullopt;
+    read->source = source;
+    if (read->geoid) {
+        // A grid file named by a relative path lies beside the parameters file.
+        const std::string written = read->geoid->name;
+        GeoidModel geoid = OpenGeoidModel(written, zelk::platform::PathText(path.parent_path()));
+        if (!geoid.IsOpen()) {
+            error = source + ":" + std::to_string(geoidLine) + ": geoid = " + Quoted(written) + ": " +
+                    geoid.problem;
+            return std::nullopt;
+        }
+        read->geoid = std::move(geoid);
+    }
     return read;
 }
 

@@ -20,6 +20,10 @@
 //   height-y0 = 440456.25          coefficients a0 .. a5 (metres per
 //   a0 = 0.05                      kilometre to the power of the term)
 //   ...
+//   geoid = egm96                  the geoid model the height fit sits on
+//                                  (a model's name, or a grid file's path;
+//                                  written whole, read relative to the
+//                                  file's folder); only with a height fit
 //
 // One "name = value" line for each value, in any order, each once; every
 // value the model needs must be there and no other. A file is judged by the
@@ -76,11 +80,14 @@ std::optional<Transformation> ParseParametersFile(std::string_view text, const s
                                                  std::string& error);
 
 // The warnings for values of t a surveyor seldom means, each a line
-// "警告：<source>：<what> = <value> <unit>，超出±1000 <unit>，请确认参数无误。"
+// "警告：<source>：<what> = <value><unit>，超出±1000<unit>，请确认参数无误。"
 // (source: the file's name as messages give it); none when all is plausible.
 std::vector<std::string> ParameterWarnings(const Transformation& t, const std::string& source);
 
-// Reads and parses the file at path (at most 64 KiB).
+// Reads and parses the file at path (at most 64 KiB), and opens the geoid
+// model it names: one that does not open is refused with the file, the
+// line of the key and the grid's own message. ParseParametersFile leaves
+// the model unopened (its grid null), which a chain refuses.
 std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
                                                 std::string& error);
 

@@ -1,11 +1,11 @@
-// GBK to UTF-8 through iconv (glibc's GBK).
-#include <iconv.h>
-
-#include <cstddef>
-
 #include "platform/name_encoding.h"
 
-namespace nameencoding {
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstddef>
+
+namespace zelk::nameencoding {
 
 namespace {
 
@@ -54,4 +54,4 @@ std::optional<std::string> ToUtf8(std::string_view bytes) {
     return converted;
 }
 
-}  // namespace nameencoding
+}  // namespace zelk::nameencoding

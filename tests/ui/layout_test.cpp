@@ -205,8 +205,13 @@ TEST(MainDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1050)), FileFormatItems(false));
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1052)), FileFormatItems(true));
     for (int id : {1051, 1053}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), AngleFormatItems()) << id;
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1034, 1001, 1002, 1003, 1004, 1005, 1035,
-                                                  1006, 1007, 1008, 1009, 1010, 1050, 1051, 1011,
+    // Under each side's zoning list, what its heights are above.
+    for (int id : {1054, 1055}) {
+        EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), (QStringList{"椭球高", "EGM96", "选择模型文件…"})) << id;
+        EXPECT_EQ(dialog.Item<QComboBox>(id)->currentIndex(), 0) << id;
+    }
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1034, 1054, 1001, 1002, 1003, 1004, 1005, 1035,
+                                                  1055, 1006, 1007, 1008, 1009, 1010, 1050, 1051, 1011,
                                                   1052, 1053, 3, 4, 1031}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
@@ -274,9 +279,13 @@ TEST(CalibrationDialogLayout, ControlsTextsAndPlaces) {
         EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), (QStringList{"度.分秒", "十进制度", "度分秒(°′″)"})) << id;
         EXPECT_TRUE(dialog.GetDlgItem(id)->isEnabled()) << id;  // no system chosen yet
     }
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1005, 1021, 1006, 1007, 1008,
-                                                  1022, 1009, 1010, 1011, 1012, 1013, 1015, 1017, 1018, 1019, 1020,
-                                                  2}));
+    // The geoid model a height fit sits on: none, and greyed while there is no fit.
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1023)), (QStringList{"无", "EGM96", "选择模型文件…"}));
+    EXPECT_EQ(dialog.Item<QComboBox>(1023)->currentIndex(), 0);
+    EXPECT_FALSE(dialog.GetDlgItem(1023)->isEnabled());
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1023, 1003, 1004, 1005, 1021, 1006, 1007,
+                                                  1008, 1022, 1009, 1010, 1011, 1012, 1013, 1015, 1017, 1018, 1019,
+                                                  1020, 2}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     // It opens on the typed pairs: the files greyed; seven parameters, so
     // the convention usable.

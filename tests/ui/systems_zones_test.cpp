@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/number_text.h"
+#include "c_locale.h"
 #include "recording_messages.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/convert_dlg.h"
@@ -363,6 +364,7 @@ TEST(SystemsAndZones, CalibrationOfOneZoneServesTheNextThroughTheDialog) {
         std::size_t at = 0;
         for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
             double x = 0, y = 0, h = 0;
+            const CLocaleScope cLocale;  // the program's locale may have a decimal comma
             std::sscanf(text.substr(at, end - at).c_str(), "%lf %lf %lf", &x, &y, &h);
             localText += FormatFixed(x - 3480000.0, 3) + " " + FormatFixed(y - 39400000.0, 3) + " " +
                          FormatFixed(h - 10, 3) + "\n";

@@ -217,12 +217,16 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
             for (double& a : fit.a) a = any(random) / 1e3;
             for (int j = HeightCoefficients(fit.model); j < 6; ++j) fit.a[static_cast<std::size_t>(j)] = 0;
             c.height = fit;
+            // A fit may sit on a geoid model: a name, or a grid file's path.
+            if (round % 3 == 0) c.geoid = GeoidModel{round % 2 ? "egm96" : "/grids/my geoid.gtx", nullptr, {}};
         }
         if (c.model == Transformation::Model::Four) c.convention = RotationConvention::CoordinateFrame;
         std::string error;
         const auto read = ParseParametersFile(FormatParametersFile(c, "comment\nlines"), "f", error);
         ASSERT_TRUE(read) << error;
         EXPECT_EQ(FormatParametersFile(*read, ""), FormatParametersFile(c, ""));
+        EXPECT_EQ(read->geoid.has_value(), c.geoid.has_value());
+        if (c.geoid) EXPECT_EQ(read->geoid->name, c.geoid->name);
         if (c.model == Transformation::Model::Four) {
             EXPECT_EQ(read->four.alpha, c.four.alpha);
             EXPECT_EQ(read->four.K, c.four.K);
@@ -278,6 +282,11 @@ TEST(ParameterFiles, MistakesNameTheirLine) {
          "f:7: 'before-zone-number' needs 'before-zone'"},
         {kFour + "before = cgcs2000-geodetic\nbefore-meridian = 117\nafter = local\n",
          "f:7: 'cgcs2000-geodetic' is not projected"},
+        // A geoid model serves a height fit.
+        {kFour + "geoid = egm96\n",
+         "f:6: a geoid model serves a height fit, and this file has none (height = fixed, plane or quadratic)"},
+        {kFour + "height = fixed\nheight-x0 = 1\nheight-y0 = 2\na0 = 1\ngeoid =\n",
+         "f:10: the geoid is empty (a model name such as egm96, or a grid file)"},
     };
     for (const auto& c : cases) {
         std::string error;

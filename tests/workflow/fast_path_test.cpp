@@ -8,18 +8,34 @@
 #include <string>
 #include <vector>
 
-#include "adapters/conversion.h"
+#include "c_locale.h"
+#include "named_chain.h"
+#include "packed_reference.h"
 #include "platform/files.h"
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
-#include "c_locale.h"
-#include "packed_reference.h"
 
 using namespace zelk;
 
 namespace {
 
 const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
+
+// The six systems in the order the programs have always listed them.
+const char* const kSystems[6] = {"wgs84-utm",          "wgs84-geodetic", "beijing54-gauss",
+                                 "beijing54-geodetic", "xian80-gauss",   "xian80-geodetic"};
+
+ConversionChain Chain(int source, int target, double sourceMeridian, double targetMeridian) {
+    return named::Chain(kSystems[source], sourceMeridian, kSystems[target], targetMeridian, kParams);
+}
+
+FileConversionResult ConvertFile(std::FILE* in, std::FILE* out, bool withNames,
+                                 const ConversionChain& chain,
+                                 const FileConversionOptions& options) {
+    FileFormats formats;
+    formats.withNames = withNames;
+    return ConvertPointFile(in, out, chain, formats, options);
+}
 
 // Beijing 1954 Gauss-Kruger points on 117 in the layouts met in practice:
 // several spacings and decimals, CR LF and LF, blank lines now and then.
@@ -55,13 +71,14 @@ std::string PlainConversion(const std::filesystem::path& input, bool withNames, 
     char name[256];
     double a, b, c;
     char line[400];
+    const ConversionChain chain = Chain(source, target, sourceMeridian, targetMeridian);
     for (;;) {
         const int read = withNames ? std::fscanf(in, "%255s %lf %lf %lf\n", name, &a, &b, &c)
                                    : std::fscanf(in, "%lf %lf %lf\n", &a, &b, &c);
         if (read != (withNames ? 4 : 3)) break;
-        ConvertPoint(source, target, sourceMeridian, targetMeridian, kParams, a, b, c);
+        chain.Convert(a, b, c);
         // B and L of a geodetic target packed with nine decimals, metres with three.
-        if (target >= 0 && target < 6 && target % 2 == 1) {
+        if (target % 2 == 1) {
             std::snprintf(line, sizeof line, "%s %s %.3lf\n", PackedReference(a).c_str(),
                           PackedReference(b).c_str(), c);
         } else {
@@ -82,8 +99,8 @@ FileConversionResult Convert(const std::filesystem::path& input,
     std::FILE* out = zelk::platform::OpenFile(output, "wb");
     FileConversionOptions options;
     options.threads = threads;
-    const FileConversionResult result = ConvertPointFile(
-        in, out, withNames, source, target, sourceMeridian, targetMeridian, kParams, options);
+    const FileConversionResult result = ConvertFile(
+        in, out, withNames, Chain(source, target, sourceMeridian, targetMeridian), options);
     std::fclose(out);
     std::fclose(in);
     return result;
@@ -159,7 +176,7 @@ TEST(FastPathTest, ReadErrorsAndProgress) {
         FileConversionOptions options;
         options.threads = threads;
         const FileConversionResult result =
-            ConvertPointFile(directory, out, false, 2, 1, 117.0, 0.0, kParams, options);
+            ConvertFile(directory, out, false, Chain(2, 1, 117.0, 0.0), options);
         EXPECT_EQ(result.status, FileConversionResult::Status::ReadError);
         std::fclose(out);
         std::fclose(directory);
@@ -176,7 +193,7 @@ TEST(FastPathTest, ReadErrorsAndProgress) {
             seen.push_back(bytes);
             points.push_back(written);
         };
-        ConvertPointFile(in, out, true, 2, 1, 117.0, 0.0, kParams, options);
+        ConvertFile(in, out, true, Chain(2, 1, 117.0, 0.0), options);
         std::fclose(out);
         std::fclose(in);
         ASSERT_GT(seen.size(), 2u);
