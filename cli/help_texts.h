@@ -5,7 +5,8 @@ inline constexpr const char* kShortUsage =
     "usage: zelk-cli systems|point|convert|estimate [OPTIONS] ARGUMENTS, or zelk-cli --help";
 
 inline constexpr const char* kOverviewUsage =
-    "usage: zelk-cli systems\n"
+    "usage: zelk-cli systems  [--epsg | --system SYS\n"
+    "                         [--system-meridian DMS | --system-zone W]]\n"
     "       zelk-cli point    --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                         [--to-meridian DMS | --to-zone W] [--params P]\n"
     "                         [--convention C] [--from-angles A] [--to-angles A]\n"
@@ -29,7 +30,13 @@ inline constexpr const char* kCommonTerms =
     "SYS is one of wgs84-utm, wgs84-geodetic, beijing54-gauss, beijing54-geodetic,\n"
     "xian80-gauss, xian80-geodetic, cgcs2000-gauss, cgcs2000-geodetic, wgs84-xyz,\n"
     "beijing54-xyz, xian80-xyz, cgcs2000-xyz, local (zelk-cli systems lists them\n"
-    "with the desktop program's labels). Projected systems (wgs84-utm and the\n"
+    "with the desktop program's labels); or EPSG:NNNN, a code of the national\n"
+    "systems ZELK has (4490, 4547, 4526, 2385, 32650, 32750 ...: zelk-cli systems\n"
+    "--epsg lists them; other codes are refused); or @FILE, a system file of\n"
+    "one's own: an independent or city system with its ellipsoid, central\n"
+    "meridian, k0, false easting and northing and projection plane height\n"
+    "(zelk-cli systems --help). EPSG:NNNN and @FILE take no --*-meridian or\n"
+    "--*-zone: they say their own. Projected systems (wgs84-utm and the\n"
     "-gauss systems) hold x (northing), y (easting with the 500000 m false\n"
     "easting) and H in metres; geodetic systems hold B, L in packed DMS and H in\n"
     "metres; geocentric systems (-xyz) hold the earth-centred X, Y, Z in metres;\n"
@@ -108,12 +115,39 @@ inline constexpr const char* kExitTerms =
     "status as it is; only convert, writing its points there, stops at once, with\n"
     "141.\n";
 
-inline constexpr const char* kSystemsUsage = "usage: zelk-cli systems";
+inline constexpr const char* kSystemsUsage =
+    "usage: zelk-cli systems [--epsg | --system SYS\n"
+    "                        [--system-meridian DMS | --system-zone W]]";
 inline constexpr const char* kSystemsHelp =
     "Lists the names of the coordinate systems, whether each is projected\n"
-    "(needs a central meridian or zones), geodetic or geocentric, and the\n"
-    "labels the desktop program's main dialog and seven-parameter dialog give\n"
-    "them.\n";
+    "(needs a central meridian or zones), geodetic or geocentric, the labels the\n"
+    "desktop program's main dialog and seven-parameter dialog give them, and\n"
+    "their EPSG codes.\n"
+    "\n"
+    "  --epsg                 list every EPSG code ZELK converts: the system it is\n"
+    "                         and its name as EPSG spells it\n"
+    "  --system SYS           show how ZELK reads one system (a name, EPSG:NNNN\n"
+    "                         or @FILE): its definition, its EPSG code, its\n"
+    "                         projection plane (q = H0/R and mm/km), the transverse\n"
+    "                         Mercator it comes to, and a WKT text (ISO 19162:2019)\n"
+    "  --system-meridian DMS  central meridian of a projected SYS\n"
+    "  --system-zone W        a projected SYS in W-degree zones (3 or 6)\n"
+    "\n"
+    "A system file (@FILE) defines an independent or city system: UTF-8\n"
+    "\"key = value\" lines, # comments:\n"
+    "  name = 某市2000独立坐标系\n"
+    "  datum = cgcs2000          (cgcs2000, xian80, beijing54, wgs84), or instead\n"
+    "  a = 6378137, rf = 298.257222101   a custom ellipsoid, a datum of its own\n"
+    "  form = gauss              gauss (x y H), geodetic (B L H) or xyz\n"
+    "  meridian = 114.20         central meridian, packed DMS (gauss: needed)\n"
+    "  k0 = 1                    scale on the central meridian (default 1)\n"
+    "  false-easting = 500000    false-northing = 0   (defaults)\n"
+    "  plane-height = 350        projection plane height H0 in metres (default 0)\n"
+    "  plane-latitude = 30.30    packed; where R is taken (needed with H0)\n"
+    "  plane-origin = 3380000,500000   x0,y0 (default 0,false-easting)\n"
+    "The grid is x' = x0 + (1 + q)(x - x0), y' = y0 + (1 + q)(y - y0), q = H0/R,\n"
+    "R = sqrt(M N) at plane-latitude: a transverse Mercator with scale k0 (1 + q).\n"
+    "A bad definition is refused naming the file, the line and the key.\n";
 
 inline constexpr const char* kPointUsage =
     "usage: zelk-cli point --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
@@ -285,7 +319,11 @@ inline constexpr const char* kEstimateHelp =
     "the same double. A file of the seven values alone serves any systems. A\n"
     "saved file begins with \"# ZELK transformation parameters\" and ends with\n"
     "\"# end of ZELK transformation parameters\"; one that begins so but lacks the\n"
-    "end line was cut short and is refused.\n";
+    "end line was cut short and is refused.\n"
+    "A system of one's own (@FILE) is written into the file whole, as before-name,\n"
+    "before-datum, before-form, before-meridian, before-k0 ... (the keys of its\n"
+    "system file behind before- or after-), so the file still reads when the\n"
+    "system file has moved.\n";
 
 // What differs on Windows: added to every help there.
 inline constexpr const char* kWindowsTerms =

@@ -39,7 +39,7 @@ std::optional<Format> FormatFromExtension(const std::filesystem::path& path) {
 }
 
 std::string GeoJsonProblemText(const Crs& target) {
-    if (target.form == Form::Geodetic &&
+    if (target.form == Form::Geodetic && !target.ellipsoid &&
         (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000)) {
         return {};
     }

@@ -344,7 +344,7 @@ std::unique_ptr<GeoidGrid> OpenModel(const std::string& nameOrPath,
         if (file.empty()) return nullptr;
         return GeoidGrid::Open(file, options, error);
     }
-    return GeoidGrid::Open(std::filesystem::path(nameOrPath), options, error);
+    return GeoidGrid::Open(platform::PathFromUtf8(nameOrPath), options, error);
 }
 
 }  // namespace zelk::grids

@@ -90,7 +90,9 @@ CBursaParamDlg::CBursaParamDlg(const SevenParams* params, QWidget* parent,
     connect(Item<QPushButton>(kSaveParams), &QPushButton::clicked, this, &CBursaParamDlg::OnSaveParams);
     ClearEstimate();
 
-    // Initialisation: every field shown, focus on the first control.
+    // Initialisation: every field shown (the systems of the user's own of
+    // this run in the lists), focus on the first control.
+    RefillSystemLists();
     UpdateData(false);
     FocusFirstControl();
 }
@@ -148,14 +150,16 @@ void CBursaParamDlg::SelectSystems(const Crs& before, const Crs& after) {
     UpdateData(true);
     AssignSide(ParamListSelection(before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
     AssignSide(ParamListSelection(after), m_afterSystem, m_afterZoning, m_afterMeridian);
-    ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-    ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    RefillSystemLists();
+    ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+    ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     UpdateData(false);
 }
 
 std::optional<std::pair<Crs, Crs>> CBursaParamDlg::ChosenSystems() const {
-    const std::optional<Crs> before = SideCrs(ParamListEntryAt(m_beforeSystem), m_beforeZoning, m_beforeMeridian);
-    const std::optional<Crs> after = SideCrs(ParamListEntryAt(m_afterSystem), m_afterZoning, m_afterMeridian);
+    const std::optional<Crs> before =
+        SideCrs(SystemItemAt(SystemList::Param, m_beforeSystem), m_beforeZoning, m_beforeMeridian);
+    const std::optional<Crs> after = SideCrs(SystemItemAt(SystemList::Param, m_afterSystem), m_afterZoning, m_afterMeridian);
     if (!before || !after) return std::nullopt;
     return std::make_pair(*before, *after);
 }
@@ -283,8 +287,9 @@ void CBursaParamDlg::OnOpenParams() {
     if (calibration->before && calibration->after) {
         AssignSide(ParamListSelection(*calibration->before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
         AssignSide(ParamListSelection(*calibration->after), m_afterSystem, m_afterZoning, m_afterMeridian);
-        ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-        ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+        RefillSystemLists();
+        ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+        ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     }
     UpdateData(false);
     ClearEstimate();
@@ -295,24 +300,35 @@ void CBursaParamDlg::OnAccept() {
     EndDialog(kIdOk);
 }
 
-void CBursaParamDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId) {
-    ApplySideForm(*this, ParamListEntryAt(system), zoning, zoningId, meridianId);
+void CBursaParamDlg::ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId) {
+    ApplySideForm(*this, SystemItemAt(SystemList::Param, system), zoning, meridian, zoningId, meridianId);
 }
 
 void CBursaParamDlg::ApplyBeforeForm() {
     UpdateData(true);
-    ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
+    ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
     UpdateData(false);
 }
 
 void CBursaParamDlg::ApplyAfterForm() {
     UpdateData(true);
-    ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     UpdateData(false);
 }
 
-void CBursaParamDlg::OnSelchangeBeforeSystem() { ApplyBeforeForm(); }
-void CBursaParamDlg::OnSelchangeAfterSystem() { ApplyAfterForm(); }
+void CBursaParamDlg::OnSelchangeBeforeSystem() {
+    ChooseOwnSystemIfAsked(this, SystemList::Param, kBeforeSystem, m_beforeSystem, {kBeforeSystem, kAfterSystem});
+    ApplyBeforeForm();
+}
+
+void CBursaParamDlg::OnSelchangeAfterSystem() {
+    ChooseOwnSystemIfAsked(this, SystemList::Param, kAfterSystem, m_afterSystem, {kBeforeSystem, kAfterSystem});
+    ApplyAfterForm();
+}
+
+void CBursaParamDlg::RefillSystemLists() {
+    for (const int id : {kBeforeSystem, kAfterSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Param);
+}
 void CBursaParamDlg::OnSelchangeBeforeZoning() { ApplyBeforeForm(); }
 void CBursaParamDlg::OnSelchangeAfterZoning() { ApplyAfterForm(); }
 

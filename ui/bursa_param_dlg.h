@@ -74,7 +74,8 @@ public:
     // 确认: read every field and close with kIdOk if they all read.
     void OnAccept();
     // A system or zoning chosen: that side's zoning list and meridian
-    // field follow (see SideFormOf); the captions stay.
+    // field follow (see SideFormOf); the captions stay. 自定义坐标系…
+    // opens the system dialog (ChooseOwnSystemIfAsked).
     void OnSelchangeBeforeSystem();
     void OnSelchangeAfterSystem();
     void OnSelchangeBeforeZoning();
@@ -95,7 +96,9 @@ private:
     zelk::SevenParams FieldValues() const;
     void SetFieldValues(const zelk::SevenParams& p);  // the seven members, not the fields on screen
     void PickCommonPointFile(const char* filter, QString& path, int buttonId);
-    void ApplyForm(int system, int& zoning, int zoningId, int meridianId);
+    void ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId);
+    // Both system lists again, with the systems of the user's own added since.
+    void RefillSystemLists();
     void ApplyBeforeForm();
     void ApplyAfterForm();
 

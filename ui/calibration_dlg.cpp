@@ -31,17 +31,17 @@ constexpr pointformat::FileFormat kFormats[] = {pointformat::FileFormat::Plain, 
 const QString kPlotHint = QStringLiteral("按“计算”后在此画出各点的平面残差");
 
 // The captions of a side's three values in the pair table.
-std::array<QString, 3> Axes(const zelk::SystemEntry* entry) {
-    if (entry && entry->form == zelk::Form::Geodetic) return {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
-    if (entry && entry->form == zelk::Form::Geocentric) return {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
+std::array<QString, 3> Axes(int mainIndex) {
+    const std::optional<zelk::Form> form = SystemItemAt(SystemList::Main, mainIndex).FormOf();
+    if (form == zelk::Form::Geodetic) return {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
+    if (form == zelk::Form::Geocentric) return {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
     return {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("H")};
 }
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 bool IsGeodetic(int mainIndex) {
-    const zelk::SystemEntry* entry = MainListEntryAt(mainIndex);
-    return entry && entry->form == zelk::Form::Geodetic;
+    return SystemItemAt(SystemList::Main, mainIndex).FormOf() == zelk::Form::Geodetic;
 }
 
 AngleFormat AnglesOfItem(int item) {
@@ -75,11 +75,18 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
     connect(Item<QPushButton>(kBeforeFile), &QPushButton::clicked, this, [this] { OnPickFile(false); });
     connect(Item<QPushButton>(kAfterFile), &QPushButton::clicked, this, [this] { OnPickFile(true); });
     m_geoid = new CGeoidChoice(Item<QComboBox>(kGeoid), this);
-    for (int id : {kModel, kHeight, kSource, kBeforeSystem, kBeforeZoning, kAfterSystem, kAfterZoning, kBeforeAngles,
-                   kAfterAngles}) {
+    for (int id : {kBeforeSystem, kAfterSystem}) {
+        connect(Item<QComboBox>(id), &QComboBox::activated, this, [this, id] {
+            ChooseOwnSystemIfAsked(this, SystemList::Main, id, id == kBeforeSystem ? m_beforeSystem : m_afterSystem,
+                                   {kBeforeSystem, kAfterSystem});
+            OnChoiceChanged();
+        });
+    }
+    for (int id : {kModel, kHeight, kSource, kBeforeZoning, kAfterZoning, kBeforeAngles, kAfterAngles}) {
         connect(Item<QComboBox>(id), &QComboBox::activated, this, &CCalibrationDlg::OnChoiceChanged);
     }
 
+    for (int id : {kBeforeSystem, kAfterSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Main);
     if (held) {
         m_held = *held;
         m_heldName = heldName;
@@ -136,15 +143,17 @@ void CCalibrationDlg::SelectCalibrationSystems(const Transformation& calibration
     if (!calibration.before || !calibration.after) return;
     AssignSide(MainListSelection(*calibration.before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
     AssignSide(MainListSelection(*calibration.after), m_afterSystem, m_afterZoning, m_afterMeridian);
+    // A system of one's own the calibration names has joined the lists.
+    for (int id : {kBeforeSystem, kAfterSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Main);
 }
 
-void CCalibrationDlg::ApplySide(int system, int& zoning, int zoningId, int meridianId) {
-    ApplySideForm(*this, MainListEntryAt(system), zoning, zoningId, meridianId);
+void CCalibrationDlg::ApplySide(int system, int& zoning, double& meridian, int zoningId, int meridianId) {
+    ApplySideForm(*this, SystemItemAt(SystemList::Main, system), zoning, meridian, zoningId, meridianId);
 }
 
 void CCalibrationDlg::ApplyForms() {
-    ApplySide(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-    ApplySide(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    ApplySide(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+    ApplySide(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     // Four parameters have no rotations to name; a geoid model serves a
     // height fit.
     GetDlgItem(kConvention)->setEnabled(m_model == 0);
@@ -162,7 +171,7 @@ void CCalibrationDlg::ApplyForms() {
 
 void CCalibrationDlg::UpdateAxes() {
     if (auto* pairs = Item<CPairTable>(kPairs)) {
-        pairs->SetAxes(Axes(MainListEntryAt(m_beforeSystem)), Axes(MainListEntryAt(m_afterSystem)));
+        pairs->SetAxes(Axes(m_beforeSystem), Axes(m_afterSystem));
         const auto angles = [](int system, int item) {
             return IsGeodetic(system) ? std::optional<AngleFormat>(AnglesOfItem(item)) : std::nullopt;
         };
@@ -191,8 +200,10 @@ void CCalibrationDlg::OnPickFile(bool after) {
 }
 
 std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
-    const std::optional<zelk::Crs> before = SideCrs(MainListEntryAt(m_beforeSystem), m_beforeZoning, m_beforeMeridian);
-    const std::optional<zelk::Crs> after = SideCrs(MainListEntryAt(m_afterSystem), m_afterZoning, m_afterMeridian);
+    const std::optional<zelk::Crs> before =
+        SideCrs(SystemItemAt(SystemList::Main, m_beforeSystem), m_beforeZoning, m_beforeMeridian);
+    const std::optional<zelk::Crs> after =
+        SideCrs(SystemItemAt(SystemList::Main, m_afterSystem), m_afterZoning, m_afterMeridian);
     if (!before || !after) {
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
         return std::nullopt;

@@ -78,7 +78,7 @@ private:
     void OnPickFile(bool after);
     // The enabling that follows the model, the source and the systems.
     void ApplyForms();
-    void ApplySide(int system, int& zoning, int zoningId, int meridianId);
+    void ApplySide(int system, int& zoning, double& meridian, int zoningId, int meridianId);
     void UpdateAxes();
     // Takes an estimate: held, drawn, listed.
     void Hold(const zelk::CalibrationEstimate& estimate, const zelk::CalibrationSettings& settings,

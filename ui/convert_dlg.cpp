@@ -126,8 +126,10 @@ CConvertDlg::CConvertDlg(QWidget* parent)
 CConvertDlg::~CConvertDlg() = default;
 
 void CConvertDlg::OnInitDialog() {
-    // Every field shown: both system lists without selection, both zoning
-    // lists on the meridian, the numbers "0".
+    // Every field shown: both system lists without selection (the systems of
+    // the user's own of this run in them), both zoning lists on the
+    // meridian, the numbers "0".
+    RefillSystemLists();
     UpdateData(false);
 
     // The about entry of the window menu.
@@ -196,8 +198,8 @@ void CConvertDlg::OnOK() {
     // text selected, and nothing is converted, written or shown.
     if (!UpdateData(true)) return;
 
-    const std::optional<Crs> from = SideCrs(MainListEntryAt(m_srcSystem), m_srcZoning, m_srcMeridian);
-    const std::optional<Crs> to = SideCrs(MainListEntryAt(m_tgtSystem), m_tgtZoning, m_tgtMeridian);
+    const std::optional<Crs> from = SideCrs(SystemItemAt(SystemList::Main, m_srcSystem), m_srcZoning, m_srcMeridian);
+    const std::optional<Crs> to = SideCrs(SystemItemAt(SystemList::Main, m_tgtSystem), m_tgtZoning, m_tgtMeridian);
     if (!from || !to) {
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
         return;  // nothing was converted
@@ -333,8 +335,10 @@ void CConvertDlg::OnCancel() {
     CTemplateDialog::OnCancel();
 }
 
-void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId) {
-    const SideForm side = ApplySideForm(*this, MainListEntryAt(system), zoning, zoningId, meridianId);
+void CConvertDlg::ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId,
+                            int firstCaptionId) {
+    const SideForm side =
+        ApplySideForm(*this, SystemItemAt(SystemList::Main, system), zoning, meridian, zoningId, meridianId);
     // Heights above a geoid: geodetic and projected sides (and before a
     // system is chosen). A disabled list keeps its choice, which then
     // does not apply.
@@ -346,7 +350,7 @@ void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianI
 
 void CConvertDlg::ApplySourceForm() {
     UpdateData(true);
-    ApplyForm(m_srcSystem, m_srcZoning, kSrcZoning, kSrcMeridian, kSrcXCaption);
+    ApplyForm(m_srcSystem, m_srcZoning, m_srcMeridian, kSrcZoning, kSrcMeridian, kSrcXCaption);
     ApplyFileForm();
     UpdateData(false);
     UpdateTransformLine();
@@ -354,7 +358,7 @@ void CConvertDlg::ApplySourceForm() {
 
 void CConvertDlg::ApplyTargetForm() {
     UpdateData(true);
-    ApplyForm(m_tgtSystem, m_tgtZoning, kTgtZoning, kTgtMeridian, kTgtXCaption);
+    ApplyForm(m_tgtSystem, m_tgtZoning, m_tgtMeridian, kTgtZoning, kTgtMeridian, kTgtXCaption);
     ApplyFileForm();
     UpdateData(false);
     UpdateTransformLine();
@@ -365,8 +369,8 @@ void CConvertDlg::ApplyFileForm() {
     // in KML, which has its own degrees. Names: in plain input only; dat and
     // csv always have them.
     const auto geodetic = [](int system) {
-        const zelk::SystemEntry* entry = MainListEntryAt(system);
-        return entry == nullptr || entry->form == zelk::Form::Geodetic;
+        const std::optional<zelk::Form> form = SystemItemAt(SystemList::Main, system).FormOf();
+        return !form || *form == zelk::Form::Geodetic;
     };
     GetDlgItem(kInputAngles)->setEnabled(geodetic(m_srcSystem));
     GetDlgItem(kOutputAngles)
@@ -381,8 +385,19 @@ void CConvertDlg::OnSelchangeFileFormat() {
     UpdateTransformLine();
 }
 
-void CConvertDlg::OnSelchangeSrcSystem() { ApplySourceForm(); }
-void CConvertDlg::OnSelchangeTgtSystem() { ApplyTargetForm(); }
+void CConvertDlg::OnSelchangeSrcSystem() {
+    ChooseOwnSystemIfAsked(this, SystemList::Main, kSrcSystem, m_srcSystem, {kSrcSystem, kTgtSystem});
+    ApplySourceForm();
+}
+
+void CConvertDlg::OnSelchangeTgtSystem() {
+    ChooseOwnSystemIfAsked(this, SystemList::Main, kTgtSystem, m_tgtSystem, {kSrcSystem, kTgtSystem});
+    ApplyTargetForm();
+}
+
+void CConvertDlg::RefillSystemLists() {
+    for (const int id : {kSrcSystem, kTgtSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Main);
+}
 void CConvertDlg::OnSelchangeSrcZoning() { ApplySourceForm(); }
 void CConvertDlg::OnSelchangeTgtZoning() { ApplyTargetForm(); }
 
@@ -489,7 +504,10 @@ bool CConvertDlg::eventFilter(QObject* watched, QEvent* event) {
 void CConvertDlg::OnEditParams() {
     CBursaParamDlg dialog(m_params.get(), this, m_convention);
     if (m_paramsBefore && m_paramsAfter) dialog.SelectSystems(*m_paramsBefore, *m_paramsAfter);
-    if (dialog.DoModal() != kIdOk) return;
+    const int result = dialog.DoModal();
+    // Systems of one's own defined or opened there are in these lists too.
+    RefillSystemLists();
+    if (result != kIdOk) return;
     // Confirmed seven parameters are what conversions apply from now on,
     // with the systems they were made for when the dialog names both.
     dialog.CopyTo(*m_params);
@@ -515,7 +533,9 @@ void CConvertDlg::OnCalibrate() {
                              Item<QComboBox>(kTgtSystem)->currentIndex(),
                              Item<QComboBox>(kTgtZoning)->currentIndex(), meridian(kTgtMeridian, m_tgtMeridian));
     }
-    if (dialog.DoModal() != kIdOk) return;
+    const int result = dialog.DoModal();
+    RefillSystemLists();
+    if (result != kIdOk) return;
     m_calibration = dialog.Held();
     m_calibrationName = m_calibration ? dialog.HeldName() : QString();
     UpdateTransformLine();
@@ -527,7 +547,7 @@ std::optional<zelk::Crs> CConvertDlg::ShownCrs(bool target) const {
     const double meridian =
         ParseDialogNumber(CodePageBytes(Item<QLineEdit>(target ? kTgtMeridian : kSrcMeridian)->text()))
             .value_or(target ? m_tgtMeridian : m_srcMeridian);
-    return SideCrs(MainListEntryAt(system), zoning, meridian);
+    return SideCrs(SystemItemAt(SystemList::Main, system), zoning, meridian);
 }
 
 std::optional<GeoidModel> CConvertDlg::SideGeoid(bool target) const {

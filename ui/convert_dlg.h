@@ -66,7 +66,8 @@ public:
     // converted and its three result fields show 0.
     void OnOK();
     // A system or zoning chosen: that side's zoning list, meridian field
-    // and captions follow (see SideFormOf).
+    // and captions follow (see SideFormOf). 自定义坐标系… opens the system
+    // dialog (ChooseOwnSystemIfAsked).
     void OnSelchangeSrcSystem();
     void OnSelchangeTgtSystem();
     void OnSelchangeSrcZoning();
@@ -132,7 +133,9 @@ protected:
 
 private:
     void OnInitDialog();
-    void ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId);
+    // Both system lists again, with the systems of the user's own added since.
+    void RefillSystemLists();
+    void ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId, int firstCaptionId);
     void ApplySourceForm();
     void ApplyTargetForm();
     void ApplyFileForm();

@@ -30,10 +30,12 @@
 #include "ui/qt_platform.h"
 #include "ui/residual_views.h"
 #include "ui/resources.h"
+#include "ui/system_def_dlg.h"
 #include "ui/templates.h"
 #include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/parameter_file.h"
+#include "workflow/system_file.h"
 
 using namespace zelk;
 
@@ -371,6 +373,37 @@ int main(int argc, char** argv) {
         main.m_calibrationName = QStringLiteral("corridor.params");
         main.UpdateTransformLine();
         ok = Save(main, folder + QStringLiteral("/main-dialog-geoid-calibration.png")) && ok;
+    }
+    {
+        // 自定义坐标系: the examples' city system opened in the system
+        // dialog; then the main dialog converting a point of it to CGCS2000
+        // B L H, and its system list with the system under its name.
+        CSystemDefDlg define;
+        files.answers = {examples + QStringLiteral("/city.crs")};
+        define.Item<QPushButton>(system_ids::kOpen)->click();
+        ok = Save(define, folder + QStringLiteral("/system-dialog.png")) && ok;
+
+        std::string error;
+        const std::optional<Crs> city = ReadSystemFile(ToPath(examples + QStringLiteral("/city.crs")), error);
+        CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
+        if (city) {
+            const int own = AddOwnSystem(*city);
+            for (const int id : {convert_ids::kSrcSystem, convert_ids::kTgtSystem}) {
+                RefillSystemList(dialog.Item<QComboBox>(id), SystemList::Main);
+            }
+            Choose(dialog, convert_ids::kSrcSystem, own);
+        }
+        Choose(dialog, convert_ids::kTgtSystem, MainIndex("cgcs2000-geodetic"));
+        dialog.m_srcX = 3378812.531;
+        dialog.m_srcY = 497852.874;
+        dialog.m_srcZ = 371.934;
+        dialog.UpdateData(false);
+        dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+        ok = Save(dialog, folder + QStringLiteral("/main-dialog-own-system.png")) && ok;
+        ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kSrcSystem),
+                              folder + QStringLiteral("/main-dialog-own-system-list.png")) &&
+             ok;
     }
     SetFilePicker(nullptr);
     SetMessageService(nullptr);

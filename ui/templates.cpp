@@ -226,6 +226,59 @@ DialogTemplate MakeCalibrationTemplate() {
     return t;
 }
 
+DialogTemplate MakeSystemDefTemplate() {
+    using namespace system_ids;
+    DialogTemplate t;
+    t.id = kIddSystemDef;
+    t.caption = QStringLiteral("自定义坐标系");
+    t.width = 262;
+    t.height = 232;
+    t.fontFace = QStringLiteral("宋体");
+    t.pointSize = 9;
+    t.style = kSystemMenu | kModalFrame;
+    // The name, the ellipsoid, the form; the grid of a Gauss projection with
+    // its projection plane; what the plane comes to; the buttons.
+    t.controls = {
+        Control(kNoId, K::Label, QStringLiteral("名称"), 9, 11, 40, 10),
+        Control(kName, K::Edit, QString(), 52, 9, 201, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("椭球"), 9, 29, 40, 10),
+        Control(kDatum, K::DropDownList, QString(), 52, 27, 88, 80, kListStyle,
+                {QStringLiteral("CGCS2000"), QStringLiteral("西安80"), QStringLiteral("北京54"),
+                 QStringLiteral("WGS84"), QStringLiteral("自定义椭球")}),
+        Control(kNoId, K::Label, QStringLiteral("a(米)"), 52, 47, 22, 10),
+        Control(kA, K::Edit, QString(), 76, 45, 64, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("1/f"), 155, 47, 14, 10),
+        Control(kRf, K::Edit, QString(), 171, 45, 82, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("坐标形式"), 9, 65, 40, 10),
+        Control(kForm, K::DropDownList, QString(), 52, 63, 88, 60, kListStyle,
+                {QStringLiteral("高斯投影 x y H"), QStringLiteral("大地坐标 B L H"), QStringLiteral("地心坐标 X Y Z")}),
+        Control(kNoId, K::GroupBox, QStringLiteral("高斯投影"), 7, 80, 248, 92),
+        Control(kNoId, K::Label, QStringLiteral("中央子午线"), 14, 95, 42, 10),
+        Control(kMeridian, K::Edit, QString(), 62, 93, 60, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("尺度 k0"), 134, 95, 42, 10),
+        Control(kK0, K::Edit, QString(), 184, 93, 62, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("假东(米)"), 14, 113, 42, 10),
+        Control(kFalseEasting, K::Edit, QString(), 62, 111, 60, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("假北(米)"), 134, 113, 42, 10),
+        Control(kFalseNorthing, K::Edit, QString(), 184, 111, 62, 12, kEditStyle),
+        Control(kPlaneHeightCaption, K::Label, QStringLiteral("投影面高程"), 14, 131, 42, 10),
+        Control(kPlaneHeight, K::Edit, QString(), 62, 129, 60, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("投影面纬度"), 134, 131, 42, 10),
+        Control(kPlaneLatitude, K::Edit, QString(), 184, 129, 62, 12, kEditStyle),
+        Control(kPlaneOriginCaption, K::Label, QStringLiteral("投影面原点"), 14, 149, 42, 10),
+        Control(kNoId, K::Label, QStringLiteral("x0"), 62, 149, 10, 10),
+        Control(kPlaneX0, K::Edit, QString(), 73, 147, 72, 12, kEditStyle),
+        Control(kNoId, K::Label, QStringLiteral("y0"), 163, 149, 10, 10),
+        Control(kPlaneY0, K::Edit, QString(), 174, 147, 72, 12, kEditStyle),
+        Control(kDerived, K::Label, QString(), 9, 175, 246, 32),
+        Control(kOpen, K::PushButton, QStringLiteral("打开…"), 7, 211, 45, 14),
+        Control(kSave, K::PushButton, QStringLiteral("保存…"), 57, 211, 45, 14),
+        Control(kOk, K::PushButton, QStringLiteral("确定"), 155, 211, 45, 14, kDefaultButton),
+        Control(kCancel, K::PushButton, QStringLiteral("取消"), 208, 211, 45, 14),
+    };
+    return t;
+}
+
 DialogTemplate MakeAboutTemplate() {
     DialogTemplate t;
     t.id = kIddAbout;
@@ -268,6 +321,11 @@ const DialogTemplate& BursaParamDialogTemplate() {
 
 const DialogTemplate& CalibrationDialogTemplate() {
     static const DialogTemplate t = MakeCalibrationTemplate();
+    return t;
+}
+
+const DialogTemplate& SystemDefDialogTemplate() {
+    static const DialogTemplate t = MakeSystemDefTemplate();
     return t;
 }
 

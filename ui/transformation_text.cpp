@@ -140,9 +140,11 @@ TransformationLine DescribeTransformation(const Transformation& step, bool calib
         if (!problem.empty()) {
             const bool local = from->form == zelk::Form::Local || to->form == zelk::Form::Local;
             why = local ? QStringLiteral("地方坐标须用点校正") : QStringLiteral("七参数不适用于所选坐标系统");
-        } else if (chosen && from->datum == to->datum && !zero) {
+        } else if (chosen && SameDatum(*from, *to) && !zero) {
             why = QStringLiteral("两侧同一基准却施加七参数");
-        } else if (chosen && from->datum != to->datum && zero) {
+        } else if (chosen && !SameDatum(*from, *to) && zero && !from->ellipsoid && !to->ellipsoid) {
+            // An ellipsoid of one's own is usually meant to share X Y Z
+            // with its datum (an ellipsoid enlarged by the site's height).
             why = QStringLiteral("两侧基准不同却未设七参数");
         }
     }
@@ -153,6 +155,13 @@ TransformationLine DescribeTransformation(const Transformation& step, bool calib
     line.warning = !why.isEmpty();
     line.text = line.warning ? QStringLiteral("注意，") + why + QStringLiteral("：") + description
                              : QStringLiteral("当前转换：") + description;
+    // A system of one's own is named on the line, as in its list.
+    if (chosen && (!from->IsCatalogued() || !to->IsCatalogued())) {
+        const auto name = [](const zelk::Crs& crs) { return Utf8(crs.name.empty() ? SystemText(crs) : crs.name); };
+        line.text += QStringLiteral("；") + name(*from) + QStringLiteral(" → ") + name(*to);
+        line.details += QStringLiteral("\n坐标系统：") + Utf8(SystemText(*from)) + QStringLiteral(" → ") +
+                        Utf8(SystemText(*to));
+    }
     if (line.warning) {
         line.details = why + (refused ? QStringLiteral("，转换时会被拒绝\n")
                                       : QStringLiteral("（可以转换，但通常是疏忽）\n")) +

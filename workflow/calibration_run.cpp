@@ -62,7 +62,7 @@ bool Judge(const zelk::Crs& crs, const std::vector<PointRecord>& points, bool af
         return true;
     }
     std::vector<PointRecord> carried = points;
-    if (!CarryAll(zelk::ConversionChain(crs, zelk::Crs::Geocentric(crs.datum)), carried, after, lines,
+    if (!CarryAll(zelk::ConversionChain(crs, zelk::Crs::GeocentricOf(crs)), carried, after, lines,
                   result)) {
         return false;
     }

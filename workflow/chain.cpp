@@ -40,10 +40,19 @@ void InLanes(std::size_t count, Body&& body) {
     }
 }
 
+// The projection of a system: the datum's own series for the grid of its
+// datum (every double as it always was); for a grid of its own (a system of
+// the user's own, UTM south), Krüger's series with the grid's constants, its
+// projection plane folded in: accurate to 0.1 mm at 6° from the meridian,
+// whatever meridian a published definition chose.
 TransverseMercator ProjectionOf(const Crs& crs) {
-    const Datum& datum = DatumOf(crs.datum);
-    return datum.projection == Projection::Utm ? TransverseMercator::Utm(datum.ellipsoid)
-                                               : TransverseMercator::GaussKruger(datum.ellipsoid);
+    if (crs.HasDatumGrid()) {
+        const Datum& datum = DatumOf(crs.datum);
+        return datum.projection == Projection::Utm ? TransverseMercator::Utm(datum.ellipsoid)
+                                                   : TransverseMercator::GaussKruger(datum.ellipsoid);
+    }
+    const GridConstants grid = ProjectionConstants(crs);
+    return TransverseMercator::Kruger(EllipsoidOf(crs), grid.scale, grid.falseEasting, grid.falseNorthing);
 }
 
 // Projected x y H -> B L H in packed DMS. With zones, each easting carries
@@ -453,7 +462,7 @@ using Operations = std::vector<std::unique_ptr<const ChainStep>>;
 
 // Operations taking a point of `from` to X Y Z of its datum.
 void AppendToGeocentric(Operations& ops, const Crs& from) {
-    const Ellipsoid& ellipsoid = DatumOf(from.datum).ellipsoid;
+    const Ellipsoid ellipsoid = EllipsoidOf(from);
     switch (from.form) {
         case Form::Projected:
             ops.push_back(std::make_unique<PlaneToGeodetic>(from));
@@ -471,7 +480,7 @@ void AppendToGeocentric(Operations& ops, const Crs& from) {
 // Operations taking X Y Z of the datum of `to` to a point of `to`.
 void AppendFromGeocentric(Operations& ops, const Crs& to, PointProblem far) {
     if (to.form == Form::Geocentric || to.form == Form::Local) return;
-    ops.push_back(std::make_unique<GeocentricToGeodetic>(DatumOf(to.datum).ellipsoid));
+    ops.push_back(std::make_unique<GeocentricToGeodetic>(EllipsoidOf(to)));
     if (to.form == Form::Projected) ops.push_back(std::make_unique<GeodeticToPlane>(to, far));
 }
 
@@ -487,7 +496,19 @@ void AppendBridge(Operations& ops, const Crs& from, const Crs& to, PointProblem 
     AppendFromGeocentric(ops, to, far);
 }
 
-const char* Label(const Crs& crs) {
+// The label of a system's datum and form, or a system's own name.
+std::string Label(const Crs& crs) {
+    if (!crs.name.empty()) return crs.name;
+    if (crs.ellipsoid) {
+        switch (crs.form) {
+            case Form::Projected:
+                return "自定义椭球-高斯-xyH";
+            case Form::Geodetic:
+                return "自定义椭球-大地坐标";
+            default:
+                return "自定义椭球-地心-XYZ";
+        }
+    }
     const SystemEntry* entry = FindSystem(crs.datum, crs.form);
     return entry ? entry->mainLabel : "?";
 }
@@ -500,7 +521,14 @@ std::string SystemText(const Crs& crs) {
     std::string text = Label(crs);
     if (!crs.IsProjected()) return text;
     if (crs.zoning == Zoning::Meridian) {
-        return text + "（中央子午线" + FormatGeneral(crs.meridian, 15) + "）";
+        text += "（中央子午线" + FormatGeneral(crs.meridian, 15);
+        if (!crs.name.empty() || crs.ellipsoid) return text + "）";
+        const GridConstants own = DatumGrid(crs.datum);
+        if (crs.scale != own.scale) text += "，k0=" + FormatGeneral(crs.scale, 15);
+        if (crs.falseEasting != own.falseEasting) text += "，假东" + FormatGeneral(crs.falseEasting, 15);
+        if (crs.falseNorthing != own.falseNorthing) text += "，假北" + FormatGeneral(crs.falseNorthing, 15);
+        if (crs.plane.height != 0.0) text += "，投影面" + FormatGeneral(crs.plane.height, 15) + "米";
+        return text + "）";
     }
     if (crs.zone != 0) return text + "（" + ZoneText(crs.zoning, crs.zone) + "）";
     return text + (crs.zoning == Zoning::Zone3 ? "（3度带）" : "（6度带）");
@@ -560,8 +588,7 @@ public:
     }
 
     static Crs GeodeticOf(const Crs& crs) {
-        Crs geodetic;
-        geodetic.datum = crs.datum;
+        Crs geodetic = Crs::GeocentricOf(crs);
         geodetic.form = Form::Geodetic;
         return geodetic;
     }
@@ -571,14 +598,15 @@ public:
 private:
     Operations& Ops() { return m_chain.m_steps; }
 
-    // The datum the step after step i starts on, where it can be told.
-    std::optional<DatumId> NextDatum(std::size_t i) const {
+    // A system on the datum the step after step i starts on, where it can
+    // be told.
+    std::optional<Crs> NextDatum(std::size_t i) const {
         if (i + 1 == m_steps.size()) {
             if (IsLocal(m_to)) return std::nullopt;
-            return m_to.datum;
+            return m_to;
         }
         const Transformation& next = m_steps[i + 1];
-        if (next.before && !IsLocal(*next.before)) return next.before->datum;
+        if (next.before && !IsLocal(*next.before)) return next.before;
         return std::nullopt;
     }
 
@@ -626,10 +654,10 @@ private:
             problem = "地方坐标只能通过四参数点校正到达，请打开点校正参数文件！";
             return false;
         }
-        const std::optional<DatumId> next = NextDatum(i);
-        const DatumId in = t.before ? t.before->datum : m_at.datum;
-        const std::optional<DatumId> out = t.after ? std::optional<DatumId>(t.after->datum) : next;
-        if (m_at.datum != in || (out && next && *out != *next)) {
+        const std::optional<Crs> next = NextDatum(i);
+        const Crs in = t.before ? *t.before : m_at;
+        const std::optional<Crs> out = t.after ? t.after : next;
+        if (!SameDatum(m_at, in) || (out && next && !SameDatum(*out, *next))) {
             if (t.before && t.after) {
                 problem = "参数文件的七参数从" + DescribeSystem(*t.before) + "转换到" +
                           DescribeSystem(*t.after) + "，转换前、后坐标系统的基准与之不符！";
@@ -643,13 +671,13 @@ private:
             return false;
         }
         const SevenParams& p = t.seven;
-        if (in != *out || t.height || p.dX0 != 0 || p.dY0 != 0 || p.dZ0 != 0 || p.K != 0 ||
+        if (!SameDatum(in, *out) || t.height || p.dX0 != 0 || p.dY0 != 0 || p.dZ0 != 0 || p.K != 0 ||
             p.betaX != 0 || p.betaY != 0 || p.betaZ != 0) {
             m_chain.m_keepsHeight = false;
         }
-        AppendBridge(Ops(), m_at, Crs::Geocentric(in), PointProblem::FittedPlane);
+        AppendBridge(Ops(), m_at, Crs::GeocentricOf(in), PointProblem::FittedPlane);
         Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention));
-        m_at = Crs::Geocentric(*out);
+        m_at = Crs::GeocentricOf(*out);
         if (t.height) {
             // The fit was made in the after plane: corrected there.
             if (!t.after || !t.after->IsProjected()) {
@@ -672,8 +700,8 @@ private:
         }
         const Crs& plane = *t.before;
         const Crs& grid = *t.after;
-        const bool forward = !IsLocal(m_at) && m_at.datum == plane.datum;
-        const bool backward = IsLocal(grid) ? IsLocal(m_at) : !IsLocal(m_at) && m_at.datum == grid.datum;
+        const bool forward = !IsLocal(m_at) && SameDatum(m_at, plane);
+        const bool backward = IsLocal(grid) ? IsLocal(m_at) : !IsLocal(m_at) && SameDatum(m_at, grid);
         bool inverse = backward && !forward;
         if (forward && backward) {
             // Both sides on one datum: backwards when the conversion starts
@@ -682,7 +710,7 @@ private:
             inverse = SameSystem(m_at, grid) && !(next && SameSystem(*next, grid));
         }
         if (!forward && !backward) {
-            problem = "点校正参数从" + std::string(Label(plane)) + "出发，转换前坐标系统应在同一基准上！";
+            problem = "点校正参数从" + Label(plane) + "出发，转换前坐标系统应在同一基准上！";
             return false;
         }
         if (!PlaneKnown(plane, problem) || !PlaneKnown(grid, problem)) return false;
@@ -716,10 +744,10 @@ private:
     }
 
     bool Finish(std::string& problem) {
-        if (IsLocal(m_at) != IsLocal(m_to) || (!IsLocal(m_at) && m_at.datum != m_to.datum)) {
+        if (IsLocal(m_at) != IsLocal(m_to) || (!IsLocal(m_at) && !SameDatum(m_at, m_to))) {
             if (m_lastFour != nullptr) {
                 const Crs& end = m_lastInverse ? *m_lastFour->before : *m_lastFour->after;
-                problem = "点校正参数转换到" + std::string(Label(end)) + "，" +
+                problem = "点校正参数转换到" + Label(end) + "，" +
                           (m_lastInverse ? "转换前" : "转换后") +
                           (IsLocal(end) || IsLocal(m_to) ? "坐标系统应与之相同！"
                                                          : "坐标系统应在同一基准上！");

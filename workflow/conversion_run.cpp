@@ -59,7 +59,7 @@ std::string FormatProblemText(const FileFormats& formats, const Crs& target) {
     using pointformat::FileFormat;
     if (formats.input == FileFormat::Kml) return "KML格式只能写，不能读！";
     if (formats.output == FileFormat::Kml &&
-        !(target.form == Form::Geodetic &&
+        !(target.form == Form::Geodetic && !target.ellipsoid &&
           (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000))) {
         return "KML文件只能写WGS84或CGCS2000大地坐标，请选择这样的转换后坐标系统！";
     }

@@ -10,7 +10,14 @@
 //   before-meridian = 117          neither); a projected system's meridian
 //   after = wgs84-geodetic         or zones (before-zone = 3); a plane a fit
 //                                  was made in, in zones, also its zone
-//                                  (before-zone-number = 39)
+//                                  (before-zone-number = 39); a code
+//                                  (before = EPSG:4547); or a system of
+//                                  the user's own, in whole: the keys of a
+//                                  system file behind before- or after-
+//                                  (before-name, before-datum or before-a
+//                                  and before-rf, before-form,
+//                                  before-meridian, before-k0, ...; see
+//                                  workflow/system_file.h)
 //   dX0 = -15.415                  seven: dX0 dY0 dZ0 (m), K (ppm),
 //   ...                            betaX betaY betaZ (arc-seconds)
 //   dX = 12.5                      four: dX dY (m), alpha (radians),

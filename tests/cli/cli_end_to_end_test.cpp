@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -776,12 +777,92 @@ TEST_F(CliTest, HelpVersionAndSystems) {
 
     r = Run({"systems"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("beijing54-gauss     projected  北京54-高斯-xyH   北京54高斯投影xyH\n"),
+    EXPECT_NE(r.out.find("beijing54-gauss     projected  北京54-高斯-xyH   北京54高斯投影xyH       "
+                         "2401-2442, 21413-21423, 21453-21463\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("xian80-geodetic     geodetic   西安80-大地坐标   西安80大地坐标BLH\n"),
+    EXPECT_NE(r.out.find("xian80-geodetic     geodetic   西安80-大地坐标   西安80大地坐标BLH       4610\n"),
               std::string::npos)
         << r.out;
+    EXPECT_NE(r.out.find("xian80-xyz          geocentric 西安80-地心-XYZ   西安80地心坐标XYZ\n"), std::string::npos)
+        << r.out;
+    r = Run({"systems", "--epsg"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\nEPSG:32750  wgs84-utm, central meridian 117, false northing 10000000  "
+                         "WGS 84 / UTM zone 50S\n"),
+              std::string::npos)
+        << r.out;
+}
+
+// A system of one's own from its file, and by EPSG code: a calibration
+// made in it still converts when the system file has gone.
+TEST_F(CliTest, SystemFilesAndEpsgCodes) {
+    const std::string city = File("city.crs",
+                                  "name = 某市2000独立坐标系\ndatum = cgcs2000\nform = gauss\nmeridian = 114.20\n"
+                                  "plane-height = 350   # H0\nplane-latitude = 30.30\nplane-origin = 3380000,500000\n");
+    const auto point = [&](const std::string& from, const std::string& to, const std::string& a,
+                           const std::string& b, const std::string& c) {
+        const CliResult r = Run({"point", "--from", from, "--to", to, a, b, c});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    };
+    // Two common points on the city grid, one on the local grid 1000 m
+    // north and 2000 m east of each (a pure shift).
+    const std::string a = point("cgcs2000-geodetic", "@" + city, "30.3012", "114.1855", "10");
+    const std::string b = point("cgcs2000-geodetic", "@" + city, "30.2850", "114.2210", "12");
+    std::istringstream inA(a), inB(b);
+    double ax, ay, ah, bx, by, bh;
+    inA >> ax >> ay >> ah;
+    inB >> bx >> by >> bh;
+    const std::string before = File("before.txt", Triple(ax, ay, ah) + Triple(bx, by, bh));
+    const std::string after = File("after.txt", Triple(ax + 1000, ay + 2000, ah) + Triple(bx + 1000, by + 2000, bh));
+    CliResult r = Run({"estimate", "--model", "four", "--before", "@" + city, "--after", "local", "--save",
+                       Path("site.params").string(), before, after});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string saved = ReadBytes(Path("site.params"));
+    EXPECT_NE(saved.find("\nbefore-name = 某市2000独立坐标系\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\nbefore-plane-height = 350\n"), std::string::npos) << saved;
+    fs::remove(city);
+
+    // From geodetic straight onto the local grid, through the city plane the
+    // file defines: the common point lands 1000 m north, 2000 m east.
+    r = Run({"point", "--from", "cgcs2000-geodetic", "--to", "local", "--params", "@" + Path("site.params").string(),
+             "30.3012", "114.1855", "10"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream local(r.out);
+    double lx, ly, lh;
+    local >> lx >> ly >> lh;
+    EXPECT_NEAR(lx, ax + 1000, 1e-6);
+    EXPECT_NEAR(ly, ay + 2000, 1e-6);
+
+    // By code: EPSG:32750 is UTM south (the issue's reference value).
+    r = Run({"point", "--from", "wgs84-geodetic", "--from-angles", "degrees", "--to", "EPSG:32750", "--", "-33.9",
+             "116.3", "10"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 12), "6248711.2225") << r.out;
+
+    // What is wrong with a system file is the data's fault (1); a code ZELK
+    // does not convert, or a meridian beside a file or code, a mistake on
+    // the command line (2).
+    File("flat.crs", "datum = xian80\nform = gauss\nmeridian = 108.45\nk0 = 0\n");
+    ExpectFailure(Run({"point", "--from", "@" + Path("flat.crs").string(), "--to", "xian80-geodetic", "1", "2", "3"}),
+                  "flat.crs:4: k0 = 0: the scale on the central meridian must be greater than 0");
+    ExpectFailure(Run({"point", "--from", "@" + city, "--to", "xian80-geodetic", "1", "2", "3"}),
+                  "city.crs: cannot open the system file");
+    ExpectUsageError(Run({"point", "--from", "cgcs2000-geodetic", "--to", "EPSG:3857", "30", "114", "0"}),
+                     "option --to: EPSG:3857 is not a system ZELK converts: ZELK converts only the systems "
+                     "'zelk-cli systems --epsg' lists");
+    ExpectUsageError(Run({"point", "--from", "EPSG:4547", "--from-meridian", "114", "--to", "EPSG:4490", "1", "2",
+                          "3"}),
+                     "option --from-meridian: EPSG:4547 has its own meridian or zone");
+    ExpectUsageError(Run({"estimate", "--before", "@", "--after", "local", before, after}),
+                     "option --before: a file name is needed after @");
+
+    // zelk-cli systems --system shows what ZELK read.
+    r = Run({"systems", "--system", "EPSG:4526"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("EPSG        4526  CGCS2000 / 3-degree Gauss-Kruger zone 38\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("WKT         PROJCRS["), std::string::npos) << r.out;
 }
 
 TEST_F(CliTest, UnwritableStandardOutputIsAnError) {

@@ -110,6 +110,12 @@ geoid-corridor)
         --names corridor-new.txt corridor-new-local.txt
     same "$examples/expected/corridor-new-local.txt" corridor-new-local.txt
     ;;
+independent-system)
+    "$cli" convert --from cgcs2000-geodetic --to @city.crs --names city-gps.txt city-xy.txt
+    same "$examples/expected/city-xy.txt" city-xy.txt
+    "$cli" convert --from @city.crs --to EPSG:4547 --names expected/city-xy.txt city-4547.txt
+    same "$examples/expected/city-4547.txt" city-4547.txt
+    ;;
 *)
     echo "run_example.sh: unknown example $4" >&2
     exit 2
