@@ -34,9 +34,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     RequirePositionals(parsed, 2, "INPUT and OUTPUT");
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
-    if (const std::optional<std::string> params = ParamsFileOption(parsed)) {
-        RefuseSameFile(output, "OUTPUT", *params, "the parameters file of --params");
-    }
+    RefuseOutputOverFilesRead(output, "OUTPUT", parsed);
     request.steps = StepsOption(parsed);
     request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
     request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);

@@ -213,6 +213,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
                                        std::pair{exportPath, "option --export-line"}}) {
         RefuseSameFile(output, what, parsed.positionals[0], "BEFORE");
         RefuseSameFile(output, what, parsed.positionals[1], "AFTER");
+        RefuseOutputOverFilesRead(output, what, parsed);
     }
 
     EstimationRequest request;

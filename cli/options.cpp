@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "grids/geoid_grid.h"
 #include "platform/files.h"
 #include "platform/number_text.h"
 #include "platform/standard_streams.h"
@@ -110,10 +111,28 @@ std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
     return {Transformation::Seven(params, ConventionOption(parsed))};
 }
 
-std::optional<std::string> ParamsFileOption(const ParsedArguments& parsed) {
-    const std::string* value = parsed.Value("--params");
-    if (value == nullptr || value->empty() || value->front() != '@') return std::nullopt;
-    return value->substr(1);
+std::vector<FileReadByOption> FilesReadByOptions(const ParsedArguments& parsed) {
+    std::vector<FileReadByOption> files;
+    const auto atFile = [&](const char* option, const char* what) {
+        const std::string* value = parsed.Value(option);
+        if (value == nullptr || value->size() < 2 || value->front() != '@') return;
+        files.push_back({value->substr(1), std::string(what) + " " + option});
+    };
+    atFile("--params", "the parameters file of");
+    for (const char* side : {"--from", "--to", "--before", "--after"}) atFile(side, "the system file of");
+    for (const char* option : {"--from-geoid", "--to-geoid", "--geoid"}) {
+        const std::string* value = parsed.Value(option);
+        if (value == nullptr || value->empty() || grids::IsModelName(*value)) continue;
+        files.push_back({*value, std::string("the geoid grid of ") + option});
+    }
+    return files;
+}
+
+void RefuseOutputOverFilesRead(const std::string& output, const std::string& outputWhat,
+                               const ParsedArguments& parsed) {
+    for (const FileReadByOption& file : FilesReadByOptions(parsed)) {
+        RefuseSameFile(output, outputWhat, file.path, file.what);
+    }
 }
 
 void RefuseSameFile(const std::string& output, const std::string& outputWhat,

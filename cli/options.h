@@ -61,8 +61,18 @@ zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const 
 // zero without --params), or a parameters file as it is.
 std::vector<zelk::Transformation> StepsOption(const ParsedArguments& parsed);
 
-// The parameters file of --params @FILE, when there is one.
-std::optional<std::string> ParamsFileOption(const ParsedArguments& parsed);
+// The files the options name to be read: the parameters file of --params
+// @FILE, the system files of --from, --to, --before and --after @FILE, and
+// the geoid grids named by path; what says which ("the system file of
+// --from").
+struct FileReadByOption {
+    std::string path;
+    std::string what;
+};
+std::vector<FileReadByOption> FilesReadByOptions(const ParsedArguments& parsed);
+// Refuses (RefuseSameFile) an output that is one of those files.
+void RefuseOutputOverFilesRead(const std::string& output, const std::string& outputWhat,
+                               const ParsedArguments& parsed);
 // Refuses (as a mistake on the command line) an output that is the same
 // file as another file of the run, an input or a second output, through any
 // of its names (platform::SameFile); "-" is no file.

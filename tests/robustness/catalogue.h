@@ -99,6 +99,7 @@
 
 #include "bursa/helmert.h"
 #include "workflow/conversion_run.h"
+#include "workflow/system_file.h"
 #include "workflow/parameter_file.h"
 #include "workflow/point_scan.h"
 #include "bursa/seven_params.h"
@@ -578,6 +579,31 @@ inline std::vector<ParamsCase> ParamsCases() {
          {"尺度scale = 1.5（尺度变化500000 ppm），超出±1000 ppm，请确认参数无误。",
           "高程拟合系数a0 = 1500 m，超出±1000 m，请确认参数无误。",
           "高程拟合系数a1 = 2000.5 m/km，超出±1000 m/km，请确认参数无误。"}},
+    };
+}
+
+// System files (--from @FILE) likewise: one the program saved, cut short, is
+// refused; one written by hand needs no end line.
+struct SystemFileCase {
+    const char* what;
+    std::string text;
+    std::string error;  // "" when the file reads; else the message after "<file>"
+};
+
+inline std::vector<SystemFileCase> SystemFileCases() {
+    Crs city = MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Meridian, 114.2);
+    city.name = "city";
+    const std::string saved = FormatSystemFile(city);
+    const std::string cutShort =
+        ": cut short: the file begins as a saved system file but does not end with its last "
+        "line '# end of ZELK coordinate system', so its last value may be cut too; save or "
+        "copy it again";
+    const std::string lastValue = saved.substr(0, saved.rfind(kSystemFileEnd));
+    return {
+        {"saved whole", saved, ""},
+        {"saved, cut inside its last value", lastValue.substr(0, lastValue.size() - 3), cutShort},
+        {"saved, cut inside its end line", saved.substr(0, saved.size() - 5), cutShort},
+        {"written by hand, no last line end", "datum = cgcs2000\nform = gauss\nmeridian = 114.20", ""},
     };
 }
 

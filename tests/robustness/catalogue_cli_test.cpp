@@ -244,8 +244,10 @@ TEST(CatalogueCliFilesTest, InputChosenAsOutput) {
     fs::create_hard_link(folder / "in.txt", folder / "hard.txt");
     fs::create_symlink("in.txt", folder / "soft.txt");
     WriteFile(folder / "p.params", SavedParams(kParams));
+    const std::string system = SystemFileCases()[0].text;
+    WriteFile(folder / "s.crs", system);
     const std::vector<std::string> entries = {"good.txt", "hard.txt", "in.txt", "p.params",
-                                              "soft.txt"};
+                                              "s.crs", "soft.txt"};
     struct Run {
         const char* what;
         std::vector<std::string> args;
@@ -257,6 +259,12 @@ TEST(CatalogueCliFilesTest, InputChosenAsOutput) {
     params[8] = "@p.params";
     std::vector<std::string> sameOutputs = EstimateArgs("good.txt", "in.txt");
     sameOutputs.insert(sameOutputs.end() - 2, {"--export-line", "saved.txt"});
+    const std::vector<std::string> overSystem = {"convert", "--from", "@s.crs", "--to",
+                                                 "cgcs2000-geodetic", "good.txt", "s.crs"};
+    std::vector<std::string> saveOverSystem = EstimateArgs("good.txt", "good.txt");
+    saveOverSystem[2] = "@s.crs";
+    saveOverSystem.erase(saveOverSystem.begin() + 5, saveOverSystem.begin() + 7);
+    saveOverSystem[8] = "s.crs";
     const std::vector<Run> runs = {
         {"the same name", ConvertArgs(false, "in.txt", "in.txt"), 1, Diagnostic(kOutputIsInputText)},
         {"a hard link", ConvertArgs(false, "in.txt", "hard.txt"), 1, Diagnostic(kOutputIsInputText)},
@@ -272,6 +280,12 @@ TEST(CatalogueCliFilesTest, InputChosenAsOutput) {
         {"--save and --export-line", sameOutputs, 2,
          "zelk-cli: option --export-line: 'saved.txt' is the same file as the file of --save "
          "'saved.txt'; choose another file\n"},
+        {"a system file", overSystem, 2,
+         "zelk-cli: OUTPUT: 's.crs' is the same file as the system file of --from 's.crs'; "
+         "choose another file\n"},
+        {"--save over a system file", saveOverSystem, 2,
+         "zelk-cli: option --save: 's.crs' is the same file as the system file of --before "
+         "'s.crs'; choose another file\n"},
         {"--save over AFTER", EstimateArgs("good.txt", "hard.txt"), 2,
          "zelk-cli: option --save: 'in.txt' is the same file as AFTER 'hard.txt'; choose "
          "another file\n"},
@@ -289,6 +303,7 @@ TEST(CatalogueCliFilesTest, InputChosenAsOutput) {
         EXPECT_EQ(r.status, run.status) << r.err;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), run.err);
         EXPECT_EQ(ReadFile(folder / "in.txt"), kGoodCommonPoints);
+        EXPECT_EQ(ReadFile(folder / "s.crs"), system);
         EXPECT_EQ(folder.Entries(), entries);
     }
 }
@@ -635,6 +650,19 @@ TEST(CatalogueCliParamsTest, CutShortRefusedUnlikelyValuesWarned) {
                                "--to", "beijing54-gauss", "--to-meridian", "117", "--params",
                                "@saved.txt", "4418660.237", "440136.927", "50"});
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// --from @FILE: a system file cut short refused, as a parameters file is.
+TEST(CatalogueCliParamsTest, SystemFileCutShortRefused) {
+    for (const SystemFileCase& c : SystemFileCases()) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        WriteFile(folder / "s.crs", c.text);
+        const CliResult r = RunCli(folder.Path(), {"point", "--from", "@s.crs", "--to",
+                                                   "cgcs2000-geodetic", "3380000", "500000", "0"});
+        EXPECT_EQ(r.status, c.error.empty() ? 0 : 1) << r.err;
+        EXPECT_EQ(r.err, c.error.empty() ? "" : Diagnostic("s.crs" + c.error));
+    }
 }
 
 // ---------------------------------------------------------------- in-place writes
