@@ -122,6 +122,12 @@ bool WriteOver(const fs::path& temporary, const fs::path& target) {
         return false;
     }
     bool ok = true;
+    // One writer at a time: besides the sharing refused above, an exclusive
+    // lock on the whole file, which another run writing it through a
+    // handle it already holds (standard output) waits for too.
+    OVERLAPPED whole{};
+    const bool locked =
+        ::LockFileEx(to, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
     {
         // Not cut in the middle by an interrupt.
         const interruptcleanup::HoldSignals hold;
@@ -141,6 +147,10 @@ bool WriteOver(const fs::path& temporary, const fs::path& target) {
             }
         }
         ok = ok && ::SetEndOfFile(to) && ::FlushFileBuffers(to);
+    }
+    if (locked) {
+        OVERLAPPED again{};
+        ::UnlockFileEx(to, 0, MAXDWORD, MAXDWORD, &again);
     }
     ok = ::CloseHandle(to) && ok;
     ::CloseHandle(from);

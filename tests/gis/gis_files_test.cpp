@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "gis/gdal_support.h"
+#include "platform/files.h"
 #include "platform/interrupt_cleanup.h"
 #include "gis_test_support.h"
 
@@ -560,6 +561,16 @@ TEST(GisNames, TheCataloguesNamesAreWrittenOrRefusedNeverLeftOut) {
             const ReadOutcome back = ReadPoints(file, format, axes);
             ASSERT_EQ(back.records.size(), 3u) << back.message;
             EXPECT_EQ(std::optional<std::string>(back.records[1].name), nameencoding::ToUtf8(c.name));
+            if (format == Format::Xlsx) {
+                // A name is a string cell, never a formula a spreadsheet would run.
+                GByte* sheet = nullptr;
+                const std::string inside =
+                    "/vsizip/" + platform::PathText(file) + "/xl/worksheets/sheet1.xml";
+                ASSERT_TRUE(VSIIngestFile(nullptr, inside.c_str(), &sheet, nullptr, -1));
+                const std::string xml(reinterpret_cast<const char*>(sheet));
+                VSIFree(sheet);
+                EXPECT_EQ(xml.find("<f"), std::string::npos) << xml;
+            }
         }
     }
 }
