@@ -147,7 +147,10 @@ inline constexpr const char* kSystemsHelp =
     "  plane-origin = 3380000,500000   x0,y0 (default 0,false-easting)\n"
     "The grid is x' = x0 + (1 + q)(x - x0), y' = y0 + (1 + q)(y - y0), q = H0/R,\n"
     "R = sqrt(M N) at plane-latitude: a transverse Mercator with scale k0 (1 + q).\n"
-    "A bad definition is refused naming the file, the line and the key.\n";
+    "A bad definition is refused naming the file, the line and the key. A file\n"
+    "the desktop program saves begins with \"# ZELK coordinate system\" and ends\n"
+    "with \"# end of ZELK coordinate system\"; one that begins so but lacks the end\n"
+    "line was cut short and is refused. No output of a run may be a file it reads.\n";
 
 inline constexpr const char* kPointUsage =
     "usage: zelk-cli point --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
@@ -195,8 +198,8 @@ inline constexpr const char* kConvertHelp =
     "converted, locked meanwhile so that two runs never mix (kill -9 during that\n"
     "copy leaves it part new, part old). A file that may not be written, or\n"
     "beyond the file size limit (ulimit -f), is refused. OUTPUT may not be INPUT\n"
-    "or the --params file under any name. A SIGTERM once OUTPUT is in place\n"
-    "changes nothing.\n"
+    "or a file the options read (--params @FILE, a system file @FILE, a geoid\n"
+    "grid) under any name. A SIGTERM once OUTPUT is in place changes nothing.\n"
     "\n"
     "INPUT - reads standard input. OUTPUT - writes standard output, as /dev/stdout,\n"
     "/dev/fd/N and /proc/self/fd/N write their descriptors: into a file (after >\n"
@@ -296,7 +299,8 @@ inline constexpr const char* kEstimateHelp =
     "                               text file that --params @FILE reads back exactly\n"
     "                               (model, convention, systems, values, height fit),\n"
     "                               ending with its end line; written before anything\n"
-    "                               is printed; neither BEFORE, AFTER nor the\n"
+    "                               is printed; neither BEFORE, AFTER, a file the\n"
+    "                               options read (@FILE, a geoid grid) nor the\n"
     "                               --export-line file\n"
     "  --export-line FILE           also write the seven parameters as one line,\n"
     "                               X,Y,Z shift (m),X,Y,Z rotation (\"),scale (ppm),\n"

@@ -23,6 +23,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -34,6 +35,7 @@
 #include "ui/progress_dlg.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
+#include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 
 using namespace zelk;
@@ -306,6 +308,32 @@ TEST(FileArea, DatToCsvThroughTheDialogIsZelkCliByteForByte) {
     EXPECT_EQ(bytes, ReadAll(cliOutput));
     EXPECT_EQ(bytes.rfind("name,B,L,H\n", 0), 0u) << bytes;
     EXPECT_NE(bytes.find("°"), std::string::npos);
+}
+
+// The CASS file cannot hold a name with a comma, blanks at its ends or a
+// leading #: the dialog refuses the whole file, naming the first such point,
+// and writes nothing (once it left those points out and said it was done).
+TEST(FileArea, CsvToDatWithNamesDatCannotHoldIsRefusedWhole) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    const QString input = folder.filePath(QStringLiteral("names.csv"));
+    const QString output = folder.filePath(QStringLiteral("names.dat"));
+    WriteAll(input, "name,x,y,H\n\"A,1\",3380000,500000,10\n\" B\",3380001,500001,10\n"
+                    "\"#C\",3380002,500002,10\nD,3380003,500003,10\n");
+    CConvertDlg dialog;
+    SelectItem(dialog.Item<QComboBox>(kSrcSystem), MainIndex("cgcs2000-gauss"));
+    SelectItem(dialog.Item<QComboBox>(kTgtSystem), MainIndex("cgcs2000-gauss"));
+    dialog.Item<QLineEdit>(kSrcMeridian)->setText(QStringLiteral("117"));
+    dialog.Item<QLineEdit>(kTgtMeridian)->setText(QStringLiteral("117"));
+    picker.answers = {input, output};
+    dialog.Item<QPushButton>(kInputFile)->click();
+    dialog.Item<QPushButton>(kOutputFile)->click();
+    dialog.Item<QPushButton>(kConvert)->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text,
+              NameProblemText(2, pointformat::FileFormat::Dat, false, "A,1"));
+    EXPECT_FALSE(QFile::exists(output));
 }
 
 TEST(BackgroundConversion, LargeFileConvertsOnAWorkerWhileTheEventLoopRuns) {
