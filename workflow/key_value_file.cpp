@@ -35,6 +35,13 @@ std::string_view WithoutComment(std::string_view value) {
 std::string QuotedValue(std::string_view text) { return "'" + pointscan::QuoteToken(text) + "'"; }
 
 bool KeyValueFile::Read(std::string_view text, std::string& error) {
+    // UTF-16 (as Notepad's "Unicode" saves): its byte-order mark, or the
+    // zero bytes of its ASCII text, which no text file of ours holds.
+    if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF" ||
+        text.find('\0') != std::string_view::npos) {
+        error = m_source + ": the file is UTF-16 (or not a text file); save it as UTF-8";
+        return false;
+    }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     int line = 0;
     bool saved = false;     // begins with the header this program writes

@@ -5,7 +5,7 @@
 //   name = value
 //
 // Blanks and tabs around names, '=' and values are allowed; CR LF line ends
-// and a UTF-8 byte-order mark are accepted. Each name once. Where a file
+// and a UTF-8 byte-order mark are accepted; a UTF-16 file is refused as such. Each name once. Where a file
 // kind allows it, a '#' after a blank or tab ends a line's value (a comment
 // behind it). Messages name the file and the line ("<source>:<line>: ") and
 // quote what they show cut short, control bytes escaped.

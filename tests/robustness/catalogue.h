@@ -563,6 +563,8 @@ inline std::vector<ParamsCase> ParamsCases() {
         {"saved, cut after its last value", cutAt(saved, "betaZ = 1.87\n"), cutShort, {}},
         {"saved, cut inside its end line", cutAt(saved, "# end of ZELK"), cutShort, {}},
         {"written by hand, no last line end", handWritten, "", {}},
+        {"saved as UTF-16", Utf16Le(handWritten),
+         ": the file is UTF-16 (or not a text file); save it as UTF-8", {}},
         {"meridian and zones for one side",
          "before = beijing54-gauss\nbefore-meridian = 117\nbefore-zone = 3\n"
          "after = wgs84-geodetic\ndX0 = 0\ndY0 = 0\ndZ0 = 0\nK = 0\nbetaX = 0\nbetaY = 0\n"
@@ -604,6 +606,8 @@ inline std::vector<SystemFileCase> SystemFileCases() {
         {"saved, cut inside its last value", lastValue.substr(0, lastValue.size() - 3), cutShort},
         {"saved, cut inside its end line", saved.substr(0, saved.size() - 5), cutShort},
         {"written by hand, no last line end", "datum = cgcs2000\nform = gauss\nmeridian = 114.20", ""},
+        {"saved as UTF-16, without its mark", Utf16Le("datum = cgcs2000\n").substr(2),
+         ": the file is UTF-16 (or not a text file); save it as UTF-8"},
     };
 }
 
