@@ -23,6 +23,7 @@
 #include "workflow/chain.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/file_conversion.h"
+#include "workflow/point_formats.h"
 #include "workflow/transformation.h"
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
@@ -219,6 +220,17 @@ void Convert(std::string_view text, bool withNames, int threads, const reference
     std::string expected;
     for (const reference::Point& p : want.points) {
         expected += PrintfLine(withNames, p.name, p.v[0] + 0.0, p.v[1] + 0.0, p.v[2] + 0.0);
+    }
+    std::string_view start = text;
+    if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
+    if (pointformat::LooksLikeUtf16(start.substr(0, 4))) {
+        // UTF-16 is refused as such before a point is read (behind a UTF-8
+        // byte-order mark too).
+        Check(written.empty() && result.points == 0, "nothing converted from UTF-16");
+        Check(result.status == FileConversionResult::Status::Unreadable &&
+                  result.kind == pointformat::ProblemKind::Utf16,
+              "UTF-16 refused as such");
+        return;
     }
     Check(written == expected, "converted lines are the points read, in order");
     Check(result.points == want.points.size(), "count of converted points");
