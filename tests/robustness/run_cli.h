@@ -5,11 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -84,7 +86,22 @@ inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<s
     int status = 0;
     struct rusage usage {};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(run.seconds);
+    // The peak memory of zelk-cli itself: its VmHWM once it runs (the
+    // rusage of the child also counts the memory of this process, which
+    // the child had until its exec: hundreds of MB under the sanitizers).
+    long polledHwmKb = -1;
+    const std::string proc = "/proc/" + std::to_string(pid);
+    std::error_code ec;
+    const std::filesystem::path cli = std::filesystem::canonical(ZELK_CLI_PATH, ec);
     for (;;) {
+        if (std::filesystem::read_symlink(proc + "/exe", ec) == cli && !ec) {
+            std::ifstream statusFile(proc + "/status");
+            for (std::string line; std::getline(statusFile, line);) {
+                if (line.rfind("VmHWM:", 0) == 0) {
+                    polledHwmKb = std::max(polledHwmKb, std::atol(line.c_str() + 6));
+                }
+            }
+        }
         const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
         if (done == pid) break;
         if (done < 0) return result;
@@ -96,7 +113,8 @@ inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<s
     }
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    result.maxRssKb = usage.ru_maxrss;
+    // Seen while it ran, else (a run too short to see) what rusage says.
+    result.maxRssKb = polledHwmKb >= 0 ? polledHwmKb : usage.ru_maxrss;
     result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);
     return result;
