@@ -41,6 +41,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
     SaveChainPath(parsed);  // a mistake there is the command line's, before any file is read
+    RefuseOutputOverFilesRead(output, "OUTPUT", parsed);
     const std::vector<Transformation> given = StepsOption(parsed);
     request.steps = InverseOption(parsed, given);
     request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
@@ -98,6 +99,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
 
     FileConversionOptions options;
     options.threads = threads;
+    options.completesRun = true;
     std::unique_ptr<ProgressLine> progress;
     if (outputDescriptor < 0 && platform::IsTerminal(stderr) && platform::IsTerminal(stdout)) {
         const std::uint64_t total = input == "-" ? platform::RegularFileSize(stdin).value_or(0) : [&] {

@@ -242,6 +242,18 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         request.beforeFile = platform::PathFromUtf8(PathArgument(parsed.positionals[0], "BEFORE"));
         request.afterFile = platform::PathFromUtf8(PathArgument(parsed.positionals[1], "AFTER"));
     }
+    // Each output a file of its own, never one of the files read.
+    RefuseSameFile(exportPath, "option --export-line", savePath, "the file of --save");
+    for (const auto& [output, what] : {std::pair{savePath, "option --save"},
+                                       std::pair{exportPath, "option --export-line"}}) {
+        if (const std::string* pairs = parsed.Value("--pairs")) {
+            RefuseSameFile(output, what, *pairs, "the file of --pairs");
+        } else {
+            RefuseSameFile(output, what, parsed.positionals[0], "BEFORE");
+            RefuseSameFile(output, what, parsed.positionals[1], "AFTER");
+        }
+        RefuseOutputOverFilesRead(output, what, parsed);
+    }
 
     const EstimationRun result = RunEstimation(request);
     if (result.outcome != EstimationOutcome::Estimated) throw DataError(result.message.text);

@@ -34,10 +34,10 @@ double PointArgument(const std::string& text, const Crs& crs, int i, AngleFormat
 }
 
 // One value of a result, as the dialog's result fields show it: 15
-// significant digits; B and L of a geodetic system packed with nine
-// decimals, or in its angle format.
+// significant digits (0, never -0); B and L of a geodetic system packed
+// with nine decimals, or in its angle format.
 std::string PointResult(double value, const Crs& crs, int i, AngleFormat angles) {
-    if (crs.form != Form::Geodetic || i == 2) return FormatGeneral(value, 15);
+    if (crs.form != Form::Geodetic || i == 2) return FormatDialogNumber(value);
     if (angles == AngleFormat::Packed) return PackedAngleText(value);
     char text[kAngleTextMax];
     return std::string(text, WriteAngle(text, value, angles));

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "grids/geoid_grid.h"
 #include "platform/files.h"
 #include "platform/number_text.h"
 #include "platform/standard_streams.h"
@@ -147,7 +148,13 @@ std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
         std::optional<std::vector<Transformation>> read =
             ReadStepsFile(platform::PathFromUtf8(value.substr(1)), error);
         if (!read) throw DataError(error);
-        for (Transformation& step : *read) steps.push_back(std::move(step));
+        for (Transformation& step : *read) {
+            // Read all the same: a surveyor may mean it.
+            for (const std::string& warning : ParameterWarnings(step, step.source)) {
+                WriteDiagnostic(warning);
+            }
+            steps.push_back(std::move(step));
+        }
     }
     return steps;
 }
@@ -171,6 +178,43 @@ std::string SaveChainPath(const ParsedArguments& parsed) {
     if (path == nullptr) return {};
     if (path->empty() || *path == "-") throw UsageError("option --save-chain: a file name is needed");
     return *path;
+}
+
+std::vector<FileReadByOption> FilesReadByOptions(const ParsedArguments& parsed) {
+    std::vector<FileReadByOption> files;
+    const auto atFile = [&](const char* option, const char* what) {
+        const std::string* value = parsed.Value(option);
+        if (value == nullptr || value->size() < 2 || value->front() != '@') return;
+        files.push_back({value->substr(1), std::string(what) + " " + option});
+    };
+    for (const std::string& value : parsed.Values("--params")) {
+        if (value.size() >= 2 && value.front() == '@') {
+            files.push_back({value.substr(1), "the parameters file of --params"});
+        }
+    }
+    for (const char* side : {"--from", "--to", "--before", "--after"}) atFile(side, "the system file of");
+    for (const char* option : {"--from-geoid", "--to-geoid", "--geoid"}) {
+        const std::string* value = parsed.Value(option);
+        if (value == nullptr || value->empty() || grids::IsModelName(*value)) continue;
+        files.push_back({*value, std::string("the geoid grid of ") + option});
+    }
+    return files;
+}
+
+void RefuseOutputOverFilesRead(const std::string& output, const std::string& outputWhat,
+                               const ParsedArguments& parsed) {
+    for (const FileReadByOption& file : FilesReadByOptions(parsed)) {
+        RefuseSameFile(output, outputWhat, file.path, file.what);
+    }
+}
+
+void RefuseSameFile(const std::string& output, const std::string& outputWhat,
+                    const std::string& other, const std::string& otherWhat) {
+    if (output.empty() || other.empty() || output == "-" || other == "-") return;
+    if (platform::SameFile(platform::PathFromUtf8(output), platform::PathFromUtf8(other))) {
+        throw UsageError(outputWhat + ": '" + output + "' is the same file as " + otherWhat +
+                         " '" + other + "'; choose another file");
+    }
 }
 
 std::optional<GeoidModel> GeoidOption(const ParsedArguments& parsed, const std::string& name,

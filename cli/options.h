@@ -78,6 +78,25 @@ std::string SaveChainPath(const ParsedArguments& parsed);
 // Writes the steps as one chain file when --save-chain is given; DataError
 // when it cannot be written.
 void SaveChainOption(const ParsedArguments& parsed, const std::vector<zelk::Transformation>& steps);
+
+// The files the options name to be read: the parameters file of --params
+// @FILE, the system files of --from, --to, --before and --after @FILE, and
+// the geoid grids named by path; what says which ("the system file of
+// --from").
+struct FileReadByOption {
+    std::string path;
+    std::string what;
+};
+std::vector<FileReadByOption> FilesReadByOptions(const ParsedArguments& parsed);
+// Refuses (RefuseSameFile) an output that is one of those files.
+void RefuseOutputOverFilesRead(const std::string& output, const std::string& outputWhat,
+                               const ParsedArguments& parsed);
+// Refuses (as a mistake on the command line) an output that is the same
+// file as another file of the run, an input or a second output, through any
+// of its names (platform::SameFile); "-" is no file.
+void RefuseSameFile(const std::string& output, const std::string& outputWhat,
+                    const std::string& other, const std::string& otherWhat);
+
 // --from-geoid, --to-geoid, --geoid: a geoid model (egm96, or the path of a
 // grid file), opened; nothing when the option is absent. With side, the
 // system of that side, which must be able to have such heights (not

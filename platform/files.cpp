@@ -16,4 +16,19 @@ bool IsDescriptorName(std::string_view name) {
     return false;
 }
 
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    const std::optional<FileIdentity> first = IdentityOf(a);
+    const std::optional<FileIdentity> second = IdentityOf(b);
+    if (first || second) return first == second;
+    std::error_code ec;
+    if (std::filesystem::exists(a, ec) || std::filesystem::exists(b, ec)) return false;
+    const auto place = [](const std::filesystem::path& p) {
+        std::error_code error;
+        std::filesystem::path resolved = std::filesystem::weakly_canonical(p, error);
+        if (error) resolved = std::filesystem::absolute(p, error).lexically_normal();
+        return resolved;
+    };
+    return place(a) == place(b);
+}
+
 }  // namespace zelk::platform

@@ -43,4 +43,23 @@ std::uint64_t ProcessId();
 bool HasDescriptorNames();
 bool IsDescriptorName(std::string_view name);
 
+// Which file a name or a descriptor leads to, whatever the way there: the
+// names of one file (hard links, symbolic links, /dev/fd/N, a folder named
+// two ways) have one identity. POSIX: the device and the inode; Windows:
+// the volume's serial number and the file index. Regular files only:
+// nothing for a pipe, a device, a folder, or a name that leads nowhere.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
+std::optional<FileIdentity> IdentityOfDescriptor(int fd);
+
+// Whether two names lead to one file: the same FileIdentity when both lead
+// to a regular file; when neither exists yet, the same place once links and
+// ".." are resolved (two outputs of one run that would land in one file).
+// False otherwise (a device such as /dev/null is no file to protect).
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 }  // namespace zelk::platform

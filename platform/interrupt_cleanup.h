@@ -34,8 +34,19 @@ int Register(const std::filesystem::path::value_type* path);
 void Forget(int slot);
 
 // Installs the handler. On POSIX systems a signal that is ignored already
-// (as nohup leaves SIGHUP) stays ignored.
+// (as nohup leaves SIGHUP) stays ignored, and SIGXFSZ (a file grown past
+// the limit of `ulimit -f`) is ignored: the write then fails with EFBIG,
+// which the program reports as the write error it is, removing its
+// temporary file, instead of being killed without a word.
 void InstallHandlers();
+
+// Says that everything the program was asked to make is in place: from now
+// on an interruption no longer ends the program early with 128 + the
+// signal (or 0xC000013A); the program ends by itself, with its own status,
+// after the few messages left to show. Call it while HoldSignals holds the
+// signals, right after the last output was committed, so that no
+// interruption falls between the two.
+void RunComplete();
 
 // While one lives, an interruption waits (it is delivered when the last one
 // ends): for the short steps that write over a target in place, which must

@@ -205,4 +205,14 @@ char* WriteFixed(char* out, double value, int decimals) {
     return std::to_chars(out, out + kWriteFixedMax, value, std::chars_format::fixed, decimals).ptr;
 }
 
+char* DropNegativeZero(char* begin, char* end) {
+    if (end - begin < 2 || begin[0] != '-' || begin[1] != '0') return end;
+    for (const char* p = begin + 1; p != end; ++p) {
+        const char c = *p;
+        if ((c >= '1' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return end;
+    }
+    std::memmove(begin, begin + 1, static_cast<std::size_t>(end - begin - 1));
+    return end - 1;
+}
+
 }  // namespace zelk

@@ -76,4 +76,11 @@ inline DoubleParts SplitDouble(double value) {
     return parts;
 }
 
+// What point files never show: a minus sign on a text of zero ("-0.000",
+// "-0.000000000", "-0°00′00.00000″"), the text of a small negative value
+// (or -0.0) rounded to the decimals written. Removes that sign from the
+// text [begin, end) in place and returns the new end; any other text
+// ("-0.001", "-inf", "-nan") is left as it is.
+char* DropNegativeZero(char* begin, char* end);
+
 }  // namespace zelk

@@ -11,17 +11,27 @@ namespace zelk {
 // The output of a conversion or of a saved parameters file: nothing of what
 // was there before is lost unless the whole new text is ready.
 //
-// A regular file named by its path is written beside its target under a
-// temporary name and renamed over it on Commit; until then an existing
-// target stays exactly as it was, and a file that is not committed is
+// Replaced atomically: a regular file named by its path (with one name) is
+// written beside its target under a temporary name and renamed over it on
+// Commit; until then an existing target stays exactly as it was, and at
+// every moment, a crash or SIGKILL included, the name holds either the
+// whole old text or the whole new one. A file that is not committed is
 // removed (also when the program is stopped by SIGINT, SIGTERM or SIGHUP,
 // or on Windows by Ctrl-C or the closing of its console, see
 // platform/interrupt_cleanup.h). The target keeps its owner and
 // permissions (on Windows its attributes and security, through
-// ReplaceFileW). On POSIX systems, exceptions, each written in place
-// instead:
-//  - a symbolic link is followed to the file it names (a dangling link
-//    creates that file); the link itself is never replaced;
+// ReplaceFileW).
+//
+// Written in place, because the file must keep its identity: the whole
+// text is still made first (in the temporary file beside the target, or
+// an anonymous one), and only on Commit copied over the target and cut to
+// its length. The copy is not atomic: SIGINT, SIGTERM and SIGHUP wait
+// until it is done, but SIGKILL, a crash or a power cut during it leave
+// the target part new, part old. While it copies, the target is locked
+// (POSIX record lock; on Windows opened without sharing): a second run
+// writing the same file waits for the first (on Windows about two seconds,
+// then fails with a Problem()), so the two texts never mix. On POSIX
+// systems these are written in place:
 //  - a file with more than one name (a hard link) is overwritten in place on
 //    Commit, so that every name sees the result; so is a file that cannot be
 //    renamed over (EBUSY: a file bind-mounted into a container);
@@ -32,11 +42,20 @@ namespace zelk {
 //    in an anonymous temporary file); a pipe or a terminal receives it as
 //    it is written;
 //  - a device or a named pipe is written directly.
-// On Windows a file held open by another program (a spreadsheet showing
-// it) cannot be replaced: Commit tries again for about two seconds, then
-// fails with a Problem() that says so; a read-only file is refused by Open;
-// a device (NUL) or a named pipe is written directly; names of descriptors
-// do not exist there.
+// A symbolic link is followed to the file it names (a dangling link
+// creates that file), which is then treated as above; the link itself is
+// never replaced.
+// On Windows a file with more than one name is written in place too; a
+// file held open by another program (a spreadsheet showing it) cannot be
+// replaced: Commit tries again for about two seconds, then fails with a
+// Problem() that says so; a read-only file is refused by Open; a device
+// (NUL) or a named pipe is written directly; names of descriptors do not
+// exist there.
+//
+// A write beyond the size the system allows (`ulimit -f`: EFBIG, SIGXFSZ
+// being ignored, see interrupt_cleanup.h) or on a full disk fails like any
+// other: the stream reports the error, Commit says false, the temporary
+// file goes and the target is unchanged.
 // A target that exists but may not be written is refused by Open.
 // The descriptor that an output path leads to, following symbolic links,
 // when it names one this program has open (/dev/stdout is 1); else -1.

@@ -7,6 +7,7 @@
 #include "ui/system_lists.h"
 #include "ui/templates.h"
 #include "workflow/conversion_run.h"
+#include "workflow/parameter_file.h"
 
 using namespace zelk;
 
@@ -45,6 +46,12 @@ std::optional<Transformation> OpenParamsFile(QWidget* owner, QString& path) {
     }
     // Messages about it name the file as the status line does.
     calibration->source = QFileInfo(path).fileName().toStdString();
+    // Values a surveyor seldom means: opened all the same, with a warning.
+    std::string warnings;
+    for (const std::string& warning : ParameterWarnings(*calibration, calibration->source)) {
+        warnings += (warnings.empty() ? "" : "\n") + warning;
+    }
+    if (!warnings.empty()) ShowMessage(warnings, ApplicationName(), MessageIcon::Warning);
     return calibration;
 }
 

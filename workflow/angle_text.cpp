@@ -66,16 +66,24 @@ int SmallValue(std::string_view digits) {
 }
 
 // Builds the packed text of degrees, minutes, seconds (the last present part
-// may have a fraction) and reads it. minutes/seconds absent: zero.
-bool PackParts(bool negative, const Part& d, const Part& m, const Part& s, double& packed) {
+// may have a fraction) and reads it. minutes/seconds absent: zero. A part
+// of 60 and more is refused, and said in fault when it is given.
+bool PackParts(bool negative, const Part& d, const Part& m, const Part& s, double& packed,
+               AngleFault* fault = nullptr) {
     int minutes = 0, seconds = 0;
     if (m.present) {
         minutes = SmallValue(m.whole);
-        if (minutes < 0 || minutes >= 60) return false;
+        if (minutes < 0 || minutes >= 60) {
+            if (fault) *fault = AngleFault::MinuteRange;
+            return false;
+        }
     }
     if (s.present) {
         seconds = SmallValue(s.whole);
-        if (seconds < 0 || seconds >= 60) return false;
+        if (seconds < 0 || seconds >= 60) {
+            if (fault) *fault = AngleFault::SecondRange;
+            return false;
+        }
     }
     const std::string_view fraction =
         s.present ? s.fraction : m.present ? m.fraction : d.fraction;
@@ -108,6 +116,10 @@ bool PackParts(bool negative, const Part& d, const Part& m, const Part& s, doubl
     return ParsePackedAngle(std::string_view(text, static_cast<std::size_t>(p - text)), packed);
 }
 
+// The longest decimal text an exponent may spread a degrees token into:
+// beyond it the value is no angle (or below any resolution).
+constexpr std::size_t kDegreesTextMax = 4096;
+
 bool ParseDegrees(std::string_view token, double& packed) {
     bool negative = false;
     std::size_t i = 0;
@@ -122,7 +134,41 @@ bool ParseDegrees(std::string_view token, double& packed) {
         d.fraction = token.substr(i + 1, end - i - 1);
         i = end;
     }
-    if (i != token.size() || (d.whole.empty() && d.fraction.empty())) return false;
+    if (d.whole.empty() && d.fraction.empty()) return false;
+    // An exponent, as spreadsheets write small values (1E-3): the digits
+    // are moved to a plain decimal text, exactly.
+    std::string moved;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        std::size_t k = i + 1;
+        bool down = false;
+        if (k < token.size() && (token[k] == '+' || token[k] == '-')) down = token[k++] == '-';
+        const std::size_t end = Digits(token, k);
+        if (end == k || end != token.size() || end - k > 5) return false;
+        long exponent = 0;
+        for (std::size_t j = k; j < end; ++j) exponent = exponent * 10 + (token[j] - '0');
+        if (down) exponent = -exponent;
+        const std::string digits = std::string(d.whole) + std::string(d.fraction);
+        const long point = static_cast<long>(d.whole.size()) + exponent;  // digits before the point
+        const long length = static_cast<long>(digits.size());
+        if (point > static_cast<long>(kDegreesTextMax) ||
+            length - point > static_cast<long>(kDegreesTextMax)) {
+            return false;
+        }
+        if (point <= 0) {
+            moved = "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+        } else if (point >= length) {
+            moved = digits + std::string(static_cast<std::size_t>(point - length), '0');
+        } else {
+            moved = digits.substr(0, static_cast<std::size_t>(point)) + "." +
+                    digits.substr(static_cast<std::size_t>(point));
+        }
+        const std::size_t dot = moved.find('.');
+        d.whole = std::string_view(moved).substr(0, dot);
+        d.fraction = dot == std::string::npos ? std::string_view()
+                                              : std::string_view(moved).substr(dot + 1);
+        i = token.size();
+    }
+    if (i != token.size()) return false;
     if (d.whole.empty()) d.whole = "0";
     return PackParts(negative, d, Part{}, Part{}, packed);
 }
@@ -150,7 +196,8 @@ std::size_t MarkAt(std::string_view token, std::size_t i, Mark mark) {
     return 0;
 }
 
-bool ParseDms(std::string_view token, AngleAxis axis, double& packed) {
+bool ParseDms(std::string_view token, AngleAxis axis, double& packed,
+              AngleFault* fault = nullptr) {
     // Sign or hemisphere.
     bool negative = false;
     bool hasSign = false;
@@ -220,7 +267,7 @@ bool ParseDms(std::string_view token, AngleAxis axis, double& packed) {
         return false;
     }
     if (i != token.size()) return false;
-    return PackParts(negative, parts[0], parts[1], parts[2], packed);
+    return PackParts(negative, parts[0], parts[1], parts[2], packed, fault);
 }
 
 // The packed value at its decimal meaning (see the header), split up.
@@ -460,6 +507,14 @@ bool ParseAngle(std::string_view token, AngleFormat format, AngleAxis axis, doub
     return false;
 }
 
+AngleFault AngleFaultOf(std::string_view token, AngleFormat format, AngleAxis axis) {
+    if (format != AngleFormat::Dms) return AngleFault::NotAnAngle;
+    AngleFault fault = AngleFault::NotAnAngle;
+    double packed = 0.0;
+    if (ParseDms(token, axis, packed, &fault)) return AngleFault::NotAnAngle;
+    return fault;
+}
+
 char* WriteAngle(char* out, double packed, AngleFormat format) {
     if (!std::isfinite(packed)) return std::to_chars(out, out + kAngleTextMax, packed).ptr;
     const bool negative = std::signbit(packed);
@@ -472,12 +527,20 @@ char* WriteAngle(char* out, double packed, AngleFormat format) {
         std::memcpy(out, "\xC2\xB0" "00\xE2\x80\xB2" "00.00000\xE2\x80\xB3", 18);
         return out + 18;
     }
+    char* end = out;
     switch (format) {
-        case AngleFormat::Packed: return WritePackedText(out, negative, RoundToTenMicroseconds(a));
-        case AngleFormat::Degrees: return WriteDegreesText(out, negative, Canonicalize(a));
-        case AngleFormat::Dms: return WriteDmsText(out, negative, RoundToTenMicroseconds(a));
+        case AngleFormat::Packed:
+            end = WritePackedText(out, negative, RoundToTenMicroseconds(a));
+            break;
+        case AngleFormat::Degrees:
+            end = WriteDegreesText(out, negative, Canonicalize(a));
+            break;
+        case AngleFormat::Dms:
+            end = WriteDmsText(out, negative, RoundToTenMicroseconds(a));
+            break;
     }
-    return out;
+    // A value that rounds to zero is written without a sign.
+    return negative ? DropNegativeZero(out, end) : end;
 }
 
 std::string PackedAngleText(double packed) {

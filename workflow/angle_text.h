@@ -24,7 +24,8 @@
 //            them at their value, as plain files always did
 //            (ParsePackedAngle).
 //   Degrees  optional sign, digits with an optional decimal point (at least
-//            one digit; no exponent).
+//            one digit), optional exponent as spreadsheets write it (1E-3,
+//            4.05e+01), read exactly.
 //   Dms      optional sign, then either the marked form D°M′S″ or the colon
 //            form D:M:S, then optionally blanks and a hemisphere letter
 //            N, S, E or W (either case; S and W negate; not together with a
@@ -59,7 +60,8 @@
 // that round to 60 carry into the minute (39°59′59.999996″ is written
 // 40°00′00.00000″ and 40.000000000), and degrees are rounded once from
 // D + M/60 + S/3600. Values of 2^63 and more are whole numbers of degrees. A negative value
-// (-0.0 too) is written with a minus sign, as printf writes it; infinities
+// is written with a minus sign, except one that rounds to zero (-0.0
+// too): "0.000000000", never "-0.000000000" or "-0°00′00.00000″"; infinities
 // and NaN as "inf", "-inf", "nan", "-nan" in every format.
 //
 // Round trips: packed text with at most 9 decimals -> Dms text -> packed
@@ -89,6 +91,12 @@ std::string_view AngleFormatName(AngleFormat format);
 // Reads a whole token in format as an engine packed DMS double. False when
 // the token is not a value in that format (or out of the range of double).
 bool ParseAngle(std::string_view token, AngleFormat format, AngleAxis axis, double& packed);
+
+// Why ParseAngle refused a token, where more can be said than that it is
+// no angle: in the Dms format, minutes or seconds of 60 and more
+// (39°59′60″).
+enum class AngleFault { NotAnAngle, MinuteRange, SecondRange };
+AngleFault AngleFaultOf(std::string_view token, AngleFormat format, AngleAxis axis);
 
 // Reads a whole packed DMS token (the Packed format above) as the engine
 // packed double that reads with the token's whole degrees and minutes.

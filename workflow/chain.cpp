@@ -588,7 +588,11 @@ public:
           m_to(to),
           m_steps(steps),
           m_heights(heights),
-          m_at(from) {}
+          m_at(from) {
+        // Heights above a geoid at either end change with the model.
+        m_chain.m_keepsHeight = from.form != Form::Geocentric && to.form != Form::Geocentric &&
+                                !heights.from && !heights.to;
+    }
 
     // False, with the problem, at the first step that does not fit; the
     // chain holds the operations up to there.
@@ -785,6 +789,15 @@ private:
             Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true, GeoidOf(t, *t.after)));
             m_at = *t.after;
         }
+        // A height stays the one typed only through a step that changes
+        // nothing: the same datum, all parameters zero, no height fit.
+        const SevenParams& p = t.seven;
+        const ThreeParams& d = t.three;
+        const bool identity =
+            seven ? p.dX0 == 0 && p.dY0 == 0 && p.dZ0 == 0 && p.K == 0 && p.betaX == 0 &&
+                        p.betaY == 0 && p.betaZ == 0
+                  : d.dX == 0 && d.dY == 0 && d.dZ == 0;
+        if (!SameDatum(in, *out) || t.height || !identity) m_chain.m_keepsHeight = false;
         AppendBridge(Ops(), m_at, Crs::GeocentricOf(in), PointProblem::FittedPlane);
         if (seven) {
             Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention, inverse));
@@ -840,6 +853,7 @@ private:
             return false;
         }
         if (!PlaneKnown(plane, problem) || !PlaneKnown(grid, problem)) return false;
+        if (t.height) m_chain.m_keepsHeight = false;
         if (!inverse) {
             AppendBridge(Ops(), m_at, plane, PointProblem::FittedPlane);
             if (t.height) {
@@ -975,6 +989,11 @@ ConversionChain& ConversionChain::operator=(ConversionChain&&) noexcept = defaul
 
 void ConversionChain::Convert(double* values, PointProblem* problems, std::size_t count) const {
     std::fill(problems, problems + count, PointProblem::None);
+    if (m_from.form != Form::Geocentric) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!(std::fabs(values[3 * i + 2]) <= kMaxHeight)) problems[i] = PointProblem::HeightRange;
+        }
+    }
     for (const auto& step : m_steps) step->Apply(values, problems, count);
     for (std::size_t i = 0; i < count; ++i) {
         const double* p = values + 3 * i;

@@ -27,8 +27,9 @@
 // DMS, as they always have: every double is that of the one-point engine
 // calls.
 //
-// A chain also judges each point: a latitude beyond ±90°, a longitude
-// beyond ±180°, a projected point more than 6° from its central meridian
+// A chain also judges each point: a height beyond ±10,000 km (of a source
+// system that has heights), a latitude beyond ±90°, a longitude beyond
+// ±180°, a projected point more than 6° from its central meridian
 // (on either side), an easting without a valid zone number, a target zone
 // that does not exist, or a result that is not a finite number. Such a
 // point is marked with its problem; its values are computed all the same
@@ -79,6 +80,7 @@ enum class PointProblem : std::uint8_t {
     GeoidOutside,       // outside the geoid grid
     GeoidNoData,        // in a cell of the geoid grid without data
     GeoidUnreadable,    // the geoid grid could not be read for the point
+    HeightRange,        // source height beyond ±10,000 km
 };
 
 // The problem of a point whose undulation the grid did not give (None for
@@ -89,6 +91,9 @@ PointProblem GeoidProblem(grids::Sample sample);
 struct ChainHeights {
     std::shared_ptr<const grids::GeoidGrid> from, to;
 };
+
+// The largest height a source point may have, in metres.
+inline constexpr double kMaxHeight = 1e7;
 
 // One step of a chain.
 class ChainStep {
@@ -126,6 +131,15 @@ public:
     const Crs& From() const { return m_from; }
     const Crs& To() const { return m_to; }
 
+    // True when the chain leaves heights as they are: both ends have
+    // heights, no step fits them and every seven-parameter step is zero
+    // within one datum, as in a conversion within one datum without
+    // parameters. The height a chain computes then differs from the one
+    // read by what the way through X Y Z rounds (9.3e-10 m for 0), and the
+    // programs show the one read. Convert itself keeps every double of the
+    // way through X Y Z.
+    bool KeepsHeight() const { return m_keepsHeight; }
+
 private:
     struct Empty {};
     ConversionChain(const Crs& from, const Crs& to, Empty) : m_from(from), m_to(to) {}
@@ -133,6 +147,7 @@ private:
 
     Crs m_from, m_to;
     std::vector<std::unique_ptr<const ChainStep>> m_steps;
+    bool m_keepsHeight = false;
 };
 
 // What stops steps from carrying points from `from` to `to`, as shown to the

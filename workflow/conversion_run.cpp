@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/files.h"
+#include "platform/interrupt_cleanup.h"
 #include "workflow/input_file.h"
 
 namespace zelk {
@@ -51,7 +53,9 @@ ConversionChain ChainFor(const ConversionRequest& request) {
 }
 
 std::string ConvertTypedPoint(const ConversionChain& chain, double& a, double& b, double& c) {
+    const double height = c;
     const PointProblem problem = chain.Convert(a, b, c);
+    if (chain.KeepsHeight()) c = height;
     return problem == PointProblem::None ? std::string() : PointProblemText(problem, kTypedPoint);
 }
 
@@ -96,6 +100,9 @@ std::string RecordProblemText(std::string_view file, std::int64_t line,
                               pointformat::ProblemKind kind, int field, std::string_view label,
                               std::string_view quotedToken, std::string_view tail) {
     using pointformat::ProblemKind;
+    if (kind == ProblemKind::Utf16) {
+        return std::string(file) + "是UTF-16编码的，请另存为UTF-8或GBK编码" + std::string(tail);
+    }
     std::string text = std::string(file) + "第" + std::to_string(line) + "行";
     std::string item;  // "第F项（L）"
     if (field > 0) {
@@ -121,6 +128,17 @@ std::string RecordProblemText(std::string_view file, std::int64_t line,
         case ProblemKind::BadQuote:
             text += item + "的引号不成对";
             break;
+        case ProblemKind::QuoteNotClosed:
+            text += item + "的引号到行尾没有闭合（csv文件的字段里不能有换行）";
+            break;
+        case ProblemKind::MinuteRange:
+            text += item + "“" + std::string(quotedToken) + "”的分不小于60′，不是有效的角度";
+            break;
+        case ProblemKind::SecondRange:
+            text += item + "“" + std::string(quotedToken) + "”的秒不小于60″，不是有效的角度";
+            break;
+        case ProblemKind::Utf16:
+            break;
         case ProblemKind::LineTooLong:
             text += "太长（超过64 KB）";
             break;
@@ -132,6 +150,31 @@ std::string RecordProblemText(std::string_view file, std::int64_t line,
             break;
     }
     return text + std::string(tail);
+}
+
+std::string NameProblemText(std::int64_t line, pointformat::FileFormat format, bool code,
+                            std::string_view quotedName) {
+    using pointformat::FileFormat;
+    const std::string what = code ? "编码" : "点名";
+    std::string text = "转换前文件第" + std::to_string(line) + "行的" + what + "“" +
+                       std::string(quotedName) + "”";
+    switch (format) {
+        case FileFormat::Plain:
+            text += "无法写入点文件：点文件的点名不能是空的，不能含空格、制表符等空白，请改用csv格式";
+            break;
+        case FileFormat::Dat:
+            text += code ? "无法写入dat文件：dat文件的编码不能含逗号或换行，开头和结尾不能有空格或制表符"
+                         : "无法写入dat文件：dat文件的点名不能含逗号或换行，不能以#开头，"
+                           "开头和结尾不能有空格或制表符，请改用csv格式";
+            break;
+        case FileFormat::Csv:
+            text += "无法写入csv文件：csv文件的点名不能含换行";
+            break;
+        case FileFormat::Kml:
+            text += "无法写入KML文件：KML文件的点名须是UTF-8或GBK编码的文字，不能含控制字符";
+            break;
+    }
+    return text + "，文件未转换！";
 }
 
 std::string PointProblemText(PointProblem problem, std::string_view where) {
@@ -150,9 +193,11 @@ std::string PointProblemText(PointProblem problem, std::string_view where) {
         case PointProblem::SourceZone:
             return w + "东坐标前没有可用的带号（3度带1～120，6度带1～60），请检查带号！";
         case PointProblem::TargetZone:
-            return w + "转换后的经度不在任何带内，无法分带！";
+            return w + "转换后的经度不在任何带内（6度带从东经0°起，3度带从东经1°30′起，都到东经180°），无法分带！";
         case PointProblem::NotFinite:
             return w + "转换结果不是有限的数，请检查数据和转换参数！";
+        case PointProblem::HeightRange:
+            return w + "高程超出±10000公里，请检查数据！";
         case PointProblem::FittedPlane:
             return w + "离转换参数所在平面的中央子午线超过6度，无法换算到该平面，请检查数据和转换参数！";
         case PointProblem::GeoidOutside:
@@ -204,6 +249,16 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
         }
     }
     const PointOutput& target = *request.output;
+    // Never read and written at once, whatever its names.
+    const auto inputIdentity = request.input->IsStandardInput()
+                                   ? platform::IdentityOfDescriptor(0)
+                                   : platform::IdentityOf(request.input->path);
+    const auto outputIdentity = target.descriptor >= 0 ? platform::IdentityOfDescriptor(target.descriptor)
+                                                       : platform::IdentityOf(target.path);
+    if (inputIdentity && inputIdentity == outputIdentity) {
+        run.stage = FileRun::Stage::OutputIsInput;
+        return run;
+    }
     if (pointformat::IsExternalFormat(formats.output)) {
         ExternalOutput what{target.path, formats.output, chain.To()};
         std::unique_ptr<PointSink> sink =
@@ -228,7 +283,12 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
     }
     run.result = ConvertPointFile(in, PointFileOutput{output.Stream(), nullptr}, chain, formats, options);
     if (run.result.status == FileConversionResult::Status::Ok) {
+        // An interruption waits while the output takes its place; after it,
+        // when that was all, it changes nothing.
+        std::optional<interruptcleanup::HoldSignals> hold;
+        if (options.completesRun) hold.emplace();
         run.committed = output.Commit();
+        if (run.committed && options.completesRun) interruptcleanup::RunComplete();
         if (!run.committed) {
             run.readerGone = output.ReaderGone();
             run.outputProblem = output.Problem();
@@ -247,6 +307,8 @@ UserMessage MessageFor(const FileRun& run) {
         case FileRun::Stage::InputOpenFailed:
             return {run.inputProblem.empty() ? std::string(kInputOpenText) : run.inputProblem,
                     kReadFileCaption, MessageIcon::Error};
+        case FileRun::Stage::OutputIsInput:
+            return {kOutputIsInputText, kWriteFileCaption, MessageIcon::Error};
         case FileRun::Stage::OutputOpenFailed:
             return {run.outputProblem.empty() ? std::string(kOutputOpenText) : run.outputProblem,
                     kWriteFileCaption, MessageIcon::Error};
@@ -286,6 +348,9 @@ UserMessage MessageFor(const FileRun& run) {
             return {kOutOfMemoryText, ApplicationName(), MessageIcon::Error};
         case Status::Cancelled:
             return {kCancelledText, ApplicationName(), MessageIcon::Warning};
+        case Status::NameRefused:
+            return {NameProblemText(result.line, result.nameFormat, result.codeRefused, result.token),
+                    kReadFileCaption, MessageIcon::Error};
     }
     return {kOutputOpenText, kWriteFileCaption, MessageIcon::Error};
 }

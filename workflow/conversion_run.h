@@ -89,6 +89,7 @@ std::string ConvertTypedPoint(const ConversionChain& chain, double& a, double& b
 struct FileRun {
     enum class Stage {
         InputOpenFailed,   // the input did not open; nothing else done
+        OutputIsInput,     // the output is the input file (through any name); nothing done
         OutputOpenFailed,  // the output did not open; nothing else done
         Converted,         // see result; committed when the output landed
     } stage = Stage::Converted;
@@ -103,8 +104,11 @@ struct FileRun {
 
 // Opens the request's input and output, converts and commits the output
 // only when the whole input converted; otherwise an existing output stays
-// as it was and no temporary file is left. Shows nothing, so it may run on
-// any thread.
+// as it was and no temporary file is left. An output that is the input
+// file itself (the same file by platform::FileIdentity: the same name,
+// another hard link, a symbolic link, /dev/stdin and /dev/stdout alike) is
+// refused before anything is read. Shows nothing, so it may run on any
+// thread.
 FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& chain,
                      const FileConversionOptions& options = {});
 
@@ -138,6 +142,11 @@ std::string RecordProblemText(std::string_view file, std::int64_t line,
                               pointformat::ProblemKind kind, int field, std::string_view label,
                               std::string_view quotedToken, std::string_view tail);
 
+// The message for a name (or a dat code) the output format cannot hold, at
+// a line of the input, and which characters that format cannot hold.
+std::string NameProblemText(std::int64_t line, pointformat::FileFormat format, bool code,
+                            std::string_view quotedName);
+
 // The message for a refused point. where names the point, e.g.
 // "转换前文件第12行的点" or "键入的点".
 std::string PointProblemText(PointProblem problem, std::string_view where);
@@ -149,6 +158,8 @@ inline constexpr const char* kReadFileCaption = "读文件出错";
 inline constexpr const char* kWriteFileCaption = "写文件出错";
 inline constexpr const char* kInputOpenText = "读转换前文件错误！";
 inline constexpr const char* kOutputOpenText = "写转换后文件错误！";
+inline constexpr const char* kOutputIsInputText =
+    "转换后文件就是转换前文件，转换会覆盖要读的点，请另选转换后文件！";
 inline constexpr const char* kConversionDoneText = "文件转换完成!";
 inline constexpr const char* kSettingCaption = "输入错误";
 inline constexpr const char* kTypedPoint = "键入的点";

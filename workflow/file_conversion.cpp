@@ -74,7 +74,7 @@ struct Setup {
 // What became of one chunk.
 struct ChunkOutcome {
     // SourceProblem: the chunk's points converted, then the source's problem.
-    enum class Result { End, Problem, Refused, SourceProblem } result = Result::End;
+    enum class Result { End, Problem, Refused, SourceProblem, NameRefused } result = Result::End;
     std::int64_t lines = 0;    // line ends in the chunk (up to the problem)
     std::uint64_t points = 0;  // points converted into the output
     std::int64_t problemLinesBefore = 0;
@@ -83,6 +83,7 @@ struct ChunkOutcome {
     std::string label;
     std::string token;  // quoted
     zelk::PointProblem problem = zelk::PointProblem::None;  // Refused
+    bool codeRefused = false;                                // NameRefused: the code, not the name
 };
 
 // Points converted together (see ConversionChain::Convert).
@@ -155,37 +156,39 @@ struct ChunkOutput {
     }
 };
 
-void AppendRecord(ChunkOutput& output, const Setup& setup, std::string_view name,
+// Appends one point in the output format; false (nothing appended) when
+// its name, or its dat code, cannot be written there. A sink judges the
+// names it takes itself.
+bool AppendRecord(ChunkOutput& output, const Setup& setup, std::string_view name,
                   std::string_view code, const double values[3], std::int64_t linesBefore) {
     const FileFormats& f = setup.formats;
     if (setup.toSink) {
         output.points.Add(name, values, linesBefore);
-        return;
+        return true;
     }
     std::string& out = output.text;
     switch (f.output) {
         case FileFormat::Plain:
             if (setup.outputAxes != Axes::Geodetic) {
                 // The plain writer as it always was.
+                if (setup.namesIn && !pointformat::PlainNameWritable(name)) return false;
                 AppendPointLine(out, setup.namesIn, name, values[0], values[1], values[2]);
-            } else {
-                pointformat::AppendPlainRecord(out, setup.namesIn, name, values, Axes::Geodetic,
-                                               f.outputAngles);
+                return true;
             }
-            return;
+            return pointformat::AppendPlainRecord(out, setup.namesIn, name, values, Axes::Geodetic,
+                                                  f.outputAngles);
         case FileFormat::Dat:
-            pointformat::AppendDatRecord(out, name, code, values, setup.outputAxes,
-                                         f.outputAngles);
-            return;
+            return pointformat::AppendDatRecord(out, name, code, values, setup.outputAxes,
+                                                f.outputAngles);
         case FileFormat::Csv:
-            pointformat::AppendCsvRecord(out, name, values, setup.outputAxes, f.outputAngles);
-            return;
+            return pointformat::AppendCsvRecord(out, name, values, setup.outputAxes,
+                                                f.outputAngles);
         case FileFormat::Kml:
-            pointformat::AppendKmlPlacemark(out, name, values);
-            return;
+            return pointformat::AppendKmlPlacemark(out, name, values);
         default:
-            return;  // the formats outside the core go to a sink
+            return true;  // the formats outside the core go to a sink
     }
+    return false;
 }
 
 // Converts the records of one chunk into out (appended), stopping at the
@@ -213,6 +216,10 @@ ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t fi
             ++n;
         }
         setup.chain.Convert(values, problems, static_cast<std::size_t>(n));
+        if (setup.chain.KeepsHeight()) {
+            // Exactly the height read, not what the way through X Y Z makes of it.
+            for (int i = 0; i < n; ++i) values[3 * i + 2] = records[i].values[2];
+        }
         for (int i = 0; i < n; ++i) {
             if (problems[i] != zelk::PointProblem::None) {
                 outcome.result = ChunkOutcome::Result::Refused;
@@ -227,7 +234,16 @@ ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t fi
                                                firstNumber + outcome.points);
                 name = std::string_view(number, static_cast<std::size_t>(end.ptr - number));
             }
-            AppendRecord(out, setup, name, records[i].code, values + 3 * i, lines[i]);
+            if (!AppendRecord(out, setup, name, records[i].code, values + 3 * i, lines[i])) {
+                // Never left out: the run stops at the point, naming it.
+                outcome.result = ChunkOutcome::Result::NameRefused;
+                outcome.codeRefused = setup.formats.output == FileFormat::Dat &&
+                                      pointformat::DatNameWritable(name);
+                outcome.token = pointscan::QuoteToken(outcome.codeRefused ? records[i].code : name);
+                outcome.problemLinesBefore = lines[i];
+                outcome.lines = lines[i];
+                return outcome;
+            }
             ++outcome.points;
         }
         if (result == ParseResult::End) {
@@ -379,6 +395,10 @@ bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
             result.status = Status::InputProblem;
             result.message = source->Message();
             return false;
+        case Result::NameRefused:
+            result.status = Status::NameRefused;
+            result.codeRefused = outcome.codeRefused;
+            break;
     }
     result.line = LineNumber(linesBefore + outcome.problemLinesBefore);
     if (source) result.place = source->Place(result.line);
@@ -666,6 +686,7 @@ FileConversionResult ConvertPointFile(const PointFileInput& in, const PointFileO
     } else {
         result = ConvertSequential(in, out, setup, options);
     }
+    result.nameFormat = formats.output;
     if (out.sink) return result;
     if (result.status == FileConversionResult::Status::Ok && !WriteAll(out.text, OutputTail(setup))) {
         result.status = FileConversionResult::Status::WriteError;

@@ -31,6 +31,10 @@ struct FileConversionOptions {
     // each chunk; a run that finds it set ends with Status::Cancelled, having
     // written part of the output at most (which the caller then abandons).
     const std::atomic<bool>* cancel = nullptr;
+    // The output is the last thing the program was asked to make (zelk-cli
+    // convert): once it is in place an interruption no longer turns the
+    // finished run into a failure (interruptcleanup::RunComplete).
+    bool completesRun = false;
 };
 
 struct FileConversionResult {
@@ -44,21 +48,28 @@ struct FileConversionResult {
         OutOfMemory,  // a buffer or a worker's converter could not be had
         Cancelled,    // stopped through FileConversionOptions::cancel
         InputProblem,  // a PointSource's problem (message)
+        NameRefused,   // a name (or dat code) the output format cannot hold (see nameFormat)
     } status = Status::Ok;
-    // Unreadable / CutShort / PointRefused: line of the problem; from a
-    // PointSource, the point's number, which place names.
+    // Unreadable / CutShort / PointRefused / NameRefused: line of the
+    // problem; from a PointSource, the point's number, which place names.
     std::int64_t line = 0;
     std::string place;  // from a PointSource: "第12个要素" (PointSource::Place); else empty
     // InputProblem: the source's message; WriteError of a PointSink: the
     // sink's message and the point's place in the input.
     std::string message;
-    std::string token;      // Unreadable: the token as pointscan::QuoteToken quotes it
+    // Unreadable: the token, NameRefused: the name (or code), as
+    // pointscan::QuoteToken quotes it.
+    std::string token;
     zelk::PointProblem problem = zelk::PointProblem::None;  // PointRefused
     // Unreadable: what is wrong (in a dat or csv file, also the field,
     // 1-based, 0 when none, and its label).
     pointformat::ProblemKind kind = pointformat::ProblemKind::Unreadable;
     int field = 0;
     std::string label;
+    // NameRefused: the output format that cannot hold it, and whether it is
+    // the point's code rather than its name.
+    pointformat::FileFormat nameFormat = pointformat::FileFormat::Plain;
+    bool codeRefused = false;
     std::uint64_t points = 0;  // points converted and written
 };
 
@@ -93,8 +104,10 @@ struct PointFileOutput {
 };
 
 // Converts every point of in into out through the chain, one output line
-// per point, in input order. Stops at the first unreadable token or refused
-// point without writing a value that was not read or that was refused.
+// per point, in input order. Stops at the first unreadable token, refused
+// point or name the output cannot hold, without writing a value that was
+// not read or that was refused: every point read is written, or the run
+// fails.
 // Flushes out; a write error is reported as WriteError, a lack of memory as
 // OutOfMemory.
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNames,

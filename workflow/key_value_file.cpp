@@ -35,14 +35,25 @@ std::string_view WithoutComment(std::string_view value) {
 std::string QuotedValue(std::string_view text) { return "'" + pointscan::QuoteToken(text) + "'"; }
 
 bool KeyValueFile::Read(std::string_view text, std::string& error, int firstLine) {
+    // UTF-16 (as Notepad's "Unicode" saves): its byte-order mark, or the
+    // zero bytes of its ASCII text, which no text file of ours holds.
+    if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF" ||
+        text.find('\0') != std::string_view::npos) {
+        error = m_source + ": the file is UTF-16 (or not a text file); save it as UTF-8";
+        return false;
+    }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     int line = firstLine - 1;
+    bool saved = false;     // begins with the header this program writes
+    std::string_view last;  // the last line that is not blank
     while (!text.empty()) {
         ++line;
         const std::size_t end = text.find('\n');
         const std::string_view raw = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         const std::string_view content = Trim(raw);
+        if (line == firstLine && !m_header.empty() && content == m_header) saved = true;
+        if (!content.empty()) last = content;
         if (content.empty() || content.front() == '#') continue;
         const std::size_t equals = content.find('=');
         if (equals == std::string_view::npos) {
@@ -57,6 +68,12 @@ bool KeyValueFile::Read(std::string_view text, std::string& error, int firstLine
         std::string_view value = Trim(content.substr(equals + 1));
         if (m_trailingComments) value = Trim(WithoutComment(value));
         m_entries[name] = Entry{std::string(value), line, false};
+    }
+    if (saved && last != m_end) {
+        error = m_source + ": cut short: the file begins as a saved " + m_what +
+                " but does not end with its last line '" + std::string(m_end) +
+                "', so its last value may be cut too; save or copy it again";
+        return false;
     }
     return true;
 }

@@ -5,7 +5,7 @@
 //   name = value
 //
 // Blanks and tabs around names, '=' and values are allowed; CR LF line ends
-// and a UTF-8 byte-order mark are accepted. Each name once. Where a file
+// and a UTF-8 byte-order mark are accepted; a UTF-16 file is refused as such. Each name once. Where a file
 // kind allows it, a '#' after a blank or tab ends a line's value (a comment
 // behind it). Messages name the file and the line ("<source>:<line>: ") and
 // quote what they show cut short, control bytes escaped.
@@ -34,9 +34,24 @@ public:
     explicit KeyValueFile(std::string source, bool trailingComments = false)
         : m_source(std::move(source)), m_trailingComments(trailingComments) {}
 
+    // A file this program writes begins with the line header and ends with
+    // the line end (both comments to any reader). Once this is set, Read
+    // refuses a file that begins with header but whose last line that is
+    // not blank is not end: it was cut short (a copy that stopped, a disk
+    // that filled), and its last value may be cut too ("betaZ = 2.11" for
+    // "betaZ = 2.1198..."). what names the kind of file in the message. A
+    // file without the header (written by hand) needs no end line.
+    void ExpectEndLine(std::string_view header, std::string_view end, std::string what) {
+        m_header = header;
+        m_end = end;
+        m_what = std::move(what);
+    }
+
     // Every line; false with the error at the first line that is not
-    // "name = value" or gives a name a second time. firstLine: the line of
-    // the file the text starts on (a part of a file of several sections).
+    // "name = value" or gives a name a second time, or when the file was
+    // cut short (ExpectEndLine). firstLine: the line of the file the text
+    // starts on (a part of a file of several sections, where the header,
+    // when there is one, stands before the first part).
     bool Read(std::string_view text, std::string& error, int firstLine = 1);
 
     // The entry of a name, or nullptr; Find marks it used.
@@ -62,6 +77,8 @@ public:
 private:
     std::string m_source;
     bool m_trailingComments;
+    std::string_view m_header, m_end;
+    std::string m_what;
     std::map<std::string, Entry> m_entries;
 };
 

@@ -1,5 +1,6 @@
 #include "workflow/kml_writer.h"
 
+#include "platform/name_encoding.h"
 #include "platform/number_text.h"
 #include "workflow/angle_text.h"
 
@@ -53,31 +54,21 @@ bool IsXmlText(std::string_view text) {
 
 }  // namespace
 
-void AppendXmlText(std::string& out, std::string_view bytes) {
-    if (IsXmlText(bytes)) {
-        for (char c : bytes) {
-            switch (c) {
-                case '&': out.append("&amp;"); break;
-                case '<': out.append("&lt;"); break;
-                case '>': out.append("&gt;"); break;
-                case '"': out.append("&quot;"); break;
-                case '\'': out.append("&apos;"); break;
-                default: out.push_back(c);
-            }
-        }
-        return;
-    }
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b == '\\') {
-            out.append("\\\\");
-        } else if (b >= 0x20 && b < 0x7F) {
-            // Printable ASCII; the XML specials still need their entities.
-            AppendXmlText(out, std::string_view(&c, 1));
-        } else {
-            const char escape[4] = {'\\', 'x', kHex[b >> 4], kHex[b & 0xF]};
-            out.append(escape, 4);
+std::optional<std::string> KmlNameText(std::string_view name) {
+    std::optional<std::string> text = nameencoding::ToUtf8(name);
+    if (text && !IsXmlText(*text)) text.reset();
+    return text;
+}
+
+void AppendXmlText(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+            case '&': out.append("&amp;"); break;
+            case '<': out.append("&lt;"); break;
+            case '>': out.append("&gt;"); break;
+            case '"': out.append("&quot;"); break;
+            case '\'': out.append("&apos;"); break;
+            default: out.push_back(c);
         }
     }
 }
@@ -89,11 +80,16 @@ void AppendKmlHeader(std::string& out) {
         "<Document>\n");
 }
 
-void AppendKmlPlacemark(std::string& out, std::string_view name, const double values[3]) {
-    out.append("<Placemark>");
+bool AppendKmlPlacemark(std::string& out, std::string_view name, const double values[3]) {
+    std::optional<std::string> shown;
     if (!name.empty()) {
+        shown = KmlNameText(name);
+        if (!shown) return false;
+    }
+    out.append("<Placemark>");
+    if (shown) {
         out.append("<name>");
-        AppendXmlText(out, name);
+        AppendXmlText(out, *shown);
         out.append("</name>");
     }
     char text[2 * kAngleTextMax + kWriteFixedMax + 2];
@@ -101,10 +97,11 @@ void AppendKmlPlacemark(std::string& out, std::string_view name, const double va
     *p++ = ',';
     p = WriteAngle(p, values[0], AngleFormat::Degrees);
     *p++ = ',';
-    p = WriteFixed(p, values[2], 3);
+    p = DropNegativeZero(p, WriteFixed(p, values[2], 3));
     out.append("<Point><coordinates>");
     out.append(text, p);
     out.append("</coordinates></Point></Placemark>\n");
+    return true;
 }
 
 void AppendKmlFooter(std::string& out) { out.append("</Document>\n</kml>\n"); }

@@ -11,14 +11,16 @@
 // threads and concatenated in order), the footer once at the end.
 //
 // Names are bytes of unknown encoding (GBK or UTF-8) and a KML file is
-// UTF-8 XML. A name that is valid UTF-8 holding only characters allowed in
-// XML 1.0 is written as it is, with & < > " ' escaped. Any other name is
-// written in ASCII, each byte that is not printable ASCII as \xHH and a
-// backslash as \\ (a GBK "点7" becomes \xB5\xE3 7 without the blank): no
-// byte is lost and the file stays well-formed, at the price of readable
-// Chinese for GBK names. An empty name gets no <name> element.
+// UTF-8 XML. A name that is valid UTF-8 is written as it is; any other is
+// read as GBK and converted to UTF-8 (platform/name_encoding.h), so that a
+// map shows 北京1 for the GBK bytes B1 B1 BE A9 31. A name that is neither,
+// or holds a character XML 1.0 does not allow (a control character,
+// U+FFFE, U+FFFF), cannot be written: AppendKmlPlacemark says false and a
+// conversion refuses it, naming its line. & < > " ' are escaped. An empty
+// name gets no <name> element.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,11 +30,16 @@ namespace pointformat {
 
 void AppendKmlHeader(std::string& out);
 // values: B, L (packed DMS), h (metres), the engine's geodetic triple.
-void AppendKmlPlacemark(std::string& out, std::string_view name, const double values[3]);
+// False (nothing appended) for a name KML cannot hold (see above).
+bool AppendKmlPlacemark(std::string& out, std::string_view name, const double values[3]);
 void AppendKmlFooter(std::string& out);
 
-// Appends bytes as XML character data (see above).
-void AppendXmlText(std::string& out, std::string_view bytes);
+// The name as KML holds it: UTF-8 text allowed in XML 1.0, from UTF-8 or
+// GBK bytes; nothing when it cannot be had.
+std::optional<std::string> KmlNameText(std::string_view name);
+
+// Appends UTF-8 text allowed in XML as character data, escaped.
+void AppendXmlText(std::string& out, std::string_view text);
 
 }  // namespace pointformat
 

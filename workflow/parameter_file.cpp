@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -96,7 +97,9 @@ class Entries : public KeyValueFile {
 public:
     // firstLine: the line of the file the text starts on.
     explicit Entries(const std::string& source, int firstLine = 1)
-        : KeyValueFile(source), m_firstLine(firstLine) {}
+        : KeyValueFile(source), m_firstLine(firstLine) {
+        ExpectEndLine(kSavedHeader, kSavedEnd, "parameters file");
+    }
 
     bool Read(std::string_view text, std::string& error) { return KeyValueFile::Read(text, error, m_firstLine); }
 
@@ -281,7 +284,9 @@ std::string CommentLines(std::string_view comment) {
 }
 }  // namespace
 
-std::string FormatParametersFile(const Transformation& c, std::string_view comment) {
+// The comment and the values of one transformation, without the header
+// and end lines of a whole file.
+std::string FormatBody(const Transformation& c, std::string_view comment) {
     std::string out = CommentLines(comment);
     if (c.model == Transformation::Model::Four) out += "model = four\n";
     if (c.model == Transformation::Model::Three) out += "model = three\n";
@@ -312,6 +317,46 @@ std::string FormatParametersFile(const Transformation& c, std::string_view comme
         if (c.geoid) out += "geoid = " + GeoidFileValue(c.geoid->name) + "\n";
     }
     return out;
+}
+
+std::string FormatParametersFile(const Transformation& c, std::string_view comment) {
+    return std::string(kSavedHeader) + "\n" + FormatBody(c, comment) + kSavedEnd + "\n";
+}
+
+std::vector<std::string> ParameterWarnings(const Transformation& t, const std::string& source) {
+    constexpr double kLimit = 1000.0;
+    std::vector<std::string> warnings;
+    // value is judged against ±1000 unit; shown is what the line says of it.
+    // Units come with their blank: " ppm", "″".
+    const auto check = [&](double value, const std::string& shown, const std::string& unit) {
+        if (std::fabs(value) <= kLimit) return;
+        warnings.push_back("警告：" + source + "：" + shown + "，超出±1000" + unit +
+                           "，请确认参数无误。");
+    };
+    const auto text = [](const std::string& what, double value, const std::string& unit) {
+        return what + " = " + FormatGeneral(value, 15) + unit;
+    };
+    if (t.model == Transformation::Model::Seven) {
+        check(t.seven.K, text("尺度K", t.seven.K, " ppm"), " ppm");
+        check(t.seven.betaX, text("旋转betaX", t.seven.betaX, "″"), "″");
+        check(t.seven.betaY, text("旋转betaY", t.seven.betaY, "″"), "″");
+        check(t.seven.betaZ, text("旋转betaZ", t.seven.betaZ, "″"), "″");
+    } else {
+        // The factor is given; its change from 1 is judged.
+        const double ppm = (t.four.K - 1.0) * 1e6;
+        check(ppm,
+              "尺度scale = " + FormatGeneral(t.four.K, 15) + "（尺度变化" + FormatGeneral(ppm, 6) +
+                  " ppm）",
+              " ppm");
+    }
+    if (t.height) {
+        static constexpr const char* kUnits[6] = {" m", " m/km", " m/km", " m/km²", " m/km²", " m/km²"};
+        for (int j = 0; j < HeightCoefficients(t.height->model); ++j) {
+            const double a = t.height->a[static_cast<std::size_t>(j)];
+            check(a, text(std::string("高程拟合系数") + kCoefficientNames[j], a, kUnits[j]), kUnits[j]);
+        }
+    }
+    return warnings;
 }
 
 namespace {
@@ -539,6 +584,18 @@ std::optional<std::vector<Transformation>> ParseSteps(std::string_view text, con
         geoidLines.push_back(geoidLine);
         return std::vector<Transformation>{std::move(*one)};
     }
+    // A saved chain: its header before the first section, its end line after
+    // the last; the sections are read as parts and do not see them.
+    if (!lines.empty() && TrimLine(lines.front()) == kSavedHeader) {
+        std::size_t lastLine = lines.size();
+        while (lastLine > 0 && TrimLine(lines[lastLine - 1]).empty()) --lastLine;
+        if (TrimLine(lines[lastLine - 1]) != kSavedEnd) {
+            error = source + ": cut short: the file begins as a saved parameters file but does not end "
+                             "with its last line '" + std::string(kSavedEnd) +
+                    "', so its last value may be cut too; save or copy it again";
+            return std::nullopt;
+        }
+    }
     const auto where = [&](std::size_t i) { return source + ":" + std::to_string(i + 1) + ": "; };
     for (std::size_t i = 0; i < headers.front(); ++i) {
         const std::string_view content = TrimLine(lines[i]);
@@ -674,12 +731,12 @@ std::optional<std::vector<Transformation>> ReadStepsFile(const std::filesystem::
 
 std::string FormatStepsFile(const std::vector<Transformation>& steps, std::string_view comment) {
     if (steps.size() == 1) return FormatParametersFile(steps.front(), comment);
-    std::string out = CommentLines(comment);
+    std::string out = std::string(kSavedHeader) + "\n" + CommentLines(comment);
     for (std::size_t k = 0; k < steps.size(); ++k) {
         out += "\n[step " + std::to_string(k + 1) + "]\n";
-        out += FormatParametersFile(steps[k], steps[k].source.empty() ? "" : "from " + steps[k].source);
+        out += FormatBody(steps[k], steps[k].source.empty() ? "" : "from " + steps[k].source);
     }
-    return out;
+    return out + kSavedEnd + "\n";
 }
 
 bool SaveParametersFile(const std::filesystem::path& path, const Transformation& calibration,

@@ -59,6 +59,20 @@
 // The sections are numbered from 1 in order. A file without sections is a
 // chain of one step, so every parameters file is also a chain file; a chain
 // of one step is written without a section, as earlier versions read it.
+//
+// A file this program writes begins with the line kSavedHeader and ends
+// with the line kSavedEnd (a chain file: before its first section and after
+// its last), both comments to anything that reads it. A file that begins
+// with the header but whose last line that is not blank is not the end line
+// was cut short (a copy that stopped, a disk that filled: "betaZ = 2.11" may
+// have been "betaZ = 2.1198...") and is refused as such. A file without the
+// header (written by hand, or by earlier versions) needs no end line.
+//
+// Values a surveyor may mean but seldom does (ParameterWarnings): a scale
+// beyond ±1000 ppm, a seven-parameter rotation beyond ±1000″, a height-fit
+// coefficient beyond ±1000 (m, m/km, m/km²). They are read all the same;
+// both programs show a warning for each. (A four-parameter rotation is the
+// orientation of a grid, any angle.)
 #pragma once
 
 #include <filesystem>
@@ -72,11 +86,14 @@
 
 namespace zelk {
 
+inline constexpr const char* kSavedHeader = "# ZELK transformation parameters";
+inline constexpr const char* kSavedEnd = "# end of ZELK transformation parameters";
+
 // The shortest decimal text that reads back to exactly value.
 std::string RoundTripText(double value);
 
-// The whole file: the comment lines (each prefixed with "# "; may be empty)
-// followed by the value lines.
+// The whole file: kSavedHeader, the comment lines (each prefixed with "# ";
+// may be empty), the value lines, kSavedEnd.
 std::string FormatParametersFile(const Transformation& transformation, std::string_view comment);
 
 // Parses a file's text. On failure returns nothing and sets error to a
@@ -84,6 +101,11 @@ std::string FormatParametersFile(const Transformation& transformation, std::stri
 // missing value). Quoted text is cut short, control bytes escaped.
 std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
                                                  std::string& error);
+
+// The warnings for values of t a surveyor seldom means, each a line
+// "警告：<source>：<what> = <value><unit>，超出±1000<unit>，请确认参数无误。"
+// (source: the file's name as messages give it); none when all is plausible.
+std::vector<std::string> ParameterWarnings(const Transformation& t, const std::string& source);
 
 // Reads and parses the file at path (at most 64 KiB), and opens the geoid
 // model it names: one that does not open is refused with the file, the

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/number_text.h"
 #include "workflow/point_scan.h"
 
 namespace zelk {
@@ -124,12 +125,13 @@ void AppendPointLine(std::string& out, bool withNames, std::string_view name, do
         out.append(name);
         out.push_back(' ');
     }
+    // Zero is written without a sign, whatever rounded to it.
     char line[3 * pointscan::kFixed3Max + 3];
-    char* p = pointscan::WriteFixed3(line, a);
+    char* p = DropNegativeZero(line, pointscan::WriteFixed3(line, a));
     *p++ = ' ';
-    p = pointscan::WriteFixed3(p, b);
+    p = DropNegativeZero(p, pointscan::WriteFixed3(p, b));
     *p++ = ' ';
-    p = pointscan::WriteFixed3(p, c);
+    p = DropNegativeZero(p, pointscan::WriteFixed3(p, c));
     *p++ = '\n';
     out.append(line, p);
 }

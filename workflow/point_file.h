@@ -11,7 +11,8 @@
 // each end a line.
 //
 // Written, a point is one line: "%.3lf %.3lf %.3lf\n" or, with names,
-// "%s %.3lf %.3lf %.3lf\n", formatted independently of the locale.
+// "%s %.3lf %.3lf %.3lf\n", formatted independently of the locale, except
+// that a value that rounds to zero has no sign ("0.000", never "-0.000").
 #pragma once
 
 #include <cstdint>

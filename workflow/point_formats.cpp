@@ -96,9 +96,32 @@ bool ParseValue(std::string_view token, Axes axes, int i, AngleFormat angles, do
     return pointscan::ParseNumber(token, value);
 }
 
+ProblemKind ValueProblem(std::string_view token, Axes axes, AngleFormat angles) {
+    if (axes != Axes::Geodetic) return ProblemKind::Unreadable;
+    switch (AngleFaultOf(token, angles, AngleAxis::Any)) {
+        case AngleFault::MinuteRange: return ProblemKind::MinuteRange;
+        case AngleFault::SecondRange: return ProblemKind::SecondRange;
+        case AngleFault::NotAnAngle: break;
+    }
+    return ProblemKind::Unreadable;
+}
+
+bool LooksLikeUtf16(std::string_view start) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(start[i]); };
+    if (start.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) ||
+                              (byte(0) == 0xFE && byte(1) == 0xFF))) {
+        return true;
+    }
+    if (start.size() < 4) return false;
+    const auto printable = [&](std::size_t i) { return byte(i) > 0x20 && byte(i) < 0x7F; };
+    return (printable(0) && byte(1) == 0 && printable(2) && byte(3) == 0) ||
+           (byte(0) == 0 && printable(1) && byte(2) == 0 && printable(3));
+}
+
 char* WriteValue(char* out, double value, Axes axes, int i, AngleFormat angles) {
     if (IsAngle(axes, i)) return WriteAngle(out, value, angles);
-    return pointscan::WriteFixed3(out, value);  // the same bytes as WriteFixed(.., 3), sooner
+    // The same bytes as WriteFixed(.., 3), sooner; zero without a sign.
+    return DropNegativeZero(out, pointscan::WriteFixed3(out, value));
 }
 
 namespace {
@@ -179,7 +202,7 @@ ParseResult DatChunkParser::Next(PointRecord& record) {
         const std::string_view token = fields[field - 1];
         if (token.empty()) return Fail(ProblemKind::EmptyField, linesBefore, field, {});
         if (!ParseValue(token, m_axes, i, m_angles, values[i])) {
-            return Fail(ProblemKind::Unreadable, linesBefore, field, token);
+            return Fail(ValueProblem(token, m_axes, m_angles), linesBefore, field, token);
         }
     }
     record.name = fields[0];
@@ -195,11 +218,33 @@ ParseResult DatChunkParser::Next(PointRecord& record) {
 
 namespace {
 
+// What a spreadsheet takes for the start of a formula (OWASP's list).
+bool StartsFormula(char c) {
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+
+// A name written with a single quote in front: its first character after
+// any single quotes starts a formula.
+bool NeedsFormulaGuard(std::string_view name) {
+    const std::size_t first = name.find_first_not_of('\'');
+    return first != std::string_view::npos && StartsFormula(name[first]);
+}
+
+// A name as read: the quote the writer put in front taken off.
+std::string_view WithoutFormulaGuard(std::string_view field) {
+    if (!field.empty() && field.front() == '\'' && NeedsFormulaGuard(field.substr(1))) {
+        field.remove_prefix(1);
+    }
+    return field;
+}
+
 // Splits a csv line into fields, unquoting quoted ones in place. Calls
 // take(index, field) for each; stops early when take says false. Returns
-// the number of fields, or -1 - index of a field with a bad quote.
+// the number of fields, or -1 - index of a field with a bad quote, and
+// then unclosed says whether its quote runs to the end of the line.
 template <typename Take>
-int SplitCsv(char* begin, char* end, Take take) {
+int SplitCsv(char* begin, char* end, Take take, bool& unclosed) {
+    unclosed = false;
     char* p = begin;
     int index = 0;
     for (;;) {
@@ -209,7 +254,10 @@ int SplitCsv(char* begin, char* end, Take take) {
             char* out = ++p;
             char* const start = out;
             for (;;) {
-                if (p == end) return -1 - index;  // not closed on this line
+                if (p == end) {  // not closed on this line
+                    unclosed = true;
+                    return -1 - index;
+                }
                 if (*p == '"') {
                     if (p + 1 != end && p[1] == '"') {
                         *out++ = '"';
@@ -297,11 +345,15 @@ bool IsSkippedLine(const char* begin, const char* end) { return IsSkipped(begin,
 
 int SplitCsvFields(char* begin, char* end, std::vector<std::string_view>& fields, int maxFields) {
     fields.clear();
-    return SplitCsv(begin, end, [&](int index, std::string_view field) {
-        if (index >= maxFields) return false;
-        fields.push_back(field);
-        return true;
-    });
+    bool unclosed = false;
+    return SplitCsv(
+        begin, end,
+        [&](int index, std::string_view field) {
+            if (index >= maxFields) return false;
+            fields.push_back(field);
+            return true;
+        },
+        unclosed);
 }
 
 HeaderResult FindCsvHeader(char* begin, char* end, Axes axes, CsvLayout& layout,
@@ -330,6 +382,7 @@ HeaderResult FindCsvHeader(char* begin, char* end, Axes axes, CsvLayout& layout,
         int duplicate = -1;
         std::string_view duplicateText;
         char* const mutableBegin = begin + (lineBegin - begin);
+        bool unclosed = false;
         const int count = SplitCsv(mutableBegin, mutableBegin + (lineEnd - lineBegin),
                                    [&](int index, std::string_view field) {
                                        const int role = HeaderRole(axes, field);
@@ -344,8 +397,12 @@ HeaderResult FindCsvHeader(char* begin, char* end, Axes axes, CsvLayout& layout,
                                        }
                                        column = index;
                                        return true;
-                                   });
-        if (count < 0) return fail(ProblemKind::BadQuote, -count, {}, {});
+                                   },
+                                   unclosed);
+        if (count < 0) {
+            return fail(unclosed ? ProblemKind::QuoteNotClosed : ProblemKind::BadQuote, -count, {},
+                        {});
+        }
         if (duplicate >= 0) {
             return fail(ProblemKind::DuplicateColumn, count, RoleLabel(axes, duplicate),
                         duplicateText);
@@ -386,16 +443,27 @@ ParseResult CsvChunkParser::Next(PointRecord& record) {
     // are into it.
     char* const line = const_cast<char*>(begin);
     std::string_view fields[4];  // the three values, the name
+    std::string_view extra;      // the first field beyond the header's
     const int columns = m_layout.columns;
-    const int count = SplitCsv(line, line + (end - begin), [&](int index, std::string_view f) {
-        if (index >= columns) return false;
-        const int role = m_layout.role[static_cast<std::size_t>(index)];
-        if (role >= 0) fields[role] = f;
-        return true;
-    });
-    if (count < 0) return Fail(ProblemKind::BadQuote, linesBefore, -count, {}, {});
+    bool unclosed = false;
+    const int count = SplitCsv(
+        line, line + (end - begin),
+        [&](int index, std::string_view f) {
+            if (index >= columns) {
+                extra = f;
+                return false;
+            }
+            const int role = m_layout.role[static_cast<std::size_t>(index)];
+            if (role >= 0) fields[role] = f;
+            return true;
+        },
+        unclosed);
+    if (count < 0) {
+        return Fail(unclosed ? ProblemKind::QuoteNotClosed : ProblemKind::BadQuote, linesBefore,
+                    -count, {}, {});
+    }
     if (count > columns) {
-        return Fail(ProblemKind::ExtraField, linesBefore, count, {}, {});
+        return Fail(ProblemKind::ExtraField, linesBefore, count, {}, extra);
     }
     // The first column read that the line does not reach.
     int missing = -1;
@@ -418,11 +486,11 @@ ParseResult CsvChunkParser::Next(PointRecord& record) {
             return Fail(ProblemKind::EmptyField, linesBefore, field, ValueLabel(m_axes, i), {});
         }
         if (!ParseValue(token, m_axes, i, m_angles, values[i])) {
-            return Fail(ProblemKind::Unreadable, linesBefore, field, ValueLabel(m_axes, i),
-                        token);
+            return Fail(ValueProblem(token, m_axes, m_angles), linesBefore, field,
+                        ValueLabel(m_axes, i), token);
         }
     }
-    record.name = fields[kNameRole];
+    record.name = WithoutFormulaGuard(fields[kNameRole]);
     record.code = {};
     record.values[0] = values[0];
     record.values[1] = values[1];
@@ -460,9 +528,11 @@ ParseResult PlainChunkParser::Next(PointRecord& record) {
         case Result::CutShort:
             break;
     }
+    const std::string_view token = m_parser.ProblemToken();
     m_problem = RecordProblem{
-        result == Result::Unreadable ? ProblemKind::Unreadable : ProblemKind::CutShort,
-        m_parser.ProblemLinesBefore(), 0, {}, m_parser.ProblemToken()};
+        result == Result::Unreadable ? ValueProblem(token, m_values.axes, m_values.angles)
+                                     : ProblemKind::CutShort,
+        m_parser.ProblemLinesBefore(), 0, {}, token};
     return ParseResult::Problem;
 }
 
@@ -492,21 +562,33 @@ bool HasSpecial(std::string_view text, bool quote) {
     return false;
 }
 
-bool DatWritable(std::string_view text) {
-    if (text.empty()) return true;
-    if (text.front() == '#' || IsBlank(text.front()) || IsBlank(text.back())) return false;
-    return !HasSpecial(text, false);
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 }  // namespace
 
+bool PlainNameWritable(std::string_view name) {
+    if (name.empty()) return false;
+    for (char c : name) {
+        if (pointscan::IsWhite(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
+bool DatNameWritable(std::string_view name) {
+    if (name.empty() || name.front() == '#' || IsBlank(name.front()) || IsBlank(name.back())) {
+        return false;
+    }
+    return !HasSpecial(name, false);
+}
+
+bool CsvNameWritable(std::string_view name) { return !HasLineBreak(name); }
+
 bool AppendPlainRecord(std::string& out, bool withNames, std::string_view name,
                        const double values[3], Axes axes, AngleFormat angles) {
     if (withNames) {
-        if (name.empty()) return false;
-        for (char c : name) {
-            if (pointscan::IsWhite(static_cast<unsigned char>(c))) return false;
-        }
+        if (!PlainNameWritable(name)) return false;
         out.append(name);
         out.push_back(' ');
     }
@@ -517,7 +599,13 @@ bool AppendPlainRecord(std::string& out, bool withNames, std::string_view name,
 
 bool AppendDatRecord(std::string& out, std::string_view name, std::string_view code,
                      const double values[3], Axes axes, AngleFormat angles) {
-    if (name.empty() || !DatWritable(name) || !DatWritable(code)) return false;
+    // A code is the second field, never a line's first: it may start with
+    // '#', but a comma or a line break would move the fields after it, and
+    // blanks at its ends would be trimmed.
+    if (!DatNameWritable(name) || HasSpecial(code, false) ||
+        (!code.empty() && (IsBlank(code.front()) || IsBlank(code.back())))) {
+        return false;
+    }
     out.append(name);
     out.push_back(',');
     out.append(code);
@@ -538,15 +626,17 @@ void AppendCsvHeader(std::string& out, Axes axes) {
     out.push_back('\n');
 }
 
-void AppendCsvField(std::string& out, std::string_view text) {
-    const bool quote = !text.empty() &&
-                       (text.front() == '#' || IsBlank(text.front()) || IsBlank(text.back()) ||
-                        HasSpecial(text, true));
+void AppendCsvField(std::string& out, std::string_view text, bool formulaGuard) {
+    const bool guard = formulaGuard && NeedsFormulaGuard(text);
+    const char first = guard ? '\'' : text.empty() ? '\0' : text.front();
+    const bool quote = !text.empty() && (first == '#' || IsBlank(first) || IsBlank(text.back()) ||
+                                         HasSpecial(text, true));
+    if (quote) out.push_back('"');
+    if (guard) out.push_back('\'');
     if (!quote) {
         out.append(text);
         return;
     }
-    out.push_back('"');
     for (char c : text) {
         if (c == '"') out.push_back('"');
         out.push_back(c);
@@ -554,12 +644,14 @@ void AppendCsvField(std::string& out, std::string_view text) {
     out.push_back('"');
 }
 
-void AppendCsvRecord(std::string& out, std::string_view name, const double values[3], Axes axes,
+bool AppendCsvRecord(std::string& out, std::string_view name, const double values[3], Axes axes,
                      AngleFormat angles) {
-    AppendCsvField(out, name);
+    if (!CsvNameWritable(name)) return false;
+    AppendCsvField(out, name, true);
     out.push_back(',');
     char line[3 * kValueTextMax + 3];
     out.append(line, WriteValues(line, values, kEngineOrder, ',', axes, angles));
+    return true;
 }
 
 }  // namespace pointformat

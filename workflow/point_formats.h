@@ -9,7 +9,8 @@
 // Axes::Geocentric (metres). Numbers are read as plain files read them
 // (pointscan::ParseNumber: exact, correctly rounded, locale-free); B and L
 // in the AngleFormat given (workflow/angle_text.h). Written, metres have
-// three decimals, exactly as printf would write them in the C locale, and
+// three decimals, exactly as printf would write them in the C locale but
+// that zero has no sign (never "-0.000"), and
 // angles follow the AngleFormat (packed: 9 decimals, carried).
 //
 // Lines (dat, csv). Line ends are LF, CR LF or a lone CR; lines are counted
@@ -23,8 +24,10 @@
 // dat, the CASS data file: name,code,E,N,H on each line; east before
 // north. Plane: name,code,y,x,H. Geodetic: name,code,L,B,H. Geocentric:
 // name,code,X,Y,Z. Exactly five fields; the name may not be empty, the code
-// may. No quoting: a name or code with a comma, a line break or a leading
-// '#' cannot be written (AppendDatRecord says false).
+// may. No quoting: a name with a comma, a line break, a leading '#' or a
+// blank or tab at either end, and a code with a comma, a line break or a
+// blank or tab at either end, cannot be written (AppendDatRecord says false; a conversion refuses
+// such a name, naming its line).
 //
 // csv (RFC 4180 with the limits below). The first line not skipped is the
 // header, naming the columns in any order; names are compared without
@@ -42,15 +45,22 @@
 // the columns read are all there. A field is quoted when it starts with '"'
 // (after blanks): "" inside stands for ", and only blanks may follow the
 // closing quote. A quoted field must close on its own line: line breaks
-// inside fields are refused, so that every line end is a record boundary
-// and chunks can be cut at any of them. An unquoted field is taken as it
-// is, quotes included (39°54'30").
+// inside fields are refused (QuoteNotClosed), so that every line end is a
+// record boundary and chunks can be cut at any of them. An unquoted field
+// is taken as it is, quotes included (39°54'30"). A name that starts with
+// a single quote followed (after any further single quotes) by = + - @, a
+// tab or a CR is read without that first quote: the quote this writer puts
+// before a name a spreadsheet would take for a formula.
 // Written: a header "name,x,y,H" / "name,B,L,H" / "name,X,Y,Z" in ASCII
 // (the bytes of names may be GBK or UTF-8, so no byte-order mark), then one
-// line per point, LF line ends; a name is quoted when it holds a comma, a
-// quote, a CR or LF, starts with '#', or starts or ends with a blank or tab
-// (a name with a line break, which no reader here gives, is written as RFC
-// 4180 says but would not read back).
+// line per point, LF line ends. A name a spreadsheet would run as a formula
+// (its first character after any single quotes is = + - @, a tab or a CR)
+// gets a single quote in front, as OWASP advises against formula
+// injection ('=HYPERLINK(...) shows as text), which the reader takes off
+// again. Then a name is quoted when it holds a comma, a quote, a CR or LF,
+// starts with '#', or starts or ends with a blank or tab. A name with a
+// line break, which no reader here gives, cannot be written
+// (CsvNameWritable).
 //
 // Names and codes are bytes copied unchanged; every name read is non-empty.
 //
@@ -110,6 +120,7 @@ std::string_view ValueLabel(Axes axes, int i);
 // Reads a whole token as value i of axes. False when it is not a value.
 bool ParseValue(std::string_view token, Axes axes, int i, AngleFormat angles, double& value);
 
+
 // Writes value i of axes; at most kValueTextMax bytes, returns the end.
 inline constexpr std::size_t kValueTextMax = kAngleTextMax;
 char* WriteValue(char* out, double value, Axes axes, int i, AngleFormat angles);
@@ -125,11 +136,15 @@ enum class ProblemKind {
     EmptyField,       // the name or a value is empty
     MissingField,     // the line ends before field
     ExtraField,       // the line has a field the format has not (field)
-    BadQuote,         // a quoted field does not close on its line, or text follows
+    BadQuote,         // text follows the closing quote of a field
     LineTooLong,      // the line is longer than the limit
     CutShort,         // plain: the input ends inside a point
     MissingColumn,    // csv header: no column for label
     DuplicateColumn,  // csv header: a second column for label (field)
+    QuoteNotClosed,   // csv: a quoted field runs to the end of its line
+    Utf16,            // the file is UTF-16 (a byte-order mark, or ASCII with NUL bytes between)
+    MinuteRange,      // dms: an angle's minutes are 60 or more (the token)
+    SecondRange,      // dms: an angle's seconds are 60 or more (the token)
 };
 
 struct RecordProblem {
@@ -139,6 +154,15 @@ struct RecordProblem {
     std::string_view label;  // "name", "code", a value label; empty: none
     std::string_view token;  // the text at fault, in the chunk; may be empty
 };
+
+// What is wrong with a token ParseValue refused: MinuteRange or SecondRange
+// for a DMS angle with 60 minutes or seconds and more, else Unreadable.
+ProblemKind ValueProblem(std::string_view token, Axes axes, AngleFormat angles);
+
+// A UTF-16 file, told by its first bytes (the start of its first line): a
+// UTF-16 byte-order mark, or two printable ASCII characters each with a NUL
+// byte beside it.
+bool LooksLikeUtf16(std::string_view start);
 
 enum class ParseResult { Point, End, Problem };
 
@@ -275,9 +299,19 @@ private:
     RecordProblem m_problem;
 };
 
+// Whether a name can be written so that its reader reads it back the same:
+// plain, a non-empty name without white space (blank, tab, CR, LF, VT,
+// FF); dat, a non-empty name without a comma or a line break, not starting
+// with '#', without a blank or tab at either end; csv, a name without a
+// line break. A conversion refuses a name its output cannot hold, naming
+// the line, rather than leave the point out.
+bool PlainNameWritable(std::string_view name);
+bool DatNameWritable(std::string_view name);
+bool CsvNameWritable(std::string_view name);
+
 // Appends one plain line: "[name ]v0 v1 v2\n". For Plane and Geocentric the
 // bytes are those of AppendPointLine. False (nothing appended) when a name
-// is wanted and is empty or holds white space: it would not read back.
+// is wanted and is not PlainNameWritable: it would not read back.
 bool AppendPlainRecord(std::string& out, bool withNames, std::string_view name,
                        const double values[3], Axes axes, AngleFormat angles);
 
@@ -287,12 +321,15 @@ bool AppendDatRecord(std::string& out, std::string_view name, std::string_view c
                      const double values[3], Axes axes, AngleFormat angles);
 
 // Appends a csv field, quoted when it holds a comma, a quote, a CR or LF,
-// starts with '#', or starts or ends with a blank or tab.
-void AppendCsvField(std::string& out, std::string_view text);
+// starts with '#', or starts or ends with a blank or tab. With formulaGuard,
+// a text a spreadsheet would run (NeedsFormulaGuard) gets a single quote in
+// front.
+void AppendCsvField(std::string& out, std::string_view text, bool formulaGuard = false);
 
-// Appends the csv header line, then lines of points.
+// Appends the csv header line, then lines of points. AppendCsvRecord says
+// false (nothing appended) for a name that is not CsvNameWritable.
 void AppendCsvHeader(std::string& out, Axes axes);
-void AppendCsvRecord(std::string& out, std::string_view name, const double values[3], Axes axes,
+bool AppendCsvRecord(std::string& out, std::string_view name, const double values[3], Axes axes,
                      AngleFormat angles);
 
 }  // namespace pointformat

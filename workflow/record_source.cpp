@@ -1,5 +1,6 @@
 #include "workflow/record_source.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -28,6 +29,7 @@ InputChunks::Status InputChunks::Next(InputChunk& chunk) {
     if (m_format.format == FileFormat::Plain) {
         switch (m_plain.Next(chunk.bytes)) {
             case pointscan::ChunkSource::Status::Chunk:
+                RefuseUtf16(chunk);
                 return Status::Chunk;
             case pointscan::ChunkSource::Status::End:
                 return Status::End;
@@ -51,8 +53,22 @@ InputChunks::Status InputChunks::Next(InputChunk& chunk) {
             chunk.problem = RecordProblem{ProblemKind::LineTooLong, 0, 0, {}, {}};
             return Status::Chunk;
     }
-    if (!m_headerFound) FindHeader(chunk);
+    RefuseUtf16(chunk);
+    if (!m_headerFound && !chunk.failed) FindHeader(chunk);
     return Status::Chunk;
+}
+
+void InputChunks::RefuseUtf16(InputChunk& chunk) {
+    if (!m_first) return;
+    m_first = false;
+    const std::vector<char>& bytes = chunk.bytes.bytes;
+    if (!LooksLikeUtf16(std::string_view(bytes.data(), std::min<std::size_t>(bytes.size(), 4)))) {
+        return;
+    }
+    // Read as bytes it would be garbage, or a header without its columns.
+    m_done = true;
+    chunk.failed = true;
+    chunk.problem = RecordProblem{ProblemKind::Utf16, 0, 0, {}, {}};
 }
 
 void InputChunks::FindHeader(InputChunk& chunk) {

@@ -61,6 +61,8 @@ public:
 
 private:
     void FindHeader(InputChunk& chunk);
+    // A UTF-16 file ends at its first chunk (LooksLikeUtf16).
+    void RefuseUtf16(InputChunk& chunk);
 
     InputFormat m_format;
     pointscan::ChunkSource m_plain;
@@ -68,6 +70,7 @@ private:
     CsvLayout m_layout;
     bool m_headerFound;
     bool m_done = false;
+    bool m_first = true;  // the next chunk is the file's first
 };
 
 // The records of one chunk, with line numbers from the chunk's start.

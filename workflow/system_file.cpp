@@ -246,7 +246,7 @@ std::string SystemDefinitionLines(const Crs& crs, const std::string& prefix) {
 }
 
 std::string FormatSystemFile(const Crs& crs) {
-    std::string out =
+    std::string out = std::string(kSystemFileHeader) + "\n" +
         "# A coordinate system of the user's own, for zelk-cli (--from @FILE, --to @FILE)\n"
         "# and the desktop program (自定义坐标系…).\n"
         "# datum: cgcs2000, xian80, beijing54 or wgs84; or a custom ellipsoid by a (m)\n"
@@ -257,12 +257,13 @@ std::string FormatSystemFile(const Crs& crs) {
                "# The grid is scaled by 1 + H0/R about plane-origin (x,y), R the Gaussian mean\n"
                "# radius at plane-latitude.\n";
     }
-    return out + SystemDefinitionLines(crs, "");
+    return out + SystemDefinitionLines(crs, "") + kSystemFileEnd + "\n";
 }
 
 std::optional<Crs> ParseSystemFile(std::string_view text, const std::string& source,
                                    const std::string& fallbackName, std::string& error) {
     KeyValueFile file(source, true);
+    file.ExpectEndLine(kSystemFileHeader, kSystemFileEnd, "system file");
     if (!file.Read(text, error)) return std::nullopt;
     std::map<std::string, KeyValueFile::Kind> known;
     std::string names = "the keys are";

@@ -67,8 +67,15 @@ std::optional<Crs> ReadSystemDefinition(KeyValueFile& file, const std::string& p
 // double); the name only when it has one.
 std::string SystemDefinitionLines(const Crs& crs, const std::string& prefix);
 
-// A system file's text: a comment, then the definition with a note on each
-// key.
+// A system file this program writes begins with the line kSystemFileHeader
+// and ends with the line kSystemFileEnd; one that begins so but lacks the
+// end line was cut short and is refused (KeyValueFile::ExpectEndLine). A
+// file written by hand needs neither.
+inline constexpr const char* kSystemFileHeader = "# ZELK coordinate system";
+inline constexpr const char* kSystemFileEnd = "# end of ZELK coordinate system";
+
+// A system file's text: kSystemFileHeader, a comment, the definition with a
+// note on each key, kSystemFileEnd.
 std::string FormatSystemFile(const Crs& crs);
 
 // Parses a system file's text. On failure nothing, and error starts with

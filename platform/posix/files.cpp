@@ -29,4 +29,24 @@ std::uint64_t ProcessId() { return static_cast<std::uint64_t>(::getpid()); }
 
 bool HasDescriptorNames() { return true; }
 
+namespace {
+std::optional<FileIdentity> IdentityOfStat(const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
+}
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return IdentityOfStat(info);
+}
+
+std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return std::nullopt;
+    return IdentityOfStat(info);
+}
+
 }  // namespace zelk::platform

@@ -18,8 +18,12 @@ namespace interruptcleanup {
 namespace {
 
 detail::SlotTable<4096> g_slots;
+// Set by RunComplete: the handler then lets the program finish.
+std::atomic<bool> g_complete{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the handler reads the flag lock-free");
 
 void OnSignal(int signal) {
+    if (g_complete.load(std::memory_order_acquire)) return;
     g_slots.RemoveAll([](const char* path) { ::unlink(path); });
     ::_exit(128 + signal);
 }
@@ -33,6 +37,7 @@ int Register(const std::filesystem::path::value_type* path) { return g_slots.Reg
 void Forget(int slot) { g_slots.Forget(slot); }
 
 void InstallHandlers() {
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int signal : kSignals) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) != 0) continue;
@@ -43,6 +48,8 @@ void InstallHandlers() {
         ::sigaction(signal, &action, nullptr);
     }
 }
+
+void RunComplete() { g_complete.store(true, std::memory_order_release); }
 
 static_assert(sizeof(sigset_t) <= 128 && alignof(sigset_t) <= 16,
               "the mask before fits the room HoldSignals keeps for it");

@@ -99,10 +99,32 @@ bool WriteFully(int fd, const char* data, std::size_t size) {
 }
 
 // Copies the whole of file from (from its start) into to at to's position;
-// the number of bytes copied in size.
+// the number of bytes copied in size. In the kernel where it can (no
+// round trip through this program, a shared extent on file systems that
+// have them), which keeps short the time a target written in place is
+// neither the old text nor the new.
 bool CopyWhole(int from, int to, std::uint64_t& size) {
-    std::vector<char> buffer(256 * 1024);
     size = 0;
+#ifdef __linux__
+    for (loff_t offset = 0;;) {
+        const ssize_t got = ::copy_file_range(from, &offset, to, nullptr, 1 << 30, 0);
+        if (got > 0) {
+            size += static_cast<std::uint64_t>(got);
+            continue;
+        }
+        if (got == 0) return true;
+        if (errno == EINTR) continue;
+        // Not between these two (another file system, an appending
+        // descriptor, an old kernel): the plain way, when nothing is
+        // written yet.
+        if (size != 0 || (errno != EXDEV && errno != EINVAL && errno != ENOSYS &&
+                          errno != EOPNOTSUPP && errno != EBADF)) {
+            return false;
+        }
+        break;
+    }
+#endif
+    std::vector<char> buffer(256 * 1024);
     for (off_t offset = 0;;) {
         const ssize_t got = ::pread(from, buffer.data(), buffer.size(), offset);
         if (got < 0) {
@@ -116,9 +138,57 @@ bool CopyWhole(int from, int to, std::uint64_t& size) {
     }
 }
 
+// An exclusive lock on the whole of the file open as fd, for one writer
+// at a time: another run writing the same file in place (through another
+// of its names, or the same descriptor) waits until this one has written
+// it whole. POSIX record locks, which bind processes (and work over NFS);
+// where the file system has none the write goes ahead without.
+class WriteLock {
+public:
+    explicit WriteLock(int fd) : m_fd(fd) {
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        while (::fcntl(fd, F_SETLKW, &lock) != 0) {
+            if (errno != EINTR) return;
+        }
+        m_locked = true;
+    }
+    ~WriteLock() {
+        if (!m_locked) return;
+        struct flock lock {};
+        lock.l_type = F_UNLCK;
+        lock.l_whence = SEEK_SET;
+        ::fcntl(m_fd, F_SETLK, &lock);
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+private:
+    int m_fd;
+    bool m_locked = false;
+};
+
+// Claims the disk space of size bytes for fd before its old text is
+// touched, without changing its length (so that a program killed in the
+// middle leaves no run of zeros); true where the file system cannot say.
+bool Reserve(int fd, off_t size) {
+    if (size <= 0) return true;
+#ifdef __linux__
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0) return true;
+    return errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
+#else
+    // Grows the file (with zeros) when it is shorter; the copy follows at once.
+    const int reserved = ::posix_fallocate(fd, 0, size);
+    return reserved == 0 || reserved == EINVAL || reserved == EOPNOTSUPP;
+#endif
+}
+
 // Writes the text of the finished temporary file over target, which keeps
-// its identity (its other names, its mount). Space is claimed before the
-// old text is touched, where the file system allows.
+// its identity (its other names, its mount): one writer at a time, space
+// claimed first, then the copy and the cut to length, which no SIGINT,
+// SIGTERM or SIGHUP interrupts. Only SIGKILL (or a crash) in the copy
+// leaves the target part new, part old.
 bool WriteOver(const fs::path& temporary, const fs::path& target) {
     const int from = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (from < 0) return false;
@@ -128,17 +198,16 @@ bool WriteOver(const fs::path& temporary, const fs::path& target) {
         return false;
     }
     bool ok = true;
-    struct stat info {};
-    if (::fstat(from, &info) == 0 && info.st_size > 0) {
-        const int reserved = ::posix_fallocate(to, 0, info.st_size);
-        ok = reserved == 0 || reserved == EINVAL || reserved == EOPNOTSUPP;
-    }
-    if (ok) {
-        // Not cut in the middle by an interrupt.
-        const interruptcleanup::HoldSignals hold;
-        std::uint64_t size = 0;
-        ok = CopyWhole(from, to, size) && ::ftruncate(to, static_cast<off_t>(size)) == 0 &&
-             ::fsync(to) == 0;
+    {
+        const WriteLock lock(to);
+        struct stat info {};
+        ok = ::fstat(from, &info) == 0 && Reserve(to, info.st_size);
+        if (ok) {
+            const interruptcleanup::HoldSignals hold;
+            std::uint64_t size = 0;
+            ok = CopyWhole(from, to, size) && ::ftruncate(to, static_cast<off_t>(size)) == 0 &&
+                 ::fsync(to) == 0;
+        }
     }
     ok = ::close(to) == 0 && ok;
     ::close(from);
@@ -266,6 +335,8 @@ bool AtomicOutputFile::Commit() {
             return ok;
         case Mode::Spool:
             if (ok) {
+                // A regular file behind the descriptor: one writer at a time.
+                const WriteLock lock(m_descriptor);
                 const interruptcleanup::HoldSignals hold;
                 std::uint64_t size = 0;
                 ok = CopyWhole(::fileno(m_stream), m_descriptor, size);

@@ -58,4 +58,34 @@ std::uint64_t ProcessId() { return ::GetCurrentProcessId(); }
 
 bool HasDescriptorNames() { return false; }
 
+namespace {
+std::optional<FileIdentity> IdentityOfHandle(HANDLE handle) {
+    if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+    // Asked without opening it for anything, through links.
+    const HANDLE handle = ::CreateFileW(path.c_str(), 0,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    const std::optional<FileIdentity> identity = IdentityOfHandle(handle);
+    ::CloseHandle(handle);
+    return identity;
+}
+
+std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
+    return IdentityOfHandle(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)));
+}
+
 }  // namespace zelk::platform

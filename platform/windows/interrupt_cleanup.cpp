@@ -16,6 +16,8 @@ namespace {
 detail::SlotTable<32768> g_slots;  // the longest \\?\ path
 // HoldSignals alive, in any thread.
 std::atomic<int> g_holds{0};
+// Set by RunComplete: the handler then lets the program finish.
+std::atomic<bool> g_complete{false};
 
 // What a program ended by Ctrl-C returns on Windows.
 constexpr UINT kInterruptedStatus = 0xC000013AU;
@@ -34,6 +36,8 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     }
     // A target being written over in place is finished first.
     while (g_holds.load(std::memory_order_acquire) > 0) ::Sleep(5);
+    // Everything is in place: the program ends by itself, with its status.
+    if (g_complete.load(std::memory_order_acquire)) return TRUE;
     g_slots.RemoveAll([](const wchar_t* path) { ::DeleteFileW(path); });
     // As _exit: no exit handlers, no flushing of streams that another
     // thread may hold locked.
@@ -48,6 +52,8 @@ int Register(const std::filesystem::path::value_type* path) { return g_slots.Reg
 void Forget(int slot) { g_slots.Forget(slot); }
 
 void InstallHandlers() { ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+void RunComplete() { g_complete.store(true, std::memory_order_release); }
 
 HoldSignals::HoldSignals() : m_previous{}, m_held(true) {
     g_holds.fetch_add(1, std::memory_order_acq_rel);

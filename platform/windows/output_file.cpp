@@ -122,6 +122,12 @@ bool WriteOver(const fs::path& temporary, const fs::path& target) {
         return false;
     }
     bool ok = true;
+    // One writer at a time: besides the sharing refused above, an exclusive
+    // lock on the whole file, which another run writing it through a
+    // handle it already holds (standard output) waits for too.
+    OVERLAPPED whole{};
+    const bool locked =
+        ::LockFileEx(to, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
     {
         // Not cut in the middle by an interrupt.
         const interruptcleanup::HoldSignals hold;
@@ -141,6 +147,10 @@ bool WriteOver(const fs::path& temporary, const fs::path& target) {
             }
         }
         ok = ok && ::SetEndOfFile(to) && ::FlushFileBuffers(to);
+    }
+    if (locked) {
+        OVERLAPPED again{};
+        ::UnlockFileEx(to, 0, MAXDWORD, MAXDWORD, &again);
     }
     ok = ::CloseHandle(to) && ok;
     ::CloseHandle(from);
@@ -278,8 +288,20 @@ bool AtomicOutputFile::Commit() {
             return ok;
         case Mode::Spool:
             if (ok) {
-                const interruptcleanup::HoldSignals hold;
-                ok = CopyWhole(m_stream, m_descriptor);
+                // A file behind the descriptor: one writer at a time (another
+                // run's lock is waited for).
+                const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(m_descriptor));
+                OVERLAPPED whole{};
+                const bool locked =
+                    ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
+                {
+                    const interruptcleanup::HoldSignals hold;
+                    ok = CopyWhole(m_stream, m_descriptor);
+                }
+                if (locked) {
+                    OVERLAPPED again{};
+                    ::UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &again);
+                }
             }
             Abandon();
             return ok;

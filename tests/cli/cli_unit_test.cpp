@@ -146,9 +146,10 @@ TEST(CliParamsFile, ReadsBackTheIdenticalDoubles) {
 TEST(CliParamsFile, LayoutIsReadable) {
     const SevenParams p{-15.415, 149.4718, 83.3, 0.5, -1.25, 0, 3};
     EXPECT_EQ(FormatParamsFile(p, "first\nsecond"),
-              "# first\n# second\n"
+              "# ZELK transformation parameters\n# first\n# second\n"
               "dX0 = -15.415\ndY0 = 149.4718\ndZ0 = 83.3\nK = 0.5\n"
-              "betaX = -1.25\nbetaY = 0\nbetaZ = 3\n");
+              "betaX = -1.25\nbetaY = 0\nbetaZ = 3\n"
+              "# end of ZELK transformation parameters\n");
 }
 
 TEST(CliParamsFile, AcceptsHandEditedFiles) {

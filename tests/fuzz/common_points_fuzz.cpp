@@ -24,6 +24,7 @@
 #include "workflow/calibration_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/estimation_run.h"
+#include "workflow/point_formats.h"
 
 using namespace zelk;
 
@@ -109,6 +110,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<PointRecord>& before = points.before;
     const std::vector<PointRecord>& after = points.after;
 
+    // A UTF-16 file is refused as such before a pair is taken (behind a
+    // UTF-8 byte-order mark too); the before file is read first.
+    const auto utf16 = [](std::string_view text) {
+        if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        return pointformat::LooksLikeUtf16(text.substr(0, 4));
+    };
+    if (utf16(beforeText) || utf16(afterText)) {
+        // (Or a problem the other file shows in its first point first.)
+        Check(before.empty() && after.empty(), "no pairs from UTF-16");
+        // An after file is not read when the before file holds no point.
+        if (result.status == CommonPointsResult::Status::Ok) {
+            Check(!utf16(beforeText) && beforeWant.points.empty(),
+                  "UTF-16 is refused unless the before file holds no point");
+        }
+        if (result.kind == pointformat::ProblemKind::Utf16) {
+            Check(utf16(result.inAfterFile ? afterText : beforeText), "UTF-16 named in its file");
+        }
+        return 0;
+    }
     Check(before.size() == after.size(), "pairs, not single points");
     Check(before.size() == want.pairs, "as many pairs as the shorter file holds");
     Check(points.lines.before.size() == want.pairs && points.lines.after.size() == want.pairs,

@@ -60,7 +60,22 @@ std::optional<double> ReferenceValue(std::string_view value) {
 }
 
 bool ReferenceParse(std::string_view text, double values[7]) {
+    // UTF-16: a byte-order mark, or zero bytes.
+    if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") return false;
+    if (text.find('\0') != std::string_view::npos) return false;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    // A saved file (its first line the header) ends with its end line.
+    if (TrimBoth(text.substr(0, text.find('\n'))) == kSavedHeader) {
+        std::string_view last;
+        for (std::size_t start = 0; start < text.size();) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string_view::npos) end = text.size();
+            const std::string_view line = TrimBoth(text.substr(start, end - start));
+            if (!line.empty()) last = line;
+            start = end + 1;
+        }
+        if (last != kSavedEnd) return false;
+    }
     bool seen[7] = {};
     std::size_t start = 0;
     while (start < text.size()) {

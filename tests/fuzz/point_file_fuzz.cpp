@@ -23,6 +23,7 @@
 #include "workflow/chain.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/file_conversion.h"
+#include "workflow/point_formats.h"
 #include "workflow/transformation.h"
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
@@ -36,24 +37,34 @@ using reference::SameDouble;
 
 constexpr double kPoison = -123456.789;
 
-// The line the writer must produce, made with printf.
+// The line the writer must produce, made with printf: "%.3f" for each
+// value, but zero without a sign ("0.000" where printf writes "-0.000").
 std::string PrintfLine(bool withNames, std::string_view name, double a, double b, double c) {
     std::string line;
     if (withNames) {
         line.append(name);
         line.push_back(' ');
     }
-    std::vector<char> buffer(3 * 330 + 8);
-    const int n = std::snprintf(buffer.data(), buffer.size(), "%.3f %.3f %.3f\n", a, b, c);
-    Check(n > 0 && static_cast<std::size_t>(n) < buffer.size(), "printf buffer");
-    line.append(buffer.data(), static_cast<std::size_t>(n));
+    const double values[3] = {a, b, c};
+    for (int k = 0; k < 3; ++k) {
+        const double v = values[k];
+        std::vector<char> buffer(330 + 8);
+        const int n = std::snprintf(buffer.data(), buffer.size(), "%.3f", v);
+        Check(n > 0 && static_cast<std::size_t>(n) < buffer.size(), "printf buffer");
+        std::string text(buffer.data(), static_cast<std::size_t>(n));
+        if (text == "-0.000") text = "0.000";
+        line += text;
+        line.push_back(k == 2 ? '\n' : ' ');
+    }
     return line;
 }
 
+// What "%.3f" rounds v to; zero is +0.
 double Rounded(double v) {
     char buffer[340];
     std::snprintf(buffer, sizeof buffer, "%.3f", v);
-    return std::strtod(buffer, nullptr);
+    const double rounded = std::strtod(buffer, nullptr);
+    return rounded == 0.0 ? 0.0 : rounded;
 }
 
 // Written and read back: the printf bytes, then the same name and the
@@ -209,6 +220,17 @@ void Convert(std::string_view text, bool withNames, int threads, const reference
     std::string expected;
     for (const reference::Point& p : want.points) {
         expected += PrintfLine(withNames, p.name, p.v[0] + 0.0, p.v[1] + 0.0, p.v[2] + 0.0);
+    }
+    std::string_view start = text;
+    if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
+    if (pointformat::LooksLikeUtf16(start.substr(0, 4))) {
+        // UTF-16 is refused as such before a point is read (behind a UTF-8
+        // byte-order mark too).
+        Check(written.empty() && result.points == 0, "nothing converted from UTF-16");
+        Check(result.status == FileConversionResult::Status::Unreadable &&
+                  result.kind == pointformat::ProblemKind::Utf16,
+              "UTF-16 refused as such");
+        return;
     }
     Check(written == expected, "converted lines are the points read, in order");
     Check(result.points == want.points.size(), "count of converted points");

@@ -3,7 +3,8 @@
 // Whatever the bytes, the reader names the file in its error; a system it
 // accepts is one the programs can use (CrsProblemText says nothing), and
 // written again as a system file, or carried inside a parameters file, it
-// reads back as the same system under the same name. Line ends do not matter.
+// reads back as the same system under the same name, and cut short anywhere
+// it is refused. Line ends do not matter.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,9 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(!read->name.empty(), "an accepted system has a name");
 
     std::string againError;
-    const std::optional<Crs> again = ParseSystemFile(FormatSystemFile(*read), "w.crs", "w", againError);
+    const std::string written = FormatSystemFile(*read);
+    const std::optional<Crs> again = ParseSystemFile(written, "w.crs", "w", againError);
     Check(again.has_value(), "a written system file reads back");
     Check(SameSystem(*again, *read) && again->name == read->name, "a written system file is the same system");
+    // Cut anywhere before the end of its end line: refused, never another system.
+    const std::string cut = written.substr(0, size % (written.size() - 1));
+    Check(!ParseSystemFile(cut, "w.crs", "w", againError), "a written system file cut short is refused");
 
     // Inside a parameters file, without its system file.
     Transformation t = Transformation::Seven({1, 2, 3, 4, 5, 6, 7});

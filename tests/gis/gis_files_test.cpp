@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "gis/gdal_support.h"
+#include "platform/files.h"
 #include "platform/interrupt_cleanup.h"
 #include "gis_test_support.h"
 
@@ -525,6 +526,63 @@ TEST(GisColumns, PointGeometriesWithANameField) {
     zelk::gis::ReaderOptions onlyGcd;
     onlyGcd.layer = "GCD";
     EXPECT_EQ(ReadPoints(folder / "cad.dxf", Format::Dxf, Axes::Plane, onlyGcd).records.size(), 2u);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the catalogue's names
+
+#include "../robustness/catalogue.h"
+#include "platform/name_encoding.h"
+
+namespace {
+
+// The bad-input catalogue's names (tests/robustness/catalogue.h) through
+// every GIS writer, the second of three points: the writer takes all
+// three and GDAL reads them back, the name as UTF-8, or it refuses that
+// point as a name it cannot hold. Never a point fewer.
+TEST(GisNames, TheCataloguesNamesAreWrittenOrRefusedNeverLeftOut) {
+    const Format every[] = {Format::Dxf, Format::Shapefile, Format::GeoPackage, Format::GeoJson,
+                            Format::Xlsx};
+    for (const catalogue::NameCase& c : catalogue::NameCases()) {
+        for (const Format format : every) {
+            SCOPED_TRACE(std::string(c.what) + " into " + std::string(zelk::gis::FormatName(format)));
+            TempFolder folder;
+            const Axes axes = format == Format::GeoJson ? Axes::Geodetic : Axes::Plane;
+            const auto file = folder / ("p." + std::string(zelk::gis::FormatName(format)));
+            std::vector<TestPoint> points = ChinesePoints(axes, 3);
+            points[1].name = c.name;
+            zelk::gis::PointWriter writer;
+            ASSERT_TRUE(writer.Open(file, format, axes, {})) << writer.Message();
+            bool refused = false;
+            for (const TestPoint& p : points) {
+                if (writer.Write(p.name, p.values.data())) continue;
+                EXPECT_EQ(writer.GetFailure(), zelk::gis::PointWriter::Failure::Name);
+                EXPECT_EQ(p.name, c.name);
+                refused = true;
+                break;
+            }
+            if (refused) {
+                writer.Abandon();
+                EXPECT_TRUE(folder.Entries().empty());
+                continue;
+            }
+            ASSERT_TRUE(writer.Commit()) << writer.Message();
+            const ReadOutcome back = ReadPoints(file, format, axes);
+            ASSERT_EQ(back.records.size(), 3u) << back.message;
+            EXPECT_EQ(std::optional<std::string>(back.records[1].name), nameencoding::ToUtf8(c.name));
+            if (format == Format::Xlsx) {
+                // A name is a string cell, never a formula a spreadsheet would run.
+                GByte* sheet = nullptr;
+                const std::string inside =
+                    "/vsizip/" + platform::PathText(file) + "/xl/worksheets/sheet1.xml";
+                ASSERT_TRUE(VSIIngestFile(nullptr, inside.c_str(), &sheet, nullptr, -1));
+                const std::string xml(reinterpret_cast<const char*>(sheet));
+                VSIFree(sheet);
+                EXPECT_EQ(xml.find("<f"), std::string::npos) << xml;
+            }
+        }
+    }
 }
 
 }  // namespace

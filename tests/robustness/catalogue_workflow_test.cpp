@@ -20,6 +20,7 @@
 #include "run_request.h"
 #include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
+#include "workflow/record_source.h"
 #include "c_locale.h"
 
 using namespace zelk;
@@ -232,34 +233,23 @@ TEST(CatalogueFilesTest, ReadOnlyOutputFolder) {
     EXPECT_EQ(Entries(folder / "locked"), std::vector<std::string>{"out.txt"});
 }
 
+// The input chosen as the output, by its own name or by another: refused
+// before anything is read, the file as it was.
 TEST(CatalogueFilesTest, InputChosenAsOutput) {
     TempFolder folder;
-    std::vector<Case> cases = Cases();
-    // A good file is replaced by its conversion...
     WriteFile(folder / "in.txt", kGoodCommonPoints);
-    {
+    fs::create_hard_link(folder / "in.txt", folder / "hard.txt");
+    fs::create_symlink("in.txt", folder / "soft.txt");
+    for (const char* output : {"in.txt", "hard.txt", "soft.txt"}) {
+        SCOPED_TRACE(output);
         RecordingMessages messages;
-        ConversionRequest v = ConvertValues(folder, false, "in.txt", "in.txt");
-        EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
-        const std::vector<Point> points = {kP1,
-                                           {"", 4431000.5, 498765.25, -3.75},
-                                           kP3,
-                                           {"", 4429876.125, 502345.875, 1200.5},
-                                           {"", 4436500.25, 731000.75, 88.125}};
-        EXPECT_EQ(ReadFile(folder / "in.txt"), ConvertedFile(points));
+        ConversionRequest v = ConvertValues(folder, false, "in.txt", output);
+        EXPECT_EQ(RunRequest(v), ConvertOutcome::OutputIsInput);
+        ExpectOneMessage(messages, kOutputIsInputText, kWriteFileCaption, MessageIcon::Error,
+                         output);
+        EXPECT_EQ(ReadFile(folder / "in.txt"), kGoodCommonPoints);
+        EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"hard.txt", "in.txt", "soft.txt"}));
     }
-    // ...a bad one stays as it was.
-    const std::string bad = WithH("1,5");
-    WriteFile(folder / "in.txt", bad);
-    {
-        RecordingMessages messages;
-        ConversionRequest v = ConvertValues(folder, false, "in.txt", "in.txt");
-        EXPECT_EQ(RunRequest(v), ConvertOutcome::Unreadable);
-        ExpectOneMessage(messages, Unreadable(2, "1,5"), kReadFileCaption, MessageIcon::Error,
-                         "bad input as output");
-    }
-    EXPECT_EQ(ReadFile(folder / "in.txt"), bad);
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"in.txt"});
 }
 
 // Outputs that are more than a file with one name: written through to the
@@ -529,6 +519,170 @@ TEST(CatalogueEstimationTest, FilesOfDifferentLengthsPairTheShorter) {
         ASSERT_EQ(messages.messages.size(), 1u);  // the report, nothing about the rest
         points.resize(8);
         ExpectTransformationRecovered(run, points);
+    }
+}
+
+// ---------------------------------------------------------------- names
+
+// The names a KML file shows, its XML entities read.
+std::vector<std::string> KmlNames(const std::string& kml) {
+    std::vector<std::string> names;
+    for (std::size_t at = 0; (at = kml.find("<Placemark>", at)) != std::string::npos; ++at) {
+        const std::size_t open = kml.find("<name>", at);
+        const std::size_t close = kml.find("</name>", at);
+        const std::size_t next = kml.find("</Placemark>", at);
+        if (open == std::string::npos || open > next) {
+            names.emplace_back();
+            continue;
+        }
+        std::string name = kml.substr(open + 6, close - open - 6);
+        for (const auto& [entity, text] :
+             {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}}) {
+            for (std::size_t k; (k = name.find(entity)) != std::string::npos;) {
+                name.replace(k, std::string(entity).size(), text);
+            }
+        }
+        names.push_back(name);
+    }
+    return names;
+}
+
+// The names of a point file in format, read as a conversion reads them.
+std::vector<std::string> NamesIn(const fs::path& path, pointformat::FileFormat format) {
+    std::vector<std::string> names;
+    std::FILE* in = platform::OpenFile(path, "rb");
+    if (!in) return names;
+    pointformat::InputFormat read;
+    read.format = format;
+    read.withNames = true;
+    read.axes = pointformat::Axes::Geodetic;
+    pointformat::RecordReader reader(in, read);
+    pointformat::PointRecord record{};
+    while (reader.Next(record) == pointformat::RecordReader::Status::Point) {
+        names.emplace_back(record.name);
+    }
+    std::fclose(in);
+    return names;
+}
+
+constexpr pointformat::FileFormat kWriters[] = {
+    pointformat::FileFormat::Plain, pointformat::FileFormat::Dat, pointformat::FileFormat::Csv,
+    pointformat::FileFormat::Kml};
+
+// Every writer writes every point it reads, its name read back the same, or
+// refuses the whole run naming the line and the name: never a point left
+// out. CSV output never starts a cell with what a spreadsheet would run.
+TEST(CatalogueNamesTest, EveryWriterWritesEveryPointOrRefusesTheRun) {
+    for (const NameCase& c : NameCases()) {
+        for (const pointformat::FileFormat format : kWriters) {
+            SCOPED_TRACE(std::string(c.what) + " into " +
+                         std::string(pointformat::FileFormatName(format)));
+            TempFolder folder;
+            WriteFile(folder / "in.txt", NameCaseInput(c));
+            WriteFile(folder / "out.txt", kEarlierOutput);
+            RecordingMessages messages;
+            ConversionRequest v = ConvertValues(folder, true);
+            v.from = MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Meridian, 117);
+            v.to = MakeCrs(*FindSystem("cgcs2000-geodetic"));
+            v.steps = {Transformation::Seven({})};
+            v.formats.input = pointformat::FileFormat::Csv;
+            v.formats.output = format;
+            const ConvertOutcome outcome = RunRequest(v);
+            const std::string out = ReadFile(folder / "out.txt");
+            if (!HeldBy(c, format)) {
+                EXPECT_EQ(outcome, ConvertOutcome::NameRefused);
+                ExpectOneMessage(messages,
+                                 NameProblemText(3, format, false, pointscan::QuoteToken(c.name)),
+                                 kReadFileCaption, MessageIcon::Error, c.what);
+                EXPECT_EQ(out, kEarlierOutput);
+            } else if (format == pointformat::FileFormat::Kml) {
+                EXPECT_EQ(outcome, ConvertOutcome::Done);
+                EXPECT_EQ(KmlNames(out), (std::vector<std::string>{"K1", c.kmlName, "K3"}));
+            } else {
+                EXPECT_EQ(outcome, ConvertOutcome::Done);
+                EXPECT_EQ(NamesIn(folder / "out.txt", format),
+                          (std::vector<std::string>{"K1", c.name, "K3"}));
+            }
+            if (format == pointformat::FileFormat::Csv) {
+                for (std::size_t line = 0; line < out.size(); line = out.find('\n', line) + 1) {
+                    const std::size_t cell = line + (out[line] == '"' ? 1 : 0);
+                    EXPECT_EQ(std::string("=+-@\t\r").find(out[cell]), std::string::npos)
+                        << out.substr(line, out.find('\n', line) - line);
+                    if (out.find('\n', line) == std::string::npos) break;
+                }
+            }
+            EXPECT_EQ(folder.Entries(), kInAndOut);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- messages
+
+TEST(CatalogueMessagesTest, EveryCaseThroughTheConvertButton) {
+    for (const MessageCase& c : MessageCases()) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        WriteFile(folder / "in.txt", c.input);
+        WriteFile(folder / "out.txt", kEarlierOutput);
+        RecordingMessages messages;
+        ConversionRequest v = MessageRequest(c);
+        v.input = PointInput{folder / "in.txt"};
+        v.output = PointOutput{folder / "out.txt"};
+        const ConvertOutcome outcome = RunRequest(v);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        if (c.refusal.empty()) {
+            EXPECT_EQ(outcome, ConvertOutcome::Done) << messages.messages[0].text;
+            EXPECT_EQ(ReadFile(folder / "out.txt"), c.output);
+        } else {
+            EXPECT_EQ(messages.messages[0].text, c.refusal);
+            EXPECT_EQ(ReadFile(folder / "out.txt"), kEarlierOutput);
+        }
+        EXPECT_EQ(folder.Entries(), kInAndOut);
+    }
+}
+
+// Within one datum without parameters the way through X Y Z changes a
+// height by rounding alone (9.31e-10 m for 0): the typed height is shown.
+TEST(CatalogueMessagesTest, HeightWithinOneDatumIsTheOneTyped) {
+    for (const double h : {0.0, 50.0, -12.345}) {
+        SCOPED_TRACE(h);
+        RecordingMessages messages;
+        ConversionRequest v = NamedRequest("wgs84-geodetic", "wgs84-utm");
+        v.to.meridian = 117;
+        std::array<double, 3> point{39.54, 116.18, h};
+        EXPECT_EQ(RunRequest(v, &point), ConvertOutcome::Done);
+        EXPECT_EQ(point[2], h);
+    }
+    // With parameters the height is what they make of it.
+    RecordingMessages messages;
+    ConversionRequest v = NamedRequest("wgs84-geodetic", "wgs84-utm",
+                                       {Transformation::Seven({0, 0, 0.5, 0, 0, 0, 0})});
+    v.to.meridian = 117;
+    std::array<double, 3> point{39.54, 116.18, 0.0};
+    EXPECT_EQ(RunRequest(v, &point), ConvertOutcome::Done);
+    EXPECT_NEAR(point[2], 0.5 * std::sin(39.9 * 3.14159265358979 / 180), 0.01);
+}
+
+// ---------------------------------------------------------------- parameter files
+
+TEST(CatalogueParamsTest, CutShortRefusedUnlikelyValuesWarned) {
+    for (const ParamsCase& c : ParamsCases()) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        const fs::path path = folder / "p.params";
+        WriteFile(path, c.text);
+        const std::string source = platform::PathText(path);
+        std::string error;
+        const std::optional<Transformation> read = ReadParametersFile(path, error);
+        if (!c.error.empty()) {
+            EXPECT_FALSE(read.has_value());
+            EXPECT_EQ(error, source + c.error);
+            continue;
+        }
+        ASSERT_TRUE(read.has_value()) << error;
+        std::vector<std::string> warnings;
+        for (const std::string& w : c.warnings) warnings.push_back("警告：" + source + "：" + w);
+        EXPECT_EQ(ParameterWarnings(*read, source), warnings);
     }
 }
 

@@ -20,10 +20,12 @@ enum class ConvertOutcome {
     PointRefused,      // the typed point or a point of the file refused
     InputOpenFailed,   // "读转换前文件错误！", or a read error
     OutputOpenFailed,  // "写转换后文件错误！" at opening
+    OutputIsInput,     // the output is the input file
     Unreadable,        // a bad token or a point cut short
     WriteFailed,       // a write error; the output untouched
     OutOfMemory,
     Cancelled,
+    NameRefused,       // a name the output format cannot hold
 };
 
 inline ConvertOutcome OutcomeOf(const FileRun& run) {
@@ -33,6 +35,8 @@ inline ConvertOutcome OutcomeOf(const FileRun& run) {
             return ConvertOutcome::InputOpenFailed;
         case FileRun::Stage::OutputOpenFailed:
             return ConvertOutcome::OutputOpenFailed;
+        case FileRun::Stage::OutputIsInput:
+            return ConvertOutcome::OutputIsInput;
         case FileRun::Stage::Converted:
             break;
     }
@@ -50,6 +54,8 @@ inline ConvertOutcome OutcomeOf(const FileRun& run) {
             return ConvertOutcome::OutOfMemory;
         case Status::Cancelled:
             return ConvertOutcome::Cancelled;
+        case Status::NameRefused:
+            return ConvertOutcome::NameRefused;
         case Status::Ok:
         case Status::WriteError:
             break;

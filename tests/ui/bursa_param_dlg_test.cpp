@@ -361,3 +361,51 @@ TEST(SevenParameterDialog, SavedAfterComputeItIsWhatEstimateSaveWrites) {
     EXPECT_EQ(step.seven.dX0, 1.5);
     EXPECT_EQ(step.seven.betaZ, *ParseDialogNumber(FormatDialogNumber(run.estimate.calibration.seven.betaZ)));
 }
+
+// ---------------------------------------------------------------- parameter files
+
+#include "../robustness/catalogue.h"
+#include "ui/parameter_files.h"
+
+namespace {
+
+// The catalogue's parameter files as the dialogs' 打开 opens them: a file
+// cut short refused with the reason, values seldom meant opened all the
+// same behind one warning box with a "警告：" line for each.
+TEST(ParamsFileOpen, CutShortRefusedUnlikelyValuesWarned) {
+    for (const catalogue::ParamsCase& c : catalogue::ParamsCases()) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("p.params"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.text.data(), static_cast<qint64>(c.text.size()));
+        file.close();
+        RecordingPicker picker;
+        picker.answers = {path};
+        RecordingMessages messages;
+        QString chosen;
+        const std::optional<Transformation> read = OpenParamsFile(nullptr, chosen);
+        if (!c.error.empty()) {
+            EXPECT_FALSE(read.has_value());
+            ASSERT_EQ(messages.messages.size(), 1u);
+            EXPECT_EQ(messages.messages[0].text,
+                      "参数文件无法读取：\n" + path.toStdString() + c.error);
+            continue;
+        }
+        ASSERT_TRUE(read.has_value());
+        std::string warnings;
+        for (const std::string& w : c.warnings) {
+            warnings += (warnings.empty() ? "" : "\n") + ("警告：p.params：" + w);
+        }
+        if (warnings.empty()) {
+            EXPECT_TRUE(messages.messages.empty());
+        } else {
+            ASSERT_EQ(messages.messages.size(), 1u);
+            EXPECT_EQ(messages.messages[0].text, warnings);
+            EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+        }
+    }
+}
+
+}  // namespace

@@ -23,6 +23,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -34,6 +35,7 @@
 #include "ui/progress_dlg.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
+#include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 
 using namespace zelk;
@@ -376,6 +378,32 @@ TEST(FileArea, GisFormats) {
               "GeoJSON文件（RFC 7946）只能存放WGS84经纬度，投影坐标、地心坐标和别的基准都不能写，请选择WGS84或CGCS2000大地坐标作为转换后坐标系统！");
 }
 #endif
+
+// The CASS file cannot hold a name with a comma, blanks at its ends or a
+// leading #: the dialog refuses the whole file, naming the first such point,
+// and writes nothing (once it left those points out and said it was done).
+TEST(FileArea, CsvToDatWithNamesDatCannotHoldIsRefusedWhole) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    const QString input = folder.filePath(QStringLiteral("names.csv"));
+    const QString output = folder.filePath(QStringLiteral("names.dat"));
+    WriteAll(input, "name,x,y,H\n\"A,1\",3380000,500000,10\n\" B\",3380001,500001,10\n"
+                    "\"#C\",3380002,500002,10\nD,3380003,500003,10\n");
+    CConvertDlg dialog;
+    SelectItem(dialog.Item<QComboBox>(kSrcSystem), MainIndex("cgcs2000-gauss"));
+    SelectItem(dialog.Item<QComboBox>(kTgtSystem), MainIndex("cgcs2000-gauss"));
+    dialog.Item<QLineEdit>(kSrcMeridian)->setText(QStringLiteral("117"));
+    dialog.Item<QLineEdit>(kTgtMeridian)->setText(QStringLiteral("117"));
+    picker.answers = {input, output};
+    dialog.Item<QPushButton>(kInputFile)->click();
+    dialog.Item<QPushButton>(kOutputFile)->click();
+    dialog.Item<QPushButton>(kConvert)->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text,
+              NameProblemText(2, pointformat::FileFormat::Dat, false, "A,1"));
+    EXPECT_FALSE(QFile::exists(output));
+}
 
 TEST(BackgroundConversion, LargeFileConvertsOnAWorkerWhileTheEventLoopRuns) {
     // The messages are recorded with the thread that showed them.

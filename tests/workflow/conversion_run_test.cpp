@@ -192,21 +192,6 @@ TEST(ConversionRunTest, PointCutShortStopsWithItsLine) {
     EXPECT_FALSE(std::filesystem::exists(folder / "out.txt"));
 }
 
-TEST(ConversionRunTest, InputChosenAsOutputIsReplacedOnlyOnSuccess) {
-    TempFolder folder;
-    WriteFile(folder / "data.txt", kThreePoints);
-    RecordingMessages messages;
-    ConversionRequest v = Values(folder / "data.txt", folder / "data.txt");
-    EXPECT_EQ(RunRequest(v), ConvertOutcome::Done);
-    EXPECT_EQ(ReadFile(folder / "data.txt"), ThreePointsOut(v));
-
-    const std::string bad = "4400000 450000 50\nx\n";
-    WriteFile(folder / "data.txt", bad);
-    EXPECT_EQ(RunRequest(v), ConvertOutcome::Unreadable);
-    EXPECT_EQ(ReadFile(folder / "data.txt"), bad);
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"data.txt"});
-}
-
 TEST(ConversionRunTest, ReplacedOutputKeepsItsPermissionsAndLinks) {
     TempFolder folder;
     WriteFile(folder / "in.txt", kThreePoints);

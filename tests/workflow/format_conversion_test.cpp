@@ -166,7 +166,7 @@ TEST(FormatConversion, ProblemsNameTheirLineAndField) {
         {"csv empty value", FileFormat::Csv, "name,x,y,H\n1,4400000,,3\n",
          "转换前文件第2行第3项（y）是空的，文件未转换！"},
         {"csv quote not closed", FileFormat::Csv, "name,x,y,H\n\"P1,4400000,440000,3\n",
-         "转换前文件第2行第1项的引号不成对，文件未转换！"},
+         "转换前文件第2行第1项的引号到行尾没有闭合（csv文件的字段里不能有换行），文件未转换！"},
         {"line longer than 64 KB", FileFormat::Dat, "1,,440000,4400000,10\n" + tooLong + "\n",
          "转换前文件第2行太长（超过64 KB），文件未转换！"},
     };

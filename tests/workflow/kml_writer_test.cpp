@@ -73,17 +73,21 @@ TEST(KmlWriterTest, PlacemarksReadBackAsXml) {
         {"K1", "K1", {39.5430123450, 116.2324, 52.3}, "116.390000000,39.908367625,52.300"},
         {"天安门", "天安门", {39.5424, 116.2328, 44.0}, "116.391111111,39.906666667,44.000"},
         {"<a&b>\"'", "<a&b>\"'", {-33.5124, -70.3930, -1.25}, "-70.658333333,-33.856666667,-1.250"},
-        {"\xB5\xE3" "7", "\\xB5\\xE37", {0.0, 0.0, 0.0}, "0.000000000,0.000000000,0.000"},
-        {"a\\b\xFF<", "a\\\\b\\xFF<", {1.0, 2.0, 3.0}, "2.000000000,1.000000000,3.000"},
-        {"x\x01y", "x\\x01y", {1.0, 2.0, 3.0}, "2.000000000,1.000000000,3.000"},
-        {"\xEF\xBF\xBE", "\\xEF\\xBF\\xBE", {1.0, 2.0, 3.0}, "2.000000000,1.000000000,3.000"},
-        {"\xC0\xAF", "\\xC0\\xAF", {1.0, 2.0, 3.0}, "2.000000000,1.000000000,3.000"},  // overlong
-        {"\xED\xA0\x80", "\\xED\\xA0\\x80", {1.0, 2.0, 3.0}, "2.000000000,1.000000000,3.000"},
+        // GBK names become UTF-8: 点7, 北京1.
+        {"\xB5\xE3" "7", "点7", {0.0, 0.0, -0.0001}, "0.000000000,0.000000000,0.000"},
+        {"\xB1\xB1\xBE\xA9" "1", "北京1", {1.0, 2.0, 3.0}, "2.000000000,1.000000000,3.000"},
+        {"a\\b", "a\\b", {1.0, 2.0, 3.0}, "2.000000000,1.000000000,3.000"},
         {"", "", {89.5959999999, 179.5959999999, 1e4}, "180.000000000,90.000000000,10000.000"},
     };
     std::string kml;
     pointformat::AppendKmlHeader(kml);
-    for (const Case& c : cases) pointformat::AppendKmlPlacemark(kml, c.name, c.values);
+    for (const Case& c : cases) EXPECT_TRUE(pointformat::AppendKmlPlacemark(kml, c.name, c.values));
+    // Neither UTF-8 nor GBK, or what XML 1.0 cannot hold: refused, nothing written.
+    for (const std::string bad : {"a\xFF<", "x\x01y", "\xEF\xBF\xBE", "P\xB1\x7F"}) {
+        const std::size_t before = kml.size();
+        EXPECT_FALSE(pointformat::AppendKmlPlacemark(kml, bad, cases[0].values)) << bad;
+        EXPECT_EQ(kml.size(), before);
+    }
     pointformat::AppendKmlFooter(kml);
     const Parsed parsed = ParseKml(kml);
     ASSERT_TRUE(parsed.wellFormed) << parsed.error << "\n" << kml;

@@ -501,7 +501,7 @@ TEST(PointLineTest, ThreeDecimalsExactlyAsPrintf) {
 TEST(PointLineTest, LinesWithAndWithoutNames) {
     std::string out;
     AppendPointLine(out, false, "ignored", 3380123.4567, 500000.0, -0.0004);
-    EXPECT_EQ(out, "3380123.457 500000.000 -0.000\n");
+    EXPECT_EQ(out, "3380123.457 500000.000 0.000\n");  // zero without a sign
     out.clear();
     AppendPointLine(out, true, "\xB5\xE3" "7", 30.30124, 114.5959999, 12.0);
     EXPECT_EQ(out, "\xB5\xE3" "7 30.301 114.596 12.000\n");
