@@ -94,10 +94,10 @@ public:
     QMenu* SystemMenu() const { return m_systemMenu; }
 
     // A file conversion is running (the controls are disabled).
-    bool Converting() const { return m_converting; }
+    bool Converting() const { return Busy(); }
     // The progress window of the running conversion, shown after half a
-    // second; null when none runs.
-    CProgressDlg* Progress() const { return m_progress; }
+    // second; null when none is shown.
+    CProgressDlg* Progress() const;
     // Worker threads of the file conversion (0: one per core, as zelk-cli).
     int m_conversionThreads = 0;
 
@@ -135,16 +135,11 @@ private:
     void ApplyTargetForm();
     void ApplyFileForm();
     void SetFile(bool input, const QString& path);
-    zelk::FileRun ConvertFilesInBackground(const zelk::ConversionRequest& request,
-                                           const zelk::ConversionChain& chain);
-    void SetConverting(bool converting);
+    zelk::FileRun ConvertFilesInBackground(const zelk::ConversionRequest& request);
 
     QMenu* m_systemMenu = nullptr;
     bool m_inputFormatByHand = false;
     bool m_outputFormatByHand = false;
-    bool m_converting = false;
-    std::vector<QWidget*> m_disabledForRun;
-    CProgressDlg* m_progress = nullptr;
 
     // A side's system as its lists and meridian field show it now (the
     // field read quietly); nothing when no system is chosen.

@@ -120,13 +120,25 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
             return run;
         }
     }
+    // A run withdrawn while its input was opening (a named pipe waits for
+    // its writer) writes nothing.
+    RunWithdrawal* const withdrawal = options.withdrawal;
+    const auto withdrawn = [&run] {
+        run.result.status = FileConversionResult::Status::Cancelled;
+        return run;
+    };
+    if (withdrawal && withdrawal->Withdrawn()) return withdrawn();
     AtomicOutputFile output;
     const PointOutput& target = *request.output;
     if (target.descriptor >= 0 ? !output.OpenDescriptor(target.descriptor) : !output.Open(target.path)) {
         run.stage = FileRun::Stage::OutputOpenFailed;
         return run;
     }
+    if (withdrawal && !withdrawal->Track(output.TemporaryPath())) return withdrawn();
     run.result = ConvertPointFile(in, output.Stream(), chain, request.formats, options);
+    if (run.result.status == FileConversionResult::Status::Ok && withdrawal && !withdrawal->BeginCommit()) {
+        run.result.status = FileConversionResult::Status::Cancelled;
+    }
     if (run.result.status == FileConversionResult::Status::Ok) {
         run.committed = output.Commit();
         run.readerGone = !run.committed && output.ReaderGone();
@@ -148,7 +160,7 @@ UserMessage MessageFor(const FileRun& run) {
         case FileRun::Stage::Converted:
             break;
     }
-    if (run.committed) return {kConversionDoneText, ApplicationName(), MessageIcon::Warning};
+    if (run.committed) return {kConversionDoneText, ApplicationName(), MessageIcon::Information};
     const FileConversionResult& result = run.result;
     switch (result.status) {
         case Status::Ok:  // the conversion ran through, the output did not land

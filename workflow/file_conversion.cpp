@@ -637,6 +637,33 @@ bool WriteOver(const fs::path& temporary, const fs::path& target) {
 
 int OutputDescriptor(const std::filesystem::path& path) { return ResolveOutput(path).descriptor; }
 
+bool RunWithdrawal::Withdraw() {
+    const std::lock_guard lock(m_mutex);
+    if (m_committing) return false;
+    if (!m_withdrawn && !m_temporary.empty()) ::unlink(m_temporary.c_str());
+    m_withdrawn = true;
+    return true;
+}
+
+bool RunWithdrawal::Withdrawn() const {
+    const std::lock_guard lock(m_mutex);
+    return m_withdrawn;
+}
+
+bool RunWithdrawal::Track(const std::filesystem::path& temporary) {
+    const std::lock_guard lock(m_mutex);
+    if (m_withdrawn) return false;
+    m_temporary = temporary;
+    return true;
+}
+
+bool RunWithdrawal::BeginCommit() {
+    const std::lock_guard lock(m_mutex);
+    if (m_withdrawn) return false;
+    m_committing = true;
+    return true;
+}
+
 AtomicOutputFile::~AtomicOutputFile() { Abandon(); }
 
 bool AtomicOutputFile::Open(const std::filesystem::path& target) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "bursa/seven_params.h"
@@ -15,6 +16,34 @@
 #include "workflow/point_formats.h"
 
 namespace zelk {
+
+// A file run that another thread stops waiting for. A conversion whose
+// input has stalled (a named pipe nobody writes to, a network share that no
+// longer answers) cannot be interrupted inside its read. The thread that
+// asked it to cancel withdraws it instead: from then on the run never
+// commits its output, and its temporary file is removed at once, not when
+// the read comes back. ConvertFiles (workflow/conversion_run.h) honours it.
+class RunWithdrawal {
+public:
+    // Any thread: true once the run is withdrawn (again true when it
+    // already was); false while it is putting its output in place, which
+    // then lands: wait for the run to end.
+    bool Withdraw();
+    bool Withdrawn() const;
+
+    // The run's side. Track: the temporary file its output is written to
+    // (empty for none); false when withdrawn, and the run abandons it.
+    // BeginCommit: false when withdrawn, and the run abandons its output;
+    // true, and Withdraw waits for the run from then on.
+    bool Track(const std::filesystem::path& temporary);
+    bool BeginCommit();
+
+private:
+    mutable std::mutex m_mutex;
+    std::filesystem::path m_temporary;
+    bool m_withdrawn = false;
+    bool m_committing = false;
+};
 
 struct FileConversionOptions {
     // Worker threads for the arithmetic; 0 picks the number of cores, 1
@@ -27,6 +56,8 @@ struct FileConversionOptions {
     // each chunk; a run that finds it set ends with Status::Cancelled, having
     // written part of the output at most (which the caller then abandons).
     const std::atomic<bool>* cancel = nullptr;
+    // Set by the caller when another thread may withdraw the run (ConvertFiles).
+    RunWithdrawal* withdrawal = nullptr;
 };
 
 struct FileConversionResult {
@@ -119,6 +150,9 @@ public:
     // program's own streams hold is flushed first.
     bool OpenDescriptor(int fd);
     std::FILE* Stream() const { return m_stream; }
+    // The temporary file the text goes to before Commit; empty when there
+    // is none (a descriptor, a device, a named pipe).
+    const std::filesystem::path& TemporaryPath() const { return m_temporary; }
     // Flushes, closes and puts the text in place. False on any error, in
     // which case a replaced target is unchanged and the temporary file
     // removed.
