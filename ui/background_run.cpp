@@ -108,3 +108,16 @@ std::string NotRegularFileText(const std::filesystem::path& path) {
                                                 : "设备";
     return "“" + path.string() + "”是" + what + "，不是普通文件，无法读取！";
 }
+
+zelk::EstimationRun RunFileEstimation(const zelk::EstimationRequest& request) {
+    for (const std::filesystem::path* file : {&request.beforeFile, &request.afterFile}) {
+        if (std::string problem = NotRegularFileText(*file); !problem.empty()) {
+            zelk::EstimationRun run;
+            run.outcome = file == &request.beforeFile ? zelk::EstimationOutcome::BeforeOpenFailed
+                                                      : zelk::EstimationOutcome::AfterOpenFailed;
+            run.message = {std::move(problem), zelk::kReadFileCaption, zelk::MessageIcon::Error};
+            return run;
+        }
+    }
+    return zelk::RunEstimation(request);
+}

@@ -19,7 +19,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <memory>
 #include <string>
+
+#include "workflow/estimation_run.h"
 
 class CTemplateDialog;
 
@@ -56,17 +59,17 @@ enum class BackgroundEnd {
 // been given up. Call on the thread of the interface.
 BackgroundEnd RunInBackground(CTemplateDialog& owner, BackgroundTask task);
 
-// Runs read on a worker thread as RunInBackground does, under a progress
-// window captioned title with the line activity; its result, or nothing
-// when the user gave up waiting.
-template <typename Result, typename Read>
-std::optional<Result> ReadInBackground(CTemplateDialog& owner, const QString& title, const QString& activity,
-                                       Read read) {
+// Runs work (a callable returning Result) on a worker thread as
+// RunInBackground does, under a progress window captioned title with the
+// line activity: its result, or nothing when the user gave up waiting.
+template <typename Result, typename Work>
+std::optional<Result> InBackground(CTemplateDialog& owner, const QString& title, const QString& activity,
+                                   Work work) {
     auto result = std::make_shared<std::optional<Result>>();
     BackgroundTask task;
     task.title = title;
     task.activity = activity;
-    task.work = [result, read](BackgroundProgress&) mutable { *result = read(); };
+    task.work = [result, work](BackgroundProgress&) mutable { *result = work(); };
     if (RunInBackground(owner, std::move(task)) != BackgroundEnd::Done) return std::nullopt;
     return std::move(*result);
 }
@@ -76,3 +79,8 @@ std::optional<Result> ReadInBackground(CTemplateDialog& owner, const QString& ti
 // else "“NAME”不是普通文件…" naming what it is. A file that does not exist
 // passes here and fails where it is opened.
 std::string NotRegularFileText(const std::filesystem::path& path);
+
+// An estimation from two common-point files, for a worker thread: refused
+// (a read problem naming the file) when either is not a regular file, else
+// RunEstimation.
+zelk::EstimationRun RunFileEstimation(const zelk::EstimationRequest& request);

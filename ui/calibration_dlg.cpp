@@ -4,8 +4,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <memory>
 
 #include "platform/message_box.h"
+#include "ui/background_run.h"
 #include "ui/pair_table.h"
 #include "ui/parameter_files.h"
 #include "ui/qt_platform.h"
@@ -220,10 +222,17 @@ void CCalibrationDlg::OnCompute() {
             table->setFocus(Qt::OtherFocusReason);
             return;
         }
-        // The report or the problem, as the files' run shows them.
-        const EstimationRun run = FinishEstimation(EstimateCalibration(*settings, pairs->before, pairs->after));
-        ShowMessage(run.message.text, run.message.caption, run.message.icon);
-        if (run.outcome == EstimationOutcome::Estimated) Hold(run.estimate, *settings, pairs->names, {}, {});
+        // The report or the problem, as the files' run shows them; the
+        // estimate on a worker thread, as many pairs take a while.
+        const auto taken = std::make_shared<const CPairTable::Pairs>(std::move(*pairs));
+        const CalibrationSettings chosen = *settings;
+        const std::optional<EstimationRun> run = InBackground<EstimationRun>(
+            *this, QStringLiteral("正在解算"), QStringLiteral("正在解算点校正…"), [taken, chosen] {
+                return FinishEstimation(EstimateCalibration(chosen, taken->before, taken->after));
+            });
+        if (!run) return;  // given up
+        ShowMessage(run->message.text, run->message.caption, run->message.icon);
+        if (run->outcome == EstimationOutcome::Estimated) Hold(run->estimate, *settings, taken->names, {}, {});
         return;
     }
 
@@ -238,7 +247,11 @@ void CCalibrationDlg::OnCompute() {
     request.formats.afterAngles = AnglesOfItem(m_afterAngles);
     request.beforeFile = ToPath(m_beforeFile);
     request.afterFile = ToPath(m_afterFile);
-    const EstimationRun run = RunEstimation(request);
+    const std::optional<EstimationRun> estimated =
+        InBackground<EstimationRun>(*this, QStringLiteral("正在解算"), QStringLiteral("正在读取公共点并解算点校正…"),
+                                    [request] { return RunFileEstimation(request); });
+    if (!estimated) return;  // given up
+    const EstimationRun& run = *estimated;
     ShowMessage(run.message.text, run.message.caption, run.message.icon);
     if (run.outcome != EstimationOutcome::Estimated) return;
     // The names of a dat or csv before file label the residuals and the plot.
@@ -317,11 +330,7 @@ void CCalibrationDlg::OnSave() {
         comment = "Seven parameters (Bursa-Wolf), for any systems (opened from " + Utf8(m_heldName) + ").";
     }
     comment += "\n" + UseItAsLine(*path);
-    std::string error;
-    if (!SaveParametersFile(ToPath(*path), *m_held, comment, error)) {
-        ShowParamsWriteProblem(error);
-        return;
-    }
+    if (!SaveParamsFile(this, *path, *m_held, comment)) return;
     m_heldName = QFileInfo(*path).fileName();
     ShowHeld();
 }

@@ -8,7 +8,9 @@
 // blanks. They fill the table from the current cell to the right and down,
 // rows added as needed; a line of six fields pasted into the name column
 // has no name and fills the six value columns. The last row is always
-// empty, so there is always a row to type into.
+// empty, so there is always a row to type into. The table holds at most
+// zelk::kMaxCommonPoints pairs, as an estimation takes: lines past them are
+// not pasted, and a message says how many.
 #pragma once
 
 #include <QString>

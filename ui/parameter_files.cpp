@@ -3,6 +3,8 @@
 #include <QFileInfo>
 
 #include "platform/message_box.h"
+#include "ui/background_run.h"
+#include "ui/dialog_template.h"
 #include "ui/qt_platform.h"
 #include "ui/system_lists.h"
 #include "ui/templates.h"
@@ -33,17 +35,47 @@ std::string UseItAsLine(const QString& path) {
     return "Use it as: zelk-cli convert --params @" + QFileInfo(path).fileName().toStdString() + " ...";
 }
 
-std::optional<Transformation> OpenParamsFile(QWidget* owner, QString& path) {
+std::optional<Transformation> OpenParamsFile(CTemplateDialog* owner, QString& path) {
     const std::optional<QString> picked = PickParamsFile(true, owner);
     if (!picked) return std::nullopt;
     path = *picked;
-    std::string error;
-    std::optional<Transformation> calibration = ReadParametersFile(ToPath(path), error);
+    struct Read {
+        std::optional<Transformation> calibration;
+        std::string error;
+    };
+    const std::filesystem::path file = ToPath(path);
+    const std::optional<Read> read =
+        InBackground<Read>(*owner, QStringLiteral("正在读取参数文件"), QStringLiteral("正在读取参数文件…"), [file] {
+            Read r;
+            r.error = NotRegularFileText(file);
+            if (r.error.empty()) r.calibration = ReadParametersFile(file, r.error);
+            return r;
+        });
+    if (!read) return std::nullopt;
+    std::optional<Transformation> calibration = read->calibration;
     if (!calibration) {
-        ShowParamsReadProblem(error);
+        ShowParamsReadProblem(read->error);
         return calibration;
     }
     // Messages about it name the file as the status line does.
     calibration->source = QFileInfo(path).fileName().toStdString();
     return calibration;
+}
+
+bool SaveParamsFile(CTemplateDialog* owner, const QString& path, const Transformation& calibration,
+                    const std::string& comment) {
+    const std::filesystem::path file = ToPath(path);
+    const std::optional<std::string> error = InBackground<std::string>(
+        *owner, QStringLiteral("正在保存参数文件"), QStringLiteral("正在保存参数文件…"), [file, calibration, comment] {
+            std::string problem;
+            if (!SaveParametersFile(file, calibration, comment, problem) && problem.empty()) problem = "?";
+            return problem;
+        });
+    // Given up: whatever the write does, it writes through a temporary file.
+    if (!error) return false;
+    if (!error->empty()) {
+        ShowParamsWriteProblem(*error);
+        return false;
+    }
+    return true;
 }

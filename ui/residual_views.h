@@ -11,7 +11,7 @@
 #include <QPointF>
 #include <QString>
 #include <QStringList>
-#include <QTableWidget>
+#include <QTableView>
 #include <QWidget>
 #include <vector>
 
@@ -32,19 +32,26 @@ enum class ResidualKind {
 //   高程 (when heights were fitted) | 剔除后 | 粗差
 // 剔除后 is the pair's discrepancy from an estimate without it ("-" when the
 // test did not run); 粗差 holds "*" for a suspected blunder, whose whole row
-// is red.
-class CResidualTable : public QTableWidget {
+// is red. The cells are written as they are drawn, so that any number of
+// rows costs no more than the residuals themselves.
+class CResidualTable : public QTableView {
     Q_OBJECT
 public:
     explicit CResidualTable(QWidget* parent = nullptr);
+    ~CResidualTable() override;
 
     void ShowResiduals(const std::vector<zelk::CalibrationResidual>& rows, ResidualKind kind,
                        const QStringList& names = {});
     // No rows; the headers of kind.
     void Clear(ResidualKind kind = ResidualKind::Spatial);
 
-    // The column captions of what is shown, in order.
+    // What is shown (for tests and tools): the rows, the column captions in
+    // order, a cell's text and its colour.
+    int rowCount() const;
+    int columnCount() const;
     QStringList Captions() const;
+    QString CellText(int row, int column) const;
+    QColor CellColor(int row, int column) const;
 
     // Factory for a dialog template's custom control.
     static QWidget* Create(QWidget* parent) { return new CResidualTable(parent); }
@@ -53,9 +60,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void SetColumns(const QStringList& captions);
+    class Model;
     void FitColumns();
+
+    Model* m_model;
 };
+
+// A number of a table, with decimals places: never "-0.0000".
+QString TableNumber(double value, int decimals);
 
 // The plane residuals drawn over the points' plane positions: x north up,
 // y east to the right, one scale for both axes; at each point an arrow of
@@ -64,6 +76,10 @@ private:
 // beyond 0.3 of the plot is cut there and its length written by its name.
 // Below them the map's scale bar and the arrows' scale, a round residual
 // length and its arrow. Without points the plot shows a hint instead.
+// Many points are thinned for drawing, so that a plot of any number of
+// pairs is drawn at once: in each small square of the plot only the pair
+// with the longest residual, suspects always (up to a bound), names only
+// when few are drawn; a line says how many of how many are drawn.
 class CResidualPlot : public QWidget {
     Q_OBJECT
 public:
@@ -80,6 +96,12 @@ public:
     // point i lies in the widget, where its arrow ends, the arrows'
     // magnification (pixels per metre of residual) and the scales' texts.
     int PointCount() const { return static_cast<int>(m_positions.size()); }
+    // How many of them are drawn.
+    int DrawnCount() const { return static_cast<int>(m_drawn.size()); }
+    // At most this many points are drawn, and names written by at most
+    // kMaxNamedPoints.
+    static constexpr int kMaxDrawnPoints = 2000;
+    static constexpr int kMaxNamedPoints = 200;
     QPointF PointAt(int i) const;
     QPointF ArrowEnd(int i) const;  // as drawn, cut or not
     bool ArrowCut(int i) const;
@@ -98,7 +120,10 @@ private:
     void Layout();
     QRectF PlotArea() const;
 
+    void Thin();
+
     std::vector<zelk::GridPoint> m_positions;
+    std::vector<int> m_drawn;  // the points drawn, in order
     std::vector<zelk::CalibrationResidual> m_rows;
     QStringList m_labels;
     QString m_hint;

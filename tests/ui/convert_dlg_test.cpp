@@ -546,7 +546,7 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "文件转换完成!");
     EXPECT_EQ(messages.messages[0].caption, ApplicationName());
-    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
 
     // The single point, with all its digits.
     const SevenParams params = *dialog.m_params;
