@@ -253,7 +253,7 @@ void CBursaParamDlg::OnSaveParams() {
         comment += "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds.";
     }
     comment += "\n" + UseItAsLine(*path);
-    SaveParamsFile(this, *path, calibration, comment);
+    if (SaveParamsFile(this, *path, calibration, comment)) MarkValuesSaved();
 }
 
 void CBursaParamDlg::OnOpenParams() {
@@ -278,7 +278,18 @@ void CBursaParamDlg::OnOpenParams() {
     }
     UpdateData(false);
     ClearEstimate();
+    MarkValuesSaved();
 }
+
+bool CBursaParamDlg::ValuesSaved() const {
+    if (!m_savedValues) return false;
+    const SevenParams v = FieldValues();
+    const SevenParams& s = m_savedValues->first;
+    return m_savedValues->second == m_convention && v.dX0 == s.dX0 && v.dY0 == s.dY0 && v.dZ0 == s.dZ0 &&
+           v.K == s.K && v.betaX == s.betaX && v.betaY == s.betaY && v.betaZ == s.betaZ;
+}
+
+void CBursaParamDlg::MarkValuesSaved() { m_savedValues = std::make_pair(FieldValues(), m_convention); }
 
 void CBursaParamDlg::OnAccept() {
     if (!UpdateData(true)) return;

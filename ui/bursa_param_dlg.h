@@ -46,6 +46,10 @@ public:
     // The two systems chosen (with their zoning and meridians), when both
     // are: the systems the values are for.
     std::optional<std::pair<zelk::Crs, zelk::Crs>> ChosenSystems() const;
+    // The values (and their convention) are those last opened from or saved
+    // to a file; MarkValuesSaved says so of the values the dialog opened with.
+    bool ValuesSaved() const;
+    void MarkValuesSaved();
 
     // Fields, in the order the dialog declares them.
     QString m_afterFile;   // full path chosen with FILE2; empty = none
@@ -101,4 +105,6 @@ private:
     std::string m_report;
     std::optional<zelk::SevenParams> m_estimated;
     zelk::RotationConvention m_estimatedConvention = zelk::RotationConvention::CoordinateFrame;
+    // The values and convention item of the last file opened or saved.
+    std::optional<std::pair<zelk::SevenParams, int>> m_savedValues;
 };

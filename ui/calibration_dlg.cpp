@@ -126,6 +126,17 @@ void CCalibrationDlg::SelectSystems(int before, int beforeZoning, double beforeM
     m_afterSystem = after;
     m_afterZoning = afterZoning;
     m_afterMeridian = afterMeridian;
+    // A model that can join them: four parameters onto a site grid.
+    const std::optional<Crs> from = SideCrs(MainListEntryAt(before), beforeZoning, beforeMeridian);
+    const std::optional<Crs> to = SideCrs(MainListEntryAt(after), afterZoning, afterMeridian);
+    if (from && to) {
+        const auto fits = [&](int model) {
+            return ModelProblemText(model == 1 ? Transformation::Model::Four : Transformation::Model::Seven,
+                                    m_height != 0, *from, *to)
+                .empty();
+        };
+        if (!fits(m_model) && fits(1 - m_model)) m_model = 1 - m_model;
+    }
     ApplyForms();
     UpdateData(false);
 }
@@ -324,6 +335,10 @@ void CCalibrationDlg::OnSave() {
     std::string comment;
     if (m_estimate) {
         comment = CalibrationComment(*m_held, m_estimate->message, m_heldFiles[0], m_heldFiles[1]);
+        // Each pair's residuals by the names the table shows.
+        std::string listing = Utf8(Item<CResidualTable>(kResiduals)->PlainText());
+        if (!listing.empty() && listing.back() == '\n') listing.pop_back();
+        comment += "\nResiduals of the pairs, as the calibration dialog lists them:\n" + listing;
     } else if (m_held->before && m_held->after) {
         comment = CalibrationComment(*m_held, "(opened from " + Utf8(m_heldName) + ")", "", "");
     } else {

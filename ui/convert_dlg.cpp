@@ -17,6 +17,7 @@
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "ui/about_dlg.h"
+#include "ui/ask.h"
 #include "ui/background_run.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
@@ -90,6 +91,10 @@ CConvertDlg::CConvertDlg(QWidget* parent)
     connect(Item<QPushButton>(kCalibrate), &QPushButton::clicked, this, &CConvertDlg::OnCalibrate);
     for (int id : {kSrcMeridian, kTgtMeridian}) {
         connect(Item<QLineEdit>(id), &QLineEdit::textChanged, this, &CConvertDlg::UpdateTransformLine);
+    }
+    // A result stays only beside what it was converted from.
+    for (int id : {kSrcMeridian, kTgtMeridian, kSrcX, kSrcY, kSrcZ}) {
+        connect(Item<QLineEdit>(id), &QLineEdit::textEdited, this, &CConvertDlg::ClearResults);
     }
     connect(Item<QPushButton>(kInputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickInputFile);
     connect(Item<QPushButton>(kOutputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickOutputFile);
@@ -282,7 +287,21 @@ void CConvertDlg::OnCancel() {
     // The window stays while a conversion runs: its progress window
     // cancels it.
     if (Busy()) return;
+    // Closing loses a transformation that was never saved: asked first.
+    if (const QString unsaved = UnsavedTransformation(); !unsaved.isEmpty()) {
+        const QString question = QStringLiteral("当前的") + unsaved +
+                                 QStringLiteral("还没有保存到文件，关闭窗口后就没有了。\n确实要关闭吗？");
+        if (!AskYesNo(this, QString::fromStdString(ApplicationName()), question)) return;
+    }
     CTemplateDialog::OnCancel();
+}
+
+QString CConvertDlg::UnsavedTransformation() const {
+    if (m_calibration) return m_calibrationName.isEmpty() ? QStringLiteral("点校正") : QString();
+    const SevenParams& p = *m_params;
+    const bool zero = p.dX0 == 0.0 && p.dY0 == 0.0 && p.dZ0 == 0.0 && p.K == 0.0 && p.betaX == 0.0 &&
+                      p.betaY == 0.0 && p.betaZ == 0.0;
+    return zero || m_paramsSaved ? QString() : QStringLiteral("七参数");
 }
 
 void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId) {
@@ -295,6 +314,10 @@ void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianI
 void CConvertDlg::ApplySourceForm() {
     UpdateData(true);
     ApplyForm(m_srcSystem, m_srcZoning, kSrcZoning, kSrcMeridian, kSrcXCaption);
+    // Typed values of another form (B L H, x y H, X Y Z) are not this
+    // point's: they go, and any result goes with a setting.
+    if (FormChanged(false)) m_srcX = m_srcY = m_srcZ = 0.0;
+    m_tgtX = m_tgtY = m_tgtZ = 0.0;
     ApplyFileForm();
     UpdateData(false);
     UpdateTransformLine();
@@ -303,9 +326,27 @@ void CConvertDlg::ApplySourceForm() {
 void CConvertDlg::ApplyTargetForm() {
     UpdateData(true);
     ApplyForm(m_tgtSystem, m_tgtZoning, kTgtZoning, kTgtMeridian, kTgtXCaption);
+    FormChanged(true);
+    m_tgtX = m_tgtY = m_tgtZ = 0.0;
     ApplyFileForm();
     UpdateData(false);
     UpdateTransformLine();
+}
+
+bool CConvertDlg::FormChanged(bool target) {
+    const zelk::SystemEntry* entry = MainListEntryAt(target ? m_tgtSystem : m_srcSystem);
+    std::optional<zelk::Form> form;
+    // A site grid holds x y H as a projection does.
+    if (entry) form = entry->form == zelk::Form::Local ? zelk::Form::Projected : entry->form;
+    std::optional<zelk::Form>& shown = m_shownForm[target ? 1 : 0];
+    const bool changed = shown && form && *shown != *form;
+    if (form) shown = form;
+    return changed;
+}
+
+void CConvertDlg::ClearResults() {
+    m_tgtX = m_tgtY = m_tgtZ = 0.0;
+    for (int id : {kTgtX, kTgtY, kTgtZ}) SetDlgItemText(id, QString::fromStdString(FormatDialogNumber(0.0)));
 }
 
 void CConvertDlg::ApplyFileForm() {
@@ -383,6 +424,9 @@ void CConvertDlg::OnPickOutputFile() {
 
 bool CConvertDlg::DropFile(const QString& path, bool input) {
     if (Busy() || path.isEmpty() || QFileInfo(path).isDir()) return false;
+    // An output that exists is replaced only when the user says so, as in
+    // the save picker.
+    if (!input && QFileInfo::exists(path) && !AskToReplace(this, path)) return false;
     UpdateData(true);
     SetFile(input, path);
     ApplyFileForm();
@@ -436,8 +480,18 @@ bool CConvertDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CConvertDlg::OnEditParams() {
     CBursaParamDlg dialog(m_params.get(), this, m_convention);
-    if (m_paramsBefore && m_paramsAfter) dialog.SelectSystems(*m_paramsBefore, *m_paramsAfter);
+    if (m_paramsBefore && m_paramsAfter) {
+        dialog.SelectSystems(*m_paramsBefore, *m_paramsAfter);
+    } else if (const auto from = ShownCrs(false), to = ShownCrs(true);
+               from && to && ModelProblemText(Transformation::Model::Seven, false, *from, *to).empty()) {
+        // New parameters start from the systems chosen here, when seven
+        // parameters can join them.
+        dialog.SelectSystems(*from, *to);
+    }
+    if (m_paramsSaved) dialog.MarkValuesSaved();
     if (dialog.DoModal() != kIdOk) return;
+    m_paramsSaved = dialog.ValuesSaved();
+    ClearResults();
     // Confirmed seven parameters are what conversions apply from now on,
     // with the systems they were made for when the dialog names both.
     dialog.CopyTo(*m_params);
@@ -465,6 +519,7 @@ void CConvertDlg::OnCalibrate() {
     if (dialog.DoModal() != kIdOk) return;
     m_calibration = dialog.Held();
     m_calibrationName = m_calibration ? dialog.HeldName() : QString();
+    ClearResults();
     UpdateTransformLine();
 }
 

@@ -111,6 +111,12 @@ public:
     std::optional<zelk::Crs> m_paramsBefore, m_paramsAfter;
     std::optional<zelk::Transformation> m_calibration;
     QString m_calibrationName;  // its file's name; empty: not saved
+    // The seven parameters are those of a file (opened or saved): closing
+    // the window loses nothing.
+    bool m_paramsSaved = false;
+    // What closing the window would lose ("七参数", "点校正"); empty when
+    // nothing: Esc and the close box then close at once, else they ask.
+    QString UnsavedTransformation() const;
 
     // 点校正: the calibration dialog, on the calibration held (or, without
     // one, on the two systems chosen here).
@@ -135,6 +141,11 @@ private:
     void ApplyTargetForm();
     void ApplyFileForm();
     void SetFile(bool input, const QString& path);
+    // A side's form (B L H, x y H, X Y Z) differs from the one shown
+    // before; the new one is remembered.
+    bool FormChanged(bool target);
+    void ClearResults();
+    std::optional<zelk::Form> m_shownForm[2];
     zelk::FileRun ConvertFilesInBackground(const zelk::ConversionRequest& request);
 
     QMenu* m_systemMenu = nullptr;

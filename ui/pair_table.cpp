@@ -55,9 +55,23 @@ CPairTable::CPairTable(QWidget* parent) : QTableWidget(kStartRows, kColumns, par
     setColumnWidth(kNameColumn, fontMetrics().horizontalAdvance(QStringLiteral("K0001")) + 6);
     for (int c = 1; c < kColumns; ++c) setColumnWidth(c, number);
     setWordWrap(false);
-    connect(this, &QTableWidget::itemChanged, this, [this] {
-        if (!m_filling) KeepOneEmptyRow();
+    // A number wider than its column loses its first digits, not its last:
+    // the millimetres stay in sight. Columns grow to what they hold.
+    setTextElideMode(Qt::ElideLeft);
+    connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* cell) {
+        if (m_filling) return;
+        KeepOneEmptyRow();
+        FitColumn(cell->column());
     });
+}
+
+void CPairTable::FitColumn(int column) {
+    if (column < 0 || column >= kColumns) return;
+    // The widest cell of the rows the view measures (it looks at some
+    // hundreds, whatever the table holds), never narrower than at the start.
+    const int least = column == kNameColumn ? fontMetrics().horizontalAdvance(QStringLiteral("K0001")) + 6
+                                            : fontMetrics().horizontalAdvance(QStringLiteral("39.491241735")) + 6;
+    setColumnWidth(column, std::max(least, sizeHintForColumn(column)));
 }
 
 void CPairTable::SetAxes(const std::array<QString, 3>& before, const std::array<QString, 3>& after) {
@@ -121,6 +135,7 @@ void CPairTable::PasteText(const QString& text) {
     m_filling = false;
     viewport()->update();
     KeepOneEmptyRow();
+    for (int c = 0; c < kColumns; ++c) FitColumn(c);
     if (left > 0) {
         ShowMessage("点对表最多容纳" + std::to_string(zelk::kMaxCommonPoints) + "对公共点，粘贴的最后" +
                         std::to_string(left) + "行没有贴入！",

@@ -67,6 +67,8 @@ protected:
 
 private:
     void KeepOneEmptyRow();
+    // A column as wide as what it shows (zone-prefixed eastings whole).
+    void FitColumn(int column);
     bool RowIsEmpty(int row) const;
     QString CellText(int row, int column) const;
     void SetCell(int row, int column, const QString& text);

@@ -238,6 +238,35 @@ void CResidualTable::resizeEvent(QResizeEvent* event) {
 
 QStringList CResidualTable::Captions() const { return m_model->Captions(); }
 
+QString CResidualTable::PlainText() const {
+    const int rows = rowCount(), columns = columnCount();
+    // Names as wide as the widest; numbers in columns of 12.
+    std::vector<qsizetype> widths(static_cast<std::size_t>(columns), 12);
+    widths[0] = 6;
+    const QStringList captions = Captions();
+    const bool named = columns > 1 && captions[1] == QStringLiteral("点号");
+    if (named) {
+        widths[1] = captions[1].size();
+        for (int r = 0; r < rows; ++r) widths[1] = std::max(widths[1], m_model->Text(r, 1).size());
+    }
+    const auto line = [&](const auto& cell) {
+        QString text;
+        for (int c = 0; c < columns; ++c) {
+            const QString value = cell(c);
+            const qsizetype pad = std::max<qsizetype>(widths[static_cast<std::size_t>(c)] - value.size(), 1);
+            if (named && c == 1) {
+                text += QStringLiteral("  ") + value + QString(pad - 1, QLatin1Char(' '));
+            } else {
+                text += QString(pad, QLatin1Char(' ')) + value;
+            }
+        }
+        return text + QLatin1Char('\n');
+    };
+    QString text = line([&captions](int c) { return captions[c]; });
+    for (int r = 0; r < rows; ++r) text += line([this, r](int c) { return m_model->Text(r, c); });
+    return text;
+}
+
 // ---------------------------------------------------------------- plot
 
 namespace {

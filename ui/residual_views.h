@@ -52,6 +52,9 @@ public:
     QStringList Captions() const;
     QString CellText(int row, int column) const;
     QColor CellColor(int row, int column) const;
+    // The table as text, a line a row under a line of captions, columns
+    // aligned with blanks (for the comment of a saved file).
+    QString PlainText() const;
 
     // Factory for a dialog template's custom control.
     static QWidget* Create(QWidget* parent) { return new CResidualTable(parent); }

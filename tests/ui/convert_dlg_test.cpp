@@ -99,7 +99,8 @@ TEST(MainDialogExchange, TypedNumbersComeBackInShortestForm) {
     Edit(dialog, 1002)->setText(QStringLiteral("1.50"));
     Edit(dialog, 1007)->setText(QStringLiteral("  114.3015\t"));
     Edit(dialog, 1004)->setText(QStringLiteral("1e3"));
-    SelectItem(dialog.Item<QComboBox>(1005), 1);
+    ASSERT_TRUE(dialog.UpdateData(true));
+    dialog.UpdateData(false);
     EXPECT_EQ(Edit(dialog, 1002)->text(), QStringLiteral("1.5"));
     EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("114.3015"));
     EXPECT_EQ(Edit(dialog, 1004)->text(), QStringLiteral("1000"));
