@@ -260,6 +260,7 @@ QString CResidualTable::PlainText() const {
                 text += QString(pad, QLatin1Char(' ')) + value;
             }
         }
+        while (text.endsWith(QLatin1Char(' '))) text.chop(1);
         return text + QLatin1Char('\n');
     };
     QString text = line([&captions](int c) { return captions[c]; });

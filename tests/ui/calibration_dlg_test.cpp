@@ -769,7 +769,8 @@ TEST(MainDialogCalibration, AppliedUntilClearedAndConvertsAsZelkCliWithTheFile) 
         EXPECT_EQ(d->Item<QComboBox>(cal::kBeforeSystem)->currentIndex(), MainIndex("cgcs2000-gauss"));
         EXPECT_EQ(d->Item<QLineEdit>(cal::kBeforeMeridian)->text(), QStringLiteral("117"));
         EXPECT_EQ(d->Item<QComboBox>(cal::kAfterSystem)->currentIndex(), MainIndex("local"));
-        SelectItem(d->Item<QComboBox>(cal::kModel), 1);
+        // Onto a site grid: four parameters from the start.
+        EXPECT_EQ(d->Item<QComboBox>(cal::kModel)->currentIndex(), 1);
         SelectItem(d->Item<QComboBox>(cal::kHeight), 3);
         d->Item<CPairTable>(cal::kPairs)->PasteText(Spreadsheet(site));
         d->Item<QPushButton>(cal::kCompute)->click();
@@ -780,6 +781,14 @@ TEST(MainDialogCalibration, AppliedUntilClearedAndConvertsAsZelkCliWithTheFile) 
     dialog.Item<QPushButton>(convert_ids::kCalibrate)->click();
     ASSERT_TRUE(*ran);
     ASSERT_TRUE(dialog.m_calibration);
+    // The saved file lists each pair's residuals by the table's names.
+    const std::string saved = ReadFile(params);
+    for (int i = 1; i <= 10; ++i) {
+        const std::string number = std::to_string(i);
+        EXPECT_NE(saved.find("\n# " + std::string(6 - number.size(), ' ') + number + "  P" + number + " "),
+                  std::string::npos)
+            << i << saved;
+    }
     EXPECT_EQ(dialog.TransformLine().text, QStringLiteral("当前转换：四参数 + 二次曲面高程拟合 (site.params)"));
 
     // Both ways through the dialog: the file and the typed point as
