@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
@@ -119,6 +120,17 @@ QStyle::StandardPixmap IconPixmap(MessageIcon icon) {
     }
     return QStyle::SP_MessageBoxWarning;
 }
+
+// Every line of a report as wide as the widest: the list scrolls sideways
+// to the end of any line, and lays out its rows without measuring each.
+class ReportLineSize final : public QStyledItemDelegate {
+public:
+    ReportLineSize(QSize size, QObject* parent) : QStyledItemDelegate(parent), m_size(size) {}
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return m_size; }
+
+private:
+    QSize m_size;
+};
 }  // namespace
 
 bool IsLongMessage(const std::string& text) {
@@ -149,6 +161,7 @@ std::unique_ptr<QDialog> MakeReportBox(const std::string& text, const std::strin
     field->setEditTriggers(QAbstractItemView::NoEditTriggers);
     field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     field->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    field->setTextElideMode(Qt::ElideNone);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box.get());
     QPushButton* copy = buttons->addButton(QStringLiteral("复制全部"), QDialogButtonBox::ActionRole);
     QObject::connect(copy, &QPushButton::clicked, box.get(), [decoded] { QGuiApplication::clipboard()->setText(decoded); });
@@ -160,13 +173,16 @@ std::unique_ptr<QDialog> MakeReportBox(const std::string& text, const std::strin
     layout->setColumnStretch(1, 1);
     buttons->button(QDialogButtonBox::Ok)->setFocus(Qt::OtherFocusReason);
 
-    // As wide as the widest of the first lines and as tall as the text,
-    // within two thirds of the screen.
+    // As wide as the widest line and as tall as the text, within two
+    // thirds of the screen. The lines measured are the first and the last
+    // thousands: the middle of a long report is its table of pairs.
     const QFontMetrics metrics(field->font());
     int widest = 0;
-    for (qsizetype i = 0; i < std::min<qsizetype>(lines.size(), 500); ++i) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i == 2000 && lines.size() > 4000) i = lines.size() - 2000;
         widest = std::max(widest, metrics.horizontalAdvance(lines[i]));
     }
+    field->setItemDelegate(new ReportLineSize(QSize(widest + 8, metrics.height() + 2), field));
     QSize screen(1024, 768);
     if (const QScreen* shown = (owner ? owner->screen() : QGuiApplication::primaryScreen())) {
         screen = shown->availableGeometry().size();

@@ -362,6 +362,11 @@ TEST(BackgroundConversion, LargeFileConvertsOnAWorkerWhileTheEventLoopRuns) {
     const std::string bytes = ReadAll(output);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 200000);
     EXPECT_TRUE(bytes == ReadAll(cliOutput));
+
+    // 点校正 right after a conversion (once the program vanished there).
+    auto opened = WhenModal([](QWidget* w) { w->close(); });
+    dialog.Item<QPushButton>(kCalibrate)->click();
+    EXPECT_TRUE(*opened);
 }
 
 TEST(BackgroundConversion, ProgressAfterHalfASecondAndCancelLeavesTheOldOutput) {
