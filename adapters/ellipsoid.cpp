@@ -73,39 +73,38 @@ void CEllipsoid::CartesianToGeodetic(double& B, double& L, double& H) const {
 // by SetCentralMeridian, the point by SetGeodetic or SetPlane.
 
 namespace {
-zelk::TransverseMercator TmOf(const CEllipsoid& e, double k0, zelk::TmSeries series) {
-    return zelk::TransverseMercator(e.Shape(), k0, e.m_falseEasting, series);
+// The object's projection with scale k0 and series: forward from its B L to
+// its x y, or reverse from its x y to its B L (kept in radians, handed back
+// in packed DMS).
+void Project(CEllipsoid& e, double k0, zelk::TmSeries series, bool forward, double& a, double& b,
+             double& H) {
+    e.m_k0 = k0;
+    const zelk::TransverseMercator tm(e.Shape(), k0, e.m_falseEasting, series);
+    if (forward) {
+        tm.Forward(e.m_L0, e.m_B, e.m_L, e.m_x, e.m_y);
+        a = e.m_x;
+        b = e.m_y;
+    } else {
+        tm.Reverse(e.m_L0, e.m_x, e.m_y, e.m_B, e.m_L);
+        a = RadianToDms(e.m_B);
+        b = RadianToDms(e.m_L);
+    }
+    H = e.m_H;
 }
 }  // namespace
 
-void CEllipsoid::GaussForward(double& xOut, double& yOut, double& HOut) {
-    m_k0 = 1.0;
-    TmOf(*this, m_k0, zelk::TmSeries::GaussKruger).Forward(m_L0, m_B, m_L, m_x, m_y);
-    xOut = m_x;
-    yOut = m_y;
-    HOut = m_H;
+void CEllipsoid::GaussForward(double& x, double& y, double& H) {
+    Project(*this, 1.0, zelk::TmSeries::GaussKruger, true, x, y, H);
 }
 
-void CEllipsoid::GaussInverse(double& BOut, double& LOut, double& HOut) {
-    m_k0 = 1.0;
-    TmOf(*this, m_k0, zelk::TmSeries::GaussKruger).Reverse(m_L0, m_x, m_y, m_B, m_L);
-    BOut = RadianToDms(m_B);
-    LOut = RadianToDms(m_L);
-    HOut = m_H;
+void CEllipsoid::GaussInverse(double& B, double& L, double& H) {
+    Project(*this, 1.0, zelk::TmSeries::GaussKruger, false, B, L, H);
 }
 
-void CEllipsoid::UtmForward(double& xOut, double& yOut, double& HOut) {
-    m_k0 = 0.9996;
-    TmOf(*this, m_k0, zelk::TmSeries::Utm).Forward(m_L0, m_B, m_L, m_x, m_y);
-    xOut = m_x;
-    yOut = m_y;
-    HOut = m_H;
+void CEllipsoid::UtmForward(double& x, double& y, double& H) {
+    Project(*this, 0.9996, zelk::TmSeries::Utm, true, x, y, H);
 }
 
-void CEllipsoid::UtmInverse(double& BOut, double& LOut, double& HOut) {
-    m_k0 = 0.9996;
-    TmOf(*this, m_k0, zelk::TmSeries::Utm).Reverse(m_L0, m_x, m_y, m_B, m_L);
-    BOut = RadianToDms(m_B);
-    LOut = RadianToDms(m_L);
-    HOut = m_H;
+void CEllipsoid::UtmInverse(double& B, double& L, double& H) {
+    Project(*this, 0.9996, zelk::TmSeries::Utm, false, B, L, H);
 }

@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <random>
 
-#include "adapters/ellipsoid.h"
 #include "engine/angle.h"
+#include "engine/datum.h"
+#include "engine/transverse_mercator.h"
 
 using namespace zelk;
 
@@ -26,14 +27,14 @@ public:
     // a longitude within 1.5 degrees of the meridian, a height up to 2000 m.
     void NextGauss(double& x, double& y, double& H) {
         const double degrees = kPi / 180.0;
-        CBeijing54 e;
-        e.SetCentralMeridian(117.0);
-        e.m_B = Uniform(23.0, 49.0) * degrees;
-        e.m_L = Uniform(115.5, 118.5) * degrees;
-        e.m_H = Uniform(0.0, 2000.0);
-        e.GaussForward(x, y, H);
+        const double B = Uniform(23.0, 49.0) * degrees;
+        const double L = Uniform(115.5, 118.5) * degrees;
+        H = Uniform(0.0, 2000.0);
+        m_gauss.Forward(DmsToRadian(117.0), B, L, x, y);
     }
 
 private:
     std::mt19937_64 m_random;
+    zelk::TransverseMercator m_gauss =
+        zelk::TransverseMercator::GaussKruger(zelk::DatumOf(zelk::DatumId::Beijing54).ellipsoid);
 };

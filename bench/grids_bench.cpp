@@ -14,6 +14,11 @@
 //              of bench/compare-proj, in no order
 //   2  earth   uniform over the whole earth: nearly every point needs a block
 //              that is not cached, the cache's worst case
+// BM_GeoidFileConversion: a whole file of 200,000 points, Beijing 1954
+// Gauss-Kruger on 117 to WGS84 geodetic with seven parameters (as
+// BM_ConvertFile), into /dev/null, on one thread (processor time, the least
+// disturbed by other work on the machine): 0 without a geoid, 1 the
+// target's heights above EGM96, 2 the source's.
 // Peak memory of a run (the cache stays within its 32 MiB):
 //   /usr/bin/time -v build/bench/zelk-bench --benchmark_filter='BM_GeoidLookup/grid:1/order:2'
 #include <benchmark/benchmark.h>
@@ -30,6 +35,10 @@
 #include "bench_points.h"
 #include "grids/geoid_grid.h"
 #include "platform/number_text.h"
+#include "workflow/chain.h"
+#include "workflow/file_conversion.h"
+#include "workflow/geoid_model.h"
+#include "workflow/point_file.h"
 
 using namespace zelk;
 
@@ -220,5 +229,44 @@ void BM_GeoidOpen(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_GeoidOpen)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_GeoidFileConversion(benchmark::State& state) {
+    constexpr int kPoints = 200000;
+    const int geoid = static_cast<int>(state.range(0));
+    const GeoidModel egm96 = OpenGeoidModel("egm96");
+    if (geoid != 0 && !egm96.IsOpen()) {
+        state.SkipWithError("EGM96 is not installed");
+        return;
+    }
+    std::FILE* file = std::tmpfile();
+    BenchPoints points;
+    std::string text;
+    for (int i = 0; i < kPoints; ++i) {
+        double x, y, H;
+        points.NextGauss(x, y, H);
+        AppendPointLine(text, false, {}, x, y, H);
+    }
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fflush(file);
+    std::FILE* sink = std::fopen("/dev/null", "wb");
+    const Crs from = MakeCrs(*FindSystem("beijing54-gauss"), Zoning::Meridian, 117);
+    const Crs to = MakeCrs(*FindSystem("wgs84-geodetic"));
+    ChainHeights heights;
+    if (geoid == 1) heights.to = egm96.grid;
+    if (geoid == 2) heights.from = egm96.grid;
+    const ConversionChain chain(from, to, {Transformation::Seven({-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87})},
+                                heights);
+    FileConversionOptions options;
+    options.threads = 1;
+    for (auto _ : state) {
+        std::rewind(file);
+        const FileConversionResult result = ConvertPointFile(file, sink, false, chain, options);
+        if (result.status != FileConversionResult::Status::Ok) state.SkipWithError("failed");
+    }
+    std::fclose(sink);
+    std::fclose(file);
+    state.SetItemsProcessed(state.iterations() * kPoints);
+}
+BENCHMARK(BM_GeoidFileConversion)->ArgName("geoid")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -9,10 +9,13 @@
 
 #include "bench_points.h"
 #include "engine/angle.h"
-#include "adapters/conversion.h"
+#include "engine/datum.h"
+#include "engine/transverse_mercator.h"
+#include "workflow/chain.h"
+#include "workflow/coordinate_system.h"
 #include "workflow/file_conversion.h"
-#include "adapters/point_converter.h"
 #include "workflow/point_file.h"
+#include "workflow/transformation.h"
 
 using namespace zelk;
 
@@ -25,71 +28,75 @@ struct Triple {
     double a, b, c;
 };
 
-// A point near Beijing (39 54 12 N, 116 23 24 E, 52.3 m) in the system of
-// main-list index.
+// The six systems in the order the programs have always listed them.
+const char* const kSystems[6] = {"wgs84-utm",          "wgs84-geodetic", "beijing54-gauss",
+                                 "beijing54-geodetic", "xian80-gauss",   "xian80-geodetic"};
+
+Crs System(int index) {
+    return MakeCrs(*FindSystem(kSystems[index]), Zoning::Meridian, kMeridian);
+}
+
+// The chain from system S to system T through the parameters.
+ConversionChain Chain(int source, int target) {
+    return ConversionChain(System(source), System(target), {Transformation::Seven(kParams)});
+}
+
+std::string Label(int source, int target) {
+    return std::string(kSystems[source]) + " -> " + kSystems[target];
+}
+
+// A point near Beijing (39 54 12 N, 116 23 24 E, 52.3 m) in system S (a
+// projected system's geodetic one follows it in the list).
 Triple PointIn(int index) {
-    const double B = 39.5412, L = 116.2324, H = 52.3;
-    const CoordinateSystem system = SystemFromMainList(index);
-    if (!IsProjected(system)) return {B, L, H};
-    std::unique_ptr<CEllipsoid> e;
-    if (system == CoordinateSystem::Wgs84Utm) {
-        e = std::make_unique<CWgs84>();
-    } else if (system == CoordinateSystem::Beijing54Gauss) {
-        e = std::make_unique<CBeijing54>();
-    } else {
-        e = std::make_unique<CXian80>();
-    }
-    e->SetCentralMeridian(kMeridian);
-    e->SetGeodetic(B, L, H);
-    Triple t{};
-    if (system == CoordinateSystem::Wgs84Utm) {
-        e->UtmForward(t.a, t.b, t.c);
-    } else {
-        e->GaussForward(t.a, t.b, t.c);
+    Triple t{39.5412, 116.2324, 52.3};
+    if (System(index).IsProjected()) {
+        ConversionChain(System(index + 1), System(index)).Convert(t.a, t.b, t.c);
     }
     return t;
 }
 
-void BM_ConvertPoint(benchmark::State& state) {
+// A chain built for each point, as a single typed point is converted.
+void BM_ChainEachPoint(benchmark::State& state) {
     const int source = static_cast<int>(state.range(0));
     const int target = static_cast<int>(state.range(1));
     const Triple input = PointIn(source);
     for (auto _ : state) {
         Triple t = input;
         benchmark::DoNotOptimize(t);
-        ConvertPoint(source, target, kMeridian, kMeridian, kParams, t.a, t.b, t.c);
+        Chain(source, target).Convert(t.a, t.b, t.c);
         benchmark::DoNotOptimize(t);
     }
-    state.SetLabel(std::string(MainListLabel(source)) + " -> " + MainListLabel(target));
+    state.SetLabel(Label(source, target));
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_ConvertPoint)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {0, 1, 2, 3, 4, 5}});
+BENCHMARK(BM_ChainEachPoint)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {0, 1, 2, 3, 4, 5}});
 
-// The per-file converter (objects built once), on the pair of the speed goal.
-void BM_PointConverter(benchmark::State& state) {
+// One chain for many points, as a file conversion has it, one point a call.
+void BM_Chain(benchmark::State& state) {
     const int source = static_cast<int>(state.range(0));
     const int target = static_cast<int>(state.range(1));
     const Triple input = PointIn(source);
-    CPointConverter converter(source, target, kMeridian, kMeridian, kParams);
+    const ConversionChain chain = Chain(source, target);
     for (auto _ : state) {
         Triple t = input;
         benchmark::DoNotOptimize(t);
-        converter.Convert(t.a, t.b, t.c);
+        chain.Convert(t.a, t.b, t.c);
         benchmark::DoNotOptimize(t);
     }
-    state.SetLabel(std::string(MainListLabel(source)) + " -> " + MainListLabel(target));
+    state.SetLabel(Label(source, target));
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_PointConverter)->Args({2, 1})->Args({1, 2})->Args({3, 5});
+BENCHMARK(BM_Chain)->Args({2, 1})->Args({1, 2})->Args({3, 5});
 
-// The same, 64 points at a time, as file conversion calls it: time per point.
-void BM_PointConverterMany(benchmark::State& state) {
+// The same, 64 points a call, as file conversion calls it: time per point.
+void BM_ChainMany(benchmark::State& state) {
     const int source = static_cast<int>(state.range(0));
     const int target = static_cast<int>(state.range(1));
     const Triple input = PointIn(source);
-    CPointConverter converter(source, target, kMeridian, kMeridian, kParams);
+    const ConversionChain chain = Chain(source, target);
     constexpr int kCount = 64;
     double values[3 * kCount];
+    PointProblem problems[kCount];
     for (auto _ : state) {
         for (int i = 0; i < kCount; ++i) {
             values[3 * i] = input.a;
@@ -97,13 +104,13 @@ void BM_PointConverterMany(benchmark::State& state) {
             values[3 * i + 2] = input.c;
         }
         benchmark::DoNotOptimize(values);
-        converter.ConvertMany(values, kCount);
+        chain.Convert(values, problems, kCount);
         benchmark::DoNotOptimize(values);
     }
-    state.SetLabel(std::string(MainListLabel(source)) + " -> " + MainListLabel(target));
+    state.SetLabel(Label(source, target));
     state.SetItemsProcessed(state.iterations() * kCount);
 }
-BENCHMARK(BM_PointConverterMany)->Args({2, 1})->Args({1, 2})->Args({3, 5});
+BENCHMARK(BM_ChainMany)->Args({2, 1})->Args({1, 2})->Args({3, 5});
 
 constexpr int kFilePoints = 200000;
 
@@ -178,10 +185,10 @@ void BM_ConvertFile(benchmark::State& state) {
     std::FILE* sink = std::fopen("/dev/null", "wb");
     FileConversionOptions options;
     options.threads = static_cast<int>(state.range(0));
+    const ConversionChain chain = Chain(2, 1);
     for (auto _ : state) {
         std::rewind(file);
-        const FileConversionResult result =
-            ConvertPointFile(file, sink, false, 2, 1, kMeridian, 0.0, kParams, options);
+        const FileConversionResult result = ConvertPointFile(file, sink, chain, FileFormats{}, options);
         if (result.status != FileConversionResult::Status::Ok) state.SkipWithError("failed");
     }
     std::fclose(sink);
@@ -192,5 +199,43 @@ void BM_ConvertFile(benchmark::State& state) {
 BENCHMARK(BM_ConvertFile)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+// One transverse Mercator series on CGCS2000, 64 points a call within 6
+// degrees of the meridian: forward (direction 0) or reverse (1, through
+// ReverseLanes four points at a time, as file conversion calls it).
+// Series: 0 Gauss-Kruger, 1 UTM, 2 Krüger's series.
+void BM_TransverseMercator(benchmark::State& state) {
+    const auto series = static_cast<zelk::TmSeries>(state.range(0));
+    const bool reverse = state.range(1) == 1;
+    const zelk::TransverseMercator tm(zelk::DatumOf(zelk::DatumId::Cgcs2000).ellipsoid, 1.0,
+                                      500000.0, series);
+    constexpr int kCount = 64;
+    const double L0 = 117 * kPi / 180;
+    double L0s[kCount], a[kCount], b[kCount], outA[kCount], outB[kCount];
+    for (int i = 0; i < kCount; ++i) {
+        L0s[i] = L0;
+        a[i] = (18 + 36.0 * i / kCount) * kPi / 180;
+        b[i] = L0 + (-6 + 12.0 * i / kCount) * kPi / 180;
+        if (reverse) tm.Forward(L0, a[i], b[i], a[i], b[i]);
+    }
+    for (auto _ : state) {
+        if (reverse) {
+            for (int i = 0; i < kCount; i += zelk::TransverseMercator::kLanes) {
+                tm.ReverseLanes(L0s + i, a + i, b + i, outA + i, outB + i,
+                                zelk::TransverseMercator::kLanes);
+            }
+        } else {
+            for (int i = 0; i < kCount; ++i) tm.Forward(L0, a[i], b[i], outA[i], outB[i]);
+        }
+        benchmark::DoNotOptimize(outA);
+        benchmark::DoNotOptimize(outB);
+    }
+    state.SetItemsProcessed(state.iterations() * kCount);
+    state.SetLabel(std::string(series == zelk::TmSeries::Kruger ? "Kruger"
+                               : series == zelk::TmSeries::Utm  ? "UTM"
+                                                                : "Gauss-Kruger") +
+                   (reverse ? " reverse" : " forward"));
+}
+BENCHMARK(BM_TransverseMercator)->ArgsProduct({{0, 1, 2}, {0, 1}});
 
 BENCHMARK_MAIN();

@@ -26,12 +26,25 @@ SevenParams ConvertConvention(const SevenParams& params, RotationConvention from
     return out;
 }
 
-PointRecord ApplySevenParams(const SevenParams& params, RotationConvention convention,
-                             const PointRecord& point) {
+namespace {
+// params, written in convention, through the engine's step (or its inverse).
+PointRecord Apply(const SevenParams& params, RotationConvention convention, const PointRecord& point,
+                  PointRecord (*step)(const double*, const PointRecord&)) {
     double internal[kBursaCount];
     ParamsToInternal(ConvertConvention(params, convention, RotationConvention::CoordinateFrame),
                      internal);
-    return ApplyBursa(internal, point);
+    return step(internal, point);
+}
+}  // namespace
+
+PointRecord ApplySevenParams(const SevenParams& params, RotationConvention convention,
+                             const PointRecord& point) {
+    return Apply(params, convention, point, ApplyBursa);
+}
+
+PointRecord ApplySevenParamsInverse(const SevenParams& params, RotationConvention convention,
+                                    const PointRecord& point) {
+    return Apply(params, convention, point, ApplyBursaInverse);
 }
 
 }  // namespace zelk

@@ -44,5 +44,9 @@ SevenParams ConvertConvention(const SevenParams& params, RotationConvention from
 // bit the engine's for the coordinate-frame equivalent.
 PointRecord ApplySevenParams(const SevenParams& params, RotationConvention convention,
                              const PointRecord& point);
+// The exact inverse of ApplySevenParams (ApplyBursaInverse): the point that
+// params, written in `convention`, take to point.
+PointRecord ApplySevenParamsInverse(const SevenParams& params, RotationConvention convention,
+                                    const PointRecord& point);
 
 }  // namespace zelk

@@ -40,4 +40,21 @@ PointRecord ApplyBursa(const double p[kBursaCount], const PointRecord& point) {
     return out;
 }
 
+PointRecord ApplyBursaInverse(const double p[kBursaCount], const PointRecord& point) {
+    const double scale = p[kScale] + 1.0;
+    const double ux = (point.X - p[kTx]) / scale;
+    const double uy = (point.Y - p[kTy]) / scale;
+    const double uz = (point.Z - p[kTz]) / scale;
+    const double wx = p[kEx], wy = p[kEy], wz = p[kEz];
+    // W u = u × w, and w (w · u).
+    const double cx = uy * wz - uz * wy, cy = uz * wx - ux * wz, cz = ux * wy - uy * wx;
+    const double dot = wx * ux + wy * uy + wz * uz;
+    const double norm = 1.0 + (wx * wx + wy * wy + wz * wz);
+    PointRecord out;
+    out.X = ((ux - cx) + wx * dot) / norm;
+    out.Y = ((uy - cy) + wy * dot) / norm;
+    out.Z = ((uz - cz) + wz * dot) / norm;
+    return out;
+}
+
 }  // namespace zelk

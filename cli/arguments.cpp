@@ -2,7 +2,11 @@
 
 #include <charconv>
 
+#include "cli/options.h"
+#include "platform/files.h"
 #include "platform/number_text.h"
+#include "workflow/epsg.h"
+#include "workflow/system_file.h"
 
 using namespace zelk;
 
@@ -71,6 +75,32 @@ zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name) {
     const std::string option = "--" + name;
     const std::string* value = parsed.Value(option);
     if (value == nullptr) throw UsageError("option " + option + " is required");
+    const std::string side = name == "from" || name == "before" ? "转换前" : "转换后";
+    const bool file = !value->empty() && value->front() == '@';
+    if (file || zelk::IsEpsgName(*value)) {
+        // A system file or a code says its own meridian.
+        for (const char* setting : {"-meridian", "-zone"}) {
+            if (parsed.Has(option + setting)) {
+                throw UsageError("option " + option + setting + ": " + *value +
+                                 (file ? " (a system file)" : "") + " has its own meridian or zone");
+            }
+        }
+        std::string problem;
+        std::optional<zelk::Crs> crs;
+        if (file) {
+            const std::string path = value->substr(1);
+            if (path.empty()) throw UsageError("option " + option + ": a file name is needed after @");
+            crs = zelk::ReadSystemFile(zelk::platform::PathFromUtf8(path), problem);
+            if (!crs) throw DataError(problem);
+        } else {
+            crs = zelk::EpsgCrs(*value, problem);
+            if (!crs) throw UsageError("option " + option + ": " + problem);
+        }
+        if (const std::string settings = zelk::CrsProblemText(*crs, side); !settings.empty()) {
+            throw DataError(settings);
+        }
+        return *crs;
+    }
     const zelk::SystemEntry* entry = zelk::FindSystem(*value);
     if (entry == nullptr) {
         throw UsageError("option " + option + ": unknown coordinate system " + Quoted(*value) +
@@ -99,8 +129,7 @@ zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name) {
     }
     const zelk::Crs crs = zelk::MakeCrs(*entry, zoning, meridian);
     // Whether the settings can be used is decided where the dialogs decide it.
-    const std::string problem =
-        zelk::CrsProblemText(crs, name == "from" || name == "before" ? "转换前" : "转换后");
+    const std::string problem = zelk::CrsProblemText(crs, side);
     if (!problem.empty()) throw UsageError(problem);
     return crs;
 }

@@ -48,7 +48,11 @@ ParsedArguments ParseArguments(std::span<const std::string> args,
 // --NAME-zone 3|6 (name is "from", "to", "before" or "after"). SYS may be
 // any system of the catalogue; a meridian is ignored by a system that is
 // not projected, a zone is refused there, and so are zones for UTM and a
-// meridian beyond ±180 degrees.
+// meridian beyond ±180 degrees. SYS may also be EPSG:NNNN (a code of the
+// table, workflow/epsg.h) or @FILE (a system file, workflow/system_file.h),
+// which say their own meridian: --NAME-meridian and --NAME-zone are refused
+// with them. A system file that cannot be read, or whose definition is bad,
+// throws DataError (exit status 1) with the file's message.
 zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name);
 double OptionalNumber(const ParsedArguments& parsed, const std::string& name, double fallback);
 // Strict locale-independent decimal number; `what` names the argument in the

@@ -1,14 +1,14 @@
 // zelk-cli convert: a point file, through the same request and path as the
 // main dialog's file conversion.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <memory>
 
 #include "cli/commands.h"
 #include "cli/help_texts.h"
 #include "cli/options.h"
+#include "platform/files.h"
+#include "platform/output_file.h"
+#include "platform/standard_streams.h"
 #include "workflow/conversion_run.h"
 
 using namespace zelk;
@@ -21,14 +21,8 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--params", true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
     {"--to-angles", true},     {"--convention", true},
+    {"--from-geoid", true},    {"--to-geoid", true},
 };
-
-// Bytes of an input that can be sized (a regular file), else 0.
-std::uint64_t InputSize(int fd) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-    return static_cast<std::uint64_t>(info.st_size);
-}
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     ConversionRequest request;
@@ -41,6 +35,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
     request.steps = StepsOption(parsed);
+    request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
+    request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
     formats.input = FormatOption(parsed, "--from-format", false);
@@ -50,9 +46,10 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     if (!FormatProblemText(formats, request.to).empty()) {
         throw UsageError("option --to-format: KML holds WGS84 or CGCS2000 geodetic points only");
     }
-    const int outputDescriptor = output == "-" ? STDOUT_FILENO : OutputDescriptor(output);
-    request.input = PointInput{input};
-    request.output = PointOutput{output, outputDescriptor};
+    const int outputDescriptor = output == "-" ? platform::kStandardOutputDescriptor
+                                               : OutputDescriptor(platform::PathFromUtf8(output));
+    request.input = PointInput{platform::PathFromUtf8(input)};
+    request.output = PointOutput{platform::PathFromUtf8(output), outputDescriptor};
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }
@@ -60,14 +57,14 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     FileConversionOptions options;
     options.threads = threads;
     std::unique_ptr<ProgressLine> progress;
-    if (outputDescriptor < 0 && isatty(STDERR_FILENO) && isatty(STDOUT_FILENO)) {
-        const std::uint64_t total = input == "-" ? InputSize(STDIN_FILENO) : [&] {
+    if (outputDescriptor < 0 && platform::IsTerminal(stderr) && platform::IsTerminal(stdout)) {
+        const std::uint64_t total = input == "-" ? platform::RegularFileSize(stdin).value_or(0) : [&] {
             std::error_code error;
-            const auto size = std::filesystem::file_size(input, error);
+            const auto size = std::filesystem::file_size(request.input->path, error);
             return error ? std::uint64_t{0} : static_cast<std::uint64_t>(size);
         }();
         progress = std::make_unique<ProgressLine>(total, [](std::string_view text) {
-            std::fwrite(text.data(), 1, text.size(), stderr);
+            platform::WriteText(stderr, text);
             std::fflush(stderr);
         });
         messages.SetProgressLine(progress.get());

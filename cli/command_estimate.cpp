@@ -7,6 +7,8 @@
 #include "cli/commands.h"
 #include "cli/help_texts.h"
 #include "cli/options.h"
+#include "platform/files.h"
+#include "platform/output_file.h"
 #include "platform/number_text.h"
 #include "workflow/estimation_run.h"
 #include "workflow/parameter_file.h"
@@ -27,6 +29,7 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--to-angles", true},
     {"--model", true},
     {"--height", true},
+    {"--geoid", true},
     {"--convention", true},
     {"--export-line", true},
     {"--save", true},
@@ -57,7 +60,9 @@ std::string ResidualTable(const CalibrationEstimate& result, bool seven,
     nameColumn(out, "name");
     out += seven ? "      rX (m)      rY (m)      rZ (m)     3-D (m)"
                  : "      vx (m)      vy (m)   plane (m)";
+    const bool geoid = height && result.geoidCompared;
     if (height) out += "  height (m)";
+    if (geoid) out += "  no geoid (m)";
     out += "  left out (m)\n";
     for (std::size_t i = 0; i < result.residuals.size(); ++i) {
         const CalibrationResidual& r = result.residuals[i];
@@ -70,6 +75,7 @@ std::string ResidualTable(const CalibrationEstimate& result, bool seven,
         if (seven) column(out, FormatFixed(r.r[2], 4), 12);
         column(out, FormatFixed(r.length, 4), 12);
         if (height) column(out, FormatFixed(r.height, 4), 12);
+        if (geoid) column(out, FormatFixed(r.heightWithoutGeoid, 4), 14);
         column(out, result.tested && r.leftOut > 0.0 ? FormatFixed(r.leftOut, 4) : "-", 14);
         if (r.suspect) out += " *";
         out += '\n';
@@ -127,6 +133,7 @@ std::string ValueLines(const Transformation& c) {
         for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
             line(kNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
+        if (c.geoid) out += "geoid = " + GeoidFileValue(c.geoid->name) + "\n";
     }
     return out;
 }
@@ -135,11 +142,12 @@ std::string ValueLines(const Transformation& c) {
 // whole); the problem, or nothing.
 std::string SaveText(const std::string& path, const std::string& text) {
     AtomicOutputFile file;
-    if (!file.Open(path)) return path + ": cannot write the file";
+    if (!file.Open(platform::PathFromUtf8(path))) return path + ": cannot write the file";
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        return path + ": cannot write the file";
+        return path + ": cannot write the file" +
+               (file.Problem().empty() ? std::string() : " (" + file.Problem() + ")");
     }
     return {};
 }
@@ -168,6 +176,11 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         }
     }
     settings.height = HeightOption(parsed);
+    if (parsed.Has("--geoid") && !settings.height) {
+        throw UsageError("option --geoid: the geoid serves a height fit; give --height fixed, plane or "
+                         "quadratic");
+    }
+    settings.geoid = GeoidOption(parsed, "--geoid");
     settings.convention = ConventionOption(parsed);
     const bool seven = settings.model == Transformation::Model::Seven;
     if (!seven && parsed.Has("--convention")) {
@@ -184,11 +197,13 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         if (save->empty() || *save == "-") {
             throw UsageError("option --save: a file name is needed");
         }
+        RefuseDescriptorName(*save, "option --save");
         savePath = *save;
     }
     std::string exportPath;
     if (const std::string* line = parsed.Value("--export-line")) {
         if (line->empty()) throw UsageError("option --export-line: a file name is needed");
+        RefuseDescriptorName(*line, "option --export-line");
         exportPath = *line;
     }
     RequirePositionals(parsed, 2, "BEFORE and AFTER");
@@ -198,8 +213,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     request.formats.format = FormatOption(parsed, "--format", false);
     request.formats.beforeAngles = AnglesOption(parsed, "--from-angles");
     request.formats.afterAngles = AnglesOption(parsed, "--to-angles");
-    request.beforeFile = PathArgument(parsed.positionals[0], "BEFORE");
-    request.afterFile = PathArgument(parsed.positionals[1], "AFTER");
+    request.beforeFile = platform::PathFromUtf8(PathArgument(parsed.positionals[0], "BEFORE"));
+    request.afterFile = platform::PathFromUtf8(PathArgument(parsed.positionals[1], "AFTER"));
 
     const EstimationRun result = RunEstimation(request);
     if (result.outcome != EstimationOutcome::Estimated) throw DataError(result.message.text);
@@ -215,11 +230,11 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     std::string notSaved;
     if (!savePath.empty()) {
         const std::string comment =
-            CalibrationComment(calibration, report, request.beforeFile.string(),
-                               request.afterFile.string()) +
+            CalibrationComment(calibration, report, platform::PathText(request.beforeFile),
+                               platform::PathText(request.afterFile)) +
             "\nUse it as: zelk-cli convert --params @" + savePath + " ...";
         std::string error;
-        if (!SaveParametersFile(savePath, calibration, comment, error)) notSaved = error;
+        if (!SaveParametersFile(platform::PathFromUtf8(savePath), calibration, comment, error)) notSaved = error;
     }
     if (!exportPath.empty() && notSaved.empty()) {
         const std::string line = ExportLine(calibration.seven) + "\n";

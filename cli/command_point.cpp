@@ -15,6 +15,7 @@ constexpr OptionSpec kPointOptions[] = {
     {"--to-meridian", true}, {"--from-zone", true},   {"--to-zone", true},
     {"--params", true},      {"--from-angles", true}, {"--to-angles", true},
     {"--convention", true},
+    {"--from-geoid", true},    {"--to-geoid", true},
 };
 
 // One value of a typed point: B and L of a geodetic system in its angle format.
@@ -52,6 +53,8 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     double b = PointArgument(parsed.positionals[1], request.from, 1, fromAngles, "coordinate B");
     double c = PointArgument(parsed.positionals[2], request.from, 2, fromAngles, "coordinate C");
     request.steps = StepsOption(parsed);
+    request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
+    request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }

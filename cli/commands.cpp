@@ -10,6 +10,7 @@
 #include "cli/console.h"
 #include "cli/help_texts.h"
 #include "cli/options.h"
+#include "platform/standard_streams.h"
 
 #ifndef ZELK_VERSION
 #define ZELK_VERSION "unknown"
@@ -32,6 +33,7 @@ std::string CommandHelp(const Command& command) {
     }
     if (command.takesParams) text += "\n" + std::string(kParamsTerms);
     text += "\n" + std::string(kExitTerms);
+    if (zelk::platform::RunsOnWindows()) text += "\n" + std::string(kWindowsTerms);
     return text;
 }
 
@@ -48,7 +50,8 @@ std::string OverviewHelp() {
            "  estimate   estimate the seven parameters from two common-point files\n\n" +
            kCommonTerms + "\n" + kFormatTerms + "\n" + kParamsTerms + "\n" + kExitTerms +
            "\nEnvironment: ZELK_THREADS, the number of worker threads of convert when\n"
-           "--jobs is not given (0 or unset: all cores).\n";
+           "--jobs is not given (0 or unset: all cores).\n" +
+           (zelk::platform::RunsOnWindows() ? "\n" + std::string(kWindowsTerms) : std::string());
 }
 
 int UsageFailure(const std::string& message, const char* usage, const char* command) {
@@ -56,7 +59,7 @@ int UsageFailure(const std::string& message, const char* usage, const char* comm
     std::string text = std::string(usage) + "\n";
     text += command == nullptr ? "Try 'zelk-cli --help' for more.\n"
                                : "Try 'zelk-cli " + std::string(command) + " --help' for more.\n";
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    zelk::platform::WriteText(stderr, text);
     return kExitUsage;
 }
 

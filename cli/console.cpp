@@ -1,14 +1,10 @@
 #include "cli/console.h"
 
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 
 #include "platform/interrupt_cleanup.h"
 #include "platform/number_text.h"
+#include "platform/standard_streams.h"
 
 using namespace zelk;
 
@@ -17,23 +13,14 @@ void WriteDiagnostic(std::string_view text) {
     line += ": ";
     line += text;
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    zelk::platform::WriteText(stderr, line);
     std::fflush(stderr);
 }
 
-bool StandardOutputReaderGone() {
-    struct stat info {};
-    if (::fstat(STDOUT_FILENO, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))) {
-        return false;
-    }
-    struct pollfd probe {};
-    probe.fd = STDOUT_FILENO;
-    probe.events = POLLOUT;
-    return ::poll(&probe, 1, 0) == 1 && (probe.revents & POLLERR) != 0;
-}
+bool StandardOutputReaderGone() { return zelk::platform::PipeReaderGone(stdout); }
 
 void InstallSignalHandling() {
-    std::signal(SIGPIPE, SIG_IGN);
+    zelk::platform::PrepareStandardStreams();
     interruptcleanup::InstallHandlers();
 }
 

@@ -20,9 +20,11 @@ void WriteDiagnostic(std::string_view text);
 // True when standard output is a pipe (or socket) whose reader has gone.
 bool StandardOutputReaderGone();
 
-// How zelk-cli meets signals: SIGPIPE is ignored (a write to a pipe without
-// a reader fails with EPIPE instead of ending the program), and SIGINT,
-// SIGTERM and SIGHUP remove temporary files before the program ends.
+// How zelk-cli meets signals and its standard streams: SIGPIPE is ignored
+// (a write to a pipe without a reader fails with EPIPE instead of ending the
+// program), and SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break
+// and the closing of the console) remove temporary files before the program
+// ends. Standard input and output carry bytes unchanged on every system.
 void InstallSignalHandling();
 
 class ProgressLine;

@@ -5,21 +5,24 @@ inline constexpr const char* kShortUsage =
     "usage: zelk-cli systems|point|convert|estimate [OPTIONS] ARGUMENTS, or zelk-cli --help";
 
 inline constexpr const char* kOverviewUsage =
-    "usage: zelk-cli systems\n"
+    "usage: zelk-cli systems  [--epsg | --system SYS\n"
+    "                         [--system-meridian DMS | --system-zone W]]\n"
     "       zelk-cli point    --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                         [--to-meridian DMS | --to-zone W] [--params P]\n"
-    "                         [--convention C] [--from-angles A] [--to-angles A] A B C\n"
+    "                         [--convention C] [--from-angles A] [--to-angles A]\n"
+    "                         [--from-geoid G] [--to-geoid G] A B C\n"
     "       zelk-cli convert  --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                         [--to-meridian DMS | --to-zone W] [--params P]\n"
     "                         [--convention C] [--names] [--from-format F]\n"
     "                         [--to-format F] [--from-angles A] [--to-angles A]\n"
-    "                         [--jobs N] INPUT OUTPUT\n"
+    "                         [--from-geoid G] [--to-geoid G] [--jobs N] INPUT OUTPUT\n"
     "       zelk-cli estimate --before SYS --after SYS\n"
     "                         [--before-meridian DMS | --before-zone W]\n"
     "                         [--after-meridian DMS | --after-zone W] [--format F]\n"
     "                         [--from-angles A] [--to-angles A] [--model M]\n"
-    "                         [--height H] [--convention C] [--save FILE]\n"
-    "                         [--export-line FILE] [--residuals] BEFORE AFTER\n"
+    "                         [--height H] [--geoid G] [--convention C]\n"
+    "                         [--save FILE] [--export-line FILE] [--residuals]\n"
+    "                         BEFORE AFTER\n"
     "       zelk-cli --help | --version\n"
     "       zelk-cli COMMAND --help\n";
 
@@ -27,7 +30,13 @@ inline constexpr const char* kCommonTerms =
     "SYS is one of wgs84-utm, wgs84-geodetic, beijing54-gauss, beijing54-geodetic,\n"
     "xian80-gauss, xian80-geodetic, cgcs2000-gauss, cgcs2000-geodetic, wgs84-xyz,\n"
     "beijing54-xyz, xian80-xyz, cgcs2000-xyz, local (zelk-cli systems lists them\n"
-    "with the desktop program's labels). Projected systems (wgs84-utm and the\n"
+    "with the desktop program's labels); or EPSG:NNNN, a code of the national\n"
+    "systems ZELK has (4490, 4547, 4526, 2385, 32650, 32750 ...: zelk-cli systems\n"
+    "--epsg lists them; other codes are refused); or @FILE, a system file of\n"
+    "one's own: an independent or city system with its ellipsoid, central\n"
+    "meridian, k0, false easting and northing and projection plane height\n"
+    "(zelk-cli systems --help). EPSG:NNNN and @FILE take no --*-meridian or\n"
+    "--*-zone: they say their own. Projected systems (wgs84-utm and the\n"
     "-gauss systems) hold x (northing), y (easting with the 500000 m false\n"
     "easting) and H in metres; geodetic systems hold B, L in packed DMS and H in\n"
     "metres; geocentric systems (-xyz) hold the earth-centred X, Y, Z in metres;\n"
@@ -44,7 +53,19 @@ inline constexpr const char* kCommonTerms =
     "30 minutes 15 seconds. A central meridian left out is 0, as in the dialogs;\n"
     "other systems ignore it. A point more than 6 degrees from its central\n"
     "meridian, a latitude beyond 90 or a longitude beyond 180 degrees is\n"
-    "refused with its line.\n";
+    "refused with its line.\n"
+    "\n"
+    "Heights H are ellipsoidal (as GNSS gives them) unless a geoid model G is\n"
+    "named for that side: then H is above the geoid, H = h - N, N the model's\n"
+    "undulation at the point's latitude and longitude on its own datum. G is\n"
+    "egm96 (EGM96 at 15', egm96_15.gtx from the proj-data package, found in\n"
+    "PROJ_DATA, PROJ_LIB, /usr/share/proj or /usr/local/share/proj) or the path\n"
+    "of a grid file: GTX, ISG (as EGM2008 and national models are published) or\n"
+    "a GeoTIFF grid. A point outside the grid, or where it holds no data, is\n"
+    "refused with its line, never given N = 0; a grid that does not open is\n"
+    "refused with its name before anything is converted. Geocentric systems and\n"
+    "the local grid take no geoid (a site calibration takes one: estimate\n"
+    "--geoid).\n";
 
 inline constexpr const char* kFormatTerms =
     "A is the angle format of B and L of a geodetic system: packed (the default,\n"
@@ -77,7 +98,13 @@ inline constexpr const char* kParamsTerms =
     "parameters, a height fit), for the systems it names (a file made for other\n"
     "systems is refused). A four-parameter file also converts backwards, from\n"
     "its AFTER system (such as local) to systems of its BEFORE datum. Left out,\n"
-    "all seven are zero.\n";
+    "all seven are zero.\n"
+    "\n"
+    "A calibration fitted in 3- or 6-degree zones belongs to the zone of its\n"
+    "common points (before-zone-number, after-zone-number in the file): points\n"
+    "of other zones, or in another form, are brought into that zone first. A\n"
+    "parameters file naming one system and not the other, or systems its model\n"
+    "cannot join, is refused, naming the file, the line and the key.\n";
 
 inline constexpr const char* kExitTerms =
     "Exit status: 0 success, 1 the data or a file is at fault (the message is on\n"
@@ -88,17 +115,45 @@ inline constexpr const char* kExitTerms =
     "status as it is; only convert, writing its points there, stops at once, with\n"
     "141.\n";
 
-inline constexpr const char* kSystemsUsage = "usage: zelk-cli systems";
+inline constexpr const char* kSystemsUsage =
+    "usage: zelk-cli systems [--epsg | --system SYS\n"
+    "                        [--system-meridian DMS | --system-zone W]]";
 inline constexpr const char* kSystemsHelp =
     "Lists the names of the coordinate systems, whether each is projected\n"
-    "(needs a central meridian or zones), geodetic or geocentric, and the\n"
-    "labels the desktop program's main dialog and seven-parameter dialog give\n"
-    "them.\n";
+    "(needs a central meridian or zones), geodetic or geocentric, the labels the\n"
+    "desktop program's main dialog and seven-parameter dialog give them, and\n"
+    "their EPSG codes.\n"
+    "\n"
+    "  --epsg                 list every EPSG code ZELK converts: the system it is\n"
+    "                         and its name as EPSG spells it\n"
+    "  --system SYS           show how ZELK reads one system (a name, EPSG:NNNN\n"
+    "                         or @FILE): its definition, its EPSG code, its\n"
+    "                         projection plane (q = H0/R and mm/km), the transverse\n"
+    "                         Mercator it comes to, and a WKT text (ISO 19162:2019)\n"
+    "  --system-meridian DMS  central meridian of a projected SYS\n"
+    "  --system-zone W        a projected SYS in W-degree zones (3 or 6)\n"
+    "\n"
+    "A system file (@FILE) defines an independent or city system: UTF-8\n"
+    "\"key = value\" lines, # comments:\n"
+    "  name = 某市2000独立坐标系\n"
+    "  datum = cgcs2000          (cgcs2000, xian80, beijing54, wgs84), or instead\n"
+    "  a = 6378137, rf = 298.257222101   a custom ellipsoid, a datum of its own\n"
+    "  form = gauss              gauss (x y H), geodetic (B L H) or xyz\n"
+    "  meridian = 114.20         central meridian, packed DMS (gauss: needed)\n"
+    "  k0 = 1                    scale on the central meridian (default 1)\n"
+    "  false-easting = 500000    false-northing = 0   (defaults)\n"
+    "  plane-height = 350        projection plane height H0 in metres (default 0)\n"
+    "  plane-latitude = 30.30    packed; where R is taken (needed with H0)\n"
+    "  plane-origin = 3380000,500000   x0,y0 (default 0,false-easting)\n"
+    "The grid is x' = x0 + (1 + q)(x - x0), y' = y0 + (1 + q)(y - y0), q = H0/R,\n"
+    "R = sqrt(M N) at plane-latitude: a transverse Mercator with scale k0 (1 + q).\n"
+    "A bad definition is refused naming the file, the line and the key.\n";
 
 inline constexpr const char* kPointUsage =
     "usage: zelk-cli point --from SYS --to SYS [--from-meridian DMS | --from-zone W]\n"
     "                      [--to-meridian DMS | --to-zone W] [--params P]\n"
-    "                      [--convention C] [--from-angles A] [--to-angles A] A B C";
+    "                      [--convention C] [--from-angles A] [--to-angles A]\n"
+    "                      [--from-geoid G] [--to-geoid G] A B C";
 inline constexpr const char* kPointHelp =
     "Converts one point A B C (x y H, B L H or X Y Z of the source system) and\n"
     "prints the result in the target system as three numbers with 15\n"
@@ -115,6 +170,8 @@ inline constexpr const char* kPointHelp =
     "  --from-angles A        B and L of a geodetic source are typed in format A\n"
     "  --to-angles A          B and L of a geodetic target are printed in format A\n"
     "                         (packed: 15 significant digits)\n"
+    "  --from-geoid G         C of the source is a height above the geoid model G\n"
+    "  --to-geoid G           print the target's height above the geoid model G\n"
     "\n"
     "Negative coordinates may be written as they are (-12.5); \"--\" ends the\n"
     "options.\n";
@@ -124,7 +181,7 @@ inline constexpr const char* kConvertUsage =
     "                        [--to-meridian DMS | --to-zone W] [--params P]\n"
     "                        [--convention C] [--names] [--from-format F]\n"
     "                        [--to-format F] [--from-angles A] [--to-angles A]\n"
-    "                        [--jobs N] INPUT OUTPUT";
+    "                        [--from-geoid G] [--to-geoid G] [--jobs N] INPUT OUTPUT";
 inline constexpr const char* kConvertHelp =
     "Converts the point file INPUT into OUTPUT exactly as the desktop program's\n"
     "convert button does: the same reader, the same output bytes (one line per\n"
@@ -159,6 +216,8 @@ inline constexpr const char* kConvertHelp =
     "  --to-format F          the format of OUTPUT (plain, dat, csv, kml)\n"
     "  --from-angles A        the angle format of B and L in INPUT\n"
     "  --to-angles A          the angle format of B and L in OUTPUT\n"
+    "  --from-geoid G         the heights of INPUT are above the geoid model G\n"
+    "  --to-geoid G           write the heights of OUTPUT above the geoid model G\n"
     "  --jobs N               worker threads (without it: ZELK_THREADS, else all\n"
     "                         cores); the output is the same for any number\n"
     "\n"
@@ -173,8 +232,9 @@ inline constexpr const char* kEstimateUsage =
     "                         [--before-meridian DMS | --before-zone W]\n"
     "                         [--after-meridian DMS | --after-zone W] [--format F]\n"
     "                         [--from-angles A] [--to-angles A] [--model M]\n"
-    "                         [--height H] [--convention C] [--save FILE]\n"
-    "                         [--export-line FILE] [--residuals] BEFORE AFTER";
+    "                         [--height H] [--geoid G] [--convention C]\n"
+    "                         [--save FILE] [--export-line FILE] [--residuals]\n"
+    "                         BEFORE AFTER";
 inline constexpr const char* kEstimateHelp =
     "Estimates a transformation by least squares from two files of common\n"
     "points, as the desktop program's compute button and calibration dialog do:\n"
@@ -197,6 +257,14 @@ inline constexpr const char* kEstimateHelp =
     "a3 dx^2 + a4 dx dy + a5 dy^2 (six). With seven parameters the AFTER system\n"
     "must then be projected; the fit is made at the converted points.\n"
     "\n"
+    "On a geoid model (--geoid G, with --height) the fit models what the model\n"
+    "leaves, zeta - N, N the model's undulation at each point's plane position\n"
+    "(BEFORE's plane for four parameters, AFTER's for seven; seven parameters\n"
+    "are then estimated with the AFTER heights above the model). The report\n"
+    "shows each pair's height residual and the RMS with and without the model.\n"
+    "The parameters file names the model (geoid = egm96, or the grid's whole\n"
+    "path), and every conversion with it applies the model.\n"
+    "\n"
     "  --before SYS, --after SYS    systems of the BEFORE and AFTER files\n"
     "  --before-meridian DMS        central meridian of a projected BEFORE system\n"
     "  --after-meridian DMS         central meridian of a projected AFTER system\n"
@@ -208,6 +276,8 @@ inline constexpr const char* kEstimateHelp =
     "  --to-angles A                the angle format of B and L in AFTER\n"
     "  --model M                    seven (the default) or four\n"
     "  --height H                   none (the default), fixed, plane or quadratic\n"
+    "  --geoid G                    fit the heights on the geoid model G (egm96 or a\n"
+    "                               grid file); needs --height\n"
     "  --convention C               the rotations of seven parameters:\n"
     "                               coordinate-frame (the default) or position-vector\n"
     "  --save FILE                  also write the whole calibration to FILE, a small\n"
@@ -218,7 +288,9 @@ inline constexpr const char* kEstimateHelp =
     "                               X,Y,Z shift (m),X,Y,Z rotation (\"),scale (ppm),\n"
     "                               as land-use exchange files hold them (- prints it)\n"
     "  --residuals                  after the report, list every pair's residuals in\n"
-    "                               X, Y, Z and 3-D (metres, at the final parameters)\n"
+    "                               X, Y, Z and 3-D (metres, at the final parameters),\n"
+    "                               the height fit's (and, on a geoid, the same fit's\n"
+    "                               without the model)\n"
     "                               and its 3-D discrepancy from parameters estimated\n"
     "                               without it; a pair that the leave-one-out test\n"
     "                               suspects of a blunder is marked with * at the end\n"
@@ -228,6 +300,24 @@ inline constexpr const char* kEstimateHelp =
     "The parameters file has one \"name = value\" line for each value (any order,\n"
     "each once): model, convention, before, before-meridian or before-zone, after\n"
     "(and its setting), dX0 dY0 dZ0 K betaX betaY betaZ or dX dY alpha (rad) scale,\n"
-    "height, height-x0, height-y0 and a0 to a5. Blank lines and lines starting\n"
-    "with # are ignored. Values carry every digit needed to read back the same\n"
-    "double. A file of the seven values alone serves any systems.\n";
+    "height, height-x0, height-y0, a0 to a5 and geoid. Blank lines and lines\n"
+    "starting with # are ignored. Values carry every digit needed to read back\n"
+    "the same double. A file of the seven values alone serves any systems. A\n"
+    "system of one's own (@FILE) is written into the file whole, as before-name,\n"
+    "before-datum, before-form, before-meridian, before-k0 ... (the keys of its\n"
+    "system file behind before- or after-), so the file still reads when the\n"
+    "system file has moved.\n";
+
+// What differs on Windows: added to every help there.
+inline constexpr const char* kWindowsTerms =
+    "On Windows: file names may hold any characters (Chinese names too). Text\n"
+    "shows in the console as characters whatever its code page, and goes to a\n"
+    "pipe or a file in UTF-8. Files and standard input and output carry bytes\n"
+    "unchanged: lines end in LF as on Linux, and Ctrl-Z is no end of file. '-'\n"
+    "stands for standard input or output; /dev/stdout, /dev/fd/N and the like do\n"
+    "not exist there and are refused. An OUTPUT or --save file held open by\n"
+    "another program (a spreadsheet showing it) is tried again for about two\n"
+    "seconds, then refused, the old file unchanged. Stopped by Ctrl-C,\n"
+    "Ctrl-Break or the closing of the console window: exit status 0xC000013A\n"
+    "(cmd shows -1073741510) in place of 128 + a signal; no temporary file is\n"
+    "left and an earlier OUTPUT or --save file is as it was.\n";

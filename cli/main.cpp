@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "platform/standard_streams.h"
 
 using namespace zelk;
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     InstallSignalHandling();
     ConsoleMessages messages;
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // UTF-8 on every system (from the UTF-16 command line on Windows).
+    const std::vector<std::string> args = zelk::platform::CommandLineArguments(argc, argv);
     return RunCli(args, messages);
 }

@@ -4,12 +4,15 @@
 #include <cstdlib>
 #include <optional>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
+#include "platform/standard_streams.h"
+#include "workflow/chain.h"
 #include "workflow/parameter_file.h"
 
 using namespace zelk;
 
-void WriteOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void WriteOut(std::string_view text) { platform::WriteText(stdout, text); }
 
 std::size_t TerminalWidth(std::string_view name) {
     std::size_t width = 0;
@@ -94,13 +97,29 @@ std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
             throw UsageError("option --convention: a parameters file says its own convention");
         }
         std::string error;
-        std::optional<Transformation> read = ReadParametersFile(path, error);
+        std::optional<Transformation> read = ReadParametersFile(platform::PathFromUtf8(path), error);
         if (!read) throw DataError(error);
         return {std::move(*read)};
     }
     const SevenParams params =
         value == nullptr ? SevenParams{} : ParseParamsList(*value, "option --params");
     return {Transformation::Seven(params, ConventionOption(parsed))};
+}
+
+std::optional<GeoidModel> GeoidOption(const ParsedArguments& parsed, const std::string& name,
+                                      const Crs* side) {
+    const std::string* value = parsed.Value(name);
+    if (value == nullptr) return std::nullopt;
+    if (value->empty()) {
+        throw UsageError("option " + name + ": a geoid model is needed (egm96, or a grid file)");
+    }
+    if (side != nullptr) {
+        const std::string problem = GeoidSideProblemText(*side, name == "--from-geoid" ? "转换前" : "转换后");
+        if (!problem.empty()) throw UsageError("option " + name + ": " + problem);
+    }
+    // Opened here; a model that does not open is refused by the request's
+    // check, with its name, before anything is converted.
+    return OpenGeoidModel(*value);
 }
 
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names) {
@@ -110,7 +129,15 @@ void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const 
     }
 }
 
+void RefuseDescriptorName(const std::string& text, const std::string& what) {
+    if (!platform::HasDescriptorNames() && platform::IsDescriptorName(text)) {
+        throw UsageError(what + ": there is no '" + text +
+                         "' on this system; use '-' for standard input or output");
+    }
+}
+
 std::string PathArgument(const std::string& text, const char* what) {
     if (text.empty()) throw UsageError(std::string(what) + " is an empty file name");
+    RefuseDescriptorName(text, what);
     return text;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "workflow/angle_text.h"
+#include "workflow/geoid_model.h"
 #include "workflow/point_formats.h"
 #include "workflow/transformation.h"
 
@@ -59,5 +61,15 @@ zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const 
 // zero without --params), or a parameters file as it is.
 std::vector<zelk::Transformation> StepsOption(const ParsedArguments& parsed);
 
+// --from-geoid, --to-geoid, --geoid: a geoid model (egm96, or the path of a
+// grid file), opened; nothing when the option is absent. With side, the
+// system of that side, which must be able to have such heights (not
+// geocentric, not the local grid).
+std::optional<zelk::GeoidModel> GeoidOption(const ParsedArguments& parsed, const std::string& name,
+                                            const zelk::Crs* side = nullptr);
+
 void RequirePositionals(const ParsedArguments& parsed, std::size_t count, const char* names);
+// Names of open descriptors (/dev/stdout and the like) do not exist on every
+// system (not on Windows): refused there, pointing to '-'.
+void RefuseDescriptorName(const std::string& text, const std::string& what);
 std::string PathArgument(const std::string& text, const char* what);

@@ -21,13 +21,34 @@ double TruncInt32(double v) {
     return std::trunc(v);
 }
 
+namespace {
+// The reading of engine/angle.h, inlined into both of its users.
+inline void Read(double a, double& D, double& M, double& S) {
+    D = TruncInt32(a);
+    // The two products are formed first; a - D is never formed.
+    const double minutes = a * 100 - D * 100;
+    M = TruncInt32(minutes);
+    // A whole minute's double that truncates one minute short: compared
+    // with the quotient only when the minutes are that close to the next.
+    if (minutes - M > 0.99 && a == (D * 100 + (M + 1)) / 100) {
+        M += 1;
+        S = 0.0;
+        return;
+    }
+    S = a * 10000 - D * 10000 - M * 100;
+}
+}  // namespace
+
+DmsReading ReadDms(double a) {
+    DmsReading r;
+    Read(a, r.degrees, r.minutes, r.seconds);
+    return r;
+}
+
 double DmsToRadian(double x) {
     const double s = x < 0 ? -1.0 : 1.0;  // -0.0 is not negative
-    const double a = std::fabs(x);
-    const double D = TruncInt32(a);
-    // The two products are formed first; a - D is never formed.
-    const double M = TruncInt32(a * 100 - D * 100);
-    const double S = a * 10000 - D * 10000 - M * 100;
+    double D, M, S;
+    Read(std::fabs(x), D, M, S);
     return ((S * kOneOver3600 + M * kOneOver60) + D) * s * kPi * kOneOver180;
 }
 

@@ -6,7 +6,7 @@ namespace zelk {
 
 Ellipsoid Ellipsoid::FromFlattening(double a, double f) {
     const double e2 = f * (2 - f);
-    return Ellipsoid(a, a * (1 - f), std::sqrt(e2), std::sqrt(e2 / (1 - e2)));
+    return Ellipsoid(a, a * (1 - f), std::sqrt(e2), std::sqrt(e2 / (1 - e2)), f);
 }
 
 namespace {
@@ -14,13 +14,16 @@ namespace {
 std::span<const Datum> Table() {
     static const Datum kDatums[] = {
     {DatumId::Wgs84, "wgs84", "WGS84",
-     Ellipsoid::FromConstants(6378137.0, 6356752.3142, 0.081819190928907, 0.082094438036855),
+     Ellipsoid::FromConstants(6378137.0, 6356752.3142, 0.081819190928907, 0.082094438036855,
+                              1 / 298.257223563),
      Projection::Utm},
     {DatumId::Beijing54, "beijing54", "北京54",
-     Ellipsoid::FromConstants(6378245.0, 6356863.0188, 0.081813333965454, 0.082088521768553),
+     Ellipsoid::FromConstants(6378245.0, 6356863.0188, 0.081813333965454, 0.082088521768553,
+                              1 / 298.3),
      Projection::GaussKruger},
     {DatumId::Xian80, "xian80", "西安80",
-     Ellipsoid::FromConstants(6378140.0, 6356755.2882, 0.081819221374409, 0.082094468790657),
+     Ellipsoid::FromConstants(6378140.0, 6356755.2882, 0.081819221374409, 0.082094468790657,
+                              1 / 298.257),
      Projection::GaussKruger},
     {DatumId::Cgcs2000, "cgcs2000", "CGCS2000",
      Ellipsoid::FromFlattening(6378137.0, 1 / 298.257222101), Projection::GaussKruger},

@@ -9,6 +9,7 @@
 #include "grids/block_cache.h"
 #include "grids/grid_file.h"
 #include "grids/grid_source.h"
+#include "platform/files.h"
 #include "platform/number_text.h"
 
 namespace zelk::grids {
@@ -92,7 +93,7 @@ bool DetectFormat(const std::filesystem::path& path, const std::string& name, Gr
         format = GridFormat::Gtx;
         return true;
     }
-    const std::string leaf = path.filename().string();
+    const std::string leaf = platform::PathText(path.filename());
     if (EndsWith(leaf, ".gtx")) {
         format = GridFormat::Gtx;
     } else if (EndsWith(leaf, ".isg")) {
@@ -153,7 +154,7 @@ std::unique_ptr<GeoidGrid> GeoidGrid::Open(const std::filesystem::path& path, st
 
 std::unique_ptr<GeoidGrid> GeoidGrid::Open(const std::filesystem::path& path,
                                            const Options& options, std::string& error) {
-    const std::string name = path.string();
+    const std::string name = platform::PathText(path);
     GridFormat format = GridFormat::Gtx;
     if (!DetectFormat(path, name, format, error)) return nullptr;
     GridGeometry geometry;
@@ -248,7 +249,7 @@ Sample GeoidGrid::Lookup(double latitudeDeg, double longitudeDeg, double& N) con
 
 std::string GeoidGrid::ReadError() const {
     const std::string error = m_impl->cache.ReadError();
-    return error.empty() ? error : m_impl->path.string() + ": " + error;
+    return error.empty() ? error : platform::PathText(m_impl->path) + ": " + error;
 }
 
 const std::filesystem::path& GeoidGrid::Path() const { return m_impl->path; }
@@ -324,7 +325,7 @@ std::filesystem::path FindNamedModel(std::string_view name,
         std::error_code ec;
         if (std::filesystem::is_regular_file(file, ec)) return file;
         if (!looked.empty()) looked += ", ";
-        looked += folder.string();
+        looked += platform::PathText(folder);
     }
     error = "the geoid model " + std::string(model->name) + " (" + model->file +
             ") is in none of the folders " + looked +
@@ -343,7 +344,7 @@ std::unique_ptr<GeoidGrid> OpenModel(const std::string& nameOrPath,
         if (file.empty()) return nullptr;
         return GeoidGrid::Open(file, options, error);
     }
-    return GeoidGrid::Open(std::filesystem::path(nameOrPath), options, error);
+    return GeoidGrid::Open(platform::PathFromUtf8(nameOrPath), options, error);
 }
 
 }  // namespace zelk::grids

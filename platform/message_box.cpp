@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/standard_streams.h"
+
 namespace zelk {
 
 namespace {
@@ -12,7 +14,7 @@ public:
                            : icon == MessageIcon::Information ? "information"
                                                               : "warning";
         std::string line = caption + " (" + kind + "): " + text + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
+        zelk::platform::WriteText(stderr, line);
         std::fflush(stderr);
     }
 };

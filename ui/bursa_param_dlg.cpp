@@ -6,6 +6,7 @@
 
 #include <QLabel>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "ui/background_run.h"
@@ -90,7 +91,9 @@ CBursaParamDlg::CBursaParamDlg(const SevenParams* params, QWidget* parent,
     connect(Item<QPushButton>(kSaveParams), &QPushButton::clicked, this, &CBursaParamDlg::OnSaveParams);
     ClearEstimate();
 
-    // Initialisation: every field shown, focus on the first control.
+    // Initialisation: every field shown (the systems of the user's own of
+    // this run in the lists), focus on the first control.
+    RefillSystemLists();
     UpdateData(false);
     FocusFirstControl();
 }
@@ -148,16 +151,29 @@ void CBursaParamDlg::SelectSystems(const Crs& before, const Crs& after) {
     UpdateData(true);
     AssignSide(ParamListSelection(before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
     AssignSide(ParamListSelection(after), m_afterSystem, m_afterZoning, m_afterMeridian);
-    ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-    ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    RefillSystemLists();
+    ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+    ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     UpdateData(false);
 }
 
 std::optional<std::pair<Crs, Crs>> CBursaParamDlg::ChosenSystems() const {
-    const std::optional<Crs> before = SideCrs(ParamListEntryAt(m_beforeSystem), m_beforeZoning, m_beforeMeridian);
-    const std::optional<Crs> after = SideCrs(ParamListEntryAt(m_afterSystem), m_afterZoning, m_afterMeridian);
+    const std::optional<Crs> before =
+        SideCrs(SystemItemAt(SystemList::Param, m_beforeSystem), m_beforeZoning, m_beforeMeridian);
+    const std::optional<Crs> after = SideCrs(SystemItemAt(SystemList::Param, m_afterSystem), m_afterZoning, m_afterMeridian);
     if (!before || !after) return std::nullopt;
     return std::make_pair(*before, *after);
+}
+
+std::string CBursaParamDlg::SourceName() const {
+    if (!m_opened) return {};
+    // As the fields show them: the file's values, however many digits it has.
+    const auto shown = [](const SevenParams& p) {
+        std::string text;
+        for (double v : {p.dX0, p.dY0, p.dZ0, p.K, p.betaX, p.betaY, p.betaZ}) text += FormatGeneral(v, 15) + " ";
+        return text;
+    };
+    return shown(*m_opened) == shown(FieldValues()) ? m_openedName : std::string();
 }
 
 void CBursaParamDlg::OnOK() {
@@ -245,8 +261,8 @@ void CBursaParamDlg::OnSaveParams() {
     std::string comment;
     if (systems) {
         comment = CalibrationComment(calibration, estimated ? m_report : "(typed or opened, not estimated here)",
-                                     estimated ? ToPath(m_beforeFile).filename().string() : "",
-                                     estimated ? ToPath(m_afterFile).filename().string() : "");
+                                     estimated ? zelk::platform::PathText(ToPath(m_beforeFile).filename()) : "",
+                                     estimated ? zelk::platform::PathText(ToPath(m_afterFile).filename()) : "");
     } else {
         comment = "Seven parameters (Bursa-Wolf), for any systems.\n";
         if (estimated) comment += m_report + "\n";
@@ -269,12 +285,15 @@ void CBursaParamDlg::OnOpenParams() {
         return;
     }
     SetFieldValues(calibration->seven);
+    m_opened = calibration->seven;
+    m_openedName = calibration->source;
     m_convention = ItemOfConvention(calibration->convention);
     if (calibration->before && calibration->after) {
         AssignSide(ParamListSelection(*calibration->before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
         AssignSide(ParamListSelection(*calibration->after), m_afterSystem, m_afterZoning, m_afterMeridian);
-        ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-        ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+        RefillSystemLists();
+        ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+        ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     }
     UpdateData(false);
     ClearEstimate();
@@ -296,24 +315,35 @@ void CBursaParamDlg::OnAccept() {
     EndDialog(kIdOk);
 }
 
-void CBursaParamDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId) {
-    ApplySideForm(*this, ParamListEntryAt(system), zoning, zoningId, meridianId);
+void CBursaParamDlg::ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId) {
+    ApplySideForm(*this, SystemItemAt(SystemList::Param, system), zoning, meridian, zoningId, meridianId);
 }
 
 void CBursaParamDlg::ApplyBeforeForm() {
     UpdateData(true);
-    ApplyForm(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
+    ApplyForm(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
     UpdateData(false);
 }
 
 void CBursaParamDlg::ApplyAfterForm() {
     UpdateData(true);
-    ApplyForm(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
+    ApplyForm(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
     UpdateData(false);
 }
 
-void CBursaParamDlg::OnSelchangeBeforeSystem() { ApplyBeforeForm(); }
-void CBursaParamDlg::OnSelchangeAfterSystem() { ApplyAfterForm(); }
+void CBursaParamDlg::OnSelchangeBeforeSystem() {
+    ChooseOwnSystemIfAsked(this, SystemList::Param, kBeforeSystem, m_beforeSystem, {kBeforeSystem, kAfterSystem});
+    ApplyBeforeForm();
+}
+
+void CBursaParamDlg::OnSelchangeAfterSystem() {
+    ChooseOwnSystemIfAsked(this, SystemList::Param, kAfterSystem, m_afterSystem, {kBeforeSystem, kAfterSystem});
+    ApplyAfterForm();
+}
+
+void CBursaParamDlg::RefillSystemLists() {
+    for (const int id : {kBeforeSystem, kAfterSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Param);
+}
 void CBursaParamDlg::OnSelchangeBeforeZoning() { ApplyBeforeForm(); }
 void CBursaParamDlg::OnSelchangeAfterZoning() { ApplyAfterForm(); }
 

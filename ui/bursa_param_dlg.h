@@ -50,6 +50,9 @@ public:
     // to a file; MarkValuesSaved says so of the values the dialog opened with.
     bool ValuesSaved() const;
     void MarkValuesSaved();
+    // The file the values were opened from, while they are still its
+    // values; empty otherwise.
+    std::string SourceName() const;
 
     // Fields, in the order the dialog declares them.
     QString m_afterFile;   // full path chosen with FILE2; empty = none
@@ -75,7 +78,8 @@ public:
     // 确认: read every field and close with kIdOk if they all read.
     void OnAccept();
     // A system or zoning chosen: that side's zoning list and meridian
-    // field follow (see SideFormOf); the captions stay.
+    // field follow (see SideFormOf); the captions stay. 自定义坐标系…
+    // opens the system dialog (ChooseOwnSystemIfAsked).
     void OnSelchangeBeforeSystem();
     void OnSelchangeAfterSystem();
     void OnSelchangeBeforeZoning();
@@ -96,7 +100,9 @@ private:
     zelk::SevenParams FieldValues() const;
     void SetFieldValues(const zelk::SevenParams& p);  // the seven members, not the fields on screen
     void PickCommonPointFile(const char* filter, QString& path, int buttonId);
-    void ApplyForm(int system, int& zoning, int zoningId, int meridianId);
+    void ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId);
+    // Both system lists again, with the systems of the user's own added since.
+    void RefillSystemLists();
     void ApplyBeforeForm();
     void ApplyAfterForm();
 
@@ -104,6 +110,9 @@ private:
     // then chosen), for the comment of a saved file.
     std::string m_report;
     std::optional<zelk::SevenParams> m_estimated;
+    // The values and the name of the file opened last.
+    std::optional<zelk::SevenParams> m_opened;
+    std::string m_openedName;
     zelk::RotationConvention m_estimatedConvention = zelk::RotationConvention::CoordinateFrame;
     // The values and convention item of the last file opened or saved.
     std::optional<std::pair<zelk::SevenParams, int>> m_savedValues;

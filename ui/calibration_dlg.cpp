@@ -6,8 +6,10 @@
 #include <QPushButton>
 #include <memory>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "ui/background_run.h"
+#include "ui/geoid_choice.h"
 #include "ui/pair_table.h"
 #include "ui/parameter_files.h"
 #include "ui/qt_platform.h"
@@ -31,17 +33,17 @@ constexpr pointformat::FileFormat kFormats[] = {pointformat::FileFormat::Plain, 
 const QString kPlotHint = QStringLiteral("按“计算”后在此画出各点的平面残差");
 
 // The captions of a side's three values in the pair table.
-std::array<QString, 3> Axes(const zelk::SystemEntry* entry) {
-    if (entry && entry->form == zelk::Form::Geodetic) return {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
-    if (entry && entry->form == zelk::Form::Geocentric) return {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
+std::array<QString, 3> Axes(int mainIndex) {
+    const std::optional<zelk::Form> form = SystemItemAt(SystemList::Main, mainIndex).FormOf();
+    if (form == zelk::Form::Geodetic) return {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
+    if (form == zelk::Form::Geocentric) return {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
     return {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("H")};
 }
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 bool IsGeodetic(int mainIndex) {
-    const zelk::SystemEntry* entry = MainListEntryAt(mainIndex);
-    return entry && entry->form == zelk::Form::Geodetic;
+    return SystemItemAt(SystemList::Main, mainIndex).FormOf() == zelk::Form::Geodetic;
 }
 
 AngleFormat AnglesOfItem(int item) {
@@ -74,11 +76,19 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
     connect(Item<QPushButton>(kClear), &QPushButton::clicked, this, &CCalibrationDlg::OnClear);
     connect(Item<QPushButton>(kBeforeFile), &QPushButton::clicked, this, [this] { OnPickFile(false); });
     connect(Item<QPushButton>(kAfterFile), &QPushButton::clicked, this, [this] { OnPickFile(true); });
-    for (int id : {kModel, kSource, kBeforeSystem, kBeforeZoning, kAfterSystem, kAfterZoning, kBeforeAngles,
-                   kAfterAngles}) {
+    m_geoid = new CGeoidChoice(Item<QComboBox>(kGeoid), this);
+    for (int id : {kBeforeSystem, kAfterSystem}) {
+        connect(Item<QComboBox>(id), &QComboBox::activated, this, [this, id] {
+            ChooseOwnSystemIfAsked(this, SystemList::Main, id, id == kBeforeSystem ? m_beforeSystem : m_afterSystem,
+                                   {kBeforeSystem, kAfterSystem});
+            OnChoiceChanged();
+        });
+    }
+    for (int id : {kModel, kHeight, kSource, kBeforeZoning, kAfterZoning, kBeforeAngles, kAfterAngles}) {
         connect(Item<QComboBox>(id), &QComboBox::activated, this, &CCalibrationDlg::OnChoiceChanged);
     }
 
+    for (int id : {kBeforeSystem, kAfterSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Main);
     if (held) {
         m_held = *held;
         m_heldName = heldName;
@@ -86,6 +96,7 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
         m_height = ItemOfHeightModel(held->height ? std::optional<HeightModel>(held->height->model)
                                                   : std::nullopt);
         m_convention = ItemOfConvention(held->convention);
+        m_geoid->Select(held->geoid);
         SelectCalibrationSystems(*held);
     }
     ApplyForms();
@@ -145,17 +156,21 @@ void CCalibrationDlg::SelectCalibrationSystems(const Transformation& calibration
     if (!calibration.before || !calibration.after) return;
     AssignSide(MainListSelection(*calibration.before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
     AssignSide(MainListSelection(*calibration.after), m_afterSystem, m_afterZoning, m_afterMeridian);
+    // A system of one's own the calibration names has joined the lists.
+    for (int id : {kBeforeSystem, kAfterSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Main);
 }
 
-void CCalibrationDlg::ApplySide(int system, int& zoning, int zoningId, int meridianId) {
-    ApplySideForm(*this, MainListEntryAt(system), zoning, zoningId, meridianId);
+void CCalibrationDlg::ApplySide(int system, int& zoning, double& meridian, int zoningId, int meridianId) {
+    ApplySideForm(*this, SystemItemAt(SystemList::Main, system), zoning, meridian, zoningId, meridianId);
 }
 
 void CCalibrationDlg::ApplyForms() {
-    ApplySide(m_beforeSystem, m_beforeZoning, kBeforeZoning, kBeforeMeridian);
-    ApplySide(m_afterSystem, m_afterZoning, kAfterZoning, kAfterMeridian);
-    // Four parameters have no rotations to name.
+    ApplySide(m_beforeSystem, m_beforeZoning, m_beforeMeridian, kBeforeZoning, kBeforeMeridian);
+    ApplySide(m_afterSystem, m_afterZoning, m_afterMeridian, kAfterZoning, kAfterMeridian);
+    // Four parameters have no rotations to name; a geoid model serves a
+    // height fit.
     GetDlgItem(kConvention)->setEnabled(m_model == 0);
+    GetDlgItem(kGeoid)->setEnabled(m_height != 0);
     const bool files = m_source == 1;
     for (int id : {kFormat, kBeforeFile, kAfterFile}) GetDlgItem(id)->setEnabled(files);
     GetDlgItem(kPairs)->setEnabled(!files);
@@ -169,7 +184,7 @@ void CCalibrationDlg::ApplyForms() {
 
 void CCalibrationDlg::UpdateAxes() {
     if (auto* pairs = Item<CPairTable>(kPairs)) {
-        pairs->SetAxes(Axes(MainListEntryAt(m_beforeSystem)), Axes(MainListEntryAt(m_afterSystem)));
+        pairs->SetAxes(Axes(m_beforeSystem), Axes(m_afterSystem));
         const auto angles = [](int system, int item) {
             return IsGeodetic(system) ? std::optional<AngleFormat>(AnglesOfItem(item)) : std::nullopt;
         };
@@ -198,8 +213,10 @@ void CCalibrationDlg::OnPickFile(bool after) {
 }
 
 std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
-    const std::optional<zelk::Crs> before = SideCrs(MainListEntryAt(m_beforeSystem), m_beforeZoning, m_beforeMeridian);
-    const std::optional<zelk::Crs> after = SideCrs(MainListEntryAt(m_afterSystem), m_afterZoning, m_afterMeridian);
+    const std::optional<zelk::Crs> before =
+        SideCrs(SystemItemAt(SystemList::Main, m_beforeSystem), m_beforeZoning, m_beforeMeridian);
+    const std::optional<zelk::Crs> after =
+        SideCrs(SystemItemAt(SystemList::Main, m_afterSystem), m_afterZoning, m_afterMeridian);
     if (!before || !after) {
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
         return std::nullopt;
@@ -210,6 +227,7 @@ std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
     settings.model = m_model == 1 ? Transformation::Model::Four : Transformation::Model::Seven;
     settings.height = HeightModelOfItem(m_height);
     settings.convention = ConventionOfItem(m_convention);
+    if (settings.height) settings.geoid = m_geoid->Model();
     if (const std::string problem = CalibrationSettingsProblem(settings); !problem.empty()) {
         ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
         return std::nullopt;
@@ -268,7 +286,8 @@ void CCalibrationDlg::OnCompute() {
     // The names of a dat or csv before file label the residuals and the plot.
     QStringList names;
     for (const std::string& name : run.names) names << DecodeMessageText(name);
-    Hold(run.estimate, *settings, names, request.beforeFile.string(), request.afterFile.string());
+    Hold(run.estimate, *settings, names, zelk::platform::PathText(request.beforeFile),
+         zelk::platform::PathText(request.afterFile));
 }
 
 void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const CalibrationSettings& settings,
@@ -281,7 +300,7 @@ void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const Calibratio
     m_heldFiles[1] = afterFile;
     const ResidualKind kind =
         settings.model == Transformation::Model::Seven ? ResidualKind::Spatial : ResidualKind::Plane;
-    Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names);
+    Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names, estimate.geoidCompared);
     auto* plot = Item<CResidualPlot>(kPlot);
     if (estimate.positions.empty()) {
         plot->Clear(QStringLiteral("转换后坐标系统不是平面坐标，没有残差图"));
@@ -316,6 +335,7 @@ void CCalibrationDlg::OnOpen() {
     m_height = ItemOfHeightModel(calibration->height ? std::optional<HeightModel>(calibration->height->model)
                                                      : std::nullopt);
     m_convention = ItemOfConvention(calibration->convention);
+    m_geoid->Select(calibration->geoid);
     SelectCalibrationSystems(*calibration);
     ApplyForms();
     UpdateData(false);

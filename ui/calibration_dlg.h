@@ -20,6 +20,8 @@
 #include "workflow/calibration_run.h"
 #include "workflow/transformation.h"
 
+class CGeoidChoice;
+
 class CCalibrationDlg : public CTemplateDialog {
     Q_OBJECT
 public:
@@ -40,7 +42,7 @@ public:
 
     // Fields, in exchange order.
     int m_model = 0;       // 0 七参数, 1 四参数
-    int m_height = 0;      // 0 无, 1 固定差, 2 平面, 3 二次曲面
+    int m_height = 0;      // 0 无, 1 固定差, 2 平面, 3 二次曲面 (the geoid model below it: CGeoidChoice)
     int m_convention = 0;  // 0 坐标框架, 1 位置矢量
     int m_beforeSystem = -1;  // main-list index, -1 = none
     int m_afterSystem = -1;
@@ -76,7 +78,7 @@ private:
     void OnPickFile(bool after);
     // The enabling that follows the model, the source and the systems.
     void ApplyForms();
-    void ApplySide(int system, int& zoning, int zoningId, int meridianId);
+    void ApplySide(int system, int& zoning, double& meridian, int zoningId, int meridianId);
     void UpdateAxes();
     // Takes an estimate: held, drawn, listed.
     void Hold(const zelk::CalibrationEstimate& estimate, const zelk::CalibrationSettings& settings,
@@ -88,6 +90,7 @@ private:
     QString m_heldName;
     std::optional<zelk::CalibrationEstimate> m_estimate;
     std::string m_heldFiles[2];          // the common-point files it was read from
+    CGeoidChoice* m_geoid = nullptr;     // the 大地水准面模型 list
 };
 
 // The height model of an item of the height list (0: none).

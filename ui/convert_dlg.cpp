@@ -21,6 +21,7 @@
 #include "ui/background_run.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
+#include "ui/geoid_choice.h"
 #include "ui/progress_dlg.h"
 #include "ui/qt_platform.h"
 #include "ui/resources.h"
@@ -89,6 +90,11 @@ CConvertDlg::CConvertDlg(QWidget* parent)
     connect(Item<QPushButton>(kConvert), &QPushButton::clicked, this, &CConvertDlg::OnOK);
     connect(Item<QPushButton>(kEditParams), &QPushButton::clicked, this, &CConvertDlg::OnEditParams);
     connect(Item<QPushButton>(kCalibrate), &QPushButton::clicked, this, &CConvertDlg::OnCalibrate);
+    m_srcHeights = new CGeoidChoice(Item<QComboBox>(kSrcHeight), this);
+    m_tgtHeights = new CGeoidChoice(Item<QComboBox>(kTgtHeight), this);
+    for (CGeoidChoice* heights : {m_srcHeights, m_tgtHeights}) {
+        connect(heights, &CGeoidChoice::changed, this, &CConvertDlg::UpdateTransformLine);
+    }
     for (int id : {kSrcMeridian, kTgtMeridian}) {
         connect(Item<QLineEdit>(id), &QLineEdit::textChanged, this, &CConvertDlg::UpdateTransformLine);
     }
@@ -116,8 +122,10 @@ CConvertDlg::CConvertDlg(QWidget* parent)
 CConvertDlg::~CConvertDlg() = default;
 
 void CConvertDlg::OnInitDialog() {
-    // Every field shown: both system lists without selection, both zoning
-    // lists on the meridian, the numbers "0".
+    // Every field shown: both system lists without selection (the systems of
+    // the user's own of this run in them), both zoning lists on the
+    // meridian, the numbers "0".
+    RefillSystemLists();
     UpdateData(false);
 
     // The about entry of the window menu.
@@ -186,8 +194,8 @@ void CConvertDlg::OnOK() {
     // text selected, and nothing is converted, written or shown.
     if (!UpdateData(true)) return;
 
-    const std::optional<Crs> from = SideCrs(MainListEntryAt(m_srcSystem), m_srcZoning, m_srcMeridian);
-    const std::optional<Crs> to = SideCrs(MainListEntryAt(m_tgtSystem), m_tgtZoning, m_tgtMeridian);
+    const std::optional<Crs> from = SideCrs(SystemItemAt(SystemList::Main, m_srcSystem), m_srcZoning, m_srcMeridian);
+    const std::optional<Crs> to = SideCrs(SystemItemAt(SystemList::Main, m_tgtSystem), m_tgtZoning, m_tgtMeridian);
     if (!from || !to) {
         ShowMessage(kIncompleteText, kIncompleteCaption, MessageIcon::Warning);
         return;  // nothing was converted
@@ -196,6 +204,8 @@ void CConvertDlg::OnOK() {
     request.from = *from;
     request.to = *to;
     request.steps = {HeldStep()};
+    request.fromGeoid = SideGeoid(false);
+    request.toGeoid = SideGeoid(true);
     request.formats.input = FormatOfItem(m_inputFormat);
     request.formats.output = FormatOfItem(m_outputFormat);
     request.formats.inputAngles = AnglesOfItem(m_inputAngles);
@@ -304,8 +314,14 @@ QString CConvertDlg::UnsavedTransformation() const {
     return zero || m_paramsSaved ? QString() : QStringLiteral("七参数");
 }
 
-void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId) {
-    const SideForm side = ApplySideForm(*this, MainListEntryAt(system), zoning, zoningId, meridianId);
+void CConvertDlg::ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId,
+                            int firstCaptionId) {
+    const SideForm side =
+        ApplySideForm(*this, SystemItemAt(SystemList::Main, system), zoning, meridian, zoningId, meridianId);
+    // Heights above a geoid: geodetic and projected sides (and before a
+    // system is chosen). A disabled list keeps its choice, which then
+    // does not apply.
+    GetDlgItem(zoningId == kSrcZoning ? kSrcHeight : kTgtHeight)->setEnabled(side.heightsEnabled);
     for (std::size_t i = 0; i < side.captions.size(); ++i) {
         SetDlgItemText(firstCaptionId + static_cast<int>(i), side.captions[i]);
     }
@@ -313,7 +329,7 @@ void CConvertDlg::ApplyForm(int system, int& zoning, int zoningId, int meridianI
 
 void CConvertDlg::ApplySourceForm() {
     UpdateData(true);
-    ApplyForm(m_srcSystem, m_srcZoning, kSrcZoning, kSrcMeridian, kSrcXCaption);
+    ApplyForm(m_srcSystem, m_srcZoning, m_srcMeridian, kSrcZoning, kSrcMeridian, kSrcXCaption);
     // Typed values of another form (B L H, x y H, X Y Z) are not this
     // point's: they go, and any result goes with a setting.
     if (FormChanged(false)) m_srcX = m_srcY = m_srcZ = 0.0;
@@ -325,7 +341,7 @@ void CConvertDlg::ApplySourceForm() {
 
 void CConvertDlg::ApplyTargetForm() {
     UpdateData(true);
-    ApplyForm(m_tgtSystem, m_tgtZoning, kTgtZoning, kTgtMeridian, kTgtXCaption);
+    ApplyForm(m_tgtSystem, m_tgtZoning, m_tgtMeridian, kTgtZoning, kTgtMeridian, kTgtXCaption);
     FormChanged(true);
     m_tgtX = m_tgtY = m_tgtZ = 0.0;
     ApplyFileForm();
@@ -334,10 +350,9 @@ void CConvertDlg::ApplyTargetForm() {
 }
 
 bool CConvertDlg::FormChanged(bool target) {
-    const zelk::SystemEntry* entry = MainListEntryAt(target ? m_tgtSystem : m_srcSystem);
-    std::optional<zelk::Form> form;
+    std::optional<zelk::Form> form = SystemItemAt(SystemList::Main, target ? m_tgtSystem : m_srcSystem).FormOf();
     // A site grid holds x y H as a projection does.
-    if (entry) form = entry->form == zelk::Form::Local ? zelk::Form::Projected : entry->form;
+    if (form == zelk::Form::Local) form = zelk::Form::Projected;
     std::optional<zelk::Form>& shown = m_shownForm[target ? 1 : 0];
     const bool changed = shown && form && *shown != *form;
     if (form) shown = form;
@@ -354,8 +369,8 @@ void CConvertDlg::ApplyFileForm() {
     // in KML, which has its own degrees. Names: in plain input only; dat and
     // csv always have them.
     const auto geodetic = [](int system) {
-        const zelk::SystemEntry* entry = MainListEntryAt(system);
-        return entry == nullptr || entry->form == zelk::Form::Geodetic;
+        const std::optional<zelk::Form> form = SystemItemAt(SystemList::Main, system).FormOf();
+        return !form || *form == zelk::Form::Geodetic;
     };
     GetDlgItem(kInputAngles)->setEnabled(geodetic(m_srcSystem));
     GetDlgItem(kOutputAngles)
@@ -370,8 +385,19 @@ void CConvertDlg::OnSelchangeFileFormat() {
     UpdateTransformLine();
 }
 
-void CConvertDlg::OnSelchangeSrcSystem() { ApplySourceForm(); }
-void CConvertDlg::OnSelchangeTgtSystem() { ApplyTargetForm(); }
+void CConvertDlg::OnSelchangeSrcSystem() {
+    ChooseOwnSystemIfAsked(this, SystemList::Main, kSrcSystem, m_srcSystem, {kSrcSystem, kTgtSystem});
+    ApplySourceForm();
+}
+
+void CConvertDlg::OnSelchangeTgtSystem() {
+    ChooseOwnSystemIfAsked(this, SystemList::Main, kTgtSystem, m_tgtSystem, {kSrcSystem, kTgtSystem});
+    ApplyTargetForm();
+}
+
+void CConvertDlg::RefillSystemLists() {
+    for (const int id : {kSrcSystem, kTgtSystem}) RefillSystemList(Item<QComboBox>(id), SystemList::Main);
+}
 void CConvertDlg::OnSelchangeSrcZoning() { ApplySourceForm(); }
 void CConvertDlg::OnSelchangeTgtZoning() { ApplyTargetForm(); }
 
@@ -489,7 +515,10 @@ void CConvertDlg::OnEditParams() {
         dialog.SelectSystems(*from, *to);
     }
     if (m_paramsSaved) dialog.MarkValuesSaved();
-    if (dialog.DoModal() != kIdOk) return;
+    const int result = dialog.DoModal();
+    // Systems of one's own defined or opened there are in these lists too.
+    RefillSystemLists();
+    if (result != kIdOk) return;
     m_paramsSaved = dialog.ValuesSaved();
     ClearResults();
     // Confirmed seven parameters are what conversions apply from now on,
@@ -499,6 +528,7 @@ void CConvertDlg::OnEditParams() {
     const auto systems = dialog.ChosenSystems();
     m_paramsBefore = systems ? std::optional<Crs>(systems->first) : std::nullopt;
     m_paramsAfter = systems ? std::optional<Crs>(systems->second) : std::nullopt;
+    m_paramsSource = dialog.SourceName();
     m_calibration.reset();
     m_calibrationName.clear();
     UpdateTransformLine();
@@ -516,7 +546,9 @@ void CConvertDlg::OnCalibrate() {
                              Item<QComboBox>(kTgtSystem)->currentIndex(),
                              Item<QComboBox>(kTgtZoning)->currentIndex(), meridian(kTgtMeridian, m_tgtMeridian));
     }
-    if (dialog.DoModal() != kIdOk) return;
+    const int result = dialog.DoModal();
+    RefillSystemLists();
+    if (result != kIdOk) return;
     m_calibration = dialog.Held();
     m_calibrationName = m_calibration ? dialog.HeldName() : QString();
     ClearResults();
@@ -529,7 +561,13 @@ std::optional<zelk::Crs> CConvertDlg::ShownCrs(bool target) const {
     const double meridian =
         ParseDialogNumber(CodePageBytes(Item<QLineEdit>(target ? kTgtMeridian : kSrcMeridian)->text()))
             .value_or(target ? m_tgtMeridian : m_srcMeridian);
-    return SideCrs(MainListEntryAt(system), zoning, meridian);
+    return SideCrs(SystemItemAt(SystemList::Main, system), zoning, meridian);
+}
+
+std::optional<GeoidModel> CConvertDlg::SideGeoid(bool target) const {
+    const CGeoidChoice* heights = target ? m_tgtHeights : m_srcHeights;
+    if (!heights || !GetDlgItem(target ? kTgtHeight : kSrcHeight)->isEnabled()) return std::nullopt;
+    return heights->Model();
 }
 
 Transformation CConvertDlg::HeldStep() const {
@@ -537,6 +575,7 @@ Transformation CConvertDlg::HeldStep() const {
     Transformation step = Transformation::Seven(*m_params, m_convention);
     step.before = m_paramsBefore;
     step.after = m_paramsAfter;
+    step.source = m_paramsSource;
     return step;
 }
 
@@ -545,6 +584,11 @@ void CConvertDlg::UpdateTransformLine() {
     if (!label || !m_params) return;  // not before the dialog has its parameters
     m_transformLine = DescribeTransformation(HeldStep(), m_calibration.has_value(), m_calibrationName,
                                              ShownCrs(false), ShownCrs(true));
+    // The status line names the geoid models of the two sides.
+    const auto modelLabel = [](const std::optional<GeoidModel>& model) {
+        return model ? QString::fromStdString(GeoidLabel(model->name)) : QString();
+    };
+    AppendHeights(m_transformLine, modelLabel(SideGeoid(false)), modelLabel(SideGeoid(true)));
     const QString shown = label->fontMetrics().elidedText(m_transformLine.text, Qt::ElideRight, label->width());
     label->setText(shown);
     label->setToolTip(shown == m_transformLine.text ? m_transformLine.details

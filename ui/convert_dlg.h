@@ -22,6 +22,7 @@
 
 class QMenu;
 class CProgressDlg;
+class CGeoidChoice;
 
 // The command id of the about entry of the window menu.
 inline constexpr int kIdmAboutBox = 0x0010;
@@ -65,7 +66,8 @@ public:
     // converted and its three result fields show 0.
     void OnOK();
     // A system or zoning chosen: that side's zoning list, meridian field
-    // and captions follow (see SideFormOf).
+    // and captions follow (see SideFormOf). 自定义坐标系… opens the system
+    // dialog (ChooseOwnSystemIfAsked).
     void OnSelchangeSrcSystem();
     void OnSelchangeTgtSystem();
     void OnSelchangeSrcZoning();
@@ -109,6 +111,7 @@ public:
     // The systems the seven parameters were made for, when the
     // seven-parameter dialog named both (chosen there, or from a file).
     std::optional<zelk::Crs> m_paramsBefore, m_paramsAfter;
+    std::string m_paramsSource;  // the file they were opened from, for messages
     std::optional<zelk::Transformation> m_calibration;
     QString m_calibrationName;  // its file's name; empty: not saved
     // The seven parameters are those of a file (opened or saved): closing
@@ -136,7 +139,9 @@ protected:
 
 private:
     void OnInitDialog();
-    void ApplyForm(int system, int& zoning, int zoningId, int meridianId, int firstCaptionId);
+    // Both system lists again, with the systems of the user's own added since.
+    void RefillSystemLists();
+    void ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId, int firstCaptionId);
     void ApplySourceForm();
     void ApplyTargetForm();
     void ApplyFileForm();
@@ -158,5 +163,10 @@ private:
     // The step conversions apply: the calibration held, else the seven
     // parameters with their convention and systems.
     zelk::Transformation HeldStep() const;
+    // The geoid model of a side's heights, when its list is enabled and
+    // holds one.
+    std::optional<zelk::GeoidModel> SideGeoid(bool target) const;
+    CGeoidChoice* m_srcHeights = nullptr;
+    CGeoidChoice* m_tgtHeights = nullptr;
     TransformationLine m_transformLine;
 };

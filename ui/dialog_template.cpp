@@ -58,7 +58,8 @@ protected:
 };
 
 // An edit field that shows its whole text in a tooltip whenever the text is
-// wider than the field, so that a long number is never only seen in part.
+// wider than the field, so that a long number is never only seen in part;
+// after its hint (kFieldHintProperty), when it has one.
 class CEditField final : public QLineEdit {
 public:
     explicit CEditField(QWidget* parent) : QLineEdit(parent) {
@@ -66,6 +67,11 @@ public:
     }
 
 protected:
+    bool event(QEvent* event) override {
+        const bool done = QLineEdit::event(event);
+        if (event->type() == QEvent::DynamicPropertyChange) UpdateToolTip();
+        return done;
+    }
     void resizeEvent(QResizeEvent* event) override {
         QLineEdit::resizeEvent(event);
         UpdateToolTip();
@@ -90,7 +96,9 @@ private:
         return advance + 1 <= contents.width() - 2 * kSideMargin;
     }
     void UpdateToolTip() {
-        const QString tip = TextFits() ? QString() : text();
+        const QString hint = property(kFieldHintProperty).toString();
+        QString tip = TextFits() ? QString() : text();
+        if (!hint.isEmpty()) tip = tip.isEmpty() ? hint : hint + QLatin1Char('\n') + tip;
         if (toolTip() != tip) setToolTip(tip);
     }
 };

@@ -92,6 +92,9 @@ QRect MapDialogRect(const QRect& dialogUnits, DialogBaseUnits units);
 // holding its rectangle in dialog units.
 inline constexpr const char* kControlIdProperty = "zelkControlId";
 inline constexpr const char* kDialogRectProperty = "zelkDialogRect";
+// The dynamic property of an edit field holding its hint: its tooltip, with
+// the whole text after it when the text is wider than the field.
+inline constexpr const char* kFieldHintProperty = "zelkFieldHint";
 
 // A dialog built from a template. Its controls are direct children of the
 // dialog, placed by their rectangles. An edit field whose text is wider than

@@ -295,12 +295,22 @@ ISoundService* SetSoundService(ISoundService* sound) { return Exchange(g_sound, 
 
 std::optional<QCursor> LoadHandCursor() { return QCursor(Qt::PointingHandCursor); }
 
+// The file system's own form of a name: bytes (as Qt encodes them) on POSIX
+// systems, UTF-16 on Windows.
 std::filesystem::path ToPath(const QString& fileName) {
+#ifdef _WIN32
+    return std::filesystem::path(fileName.toStdWString());
+#else
     return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+#endif
 }
 
 QString FromPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
     return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
 }
 
 std::string CodePageBytes(const QString& text) {

@@ -25,7 +25,7 @@ bool AnyHeight(const std::vector<CalibrationResidual>& rows) {
                        [](const CalibrationResidual& r) { return r.heightFitted; });
 }
 
-QStringList CaptionsOf(ResidualKind kind, bool names, bool height) {
+QStringList CaptionsOf(ResidualKind kind, bool names, bool height, bool withoutGeoid = false) {
     QStringList captions{QStringLiteral("对")};
     if (names) captions << QStringLiteral("点号");
     if (kind == ResidualKind::Spatial) {
@@ -35,6 +35,7 @@ QStringList CaptionsOf(ResidualKind kind, bool names, bool height) {
         captions << QStringLiteral("vx (m)") << QStringLiteral("vy (m)") << QStringLiteral("平面 (m)");
     }
     if (height) captions << QStringLiteral("高程 (m)");
+    if (height && withoutGeoid) captions << QStringLiteral("无模型 (m)");
     captions << QStringLiteral("剔除后 (m)") << QStringLiteral("粗差");
     return captions;
 }
@@ -55,6 +56,9 @@ QString CaptionTip(const QString& caption) {
         return QStringLiteral("转换后减去转换前换算值，平面 x（北）y（东）方向");
     }
     if (caption.startsWith(QStringLiteral("高程"))) return QStringLiteral("高程拟合的残差");
+    if (caption.startsWith(QStringLiteral("无模型"))) {
+        return QStringLiteral("同一高程拟合不用大地水准面模型时的残差：与“高程”一栏相比，可见模型的作用");
+    }
     return QString();
 }
 
@@ -110,13 +114,16 @@ class CResidualTable::Model final : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    void Show(std::vector<CalibrationResidual> rows, ResidualKind kind, QStringList names) {
+    void Show(std::vector<CalibrationResidual> rows, ResidualKind kind, QStringList names,
+              bool withoutGeoid = false) {
         beginResetModel();
         m_rows = std::move(rows);
         m_kind = kind;
         m_withNames = AnyName(names);
         m_names = m_withNames ? std::move(names) : QStringList();
-        m_captions = CaptionsOf(kind, m_withNames, AnyHeight(m_rows));
+        const bool height = AnyHeight(m_rows);
+        m_withoutGeoid = withoutGeoid && height;
+        m_captions = CaptionsOf(kind, m_withNames, height, m_withoutGeoid);
         endResetModel();
     }
 
@@ -138,6 +145,7 @@ public:
         if (column == values + 1) return Metres(r.length);
         column -= values + 2;
         if (AnyHeightColumn() && column-- == 0) return r.heightFitted ? Metres(r.height) : QString();
+        if (m_withoutGeoid && column-- == 0) return r.heightFitted ? Metres(r.heightWithoutGeoid) : QString();
         if (column == 0) return r.leftOut > 0.0 ? Metres(r.leftOut) : QStringLiteral("-");
         return r.suspect ? QStringLiteral("*") : QString();
     }
@@ -173,6 +181,7 @@ private:
     std::vector<CalibrationResidual> m_rows;
     ResidualKind m_kind = ResidualKind::Spatial;
     bool m_withNames = false;
+    bool m_withoutGeoid = false;
     QStringList m_names;
     QStringList m_captions;
 };
@@ -197,8 +206,8 @@ void CResidualTable::Clear(ResidualKind kind) {
 }
 
 void CResidualTable::ShowResiduals(const std::vector<CalibrationResidual>& rows, ResidualKind kind,
-                                   const QStringList& names) {
-    m_model->Show(rows, kind, names);
+                                   const QStringList& names, bool withoutGeoid) {
+    m_model->Show(rows, kind, names, withoutGeoid);
     FitColumns();
 }
 

@@ -40,8 +40,10 @@ public:
     explicit CResidualTable(QWidget* parent = nullptr);
     ~CResidualTable() override;
 
+    // withoutGeoid: the height fit sat on a geoid model, and a column
+    // after 高程 shows the same fit's residual without it.
     void ShowResiduals(const std::vector<zelk::CalibrationResidual>& rows, ResidualKind kind,
-                       const QStringList& names = {});
+                       const QStringList& names = {}, bool withoutGeoid = false);
     // No rows; the headers of kind.
     void Clear(ResidualKind kind = ResidualKind::Spatial);
 

@@ -30,10 +30,12 @@
 #include "ui/qt_platform.h"
 #include "ui/residual_views.h"
 #include "ui/resources.h"
+#include "ui/system_def_dlg.h"
 #include "ui/templates.h"
 #include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/parameter_file.h"
+#include "workflow/system_file.h"
 
 using namespace zelk;
 
@@ -329,6 +331,90 @@ int main(int argc, char** argv) {
         Choose(warning, convert_ids::kSrcSystem, MainIndex("wgs84-geodetic"));
         Choose(warning, convert_ids::kTgtSystem, MainIndex("cgcs2000-geodetic"));
         ok = Save(warning, folder + QStringLiteral("/main-dialog-warning.png")) && ok;
+    }
+    {
+        // Heights (the guide's section on heights): a GNSS point of the
+        // corridor example, CGCS2000 Gauss-Kruger on 102 with its
+        // ellipsoidal height, to the same grid with its height above EGM96;
+        // then the target's height list open.
+        CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
+        Choose(dialog, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
+        Choose(dialog, convert_ids::kTgtSystem, MainIndex("cgcs2000-gauss"));
+        dialog.Item<QLineEdit>(convert_ids::kSrcMeridian)->setText(QStringLiteral("102"));
+        dialog.Item<QLineEdit>(convert_ids::kTgtMeridian)->setText(QStringLiteral("102"));
+        Choose(dialog, convert_ids::kTgtHeight, 1);  // EGM96
+        dialog.UpdateData(true);
+        dialog.m_srcX = 3341308.907;
+        dialog.m_srcY = 538736.866;
+        dialog.m_srcZ = 3860.595;
+        dialog.UpdateData(false);
+        dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+        ok = Save(dialog, folder + QStringLiteral("/main-dialog-geoid.png")) && ok;
+        ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kTgtHeight),
+                              folder + QStringLiteral("/main-dialog-height-list.png")) &&
+             ok;
+    }
+    {
+        // The corridor calibrated on EGM96 from its two files of benchmarks:
+        // four parameters and a fixed height difference.
+        CCalibrationDlg dialog;
+        Choose(dialog, calibration_ids::kModel, 1);   // 四参数
+        Choose(dialog, calibration_ids::kHeight, 1);  // 固定差
+        Choose(dialog, calibration_ids::kGeoid, 1);   // EGM96
+        Choose(dialog, calibration_ids::kBeforeSystem, MainIndex("cgcs2000-gauss"));
+        dialog.Item<QLineEdit>(calibration_ids::kBeforeMeridian)->setText(QStringLiteral("102"));
+        Choose(dialog, calibration_ids::kAfterSystem, MainIndex("local"));
+        Choose(dialog, calibration_ids::kSource, 1);  // 两个公共点文件
+        files.answers = {examples + QStringLiteral("/corridor-cgcs2000.txt"),
+                         examples + QStringLiteral("/corridor-local.txt")};
+        dialog.Item<QPushButton>(calibration_ids::kBeforeFile)->click();
+        dialog.Item<QPushButton>(calibration_ids::kAfterFile)->click();
+        dialog.Item<QPushButton>(calibration_ids::kCompute)->click();
+        ok = Save(dialog, folder + QStringLiteral("/calibration-geoid.png")) && ok;
+        files.answers = {saved.filePath(QStringLiteral("corridor.params"))};
+        dialog.Item<QPushButton>(calibration_ids::kSave)->click();
+
+        CConvertDlg main;
+        ShowInstalledDocs(main);
+        Choose(main, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
+        main.Item<QLineEdit>(convert_ids::kSrcMeridian)->setText(QStringLiteral("102"));
+        Choose(main, convert_ids::kTgtSystem, MainIndex("local"));
+        if (dialog.Held()) main.m_calibration = *dialog.Held();
+        main.m_calibrationName = QStringLiteral("corridor.params");
+        main.UpdateTransformLine();
+        ok = Save(main, folder + QStringLiteral("/main-dialog-geoid-calibration.png")) && ok;
+    }
+    {
+        // 自定义坐标系: the examples' city system opened in the system
+        // dialog; then the main dialog converting a point of it to CGCS2000
+        // B L H, and its system list with the system under its name.
+        CSystemDefDlg define;
+        files.answers = {examples + QStringLiteral("/city.crs")};
+        define.Item<QPushButton>(system_ids::kOpen)->click();
+        ok = Save(define, folder + QStringLiteral("/system-dialog.png")) && ok;
+
+        std::string error;
+        const std::optional<Crs> city = ReadSystemFile(ToPath(examples + QStringLiteral("/city.crs")), error);
+        CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
+        if (city) {
+            const int own = AddOwnSystem(*city);
+            for (const int id : {convert_ids::kSrcSystem, convert_ids::kTgtSystem}) {
+                RefillSystemList(dialog.Item<QComboBox>(id), SystemList::Main);
+            }
+            Choose(dialog, convert_ids::kSrcSystem, own);
+        }
+        Choose(dialog, convert_ids::kTgtSystem, MainIndex("cgcs2000-geodetic"));
+        dialog.m_srcX = 3378812.531;
+        dialog.m_srcY = 497852.874;
+        dialog.m_srcZ = 371.934;
+        dialog.UpdateData(false);
+        dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+        ok = Save(dialog, folder + QStringLiteral("/main-dialog-own-system.png")) && ok;
+        ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kSrcSystem),
+                              folder + QStringLiteral("/main-dialog-own-system-list.png")) &&
+             ok;
     }
     SetFilePicker(nullptr);
     SetMessageService(nullptr);

@@ -1,9 +1,13 @@
 #include "ui/system_lists.h"
 
+#include <QComboBox>
 #include <QWidget>
+#include <deque>
 #include <iterator>
 
 #include "ui/dialog_template.h"
+#include "ui/system_def_dlg.h"
+#include "workflow/chain.h"
 
 using namespace zelk;
 
@@ -11,33 +15,69 @@ namespace {
 // The zoning items in list order.
 constexpr zelk::Zoning kZonings[] = {zelk::Zoning::Meridian, zelk::Zoning::Zone3, zelk::Zoning::Zone6};
 
-int SystemCount() { return static_cast<int>(zelk::Systems().size()); }
+int CatalogueCount() { return static_cast<int>(zelk::Systems().size()); }
 
 // The seven-parameter list: catalogue (main-list) indices in its order.
 constexpr int kParamOrder[] = {3, 2, 5, 4, 1, 0, 7, 6, 8, 9, 10, 11, 12};
 static_assert(std::size(kParamOrder) == 13);
+
+// The systems of the user's own of this run, after the catalogue in every
+// list. A deque: the addresses handed out stay valid.
+std::deque<zelk::Crs>& OwnSystems() {
+    static std::deque<zelk::Crs> systems;
+    return systems;
+}
+
+int OwnCount() { return static_cast<int>(OwnSystems().size()); }
+
+QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 }  // namespace
 
-QStringList MainListItems() {
+std::optional<zelk::Form> SystemItem::FormOf() const {
+    if (entry) return entry->form;
+    if (own) return own->form;
+    return std::nullopt;
+}
+
+QString OwnSystemLabel(const zelk::Crs& crs) {
+    return Utf8(crs.name.empty() ? zelk::SystemText(crs) : crs.name);
+}
+
+QStringList SystemListItems(SystemList list) {
     QStringList items;
-    for (const zelk::SystemEntry& entry : zelk::Systems()) items << QString::fromUtf8(entry.mainLabel);
+    for (int i = 0; i < CatalogueCount(); ++i) {
+        const zelk::SystemEntry* entry = list == SystemList::Main ? MainListEntryAt(i) : ParamListEntryAt(i);
+        items << QString::fromUtf8(list == SystemList::Main ? entry->mainLabel : entry->paramLabel);
+    }
+    for (const zelk::Crs& crs : OwnSystems()) items << OwnSystemLabel(crs);
+    items << QString::fromUtf8(kDefineSystemItem);
     return items;
 }
 
-QStringList ParamListItems() {
-    QStringList items;
-    for (int i = 0; i < SystemCount(); ++i) items << QString::fromUtf8(ParamListEntryAt(i)->paramLabel);
-    return items;
-}
+QStringList MainListItems() { return SystemListItems(SystemList::Main); }
+QStringList ParamListItems() { return SystemListItems(SystemList::Param); }
 
 const zelk::SystemEntry* MainListEntryAt(int index) {
-    if (index < 0 || index >= SystemCount()) return nullptr;
+    if (index < 0 || index >= CatalogueCount()) return nullptr;
     return &zelk::Systems()[static_cast<std::size_t>(index)];
 }
 
 const zelk::SystemEntry* ParamListEntryAt(int index) {
-    if (index < 0 || index >= SystemCount() || index >= static_cast<int>(std::size(kParamOrder))) return nullptr;
+    if (index < 0 || index >= CatalogueCount() || index >= static_cast<int>(std::size(kParamOrder))) return nullptr;
     return MainListEntryAt(kParamOrder[index]);
+}
+
+SystemItem SystemItemAt(SystemList list, int index) {
+    SystemItem item;
+    if (index < 0) return item;
+    if (index < CatalogueCount()) {
+        item.entry = list == SystemList::Main ? MainListEntryAt(index) : ParamListEntryAt(index);
+    } else if (index < CatalogueCount() + OwnCount()) {
+        item.own = &OwnSystems()[static_cast<std::size_t>(index - CatalogueCount())];
+    } else if (index == DefineItemIndex(list)) {
+        item.define = true;
+    }
+    return item;
 }
 
 int MainListIndexOf(const zelk::SystemEntry& entry) { return static_cast<int>(&entry - zelk::Systems().data()); }
@@ -50,6 +90,55 @@ int ParamListIndexOf(const zelk::SystemEntry& entry) {
     return -1;
 }
 
+int DefineItemIndex(SystemList) { return CatalogueCount() + OwnCount(); }
+
+int AddOwnSystem(const zelk::Crs& crs) {
+    std::deque<zelk::Crs>& systems = OwnSystems();
+    const QString label = OwnSystemLabel(crs);
+    for (std::size_t i = 0; i < systems.size(); ++i) {
+        if (OwnSystemLabel(systems[i]) == label) {
+            systems[i] = crs;
+            return CatalogueCount() + static_cast<int>(i);
+        }
+    }
+    systems.push_back(crs);
+    return CatalogueCount() + OwnCount() - 1;
+}
+
+void RefillSystemList(QComboBox* list, SystemList which) {
+    if (!list) return;
+    const int chosen = list->currentIndex();
+    const QStringList items = SystemListItems(which);
+    // The catalogue and the systems already there keep their positions:
+    // only the names change and the ones added come in before the last.
+    const QSignalBlocker quiet(list);
+    list->clear();
+    list->addItems(items);
+    list->setCurrentIndex(chosen < list->count() - 1 ? chosen : -1);
+}
+
+void ChooseOwnSystemIfAsked(QWidget* dialog, SystemList which, int listId, int previous,
+                            std::initializer_list<int> listIds) {
+    auto* list = qobject_cast<QComboBox*>(FindControl(dialog, listId));
+    if (!list || !SystemItemAt(which, list->currentIndex()).define) return;
+    const SystemItem shown = SystemItemAt(which, previous);
+    CSystemDefDlg define(shown.own, dialog);
+    if (define.DoModal() != kIdOk) {
+        const QSignalBlocker quiet(list);
+        list->setCurrentIndex(previous);
+        return;
+    }
+    const int index = AddOwnSystem(define.System());
+    for (const int id : listIds) RefillSystemList(qobject_cast<QComboBox*>(FindControl(dialog, id)), which);
+    const QSignalBlocker quiet(list);
+    list->setCurrentIndex(index);
+}
+
+std::optional<zelk::Crs> SideCrs(const SystemItem& item, int zoningItem, double meridian) {
+    if (item.own) return *item.own;
+    return SideCrs(item.entry, zoningItem, meridian);
+}
+
 std::optional<zelk::Crs> SideCrs(const zelk::SystemEntry* entry, int zoningItem, double meridian) {
     if (!entry) return std::nullopt;
     return zelk::MakeCrs(*entry, ZoningOfItem(zoningItem), meridian);
@@ -58,6 +147,10 @@ std::optional<zelk::Crs> SideCrs(const zelk::SystemEntry* entry, int zoningItem,
 namespace {
 SideSelection Selection(const zelk::Crs& crs, bool mainList) {
     SideSelection side;
+    if (!crs.IsCatalogued()) {
+        side.system = AddOwnSystem(crs);
+        return side;
+    }
     if (const zelk::SystemEntry* entry = zelk::FindSystem(crs.datum, crs.form)) {
         side.system = mainList ? MainListIndexOf(*entry) : ParamListIndexOf(*entry);
     }
@@ -87,6 +180,27 @@ int ItemOfZoning(zelk::Zoning zoning) {
     return kZoningMeridianItem;
 }
 
+SideForm SideFormOf(const SystemItem& item, int zoningItem) {
+    if (!item.own) return SideFormOf(item.entry, zoningItem);
+    SideForm side;
+    side.zoningEnabled = side.meridianEnabled = false;
+    side.zoningItem = kZoningMeridianItem;
+    switch (item.own->form) {
+        case zelk::Form::Geodetic:
+            side.captions = {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
+            break;
+        case zelk::Form::Geocentric:
+            side.heightsEnabled = false;
+            side.captions = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
+            break;
+        case zelk::Form::Projected:
+        case zelk::Form::Local:
+            side.captions = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("Z")};
+            break;
+    }
+    return side;
+}
+
 SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
     SideForm side;
     side.zoningItem = zoningItem;
@@ -109,22 +223,23 @@ SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
             side.captions = {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
             break;
         case zelk::Form::Geocentric:
-            side.zoningEnabled = side.meridianEnabled = false;
+            side.zoningEnabled = side.meridianEnabled = side.heightsEnabled = false;
             side.captions = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")};
             break;
         case zelk::Form::Local:
-            // A site grid: no meridian, no zones.
-            side.zoningEnabled = side.meridianEnabled = false;
+            // A site grid: no meridian, no zones, no latitude for a geoid.
+            side.zoningEnabled = side.meridianEnabled = side.heightsEnabled = false;
             side.captions = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("Z")};
             break;
     }
     return side;
 }
 
-SideForm ApplySideForm(CTemplateDialog& dialog, const zelk::SystemEntry* entry, int& zoningItem, int zoningId,
-                       int meridianId) {
-    const SideForm side = SideFormOf(entry, zoningItem);
+SideForm ApplySideForm(CTemplateDialog& dialog, const SystemItem& item, int& zoningItem, double& meridian,
+                       int zoningId, int meridianId) {
+    const SideForm side = SideFormOf(item, zoningItem);
     zoningItem = side.zoningItem;
+    if (item.own && item.own->IsProjected()) meridian = item.own->meridian;
     if (QWidget* list = dialog.GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
     if (QWidget* field = dialog.GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
     return side;

@@ -7,6 +7,7 @@ inline constexpr int kIddAbout = 100;        // about box
 inline constexpr int kIddConvert = 102;      // main dialog
 inline constexpr int kIddBursaParams = 130;  // seven-parameter dialog
 inline constexpr int kIddCalibration = 131;  // site-calibration dialog
+inline constexpr int kIddSystemDef = 132;    // 自定义坐标系 (a system of one's own)
 
 // Control ids of the main dialog.
 namespace convert_ids {
@@ -40,6 +41,9 @@ inline constexpr int kInputFormat = 1050;
 inline constexpr int kInputAngles = 1051;
 inline constexpr int kOutputFormat = 1052;
 inline constexpr int kOutputAngles = 1053;
+// Each side's heights: above the ellipsoid or a geoid model (ui/geoid_choice.h).
+inline constexpr int kSrcHeight = 1054;
+inline constexpr int kTgtHeight = 1055;
 inline constexpr int kCalibrate = 4;         // 点校正
 inline constexpr int kTransformLine = 1036;  // what a conversion will apply
 }  // namespace convert_ids
@@ -98,12 +102,38 @@ inline constexpr int kClear = 1019;        // 清除
 inline constexpr int kAccept = 1020;       // 确认
 inline constexpr int kBeforeAngles = 1021;  // format of B and L before (AngleFormat order)
 inline constexpr int kAfterAngles = 1022;
+inline constexpr int kGeoid = 1023;        // 大地水准面模型 of the height fit (ui/geoid_choice.h)
 }  // namespace calibration_ids
+
+// Control ids of the system dialog (自定义坐标系).
+namespace system_ids {
+inline constexpr int kOk = 1;              // 确定
+inline constexpr int kCancel = 2;          // 取消
+inline constexpr int kName = 1000;
+inline constexpr int kDatum = 1001;        // CGCS2000, 西安80, 北京54, WGS84, 自定义椭球
+inline constexpr int kA = 1002;            // semi-major axis (m)
+inline constexpr int kRf = 1003;           // inverse flattening
+inline constexpr int kForm = 1004;         // 高斯投影, 大地坐标, 地心坐标
+inline constexpr int kMeridian = 1005;     // packed DMS
+inline constexpr int kK0 = 1006;
+inline constexpr int kFalseEasting = 1007;
+inline constexpr int kFalseNorthing = 1008;
+inline constexpr int kPlaneHeight = 1009;  // H0 (m)
+inline constexpr int kPlaneLatitude = 1010;  // packed DMS
+inline constexpr int kPlaneX0 = 1011;
+inline constexpr int kPlaneY0 = 1012;
+inline constexpr int kDerived = 1013;      // q and the transverse Mercator it comes to
+inline constexpr int kOpen = 1014;         // 打开…
+inline constexpr int kSave = 1015;         // 保存…
+inline constexpr int kPlaneHeightCaption = 1016;
+inline constexpr int kPlaneOriginCaption = 1017;
+}  // namespace system_ids
 
 const DialogTemplate& ConvertDialogTemplate();
 const DialogTemplate& BursaParamDialogTemplate();
 const DialogTemplate& CalibrationDialogTemplate();
 const DialogTemplate& AboutDialogTemplate();
+const DialogTemplate& SystemDefDialogTemplate();
 
 // The filters of the file pickers: the seven-parameter dialog's common
 // point files, and the main dialog's point files in every format it reads
@@ -126,6 +156,9 @@ QStringList AngleFormatItems();
 // Parameter files (seven parameters or a site calibration).
 inline constexpr const char* kParamsFileFilter = "参数文件(*.params)|*.params|所有文件(*)|*||";
 inline constexpr const char* kParamsFileSuffix = "params";
+// System files (a coordinate system of one's own).
+inline constexpr const char* kSystemFileFilter = "坐标系文件(*.crs)|*.crs|所有文件(*)|*||";
+inline constexpr const char* kSystemFileSuffix = "crs";
 // Common-point files of the calibration dialog, in any of their formats.
 inline constexpr const char* kCommonPointFilter =
     "公共点文件(*.txt;*.dat;*.csv)|*.txt;*.dat;*.csv|所有文件(*)|*||";

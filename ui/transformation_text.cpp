@@ -60,6 +60,7 @@ QString FourParamsValues(const FourParams& p) {
 QString CalibrationTitle(const Transformation& c) {
     QString title = c.model == Transformation::Model::Four ? QStringLiteral("四参数") : SevenParamsTitle(c.convention);
     if (c.height) title += HeightTitle(c.height->model);
+    if (c.height && c.geoid) title += QStringLiteral("（") + Utf8(GeoidLabel(c.geoid->name)) + QStringLiteral("之上）");
     return title;
 }
 
@@ -100,6 +101,10 @@ QString CalibrationValues(const Transformation& c) {
             text += QStringLiteral(" a%1=").arg(j) + Fixed(h.a[static_cast<std::size_t>(j)], 6);
         }
     }
+    if (c.geoid) {
+        text += QStringLiteral("\n大地水准面模型 ") + Utf8(GeoidLabel(c.geoid->name)) + QStringLiteral("（") +
+                Utf8(c.geoid->name) + QStringLiteral("）：拟合的是 ζ − N");
+    }
     if (c.before && c.after) {
         text += QStringLiteral("\n从 ") + Utf8(DescribeSystem(*c.before)) + QStringLiteral(" 到 ") +
                 Utf8(DescribeSystem(*c.after));
@@ -135,9 +140,11 @@ TransformationLine DescribeTransformation(const Transformation& step, bool calib
         if (!problem.empty()) {
             const bool local = from->form == zelk::Form::Local || to->form == zelk::Form::Local;
             why = local ? QStringLiteral("地方坐标须用点校正") : QStringLiteral("七参数不适用于所选坐标系统");
-        } else if (chosen && from->datum == to->datum && !zero) {
+        } else if (chosen && SameDatum(*from, *to) && !zero) {
             why = QStringLiteral("两侧同一基准却施加七参数");
-        } else if (chosen && from->datum != to->datum && zero) {
+        } else if (chosen && !SameDatum(*from, *to) && zero && !from->ellipsoid && !to->ellipsoid) {
+            // An ellipsoid of one's own is usually meant to share X Y Z
+            // with its datum (an ellipsoid enlarged by the site's height).
             why = QStringLiteral("两侧基准不同却未设七参数");
         }
     }
@@ -148,10 +155,28 @@ TransformationLine DescribeTransformation(const Transformation& step, bool calib
     line.warning = !why.isEmpty();
     line.text = line.warning ? QStringLiteral("注意，") + why + QStringLiteral("：") + description
                              : QStringLiteral("当前转换：") + description;
+    // A system of one's own is named on the line, as in its list.
+    if (chosen && (!from->IsCatalogued() || !to->IsCatalogued())) {
+        const auto name = [](const zelk::Crs& crs) { return Utf8(crs.name.empty() ? SystemText(crs) : crs.name); };
+        line.text += QStringLiteral("；") + name(*from) + QStringLiteral(" → ") + name(*to);
+        line.details += QStringLiteral("\n坐标系统：") + Utf8(SystemText(*from)) + QStringLiteral(" → ") +
+                        Utf8(SystemText(*to));
+    }
     if (line.warning) {
         line.details = why + (refused ? QStringLiteral("，转换时会被拒绝\n")
                                       : QStringLiteral("（可以转换，但通常是疏忽）\n")) +
                        line.details;
     }
     return line;
+}
+
+void AppendHeights(TransformationLine& line, const QString& from, const QString& to) {
+    if (from.isEmpty() && to.isEmpty()) return;
+    const auto name = [](const QString& label) { return label.isEmpty() ? QStringLiteral("椭球高") : label; };
+    line.text += QStringLiteral("；高程 ") + name(from) + QStringLiteral(" → ") + name(to);
+    line.details += QStringLiteral("\n高程：转换前为") +
+                    (from.isEmpty() ? QStringLiteral("椭球高") : from + QStringLiteral("之上的高程")) +
+                    QStringLiteral("，转换后为") +
+                    (to.isEmpty() ? QStringLiteral("椭球高") : to + QStringLiteral("之上的高程")) +
+                    QStringLiteral("（H = h − N）");
 }

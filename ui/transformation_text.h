@@ -32,7 +32,8 @@ QString SevenParamsValues(const zelk::SevenParams& params);
 // "dX=… dY=… m, α=…° ′ ″, K=1.000012 (12 ppm)".
 QString FourParamsValues(const zelk::FourParams& params);
 
-// "四参数 + 二次曲面高程拟合", "七参数 (位置矢量)", "七参数 (坐标框架) + 平面高程拟合".
+// "四参数 + 二次曲面高程拟合", "七参数 (位置矢量)", "七参数 (坐标框架) + 平面高程拟合",
+// "四参数 + 固定差高程拟合（EGM96之上）".
 QString CalibrationTitle(const zelk::Transformation& calibration);
 // A calibration in three or four short lines: the parameters (metres and
 // seconds with four decimals), the height fit's first coefficients.
@@ -62,3 +63,7 @@ TransformationLine DescribeTransformation(const zelk::Transformation& step, bool
                                           const QString& calibrationName,
                                           const std::optional<zelk::Crs>& from,
                                           const std::optional<zelk::Crs>& to);
+
+// Adds the heights of the two sides to a line when either is above a geoid
+// model (its label; empty: ellipsoidal): "；高程 EGM96 → 椭球高".
+void AppendHeights(TransformationLine& line, const QString& from, const QString& to);

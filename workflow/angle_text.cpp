@@ -109,25 +109,7 @@ bool PackParts(bool negative, const Part& d, const Part& m, const Part& s, doubl
     mm[2] = static_cast<char>('0' + seconds / 10);
     mm[3] = static_cast<char>('0' + seconds % 10);
     p = decimals + fraction.size();
-    if (!pointscan::ParseNumber(std::string_view(text, static_cast<std::size_t>(p - text)), packed)) {
-        return false;
-    }
-    // The engine reads a packed double by truncation (DmsToRadian): when
-    // the nearest double lies just below a whole minute or degree that the
-    // text stands for (36.37 is 36.369999999999997), it would read minutes
-    // 36 and seconds 99.99…, 40″ too much. The next double up is read as
-    // the text says.
-    std::uint64_t degrees = 0;
-    if (d.whole.size() <= 9) {
-        for (char c : d.whole) degrees = degrees * 10 + static_cast<unsigned>(c - '0');
-        const double a = std::fabs(packed);
-        const double D = TruncInt32(a);
-        if (D != static_cast<double>(degrees) ||
-            TruncInt32(a * 100 - D * 100) != static_cast<double>(minutes)) {
-            packed = std::nextafter(packed, negative ? -HUGE_VAL : HUGE_VAL);
-        }
-    }
-    return true;
+    return ParsePackedAngle(std::string_view(text, static_cast<std::size_t>(p - text)), packed);
 }
 
 bool ParseDegrees(std::string_view token, double& packed) {
@@ -269,6 +251,18 @@ std::uint64_t ScaledFraction(double f) {
         shift = 1075 - exponent;  // at least 53 below 1
     }
     if (shift >= 120) return 0;  // below 2^-67: far below half a unit
+    // The common case, a fraction with no bits below 2^-64 (any angle of a
+    // degree or more): f·2^64 is an integer F, and F·10^12 / 2^64 is the
+    // high word of one product, its rest the low word.
+    if (shift <= 64 || (mantissa & ((std::uint64_t{1} << (shift - 64)) - 1)) == 0) {
+        const std::uint64_t F = shift <= 64 ? mantissa << (64 - shift) : mantissa >> (shift - 64);
+        const Uint128 product = static_cast<Uint128>(F) * 1000000000000ULL;
+        std::uint64_t q = static_cast<std::uint64_t>(product >> 64);
+        const auto low = static_cast<std::uint64_t>(product);
+        const std::uint64_t half = std::uint64_t{1} << 63;
+        if (low > half || (low == half && (q & 1))) ++q;
+        return q;
+    }
     const Uint128 scaled = static_cast<Uint128>(mantissa) * 1000000000000ULL;
     std::uint64_t q = static_cast<std::uint64_t>(scaled >> shift);
     const Uint128 rest = scaled & ((Uint128{1} << shift) - 1);
@@ -336,37 +330,145 @@ char* WriteDegreesText(char* out, bool negative, const Canonical& c) {
     return WriteDigits(out, q, 9);
 }
 
-char* WriteDmsText(char* out, bool negative, const Canonical& c) {
-    std::uint64_t q = c.seconds / 1000;  // units of 1e-5 s
-    const std::uint64_t rest = c.seconds % 1000;
-    if (rest > 500 || (rest == 500 && (q & 1))) ++q;
-    int minutes = c.minutes;
-    std::uint64_t degrees = c.degrees;
-    if (q >= 6000000) {
-        q -= 6000000;
+// The canonical value rounded to 1e-5 seconds, a tie to even, carried.
+struct RoundedDms {
+    std::uint64_t degrees;
+    int minutes;
+    std::uint64_t seconds;  // in units of 1e-5 s, below 60e5
+};
+
+// The same as Canonicalize and then rounding the seconds to 1e-5 (a tie
+// to even) and carrying, in fewer divisions: the rounding looks only at
+// the last three of the twelve decimals, which the carries of 60″ (6e9 in
+// 1e-8 s) never change, nor the parity of the rest.
+RoundedDms RoundToTenMicroseconds(double a) {
+    const double whole = std::trunc(a);
+    RoundedDms r{static_cast<std::uint64_t>(whole), 0, 0};
+    const std::uint64_t n = ScaledFraction(a - whole);  // 1e-12, at most 1e12
+    auto t = static_cast<std::uint32_t>(n / 1000);      // 1e-9 of the packed value
+    const auto rest = static_cast<std::uint32_t>(n - std::uint64_t{t} * 1000);
+    const bool up = rest > 500 || (rest == 500 && (t & 1));
+    if (t == 1000000000u) {  // the twelve decimals round to a whole degree
+        ++r.degrees;
+        t = 0;
+    }
+    std::uint32_t minutes = t / 10000000u;
+    std::uint32_t seconds = t - minutes * 10000000u;  // 1e-5 s, truncated
+    if (seconds >= 6000000u) {
+        seconds -= 6000000u;
         ++minutes;
     }
     if (minutes >= 60) {
         minutes -= 60;
-        ++degrees;
+        ++r.degrees;
     }
+    seconds += up;
+    if (seconds >= 6000000u) {
+        seconds -= 6000000u;
+        ++minutes;
+    }
+    if (minutes >= 60) {
+        minutes -= 60;
+        ++r.degrees;
+    }
+    r.minutes = static_cast<int>(minutes);
+    r.seconds = seconds;
+    return r;
+}
+
+char* WriteDmsText(char* out, bool negative, const RoundedDms& r) {
     if (negative) *out++ = '-';
-    out = std::to_chars(out, out + 20, degrees).ptr;
+    out = std::to_chars(out, out + 20, r.degrees).ptr;
     std::memcpy(out, "\xC2\xB0", 2);
-    out = WriteDigits(out + 2, static_cast<std::uint64_t>(minutes), 2);
+    out = WriteDigits(out + 2, static_cast<std::uint64_t>(r.minutes), 2);
     std::memcpy(out, "\xE2\x80\xB2", 3);
-    out = WriteDigits(out + 3, q / 100000, 2);
+    out = WriteDigits(out + 3, r.seconds / 100000, 2);
     *out++ = '.';
-    out = WriteDigits(out, q % 100000, 5);
+    out = WriteDigits(out, r.seconds % 100000, 5);
     std::memcpy(out, "\xE2\x80\xB3", 3);
     return out + 3;
 }
 
+// "00" to "99".
+constexpr char kDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+void WritePair(char* out, std::uint32_t pair) {
+    out[0] = kDigitPairs[2 * pair];
+    out[1] = kDigitPairs[2 * pair + 1];
+}
+
+// ddd.mmssfffff: the same digits as the DMS text. The decimals are written
+// in pairs from independent quotients, which a file of millions of angles
+// notices.
+char* WritePackedText(char* out, bool negative, const RoundedDms& r) {
+    if (negative) *out++ = '-';
+    if (r.degrees < 100) {
+        if (r.degrees >= 10) {
+            WritePair(out, static_cast<std::uint32_t>(r.degrees));
+            out += 2;
+        } else {
+            *out++ = static_cast<char>('0' + r.degrees);
+        }
+    } else {
+        out = std::to_chars(out, out + 20, r.degrees).ptr;
+    }
+    *out = '.';
+    const auto seconds = static_cast<std::uint32_t>(r.seconds);  // below 6e6
+    WritePair(out + 1, static_cast<std::uint32_t>(r.minutes));
+    WritePair(out + 3, seconds / 100000);
+    WritePair(out + 5, seconds / 1000 % 100);
+    WritePair(out + 7, seconds / 10 % 100);
+    out[9] = static_cast<char>('0' + seconds % 10);
+    return out + 10;
+}
+
 }  // namespace
+
+bool ParsePackedAngle(std::string_view token, double& packed) {
+    if (!pointscan::ParseNumber(token, packed)) return false;
+    // The engine's degrees and minutes can differ from the text's only where
+    // the double lies within its rounding (and the engine's, a few units in
+    // the last place) of a whole minute: elsewhere the nearest double is it.
+    const double y = std::fabs(packed) * 100;
+    if (y < 0x1p62) {
+        const double fraction = y - static_cast<double>(static_cast<std::int64_t>(y));
+        const double tolerance = y * 0x1p-48;
+        if (fraction > tolerance && fraction < 1 - tolerance) return true;
+    }
+    // The whole degrees and minutes the digits say: sign, at most 9 digits,
+    // and the first two decimals (missing ones are zeros); other texts
+    // (exponents, longer degrees) keep the nearest double.
+    std::size_t i = token[0] == '+' || token[0] == '-' ? 1 : 0;
+    const std::size_t wholeEnd = Digits(token, i);
+    if (wholeEnd - i > 9) return true;
+    double degrees = 0;
+    for (; i < wholeEnd; ++i) degrees = degrees * 10 + (token[i] - '0');
+    int minutes = 0;
+    if (i < token.size()) {
+        if (token[i] != '.' || Digits(token, i + 1) != token.size()) return true;
+        const std::size_t decimals = token.size() - i - 1;
+        if (decimals >= 1) minutes += (token[i + 1] - '0') * 10;
+        if (decimals >= 2) minutes += token[i + 2] - '0';
+    }
+    // Where the engine's reading of the double (engine/angle.h) has other
+    // degrees or minutes, the text sits within a rounding of the boundary:
+    // the neighbour on the text's side reads as the text says.
+    const double away = std::signbit(packed) ? -HUGE_VAL : HUGE_VAL;
+    for (int step = 0; step < 2; ++step) {
+        const DmsReading r = ReadDms(std::fabs(packed));
+        if (r.degrees == degrees && r.minutes == minutes) break;
+        const bool beyond = r.degrees > degrees || (r.degrees == degrees && r.minutes > minutes);
+        packed = std::nextafter(packed, beyond ? -away : away);
+    }
+    return true;
+}
 
 bool ParseAngle(std::string_view token, AngleFormat format, AngleAxis axis, double& packed) {
     switch (format) {
-        case AngleFormat::Packed: return pointscan::ParseNumber(token, packed);
+        case AngleFormat::Packed: return ParsePackedAngle(token, packed);
         case AngleFormat::Degrees: return ParseDegrees(token, packed);
         case AngleFormat::Dms: return ParseDms(token, axis, packed);
     }
@@ -374,25 +476,23 @@ bool ParseAngle(std::string_view token, AngleFormat format, AngleAxis axis, doub
 }
 
 char* WriteAngle(char* out, double packed, AngleFormat format) {
-    if (format == AngleFormat::Packed || !std::isfinite(packed)) {
-        if (!std::isfinite(packed)) {
-            return std::to_chars(out, out + kAngleTextMax, packed).ptr;
-        }
-        return WriteFixed(out, packed, 8);
-    }
+    if (!std::isfinite(packed)) return std::to_chars(out, out + kAngleTextMax, packed).ptr;
     const bool negative = std::signbit(packed);
     const double a = std::fabs(packed);
     if (a >= kTwo63) {
         // A whole number of degrees (never a real angle).
-        if (format == AngleFormat::Degrees) return WriteFixed(out, packed, 9);
+        if (format != AngleFormat::Dms) return WriteFixed(out, packed, 9);
         if (negative) *out++ = '-';
         out = std::to_chars(out, out + kWriteFixedMax, a, std::chars_format::fixed, 0).ptr;
         std::memcpy(out, "\xC2\xB0" "00\xE2\x80\xB2" "00.00000\xE2\x80\xB3", 18);
         return out + 18;
     }
-    const Canonical c = Canonicalize(a);
-    return format == AngleFormat::Degrees ? WriteDegreesText(out, negative, c)
-                                          : WriteDmsText(out, negative, c);
+    switch (format) {
+        case AngleFormat::Packed: return WritePackedText(out, negative, RoundToTenMicroseconds(a));
+        case AngleFormat::Degrees: return WriteDegreesText(out, negative, Canonicalize(a));
+        case AngleFormat::Dms: return WriteDmsText(out, negative, RoundToTenMicroseconds(a));
+    }
+    return out;
 }
 
 }  // namespace zelk

@@ -62,7 +62,7 @@ bool Judge(const zelk::Crs& crs, const std::vector<PointRecord>& points, bool af
         return true;
     }
     std::vector<PointRecord> carried = points;
-    if (!CarryAll(zelk::ConversionChain(crs, zelk::Crs::Geocentric(crs.datum)), carried, after, lines,
+    if (!CarryAll(zelk::ConversionChain(crs, zelk::Crs::GeocentricOf(crs)), carried, after, lines,
                   result)) {
         return false;
     }
@@ -101,11 +101,32 @@ void TakeTest(CalibrationEstimate& result, const OutlierTest& test, int minimumP
     result.tooMany = test.tooMany;
 }
 
-// The height fit of an estimate; false with the problem set when it fails.
-bool FitHeight(HeightModel model, const std::vector<GridPoint>& at,
-               const std::vector<PointRecord>& afterAsRead, CalibrationEstimate& result) {
+// The height fit of an estimate, at positions `at` in `plane`; false with
+// the problem set when it fails. On a geoid model, the fit is of zeta - N
+// and the same fit without the model goes to the report beside it.
+bool FitHeight(HeightModel model, const std::optional<GeoidModel>& geoid, const zelk::Crs& plane,
+               const std::vector<GridPoint>& at, const std::vector<PointRecord>& afterAsRead,
+               const PairLines& lines, CalibrationEstimate& result) {
     std::vector<GridPoint> after;
     for (const PointRecord& p : afterAsRead) after.push_back(Grid(p));
+    std::optional<GeoidComparison> comparison;
+    if (geoid && geoid->grid) {
+        // zeta - N = H before - (H after + N).
+        std::vector<GridPoint> lifted = after;
+        for (std::size_t i = 0; i < at.size() && i < lifted.size(); ++i) {
+            double N = 0.0;
+            const PointProblem problem = UndulationAt(plane, *geoid->grid, at[i].x, at[i].y, N);
+            if (problem != PointProblem::None) {
+                result.status = Status::PointRefused;
+                result.message = PointProblemText(problem, PointText(i, false, lines));
+                return false;
+            }
+            lifted[i].H += N;
+        }
+        comparison = GeoidComparison{GeoidLabel(geoid->name),
+                                     FitHeights(model, at.data(), after.data(), static_cast<int>(at.size()))};
+        after = std::move(lifted);
+    }
     HeightFit fit = FitHeights(model, at.data(), after.data(), static_cast<int>(at.size()));
     switch (fit.status) {
         case HeightFit::Status::TooFewPoints:
@@ -119,11 +140,19 @@ bool FitHeight(HeightModel model, const std::vector<GridPoint>& at,
         case HeightFit::Status::Ok:
             break;
     }
-    result.message += "\n" + HeightFitReport(fit);
+    result.message += "\n" + HeightFitReport(fit, comparison ? &*comparison : nullptr);
     for (std::size_t i = 0; i < result.residuals.size() && i < fit.residuals.size(); ++i) {
         result.residuals[i].heightFitted = true;
         result.residuals[i].height = fit.residuals[i];
+        if (comparison && i < comparison->withoutModel.residuals.size()) {
+            result.residuals[i].heightWithoutGeoid = comparison->withoutModel.residuals[i];
+        }
         Mark(result.residuals[i], fit.blunders, i);
+    }
+    if (comparison) {
+        result.geoidCompared = true;
+        result.heightRmsWithoutGeoid = comparison->withoutModel.rms;
+        result.calibration.geoid = geoid;
     }
     // The file keeps the surface; residuals and tests belong to the report.
     fit.residuals.clear();
@@ -136,8 +165,25 @@ void EstimateSeven(CalibrationSettings s, const std::vector<PointRecord>& before
                    std::vector<PointRecord> afterAsRead, const PairLines& lines,
                    CalibrationEstimate& result) {
     std::vector<PointRecord> before, after;
+    // On a geoid, the after heights are taken above it for the X Y Z of the
+    // estimate (H + N, near the after datum's ellipsoidal heights), so that
+    // the seven parameters do not bend to take up the undulation; the
+    // height fit then models what is left.
+    std::vector<PointRecord> afterLifted = afterAsRead;
+    if (s.height && s.geoid && s.geoid->grid && s.after.IsProjected()) {
+        for (std::size_t i = 0; i < afterLifted.size(); ++i) {
+            double N = 0.0;
+            const PointProblem problem = UndulationAt(s.after, *s.geoid->grid, afterLifted[i].X, afterLifted[i].Y, N);
+            if (problem != PointProblem::None) {
+                result.status = Status::PointRefused;
+                result.message = PointProblemText(problem, PointText(i, true, lines));
+                return;
+            }
+            afterLifted[i].Z += N;
+        }
+    }
     if (!Judge(s.before, beforeAsRead, false, lines, &before, result) ||
-        !Judge(s.after, afterAsRead, true, lines, &after, result)) {
+        !Judge(s.after, afterLifted, true, lines, &after, result)) {
         return;
     }
     const int n = static_cast<int>(before.size());
@@ -181,7 +227,9 @@ void EstimateSeven(CalibrationSettings s, const std::vector<PointRecord>& before
             }
         }
     }
-    if (s.height && !FitHeight(*s.height, result.positions, afterAsRead, result)) return;
+    if (s.height && !FitHeight(*s.height, s.geoid, s.after, result.positions, afterAsRead, lines, result)) {
+        return;
+    }
     result.message += notes;
     result.status = Status::Estimated;
 }
@@ -232,7 +280,7 @@ void EstimateFour(CalibrationSettings s, std::vector<PointRecord> beforeAsRead,
         result.residuals.push_back(row);
     }
     result.positions = before;
-    if (s.height && !FitHeight(*s.height, before, afterAsRead, result)) return;
+    if (s.height && !FitHeight(*s.height, s.geoid, s.before, before, afterAsRead, lines, result)) return;
     result.message += notes;
     result.status = Status::Estimated;
 }
@@ -258,7 +306,8 @@ std::vector<CalibrationResidual> SevenParameterResiduals(const BursaEstimate& es
 std::string CalibrationSettingsProblem(const CalibrationSettings& s) {
     for (const std::string& problem :
          {zelk::CrsProblemText(s.before, "转换前"), zelk::CrsProblemText(s.after, "转换后"),
-          zelk::ModelProblemText(s.model, s.height.has_value(), s.before, s.after)}) {
+          zelk::ModelProblemText(s.model, s.height.has_value(), s.before, s.after),
+          zelk::GeoidFitProblemText(s.geoid, s.height.has_value())}) {
         if (!problem.empty()) return problem;
     }
     return {};
@@ -290,6 +339,7 @@ std::string CalibrationComment(const Transformation& t, const std::string& repor
         text += m == HeightModel::Fixed ? " and a fixed height difference"
                 : m == HeightModel::Plane ? " and a plane height fit"
                                           : " and a quadratic height fit";
+        if (t.geoid) text += " on the geoid model " + GeoidLabel(t.geoid->name);
     }
     text += ", estimated from common points.\n";
     if (t.before && t.after) {
@@ -307,6 +357,10 @@ std::string CalibrationComment(const Transformation& t, const std::string& repor
     if (t.height) {
         text += "\nheight-x0 height-y0: the centroid (m); zeta = H before - H after = a0 + a1 dx"
                 " + a2 dy + a3 dx^2 + a4 dx dy + a5 dy^2, dx dy in km from the centroid.";
+        if (t.geoid) {
+            text += "\ngeoid: the model the fit sits on; the fit is of zeta - N, N the model's"
+                    " undulation, and conversions apply both.";
+        }
     }
     return text;
 }

@@ -11,6 +11,10 @@
 //   four   before projected, after projected or the local grid; the plane
 //          similarity takes before x y to after x y, a height fit is made at
 //          the before points' positions: zeta = H before - H after.
+// On a geoid model the height fit is made to zeta - N, N at the same plane
+// positions, and also without the model for the report's comparison; seven
+// parameters are then estimated with the after heights above the model
+// (H + N), so that they need not take up the undulation.
 //
 // A plane a fit is made in (the before and a projected after system of
 // four, the after system of a height fit with seven) is one plane: when
@@ -46,6 +50,10 @@ struct CalibrationSettings {
     zelk::Crs before, after;
     Transformation::Model model = Transformation::Model::Seven;
     std::optional<HeightModel> height;  // nothing: no height fit
+    // The geoid model the height fit sits on: it then fits ζ − N, N the
+    // model's undulation at each point's plane position (the before plane
+    // of four parameters, the after plane of seven). Needs a height fit.
+    std::optional<GeoidModel> geoid;
     RotationConvention convention = RotationConvention::CoordinateFrame;
 };
 
@@ -56,6 +64,8 @@ struct CalibrationResidual {
     double length = 0.0;  // 3-D (seven) or in the plane (four)
     bool heightFitted = false;
     double height = 0.0;  // of the height fit, when there is one
+    // On a geoid: the residual of the same fit made without the model.
+    double heightWithoutGeoid = 0.0;
     bool suspect = false;  // marked by a blunder test (plane, 3-D or height)
     double leftOut = 0.0;  // discrepancy when fitted without this pair, when tested
     // The residual in the plane of the estimate's positions (x north, y
@@ -87,6 +97,10 @@ struct CalibrationEstimate {
     // Plane positions of the points for a residual plot: before x y (four)
     // or after x y (seven with a projected after system); else empty.
     std::vector<GridPoint> positions;
+    // The height fit sat on a geoid model: the residuals carry the fit's
+    // without it too, and this is its RMS.
+    bool geoidCompared = false;
+    double heightRmsWithoutGeoid = 0.0;
 };
 
 // Where the pairs came from, for messages about a refused point: the line

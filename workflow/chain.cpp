@@ -7,6 +7,7 @@
 #include "engine/angle.h"
 #include "engine/geocentric.h"
 #include "engine/transverse_mercator.h"
+#include "grids/geoid_grid.h"
 #include "platform/number_text.h"
 
 namespace zelk {
@@ -39,10 +40,19 @@ void InLanes(std::size_t count, Body&& body) {
     }
 }
 
+// The projection of a system: the datum's own series for the grid of its
+// datum (every double as it always was); for a grid of its own (a system of
+// the user's own, UTM south), Krüger's series with the grid's constants, its
+// projection plane folded in: accurate to 0.1 mm at 6° from the meridian,
+// whatever meridian a published definition chose.
 TransverseMercator ProjectionOf(const Crs& crs) {
-    const Datum& datum = DatumOf(crs.datum);
-    return datum.projection == Projection::Utm ? TransverseMercator::Utm(datum.ellipsoid)
-                                               : TransverseMercator::GaussKruger(datum.ellipsoid);
+    if (crs.HasDatumGrid()) {
+        const Datum& datum = DatumOf(crs.datum);
+        return datum.projection == Projection::Utm ? TransverseMercator::Utm(datum.ellipsoid)
+                                                   : TransverseMercator::GaussKruger(datum.ellipsoid);
+    }
+    const GridConstants grid = ProjectionConstants(crs);
+    return TransverseMercator::Kruger(EllipsoidOf(crs), grid.scale, grid.falseEasting, grid.falseNorthing);
 }
 
 // Projected x y H -> B L H in packed DMS. With zones, each easting carries
@@ -303,30 +313,156 @@ private:
     double m_a, m_b, m_norm;
 };
 
+// The undulation N of the points of a system: a geodetic point at its B L
+// (packed DMS), a projected one at the B L of its inverse projection (on
+// the meridian of its zone when zoned), its x y untouched. A point already
+// marked is passed over (its values mean nothing); one that cannot be
+// placed is marked as the projection or the range check would mark it, one
+// the grid does not cover as the grid says. `judge`: a geodetic source,
+// whose angles nothing has judged yet.
+class Undulations {
+public:
+    Undulations(const Crs& crs, std::shared_ptr<const grids::GeoidGrid> grid, bool judge)
+        : m_grid(std::move(grid)),
+          m_projected(crs.IsProjected()),
+          m_projection(ProjectionOf(crs)),
+          m_zoning(crs.zoning),
+          m_zone(crs.zone),
+          m_meridian(DmsToRadian(crs.meridian)),
+          m_judge(judge) {}
+
+    // N of count triples of v into N (0 where a point is marked).
+    void Find(const double* v, PointProblem* problems, std::size_t count, double* N) const {
+        constexpr double kDegrees = 180.0 / kPi;
+        const Limits& limit = Limit();
+        InLanes(count, [&](std::size_t first, int lanes) {
+            double B[kLanes], L[kLanes];
+            if (m_projected) {
+                double L0[kLanes] = {}, x[kLanes] = {}, y[kLanes] = {};
+                for (int j = 0; j < lanes; ++j) {
+                    const double* p = v + 3 * (first + j);
+                    x[j] = p[0];
+                    y[j] = p[1];
+                    L0[j] = m_meridian;
+                    if (m_zoning != Zoning::Meridian) {
+                        const int zone = m_zone != 0 ? m_zone : ZoneOfEasting(m_zoning, p[1]);
+                        if (zone != 0) {
+                            L0[j] = DmsToRadian(ZoneMeridian(m_zoning, zone));
+                            y[j] = p[1] - zone * 1e6;
+                        } else {
+                            Mark(problems[first + j], PointProblem::SourceZone);
+                        }
+                    }
+                }
+                m_projection.ReverseLanes(L0, x, y, B, L, lanes);
+                for (int j = 0; j < lanes; ++j) {
+                    if (!(std::fabs(LongitudeDifference(L[j], L0[j])) <= limit.zoneHalfWidth)) {
+                        Mark(problems[first + j], PointProblem::SourceMeridian);
+                    }
+                }
+            } else {
+                for (int j = 0; j < lanes; ++j) {
+                    const double* p = v + 3 * (first + j);
+                    B[j] = DmsToRadian(p[0]);
+                    L[j] = DmsToRadian(p[1]);
+                    if (!m_judge) continue;
+                    if (!(std::fabs(B[j]) <= limit.quarterTurn)) {
+                        Mark(problems[first + j], PointProblem::LatitudeRange);
+                    } else if (!(std::fabs(L[j]) <= limit.halfTurn)) {
+                        Mark(problems[first + j], PointProblem::LongitudeRange);
+                    }
+                }
+            }
+            for (int j = 0; j < lanes; ++j) {
+                double& n = N[first + j];
+                n = 0.0;
+                PointProblem& problem = problems[first + j];
+                if (problem != PointProblem::None) continue;
+                double found = 0.0;
+                const grids::Sample sample = m_grid->Lookup(B[j] * kDegrees, L[j] * kDegrees, found);
+                if (sample == grids::Sample::Ok) {
+                    n = found;
+                } else {
+                    problem = GeoidProblem(sample);
+                }
+            }
+        });
+    }
+
+private:
+    std::shared_ptr<const grids::GeoidGrid> m_grid;
+    bool m_projected;
+    TransverseMercator m_projection;
+    Zoning m_zoning;
+    int m_zone;         // the one zone, or 0
+    double m_meridian;  // rad
+    bool m_judge;
+};
+
+// Heights above a geoid at an end of the chain: h = H + N at the source
+// (toEllipsoid), H = h − N at the target.
+class GeoidHeights final : public ChainStep {
+public:
+    GeoidHeights(const Crs& crs, std::shared_ptr<const grids::GeoidGrid> grid, bool toEllipsoid)
+        : m_undulations(crs, std::move(grid), toEllipsoid && crs.form == Form::Geodetic),
+          m_sign(toEllipsoid ? 1.0 : -1.0) {}
+
+    void Apply(double* v, PointProblem* problems, std::size_t count) const override {
+        for (std::size_t i = 0; i < count; i += kBlock) {
+            const std::size_t n = std::min(kBlock, count - i);
+            double N[kBlock];
+            m_undulations.Find(v + 3 * i, problems + i, n, N);
+            for (std::size_t j = 0; j < n; ++j) v[3 * (i + j) + 2] += m_sign * N[j];
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlock = 64;
+    Undulations m_undulations;
+    double m_sign;
+};
+
 // The height fit: H_after = H_before - zeta(x, y) at the plane position the
-// fit was made in; backwards H_before = H_after + zeta.
+// fit was made in; backwards H_before = H_after + zeta. On a geoid, zeta
+// also holds N at that position.
 class HeightCorrection final : public ChainStep {
 public:
-    HeightCorrection(const HeightFit& fit, bool inverse) : m_fit(fit), m_inverse(inverse) {}
+    HeightCorrection(const HeightFit& fit, bool inverse, std::optional<Undulations> geoid = std::nullopt)
+        : m_fit(fit), m_inverse(inverse), m_geoid(std::move(geoid)) {}
 
-    void Apply(double* v, PointProblem*, std::size_t count) const override {
-        for (std::size_t i = 0; i < count; ++i) {
-            double* p = v + 3 * i;
-            const double zeta = HeightDifference(m_fit, p[0], p[1]);
-            p[2] = m_inverse ? p[2] + zeta : p[2] - zeta;
+    void Apply(double* v, PointProblem* problems, std::size_t count) const override {
+        if (!m_geoid) {
+            for (std::size_t i = 0; i < count; ++i) {
+                double* p = v + 3 * i;
+                const double zeta = HeightDifference(m_fit, p[0], p[1]);
+                p[2] = m_inverse ? p[2] + zeta : p[2] - zeta;
+            }
+            return;
+        }
+        constexpr std::size_t kBlock = 64;
+        double N[kBlock];
+        for (std::size_t i = 0; i < count; i += kBlock) {
+            const std::size_t n = std::min(kBlock, count - i);
+            m_geoid->Find(v + 3 * i, problems + i, n, N);
+            for (std::size_t j = 0; j < n; ++j) {
+                double* p = v + 3 * (i + j);
+                const double zeta = HeightDifference(m_fit, p[0], p[1]) + N[j];
+                p[2] = m_inverse ? p[2] + zeta : p[2] - zeta;
+            }
         }
     }
 
 private:
     HeightFit m_fit;
     bool m_inverse;
+    std::optional<Undulations> m_geoid;
 };
 
 using Operations = std::vector<std::unique_ptr<const ChainStep>>;
 
 // Operations taking a point of `from` to X Y Z of its datum.
 void AppendToGeocentric(Operations& ops, const Crs& from) {
-    const Ellipsoid& ellipsoid = DatumOf(from.datum).ellipsoid;
+    const Ellipsoid ellipsoid = EllipsoidOf(from);
     switch (from.form) {
         case Form::Projected:
             ops.push_back(std::make_unique<PlaneToGeodetic>(from));
@@ -344,7 +480,7 @@ void AppendToGeocentric(Operations& ops, const Crs& from) {
 // Operations taking X Y Z of the datum of `to` to a point of `to`.
 void AppendFromGeocentric(Operations& ops, const Crs& to, PointProblem far) {
     if (to.form == Form::Geocentric || to.form == Form::Local) return;
-    ops.push_back(std::make_unique<GeocentricToGeodetic>(DatumOf(to.datum).ellipsoid));
+    ops.push_back(std::make_unique<GeocentricToGeodetic>(EllipsoidOf(to)));
     if (to.form == Form::Projected) ops.push_back(std::make_unique<GeodeticToPlane>(to, far));
 }
 
@@ -360,7 +496,19 @@ void AppendBridge(Operations& ops, const Crs& from, const Crs& to, PointProblem 
     AppendFromGeocentric(ops, to, far);
 }
 
-const char* Label(const Crs& crs) {
+// The label of a system's datum and form, or a system's own name.
+std::string Label(const Crs& crs) {
+    if (!crs.name.empty()) return crs.name;
+    if (crs.ellipsoid) {
+        switch (crs.form) {
+            case Form::Projected:
+                return "自定义椭球-高斯-xyH";
+            case Form::Geodetic:
+                return "自定义椭球-大地坐标";
+            default:
+                return "自定义椭球-地心-XYZ";
+        }
+    }
     const SystemEntry* entry = FindSystem(crs.datum, crs.form);
     return entry ? entry->mainLabel : "?";
 }
@@ -373,7 +521,14 @@ std::string SystemText(const Crs& crs) {
     std::string text = Label(crs);
     if (!crs.IsProjected()) return text;
     if (crs.zoning == Zoning::Meridian) {
-        return text + "（中央子午线" + FormatGeneral(crs.meridian, 15) + "）";
+        text += "（中央子午线" + FormatGeneral(crs.meridian, 15);
+        if (!crs.name.empty() || crs.ellipsoid) return text + "）";
+        const GridConstants own = DatumGrid(crs.datum);
+        if (crs.scale != own.scale) text += "，k0=" + FormatGeneral(crs.scale, 15);
+        if (crs.falseEasting != own.falseEasting) text += "，假东" + FormatGeneral(crs.falseEasting, 15);
+        if (crs.falseNorthing != own.falseNorthing) text += "，假北" + FormatGeneral(crs.falseNorthing, 15);
+        if (crs.plane.height != 0.0) text += "，投影面" + FormatGeneral(crs.plane.height, 15) + "米";
+        return text + "）";
     }
     if (crs.zone != 0) return text + "（" + ZoneText(crs.zoning, crs.zone) + "）";
     return text + (crs.zoning == Zoning::Zone3 ? "（3度带）" : "（6度带）");
@@ -382,16 +537,56 @@ std::string SystemText(const Crs& crs) {
 // Builds the operations of a chain step by step, or finds what stops it.
 class ChainBuilder {
 public:
-    ChainBuilder(const Crs& from, const Crs& to, const std::vector<Transformation>& steps)
-        : m_chain(from, to, ConversionChain::Empty{}), m_to(to), m_steps(steps), m_at(from) {}
+    ChainBuilder(const Crs& from, const Crs& to, const std::vector<Transformation>& steps,
+                 const ChainHeights& heights)
+        : m_chain(from, to, ConversionChain::Empty{}),
+          m_to(to),
+          m_steps(steps),
+          m_heights(heights),
+          m_at(from) {}
 
     // False, with the problem, at the first step that does not fit; the
     // chain holds the operations up to there.
     bool Build(std::string& problem) {
+        const Crs from = m_at;
+        if (m_heights.from) problem = GeoidSideProblemText(from, "转换前");
+        if (problem.empty() && m_heights.to) problem = GeoidSideProblemText(m_to, "转换后");
+        if (!problem.empty()) return false;
         for (std::size_t i = 0; i < m_steps.size(); ++i) {
             if (!Step(i, problem)) return false;
         }
-        return Finish(problem);
+        if (!Finish(problem)) return false;
+        AddGeoidEnds(from);
+        return true;
+    }
+
+    // The geoid operations of the two ends. A projected end whose bridge
+    // passes through B L takes N there, where the bridge has the angles
+    // anyway (between plane -> B L and B L -> X Y Z at the source, between
+    // X Y Z -> B L and B L -> plane at the target); otherwise N is taken
+    // at the end's own coordinates.
+    void AddGeoidEnds(const Crs& from) {
+        Operations& ops = Ops();
+        if (m_heights.from) {
+            if (from.IsProjected() && !ops.empty() && dynamic_cast<const PlaneToGeodetic*>(ops.front().get())) {
+                ops.insert(ops.begin() + 1, std::make_unique<GeoidHeights>(GeodeticOf(from), m_heights.from, true));
+            } else {
+                ops.insert(ops.begin(), std::make_unique<GeoidHeights>(from, m_heights.from, true));
+            }
+        }
+        if (m_heights.to) {
+            if (m_to.IsProjected() && !ops.empty() && dynamic_cast<const GeodeticToPlane*>(ops.back().get())) {
+                ops.insert(ops.end() - 1, std::make_unique<GeoidHeights>(GeodeticOf(m_to), m_heights.to, false));
+            } else {
+                ops.push_back(std::make_unique<GeoidHeights>(m_to, m_heights.to, false));
+            }
+        }
+    }
+
+    static Crs GeodeticOf(const Crs& crs) {
+        Crs geodetic = Crs::GeocentricOf(crs);
+        geodetic.form = Form::Geodetic;
+        return geodetic;
     }
 
     ConversionChain Take() { return std::move(m_chain); }
@@ -399,14 +594,15 @@ public:
 private:
     Operations& Ops() { return m_chain.m_steps; }
 
-    // The datum the step after step i starts on, where it can be told.
-    std::optional<DatumId> NextDatum(std::size_t i) const {
+    // A system on the datum the step after step i starts on, where it can
+    // be told.
+    std::optional<Crs> NextDatum(std::size_t i) const {
         if (i + 1 == m_steps.size()) {
             if (IsLocal(m_to)) return std::nullopt;
-            return m_to.datum;
+            return m_to;
         }
         const Transformation& next = m_steps[i + 1];
-        if (next.before && !IsLocal(*next.before)) return next.before->datum;
+        if (next.before && !IsLocal(*next.before)) return next.before;
         return std::nullopt;
     }
 
@@ -427,9 +623,20 @@ private:
 
     bool Step(std::size_t i, std::string& problem) {
         const Transformation& t = m_steps[i];
-        if (t.model == Transformation::Model::Seven ? Seven(i, problem) : Four(i, problem)) return true;
+        problem = GeoidFitProblemText(t.geoid, t.height.has_value());
+        if (problem.empty() &&
+            (t.model == Transformation::Model::Seven ? Seven(i, problem) : Four(i, problem))) {
+            return true;
+        }
         Name(t, problem);
         return false;
+    }
+
+    // The undulations of the plane a step's height fit was made in, when
+    // the fit sits on a geoid.
+    static std::optional<Undulations> GeoidOf(const Transformation& t, const Crs& plane) {
+        if (!t.geoid || !t.geoid->grid) return std::nullopt;
+        return Undulations(plane, t.geoid->grid, false);
     }
 
     // A problem of a step read from a file names the file.
@@ -443,10 +650,10 @@ private:
             problem = "地方坐标只能通过四参数点校正到达，请打开点校正参数文件！";
             return false;
         }
-        const std::optional<DatumId> next = NextDatum(i);
-        const DatumId in = t.before ? t.before->datum : m_at.datum;
-        const std::optional<DatumId> out = t.after ? std::optional<DatumId>(t.after->datum) : next;
-        if (m_at.datum != in || (out && next && *out != *next)) {
+        const std::optional<Crs> next = NextDatum(i);
+        const Crs in = t.before ? *t.before : m_at;
+        const std::optional<Crs> out = t.after ? t.after : next;
+        if (!SameDatum(m_at, in) || (out && next && !SameDatum(*out, *next))) {
             if (t.before && t.after) {
                 problem = "参数文件的七参数从" + DescribeSystem(*t.before) + "转换到" +
                           DescribeSystem(*t.after) + "，转换前、后坐标系统的基准与之不符！";
@@ -459,9 +666,9 @@ private:
             problem = "七参数没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
             return false;
         }
-        AppendBridge(Ops(), m_at, Crs::Geocentric(in), PointProblem::FittedPlane);
+        AppendBridge(Ops(), m_at, Crs::GeocentricOf(in), PointProblem::FittedPlane);
         Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention));
-        m_at = Crs::Geocentric(*out);
+        m_at = Crs::GeocentricOf(*out);
         if (t.height) {
             // The fit was made in the after plane: corrected there.
             if (!t.after || !t.after->IsProjected()) {
@@ -470,7 +677,7 @@ private:
             }
             if (!PlaneKnown(*t.after, problem)) return false;
             AppendBridge(Ops(), m_at, *t.after, Far(*t.after, i));
-            Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false));
+            Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false, GeoidOf(t, *t.after)));
             m_at = *t.after;
         }
         return true;
@@ -484,8 +691,8 @@ private:
         }
         const Crs& plane = *t.before;
         const Crs& grid = *t.after;
-        const bool forward = !IsLocal(m_at) && m_at.datum == plane.datum;
-        const bool backward = IsLocal(grid) ? IsLocal(m_at) : !IsLocal(m_at) && m_at.datum == grid.datum;
+        const bool forward = !IsLocal(m_at) && SameDatum(m_at, plane);
+        const bool backward = IsLocal(grid) ? IsLocal(m_at) : !IsLocal(m_at) && SameDatum(m_at, grid);
         bool inverse = backward && !forward;
         if (forward && backward) {
             // Both sides on one datum: backwards when the conversion starts
@@ -494,19 +701,23 @@ private:
             inverse = SameSystem(m_at, grid) && !(next && SameSystem(*next, grid));
         }
         if (!forward && !backward) {
-            problem = "点校正参数从" + std::string(Label(plane)) + "出发，转换前坐标系统应在同一基准上！";
+            problem = "点校正参数从" + Label(plane) + "出发，转换前坐标系统应在同一基准上！";
             return false;
         }
         if (!PlaneKnown(plane, problem) || !PlaneKnown(grid, problem)) return false;
         if (!inverse) {
             AppendBridge(Ops(), m_at, plane, PointProblem::FittedPlane);
-            if (t.height) Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false));
+            if (t.height) {
+                Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false, GeoidOf(t, plane)));
+            }
             Ops().push_back(std::make_unique<PlaneSimilarity>(t.four, false));
             m_at = grid;
         } else {
             if (!IsLocal(grid)) AppendBridge(Ops(), m_at, grid, PointProblem::FittedPlane);
             Ops().push_back(std::make_unique<PlaneSimilarity>(t.four, true));
-            if (t.height) Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true));
+            if (t.height) {
+                Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true, GeoidOf(t, plane)));
+            }
             m_at = plane;
         }
         m_lastFour = &t;
@@ -523,10 +734,10 @@ private:
     }
 
     bool Finish(std::string& problem) {
-        if (IsLocal(m_at) != IsLocal(m_to) || (!IsLocal(m_at) && m_at.datum != m_to.datum)) {
+        if (IsLocal(m_at) != IsLocal(m_to) || (!IsLocal(m_at) && !SameDatum(m_at, m_to))) {
             if (m_lastFour != nullptr) {
                 const Crs& end = m_lastInverse ? *m_lastFour->before : *m_lastFour->after;
-                problem = "点校正参数转换到" + std::string(Label(end)) + "，" +
+                problem = "点校正参数转换到" + Label(end) + "，" +
                           (m_lastInverse ? "转换前" : "转换后") +
                           (IsLocal(end) || IsLocal(m_to) ? "坐标系统应与之相同！"
                                                          : "坐标系统应在同一基准上！");
@@ -546,6 +757,7 @@ private:
     ConversionChain m_chain;
     Crs m_to;
     const std::vector<Transformation>& m_steps;
+    ChainHeights m_heights;
     Crs m_at;  // the system the points are in after the operations so far
     const Transformation* m_lastFour = nullptr;
     bool m_lastInverse = false;
@@ -553,26 +765,64 @@ private:
 
 std::optional<ConversionChain> ConversionChain::Make(const Crs& from, const Crs& to,
                                                      const std::vector<Transformation>& steps,
-                                                     std::string& problem) {
-    ChainBuilder builder(from, to, steps);
+                                                     std::string& problem, const ChainHeights& heights) {
+    ChainBuilder builder(from, to, steps, heights);
     problem.clear();
     if (!builder.Build(problem)) return std::nullopt;
     return builder.Take();
 }
 
 ConversionChain::ConversionChain(const Crs& from, const Crs& to,
-                                 const std::vector<Transformation>& steps)
+                                 const std::vector<Transformation>& steps, const ChainHeights& heights)
     : m_from(from), m_to(to) {
-    ChainBuilder builder(from, to, steps);
+    ChainBuilder builder(from, to, steps, heights);
     std::string problem;
     builder.Build(problem);
     *this = builder.Take();
 }
 
 std::string ChainProblemText(const Crs& from, const Crs& to,
-                             const std::vector<Transformation>& steps) {
+                             const std::vector<Transformation>& steps, const ChainHeights& heights) {
     std::string problem;
-    ChainBuilder(from, to, steps).Build(problem);
+    ChainBuilder(from, to, steps, heights).Build(problem);
+    return problem;
+}
+
+std::string GeoidSideProblemText(const Crs& crs, std::string_view side) {
+    switch (crs.form) {
+        case Form::Geodetic:
+        case Form::Projected:
+            return {};
+        case Form::Geocentric:
+            return std::string(side) + "坐标系统是地心坐标XYZ，没有大地水准面之上的高程，不能选择大地水准面模型！";
+        case Form::Local:
+            return std::string(side) +
+                   "的地方坐标没有经纬度，不能直接选择大地水准面模型：请在点校正中选择大地水准面模型！";
+    }
+    return {};
+}
+
+PointProblem GeoidProblem(grids::Sample sample) {
+    switch (sample) {
+        case grids::Sample::Ok:
+            return PointProblem::None;
+        case grids::Sample::Outside:
+            return PointProblem::GeoidOutside;
+        case grids::Sample::NoData:
+            return PointProblem::GeoidNoData;
+        case grids::Sample::ReadFailed:
+            break;
+    }
+    return PointProblem::GeoidUnreadable;
+}
+
+PointProblem UndulationAt(const Crs& crs, const grids::GeoidGrid& grid, double a, double b, double& N) {
+    // The chain's own search, over a grid that is not shared.
+    const Undulations undulations(crs, std::shared_ptr<const grids::GeoidGrid>(&grid, [](auto*) {}),
+                                  crs.form == Form::Geodetic);
+    const double v[3] = {a, b, 0.0};
+    PointProblem problem = PointProblem::None;
+    undulations.Find(v, &problem, 1, &N);
     return problem;
 }
 

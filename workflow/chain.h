@@ -30,7 +30,18 @@
 // point is marked with its problem; its values are computed all the same
 // and mean nothing.
 //
-// A chain is immutable once built, so one chain serves many threads.
+// Heights above a geoid model (workflow/geoid_model.h): a side whose heights
+// are above a geoid adds an operation at that end of the chain, h = H + N
+// at the source, H = h − N at the target, N at the point's own latitude
+// and longitude (a projected point's through its inverse projection; x and
+// y are left as they are). A geocentric side has no such height and a
+// local grid no latitude: neither takes a geoid. A step whose height fit
+// sits on a geoid corrects heights by the fit and N together, at the plane
+// position of the fit. A point outside the grid, or where a node that
+// carries weight holds no data, is refused: never N = 0.
+//
+// A chain is immutable once built, so one chain serves many threads (the
+// geoid grids it holds are shared read-only).
 #pragma once
 
 #include <cstddef>
@@ -38,12 +49,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "workflow/coordinate_system.h"
 #include "workflow/transformation.h"
 
 namespace zelk {
+
+namespace grids {
+class GeoidGrid;
+enum class Sample;
+}  // namespace grids
 
 enum class PointProblem : std::uint8_t {
     None,
@@ -55,6 +72,18 @@ enum class PointProblem : std::uint8_t {
     TargetZone,         // longitude outside every zone (3°: 1..120, 6°: 1..60)
     NotFinite,          // a result that is not a finite number
     FittedPlane,        // more than 6° from the meridian of a plane a step was fitted in
+    GeoidOutside,       // outside the geoid grid
+    GeoidNoData,        // in a cell of the geoid grid without data
+    GeoidUnreadable,    // the geoid grid could not be read for the point
+};
+
+// The problem of a point whose undulation the grid did not give (None for
+// Sample::Ok).
+PointProblem GeoidProblem(grids::Sample sample);
+
+// The geoid models of the two ends of a chain: null for ellipsoidal heights.
+struct ChainHeights {
+    std::shared_ptr<const grids::GeoidGrid> from, to;
 };
 
 // One step of a chain.
@@ -75,10 +104,12 @@ public:
     // zones without its zone).
     static std::optional<ConversionChain> Make(const Crs& from, const Crs& to,
                                                const std::vector<Transformation>& steps,
-                                               std::string& problem);
+                                               std::string& problem,
+                                               const ChainHeights& heights = {});
     // The same for steps known to fit (a problem leaves the chain as far as
     // it could be built). Without steps, within one datum.
-    ConversionChain(const Crs& from, const Crs& to, const std::vector<Transformation>& steps = {});
+    ConversionChain(const Crs& from, const Crs& to, const std::vector<Transformation>& steps = {},
+                    const ChainHeights& heights = {});
     ~ConversionChain();
     ConversionChain(ConversionChain&&) noexcept;
     ConversionChain& operator=(ConversionChain&&) noexcept;
@@ -102,7 +133,18 @@ private:
 
 // What stops steps from carrying points from `from` to `to`, as shown to the
 // user; the empty text when they can (ConversionChain::Make says nothing).
-std::string ChainProblemText(const Crs& from, const Crs& to, const std::vector<Transformation>& steps);
+// A side with heights above a geoid must be geodetic or projected.
+std::string ChainProblemText(const Crs& from, const Crs& to, const std::vector<Transformation>& steps,
+                             const ChainHeights& heights = {});
+
+// What stops a side's heights from being above a geoid, as shown to the
+// user; empty when nothing does. side is "转换前" or "转换后".
+std::string GeoidSideProblemText(const Crs& crs, std::string_view side);
+
+// The undulation N at one point of a geodetic (B L in packed DMS) or
+// projected (x y; with zones, in the zone its easting names) system, as the
+// chain finds it; the point's problem, None when N was found.
+PointProblem UndulationAt(const Crs& crs, const grids::GeoidGrid& grid, double a, double b, double& N);
 
 // A system as messages name it: its label, and for a projected system its
 // central meridian or zones ("CGCS2000-高斯-xyH（3度带第39带（中央子午线117°））").

@@ -8,9 +8,30 @@
 
 namespace zelk {
 
+namespace {
+
+ChainHeights HeightsOf(const ConversionRequest& request) {
+    ChainHeights heights;
+    if (request.fromGeoid) heights.from = request.fromGeoid->grid;
+    if (request.toGeoid) heights.to = request.toGeoid->grid;
+    return heights;
+}
+
+// A side's geoid: on a side that has such heights, and open.
+std::string GeoidProblemOf(const std::optional<GeoidModel>& geoid, const Crs& crs, const char* side) {
+    if (!geoid) return {};
+    if (std::string problem = GeoidSideProblemText(crs, side); !problem.empty()) return problem;
+    if (!geoid->IsOpen()) return GeoidProblemText(*geoid, std::string(side) + "的高程");
+    return {};
+}
+
+}  // namespace
+
 std::string RequestProblemText(const ConversionRequest& request) {
     for (const std::string& problem :
-         {CrsProblemText(request.from, "转换前"), CrsProblemText(request.to, "转换后")}) {
+         {CrsProblemText(request.from, "转换前"), CrsProblemText(request.to, "转换后"),
+          GeoidProblemOf(request.fromGeoid, request.from, "转换前"),
+          GeoidProblemOf(request.toGeoid, request.to, "转换后")}) {
         if (!problem.empty()) return problem;
     }
     if (request.input || request.output) {
@@ -18,11 +39,11 @@ std::string RequestProblemText(const ConversionRequest& request) {
             return problem;
         }
     }
-    return ChainProblemText(request.from, request.to, request.steps);
+    return ChainProblemText(request.from, request.to, request.steps, HeightsOf(request));
 }
 
 ConversionChain ChainFor(const ConversionRequest& request) {
-    return ConversionChain(request.from, request.to, request.steps);
+    return ConversionChain(request.from, request.to, request.steps, HeightsOf(request));
 }
 
 std::string ConvertTypedPoint(const ConversionChain& chain, double& a, double& b, double& c) {
@@ -34,7 +55,7 @@ std::string FormatProblemText(const FileFormats& formats, const Crs& target) {
     using pointformat::FileFormat;
     if (formats.input == FileFormat::Kml) return "KML格式只能写，不能读！";
     if (formats.output == FileFormat::Kml &&
-        !(target.form == Form::Geodetic &&
+        !(target.form == Form::Geodetic && !target.ellipsoid &&
           (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000))) {
         return "KML文件只能写WGS84或CGCS2000大地坐标，请选择这样的转换后坐标系统！";
     }
@@ -104,6 +125,12 @@ std::string PointProblemText(PointProblem problem, std::string_view where) {
             return w + "转换结果不是有限的数，请检查数据和转换参数！";
         case PointProblem::FittedPlane:
             return w + "离转换参数所在平面的中央子午线超过6度，无法换算到该平面，请检查数据和转换参数！";
+        case PointProblem::GeoidOutside:
+            return w + "在大地水准面模型范围之外，无法换算高程，请检查数据或换用覆盖该处的模型！";
+        case PointProblem::GeoidNoData:
+            return w + "在大地水准面模型范围之外（模型在该处的格网没有数据），无法换算高程！";
+        case PointProblem::GeoidUnreadable:
+            return w + "所需的大地水准面模型数据读不出来，模型文件可能已损坏或被移走，请检查模型文件！";
     }
     return {};
 }
@@ -141,7 +168,10 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
     }
     if (run.result.status == FileConversionResult::Status::Ok) {
         run.committed = output.Commit();
-        run.readerGone = !run.committed && output.ReaderGone();
+        if (!run.committed) {
+            run.readerGone = output.ReaderGone();
+            run.outputProblem = output.Problem();
+        }
     } else {
         run.readerGone =
             run.result.status == FileConversionResult::Status::WriteError && output.ReaderGone();
@@ -162,8 +192,12 @@ UserMessage MessageFor(const FileRun& run) {
     }
     if (run.committed) return {kConversionDoneText, ApplicationName(), MessageIcon::Information};
     const FileConversionResult& result = run.result;
+    if (result.status == Status::Ok && !run.outputProblem.empty()) {
+        // The conversion ran through, the output did not land.
+        return {run.outputProblem, kWriteFileCaption, MessageIcon::Error};
+    }
     switch (result.status) {
-        case Status::Ok:  // the conversion ran through, the output did not land
+        case Status::Ok:
         case Status::WriteError:
             return {kOutputOpenText, kWriteFileCaption, MessageIcon::Error};
         case Status::Unreadable:

@@ -29,6 +29,7 @@
 #include "workflow/chain.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/file_conversion.h"
+#include "workflow/geoid_model.h"
 #include "workflow/transformation.h"
 
 namespace zelk {
@@ -50,6 +51,10 @@ struct PointOutput {
 
 struct ConversionRequest {
     Crs from, to;
+    // The heights of each side: above the ellipsoid (nothing, as GNSS gives
+    // them) or above a geoid model (H = h − N), opened when the request is
+    // made (OpenGeoidModel).
+    std::optional<GeoidModel> fromGeoid, toGeoid;
     // Applied in order; a typed set of seven parameters is a step like a
     // parameters file. Without steps both systems must be on one datum.
     std::vector<Transformation> steps;
@@ -61,7 +66,9 @@ struct ConversionRequest {
 
 // The one check of a request, as shown to the user (caption
 // kSettingCaption); the empty text when it can run. The same request is
-// refused with the same message by both programs.
+// refused with the same message by both programs. A geoid model that did
+// not open is refused here, with its name, before anything is converted;
+// so is a geoid on a geocentric or local side.
 std::string RequestProblemText(const ConversionRequest& request);
 
 // The chain of a request RequestProblemText accepts.
@@ -80,6 +87,7 @@ struct FileRun {
     } stage = Stage::Converted;
     FileConversionResult result;
     bool committed = false;
+    std::string outputProblem;  // why the output did not land, when there is more to say
     // The output is a pipe whose reader stopped early (`| head`): the run
     // ended there, through no fault of the data.
     bool readerGone = false;

@@ -29,7 +29,18 @@ constexpr SystemEntry kSystems[] = {
 }  // namespace
 
 bool Crs::IsUtm() const {
-    return form == Form::Projected && DatumOf(datum).projection == Projection::Utm;
+    return form == Form::Projected && !ellipsoid && DatumOf(datum).projection == Projection::Utm;
+}
+
+bool Crs::HasDatumGrid() const {
+    if (ellipsoid) return false;
+    const GridConstants own = DatumGrid(datum);
+    return scale == own.scale && falseEasting == own.falseEasting &&
+           falseNorthing == own.falseNorthing && plane.height == 0.0;
+}
+
+bool Crs::IsCatalogued() const {
+    return name.empty() && !ellipsoid && (form != Form::Projected || HasDatumGrid());
 }
 
 Crs Crs::Geocentric(DatumId datum) {
@@ -39,28 +50,113 @@ Crs Crs::Geocentric(DatumId datum) {
     return crs;
 }
 
+Crs Crs::GeocentricOf(const Crs& on) {
+    Crs crs = Geocentric(on.datum);
+    crs.ellipsoid = on.ellipsoid;
+    return crs;
+}
+
+GridConstants DatumGrid(DatumId datum) {
+    GridConstants grid;
+    if (DatumOf(datum).projection == Projection::Utm) grid.scale = 0.9996;
+    return grid;
+}
+
+double PlaneScale(const Crs& crs) {
+    if (crs.plane.height == 0.0) return 0.0;
+    // R = sqrt(M N) = a sqrt(1 - e2) / W2, W2 = 1 - e2 sin2 B.
+    const Ellipsoid shape = EllipsoidOf(crs);
+    const double e2 = shape.e() * shape.e();
+    const double sinB = std::sin(DmsToRadian(crs.plane.latitude));
+    const double R = shape.a() * std::sqrt(1 - e2) / (1 - e2 * (sinB * sinB));
+    return crs.plane.height / R;
+}
+
+GridConstants ProjectionConstants(const Crs& crs) {
+    GridConstants grid{crs.scale, crs.falseEasting, crs.falseNorthing};
+    const double q = PlaneScale(crs);
+    if (q == 0.0) return grid;
+    grid.scale = crs.scale * (1 + q);
+    grid.falseEasting = crs.falseEasting - q * (crs.plane.y0 - crs.falseEasting);
+    grid.falseNorthing = crs.falseNorthing - q * (crs.plane.x0 - crs.falseNorthing);
+    return grid;
+}
+
+double DefiningInverseFlattening(DatumId datum) {
+    switch (datum) {
+        case DatumId::Wgs84:
+            return 298.257223563;
+        case DatumId::Beijing54:
+            return 298.3;
+        case DatumId::Xian80:
+            return 298.257;
+        case DatumId::Cgcs2000:
+            break;
+    }
+    return 298.257222101;
+}
+
+Ellipsoid EllipsoidOf(const Crs& crs) {
+    if (crs.ellipsoid) return Ellipsoid::FromFlattening(crs.ellipsoid->a, 1 / crs.ellipsoid->rf);
+    return DatumOf(crs.datum).ellipsoid;
+}
+
+bool SameDatum(const Crs& a, const Crs& b) {
+    if (a.ellipsoid || b.ellipsoid) return a.ellipsoid == b.ellipsoid;
+    return a.datum == b.datum;
+}
+
 std::span<const SystemEntry> Systems() { return kSystems; }
 
 bool SameSystem(const Crs& a, const Crs& b) {
     if (a.form != b.form) return false;
     if (a.form == Form::Local) return true;
-    if (a.datum != b.datum) return false;
+    if (!SameDatum(a, b)) return false;
     if (a.form != Form::Projected) return true;
     if (a.zoning != b.zoning) return false;
-    return a.zoning == Zoning::Meridian ? a.meridian == b.meridian : a.zone == b.zone;
+    if (a.zoning != Zoning::Meridian) return a.zone == b.zone;
+    if (a.meridian != b.meridian || a.scale != b.scale || a.falseEasting != b.falseEasting ||
+        a.falseNorthing != b.falseNorthing || a.plane.height != b.plane.height) {
+        return false;
+    }
+    return a.plane.height == 0.0 || (a.plane.latitude == b.plane.latitude &&
+                                     a.plane.x0 == b.plane.x0 && a.plane.y0 == b.plane.y0);
 }
 
 std::string CrsProblemText(const Crs& crs, std::string_view side) {
+    const std::string where(side);
+    if (crs.ellipsoid) {
+        const OwnEllipsoid& e = *crs.ellipsoid;
+        if (!(e.a >= kMinSemiMajorAxis && e.a <= kMaxSemiMajorAxis)) {
+            return where + "椭球长半轴a=" + FormatGeneral(e.a, 15) + "米，不是地球椭球（应在6000000～7000000米之间）！";
+        }
+        if (!(e.rf > 1 && std::isfinite(e.rf))) {
+            return where + "椭球扁率倒数rf=" + FormatGeneral(e.rf, 15) + "，应大于1！";
+        }
+    }
     if (!crs.IsProjected()) return {};
     if (crs.zoning != Zoning::Meridian) {
-        if (crs.IsUtm()) return std::string(side) + "的UTM投影不分3度带或6度带，请键入中央子午线！";
+        if (crs.IsUtm()) return where + "的UTM投影不分3度带或6度带，请键入中央子午线！";
         if (crs.zone != 0 && (crs.zone < 1 || crs.zone > ZoneCount(crs.zoning))) {
-            return std::string(side) + "的带号" + std::to_string(crs.zone) + "不存在（3度带1～120，6度带1～60）！";
+            return where + "的带号" + std::to_string(crs.zone) + "不存在（3度带1～120，6度带1～60）！";
         }
+        if (!crs.HasDatumGrid()) return where + "的3度带、6度带只用基准自身的投影，不能另设尺度、假东、假北或投影面！";
         return {};
     }
     if (!MeridianInRange(crs.meridian)) {
-        return std::string(side) + "中央子午线超出±180度，请检查中央子午线！";
+        return where + "中央子午线超出±180度，请检查中央子午线！";
+    }
+    if (!(crs.scale > 0 && std::isfinite(crs.scale))) {
+        return where + "中央子午线尺度k0=" + FormatGeneral(crs.scale, 15) + "，应大于0！";
+    }
+    for (const double value : {crs.falseEasting, crs.falseNorthing, crs.plane.x0, crs.plane.y0}) {
+        if (!std::isfinite(value)) return where + "的假东、假北或投影面原点不是有限的数！";
+    }
+    if (!(std::fabs(crs.plane.height) <= kMaxPlaneHeight)) {
+        return where + "投影面高程" + FormatGeneral(crs.plane.height, 15) + "米超出±10000米！";
+    }
+    if (!(std::fabs(DmsToRadian(crs.plane.latitude)) <= DmsToRadian(90.0))) {
+        return where + "投影面纬度超出±90度！";
     }
     return {};
 }
@@ -87,6 +183,10 @@ Crs MakeCrs(const SystemEntry& entry, Zoning zoning, double meridian) {
     if (entry.form == Form::Projected) {
         crs.zoning = zoning;
         crs.meridian = zoning == Zoning::Meridian ? meridian : 0.0;
+        const GridConstants grid = DatumGrid(entry.datum);
+        crs.scale = grid.scale;
+        crs.falseEasting = grid.falseEasting;
+        crs.falseNorthing = grid.falseNorthing;
     }
     return crs;
 }
@@ -106,8 +206,9 @@ int ZoneCount(Zoning zoning) {
 int ZoneMeridian(Zoning zoning, int zone) { return zoning == Zoning::Zone3 ? 3 * zone : 6 * zone - 3; }
 
 int ZoneOf(Zoning zoning, double degrees) {
-    const double n = zoning == Zoning::Zone3 ? std::floor((degrees - 1.5) / 3) + 1
-                                             : std::floor(degrees / 6) + 1;
+    const double east = degrees + kZoneEdgeTolerance;
+    const double n = zoning == Zoning::Zone3 ? std::floor((east - 1.5) / 3) + 1
+                                             : std::floor(east / 6) + 1;
     // Also false for NaN.
     if (!(n >= 1 && n <= ZoneCount(zoning))) return 0;
     return static_cast<int>(n);
@@ -131,13 +232,59 @@ std::string ZoneText(Zoning zoning, int zone) {
            "带（中央子午线" + std::to_string(ZoneMeridian(zoning, zone)) + "°）";
 }
 
+namespace {
+const char* FormKey(Form form) {
+    switch (form) {
+        case Form::Projected:
+            return "gauss";
+        case Form::Geodetic:
+            return "geodetic";
+        case Form::Geocentric:
+            return "xyz";
+        case Form::Local:
+            break;
+    }
+    return "local";
+}
+
+std::string Number(double value) { return FormatGeneral(value, 15); }
+
+// ", k0 1, false easting 500000, ..." of a grid of its own.
+std::string GridText(const Crs& crs, bool whole) {
+    const GridConstants own = DatumGrid(crs.datum);
+    std::string text;
+    if (whole || crs.scale != own.scale) text += ", k0 " + Number(crs.scale);
+    if (whole || crs.falseEasting != own.falseEasting) text += ", false easting " + Number(crs.falseEasting);
+    if (whole || crs.falseNorthing != own.falseNorthing) {
+        text += ", false northing " + Number(crs.falseNorthing);
+    }
+    if (crs.plane.height != 0.0) {
+        text += ", plane height " + Number(crs.plane.height) + " at latitude " +
+                Number(crs.plane.latitude) + " about " + Number(crs.plane.x0) + "," +
+                Number(crs.plane.y0);
+    }
+    return text;
+}
+}  // namespace
+
 std::string DescribeSystem(const Crs& crs) {
+    if (!crs.name.empty() || crs.ellipsoid) {
+        std::string text = crs.name.empty() ? std::string("(unnamed)") : crs.name;
+        text += std::string(" (") + FormKey(crs.form) + " on ";
+        if (crs.ellipsoid) {
+            text += "a " + Number(crs.ellipsoid->a) + " rf " + Number(crs.ellipsoid->rf);
+        } else {
+            text += DatumOf(crs.datum).name;
+        }
+        if (crs.IsProjected()) text += ", central meridian " + Number(crs.meridian) + GridText(crs, true);
+        return text + ")";
+    }
     const SystemEntry* entry = FindSystem(crs.datum, crs.form);
     std::string text = entry ? entry->name : "?";
     if (!crs.IsProjected()) return text;
     switch (crs.zoning) {
         case Zoning::Meridian:
-            return text + ", central meridian " + FormatGeneral(crs.meridian, 15);
+            return text + ", central meridian " + Number(crs.meridian) + GridText(crs, false);
         case Zoning::Zone3:
         case Zoning::Zone6:
             return text + (crs.zoning == Zoning::Zone3 ? ", 3-degree zones" : ", 6-degree zones") +

@@ -192,14 +192,19 @@ std::string FourParameterReport(const FourParamEstimate& e) {
     return text;
 }
 
-std::string HeightFitReport(const HeightFit& fit) {
+std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid) {
     const int u = HeightCoefficients(fit.model);
     const int n = static_cast<int>(fit.residuals.size());
-    std::string text = std::string("高程拟合（") + HeightModelName(fit.model) +
-                       "）：ζ = H转换前 - H转换后 = a0";
+    std::string text = std::string("高程拟合（") + HeightModelName(fit.model);
+    if (geoid) {
+        text += "，在大地水准面模型" + geoid->label + "之上）：ζ - N = H转换前 - H转换后 - N = a0";
+    } else {
+        text += "）：ζ = H转换前 - H转换后 = a0";
+    }
     if (u >= 3) text += " + a1·dx + a2·dy";
     if (u >= 6) text += " + a3·dx² + a4·dx·dy + a5·dy²";
     text += "\n";
+    if (geoid) text += "N 为模型在各点的大地水准面差距。\n";
     if (u >= 3) {
         text += "dx、dy 为到公共点重心（x0 = " + FormatFixed(fit.x0, 3) + " m，y0 = " +
                 FormatFixed(fit.y0, 3) + " m）的北、东向距离，单位 km。\n";
@@ -211,15 +216,21 @@ std::string HeightFitReport(const HeightFit& fit) {
         text += "\n";
     }
     if (fit.redundancy <= 0) text += "没有多余观测，不计算中误差。\n";
-    text += "点对      vH (m)\n";
+    const std::vector<double>* plain = geoid ? &geoid->withoutModel.residuals : nullptr;
+    text += plain ? "点对      vH (m)  不用模型 vH (m)\n" : "点对      vH (m)\n";
     for (int i = 0; i < n; ++i) {
         text += PairNumber(i);
         Column(text, Fixed(fit.residuals[i], 4), 12);
+        if (plain && i < static_cast<int>(plain->size())) Column(text, Fixed((*plain)[i], 4), 17);
         if (Suspect(fit.blunders, i)) text += " *";
         text += '\n';
     }
     text += "高程中误差为 ";
     AppendFixed(text, fit.rms, 6);
+    if (geoid) {
+        text += " m，不用模型时为 ";
+        AppendFixed(text, geoid->withoutModel.rms, 6);
+    }
     text += " m .\n";
     text += BlunderTestLine(fit.blunders, n, MinimumGroupsForTest(u, 1));
     return text;

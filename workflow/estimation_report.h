@@ -38,10 +38,18 @@ std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs
 // blunder-test line. Only for status Ok.
 std::string FourParameterReport(const FourParamEstimate& estimate);
 
+// A height fit on a geoid model beside the same fit without it.
+struct GeoidComparison {
+    std::string label;     // the model as reports name it ("EGM96")
+    HeightFit withoutModel;  // the same model fitted to ζ alone (status Ok)
+};
+
 // The height-fit report: the model and its centroid, the coefficients with
 // their standard errors, a residual line a point, the height RMS and the
-// blunder-test line. Only for status Ok.
-std::string HeightFitReport(const HeightFit& fit);
+// blunder-test line. Only for status Ok. On a geoid model (geoid given) the
+// fit is of ζ − N, and each residual line and the RMS also show the same
+// fit's without the model, so that the surveyor sees what the model bought.
+std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid = nullptr);
 
 // "固定差", "平面", "二次曲面".
 const char* HeightModelName(HeightModel model);

@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/files.h"
+
 namespace zelk {
 
 class CInputFile {
 public:
     explicit CInputFile(const std::filesystem::path& path)
-        : m_file(std::fopen(path.c_str(), "rb")) {}
+        : m_file(zelk::platform::OpenFile(path, "rb")) {}
     ~CInputFile() { Close(); }
     CInputFile(const CInputFile&) = delete;
     CInputFile& operator=(const CInputFile&) = delete;

@@ -11,9 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/file_conversion.h"
+#include "workflow/epsg.h"
+#include "workflow/key_value_file.h"
 #include "workflow/point_scan.h"
+#include "workflow/system_file.h"
 
 namespace zelk {
 
@@ -56,15 +60,7 @@ const char* HeightModelKey(HeightModel model) {
     return "quadratic";
 }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string Quoted(std::string_view text) { return "'" + pointscan::QuoteToken(text) + "'"; }
+std::string Quoted(std::string_view text) { return QuotedValue(text); }
 
 void AppendValue(std::string& out, const char* name, double value) {
     out += name;
@@ -74,6 +70,12 @@ void AppendValue(std::string& out, const char* name, double value) {
 }
 
 void AppendSystem(std::string& out, const char* side, const zelk::Crs& crs) {
+    if (!crs.IsCatalogued()) {
+        // A system of its own goes in whole, so the file reads without its
+        // system file.
+        out += SystemDefinitionLines(crs, std::string(side) + "-");
+        return;
+    }
     const zelk::SystemEntry* entry = zelk::FindSystem(crs.datum, crs.form);
     if (entry == nullptr) return;
     out += std::string(side) + " = " + entry->name + "\n";
@@ -86,122 +88,67 @@ void AppendSystem(std::string& out, const char* side, const zelk::Crs& crs) {
     if (crs.zone != 0) out += std::string(side) + "-zone-number = " + std::to_string(crs.zone) + "\n";
 }
 
-enum class Kind { Text, Number };
+using Kind = KeyValueFile::Kind;
+using Entry = KeyValueFile::Entry;
 
-// The "name = value" lines of a file, by name, with their line numbers.
-struct Entry {
-    std::string value;
-    int line = 0;
-    bool used = false;
-};
-
-class Entries {
+// The file's lines, and the check that every one was taken.
+class Entries : public KeyValueFile {
 public:
-    Entries(const std::string& source) : m_source(source) {}
-
-    bool Read(std::string_view text, std::string& error) {
-        if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-        int line = 0;
-        while (!text.empty()) {
-            ++line;
-            const std::size_t end = text.find('\n');
-            const std::string_view raw = text.substr(0, end);
-            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-            const std::string_view content = Trim(raw);
-            if (content.empty() || content.front() == '#') continue;
-            const std::size_t equals = content.find('=');
-            if (equals == std::string_view::npos) {
-                error = Where(line) + "expected 'name = value', found " + Quoted(content);
-                return false;
-            }
-            const std::string name(Trim(content.substr(0, equals)));
-            if (m_entries.count(name) != 0) {
-                error = Where(line) + pointscan::QuoteToken(name) + " is given a second time";
-                return false;
-            }
-            m_entries[name] = Entry{std::string(Trim(content.substr(equals + 1))), line, false};
-        }
-        return true;
-    }
-
-    const Entry* Peek(const std::string& name) const {
-        auto it = m_entries.find(name);
-        return it == m_entries.end() ? nullptr : &it->second;
-    }
-
-    // In line order: a name that is not known, or a number that is not one.
-    bool CheckLines(const std::map<std::string, Kind>& known, const std::string& names,
-                    std::string& error) const {
-        std::vector<std::pair<int, const std::string*>> order;
-        for (const auto& [name, entry] : m_entries) order.emplace_back(entry.line, &name);
-        std::sort(order.begin(), order.end());
-        for (const auto& [line, name] : order) {
-            const auto kind = known.find(*name);
-            if (kind == known.end()) {
-                error = Where(line) + "unknown parameter " + Quoted(*name) + " (" + names + ")";
-                return false;
-            }
-            const std::string& value = m_entries.at(*name).value;
-            if (kind->second == Kind::Number && !ParseDecimal(value)) {
-                error = Where(line) + "the value of " + *name + ", " + Quoted(value) +
-                        ", is not a number";
-                return false;
-            }
-        }
-        return true;
-    }
-
-    const Entry* Find(const std::string& name) {
-        auto it = m_entries.find(name);
-        if (it == m_entries.end()) return nullptr;
-        it->second.used = true;
-        return &it->second;
-    }
-
-    // A number that must be there.
-    bool Number(const std::string& name, const std::string& needed, double& value,
-                std::string& error) {
-        const Entry* entry = Find(name);
-        if (entry == nullptr) {
-            error = m_source + ": " + name + " is missing (" + needed + ")";
-            return false;
-        }
-        const auto number = ParseDecimal(entry->value);
-        if (!number) {
-            error = Where(entry->line) + "the value of " + name + ", " + Quoted(entry->value) +
-                    ", is not a number";
-            return false;
-        }
-        value = *number;
-        return true;
-    }
+    explicit Entries(const std::string& source) : KeyValueFile(source) {}
 
     // Every line must have been used (height coefficients beyond the
     // model's, a zone or meridian without its system).
     bool NoneLeft(std::string& error) const {
-        const Entry* first = nullptr;
-        std::string firstName;
-        for (const auto& [name, entry] : m_entries) {
-            if (!entry.used && name != "model" && (first == nullptr || entry.line < first->line)) {
-                first = &entry;
-                firstName = name;
-            }
-        }
+        const std::string* first = FirstUnused({"model"});
         if (first == nullptr) return true;
-        error = Where(first->line) + Quoted(firstName) + " does not belong to this file's model";
+        error = Where(Peek(*first)->line) + Quoted(*first) + " does not belong to this file's model";
         return false;
     }
-
-    std::string Where(int line) const { return m_source + ":" + std::to_string(line) + ": "; }
-    const std::string& Source() const { return m_source; }
-
-private:
-    std::string m_source;
-    std::map<std::string, Entry> m_entries;
 };
+
+// The first definition key of a side other than its meridian (which a
+// system of the catalogue has too); nothing when there is none.
+std::optional<std::string> DefinitionKeyOf(const Entries& entries, const std::string& side) {
+    std::optional<std::string> found;
+    const Entry* first = nullptr;
+    for (const zelk::DefinitionKey& key : zelk::SystemDefinitionKeys()) {
+        const std::string name = side + "-" + key.name;
+        const Entry* entry = entries.Peek(name);
+        if (entry == nullptr || name == side + "-meridian") continue;
+        if (first == nullptr || entry->line < first->line) {
+            first = entry;
+            found = name;
+        }
+    }
+    return found;
+}
+
+// The line that names a side's system: "before = NAME", or the form of a
+// system defined in the file.
+const Entry* SideLine(const Entries& entries, const std::string& side, std::string& key) {
+    key = side;
+    if (const Entry* entry = entries.Peek(side)) return entry;
+    key = side + "-form";
+    return entries.Peek(key);
+}
 
 std::optional<zelk::Crs> ReadSystem(Entries& entries, const std::string& side,
                                     std::string& error, bool& failed) {
+    if (const std::optional<std::string> defined = DefinitionKeyOf(entries, side)) {
+        // A system of the user's own, defined in the file by the keys of a
+        // system file: never with a name of the catalogue or zones.
+        for (const std::string& key : {side, side + "-zone", side + "-zone-number"}) {
+            if (const Entry* entry = entries.Peek(key)) {
+                error = entries.Where(entry->line) + "'" + key + "' and '" + *defined +
+                        "' exclude each other (a system is named, or defined in the file)";
+                failed = true;
+                return std::nullopt;
+            }
+        }
+        std::optional<zelk::Crs> crs = zelk::ReadSystemDefinition(entries, side + "-", error);
+        failed = !crs;
+        return crs;
+    }
     const Entry* name = entries.Find(side);
     const Entry* meridian = entries.Find(side + "-meridian");
     const Entry* zone = entries.Find(side + "-zone");
@@ -216,6 +163,15 @@ std::optional<zelk::Crs> ReadSystem(Entries& entries, const std::string& side,
             if (setting != nullptr) return fail(setting, "'" + side + "' names no system for this setting");
         }
         return std::nullopt;
+    }
+    if (zelk::IsEpsgName(name->value)) {
+        for (const Entry* setting : {meridian, zone, number}) {
+            if (setting != nullptr) return fail(setting, Quoted(name->value) + " has its own meridian or zone");
+        }
+        std::string problem;
+        std::optional<zelk::Crs> crs = zelk::EpsgCrs(name->value, problem);
+        if (!crs) return fail(name, problem);
+        return crs;
     }
     const zelk::SystemEntry* entry = zelk::FindSystem(name->value);
     if (entry == nullptr) return fail(name, "unknown coordinate system " + Quoted(name->value));
@@ -277,8 +233,8 @@ bool JudgeSystems(Entries& entries, const zelk::Transformation& t, std::string& 
         const bool beforeAtFault = t.model == zelk::Transformation::Model::Four
                                        ? !t.before->IsProjected()
                                        : t.before->form == zelk::Form::Local;
-        const char* key = beforeAtFault ? "before" : "after";
-        const Entry* entry = entries.Peek(key);
+        std::string key;
+        const Entry* entry = SideLine(entries, beforeAtFault ? "before" : "after", key);
         error = entries.Where(entry->line) + key + " = " + entry->value + ": " + problem;
         return false;
     }
@@ -331,6 +287,7 @@ std::string FormatParametersFile(const Transformation& c, std::string_view comme
         for (int j = 0; j < HeightCoefficients(c.height->model); ++j) {
             AppendValue(out, kCoefficientNames[j], c.height->a[static_cast<std::size_t>(j)]);
         }
+        if (c.geoid) out += "geoid = " + GeoidFileValue(c.geoid->name) + "\n";
     }
     return out;
 }
@@ -344,9 +301,14 @@ std::map<std::string, Kind> KnownNames(bool seven) {
         {"before-meridian", Kind::Number}, {"after-meridian", Kind::Number},
         {"before-zone", Kind::Text},   {"after-zone", Kind::Text},  {"height", Kind::Text},
         {"before-zone-number", Kind::Text}, {"after-zone-number", Kind::Text},
-        {"height-x0", Kind::Number},   {"height-y0", Kind::Number},
+        {"height-x0", Kind::Number},   {"height-y0", Kind::Number}, {"geoid", Kind::Text},
     };
     for (const char* a : kCoefficientNames) names[a] = Kind::Number;
+    for (const char* side : {"before-", "after-"}) {
+        for (const zelk::DefinitionKey& key : zelk::SystemDefinitionKeys()) {
+            names[side + std::string(key.name)] = key.kind;
+        }
+    }
     if (seven) {
         names["convention"] = Kind::Text;
         for (const SevenField& field : kSevenFields) names[field.name] = Kind::Number;
@@ -358,8 +320,12 @@ std::map<std::string, Kind> KnownNames(bool seven) {
 
 }  // namespace
 
-std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
-                                                 std::string& error) {
+namespace {
+
+// The file's text as a transformation; geoidLine receives the line of the
+// geoid key, when there is one.
+std::optional<Transformation> Parse(std::string_view text, const std::string& source,
+                                    std::string& error, int& geoidLine) {
     Entries entries(source);
     if (!entries.Read(text, error)) return std::nullopt;
     Transformation c;
@@ -434,39 +400,55 @@ std::optional<Transformation> ParseParametersFile(std::string_view text, const s
         }
         c.height = fit;
     }
+    if (const Entry* geoid = entries.Find("geoid")) {
+        if (!model) {
+            error = entries.Where(geoid->line) +
+                    "a geoid model serves a height fit, and this file has none (height = fixed, "
+                    "plane or quadratic)";
+            return std::nullopt;
+        }
+        if (geoid->value.empty()) {
+            error = entries.Where(geoid->line) +
+                    "the geoid is empty (a model name such as egm96, or a grid file)";
+            return std::nullopt;
+        }
+        c.geoid = GeoidModel{geoid->value, nullptr, {}};
+        geoidLine = geoid->line;
+    }
     // What the model and the height fit did not take belongs to no one.
     if (!entries.NoneLeft(error)) return std::nullopt;
     if (!JudgeSystems(entries, c, error)) return std::nullopt;
     return c;
 }
 
+}  // namespace
+
+std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
+                                                 std::string& error) {
+    int geoidLine = 0;
+    return Parse(text, source, error, geoidLine);
+}
+
 std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
                                                 std::string& error) {
-    const std::string source = path.string();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) {
-        error = source + ": cannot open the parameters file (" +
-                std::error_code(errno, std::generic_category()).message() + ")";
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        text.append(buffer, got);
-        if (text.size() > kMaxFileBytes) {
-            error = source + ": too large for a parameters file";
+    const std::string source = zelk::platform::PathText(path);
+    const std::optional<std::string> text = ReadSmallFile(path, kMaxFileBytes, "parameters file", error);
+    if (!text) return std::nullopt;
+    int geoidLine = 0;
+    std::optional<Transformation> read = Parse(*text, source, error, geoidLine);
+    if (!read) return std::nullopt;
+    read->source = source;
+    if (read->geoid) {
+        // A grid file named by a relative path lies beside the parameters file.
+        const std::string written = read->geoid->name;
+        GeoidModel geoid = OpenGeoidModel(written, zelk::platform::PathText(path.parent_path()));
+        if (!geoid.IsOpen()) {
+            error = source + ":" + std::to_string(geoidLine) + ": geoid = " + Quoted(written) + ": " +
+                    geoid.problem;
             return std::nullopt;
         }
+        read->geoid = std::move(geoid);
     }
-    if (std::ferror(file.get())) {
-        error = source + ": cannot read the parameters file (" +
-                std::error_code(errno, std::generic_category()).message() + ")";
-        return std::nullopt;
-    }
-    std::optional<Transformation> read = ParseParametersFile(text, source, error);
-    if (read) read->source = source;
     return read;
 }
 
@@ -480,19 +462,20 @@ bool SaveParametersFile(const std::filesystem::path& path, const Transformation&
         for (const FourField& field : kFourFields) ok = ok && finite(calibration.four.*field.member);
     }
     if (!ok) {
-        error = path.string() + ": not written, the estimate is not a finite number";
+        error = zelk::platform::PathText(path) + ": not written, the estimate is not a finite number";
         return false;
     }
     const std::string text = FormatParametersFile(calibration, comment);
     AtomicOutputFile file;
     if (!file.Open(path)) {
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file.Stream()) == text.size();
     if (!written || !file.Commit()) {
         file.Abandon();
-        error = path.string() + ": cannot write the parameters file";
+        error = zelk::platform::PathText(path) + ": cannot write the parameters file";
+        if (!file.Problem().empty()) error += " (" + file.Problem() + ")";
         return false;
     }
     return true;
@@ -522,7 +505,7 @@ std::optional<SevenParams> ParseParamsFile(std::string_view text, const std::str
 }
 
 std::optional<SevenParams> ReadParamsFile(const std::filesystem::path& path, std::string& error) {
-    return SevenOf(ReadParametersFile(path, error), path.string(), error);
+    return SevenOf(ReadParametersFile(path, error), zelk::platform::PathText(path), error);
 }
 
 std::string ExportLine(const SevenParams& p) {

@@ -10,7 +10,14 @@
 //   before-meridian = 117          neither); a projected system's meridian
 //   after = wgs84-geodetic         or zones (before-zone = 3); a plane a fit
 //                                  was made in, in zones, also its zone
-//                                  (before-zone-number = 39)
+//                                  (before-zone-number = 39); a code
+//                                  (before = EPSG:4547); or a system of
+//                                  the user's own, in whole: the keys of a
+//                                  system file behind before- or after-
+//                                  (before-name, before-datum or before-a
+//                                  and before-rf, before-form,
+//                                  before-meridian, before-k0, ...; see
+//                                  workflow/system_file.h)
 //   dX0 = -15.415                  seven: dX0 dY0 dZ0 (m), K (ppm),
 //   ...                            betaX betaY betaZ (arc-seconds)
 //   dX = 12.5                      four: dX dY (m), alpha (radians),
@@ -20,6 +27,10 @@
 //   height-y0 = 440456.25          coefficients a0 .. a5 (metres per
 //   a0 = 0.05                      kilometre to the power of the term)
 //   ...
+//   geoid = egm96                  the geoid model the height fit sits on
+//                                  (a model's name, or a grid file's path;
+//                                  written whole, read relative to the
+//                                  file's folder); only with a height fit
 //
 // One "name = value" line for each value, in any order, each once; every
 // value the model needs must be there and no other. A file is judged by the
@@ -57,7 +68,10 @@ std::string FormatParametersFile(const Transformation& transformation, std::stri
 std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
                                                  std::string& error);
 
-// Reads and parses the file at path (at most 64 KiB).
+// Reads and parses the file at path (at most 64 KiB), and opens the geoid
+// model it names: one that does not open is refused with the file, the
+// line of the key and the grid's own message. ParseParametersFile leaves
+// the model unopened (its grid null), which a chain refuses.
 std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
                                                 std::string& error);
 

@@ -412,10 +412,9 @@ ParseResult CsvChunkParser::Next(PointRecord& record) {
 PlainChunkParser::PlainChunkParser(const pointscan::Chunk& chunk, bool withNames, Axes axes,
                                    AngleFormat angles)
     : m_parser(chunk), m_withNames(withNames), m_values{axes, angles} {
-    // Packed angles are numbers: the plain reader as it always was.
-    if (angles != AngleFormat::Packed && axes == Axes::Geodetic) {
-        m_parser.SetValueReader(&ReadValue, &m_values);
-    }
+    // B and L through the angle reader, packed ones too: their degrees and
+    // minutes are the text's (ParsePackedAngle).
+    if (axes == Axes::Geodetic) m_parser.SetValueReader(&ReadValue, &m_values);
 }
 
 bool PlainChunkParser::ReadValue(std::string_view token, int i, const void* context,

@@ -9,8 +9,8 @@
 // Axes::Geocentric (metres). Numbers are read as plain files read them
 // (pointscan::ParseNumber: exact, correctly rounded, locale-free); B and L
 // in the AngleFormat given (workflow/angle_text.h). Written, metres have
-// three decimals and angles follow the AngleFormat (packed: 8 decimals),
-// all exactly as printf would write them in the C locale.
+// three decimals, exactly as printf would write them in the C locale, and
+// angles follow the AngleFormat (packed: 9 decimals, carried).
 //
 // Lines (dat, csv). Line ends are LF, CR LF or a lone CR; lines are counted
 // from 1 in the whole file: a parser reports line ends within its chunk and
@@ -226,7 +226,8 @@ private:
 
 // Reads the points of one chunk of a plain file (cut by
 // pointscan::ChunkSource) as pointscan::ChunkParser does, B and L in any
-// AngleFormat (packed: numbers, exactly as ChunkParser reads them).
+// AngleFormat (packed: ParsePackedAngle, the double ChunkParser reads or its
+// neighbour with the degrees and minutes of the text).
 // Problems: Unreadable (the token) and CutShort, at the line ChunkParser
 // gives; field and label are not known here.
 class PlainChunkParser {

@@ -19,6 +19,15 @@ std::string ModelProblemText(Transformation::Model model, bool heightFit, const 
     return {};
 }
 
+std::string GeoidFitProblemText(const std::optional<GeoidModel>& geoid, bool heightFit) {
+    if (!geoid) return {};
+    if (!heightFit) {
+        return "使用大地水准面模型时须选择高程拟合（至少固定差），以吸收模型与当地高程之间的差！";
+    }
+    if (!geoid->IsOpen()) return GeoidProblemText(*geoid, "点校正");
+    return {};
+}
+
 bool IsFittedPlane(const Transformation& t, bool after) {
     const std::optional<Crs>& side = after ? t.after : t.before;
     if (!side || !side->IsProjected()) return false;

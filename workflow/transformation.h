@@ -11,6 +11,12 @@
 //          system onto a projected after system or the local grid, with an
 //          optional height fit made at the before plane positions.
 //
+// A height fit may sit on a geoid model (a calibration made with one): it
+// then models what the model leaves, ζ − N, and the step corrects heights
+// by the fit and N together, N taken at the fit's plane position (its
+// latitude and longitude on that plane's datum). A geoid serves only a
+// height fit.
+//
 // A step names the systems it was made for; typed seven parameters name
 // none and serve any two datums. A plane a fit was made in (the before
 // system of four parameters, the after system of a height fit) is one
@@ -25,6 +31,7 @@
 #include "bursa/height_fit.h"
 #include "bursa/seven_params.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/geoid_model.h"
 
 namespace zelk {
 
@@ -35,6 +42,8 @@ struct Transformation {
     FourParams four;  // Four
     // The height fit (model, centroid and coefficients), when there is one.
     std::optional<HeightFit> height;
+    // The geoid model the height fit sits on, when there is one.
+    std::optional<GeoidModel> geoid;
     // The systems it was made for; typed seven parameters have none.
     std::optional<Crs> before, after;
     // The file it was read from, which messages about it name; empty when
@@ -56,6 +65,12 @@ struct Transformation {
 // what an estimation is asked for and what a parameters file holds.
 std::string ModelProblemText(Transformation::Model model, bool heightFit, const Crs& before,
                              const Crs& after);
+
+// What stops a geoid model from serving a calibration, as shown to the
+// user; empty when nothing does: the model did not open, or there is no
+// height fit to sit on it (the fit takes up at least the constant offset
+// between the model and the local heights).
+std::string GeoidFitProblemText(const std::optional<GeoidModel>& geoid, bool heightFit);
 
 // Whether a side's system is a plane a fit was made in: both sides of four
 // parameters (when projected), the after side of a height fit with seven.

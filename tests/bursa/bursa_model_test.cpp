@@ -2,19 +2,16 @@
 
 #include <cmath>
 
-#include "adapters/bursa_model.h"
+#include "bursa/helmert.h"
 
 using namespace zelk;
 
 namespace {
 
 PointRecord Transform(const SevenParams& params, PointRecord in) {
-    CBursaModel model;
-    model.SetParams(params);
-    model.SetInput(in);
-    PointRecord out;
-    model.Apply(out);
-    return out;
+    double internal[kBursaCount];
+    ParamsToInternal(params, internal);
+    return ApplyBursa(internal, in);
 }
 
 TEST(BursaApply, ZeroParametersLeaveThePoint) {
@@ -67,12 +64,11 @@ TEST(BursaApply, RotationsFollowTheSmallAngleMatrix) {
 
 TEST(BursaApply, ApplyIsRepeatable) {
     SevenParams all{1.5, -2.5, 3.5, 4.5, 0.5, -0.25, 0.125};
-    CBursaModel model;
-    model.SetParams(all);
-    model.SetInput({-2281253.5485, 5004789.5165, 3218703.3015});
-    PointRecord first, second;
-    model.Apply(first);
-    model.Apply(second);
+    double internal[kBursaCount];
+    ParamsToInternal(all, internal);
+    const PointRecord point{-2281253.5485, 5004789.5165, 3218703.3015};
+    const PointRecord first = ApplyBursa(internal, point);
+    const PointRecord second = ApplyBursa(internal, point);
     EXPECT_EQ(first.X, second.X);
     EXPECT_EQ(first.Y, second.Y);
     EXPECT_EQ(first.Z, second.Z);

@@ -6,21 +6,19 @@
 #include <random>
 #include <vector>
 
-#include "adapters/bursa_model.h"
 #include "bursa/four_params.h"
-#include "adapters/ellipsoid.h"
+#include "bursa/helmert.h"
+#include "engine/datum.h"
+#include "engine/geocentric.h"
 
 using namespace zelk;
 
 namespace synthetic {
 
 inline PointRecord Cartesian(double latDeg, double lonDeg, double h) {
-    CBeijing54 e;
-    e.m_B = latDeg * M_PI / 180;
-    e.m_L = lonDeg * M_PI / 180;
-    e.m_H = h;
+    const double B = latDeg * M_PI / 180, L = lonDeg * M_PI / 180;
     PointRecord p;
-    e.GeodeticToCartesian(p.X, p.Y, p.Z);
+    GeodeticToCartesianBatch(DatumOf(DatumId::Beijing54).ellipsoid, &B, &L, &h, &p.X, &p.Y, &p.Z, 1);
     return p;
 }
 
@@ -61,13 +59,10 @@ inline std::vector<PointRecord> Road(int n, double lengthKm, double lateral, uns
 
 inline std::vector<PointRecord> Transformed(const std::vector<PointRecord>& source,
                                             const SevenParams& p) {
-    CBursaModel model;
-    model.SetParams(p);
+    double internal[kBursaCount];
+    ParamsToInternal(p, internal);
     std::vector<PointRecord> out(source.size());
-    for (std::size_t i = 0; i < source.size(); ++i) {
-        model.SetInput(source[i]);
-        model.Apply(out[i]);
-    }
+    for (std::size_t i = 0; i < source.size(); ++i) out[i] = ApplyBursa(internal, source[i]);
     return out;
 }
 

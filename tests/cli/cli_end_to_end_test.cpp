@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -18,7 +19,7 @@
 #include "platform/number_text.h"
 #include "recording_messages.h"
 #include "run_request.h"
-#include "adapters/conversion.h"
+#include "named_chain.h"
 #include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 
@@ -44,13 +45,13 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
     out << bytes;
 }
 
-// Main-list indices, as the desktop program's main dialog numbers them.
-constexpr int kMainWgs84Utm = 0;
-constexpr int kMainWgs84Geodetic = 1;
-constexpr int kMainBeijing54Gauss = 2;
-constexpr int kMainBeijing54Geodetic = 3;
-constexpr int kMainXian80Gauss = 4;
-constexpr int kMainXian80Geodetic = 5;
+// The systems by the names zelk-cli takes.
+constexpr const char* kWgs84Utm = "wgs84-utm";
+constexpr const char* kWgs84Geodetic = "wgs84-geodetic";
+constexpr const char* kBeijing54Gauss = "beijing54-gauss";
+constexpr const char* kBeijing54Geodetic = "beijing54-geodetic";
+constexpr const char* kXian80Gauss = "xian80-gauss";
+constexpr const char* kXian80Geodetic = "xian80-geodetic";
 // Seven-parameter-list indices.
 // The estimation of the worked example's direction: Beijing 1954
 // Gauss-Kruger on 117 to WGS84 geodetic.
@@ -155,14 +156,13 @@ protected:
     }
 
     // The convert button's output for the same file, made in this process.
-    std::string ReferenceConversion(const std::string& input, int src, int tgt, double srcMeridian,
-                                    double tgtMeridian, bool names,
+    std::string ReferenceConversion(const std::string& input, const char* src, const char* tgt,
+                                    double srcMeridian, double tgtMeridian, bool names,
                                     const SevenParams& params = {}) const {
         RecordingMessages messages;
-        // Main-list indices are the catalogue's order.
         ConversionRequest request;
-        request.from = MakeCrs(Systems()[static_cast<std::size_t>(src)], Zoning::Meridian, srcMeridian);
-        request.to = MakeCrs(Systems()[static_cast<std::size_t>(tgt)], Zoning::Meridian, tgtMeridian);
+        request.from = named::System(src, srcMeridian);
+        request.to = named::System(tgt, tgtMeridian);
         request.steps = {Transformation::Seven(params)};
         request.formats.withNames = names;
         request.input = PointInput{input};
@@ -210,12 +210,12 @@ TEST_F(CliTest, PointMatchesTheConversionChain) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     double a = 40, b = 120, c = 0;
-    ConvertPoint(kMainBeijing54Geodetic, kMainBeijing54Gauss, 0, 117, SevenParams{}, a, b, c);
+    named::Convert(kBeijing54Geodetic, 0, kBeijing54Gauss, 117, SevenParams{}, a, b, c);
     EXPECT_EQ(r.out, Triple(a, b, c));
     EXPECT_NEAR(a, 4433921.0037, 1e-3);
     EXPECT_NEAR(b, 756206.4162, 1e-3);
 
-    // Every pair of systems, so that each name reaches the right list entry.
+    // Every pair of systems, so that each name reaches its own system.
     const char* names[6] = {"wgs84-utm",          "wgs84-geodetic", "beijing54-gauss",
                             "beijing54-geodetic", "xian80-gauss",   "xian80-geodetic"};
     const double projected[3] = {4433921.004, 456206.416, 35.2};
@@ -229,7 +229,7 @@ TEST_F(CliTest, PointMatchesTheConversionChain) {
                                        "--params", ParamsText(params), FormatGeneral(in[0], 17),
                                        FormatGeneral(in[1], 17), FormatGeneral(in[2], 17)});
             double x = in[0], y = in[1], z = in[2];
-            ConvertPoint(src, tgt, 117, 114.3, params, x, y, z);
+            named::Convert(names[src], 117, names[tgt], 114.3, params, x, y, z);
             EXPECT_EQ(got.status, 0) << got.err;
             EXPECT_EQ(got.out, Triple(x, y, z)) << names[src] << " -> " << names[tgt];
         }
@@ -239,7 +239,7 @@ TEST_F(CliTest, PointMatchesTheConversionChain) {
 TEST_F(CliTest, PointEdgeCases) {
     struct Case {
         std::vector<std::string> args;
-        int src, tgt;
+        const char *src, *tgt;
         double srcMeridian, tgtMeridian;
         double a, b, c;
     };
@@ -247,28 +247,28 @@ TEST_F(CliTest, PointEdgeCases) {
         // A geodetic source ignores its meridian.
         {{"--from", "xian80-geodetic", "--to", "xian80-gauss", "--from-meridian", "99",
           "--to-meridian", "111", "34.1530", "108.5445", "400"},
-         kMainXian80Geodetic, kMainXian80Gauss, 99, 111, 34.1530, 108.5445, 400},
+         kXian80Geodetic, kXian80Gauss, 99, 111, 34.1530, 108.5445, 400},
         // A change of zone: the same point on another meridian.
         {{"--from", "xian80-gauss", "--to", "xian80-gauss", "--from-meridian", "111",
           "--to-meridian", "114", "3780000", "720000", "12"},
-         kMainXian80Gauss, kMainXian80Gauss, 111, 114, 3780000, 720000, 12},
+         kXian80Gauss, kXian80Gauss, 111, 114, 3780000, 720000, 12},
         // Southern and western hemispheres, negative height, no "--" needed.
         {{"--from", "wgs84-geodetic", "--to", "wgs84-utm", "--to-meridian", "-45", "-12.30",
           "-45.1530", "-10"},
-         kMainWgs84Geodetic, kMainWgs84Utm, 0, -45, -12.30, -45.1530, -10},
+         kWgs84Geodetic, kWgs84Utm, 0, -45, -12.30, -45.1530, -10},
         // A zero point is converted too (only the dialog skips it).
         {{"--from", "beijing54-geodetic", "--to", "wgs84-geodetic", "0", "0", "0"},
-         kMainBeijing54Geodetic, kMainWgs84Geodetic, 0, 0, 0, 0, 0},
+         kBeijing54Geodetic, kWgs84Geodetic, 0, 0, 0, 0, 0},
         // A projected source with the meridian left out uses 0.
         {{"--from", "wgs84-utm", "--to", "wgs84-geodetic", "--", "-1000", "500000", "1e2"},
-         kMainWgs84Utm, kMainWgs84Geodetic, 0, 0, -1000, 500000, 100},
+         kWgs84Utm, kWgs84Geodetic, 0, 0, -1000, 500000, 100},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"point"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const CliResult r = Run(args);
         double a = c.a, b = c.b, z = c.c;
-        ConvertPoint(c.src, c.tgt, c.srcMeridian, c.tgtMeridian, SevenParams{}, a, b, z);
+        named::Convert(c.src, c.srcMeridian, c.tgt, c.tgtMeridian, SevenParams{}, a, b, z);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, Triple(a, b, z)) << args[2] << " -> " << args[4];
     }
@@ -286,7 +286,7 @@ TEST_F(CliTest, ConvertIsByteIdenticalToTheConvertButton) {
     struct Case {
         std::string input;
         std::vector<std::string> options;
-        int src, tgt;
+        const char *src, *tgt;
         double srcMeridian, tgtMeridian;
         bool names;
         SevenParams params;
@@ -294,15 +294,15 @@ TEST_F(CliTest, ConvertIsByteIdenticalToTheConvertButton) {
     const Case cases[] = {
         {named, {"--from", "beijing54-gauss", "--from-meridian", "117", "--to", "wgs84-geodetic",
                  "--names", "--params", ParamsText(params)},
-         kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0, true, params},
+         kBeijing54Gauss, kWgs84Geodetic, 117, 0, true, params},
         {plain, {"--from", "beijing54-gauss", "--from-meridian", "117", "--to", "xian80-gauss",
                  "--to-meridian", "115"},
-         kMainBeijing54Gauss, kMainXian80Gauss, 117, 115, false, SevenParams{}},
+         kBeijing54Gauss, kXian80Gauss, 117, 115, false, SevenParams{}},
         {nearby, {"--from", "wgs84-geodetic", "--to", "wgs84-utm", "--to-meridian", "117",
                     "--params", ParamsText(params)},
-         kMainWgs84Geodetic, kMainWgs84Utm, 0, 117, false, params},
+         kWgs84Geodetic, kWgs84Utm, 0, 117, false, params},
         {geodetic, {"--from", "wgs84-geodetic", "--to", "beijing54-geodetic"},
-         kMainWgs84Geodetic, kMainBeijing54Geodetic, 0, 0, false, SevenParams{}},
+         kWgs84Geodetic, kBeijing54Geodetic, 0, 0, false, SevenParams{}},
     };
     for (const Case& c : cases) {
         const std::string expected =
@@ -332,7 +332,7 @@ TEST_F(CliTest, ConvertThroughStandardInputAndOutput) {
     const std::vector<std::string> options = {"--from", "beijing54-gauss", "--from-meridian", "117",
                                               "--to", "beijing54-geodetic", "--names"};
     const std::string expected =
-        ReferenceConversion(input, kMainBeijing54Gauss, kMainBeijing54Geodetic, 117, 0, true);
+        ReferenceConversion(input, kBeijing54Gauss, kBeijing54Geodetic, 117, 0, true);
     const std::string done = std::string("zelk-cli: ") + kConversionDoneText + "\n";
 
     auto with = [&](std::vector<std::string> tail) {
@@ -372,7 +372,7 @@ TEST_F(CliTest, ConvertGivesTheSameBytesWithAnyNumberOfThreads) {
     }
     const std::string input = File("big.txt", big);
     const std::string expected =
-        ReferenceConversion(input, kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0, true);
+        ReferenceConversion(input, kBeijing54Gauss, kWgs84Geodetic, 117, 0, true);
     const std::vector<std::string> args = {"convert", "--from", "beijing54-gauss", "--from-meridian",
                                            "117", "--to", "wgs84-geodetic", "--names", input, "-"};
     for (const char* threads : {"0", "1", "2", "3"}) {
@@ -473,7 +473,7 @@ protected:
             x = *ParseDecimal(FormatFixed(x, 3));
             y = *ParseDecimal(FormatFixed(y, 3));
             h = *ParseDecimal(FormatFixed(h, 3));
-            ConvertPoint(kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0, truth, x, y, h);
+            named::Convert(kBeijing54Gauss, 117, kWgs84Geodetic, 0, truth, x, y, h);
             after += FormatGeneral(x, 17) + " " + FormatGeneral(y, 17) + " " + FormatGeneral(h, 17) +
                      "\n";
         }
@@ -515,7 +515,7 @@ TEST_F(CliTest, ResidualsMarkABlunder) {
         double y = 500000.0 + (i / 5) * 2500.0 - (i * 53) % 700;
         double h = 40.0 + (i * 13) % 90;
         before += FormatFixed(x, 3) + " " + FormatFixed(y, 3) + " " + FormatFixed(h, 3) + "\n";
-        ConvertPoint(kMainBeijing54Gauss, kMainXian80Gauss, 117, 117, truth, x, y, h);
+        named::Convert(kBeijing54Gauss, 117, kXian80Gauss, 117, truth, x, y, h);
         const double noise = ((i * 7) % 5 - 2) * 0.001;
         if (i == 6) h += 0.8;
         after += FormatFixed(x + noise, 4) + " " + FormatFixed(y - noise, 4) + " " +
@@ -619,7 +619,7 @@ TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
     EXPECT_EQ(a.status, 0) << a.err;
     EXPECT_EQ(b.status, 0) << b.err;
     EXPECT_EQ(a.out, b.out);
-    EXPECT_EQ(a.out, ReferenceConversion(input, kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0,
+    EXPECT_EQ(a.out, ReferenceConversion(input, kBeijing54Gauss, kWgs84Geodetic, 117, 0,
                                          false, params));
 
     // The single point shows every digit, so a bit lost would show there.
@@ -629,7 +629,7 @@ TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
     p1.insert(p1.end(), {"@" + Path("params.txt").string(), "4433921.004", "456206.416", "35.2"});
     p2.insert(p2.end(), {ParamsText(params), "4433921.004", "456206.416", "35.2"});
     double x = 4433921.004, y = 456206.416, h = 35.2;
-    ConvertPoint(kMainBeijing54Gauss, kMainWgs84Geodetic, 117, 0, params, x, y, h);
+    named::Convert(kBeijing54Gauss, 117, kWgs84Geodetic, 0, params, x, y, h);
     EXPECT_EQ(Run(p1).out, Triple(x, y, h));
     EXPECT_EQ(Run(p2).out, Triple(x, y, h));
 }
@@ -773,12 +773,92 @@ TEST_F(CliTest, HelpVersionAndSystems) {
 
     r = Run({"systems"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("beijing54-gauss     projected  北京54-高斯-xyH   北京54高斯投影xyH\n"),
+    EXPECT_NE(r.out.find("beijing54-gauss     projected  北京54-高斯-xyH   北京54高斯投影xyH       "
+                         "2401-2442, 21413-21423, 21453-21463\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("xian80-geodetic     geodetic   西安80-大地坐标   西安80大地坐标BLH\n"),
+    EXPECT_NE(r.out.find("xian80-geodetic     geodetic   西安80-大地坐标   西安80大地坐标BLH       4610\n"),
               std::string::npos)
         << r.out;
+    EXPECT_NE(r.out.find("xian80-xyz          geocentric 西安80-地心-XYZ   西安80地心坐标XYZ\n"), std::string::npos)
+        << r.out;
+    r = Run({"systems", "--epsg"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\nEPSG:32750  wgs84-utm, central meridian 117, false northing 10000000  "
+                         "WGS 84 / UTM zone 50S\n"),
+              std::string::npos)
+        << r.out;
+}
+
+// A system of one's own from its file, and by EPSG code: a calibration
+// made in it still converts when the system file has gone.
+TEST_F(CliTest, SystemFilesAndEpsgCodes) {
+    const std::string city = File("city.crs",
+                                  "name = 某市2000独立坐标系\ndatum = cgcs2000\nform = gauss\nmeridian = 114.20\n"
+                                  "plane-height = 350   # H0\nplane-latitude = 30.30\nplane-origin = 3380000,500000\n");
+    const auto point = [&](const std::string& from, const std::string& to, const std::string& a,
+                           const std::string& b, const std::string& c) {
+        const CliResult r = Run({"point", "--from", from, "--to", to, a, b, c});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    };
+    // Two common points on the city grid, one on the local grid 1000 m
+    // north and 2000 m east of each (a pure shift).
+    const std::string a = point("cgcs2000-geodetic", "@" + city, "30.3012", "114.1855", "10");
+    const std::string b = point("cgcs2000-geodetic", "@" + city, "30.2850", "114.2210", "12");
+    std::istringstream inA(a), inB(b);
+    double ax, ay, ah, bx, by, bh;
+    inA >> ax >> ay >> ah;
+    inB >> bx >> by >> bh;
+    const std::string before = File("before.txt", Triple(ax, ay, ah) + Triple(bx, by, bh));
+    const std::string after = File("after.txt", Triple(ax + 1000, ay + 2000, ah) + Triple(bx + 1000, by + 2000, bh));
+    CliResult r = Run({"estimate", "--model", "four", "--before", "@" + city, "--after", "local", "--save",
+                       Path("site.params").string(), before, after});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string saved = ReadBytes(Path("site.params"));
+    EXPECT_NE(saved.find("\nbefore-name = 某市2000独立坐标系\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\nbefore-plane-height = 350\n"), std::string::npos) << saved;
+    fs::remove(city);
+
+    // From geodetic straight onto the local grid, through the city plane the
+    // file defines: the common point lands 1000 m north, 2000 m east.
+    r = Run({"point", "--from", "cgcs2000-geodetic", "--to", "local", "--params", "@" + Path("site.params").string(),
+             "30.3012", "114.1855", "10"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream local(r.out);
+    double lx, ly, lh;
+    local >> lx >> ly >> lh;
+    EXPECT_NEAR(lx, ax + 1000, 1e-6);
+    EXPECT_NEAR(ly, ay + 2000, 1e-6);
+
+    // By code: EPSG:32750 is UTM south (the issue's reference value).
+    r = Run({"point", "--from", "wgs84-geodetic", "--from-angles", "degrees", "--to", "EPSG:32750", "--", "-33.9",
+             "116.3", "10"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 12), "6248711.2225") << r.out;
+
+    // What is wrong with a system file is the data's fault (1); a code ZELK
+    // does not convert, or a meridian beside a file or code, a mistake on
+    // the command line (2).
+    File("flat.crs", "datum = xian80\nform = gauss\nmeridian = 108.45\nk0 = 0\n");
+    ExpectFailure(Run({"point", "--from", "@" + Path("flat.crs").string(), "--to", "xian80-geodetic", "1", "2", "3"}),
+                  "flat.crs:4: k0 = 0: the scale on the central meridian must be greater than 0");
+    ExpectFailure(Run({"point", "--from", "@" + city, "--to", "xian80-geodetic", "1", "2", "3"}),
+                  "city.crs: cannot open the system file");
+    ExpectUsageError(Run({"point", "--from", "cgcs2000-geodetic", "--to", "EPSG:3857", "30", "114", "0"}),
+                     "option --to: EPSG:3857 is not a system ZELK converts: ZELK converts only the systems "
+                     "'zelk-cli systems --epsg' lists");
+    ExpectUsageError(Run({"point", "--from", "EPSG:4547", "--from-meridian", "114", "--to", "EPSG:4490", "1", "2",
+                          "3"}),
+                     "option --from-meridian: EPSG:4547 has its own meridian or zone");
+    ExpectUsageError(Run({"estimate", "--before", "@", "--after", "local", before, after}),
+                     "option --before: a file name is needed after @");
+
+    // zelk-cli systems --system shows what ZELK read.
+    r = Run({"systems", "--system", "EPSG:4526"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("EPSG        4526  CGCS2000 / 3-degree Gauss-Kruger zone 38\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("WKT         PROJCRS["), std::string::npos) << r.out;
 }
 
 TEST_F(CliTest, UnwritableStandardOutputIsAnError) {

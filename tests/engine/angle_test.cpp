@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <random>
 
 #include "engine/angle.h"
 #include "c_locale.h"
@@ -40,15 +41,16 @@ TEST(PackedDms, ZeroAndNegativeZero) {
     EXPECT_EQ(RadianToDms(-0.0), 0.0);
 }
 
-TEST(PackedDms, WholeMinutesJustBelowAWholeNumberLoseAMinute) {
-    // 0.58 * 100 is 57.99999...: read as 57 minutes and 100 seconds.
+TEST(PackedDms, WholeMinutesJustBelowAWholeNumberAreReadAsTyped) {
+    // 0.58 * 100 is 57.99999...: truncated, 57 minutes and 100 seconds.
     // The degrees are multiplied by the sign, pi' and 1/180 in that order.
     const auto fromDegrees = [](double deg) { return deg * 3.14159265358979 * 0.005555555555555556; };
-    EXPECT_EQ(DmsToRadian(0.58), 0.01706544157505565);
-    EXPECT_EQ(DmsToRadian(0.58), fromDegrees(0.9777777777777777));
-    EXPECT_EQ(DmsToRadian(1.13), fromDegrees(1.2277777777777772));
+    EXPECT_EQ(DmsToRadian(0.58), 0.016871516102611835);
+    EXPECT_EQ(DmsToRadian(0.58), fromDegrees(0.9666666666666667));
+    EXPECT_EQ(DmsToRadian(1.13), fromDegrees(1.2166666666666668));
 
-    // Of the whole-minute values 0.00 to 180.00, 633 are read this way.
+    // Of the whole-minute values 0.00 to 180.00, 633 truncate this way;
+    // all are read as the whole minute.
     const CLocaleScope cLocale;  // strtod reads the decimal texts
     int shortMinute = 0;
     for (int d = 0; d <= 180; ++d) {
@@ -65,10 +67,106 @@ TEST(PackedDms, WholeMinutesJustBelowAWholeNumberLoseAMinute) {
                 ++shortMinute;
                 EXPECT_EQ(M, m - 1) << dms;
                 EXPECT_NEAR(a * 10000 - D * 10000 - M * 100, 100.0, 1e-6) << dms;
+                EXPECT_EQ(DmsToRadian(dms), fromDegrees(m * 0.016666666666666666 + d)) << text;
             }
+            EXPECT_NEAR(DmsToRadian(dms), fromDegrees(m * 0.016666666666666666 + d), 1e-14) << text;
         }
     }
     EXPECT_EQ(shortMinute, 633);
+}
+
+// The truncating reading that whole minutes replaced: every double that is
+// not a whole minute's keeps it to the bit.
+double TruncatingReading(double x) {
+    const double s = x < 0 ? -1.0 : 1.0;
+    const double a = std::fabs(x);
+    const double D = TruncInt32(a);
+    const double M = TruncInt32(a * 100 - D * 100);
+    const double S = a * 10000 - D * 10000 - M * 100;
+    return ((S * 0.0002777777777777778 + M * 0.016666666666666666) + D) * s * 3.14159265358979 *
+           0.005555555555555556;
+}
+
+// The double a reader makes of the text D.MM.
+double WholeMinute(int d, int m) { return (d * 100.0 + m) / 100; }
+
+TEST(PackedDms, OnlyWholeMinutesReadDifferentlyFromTheTruncation) {
+    int changed = 0;
+    for (int d = 0; d < 360; ++d) {
+        for (int m = 0; m < 100; ++m) {
+            const double minute = WholeMinute(d, m);
+            const bool truncatedShort = TruncInt32(minute * 100 - d * 100.0) != m;
+            EXPECT_EQ(DmsToRadian(minute) != TruncatingReading(minute), truncatedShort) << minute;
+            changed += truncatedShort;
+            double up = minute, down = minute;
+            for (int step = 0; step < 4; ++step) {
+                up = std::nextafter(up, 1e9);
+                down = std::nextafter(down, -1e9);
+                ASSERT_EQ(DmsToRadian(up), TruncatingReading(up)) << std::hexfloat << up;
+                ASSERT_EQ(DmsToRadian(-down), TruncatingReading(-down)) << std::hexfloat << down;
+            }
+        }
+    }
+    EXPECT_EQ(changed, 2292);
+    std::mt19937_64 random(21);
+    std::uniform_real_distribution<double> angle(-400, 400);
+    for (int i = 0; i < 1000000; ++i) {
+        const double x = angle(random);
+        const double a = std::fabs(x);
+        const bool wholeMinute = a == WholeMinute(static_cast<int>(a), static_cast<int>(std::round(
+                                                                          (a - std::trunc(a)) * 100)));
+        if (!wholeMinute) {
+            ASSERT_EQ(DmsToRadian(x), TruncatingReading(x)) << std::hexfloat << x;
+        }
+    }
+}
+
+// Texts as typed, read as a reader reads them (the nearest double), and the
+// degrees, minutes and seconds they stand for.
+struct TypedCase {
+    const char* text;
+    double degrees, minutes, seconds;
+    double tolerance;  // seconds
+};
+const TypedCase kTyped[] = {
+    {"35.30", 35, 30, 0, 0},
+    {"-35.30", -35, 30, 0, 0},
+    {"32.05", 32, 5, 0, 0},
+    {"117.1", 117, 10, 0, 0},
+    {"179.59", 179, 59, 0, 0},
+    {"35.6", 35, 60, 0, 0},
+    {"35.2960", 35, 29, 60, 1e-10},
+    {"35.300000000001", 35, 30, 1e-8, 1e-10},
+    {"35.30000000000001", 35, 30, 1e-10, 1e-10},
+    {"100.30000000000001", 100, 30, 1e-10, 2e-10},
+    {"35.29999999999999", 35, 29, 99.9999999999, 1e-10},
+};
+
+TEST(PackedDms, TypedTextsReadAsTheyStand) {
+    const CLocaleScope cLocale;
+    for (const TypedCase& c : kTyped) {
+        const double dms = std::strtod(c.text, nullptr);
+        const DmsReading r = ReadDms(std::fabs(dms));
+        EXPECT_EQ(r.degrees, std::fabs(c.degrees)) << c.text;
+        EXPECT_EQ(r.minutes, c.minutes) << c.text;
+        EXPECT_NEAR(r.seconds, c.seconds, c.tolerance) << c.text;
+        const double s = c.degrees < 0 ? -1 : 1;
+        EXPECT_NEAR(DmsToRadian(dms),
+                    ((c.seconds * 0.0002777777777777778 + c.minutes * 0.016666666666666666) +
+                     std::fabs(c.degrees)) * s * 3.14159265358979 * 0.005555555555555556,
+                    c.tolerance * 5e-6)
+            << c.text;
+    }
+    // Seconds typed with 10 decimals behind each whole minute below 128°.
+    char text[40];
+    for (int d = 0; d < 128; ++d) {
+        for (int m = 0; m < 60; ++m) {
+            std::snprintf(text, sizeof text, "%d.%02d000000000001", d, m);
+            const DmsReading r = ReadDms(std::strtod(text, nullptr));
+            ASSERT_EQ(r.minutes, m) << text;
+            ASSERT_NEAR(r.seconds, 1e-10, 2e-10) << text;
+        }
+    }
 }
 
 TEST(PackedDms, SecondsDigitsOtherThanZeroAreNeverShort) {

@@ -3,7 +3,8 @@
 #include <cmath>
 
 #include "engine/angle.h"
-#include "adapters/ellipsoid.h"
+#include "engine/datum.h"
+#include "engine/transverse_mercator.h"
 
 using namespace zelk;
 
@@ -18,31 +19,30 @@ struct Plane {
 
 enum class Projection { Gauss, Utm };
 
-template <typename E>
+constexpr DatumId kWgs84 = DatumId::Wgs84;
+constexpr DatumId kBeijing54 = DatumId::Beijing54;
+constexpr DatumId kXian80 = DatumId::Xian80;
+
+TransverseMercator Tm(DatumId datum, Projection p) {
+    const Ellipsoid& e = DatumOf(datum).ellipsoid;
+    return p == Projection::Gauss ? TransverseMercator::GaussKruger(e) : TransverseMercator::Utm(e);
+}
+
+// L0, B, L packed DMS; the height passes through.
+template <DatumId D>
 Plane Forward(Projection p, double L0, double B, double L, double H = 0.0) {
-    E e;
-    e.SetCentralMeridian(L0);
-    e.SetGeodetic(B, L, H);
-    Plane out{};
-    if (p == Projection::Gauss) {
-        e.GaussForward(out.x, out.y, out.H);
-    } else {
-        e.UtmForward(out.x, out.y, out.H);
-    }
+    Plane out{0.0, 0.0, H};
+    Tm(D, p).Forward(DmsToRadian(L0), DmsToRadian(B), DmsToRadian(L), out.x, out.y);
     return out;
 }
 
-template <typename E>
+// B, L packed DMS in x, y.
+template <DatumId D>
 Plane Inverse(Projection p, double L0, double x, double y, double H = 0.0) {
-    E e;
-    e.SetCentralMeridian(L0);
-    e.SetPlane(x, y, H);
-    Plane out{};  // B, L, H
-    if (p == Projection::Gauss) {
-        e.GaussInverse(out.x, out.y, out.H);
-    } else {
-        e.UtmInverse(out.x, out.y, out.H);
-    }
+    Plane out{0.0, 0.0, H};  // B, L, H
+    Tm(D, p).Reverse(DmsToRadian(L0), x, y, out.x, out.y);
+    out.x = RadianToDms(out.x);
+    out.y = RadianToDms(out.y);
     return out;
 }
 
@@ -50,7 +50,7 @@ struct Case {
     double L0, B, L, x, y;
 };
 
-template <typename E>
+template <DatumId E>
 void ExpectCases(Projection p, std::initializer_list<Case> cases) {
     for (const Case& c : cases) {
         const Plane f = Forward<E>(p, c.L0, c.B, c.L, 12.5);
@@ -65,13 +65,13 @@ void ExpectCases(Projection p, std::initializer_list<Case> cases) {
 }
 
 TEST(GaussKruger, KnownPointsOnBothDatums) {
-    ExpectCases<CBeijing54>(Projection::Gauss, {
+    ExpectCases<kBeijing54>(Projection::Gauss, {
                                                    {117, 30, 117, 3320172.4068, 500000.0},
                                                    {114, 30.3015, 114.3015, 3376171.7317, 548398.5147},
                                                    {117, 40, 120, 4433921.0037, 756206.4162},
                                                    {117, -30, 117, -3320172.4068, 500000.0},
                                                });
-    ExpectCases<CXian80>(Projection::Gauss, {
+    ExpectCases<kXian80>(Projection::Gauss, {
                                                 {117, 30, 117, 3320114.9451, 500000.0},
                                                 {114, 30.3015, 114.3015, 3376113.3144, 548397.7239},
                                                 {117, 40, 120, 4433844.6622, 756202.2496},
@@ -79,7 +79,7 @@ TEST(GaussKruger, KnownPointsOnBothDatums) {
 }
 
 TEST(Utm, KnownPointsOnWgs84) {
-    ExpectCases<CWgs84>(Projection::Utm, {
+    ExpectCases<kWgs84>(Projection::Utm, {
                                              {117, 30, 117, 3318785.3526, 500000.0},
                                              {114, 30.3015, 114.3015, 3374761.2964, 548378.3421},
                                              {117, 40, 120, 4432069.0570, 756099.6480},
@@ -88,16 +88,16 @@ TEST(Utm, KnownPointsOnWgs84) {
 }
 
 TEST(Projections, OnTheCentralMeridianTheEastingIsExactlyTheFalseEasting) {
-    EXPECT_EQ(Forward<CBeijing54>(Projection::Gauss, 117, 30, 117).y, 500000.0);
-    EXPECT_EQ(Forward<CWgs84>(Projection::Utm, 117, 30, 117).y, 500000.0);
+    EXPECT_EQ(Forward<kBeijing54>(Projection::Gauss, 117, 30, 117).y, 500000.0);
+    EXPECT_EQ(Forward<kWgs84>(Projection::Utm, 117, 30, 117).y, 500000.0);
     // ... and the UTM northing is 0.9996 times the meridian arc.
-    EXPECT_NEAR(Forward<CWgs84>(Projection::Utm, 117, 30, 117).x,
-                0.9996 * Forward<CWgs84>(Projection::Gauss, 117, 30, 117).x, 1e-9);
+    EXPECT_NEAR(Forward<kWgs84>(Projection::Utm, 117, 30, 117).x,
+                0.9996 * Forward<kWgs84>(Projection::Gauss, 117, 30, 117).x, 1e-9);
 }
 
 TEST(Projections, OriginInvertsToTheCentralMeridianOnTheEquator) {
     for (const Projection p : {Projection::Gauss, Projection::Utm}) {
-        const Plane g = Inverse<CXian80>(p, 111, 0, 500000);
+        const Plane g = Inverse<kXian80>(p, 111, 0, 500000);
         EXPECT_EQ(g.x, 0.0);
         EXPECT_NEAR(DmsToRadian(g.y), DmsToRadian(111), 1e-15);
     }
@@ -111,8 +111,8 @@ TEST(Projections, RoundTripsUpToThreeDegreesFromTheMeridian) {
             const double L = RadianToDms(DmsToRadian(114) + dL * 3.14159265358979 / 180);
             const double Bd = RadianToDms(B * 3.14159265358979 / 180);
             for (const Projection p : {Projection::Gauss, Projection::Utm}) {
-                const Plane f = Forward<CBeijing54>(p, 114, Bd, L);
-                const Plane g = Inverse<CBeijing54>(p, 114, f.x, f.y);
+                const Plane f = Forward<kBeijing54>(p, 114, Bd, L);
+                const Plane g = Inverse<kBeijing54>(p, 114, f.x, f.y);
                 EXPECT_NEAR(DmsToRadian(g.x), DmsToRadian(Bd), 0.00001 * kArcSecond) << B << " " << dL;
                 EXPECT_NEAR(DmsToRadian(g.y), DmsToRadian(L), 0.00002 * kArcSecond) << B << " " << dL;
             }
@@ -120,15 +120,13 @@ TEST(Projections, RoundTripsUpToThreeDegreesFromTheMeridian) {
     }
 }
 
-TEST(Projections, InverseStoresRadiansInTheObject) {
-    CBeijing54 e;
-    e.SetCentralMeridian(114);
-    e.SetPlane(3376171.7317, 548398.5147, 0);
-    double B, L, H;
-    e.GaussInverse(B, L, H);
-    EXPECT_EQ(RadianToDms(e.m_B), B);
-    EXPECT_EQ(RadianToDms(e.m_L), L);
-    EXPECT_NEAR(e.m_B, DmsToRadian(30.3015), 1e-10);
+TEST(Projections, InverseGivesRadians) {
+    double B, L;
+    Tm(kBeijing54, Projection::Gauss).Reverse(DmsToRadian(114), 3376171.7317, 548398.5147, B, L);
+    const Plane packed = Inverse<kBeijing54>(Projection::Gauss, 114, 3376171.7317, 548398.5147);
+    EXPECT_EQ(RadianToDms(B), packed.x);
+    EXPECT_EQ(RadianToDms(L), packed.y);
+    EXPECT_NEAR(B, DmsToRadian(30.3015), 1e-10);
 }
 
 }  // namespace

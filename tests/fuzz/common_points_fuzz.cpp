@@ -1,18 +1,19 @@
-// The common-point reader of the estimation run, and the estimation on what
-// it read.
+// The common-point reader of the estimation run, and the seven-parameter
+// estimation on what it read.
 //
 // The first byte chooses the systems, the rest is the two files, split at
 // the first '|' (no '|': the after file is empty):
-//   bits 0-2  before system, seven-parameter list index (6 and 7: none,
-//             the values stay as read)
+//   bits 0-2  before system: 0 beijing54-geodetic, 1 beijing54-gauss,
+//             2 xian80-geodetic, 3 xian80-gauss, 4 wgs84-geodetic,
+//             5 wgs84-utm, 6 wgs84-xyz, 7 xian80-xyz
 //   bits 3-5  after system, the same way
 //   bit 6     estimate the parameters when three or more pairs were read
 //   bit 7     central meridians 0 instead of 117 and 114.3
 //
 // The pairs must be exactly the plain reading's: as many as the shorter
-// file holds, each point brought to X Y Z by PointToCartesian from the
-// values in the file, the first problem reported in the right file on the
-// right line, and never a pair that was not in both files.
+// file holds, each point as it is in the file, the first problem reported
+// in the right file on the right line, and never a pair that was not in
+// both files.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -20,9 +21,8 @@
 #include <vector>
 
 #include "reference_points.h"
-#include "adapters/bursa_model.h"
-#include "platform/message_box.h"
-#include "adapters/conversion.h"
+#include "workflow/calibration_run.h"
+#include "workflow/coordinate_system.h"
 #include "workflow/estimation_run.h"
 
 using namespace zelk;
@@ -32,24 +32,14 @@ namespace {
 using reference::Check;
 using reference::SameDouble;
 
-class SilentMessages final : public IMessageService {
-public:
-    SilentMessages() : m_previous(SetMessageService(this)) {}
-    ~SilentMessages() override { SetMessageService(m_previous); }
-    void Show(const std::string&, const std::string&, MessageIcon) override { ++shown; }
-    int shown = 0;
-
-private:
-    IMessageService* m_previous;
-};
-
-int SystemIndex(unsigned bits) { return bits < 6 ? static_cast<int>(bits) : -1; }
-
-PointRecord Cartesian(const reference::Point& p, int system, double meridian) {
-    PointRecord r{p.v[0], p.v[1], p.v[2]};
-    PointToCartesian(system, meridian, r.X, r.Y, r.Z);
-    return r;
+Crs SystemOf(unsigned bits, double meridian) {
+    static const char* const kNames[8] = {"beijing54-geodetic", "beijing54-gauss", "xian80-geodetic",
+                                          "xian80-gauss",       "wgs84-geodetic",  "wgs84-utm",
+                                          "wgs84-xyz",          "xian80-xyz"};
+    return MakeCrs(*FindSystem(kNames[bits & 7]), Zoning::Meridian, meridian);
 }
+
+PointRecord AsRead(const reference::Point& p) { return PointRecord{p.v[0], p.v[1], p.v[2]}; }
 
 bool SameRecord(const PointRecord& a, const PointRecord& b) {
     return SameDouble(a.X, b.X) && SameDouble(a.Y, b.Y) && SameDouble(a.Z, b.Z);
@@ -98,11 +88,9 @@ Expected Expect(const reference::Reading& before, const reference::Reading& afte
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const unsigned flags = data[0];
-    const int beforeSystem = SystemIndex(flags & 7);
-    const int afterSystem = SystemIndex((flags >> 3) & 7);
     const bool estimate = (flags & 0x40) != 0;
-    const double beforeMeridian = (flags & 0x80) != 0 ? 0.0 : 117.0;
-    const double afterMeridian = (flags & 0x80) != 0 ? 0.0 : 114.3;
+    const Crs beforeSystem = SystemOf(flags & 7, (flags & 0x80) != 0 ? 0.0 : 117.0);
+    const Crs afterSystem = SystemOf(flags >> 3, (flags & 0x80) != 0 ? 0.0 : 114.3);
     const std::string_view files(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t split = files.find('|');
     const std::string_view beforeText = files.substr(0, split);
@@ -115,18 +103,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     reference::MemoryInput beforeFile(beforeText);
     reference::MemoryInput afterFile(afterText);
-    std::vector<PointRecord> before, after;
-    const CommonPointsResult result =
-        ReadCommonPoints(beforeFile.Get(), afterFile.Get(), beforeSystem, afterSystem,
-                         beforeMeridian, afterMeridian, before, after);
+    CommonPoints points;
+    const CommonPointsResult result = ReadCommonPoints(
+        beforeFile.Get(), afterFile.Get(), beforeSystem, afterSystem, CommonPointFormats{}, points);
+    const std::vector<PointRecord>& before = points.before;
+    const std::vector<PointRecord>& after = points.after;
 
     Check(before.size() == after.size(), "pairs, not single points");
     Check(before.size() == want.pairs, "as many pairs as the shorter file holds");
+    Check(points.lines.before.size() == want.pairs && points.lines.after.size() == want.pairs,
+          "a line for every point");
     for (std::size_t i = 0; i < want.pairs; ++i) {
-        Check(SameRecord(before[i], Cartesian(beforeWant.points[i], beforeSystem, beforeMeridian)),
-              "before point as in the file");
-        Check(SameRecord(after[i], Cartesian(afterWant.points[i], afterSystem, afterMeridian)),
-              "after point as in the file");
+        Check(SameRecord(before[i], AsRead(beforeWant.points[i])), "before point as in the file");
+        Check(SameRecord(after[i], AsRead(afterWant.points[i])), "after point as in the file");
     }
     if (!want.problem) {
         Check(result.status == CommonPointsResult::Status::Ok, "clean run");
@@ -145,18 +134,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (estimate && before.size() >= 3) {
-        // Whatever the points, the estimation ends, shows exactly one message
-        // and leaves the result alone unless it reports success.
-        SilentMessages messages;
-        CBursaModel model;
-        SevenParams out{1, 2, 3, 4, 5, 6, 7};
-        const int count =
-            model.Estimate(after.data(), before.data(), static_cast<int>(before.size()), out);
-        Check(messages.shown == 1, "one message per estimation");
-        Check(count == kEstimateSingular || (count >= 0 && count <= 100), "estimation result");
-        if (count == kEstimateSingular) {
-            const SevenParams untouched{1, 2, 3, 4, 5, 6, 7};
-            Check(std::memcmp(&out, &untouched, sizeof out) == 0, "no estimate when singular");
+        // Whatever the points, the estimation ends with one message (the
+        // report or the problem) and gives parameters only when it reports
+        // success.
+        CalibrationSettings settings;
+        settings.before = beforeSystem;
+        settings.after = afterSystem;
+        const CalibrationEstimate e = EstimateCalibration(settings, before, after, points.lines);
+        Check(!e.message.empty(), "one message per estimation");
+        using Status = CalibrationEstimate::Status;
+        Check(e.status == Status::Estimated || e.status == Status::Singular ||
+                  e.status == Status::PointRefused,
+              "estimation result");
+        if (e.status == Status::Estimated) {
+            Check(e.residuals.size() == before.size(), "a residual row for every pair");
+        } else {
+            const SevenParams none{};
+            Check(std::memcmp(&e.calibration.seven, &none, sizeof none) == 0 && e.residuals.empty(),
+                  "no estimate when refused");
+        }
+        if (e.status == Status::PointRefused) {
+            Check(e.message.find("文件第") != std::string::npos, "a refused point named by its line");
         }
     }
     return 0;

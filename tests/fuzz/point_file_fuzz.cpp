@@ -19,9 +19,11 @@
 #include <vector>
 
 #include "reference_points.h"
-#include "adapters/conversion.h"
 #include "bursa/seven_params.h"
+#include "workflow/chain.h"
+#include "workflow/coordinate_system.h"
 #include "workflow/file_conversion.h"
+#include "workflow/transformation.h"
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
 
@@ -182,9 +184,9 @@ void ReadInChunks(std::string_view text, bool withNames, std::size_t block,
     Check(want.ending == reference::Ending::Clean, "chunks end cleanly");
 }
 
-// A whole conversion with neither side a coordinate system: the values pass
-// through the zero transformation unchanged (a zero comes out positive), so
-// the output is the input written with three decimals.
+// A whole conversion from X Y Z to X Y Z of one datum through zero seven
+// parameters: the values pass through unchanged (a zero comes out
+// positive), so the output is the input written with three decimals.
 void Convert(std::string_view text, bool withNames, int threads, const reference::Reading& want) {
     reference::MemoryInput in(text);
     char* bytes = nullptr;
@@ -193,8 +195,12 @@ void Convert(std::string_view text, bool withNames, int threads, const reference
     Check(out != nullptr, "open_memstream");
     FileConversionOptions options;
     options.threads = threads;
-    const FileConversionResult result =
-        ConvertPointFile(in.Get(), out, withNames, -1, -1, 0.0, 0.0, SevenParams{}, options);
+    const Crs xyz = Crs::Geocentric(DatumId::Wgs84);
+    FileFormats formats;
+    formats.withNames = withNames;
+    const FileConversionResult result = ConvertPointFile(
+        in.Get(), out, ConversionChain(xyz, xyz, {Transformation::Seven(SevenParams{})}), formats,
+        options);
     std::fflush(out);
     const std::string written(bytes, size);
     std::fclose(out);

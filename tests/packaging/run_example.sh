@@ -84,6 +84,38 @@ site-calibration)
         --names site-new.txt site-new-local.txt
     same "$examples/expected/site-new-local.txt" site-new-local.txt
     ;;
+geoid-corridor)
+    # EGM96 comes with proj-data (scripts/install-deps); without it the
+    # example cannot run.
+    if ! "$cli" point --from wgs84-geodetic --to wgs84-geodetic --to-geoid egm96 0 0 0 >/dev/null 2>&1; then
+        echo "example $4: skipped, EGM96 is not installed (proj-data)"
+        exit 77
+    fi
+    "$cli" convert --from cgcs2000-gauss --from-meridian 102 --to cgcs2000-gauss --to-meridian 102 \
+        --to-geoid egm96 --names corridor-new.txt corridor-new-egm96.txt
+    same "$examples/expected/corridor-new-egm96.txt" corridor-new-egm96.txt
+    "$cli" estimate --model four --height plane --before cgcs2000-gauss --before-meridian 102 \
+        --after local --save corridor-plane.params corridor-cgcs2000.txt corridor-local.txt \
+        >estimate-plane.txt
+    same "$examples/expected/estimate-corridor-plane.txt" estimate-plane.txt
+    "$cli" convert --from cgcs2000-gauss --from-meridian 102 --to local --params @corridor-plane.params \
+        --names corridor-new.txt corridor-new-local-plane.txt
+    same "$examples/expected/corridor-new-local-plane.txt" corridor-new-local-plane.txt
+    "$cli" estimate --model four --height fixed --geoid egm96 --before cgcs2000-gauss \
+        --before-meridian 102 --after local --residuals --save corridor.params \
+        corridor-cgcs2000.txt corridor-local.txt >estimate.txt
+    same "$examples/expected/estimate-corridor.txt" estimate.txt
+    same "$examples/corridor.params" corridor.params
+    "$cli" convert --from cgcs2000-gauss --from-meridian 102 --to local --params @corridor.params \
+        --names corridor-new.txt corridor-new-local.txt
+    same "$examples/expected/corridor-new-local.txt" corridor-new-local.txt
+    ;;
+independent-system)
+    "$cli" convert --from cgcs2000-geodetic --to @city.crs --names city-gps.txt city-xy.txt
+    same "$examples/expected/city-xy.txt" city-xy.txt
+    "$cli" convert --from @city.crs --to EPSG:4547 --names expected/city-xy.txt city-4547.txt
+    same "$examples/expected/city-4547.txt" city-4547.txt
+    ;;
 *)
     echo "run_example.sh: unknown example $4" >&2
     exit 2

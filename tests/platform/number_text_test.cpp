@@ -139,6 +139,14 @@ TEST(NumberText, WriteFixedIsPrintfForEveryDecimals) {
                               std::numeric_limits<double>::min(), inf, -inf, nan, -nan};
     for (int decimals = 0; decimals <= kWriteFixedMaxDecimals; ++decimals) {
         for (double v : special) {
+            // C runtimes differ on the sign of NaN (the Windows one drops
+            // it); the writer keeps glibc's.
+            if (std::isnan(v)) {
+                char got[kWriteFixedMax];
+                EXPECT_EQ(std::string(got, WriteFixed(got, v, decimals)),
+                          std::signbit(v) ? "-nan" : "nan");
+                continue;
+            }
             EXPECT_TRUE(check(v, decimals)) << std::hexfloat << v << " " << decimals;
         }
     }

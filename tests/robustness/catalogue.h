@@ -90,8 +90,9 @@
 
 #include "bursa/helmert.h"
 #include "bursa/seven_params.h"
-#include "adapters/conversion.h"
 #include "c_locale.h"
+#include "named_chain.h"
+#include "packed_reference.h"
 
 #include "temp_folder.h"
 
@@ -114,25 +115,26 @@ struct Case {
     std::string refusal;
 };
 
-// Beijing 1954 Gauss-Kruger on 117 to WGS84 geodetic (main-list indices), the
-// parameters given to zelk-cli as text.
-inline constexpr int kSource = 2;
-inline constexpr int kTarget = 1;
+// Beijing 1954 Gauss-Kruger on 117 to WGS84 geodetic, the parameters given
+// to zelk-cli as text.
+inline constexpr const char* kSource = "beijing54-gauss";
+inline constexpr const char* kTarget = "wgs84-geodetic";
 inline constexpr double kSourceMeridian = 117.0;
 inline const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
 inline constexpr const char* kParamsText = "-12.5,129.3,48.7,2.35,-0.42,0.31,1.87";
 
 // The same systems as values, for requests.
-inline Crs SourceCrs() { return MakeCrs(*FindSystem("beijing54-gauss"), Zoning::Meridian, kSourceMeridian); }
-inline Crs TargetCrs() { return MakeCrs(*FindSystem("wgs84-geodetic")); }
+inline Crs SourceCrs() { return named::System(kSource, kSourceMeridian); }
+inline Crs TargetCrs() { return named::System(kTarget); }
 
 inline std::string ConvertedLine(const Point& p) {
     double a = p.a, b = p.b, c = p.c;
-    ConvertPoint(kSource, kTarget, kSourceMeridian, 0.0, kParams, a, b, c);
+    named::Convert(kSource, kSourceMeridian, kTarget, 0.0, kParams, a, b, c);
     char line[1100];
     const CLocaleScope cLocale;
-    // A geodetic target: B and L with eight decimals (0.0001 of a second).
-    std::snprintf(line, sizeof line, "%.8lf %.8lf %.3lf\n", a, b, c);
+    // A geodetic target: B and L packed with nine decimals (0.00001 of a second).
+    std::snprintf(line, sizeof line, "%s %s %.3lf\n", PackedReference(a).c_str(),
+                  PackedReference(b).c_str(), c);
     return p.name.empty() ? std::string(line) : p.name + " " + line;
 }
 

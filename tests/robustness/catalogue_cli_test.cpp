@@ -23,7 +23,6 @@
 #include "run_cli.h"
 #include "platform/number_text.h"
 #include "recording_messages.h"
-#include "adapters/conversion.h"
 #include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 #include "c_locale.h"
@@ -450,7 +449,7 @@ void CommonField(int n, std::string& before, std::string& after) {
         double a = x(random), b = y(random), c = h(random);
         std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", a, b, c);
         before += line;
-        ConvertPoint(kSource, kTarget, kSourceMeridian, 0.0, kParams, a, b, c);
+        named::Convert(kSource, kSourceMeridian, kTarget, 0.0, kParams, a, b, c);
         std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", a, b, c);
         after += line;
     }

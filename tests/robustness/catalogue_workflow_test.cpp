@@ -18,7 +18,6 @@
 #include "platform/message_box.h"
 #include "recording_messages.h"
 #include "run_request.h"
-#include "adapters/conversion.h"
 #include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 #include "c_locale.h"
@@ -452,7 +451,7 @@ void CommonField(int n, std::string& before, std::string& after,
         std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", a, b, c);
         before += line;
         if (points) points->push_back({a, b, c});
-        ConvertPoint(kSource, kTarget, kSourceMeridian, 0.0, kParams, a, b, c);
+        named::Convert(kSource, kSourceMeridian, kTarget, 0.0, kParams, a, b, c);
         std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", a, b, c);
         after += line;
     }
@@ -471,8 +470,8 @@ void ExpectTransformationRecovered(const EstimationRun& run,
     for (std::size_t i = 0; i < points.size(); i += 1 + points.size() / 20) {
         double a = points[i][0], b = points[i][1], c = points[i][2];
         double ta = a, tb = b, tc = c;
-        ConvertPoint(kSource, 0, kSourceMeridian, kSourceMeridian, estimate, a, b, c);
-        ConvertPoint(kSource, 0, kSourceMeridian, kSourceMeridian, kParams, ta, tb, tc);
+        named::Convert(kSource, kSourceMeridian, "wgs84-utm", kSourceMeridian, estimate, a, b, c);
+        named::Convert(kSource, kSourceMeridian, "wgs84-utm", kSourceMeridian, kParams, ta, tb, tc);
         EXPECT_NEAR(a, ta, 0.01);
         EXPECT_NEAR(b, tb, 0.01);
         EXPECT_NEAR(c, tc, 0.01);

@@ -1,8 +1,6 @@
 // Real files in a fresh temporary folder, removed with everything in it.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -12,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 // Names of the entries in a folder, sorted.
 inline std::vector<std::string> Entries(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
+        names.push_back(zelk::platform::PathText(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -28,7 +28,7 @@ public:
         static std::atomic<unsigned> counter{0};
         std::random_device random;
         m_path = std::filesystem::temp_directory_path() /
-                 ("zelk-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+                 ("zelk-test-" + std::to_string(zelk::platform::ProcessId()) + "-" + std::to_string(counter++) +
                   "-" + std::to_string(random()));
         std::filesystem::create_directories(m_path);
     }

@@ -15,7 +15,7 @@
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
-#include "adapters/conversion.h"
+#include "named_chain.h"
 
 using namespace zelk;
 
@@ -44,7 +44,7 @@ void WriteCommonPoints(const QString& before, const QString& after, int count) {
         double l = 105.0 + 4.0 * (i / 2) + 0.0745 * (i % 3);
         double h = 100.0 + 35.5 * i;
         beforeText += FormatGeneral(b, 17) + " " + FormatGeneral(l, 17) + "\t" + FormatGeneral(h, 17) + "\n";
-        ConvertPoint(3, 1, 0.0, 0.0, params, b, l, h);  // 北京54-大地坐标 -> WGS84-大地坐标
+        named::Convert("beijing54-geodetic", 0.0, "wgs84-geodetic", 0.0, params, b, l, h);
         afterText += FormatGeneral(b, 17) + " " + FormatGeneral(l, 17) + " " + FormatGeneral(h, 17) + "\n";
     }
     WriteFile(before, beforeText);

@@ -879,6 +879,54 @@ TEST(MainDialogCalibration, AppliedUntilClearedAndConvertsAsZelkCliWithTheFile) 
 }
 
 namespace {
+
+// Parameter files that no estimation could have made are refused by both
+// programs with the same words, naming the file and the key at fault.
+TEST(DamagedParameterFiles, RefusedByBothProgramsAlike) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string four = "model = four\ndX = 12.5\ndY = -3.25\nalpha = 0.001\nscale = 1.00001\n";
+    const std::string seven = "dX0 = -8\ndY0 = 90\ndZ0 = 38\nK = 1.9\nbetaX = -0.8\nbetaY = 1.2\nbetaZ = -2.1\n";
+    const struct {
+        const char* what;
+        std::string text;
+        const char* error;  // after the file's name
+    } cases[] = {
+        {"four parameters ending in B L H",
+         four + "before = cgcs2000-gauss\nbefore-meridian = 117\nafter = cgcs2000-geodetic\n",
+         ":8: after = cgcs2000-geodetic: 四参数点校正的转换后坐标系统须是投影坐标或地方坐标！"},
+        {"four parameters ending in X Y Z",
+         four + "before = cgcs2000-gauss\nbefore-meridian = 117\nafter = cgcs2000-xyz\n",
+         ":8: after = cgcs2000-xyz: 四参数点校正的转换后坐标系统须是投影坐标或地方坐标！"},
+        {"seven parameters without their after line", seven + "before = wgs84-geodetic\n",
+         ": after is missing (a file that names the system on one side names the other too)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = folder.filePath(QStringLiteral("damaged.params"));
+        WriteFile(file, c.text);
+        const std::string expected = ToPath(file).string() + c.error;
+
+        QProcess cli;
+        cli.start(QStringLiteral(ZELK_CLI_PATH),
+                  {"point", "--from", "cgcs2000-gauss", "--from-meridian", "117", "--to", "local", "--params",
+                   "@" + file, "3500000", "500000", "10"});
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        EXPECT_EQ(cli.exitCode(), 1);
+        EXPECT_EQ(cli.readAllStandardError().toStdString(), "zelk-cli: " + expected + "\n");
+
+        messages.messages.clear();
+        CCalibrationDlg dialog;
+        picker.answers = {file};
+        dialog.Item<QPushButton>(calibration_ids::kOpen)->click();
+        EXPECT_FALSE(dialog.Held());
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, "参数文件无法读取：\n" + expected);
+    }
+}
+
 // n pairs of a plane similarity over a site of 20 km with millimetres of
 // noise, as "name x y H x y H" lines.
 QString ManyPairs(int n) {

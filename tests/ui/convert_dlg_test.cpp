@@ -25,7 +25,8 @@
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
-#include "adapters/conversion.h"
+#include "named_chain.h"
+#include "packed_reference.h"
 
 using namespace zelk;
 
@@ -552,14 +553,14 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     // The single point, with all its digits.
     const SevenParams params = *dialog.m_params;
     double b = 4429471.237, l = 500000.0, h = 50.0;
-    ConvertPoint(2, 1, 117.0, 0.0, params, b, l, h);
+    named::Convert("beijing54-gauss", 117.0, "wgs84-geodetic", 0.0, params, b, l, h);
     EXPECT_EQ(Edit(dialog, 1007)->text().toStdString(), FormatDialogNumber(b));
     EXPECT_EQ(Edit(dialog, 1008)->text().toStdString(), FormatDialogNumber(l));
     EXPECT_EQ(Edit(dialog, 1009)->text().toStdString(), FormatDialogNumber(h));
     EXPECT_GT(Edit(dialog, 1007)->text().size(), 10);  // more than three decimals
     EXPECT_EQ(dialog.m_tgtX, b);
 
-    // The file, names kept: B and L with eight decimals, H with three.
+    // The file, names kept: B and L packed with nine decimals, H with three.
     std::string expected;
     const struct {
         const char* name;
@@ -567,9 +568,9 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     } points[] = {{"P1", 4429471.237, 500000.0, 50.0}, {"K2", 4430001.5, 501234.25, 61.75}};
     for (const auto& p : points) {
         double x = p.x, y = p.y, z = p.z;
-        ConvertPoint(2, 1, 117.0, 0.0, params, x, y, z);
-        expected += std::string(p.name) + " " + FormatFixed(x, 8) + " " + FormatFixed(y, 8) + " " +
-                    FormatFixed(z, 3) + "\n";
+        named::Convert("beijing54-gauss", 117.0, "wgs84-geodetic", 0.0, params, x, y, z);
+        expected += std::string(p.name) + " " + PackedReference(x) + " " + PackedReference(y) +
+                    " " + FormatFixed(z, 3) + "\n";
     }
     EXPECT_EQ(ReadFile(output), expected);
     // The dialog stays usable for the next press.

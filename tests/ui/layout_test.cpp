@@ -73,6 +73,15 @@ QStringList CatalogueLabels(bool mainList) {
     return labels;
 }
 
+// A system list: the catalogue's labels in the dialog's order, then the
+// systems of one's own of this run, then 自定义坐标系… last.
+QStringList SystemListShown(QComboBox* list) {
+    const QStringList shown = Items(list);
+    EXPECT_FALSE(shown.isEmpty());
+    if (!shown.isEmpty()) EXPECT_EQ(shown.back(), QStringLiteral("自定义坐标系…"));
+    return shown.mid(0, static_cast<int>(zelk::Systems().size()));
+}
+
 const QStringList kZoningItems{QStringLiteral("中央子午线(度.分秒)"), QStringLiteral("3度带(y含带号)"),
                                QStringLiteral("6度带(y含带号)")};
 
@@ -195,7 +204,7 @@ TEST(MainDialogLayout, ControlsTextsAndPlaces) {
     // The original six keep their places and labels; the whole catalogue
     // follows in its order.
     for (int id : {1000, 1005}) {
-        const QStringList shown = Items(dialog.Item<QComboBox>(id));
+        const QStringList shown = SystemListShown(dialog.Item<QComboBox>(id));
         EXPECT_EQ(shown.mid(0, 6), items) << id;
         EXPECT_EQ(shown, CatalogueLabels(true)) << id;
     }
@@ -205,8 +214,13 @@ TEST(MainDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1050)), FileFormatItems(false));
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1052)), FileFormatItems(true));
     for (int id : {1051, 1053}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), AngleFormatItems()) << id;
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1034, 1001, 1002, 1003, 1004, 1005, 1035,
-                                                  1006, 1007, 1008, 1009, 1010, 1050, 1051, 1011,
+    // Under each side's zoning list, what its heights are above.
+    for (int id : {1054, 1055}) {
+        EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), (QStringList{"椭球高", "EGM96", "选择模型文件…"})) << id;
+        EXPECT_EQ(dialog.Item<QComboBox>(id)->currentIndex(), 0) << id;
+    }
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1034, 1054, 1001, 1002, 1003, 1004, 1005, 1035,
+                                                  1055, 1006, 1007, 1008, 1009, 1010, 1050, 1051, 1011,
                                                   1052, 1053, 3, 4, 1031}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
@@ -241,7 +255,7 @@ TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
                             QStringLiteral("西安80大地坐标BLH"), QStringLiteral("西安80高斯投影xyH"),
                             QStringLiteral("WGS84大地坐标BLH"),  QStringLiteral("WGS84UTM投影xyH")};
     for (int id : {1000, 1023}) {
-        const QStringList shown = Items(dialog.Item<QComboBox>(id));
+        const QStringList shown = SystemListShown(dialog.Item<QComboBox>(id));
         EXPECT_EQ(shown.mid(0, 6), items) << id;
         EXPECT_EQ(shown, CatalogueLabels(false)) << id;
     }
@@ -267,16 +281,20 @@ TEST(CalibrationDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1000)), (QStringList{"七参数", "四参数"}));
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1001)), (QStringList{"无", "固定差", "平面", "二次曲面"}));
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1002)), (QStringList{"坐标框架", "位置矢量"}));
-    for (int id : {1003, 1006}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), CatalogueLabels(true)) << id;
+    for (int id : {1003, 1006}) EXPECT_EQ(SystemListShown(dialog.Item<QComboBox>(id)), CatalogueLabels(true)) << id;
     for (int id : {1004, 1007}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), kZoningItems) << id;
     EXPECT_EQ(GroupTitles(dialog), (QStringList{"模型", "转换前", "转换后", "公共点", "残差图", "残差"}));
     for (int id : {1021, 1022}) {
         EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), (QStringList{"度.分秒", "十进制度", "度分秒(°′″)"})) << id;
         EXPECT_TRUE(dialog.GetDlgItem(id)->isEnabled()) << id;  // no system chosen yet
     }
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1005, 1021, 1006, 1007, 1008,
-                                                  1022, 1009, 1010, 1011, 1012, 1013, 1015, 1017, 1018, 1019, 1020,
-                                                  2}));
+    // The geoid model a height fit sits on: none, and greyed while there is no fit.
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1023)), (QStringList{"无", "EGM96", "选择模型文件…"}));
+    EXPECT_EQ(dialog.Item<QComboBox>(1023)->currentIndex(), 0);
+    EXPECT_FALSE(dialog.GetDlgItem(1023)->isEnabled());
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1023, 1003, 1004, 1005, 1021, 1006, 1007,
+                                                  1008, 1022, 1009, 1010, 1011, 1012, 1013, 1015, 1017, 1018, 1019,
+                                                  1020, 2}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     // It opens on the typed pairs: the files greyed; seven parameters, so
     // the convention usable.

@@ -12,15 +12,19 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/number_text.h"
+#include "c_locale.h"
 #include "recording_messages.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
+#include "ui/transformation_text.h"
+#include "workflow/parameter_file.h"
 #include "ui_test_support.h"
 #include "workflow/chain.h"
 #include "workflow/conversion_run.h"
@@ -334,3 +338,135 @@ TEST(SystemsAndZones, EstimationFromCommonPointsInZones) {
         EXPECT_NEAR(dialog.m_K, known.K, 1e-3);
     }
 }
+
+namespace {
+
+// A site calibration made in zone 39 and a point 850 m into zone 40, typed
+// as B L H and as a zone-40 easting: the dialog gives what zelk-cli gives,
+// the same local point both ways, near the site.
+TEST(SystemsAndZones, CalibrationOfOneZoneServesTheNextThroughTheDialog) {
+    RecordingMessages messages;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString geodetic = folder.filePath(QStringLiteral("control.txt"));
+    const QString zoned = folder.filePath(QStringLiteral("zoned.txt"));
+    const QString local = folder.filePath(QStringLiteral("local.txt"));
+    const QString params = folder.filePath(QStringLiteral("site.params"));
+    WriteFile(geodetic, "31.4500 118.2812 30\n31.4530 118.2830 31\n31.4600 118.2900 32\n"
+                        "31.4510 118.2950 33\n31.4570 118.2920 34\n");
+    ASSERT_EQ(RunCli({"convert", "--from", "cgcs2000-geodetic", "--to", "cgcs2000-gauss", "--to-zone", "3",
+                      geodetic, zoned}),
+              "");
+    // The local grid: the zone-39 eastings without their zone, moved.
+    std::string localText;
+    {
+        const std::string text = ReadFile(zoned);
+        std::size_t at = 0;
+        for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+            double x = 0, y = 0, h = 0;
+            const CLocaleScope cLocale;  // the program's locale may have a decimal comma
+            std::sscanf(text.substr(at, end - at).c_str(), "%lf %lf %lf", &x, &y, &h);
+            localText += FormatFixed(x - 3480000.0, 3) + " " + FormatFixed(y - 39400000.0, 3) + " " +
+                         FormatFixed(h - 10, 3) + "\n";
+        }
+    }
+    WriteFile(local, localText);
+    ASSERT_NE(RunCli({"estimate", "--before", "cgcs2000-gauss", "--before-zone", "3", "--after", "local",
+                      "--model", "four", "--height", "fixed", "--save", params, zoned, local})
+                  .rfind("<failed>", 0),
+              0u);
+    std::string error;
+    const auto calibration = ReadParametersFile(ToPath(params), error);
+    ASSERT_TRUE(calibration) << error;
+
+    // The ground point in 3-degree zones: zone 40.
+    const QStringList inZones =
+        QString::fromStdString(RunCli({"point", "--from", "cgcs2000-geodetic", "--to", "cgcs2000-gauss",
+                                       "--to-zone", "3", "31.4540", "118.3018", "30"}))
+            .split(' ');
+    ASSERT_EQ(inZones.size(), 3);
+    ASSERT_TRUE(inZones[1].startsWith(QStringLiteral("40")));
+    const struct {
+        const char* what;
+        const char* system;
+        int zoningItem;
+        QString a, b;
+        QStringList cliFrom;
+    } typed[] = {
+        {"B L H", "cgcs2000-geodetic", 0, QStringLiteral("31.4540"), QStringLiteral("118.3018"),
+         {"--from", "cgcs2000-geodetic"}},
+        {"zone-40 easting", "cgcs2000-gauss", 1, inZones[0], inZones[1],
+         {"--from", "cgcs2000-gauss", "--from-zone", "3"}},
+    };
+    QString first;
+    for (const auto& t : typed) {
+        SCOPED_TRACE(t.what);
+        CConvertDlg dialog;
+        dialog.m_calibration = *calibration;
+        SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex(t.system));
+        SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcZoning), t.zoningItem);
+        SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("local"));
+        Edit(dialog, convert_ids::kSrcX)->setText(t.a);
+        Edit(dialog, convert_ids::kSrcY)->setText(t.b);
+        Edit(dialog, convert_ids::kSrcZ)->setText(QStringLiteral("30"));
+        dialog.UpdateTransformLine();
+        EXPECT_FALSE(dialog.TransformLine().warning) << dialog.TransformLine().text.toStdString();
+        dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+        EXPECT_TRUE(messages.messages.empty()) << messages.messages[0].text;
+        const QString shown = Edit(dialog, convert_ids::kTgtX)->text() + ' ' +
+                              Edit(dialog, convert_ids::kTgtY)->text() + ' ' +
+                              Edit(dialog, convert_ids::kTgtZ)->text() + '\n';
+        EXPECT_EQ(RunCli(QStringList{"point"} + t.cliFrom +
+                         QStringList{"--to", "local", "--params", "@" + params, t.a, t.b, "30"}),
+                  shown.toStdString());
+        // Near the site: a few kilometres from the control points' local grid.
+        EXPECT_LT(std::fabs(dialog.m_tgtY - 240000.0), 5000.0) << shown.toStdString();
+        if (first.isEmpty()) {
+            first = shown;
+        } else {
+            const QStringList a = first.split(' '), b = shown.split(' ');
+            EXPECT_NEAR(a[0].toDouble(), b[0].toDouble(), 0.001);
+            EXPECT_NEAR(a[1].toDouble(), b[1].toDouble(), 0.001);
+        }
+    }
+}
+
+// Seven parameters opened from a file made for WGS84 → Beijing 1954 are
+// not applied to WGS84 → CGCS2000: the line turns orange as soon as they are
+// confirmed, and 转换 refuses with zelk-cli's message.
+TEST(SystemsAndZones, SevenParametersForOtherSystemsAreRefusedAsZelkCliRefusesThem) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    const QString params = QStringLiteral(ZELK_EXAMPLES_DIR "/wgs84-to-bj54.params");
+    CConvertDlg dialog;
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("wgs84-geodetic"));
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("cgcs2000-gauss"));
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtZoning), 1);  // 3度带
+    const auto ran = WhenModal([&](QWidget* w) {
+        auto* seven = qobject_cast<CBursaParamDlg*>(w);
+        ASSERT_NE(seven, nullptr);
+        picker.answers = {params};
+        seven->Item<QPushButton>(bursa_ids::kOpenParams)->click();
+        seven->Item<QPushButton>(bursa_ids::kAccept)->click();
+    });
+    dialog.Item<QPushButton>(convert_ids::kEditParams)->click();
+    ASSERT_TRUE(*ran);
+    EXPECT_TRUE(dialog.TransformLine().warning);
+    EXPECT_EQ(dialog.Item<QLabel>(convert_ids::kTransformLine)->palette().color(QPalette::WindowText),
+              WarningColor());
+    Edit(dialog, convert_ids::kSrcX)->setText(QStringLiteral("39.54"));
+    Edit(dialog, convert_ids::kSrcY)->setText(QStringLiteral("116.18"));
+    dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(dialog.m_tgtX, 0.0);
+    const QStringList cli{"point", "--from", "wgs84-geodetic", "--to", "cgcs2000-gauss", "--to-zone", "3",
+                          "--params", "@wgs84-to-bj54.params", "39.54", "116.18", "0"};
+    QProcess process;
+    process.setWorkingDirectory(QStringLiteral(ZELK_EXAMPLES_DIR));
+    process.start(QStringLiteral(ZELK_CLI_PATH), cli);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(process.readAllStandardError().toStdString(), "zelk-cli: " + messages.messages[0].text + "\n");
+}
+
+}  // namespace

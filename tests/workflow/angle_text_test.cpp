@@ -14,6 +14,7 @@
 #include "workflow/angle_text.h"
 #include "workflow/point_scan.h"
 #include "c_locale.h"
+#include "packed_reference.h"
 
 using namespace zelk;
 
@@ -44,9 +45,8 @@ double AngleOf(const std::string& packed) {
     return (d + m / 60 + s / 3600) * (packed[0] == '-' ? -1 : 1);
 }
 
-// Reading: the packed double is the one nearest to the exact packed decimal
-// or, where that one lies just below a whole minute, the next one up, so
-// that the engine reads it as the angle the text stands for ("" when the
+// Reading: the packed double is the one nearest to the exact packed decimal,
+// which the engine reads as the angle the text stands for ("" when the
 // token is no value in the format).
 struct ReadCase {
     AngleFormat format;
@@ -126,8 +126,7 @@ TEST(AngleTextTest, ReadingTable) {
         }
         ASSERT_TRUE(ok);
         const double nearest = Number(c.packed);
-        EXPECT_TRUE(packed == nearest || packed == std::nextafter(nearest, 2 * nearest))
-            << std::hexfloat << packed << " " << nearest;
+        EXPECT_EQ(packed, nearest) << std::hexfloat << packed << " " << nearest;
         EXPECT_EQ(std::signbit(packed), std::signbit(nearest));
         if (c.format != F::Packed) {
             EXPECT_NEAR(DmsToRadian(packed) * 180 / kPi, AngleOf(c.packed), 1e-12);
@@ -135,36 +134,76 @@ TEST(AngleTextTest, ReadingTable) {
     }
 }
 
+// Packed texts read with the engine's whole degrees and minutes equal to the
+// digits' (engine/angle.h), from the nearest double or its neighbour.
+struct PackedCase {
+    const char* token;
+    double degrees, minutes;
+    bool nearest;
+};
+const PackedCase kPackedCases[] = {
+    {"35.30", 35, 30, true},
+    {"-32.05", 32, 5, true},
+    {"117.1", 117, 10, true},
+    {"35.2960", 35, 29, true},
+    {"64.01999999999999", 64, 1, false},
+    {"-64.06999999999999", 64, 6, false},
+    {"35.2999999999999999999", 35, 29, false},
+    {"35.9999999999999999", 35, 99, false},
+    {"3.53e1", 35, 30, true},
+    {"1234567890.30", 1234567890, 30, true},
+};
+
+TEST(AngleTextTest, PackedTextsKeepTheirDegreesAndMinutes) {
+    for (const PackedCase& c : kPackedCases) {
+        SCOPED_TRACE(c.token);
+        double packed = 0;
+        ASSERT_TRUE(ParsePackedAngle(c.token, packed));
+        const double nearest = Number(c.token);
+        EXPECT_EQ(packed == nearest, c.nearest);
+        EXPECT_TRUE(packed == nearest || packed == std::nextafter(nearest, 0.0));
+        const DmsReading r = ReadDms(std::fabs(packed));
+        EXPECT_EQ(r.degrees, c.degrees);
+        EXPECT_EQ(r.minutes, c.minutes);
+    }
+    double packed;
+    EXPECT_FALSE(ParsePackedAngle("35.30x", packed));
+    EXPECT_FALSE(ParsePackedAngle("", packed));
+}
+
 // Writing: the packed double at its decimal meaning, carried and rounded.
 struct WriteCase {
     const char* packed;
     const char* degrees;
     const char* dms;
+    const char* packedOut;
 };
 
 const WriteCase kWriteCases[] = {
-    {"39.5430123450", "39.908367625", "39°54′30.12345″"},
-    {"116.2324", "116.390000000", "116°23′24.00000″"},
-    {"39.5959999996", "39.999999999", "40°00′00.00000″"},   // seconds round to 60
-    {"39.59599999999", "40.000000000", "40°00′00.00000″"},  // degrees round up too
-    {"89.5959999999999", "90.000000000", "90°00′00.00000″"},
-    {"39.549999999999997", "39.916666667", "39°55′00.00000″"},  // just below 55′
-    {"0.5499999999999999", "0.916666667", "0°55′00.00000″"},
-    {"39.5975", "40.004166667", "40°00′15.00000″"},  // 75″ at their value
-    {"39.9930", "40.658333333", "40°39′30.00000″"},  // 99′ at their value
-    {"-39.5430", "-39.908333333", "-39°54′30.00000″"},
-    {"-0.0", "-0.000000000", "-0°00′00.00000″"},
-    {"-0.000000000001", "-0.000000000", "-0°00′00.00000″"},
-    {"0", "0.000000000", "0°00′00.00000″"},
+    {"39.5430123450", "39.908367625", "39°54′30.12345″", "39.543012345"},
+    {"116.2324", "116.390000000", "116°23′24.00000″", "116.232400000"},
+    {"30.5959999999996", "31.000000000", "31°00′00.00000″", "31.000000000"},
+    {"30.596", "31.000000000", "31°00′00.00000″", "31.000000000"},
+    {"39.5959999996", "39.999999999", "40°00′00.00000″", "40.000000000"},   // seconds round to 60
+    {"39.59599999999", "40.000000000", "40°00′00.00000″", "40.000000000"},  // degrees round up too
+    {"89.5959999999999", "90.000000000", "90°00′00.00000″", "90.000000000"},
+    {"39.549999999999997", "39.916666667", "39°55′00.00000″", "39.550000000"},  // just below 55′
+    {"0.5499999999999999", "0.916666667", "0°55′00.00000″", "0.550000000"},
+    {"39.5975", "40.004166667", "40°00′15.00000″", "40.001500000"},  // 75″ at their value
+    {"39.9930", "40.658333333", "40°39′30.00000″", "40.393000000"},  // 99′ at their value
+    {"-39.5430", "-39.908333333", "-39°54′30.00000″", "-39.543000000"},
+    {"-0.0", "-0.000000000", "-0°00′00.00000″", "-0.000000000"},
+    {"-0.000000000001", "-0.000000000", "-0°00′00.00000″", "-0.000000000"},
+    {"0", "0.000000000", "0°00′00.00000″", "0.000000000"},
     // Exact decimal ties, to even: 30.123455″ and 1.8e-6″ (0.0000000005°).
-    {"39.5430123455", "39.908367626", "39°54′30.12346″"},
-    {"39.5430123445", "39.908367624", "39°54′30.12344″"},
-    {"0.00000000018", "0.000000000", "0°00′00.00000″"},
-    {"0.00000000054", "0.000000002", "0°00′00.00001″"},
-    {"1e300", nullptr, nullptr},
-    {"inf", "inf", "inf"},
-    {"-inf", "-inf", "-inf"},
-    {"nan", "nan", "nan"},
+    {"39.5430123455", "39.908367626", "39°54′30.12346″", "39.543012346"},
+    {"39.5430123445", "39.908367624", "39°54′30.12344″", "39.543012344"},
+    {"0.00000000018", "0.000000000", "0°00′00.00000″", "0.000000000"},
+    {"0.00000000054", "0.000000002", "0°00′00.00001″", "0.000000001"},
+    {"1e300", nullptr, nullptr, nullptr},
+    {"inf", "inf", "inf", "inf"},
+    {"-inf", "-inf", "-inf", "-inf"},
+    {"nan", "nan", "nan", "nan"},
 };
 
 TEST(AngleTextTest, WritingTable) {
@@ -178,13 +217,12 @@ TEST(AngleTextTest, WritingTable) {
             // Whole degrees: no minutes, no seconds.
             EXPECT_EQ(Write(packed, F::Degrees), FormatFixed(packed, 9));
             EXPECT_EQ(Write(packed, F::Dms), FormatFixed(packed, 0) + "°00′00.00000″");
+            EXPECT_EQ(Write(packed, F::Packed), FormatFixed(packed, 9));
             continue;
         }
         EXPECT_EQ(Write(packed, F::Degrees), c.degrees);
         EXPECT_EQ(Write(packed, F::Dms), c.dms);
-        if (std::isfinite(packed)) {
-            EXPECT_EQ(Write(packed, F::Packed), FormatFixed(packed, 8));
-        }
+        EXPECT_EQ(Write(packed, F::Packed), c.packedOut);
     }
     EXPECT_EQ(AngleFormatFromName("dms"), F::Dms);
     EXPECT_EQ(AngleFormatFromName("degrees"), F::Degrees);
@@ -239,12 +277,39 @@ TEST(AngleTextTest, EngineAnglesAgainstPrintfReferences) {
                       std::signbit(packed) ? "-" : "", whole, minutes, q % 6000000 / 100000,
                       q % 100000);
         ASSERT_EQ(Write(packed, F::Dms), expected) << std::hexfloat << packed;
+        ASSERT_EQ(Write(packed, F::Packed), PackedReference(packed)) << std::hexfloat << packed;
         // Read back, both stand for the same angle to their last decimal.
         double again;
         ASSERT_TRUE(ParseAngle(Write(packed, F::Dms), F::Dms, A::Any, again));
         EXPECT_NEAR(DmsToRadian(again), DmsToRadian(packed), 0.6e-5 / 3600 * kPi / 180);
         ASSERT_TRUE(ParseAngle(Write(packed, F::Degrees), F::Degrees, A::Any, again));
         EXPECT_NEAR(DmsToRadian(again), DmsToRadian(packed), 0.6e-9 * kPi / 180);
+    }
+}
+
+// Any double, minutes and seconds of 60 and more, tiny angles and the
+// neighbours of 1e-9 and 1e-12 steps included: the packed text is printf's
+// carried rounding, and the DMS text has the same digits.
+TEST(AngleTextTest, PackedTextForAnyDouble) {
+    std::mt19937_64 random(2121);
+    std::uniform_real_distribution<double> any(0, 400), tiny(0, 1e-3);
+    std::uniform_int_distribution<long long> step(0, 400000000000LL);
+    std::uniform_int_distribution<int> ulps(-3, 3), kind(0, 2);
+    for (int i = 0; i < 200000; ++i) {
+        double packed = kind(random) == 0   ? any(random)
+                        : kind(random) == 0 ? tiny(random)
+                                            : static_cast<double>(step(random)) / 1e9;
+        for (int u = ulps(random); u != 0; u += u > 0 ? -1 : 1) {
+            packed = std::nextafter(packed, u > 0 ? 1e9 : -1e9);
+        }
+        if (i % 2) packed = -packed;
+        const std::string text = Write(packed, F::Packed);
+        ASSERT_EQ(text, PackedReference(packed)) << std::hexfloat << packed;
+        const std::string dms = Write(packed, F::Dms);
+        const std::size_t point = text.find('.');
+        ASSERT_EQ(dms, text.substr(0, point) + "°" + text.substr(point + 1, 2) + "′" +
+                           text.substr(point + 3, 2) + "." + text.substr(point + 5) + "″")
+            << std::hexfloat << packed;
     }
 }
 
@@ -262,8 +327,8 @@ TEST(AngleTextTest, RoundTripsOfWhatASurveyorTypes) {
         const double packed = Number(text);
         double back;
         ASSERT_TRUE(ParseAngle(Write(packed, F::Dms), F::Dms, A::Any, back)) << text;
-        ASSERT_TRUE(back == packed || back == std::nextafter(packed, 2 * packed))
-            << text << " " << Write(packed, F::Dms);
+        ASSERT_EQ(back, packed) << text << " " << Write(packed, F::Dms);
+        ASSERT_EQ(Write(packed, F::Packed), text);
         ASSERT_EQ(Write(back, F::Dms), Write(packed, F::Dms));
         ASSERT_EQ(Write(back, F::Packed), Write(packed, F::Packed));
         EXPECT_NEAR(DmsToRadian(back) * 180 / kPi, AngleOf(text), 1e-12) << text;

@@ -14,6 +14,7 @@
 #include "recording_messages.h"
 #include "workflow/calibration_run.h"
 #include "workflow/chain.h"
+#include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 #include "workflow/parameter_file.h"
 #include "workflow_files.h"
@@ -216,12 +217,16 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
             for (double& a : fit.a) a = any(random) / 1e3;
             for (int j = HeightCoefficients(fit.model); j < 6; ++j) fit.a[static_cast<std::size_t>(j)] = 0;
             c.height = fit;
+            // A fit may sit on a geoid model: a name, or a grid file's path.
+            if (round % 3 == 0) c.geoid = GeoidModel{round % 2 ? "egm96" : "/grids/my geoid.gtx", nullptr, {}};
         }
         if (c.model == Transformation::Model::Four) c.convention = RotationConvention::CoordinateFrame;
         std::string error;
         const auto read = ParseParametersFile(FormatParametersFile(c, "comment\nlines"), "f", error);
         ASSERT_TRUE(read) << error;
         EXPECT_EQ(FormatParametersFile(*read, ""), FormatParametersFile(c, ""));
+        EXPECT_EQ(read->geoid.has_value(), c.geoid.has_value());
+        if (c.geoid) EXPECT_EQ(read->geoid->name, c.geoid->name);
         if (c.model == Transformation::Model::Four) {
             EXPECT_EQ(read->four.alpha, c.four.alpha);
             EXPECT_EQ(read->four.K, c.four.K);
@@ -277,6 +282,11 @@ TEST(ParameterFiles, MistakesNameTheirLine) {
          "f:7: 'before-zone-number' needs 'before-zone'"},
         {kFour + "before = cgcs2000-geodetic\nbefore-meridian = 117\nafter = local\n",
          "f:7: 'cgcs2000-geodetic' is not projected"},
+        // A geoid model serves a height fit.
+        {kFour + "geoid = egm96\n",
+         "f:6: a geoid model serves a height fit, and this file has none (height = fixed, plane or quadratic)"},
+        {kFour + "height = fixed\nheight-x0 = 1\nheight-y0 = 2\na0 = 1\ngeoid =\n",
+         "f:10: the geoid is empty (a model name such as egm96, or a grid file)"},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -343,4 +353,88 @@ TEST(SiteCalibration, PlaneResidualsForThePlotAreAfterMinusTheConvertedBefore) {
         EXPECT_GT(e.residuals[5].plane[1], 0.2);
         EXPECT_GT(std::hypot(e.residuals[5].plane[0], e.residuals[5].plane[1]), 0.9 * e.residuals[5].length);
     }
+}
+
+// A calibration made from control points in one 3-degree zone serves points
+// of the next zone however they arrive: each is brought into the zone of the
+// control points first. Before, a zone-40 easting went into a similarity
+// fitted on zone-39 eastings and landed some 743 km away.
+TEST(SiteCalibration, MadeInOneZoneItCarriesPointsOfTheNextZone) {
+    const Crs geodetic = System("cgcs2000-geodetic");
+    const Crs zoned = zelk::MakeCrs(*zelk::FindSystem("cgcs2000-gauss"), zelk::Zoning::Zone3);
+    const Crs local = System("local");
+    // Five control points at 118.47–118.50°E (zone 39, meridian 117), as
+    // B L H in packed DMS, and their local grid: turned, shifted, H − 10 m.
+    const double control[][3] = {{31.4500, 118.2812, 30}, {31.4530, 118.2830, 31}, {31.4600, 118.2900, 32},
+                                 {31.4510, 118.2950, 33}, {31.4570, 118.2920, 34}};
+    const ConversionChain toZoned(geodetic, zoned);
+    std::vector<PointRecord> before, after;
+    for (const auto& c : control) {
+        PointRecord p{c[0], c[1], c[2]};
+        ASSERT_EQ(toZoned.Convert(p.X, p.Y, p.Z), PointProblem::None);
+        ASSERT_EQ(zelk::ZoneOfEasting(zelk::Zoning::Zone3, p.Y), 39);
+        before.push_back(p);
+        after.push_back({p.X - 3480000.0 + 0.0001 * (p.Y - 39e6), p.Y - 39400000.0 - 0.0001 * p.X, p.Z - 10});
+    }
+    CalibrationSettings settings;
+    settings.model = Transformation::Model::Four;
+    settings.height = HeightModel::Fixed;
+    settings.before = zoned;
+    settings.after = local;
+    const CalibrationEstimate estimate = EstimateCalibration(settings, before, after);
+    ASSERT_EQ(estimate.status, CalibrationEstimate::Status::Estimated) << estimate.message;
+    ASSERT_TRUE(estimate.calibration.before);
+    EXPECT_EQ(estimate.calibration.before->zone, 39);
+    EXPECT_NE(estimate.message.find("3度带第39带"), std::string::npos) << estimate.message;
+    std::string error;
+    const auto saved = ParseParametersFile(FormatParametersFile(estimate.calibration, ""), "f", error);
+    ASSERT_TRUE(saved) << error;
+
+    // 118°30′18″, 850 m east of the zone line: the same ground point as
+    // B L H, as a zone-40 easting, on the meridian 117 and in zone 39.
+    const PointRecord ground{31.4540, 118.3018, 30};
+    const auto in = [&](const Crs& crs) {
+        PointRecord p = ground;
+        EXPECT_EQ(ConversionChain(geodetic, crs).Convert(p.X, p.Y, p.Z), PointProblem::None);
+        return p;
+    };
+    const Crs meridian117 = System("cgcs2000-gauss", 117);
+    PointRecord want = in(zelk::InZone(zoned, 39));
+    ASSERT_EQ(ConversionChain(zelk::InZone(zoned, 39), local, {*saved}).Convert(want.X, want.Y, want.Z),
+              PointProblem::None);
+    const struct {
+        const char* what;
+        Crs from;
+        PointRecord point;
+    } cases[] = {
+        {"B L H", geodetic, ground},
+        {"a zone-40 easting", zoned, in(zoned)},
+        {"meridian 117", meridian117, in(meridian117)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PointRecord p = c.point;
+        ASSERT_EQ(ConversionChain(c.from, local, {*saved}).Convert(p.X, p.Y, p.Z), PointProblem::None);
+        EXPECT_LT(std::hypot(p.X - want.X, p.Y - want.Y), 0.001);
+        EXPECT_NEAR(p.Z, want.Z, 0.001);
+    }
+    // Near the site on the local grid, not 743 km off.
+    EXPECT_LT(std::hypot(want.X - after[0].X, want.Y - after[0].Y), 5000.0);
+
+    // A dat file in 3-degree zones, through the one conversion path.
+    TempFolder folder;
+    const PointRecord z40 = in(zoned);
+    WriteFile(folder / "in.dat", "P40,," + FormatFixed(z40.Y, 4) + "," + FormatFixed(z40.X, 4) + ",30\n");
+    ConversionRequest request;
+    request.from = zoned;
+    request.to = local;
+    request.steps = {*saved};
+    request.formats.input = pointformat::FileFormat::Dat;
+    request.input = PointInput{folder / "in.dat"};
+    request.output = PointOutput{folder / "out.txt"};
+    ASSERT_EQ(RequestProblemText(request), "");
+    ASSERT_TRUE(ConvertFiles(request, ChainFor(request)).committed);
+    const std::string out = ReadFile(folder / "out.txt");
+    EXPECT_EQ(out, "P40 " + FormatFixed(want.X, 3) + " " + FormatFixed(want.Y, 3) + " " +
+                       FormatFixed(want.Z, 3) + "\n");
 }

@@ -22,6 +22,7 @@
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
 #include "c_locale.h"
+#include "packed_reference.h"
 
 using namespace zelk;
 
@@ -43,9 +44,13 @@ std::string Expected(const ConversionRequest& v, double x, double y, double h,
     ChainFor(v).Convert(x, y, h);
     char line[200];
     const CLocaleScope cLocale;
-    // B and L of a geodetic target with eight decimals, metres with three.
-    const int angleDecimals = v.to.IsProjected() ? 3 : 8;
-    std::snprintf(line, sizeof line, "%.*lf %.*lf %.3lf\n", angleDecimals, x, angleDecimals, y, h);
+    // B and L of a geodetic target packed with nine decimals, metres with three.
+    if (v.to.IsProjected()) {
+        std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", x, y, h);
+    } else {
+        std::snprintf(line, sizeof line, "%s %s %.3lf\n", PackedReference(x).c_str(),
+                      PackedReference(y).c_str(), h);
+    }
     return name.empty() ? std::string(line) : name + " " + line;
 }
 
@@ -79,19 +84,19 @@ TEST(ConversionRunTest, ThreePointsWithoutFinalLineEnd) {
     EXPECT_EQ(ReadFile(folder / "out2.txt"), ThreePointsOut(v));
 }
 
-TEST(ConversionRunTest, GeodeticTargetIsWrittenToATenThousandthOfASecond) {
+TEST(ConversionRunTest, GeodeticTargetIsWrittenToAHundredThousandthOfASecond) {
     TempFolder folder;
     WriteFile(folder / "in.txt", "4400000 450000 50\n");
     RecordingMessages messages;
     ConversionRequest v = Values(folder / "in.txt", folder / "out.txt");
     std::array<double, 3> point{4400000.0, 450000.0, 50.0};
     EXPECT_EQ(RunRequest(v, &point), ConvertOutcome::Done);
-    // The dialog has every digit, the file eight decimals of packed DMS
-    // (0.0001 of a second, 3 mm), not three (10 seconds, 300 m).
+    // The dialog has every digit, the file nine decimals of packed DMS
+    // (0.00001 of a second, 0.3 mm), not three (10 seconds, 300 m).
     EXPECT_EQ(ReadFile(folder / "out.txt"), Expected(v, 4400000.0, 450000.0, 50.0));
     const std::string out = ReadFile(folder / "out.txt");
-    EXPECT_EQ(out.substr(0, out.find(' ')), FormatFixed(point[0], 8));
-    EXPECT_LT(std::fabs(*ParseDecimal(out.substr(0, out.find(' '))) - point[0]), 0.5e-8);
+    EXPECT_EQ(out.substr(0, out.find(' ')), PackedReference(point[0]));
+    EXPECT_LT(std::fabs(*ParseDecimal(out.substr(0, out.find(' '))) - point[0]), 0.5e-9);
     EXPECT_EQ(out.substr(0, 3), "39.");
 }
 

@@ -1,17 +1,22 @@
+// The conversion chain between the six systems the programs started with,
+// against the engine's operations written out one by one, and one chain
+// over many points against a chain per point. (ConvertPoint and
+// CPointConverter, the original entry points over the same chain, are held
+// by the adapters' table in tests/adapters.)
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "adapters/bursa_model.h"
+#include "bursa/helmert.h"
 #include "engine/angle.h"
-#include "adapters/ellipsoid.h"
-#include "adapters/conversion.h"
-#include "adapters/point_converter.h"
+#include "engine/datum.h"
+#include "engine/geocentric.h"
+#include "engine/transverse_mercator.h"
+#include "named_chain.h"
 
 using namespace zelk;
 
@@ -36,85 +41,76 @@ bool SameBits(double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; }
            << want.a << " " << want.b << " " << want.c;
 }
 
+// ---- The chain written out step by step on the engine ----
+
+enum class Form { Geodetic, Gauss, Utm, Cartesian };
+struct System {
+    const char* name;
+    DatumId datum;
+    Form form;
+};
+// The six systems in the order the programs have always listed them, and
+// X Y Z of WGS84.
+const System kSystems[7] = {
+    {"wgs84-utm", DatumId::Wgs84, Form::Utm},
+    {"wgs84-geodetic", DatumId::Wgs84, Form::Geodetic},
+    {"beijing54-gauss", DatumId::Beijing54, Form::Gauss},
+    {"beijing54-geodetic", DatumId::Beijing54, Form::Geodetic},
+    {"xian80-gauss", DatumId::Xian80, Form::Gauss},
+    {"xian80-geodetic", DatumId::Xian80, Form::Geodetic},
+    {"wgs84-xyz", DatumId::Wgs84, Form::Cartesian},
+};
+constexpr int kXyz = 6;
+
 Triple Convert(int source, int target, double sourceMeridian, double targetMeridian,
                const SevenParams& params, Triple t) {
-    ConvertPoint(source, target, sourceMeridian, targetMeridian, params, t.a, t.b, t.c);
+    named::Convert(kSystems[source].name, sourceMeridian, kSystems[target].name, targetMeridian,
+                   params, t.a, t.b, t.c);
     return t;
 }
 
-// ---- The chain written out step by step on the engine, main-list order ----
+const Ellipsoid& Shape(DatumId datum) { return DatumOf(datum).ellipsoid; }
 
-enum class Datum { Wgs84, Beijing54, Xian80 };
-enum class Form { Geodetic, Gauss, Utm };
-struct System {
-    Datum datum;
-    Form form;
-};
-// 0 WGS84 UTM, 1 WGS84 geodetic, 2 Beijing54 Gauss, 3 Beijing54 geodetic,
-// 4 Xian80 Gauss, 5 Xian80 geodetic.
-const System kMain[6] = {
-    {Datum::Wgs84, Form::Utm},       {Datum::Wgs84, Form::Geodetic},
-    {Datum::Beijing54, Form::Gauss}, {Datum::Beijing54, Form::Geodetic},
-    {Datum::Xian80, Form::Gauss},    {Datum::Xian80, Form::Geodetic},
-};
+TransverseMercator Projection(System s) {
+    return s.form == Form::Utm ? TransverseMercator::Utm(Shape(s.datum))
+                               : TransverseMercator::GaussKruger(Shape(s.datum));
+}
 
-std::unique_ptr<CEllipsoid> Make(Datum d) {
-    switch (d) {
-        case Datum::Wgs84:
-            return std::make_unique<CWgs84>();
-        case Datum::Beijing54:
-            return std::make_unique<CBeijing54>();
-        case Datum::Xian80:
-            return std::make_unique<CXian80>();
-    }
-    return nullptr;
+// B L (packed DMS) H -> x y H on the meridian.
+Triple Project(System s, double meridian, double B, double L, double H) {
+    Triple out{0.0, 0.0, H};
+    Projection(s).Forward(DmsToRadian(meridian), DmsToRadian(B), DmsToRadian(L), out.a, out.b);
+    return out;
 }
 
 // Point of the system -> X Y Z.
 Triple ToCartesian(System s, double meridian, Triple p) {
-    double B = p.a, L = p.b, H = p.c;
+    if (s.form == Form::Cartesian) return p;
+    double B = p.a, L = p.b;
     if (s.form != Form::Geodetic) {
-        auto projection = Make(s.datum);
-        projection->SetCentralMeridian(meridian);
-        projection->SetPlane(p.a, p.b, p.c);
-        if (s.form == Form::Utm) {
-            projection->UtmInverse(B, L, H);
-        } else {
-            projection->GaussInverse(B, L, H);
-        }
+        Projection(s).Reverse(DmsToRadian(meridian), p.a, p.b, B, L);
+        B = RadianToDms(B);
+        L = RadianToDms(L);
     }
-    auto e = Make(s.datum);
-    e->SetGeodetic(B, L, H);
+    const double b = DmsToRadian(B), l = DmsToRadian(L);
     Triple out{};
-    e->GeodeticToCartesian(out.a, out.b, out.c);
+    GeodeticToCartesianBatch(Shape(s.datum), &b, &l, &p.c, &out.a, &out.b, &out.c, 1);
     return out;
 }
 
 // X Y Z -> point of the system.
 Triple FromCartesian(System s, double meridian, Triple p) {
-    auto e = Make(s.datum);
-    e->SetCartesian(p.a, p.b, p.c);
-    Triple geodetic{};
-    e->CartesianToGeodetic(geodetic.a, geodetic.b, geodetic.c);
-    if (s.form == Form::Geodetic) return geodetic;
-    auto projection = Make(s.datum);
-    projection->SetCentralMeridian(meridian);
-    projection->SetGeodetic(geodetic.a, geodetic.b, geodetic.c);
-    Triple out{};
-    if (s.form == Form::Utm) {
-        projection->UtmForward(out.a, out.b, out.c);
-    } else {
-        projection->GaussForward(out.a, out.b, out.c);
-    }
-    return out;
+    if (s.form == Form::Cartesian) return p;
+    double v[3] = {p.a, p.b, p.c};
+    CartesianToGeodeticBatch(Shape(s.datum), v, 1);
+    if (s.form == Form::Geodetic) return {v[0], v[1], v[2]};
+    return Project(s, meridian, v[0], v[1], v[2]);
 }
 
 Triple Transform(const SevenParams& params, Triple p) {
-    CBursaModel model;
-    model.SetParams(params);
-    model.SetInput(PointRecord{p.a, p.b, p.c});
-    PointRecord out;
-    model.Apply(out);
+    double internal[kBursaCount];
+    ParamsToInternal(params, internal);
+    const PointRecord out = ApplyBursa(internal, PointRecord{p.a, p.b, p.c});
     return {out.X, out.Y, out.Z};
 }
 
@@ -139,33 +135,25 @@ double MeridianOf(const Place& place, System s) {
 
 Triple PlaceIn(const Place& place, System s) {
     if (s.form == Form::Geodetic) return {place.B, place.L, place.H};
-    auto e = Make(s.datum);
-    e->SetCentralMeridian(MeridianOf(place, s));
-    e->SetGeodetic(place.B, place.L, place.H);
-    Triple out{};
-    if (s.form == Form::Utm) {
-        e->UtmForward(out.a, out.b, out.c);
-    } else {
-        e->GaussForward(out.a, out.b, out.c);
-    }
-    return out;
+    if (s.form == Form::Cartesian) return ToCartesian({"", s.datum, Form::Geodetic}, 0.0, {place.B, place.L, place.H});
+    return Project(s, MeridianOf(place, s), place.B, place.L, place.H);
 }
 
 double ArcSeconds(double dmsA, double dmsB) {
     return std::fabs(DmsToRadian(dmsA) - DmsToRadian(dmsB)) * 648000 / 3.14159265358979;
 }
 
-TEST(ConvertPointTest, AllThirtySixPairsFollowTheEngineStepByStep) {
+TEST(ChainTest, AllThirtySixPairsFollowTheEngineStepByStep) {
     for (const Place& place : kPlaces) {
         for (int s = 0; s < 6; ++s) {
             for (int t = 0; t < 6; ++t) {
-                SCOPED_TRACE(std::string(place.name) + " " + MainListLabel(s) + " -> " +
-                             MainListLabel(t));
-                const double sm = MeridianOf(place, kMain[s]);
-                const double tm = MeridianOf(place, kMain[t]);
-                const Triple input = PlaceIn(place, kMain[s]);
+                SCOPED_TRACE(std::string(place.name) + " " + kSystems[s].name + " -> " +
+                             kSystems[t].name);
+                const double sm = MeridianOf(place, kSystems[s]);
+                const double tm = MeridianOf(place, kSystems[t]);
+                const Triple input = PlaceIn(place, kSystems[s]);
                 const Triple want = FromCartesian(
-                    kMain[t], tm, Transform(kParams, ToCartesian(kMain[s], sm, input)));
+                    kSystems[t], tm, Transform(kParams, ToCartesian(kSystems[s], sm, input)));
                 const Triple got = Convert(s, t, sm, tm, kParams, input);
                 EXPECT_TRUE(Identical(got, want));
 
@@ -173,8 +161,8 @@ TEST(ConvertPointTest, AllThirtySixPairsFollowTheEngineStepByStep) {
                 // most: the result lies near the same place in the target
                 // system, which a wrong ellipsoid, projection or meridian
                 // would not give.
-                const Triple near = PlaceIn(place, kMain[t]);
-                if (kMain[t].form == Form::Geodetic) {
+                const Triple near = PlaceIn(place, kSystems[t]);
+                if (kSystems[t].form == Form::Geodetic) {
                     EXPECT_LT(ArcSeconds(got.a, near.a), 12.0);
                     EXPECT_LT(ArcSeconds(got.b, near.b), 12.0);
                 } else {
@@ -187,7 +175,7 @@ TEST(ConvertPointTest, AllThirtySixPairsFollowTheEngineStepByStep) {
     }
 }
 
-TEST(ConvertPointTest, GeodeticSystemsIgnoreTheMeridian) {
+TEST(ChainTest, GeodeticSystemsIgnoreTheMeridian) {
     const Triple p{30.3215, 114.1806, 23.7};
     for (int s : {1, 3, 5}) {
         for (int t = 0; t < 6; ++t) {
@@ -204,13 +192,9 @@ TEST(ConvertPointTest, GeodeticSystemsIgnoreTheMeridian) {
     }
 }
 
-TEST(ConvertPointTest, ZeroParametersGeodeticToGaussIsTheProjection) {
+TEST(ChainTest, ZeroParametersGeodeticToGaussIsTheProjection) {
     for (const Place& place : kPlaces) {
-        CBeijing54 e;
-        e.SetCentralMeridian(place.gaussMeridian);
-        e.SetGeodetic(place.B, place.L, place.H);
-        Triple projected{};
-        e.GaussForward(projected.a, projected.b, projected.c);
+        const Triple projected = Project(kSystems[2], place.gaussMeridian, place.B, place.L, place.H);
         const Triple got =
             Convert(3, 2, 0.0, place.gaussMeridian, kZero, {place.B, place.L, place.H});
         // Only the passage through X Y Z and back separates the two.
@@ -220,18 +204,10 @@ TEST(ConvertPointTest, ZeroParametersGeodeticToGaussIsTheProjection) {
     }
 }
 
-TEST(ConvertPointTest, ZeroParametersChangeTheZoneOnXian80Gauss) {
+TEST(ChainTest, ZeroParametersChangeTheZoneOnXian80Gauss) {
     // A point at 115.3 E between the zones of 114 and 117.
-    CXian80 e;
-    e.SetCentralMeridian(114.0);
-    e.SetGeodetic(31.15, 115.3, 40.0);
-    Triple west{};
-    e.GaussForward(west.a, west.b, west.c);
-    CXian80 f;
-    f.SetCentralMeridian(117.0);
-    f.SetGeodetic(31.15, 115.3, 40.0);
-    Triple east{};
-    f.GaussForward(east.a, east.b, east.c);
+    const Triple west = Project(kSystems[4], 114.0, 31.15, 115.3, 40.0);
+    const Triple east = Project(kSystems[4], 117.0, 31.15, 115.3, 40.0);
     ASSERT_GT(west.b, 500000.0);
     ASSERT_LT(east.b, 500000.0);
 
@@ -244,7 +220,7 @@ TEST(ConvertPointTest, ZeroParametersChangeTheZoneOnXian80Gauss) {
     EXPECT_NEAR(back.b, west.b, 1e-3);
 }
 
-TEST(ConvertPointTest, ProjectedHeightIsTheEllipsoidalHeight) {
+TEST(ChainTest, ProjectedHeightIsTheEllipsoidalHeight) {
     const Triple low = Convert(2, 3, 117.0, 0.0, kZero, {4400000.0, 450000.0, 0.0});
     const Triple high = Convert(2, 3, 117.0, 0.0, kZero, {4400000.0, 450000.0, 1234.5});
     EXPECT_NEAR(high.a, low.a, 1e-9);
@@ -252,31 +228,28 @@ TEST(ConvertPointTest, ProjectedHeightIsTheEllipsoidalHeight) {
     EXPECT_NEAR(high.c - low.c, 1234.5, 1e-4);
 }
 
-TEST(ConvertPointTest, EveryListEntryOfOneSystemGivesTheSameCartesian) {
-    // seven-parameter index -> main index of the same system
-    const int sameAs[6] = {3, 2, 5, 4, 1, 0};
+TEST(ChainTest, EverySystemReachesTheSameCartesianEveryWay) {
+    // Into X Y Z of the system's own datum, into X Y Z of WGS84 through
+    // zero parameters, and step by step: the same doubles.
     const Triple geodetic{36.0412, 120.2318, 77.0};
     const Triple plane{3990000.0, 475000.0, 77.0};
-    for (int param = 0; param < 6; ++param) {
-        const int main = sameAs[param];
-        const bool projected = main % 2 == 0;
-        ASSERT_EQ(SystemFromParamList(param), SystemFromMainList(main));
-        const Triple input = projected ? plane : geodetic;
-        Triple viaParamList = input;
-        PointToCartesian(param, 120.0, viaParamList.a, viaParamList.b, viaParamList.c);
-        // An index outside the list leaves the target side as X Y Z, and
-        // zero parameters leave X Y Z as they are.
-        const Triple viaMainList = Convert(main, -1, 120.0, 0.0, kZero, input);
-        EXPECT_TRUE(Identical(viaParamList, viaMainList)) << ParamListLabel(param);
-        EXPECT_TRUE(Identical(viaParamList, ToCartesian(kMain[main], 120.0, input)));
+    for (int s = 0; s < 6; ++s) {
+        const Triple input = kSystems[s].form == Form::Geodetic ? geodetic : plane;
+        Triple own = input;
+        ConversionChain(named::System(kSystems[s].name, 120.0), Crs::Geocentric(kSystems[s].datum))
+            .Convert(own.a, own.b, own.c);
+        const Triple viaZero = Convert(s, kXyz, 120.0, 0.0, kZero, input);
+        EXPECT_TRUE(Identical(own, viaZero)) << kSystems[s].name;
+        EXPECT_TRUE(Identical(own, ToCartesian(kSystems[s], 120.0, input)));
     }
+    // X Y Z into X Y Z of the same datum: untouched.
     Triple untouched{1.0, 2.0, 3.0};
-    PointToCartesian(6, 0.0, untouched.a, untouched.b, untouched.c);
-    PointToCartesian(-1, 0.0, untouched.a, untouched.b, untouched.c);
+    ConversionChain(named::System("wgs84-xyz"), named::System("wgs84-xyz"))
+        .Convert(untouched.a, untouched.b, untouched.c);
     EXPECT_TRUE(Identical(untouched, {1.0, 2.0, 3.0}));
 }
 
-TEST(ConvertPointTest, BackAndForthAppliesTheParametersTwice) {
+TEST(ChainTest, BackAndForthAppliesTheParametersTwice) {
     const Triple start{4420000.0, 440000.0, 50.0};
     const Triple there = Convert(2, 1, 117.0, 0.0, kParams, start);
     const Triple back = Convert(1, 2, 0.0, 117.0, kParams, there);
@@ -288,42 +261,42 @@ TEST(ConvertPointTest, BackAndForthAppliesTheParametersTwice) {
     EXPECT_NEAR(zeroBack.b, start.b, 1e-3);
 }
 
-TEST(ConvertPointTest, OutsideIndicesKeepCartesian) {
+TEST(ChainTest, CartesianToCartesianIsTheHelmertStep) {
     const Triple xyz{-2170000.0, 4380000.0, 4080000.0};
-    EXPECT_TRUE(Identical(Convert(-1, 6, 0.0, 0.0, kParams, xyz), Transform(kParams, xyz)));
+    EXPECT_TRUE(Identical(Convert(kXyz, kXyz, 0.0, 0.0, kParams, xyz), Transform(kParams, xyz)));
 }
 
-// ---- The converter of file conversion equals ConvertPoint bit for bit ----
+// ---- One chain for a whole file gives the doubles of a chain per point ----
 
-TEST(PointConverterTest, SameDoublesAsConvertPointForEveryPair) {
+TEST(OneChainTest, SameDoublesAsAChainPerPointForEveryPair) {
     std::mt19937_64 random(20240517);
     std::uniform_real_distribution<double> lat(18.0, 53.0), lon(73.0, 135.0), height(-100.0, 5000.0);
     std::uniform_real_distribution<double> offset(-3.5, 3.5);
     const SevenParams params[] = {kZero, kParams, {400.1, -250.7, 120.3, -8.25, 12.5, -9.75, 20.0}};
     for (const SevenParams& p : params) {
-        for (int s = -1; s <= 6; ++s) {
-            for (int t = -1; t <= 6; ++t) {
+        for (int s = 0; s <= kXyz; ++s) {
+            for (int t = 0; t <= kXyz; ++t) {
                 const double sm = 117.0, tm = 114.0;
-                CPointConverter converter(s, t, sm, tm, p);
+                const ConversionChain chain = named::Chain(kSystems[s].name, sm, kSystems[t].name, tm, p);
                 for (int i = 0; i < 300; ++i) {
                     const double B = lat(random), L = lon(random), H = height(random);
                     Triple input{};
-                    if (s < 0 || s > 5) {
-                        input = ToCartesian({Datum::Wgs84, Form::Geodetic}, 0.0,
+                    if (s == kXyz) {
+                        input = ToCartesian({"", DatumId::Wgs84, Form::Geodetic}, 0.0,
                                             {RadianToDms(B * 0.0174532925199433),
                                              RadianToDms(L * 0.0174532925199433), H});
-                    } else if (kMain[s].form == Form::Geodetic) {
+                    } else if (kSystems[s].form == Form::Geodetic) {
                         input = {RadianToDms(B * 0.0174532925199433),
                                  RadianToDms(L * 0.0174532925199433), H};
                     } else {
                         // Around the source meridian.
                         input = PlaceIn({"", RadianToDms(B * 0.0174532925199433),
                                          117.0 + offset(random), H, sm, sm},
-                                        kMain[s]);
+                                        kSystems[s]);
                     }
                     const Triple want = Convert(s, t, sm, tm, p, input);
                     Triple got = input;
-                    converter.Convert(got.a, got.b, got.c);
+                    chain.Convert(got.a, got.b, got.c);
                     ASSERT_TRUE(Identical(got, want)) << s << " -> " << t << " point " << i;
                 }
             }
@@ -331,24 +304,24 @@ TEST(PointConverterTest, SameDoublesAsConvertPointForEveryPair) {
     }
 }
 
-TEST(PointConverterTest, ManyAtOnceGiveTheSameDoublesAsOneByOne) {
+TEST(OneChainTest, ManyAtOnceGiveTheSameDoublesAsOneByOne) {
     std::mt19937_64 random(77);
     std::uniform_real_distribution<double> lat(18.0, 53.0), lon(73.0, 135.0), height(-100.0, 5000.0);
     // Up to 9 degrees from the meridian, where the higher terms of the
     // projection series weigh more.
     std::uniform_real_distribution<double> offset(-9.0, 9.0);
-    for (int s = -1; s <= 6; ++s) {
-        for (int t = -1; t <= 6; ++t) {
-            CPointConverter converter(s, t, 117.0, 111.0, kParams);
+    for (int s = 0; s <= kXyz; ++s) {
+        for (int t = 0; t <= kXyz; ++t) {
+            const ConversionChain chain = named::Chain(kSystems[s].name, 117.0, kSystems[t].name, 111.0, kParams);
             for (std::size_t count : {0u, 1u, 3u, 4u, 5u, 64u, 203u, 1000u}) {
                 std::vector<double> values;
                 for (std::size_t i = 0; i < count; ++i) {
                     const double B = RadianToDms(lat(random) * 0.0174532925199433);
                     Triple p{B, RadianToDms(lon(random) * 0.0174532925199433), height(random)};
-                    if (s >= 0 && s <= 5 && kMain[s].form != Form::Geodetic) {
-                        p = PlaceIn({"", B, 117.0 + offset(random), p.c, 117.0, 117.0}, kMain[s]);
-                    } else if (s < 0 || s > 5) {
-                        p = ToCartesian({Datum::Xian80, Form::Geodetic}, 0.0, p);
+                    if (s != kXyz && kSystems[s].form != Form::Geodetic) {
+                        p = PlaceIn({"", B, 117.0 + offset(random), p.c, 117.0, 117.0}, kSystems[s]);
+                    } else if (s == kXyz) {
+                        p = ToCartesian({"", DatumId::Xian80, Form::Geodetic}, 0.0, p);
                     }
                     values.insert(values.end(), {p.a, p.b, p.c});
                 }
@@ -361,7 +334,8 @@ TEST(PointConverterTest, ManyAtOnceGiveTheSameDoublesAsOneByOne) {
                     values[99] = -values[99];
                 }
                 std::vector<double> many = values;
-                converter.ConvertMany(many.data(), count);
+                std::vector<PointProblem> problems(count);
+                chain.Convert(many.data(), problems.data(), count);
                 for (std::size_t i = 0; i < count; ++i) {
                     const Triple want = Convert(s, t, 117.0, 111.0, kParams,
                                                 {values[3 * i], values[3 * i + 1], values[3 * i + 2]});
@@ -373,7 +347,7 @@ TEST(PointConverterTest, ManyAtOnceGiveTheSameDoublesAsOneByOne) {
     }
 }
 
-TEST(PointConverterTest, OddInputsGiveTheSameBitsToo) {
+TEST(OneChainTest, OddInputsGiveTheSameBitsToo) {
     const Triple odd[] = {
         {0.0, 0.0, 0.0},        {0.0, 500000.0, 0.0}, {1e7, -1e7, 1e5},
         {-30.3, -114.3, -50.0}, {89.5959, 179.5959, 0.0}, {NAN, 1.0, 2.0},
@@ -381,10 +355,10 @@ TEST(PointConverterTest, OddInputsGiveTheSameBitsToo) {
     };
     for (int s = 0; s < 6; ++s) {
         for (int t = 0; t < 6; ++t) {
-            CPointConverter converter(s, t, 117.0, 111.0, kParams);
+            const ConversionChain chain = named::Chain(kSystems[s].name, 117.0, kSystems[t].name, 111.0, kParams);
             for (const Triple& input : odd) {
                 Triple got = input;
-                converter.Convert(got.a, got.b, got.c);
+                chain.Convert(got.a, got.b, got.c);
                 EXPECT_TRUE(Identical(got, Convert(s, t, 117.0, 111.0, kParams, input)))
                     << s << " -> " << t;
             }

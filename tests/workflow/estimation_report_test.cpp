@@ -9,7 +9,7 @@
 
 #include "platform/number_text.h"
 #include "recording_messages.h"
-#include "adapters/conversion.h"
+#include "named_chain.h"
 #include "workflow/estimation_report.h"
 #include "workflow/estimation_run.h"
 #include "workflow_files.h"
@@ -82,7 +82,7 @@ TEST(SevenParameterReport, SixPointsAlongARoadWarn) {
     for (int i = 0; i < 6; ++i) {
         double x = 4400000.0 + 2400.0 * i, y = 450000.0 + 3200.0 * i, h = 30.0 + 9.0 * (i % 3);
         double b = x, l = y, hh = h;
-        ConvertPoint(2, 1, 117.0, 0.0, truth, b, l, hh);  // to WGS84 B L H (the adapter)
+        named::Convert("beijing54-gauss", 117.0, "wgs84-geodetic", 0.0, truth, b, l, hh);  // to WGS84 B L H
         after += FormatFixed(x + noise(random), 4) + " " + FormatFixed(y + noise(random), 4) + " " +
                  FormatFixed(h + noise(random), 4) + "\n";
         before += FormatGeneral(b, 17) + " " + FormatGeneral(l, 17) + " " + FormatGeneral(hh, 17) + "\n";

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "recording_messages.h"
-#include "adapters/conversion.h"
+#include "named_chain.h"
 #include "workflow/estimation_run.h"
 #include "workflow/coordinate_system.h"
 #include "workflow_files.h"
@@ -45,7 +46,7 @@ void Field(int n, std::vector<PointText>& before, std::vector<PointText>& after,
     for (int i = 0; i < n; ++i) {
         PointText p{x(random), y(random), h(random)};
         before.push_back(p);
-        ConvertPoint(2, 1, 117.0, 0.0, kTrue, p.a, p.b, p.c);
+        named::Convert("beijing54-gauss", 117.0, "wgs84-geodetic", 0.0, kTrue, p.a, p.b, p.c);
         after.push_back(p);
     }
 }
@@ -89,9 +90,9 @@ TEST(RunEstimationTest, RecoversTheParametersOfTheConversion) {
     const SevenParams estimate = Estimate(run);
     for (int i = 0; i < 12; ++i) {
         double a = before[i].a, b = before[i].b, c = before[i].c;
-        ConvertPoint(2, 0, 117.0, 117.0, estimate, a, b, c);
+        named::Convert("beijing54-gauss", 117.0, "wgs84-utm", 117.0, estimate, a, b, c);
         double ta = before[i].a, tb = before[i].b, tc = before[i].c;
-        ConvertPoint(2, 0, 117.0, 117.0, kTrue, ta, tb, tc);
+        named::Convert("beijing54-gauss", 117.0, "wgs84-utm", 117.0, kTrue, ta, tb, tc);
         EXPECT_NEAR(a, ta, 0.01);
         EXPECT_NEAR(b, tb, 0.01);
         EXPECT_NEAR(c, tc, 0.01);
@@ -271,15 +272,20 @@ TEST(ReadCommonPointsTest, BuffersGrowWithTheFiles) {
     Field(1500, before, after, 5);
     WriteFile(folder / "before.txt", Lines(before));
     WriteFile(folder / "after.txt", Lines(after));
-    std::FILE* b = std::fopen((folder / "before.txt").c_str(), "rb");
-    std::FILE* a = std::fopen((folder / "after.txt").c_str(), "rb");
-    std::vector<PointRecord> bp, ap;
-    const CommonPointsResult result = ReadCommonPoints(b, a, 1, 4, 117.0, 0.0, bp, ap);
+    std::FILE* b = zelk::platform::OpenFile(folder / "before.txt", "rb");
+    std::FILE* a = zelk::platform::OpenFile(folder / "after.txt", "rb");
+    CommonPoints points;
+    const CommonPointsResult result =
+        ReadCommonPoints(b, a, named::System("beijing54-gauss", 117.0), named::System("wgs84-geodetic"),
+                         CommonPointFormats{}, points);
     std::fclose(b);
     std::fclose(a);
     EXPECT_EQ(result.status, CommonPointsResult::Status::Ok);
-    EXPECT_EQ(bp.size(), 1500u);
-    EXPECT_EQ(ap.size(), 1500u);
+    EXPECT_EQ(points.before.size(), 1500u);
+    EXPECT_EQ(points.after.size(), 1500u);
+    // As read, each with its line.
+    EXPECT_EQ(points.before[1499].X, before[1499].a);
+    EXPECT_EQ(points.lines.after.back(), 1500);
 }
 
 }  // namespace

@@ -8,16 +8,34 @@
 #include <string>
 #include <vector>
 
-#include "adapters/conversion.h"
+#include "c_locale.h"
+#include "named_chain.h"
+#include "packed_reference.h"
+#include "platform/files.h"
 #include "workflow/file_conversion.h"
 #include "workflow_files.h"
-#include "c_locale.h"
 
 using namespace zelk;
 
 namespace {
 
 const SevenParams kParams{-12.5, 129.3, 48.7, 2.35, -0.42, 0.31, 1.87};
+
+// The six systems in the order the programs have always listed them.
+const char* const kSystems[6] = {"wgs84-utm",          "wgs84-geodetic", "beijing54-gauss",
+                                 "beijing54-geodetic", "xian80-gauss",   "xian80-geodetic"};
+
+ConversionChain Chain(int source, int target, double sourceMeridian, double targetMeridian) {
+    return named::Chain(kSystems[source], sourceMeridian, kSystems[target], targetMeridian, kParams);
+}
+
+FileConversionResult ConvertFile(std::FILE* in, std::FILE* out, bool withNames,
+                                 const ConversionChain& chain,
+                                 const FileConversionOptions& options) {
+    FileFormats formats;
+    formats.withNames = withNames;
+    return ConvertPointFile(in, out, chain, formats, options);
+}
 
 // Beijing 1954 Gauss-Kruger points on 117 in the layouts met in practice:
 // several spacings and decimals, CR LF and LF, blank lines now and then.
@@ -48,25 +66,25 @@ std::string GeneratedFile(int points, bool withNames, unsigned seed) {
 std::string PlainConversion(const std::filesystem::path& input, bool withNames, int source,
                             int target, double sourceMeridian, double targetMeridian) {
     const CLocaleScope cLocale;  // printf and scanf are the reference
-    std::FILE* in = std::fopen(input.c_str(), "r");
+    std::FILE* in = zelk::platform::OpenFile(input, "r");
     std::string out;
     char name[256];
     double a, b, c;
     char line[400];
+    const ConversionChain chain = Chain(source, target, sourceMeridian, targetMeridian);
     for (;;) {
         const int read = withNames ? std::fscanf(in, "%255s %lf %lf %lf\n", name, &a, &b, &c)
                                    : std::fscanf(in, "%lf %lf %lf\n", &a, &b, &c);
         if (read != (withNames ? 4 : 3)) break;
-        ConvertPoint(source, target, sourceMeridian, targetMeridian, kParams, a, b, c);
-        // B and L of a geodetic target with eight decimals, metres with three.
-        const int angleDecimals = target >= 0 && target < 6 && target % 2 == 1 ? 8 : 3;
-        if (withNames) {
-            std::snprintf(line, sizeof line, "%s %.*lf %.*lf %.3lf\n", name, angleDecimals, a,
-                          angleDecimals, b, c);
+        chain.Convert(a, b, c);
+        // B and L of a geodetic target packed with nine decimals, metres with three.
+        if (target % 2 == 1) {
+            std::snprintf(line, sizeof line, "%s %s %.3lf\n", PackedReference(a).c_str(),
+                          PackedReference(b).c_str(), c);
         } else {
-            std::snprintf(line, sizeof line, "%.*lf %.*lf %.3lf\n", angleDecimals, a,
-                          angleDecimals, b, c);
+            std::snprintf(line, sizeof line, "%.3lf %.3lf %.3lf\n", a, b, c);
         }
+        if (withNames) out += std::string(name) + " ";
         out += line;
     }
     std::fclose(in);
@@ -77,12 +95,12 @@ FileConversionResult Convert(const std::filesystem::path& input,
                              const std::filesystem::path& output, bool withNames, int threads,
                              int source = 2, int target = 1, double sourceMeridian = 117.0,
                              double targetMeridian = 0.0) {
-    std::FILE* in = std::fopen(input.c_str(), "rb");
-    std::FILE* out = std::fopen(output.c_str(), "wb");
+    std::FILE* in = zelk::platform::OpenFile(input, "rb");
+    std::FILE* out = zelk::platform::OpenFile(output, "wb");
     FileConversionOptions options;
     options.threads = threads;
-    const FileConversionResult result = ConvertPointFile(
-        in, out, withNames, source, target, sourceMeridian, targetMeridian, kParams, options);
+    const FileConversionResult result = ConvertFile(
+        in, out, withNames, Chain(source, target, sourceMeridian, targetMeridian), options);
     std::fclose(out);
     std::fclose(in);
     return result;
@@ -153,12 +171,12 @@ TEST(FastPathTest, ProblemsFarIntoTheFileGiveTheSameLineForEveryThreadCount) {
 TEST(FastPathTest, ReadErrorsAndProgress) {
     TempFolder folder;
     for (int threads : {1, 2}) {
-        std::FILE* directory = std::fopen(folder.Path().c_str(), "rb");
-        std::FILE* out = std::fopen((folder / "out.txt").c_str(), "wb");
+        std::FILE* directory = zelk::platform::OpenFile(folder.Path(), "rb");
+        std::FILE* out = zelk::platform::OpenFile(folder / "out.txt", "wb");
         FileConversionOptions options;
         options.threads = threads;
         const FileConversionResult result =
-            ConvertPointFile(directory, out, false, 2, 1, 117.0, 0.0, kParams, options);
+            ConvertFile(directory, out, false, Chain(2, 1, 117.0, 0.0), options);
         EXPECT_EQ(result.status, FileConversionResult::Status::ReadError);
         std::fclose(out);
         std::fclose(directory);
@@ -167,15 +185,15 @@ TEST(FastPathTest, ReadErrorsAndProgress) {
     WriteFile(folder / "in.txt", text);
     for (int threads : {1, 2}) {
         std::vector<std::uint64_t> seen, points;
-        std::FILE* in = std::fopen((folder / "in.txt").c_str(), "rb");
-        std::FILE* out = std::fopen((folder / "out.txt").c_str(), "wb");
+        std::FILE* in = zelk::platform::OpenFile(folder / "in.txt", "rb");
+        std::FILE* out = zelk::platform::OpenFile(folder / "out.txt", "wb");
         FileConversionOptions options;
         options.threads = threads;
         options.progress = [&](std::uint64_t bytes, std::uint64_t written) {
             seen.push_back(bytes);
             points.push_back(written);
         };
-        ConvertPointFile(in, out, true, 2, 1, 117.0, 0.0, kParams, options);
+        ConvertFile(in, out, true, Chain(2, 1, 117.0, 0.0), options);
         std::fclose(out);
         std::fclose(in);
         ASSERT_GT(seen.size(), 2u);

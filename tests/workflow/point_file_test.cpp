@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/number_text.h"
 #include "workflow/point_file.h"
 #include "workflow/point_scan.h"
@@ -188,7 +189,7 @@ TEST(PointReaderTest, QuotedTokensAreCutToFortyBytes) {
 
 TEST(PointReaderTest, ReadErrorIsNotTheEnd) {
     TempFolder folder;
-    std::FILE* directory = std::fopen(folder.Path().c_str(), "rb");
+    std::FILE* directory = zelk::platform::OpenFile(folder.Path(), "rb");
     ASSERT_NE(directory, nullptr);
     PointReader reader(directory, false);
     std::string_view name;

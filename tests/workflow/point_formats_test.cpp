@@ -173,7 +173,7 @@ const FormatCase kCases[] = {
     {F::Dat, X::Plane, A::Packed, "A,,1, ,3\n", "", "line 1 field 4 (x) empty-field ''"},
     {F::Dat, X::Plane, A::Packed, " ,c,1,2,3\n", "", "line 1 field 1 (name) empty-field ''"},
     {F::Dat, X::Plane, A::Packed, "A\n", "", "line 1 field 2 (code) missing-field ''"},
-    {F::Dat, X::Geodetic, A::Packed, "P,,116.2324,39.5430,50\n", "P,,116.23240000,39.54300000,50.000\n",
+    {F::Dat, X::Geodetic, A::Packed, "P,,116.2324,39.5430,50\n", "P,,116.232400000,39.543000000,50.000\n",
      ""},
     {F::Dat, X::Geodetic, A::Dms, "P,,116°23′24″E,39°54′30.5\"N,50\n",
      "P,,116°23′24.00000″,39°54′30.50000″,50.000\n", ""},
@@ -231,7 +231,7 @@ const FormatCase kCases[] = {
     {F::Plain, X::Geodetic, A::Degrees, "P 39.5 116.25 10\nQ 39.5 116°15′ 10\n",
      "P 39.500000000 116.250000000 10.000\n", "line 2 field 0 () unreadable '116°15′'"},
     {F::Plain, X::Geodetic, A::Packed, "P 39.5430123456 116.2324 10\n",
-     "P 39.54301235 116.23240000 10.000\n", ""},
+     "P 39.543012346 116.232400000 10.000\n", ""},
     {F::Plain, X::Plane, A::Dms, "P 3380000.1 500000.2 1e1\n", "P 3380000.100 500000.200 10.000\n",
      ""},
 };

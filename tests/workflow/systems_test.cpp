@@ -12,6 +12,7 @@
 #include "platform/number_text.h"
 #include "recording_messages.h"
 #include "run_request.h"
+#include "workflow/angle_text.h"
 #include "workflow/chain.h"
 #include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
@@ -179,6 +180,37 @@ TEST(Zones, AcrossTheAntimeridianUtmKeepsItsNeighbours) {
     ASSERT_EQ(back.Convert(v[0], v[1], v[2]), PointProblem::None);
     EXPECT_LE(GroundDistance(v[0], v[1], v[2], -17.3, -179.3, 0.0), 0.001);
     EXPECT_LT(v[1], -179.0);  // west, not 180°30'E
+}
+
+// Every zone edge from 0° to 180° belongs to the zone east of it, as the
+// formulas n = floor(L/6) + 1 and floor((L − 1.5)/3) + 1 say: given in
+// degrees, a few units in the last place below, as typed packed DMS through
+// the conversion's radians, and as the zone number in front of a converted
+// easting. A millionth of a degree west is the zone west of it.
+TEST(Zones, EveryEdgeBelongsToTheZoneEastOfIt) {
+    int edges = 0;
+    for (Zoning zoning : {Zoning::Zone6, Zoning::Zone3}) {
+        const bool three = zoning == Zoning::Zone3;
+        const ConversionChain chain(System("cgcs2000-geodetic"), System("cgcs2000-gauss", zoning));
+        for (int k = 0; three ? k < 60 : k <= 30; ++k) {
+            const double edge = three ? 1.5 + 3 * k : 6.0 * k;
+            const int east = k + 1;
+            const std::string packed = std::to_string(static_cast<int>(edge)) + (three ? ".30" : "");
+            SCOPED_TRACE(packed);
+            double L = 0;
+            ASSERT_TRUE(ParsePackedAngle(packed, L));
+            EXPECT_EQ(zelk::ZoneOf(zoning, edge), east);
+            EXPECT_EQ(zelk::ZoneOf(zoning, DmsToRadian(L) * 180 / kPi), east);
+            EXPECT_EQ(zelk::ZoneOf(zoning, DmsToRadian(L) * 180 / M_PI), east);
+            EXPECT_EQ(zelk::ZoneOf(zoning, edge - 1e-12), east);
+            EXPECT_EQ(zelk::ZoneOf(zoning, edge - 1e-6), east - 1);
+            double v[3] = {30, L, 0};
+            ASSERT_EQ(chain.Convert(v[0], v[1], v[2]), PointProblem::None);
+            EXPECT_EQ(std::floor(v[1] / 1e6), east);
+            ++edges;
+        }
+    }
+    EXPECT_EQ(edges, 91);
 }
 
 // ---- zones through whole files ----

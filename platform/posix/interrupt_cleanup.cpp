@@ -1,11 +1,13 @@
 #include "platform/interrupt_cleanup.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <new>
 
 namespace zelk {
 
@@ -38,7 +40,7 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 }  // namespace
 
-int Register(const char* path) {
+int Register(const std::filesystem::path::value_type* path) {
     const std::size_t length = std::strlen(path);
     if (length >= kPathBytes) return -1;
     for (int i = 0; i < kSlots; ++i) {
@@ -72,15 +74,19 @@ void InstallHandlers() {
     }
 }
 
+static_assert(sizeof(sigset_t) <= 128 && alignof(sigset_t) <= 16,
+              "the mask before fits the room HoldSignals keeps for it");
+
 HoldSignals::HoldSignals() {
     sigset_t held;
     sigemptyset(&held);
     for (int signal : kSignals) sigaddset(&held, signal);
-    m_held = ::pthread_sigmask(SIG_BLOCK, &held, &m_previous) == 0;
+    sigset_t* previous = new (m_previous) sigset_t;
+    m_held = ::pthread_sigmask(SIG_BLOCK, &held, previous) == 0;
 }
 
 HoldSignals::~HoldSignals() {
-    if (m_held) ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    if (m_held) ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(m_previous), nullptr);
 }
 
 }  // namespace interruptcleanup

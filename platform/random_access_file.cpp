@@ -1,0 +1,16 @@
+#include "platform/random_access_file.h"
+
+namespace zelk::platform {
+
+bool RandomAccessFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count,
+                              std::string& error) const {
+    const long long got = ReadSome(offset, buffer, count, error);
+    if (got < 0) return false;
+    if (static_cast<std::size_t>(got) < count) {
+        error = "ends before byte " + std::to_string(offset + count) + " (changed since it was opened?)";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zelk::platform
