@@ -24,7 +24,10 @@
 #include "ui/background_run.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
+#include "ui/convert_dlg.h"
+#include "ui/geoid_choice.h"
 #include "ui/progress_dlg.h"
+#include "ui/system_def_dlg.h"
 #include "ui/templates.h"
 #include "ui_test_support.h"
 
@@ -95,6 +98,29 @@ TEST(NeverBlock, NamedPipesChosenInTheDialogsAreRefusedAtOnce) {
         EXPECT_LT(clock.elapsed(), 1000);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, "参数文件无法读取：\n" + refused);
+    }
+    // A system file (自定义坐标系… → 打开…), and a geoid model file.
+    {
+        messages.messages.clear();
+        CSystemDefDlg dialog;
+        picker.answers = {pipe.path};
+        clock.start();
+        dialog.Item<QPushButton>(system_ids::kOpen)->click();
+        EXPECT_LT(clock.elapsed(), 1000);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, "坐标系文件无法读取：\n" + refused);
+    }
+    {
+        messages.messages.clear();
+        CConvertDlg dialog;
+        auto* heights = dialog.Item<QComboBox>(convert_ids::kSrcHeight);
+        picker.answers = {pipe.path};
+        clock.start();
+        SelectItem(heights, 2);
+        EXPECT_LT(clock.elapsed(), 1000);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, refused);
+        EXPECT_EQ(heights->currentIndex(), kNoGeoidItem);
     }
     // A common-point file of 点校正 and of 转换参数.
     QTemporaryDir other;
