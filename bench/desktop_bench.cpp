@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -120,11 +121,10 @@ int main(int argc, char** argv) {
     CConvertDlg dialog;
     Choose(dialog, convert_ids::kSrcSystem, convert_ids::kSrcZoning, convert_ids::kSrcMeridian, *params->before);
     Choose(dialog, convert_ids::kTgtSystem, convert_ids::kTgtZoning, convert_ids::kTgtMeridian, *params->after);
-    // What 转换参数 → 打开… → 确认 leaves.
-    *dialog.m_params = params->seven;
-    dialog.m_convention = params->convention;
-    dialog.m_paramsBefore = params->before;
-    dialog.m_paramsAfter = params->after;
+    // What 转换参数 → 打开… → 确认 leaves: one step, named by its file.
+    Transformation step = *params;
+    step.source = std::filesystem::path(argv[3]).filename().string();
+    dialog.m_steps = {step};
     dialog.UpdateTransformLine();
     dialog.DropFile(QString::fromLocal8Bit(argv[1]), true);
     dialog.DropFile(QString::fromLocal8Bit(argv[2]), false);

@@ -16,15 +16,8 @@ std::array<double, 6> Terms(double dx, double dy) {
 }  // namespace
 
 int HeightCoefficients(HeightModel model) {
-    switch (model) {
-        case HeightModel::Fixed:
-            return 1;
-        case HeightModel::Plane:
-            return 3;
-        case HeightModel::Quadratic:
-            return 6;
-    }
-    return 1;
+    static constexpr int kCoefficients[] = {1, 3, 6};
+    return kCoefficients[static_cast<int>(model)];
 }
 
 int HeightMinimumPoints(HeightModel model) { return HeightCoefficients(model); }

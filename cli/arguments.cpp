@@ -31,6 +31,12 @@ const std::string* ParsedArguments::Value(const std::string& name) const {
     return it == options.end() ? nullptr : &it->second;
 }
 
+std::vector<std::string> ParsedArguments::Values(const std::string& name) const {
+    if (const auto it = repeated.find(name); it != repeated.end()) return it->second;
+    if (const std::string* value = Value(name)) return {*value};
+    return {};
+}
+
 ParsedArguments ParseArguments(std::span<const std::string> args,
                                std::span<const OptionSpec> specs) {
     ParsedArguments parsed;
@@ -57,7 +63,9 @@ ParsedArguments ParseArguments(std::span<const std::string> args,
         const std::string name = arg.substr(0, equals);
         const OptionSpec* spec = FindSpec(specs, name);
         if (spec == nullptr) throw UsageError("unknown option " + Quoted(name));
-        if (parsed.Has(name)) throw UsageError("option " + name + " is given more than once");
+        if (parsed.Has(name) && !spec->repeatable) {
+            throw UsageError("option " + name + " is given more than once");
+        }
         std::string value;
         if (equals != std::string::npos) {
             if (!spec->takesValue) throw UsageError("option " + name + " takes no value");
@@ -66,6 +74,7 @@ ParsedArguments ParseArguments(std::span<const std::string> args,
             if (i + 1 >= args.size()) throw UsageError("option " + name + " needs a value");
             value = args[++i];
         }
+        if (spec->repeatable) parsed.repeated[name].push_back(value);
         parsed.options.emplace(name, std::move(value));
     }
     return parsed;
@@ -146,9 +155,12 @@ double OptionalNumber(const ParsedArguments& parsed, const std::string& name, do
     return value == nullptr ? fallback : NumberArgument(*value, "option " + name);
 }
 
-SevenParams ParseParamsList(const std::string& text, const std::string& what) {
+namespace {
+// The comma-separated numbers of a --params value: seven, or three when
+// three may do; values receives them.
+std::size_t ParamsNumbers(const std::string& text, const std::string& what, bool threeToo,
+                          double (&values)[7]) {
     static constexpr const char* kNames[7] = {"dX0", "dY0", "dZ0", "K", "betaX", "betaY", "betaZ"};
-    double values[7] = {};
     std::size_t count = 0;
     std::size_t start = 0;
     while (true) {
@@ -160,11 +172,34 @@ SevenParams ParseParamsList(const std::string& text, const std::string& what) {
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
-    if (count != 7) {
-        throw UsageError(what + ": seven comma-separated numbers are needed "
-                                "(dX0,dY0,dZ0,K,betaX,betaY,betaZ), not " +
+    if (count != 7 && !(threeToo && count == 3)) {
+        throw UsageError(what + (threeToo ? ": seven comma-separated numbers (dX0,dY0,dZ0,K,betaX,"
+                                            "betaY,betaZ) or three (dX0,dY0,dZ0) are needed, not "
+                                          : ": seven comma-separated numbers are needed "
+                                            "(dX0,dY0,dZ0,K,betaX,betaY,betaZ), not ") +
                          CountText(count));
     }
+    return count;
+}
+}  // namespace
+
+SevenParams ParseParamsList(const std::string& text, const std::string& what) {
+    double values[7] = {};
+    ParamsNumbers(text, what, false, values);
     return SevenParams{values[0], values[1], values[2], values[3],
                        values[4], values[5], values[6]};
+}
+
+Transformation ParseTypedStep(const std::string& text, const std::string& what,
+                              RotationConvention convention) {
+    double values[7] = {};
+    if (ParamsNumbers(text, what, true, values) == 7) {
+        return Transformation::Seven(SevenParams{values[0], values[1], values[2], values[3], values[4],
+                                                 values[5], values[6]},
+                                     convention);
+    }
+    Transformation step;
+    step.model = Transformation::Model::Three;
+    step.three = ThreeParams{values[0], values[1], values[2]};
+    return step;
 }

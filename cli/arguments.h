@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "bursa/seven_params.h"
+#include "bursa/convention.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/transformation.h"
 
 // A mistake on the command line: reported with the command's usage line and
 // exit status 2.
@@ -22,15 +24,20 @@ public:
 struct OptionSpec {
     const char* name;  // with the leading dashes, e.g. "--from"
     bool takesValue;
+    bool repeatable = false;  // may be given several times (--params)
 };
 
 struct ParsedArguments {
-    std::map<std::string, std::string> options;  // name -> value ("" for a flag)
+    std::map<std::string, std::string> options;  // name -> value ("" for a flag); the first
+    std::map<std::string, std::vector<std::string>> repeated;  // every value of a repeatable option, in order
     std::vector<std::string> positionals;
     bool help = false;  // --help or -h was given
 
     bool Has(const std::string& name) const { return options.count(name) != 0; }
     const std::string* Value(const std::string& name) const;
+    // Every value of an option, in the order given (one at most unless it
+    // is repeatable).
+    std::vector<std::string> Values(const std::string& name) const;
 };
 
 // Parses the arguments after the command name. A "--" ends the options. An
@@ -38,7 +45,7 @@ struct ParsedArguments {
 // coordinate) or is "-" alone (standard input or output) is positional.
 // With --help or -h anywhere before "--", only help is set. Otherwise throws
 // UsageError for an unknown option, a missing value, a value given
-// to a flag or an option given twice.
+// to a flag or an option that is not repeatable given twice.
 ParsedArguments ParseArguments(std::span<const std::string> args,
                                std::span<const OptionSpec> specs);
 
@@ -62,3 +69,7 @@ double NumberArgument(const std::string& text, const std::string& what);
 // --params P: seven comma-separated numbers in SevenParams order. The
 // "@FILE" form is handled by the caller (it is a file, not a usage matter).
 zelk::SevenParams ParseParamsList(const std::string& text, const std::string& what);
+// --params P as typed: seven numbers (seven parameters) or three (dX0,dY0,
+// dZ0: three parameters), for any systems.
+zelk::Transformation ParseTypedStep(const std::string& text, const std::string& what,
+                                    zelk::RotationConvention convention);

@@ -18,10 +18,10 @@ namespace {
 constexpr OptionSpec kConvertOptions[] = {
     {"--from", true},          {"--to", true},          {"--from-meridian", true},
     {"--to-meridian", true},   {"--from-zone", true},   {"--to-zone", true},
-    {"--params", true},        {"--names", false},      {"--jobs", true},
+    {"--params", true, true},        {"--names", false},      {"--jobs", true},
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
-    {"--to-angles", true},     {"--convention", true},
-    {"--from-geoid", true},    {"--to-geoid", true},
+    {"--to-angles", true},     {"--convention", true},   {"--save-chain", true},
+    {"--from-geoid", true},    {"--to-geoid", true},    {"--inverse", false},
 };
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
@@ -34,7 +34,9 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     RequirePositionals(parsed, 2, "INPUT and OUTPUT");
     const std::string input = PathArgument(parsed.positionals[0], "INPUT");
     const std::string output = PathArgument(parsed.positionals[1], "OUTPUT");
-    request.steps = StepsOption(parsed);
+    SaveChainPath(parsed);  // a mistake there is the command line's, before any file is read
+    const std::vector<Transformation> given = StepsOption(parsed);
+    request.steps = InverseOption(parsed, given);
     request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
     request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     FileFormats& formats = request.formats;
@@ -53,6 +55,7 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }
+    SaveChainOption(parsed, given);  // as given: --inverse is the run's, not the file's
 
     FileConversionOptions options;
     options.threads = threads;

@@ -34,18 +34,26 @@ constexpr OptionSpec kEstimateOptions[] = {
     {"--export-line", true},
     {"--save", true},
     {"--residuals", false},
+    {"--pairs", true},
 };
 
+// Where a component took no part (a plan-only or height-only pair).
+constexpr const char* kUnused = "—";
+
 // One line per pair: its number (from 1), its name when the files have
-// names (dat, csv: those of BEFORE), its residuals (X, Y, Z and 3-D
-// for seven parameters; x, y and the plane for four; then the height fit's
-// when there is one), its discrepancy when left out of the estimate, and a
-// mark where the leave-one-out test suspects a blunder.
+// names (dat, csv, a pair file), its residuals (X, Y, Z and 3-D for seven
+// and three parameters; x, y and the plane for four; then the height
+// fit's when there is one; "—" where the pair took no part), its
+// discrepancy when left out of the estimate, and a mark where the
+// leave-one-out test suspects a blunder.
 std::string ResidualTable(const CalibrationEstimate& result, bool seven,
                           const std::vector<std::string>& names) {
-    const bool height = !result.residuals.empty() && result.residuals.front().heightFitted;
+    const bool height = std::any_of(result.residuals.begin(), result.residuals.end(),
+                                    [](const CalibrationResidual& r) { return r.heightFitted; });
     const auto column = [](std::string& out, const std::string& text, std::size_t width) {
-        out.append(text.size() < width ? width - text.size() : 1, ' ');
+        // The dash is one column wide in three bytes.
+        const std::size_t shown = text == kUnused ? 1 : text.size();
+        out.append(shown < width ? width - shown : 1, ' ');
         out += text;
     };
     std::size_t nameWidth = 0;
@@ -70,12 +78,13 @@ std::string ResidualTable(const CalibrationEstimate& result, bool seven,
         out.append(number.size() < 4 ? 4 - number.size() : 0, ' ');
         out += number;
         nameColumn(out, i < names.size() ? names[i] : std::string());
-        column(out, FormatFixed(r.r[0], 4), 12);
-        column(out, FormatFixed(r.r[1], 4), 12);
-        if (seven) column(out, FormatFixed(r.r[2], 4), 12);
-        column(out, FormatFixed(r.length, 4), 12);
-        if (height) column(out, FormatFixed(r.height, 4), 12);
-        if (geoid) column(out, FormatFixed(r.heightWithoutGeoid, 4), 14);
+        const auto plane = [&](double value) { return r.planeUsed ? FormatFixed(value, 4) : kUnused; };
+        column(out, plane(r.r[0]), 12);
+        column(out, plane(r.r[1]), 12);
+        if (seven) column(out, plane(r.r[2]), 12);
+        column(out, plane(r.length), 12);
+        if (height) column(out, r.heightFitted ? FormatFixed(r.height, 4) : kUnused, 12);
+        if (geoid) column(out, r.heightFitted ? FormatFixed(r.heightWithoutGeoid, 4) : kUnused, 14);
         column(out, result.tested && r.leftOut > 0.0 ? FormatFixed(r.leftOut, 4) : "-", 14);
         if (r.suspect) out += " *";
         out += '\n';
@@ -109,7 +118,11 @@ std::string ValueLines(const Transformation& c) {
         out += FormatGeneral(value, 15);
         out += '\n';
     };
-    if (c.model == Transformation::Model::Seven) {
+    if (c.model == Transformation::Model::Three) {
+        line("dX0", c.three.dX);
+        line("dY0", c.three.dY);
+        line("dZ0", c.three.dZ);
+    } else if (c.model == Transformation::Model::Seven) {
         if (c.convention != RotationConvention::CoordinateFrame) {
             out += std::string("convention = ") + ConventionName(c.convention) + "\n";
         }
@@ -171,8 +184,10 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     if (const std::string* model = parsed.Value("--model")) {
         if (*model == "four") {
             settings.model = Transformation::Model::Four;
+        } else if (*model == "three") {
+            settings.model = Transformation::Model::Three;
         } else if (*model != "seven") {
-            throw UsageError("option --model: '" + *model + "' is not a model (seven, four)");
+            throw UsageError("option --model: '" + *model + "' is not a model (seven, three, four)");
         }
     }
     settings.height = HeightOption(parsed);
@@ -183,8 +198,10 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     settings.geoid = GeoidOption(parsed, "--geoid");
     settings.convention = ConventionOption(parsed);
     const bool seven = settings.model == Transformation::Model::Seven;
+    const bool four = settings.model == Transformation::Model::Four;
     if (!seven && parsed.Has("--convention")) {
-        throw UsageError("option --convention: four parameters have no rotation convention");
+        throw UsageError(std::string("option --convention: ") + (four ? "four" : "three") +
+                         " parameters have no rotation convention");
     }
     if (!seven && parsed.Has("--export-line")) {
         throw UsageError("option --export-line: the line holds seven parameters");
@@ -206,15 +223,25 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
         RefuseDescriptorName(*line, "option --export-line");
         exportPath = *line;
     }
-    RequirePositionals(parsed, 2, "BEFORE and AFTER");
-
     EstimationRequest request;
     request.settings = settings;
     request.formats.format = FormatOption(parsed, "--format", false);
     request.formats.beforeAngles = AnglesOption(parsed, "--from-angles");
     request.formats.afterAngles = AnglesOption(parsed, "--to-angles");
-    request.beforeFile = platform::PathFromUtf8(PathArgument(parsed.positionals[0], "BEFORE"));
-    request.afterFile = platform::PathFromUtf8(PathArgument(parsed.positionals[1], "AFTER"));
+    if (const std::string* pairs = parsed.Value("--pairs")) {
+        if (!parsed.positionals.empty()) {
+            throw UsageError("too many arguments: with --pairs FILE, which holds both sides, BEFORE "
+                             "and AFTER are not given");
+        }
+        if (request.formats.format == pointformat::FileFormat::Dat) {
+            throw UsageError("option --format: a pair file is plain or csv, not dat");
+        }
+        request.pairFile = platform::PathFromUtf8(PathArgument(*pairs, "option --pairs"));
+    } else {
+        RequirePositionals(parsed, 2, "BEFORE and AFTER (or --pairs FILE)");
+        request.beforeFile = platform::PathFromUtf8(PathArgument(parsed.positionals[0], "BEFORE"));
+        request.afterFile = platform::PathFromUtf8(PathArgument(parsed.positionals[1], "AFTER"));
+    }
 
     const EstimationRun result = RunEstimation(request);
     if (result.outcome != EstimationOutcome::Estimated) throw DataError(result.message.text);
@@ -222,16 +249,18 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     const std::string& report = result.message.text;
     const Transformation& calibration = result.estimate.calibration;
     std::string out = report + "\n";
-    if (parsed.Has("--residuals")) out += ResidualTable(result.estimate, seven, result.names);
+    if (parsed.Has("--residuals")) out += ResidualTable(result.estimate, !four, result.names);
     out += ValueLines(calibration);
     // The files first: a reader of the printout that stops early (`| head`)
     // must not cost them. The printout comes even when a file could not be
     // written.
     std::string notSaved;
     if (!savePath.empty()) {
+        const bool pairs = !request.pairFile.empty();
         const std::string comment =
-            CalibrationComment(calibration, report, platform::PathText(request.beforeFile),
-                               platform::PathText(request.afterFile)) +
+            CalibrationComment(calibration, report,
+                               platform::PathText(pairs ? request.pairFile : request.beforeFile),
+                               platform::PathText(pairs ? request.pairFile : request.afterFile)) +
             "\nUse it as: zelk-cli convert --params @" + savePath + " ...";
         std::string error;
         if (!SaveParametersFile(platform::PathFromUtf8(savePath), calibration, comment, error)) notSaved = error;

@@ -13,9 +13,9 @@ namespace {
 constexpr OptionSpec kPointOptions[] = {
     {"--from", true},        {"--to", true},          {"--from-meridian", true},
     {"--to-meridian", true}, {"--from-zone", true},   {"--to-zone", true},
-    {"--params", true},      {"--from-angles", true}, {"--to-angles", true},
-    {"--convention", true},
-    {"--from-geoid", true},    {"--to-geoid", true},
+    {"--params", true, true},      {"--from-angles", true}, {"--to-angles", true},
+    {"--convention", true},   {"--save-chain", true},
+    {"--from-geoid", true},    {"--to-geoid", true},    {"--inverse", false},
 };
 
 // One value of a typed point: B and L of a geodetic system in its angle format.
@@ -49,15 +49,18 @@ int Run(const ParsedArguments& parsed, ConsoleMessages&) {
     const AngleFormat fromAngles = AnglesOption(parsed, "--from-angles");
     const AngleFormat toAngles = AnglesOption(parsed, "--to-angles");
     RequirePositionals(parsed, 3, "three coordinates A B C");
+    SaveChainPath(parsed);  // a mistake there is the command line's, before any file is read
     double a = PointArgument(parsed.positionals[0], request.from, 0, fromAngles, "coordinate A");
     double b = PointArgument(parsed.positionals[1], request.from, 1, fromAngles, "coordinate B");
     double c = PointArgument(parsed.positionals[2], request.from, 2, fromAngles, "coordinate C");
-    request.steps = StepsOption(parsed);
+    const std::vector<Transformation> given = StepsOption(parsed);
+    request.steps = InverseOption(parsed, given);
     request.fromGeoid = GeoidOption(parsed, "--from-geoid", &request.from);
     request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {
         throw DataError(problem);
     }
+    SaveChainOption(parsed, given);  // as given: --inverse is the run's, not the file's
     if (const std::string problem = ConvertTypedPoint(ChainFor(request), a, b, c); !problem.empty()) {
         throw DataError(problem);
     }

@@ -23,17 +23,8 @@ constexpr OptionSpec kSystemsOptions[] = {
 };
 
 const char* FormName(Form form) {
-    switch (form) {
-        case Form::Projected:
-            return "projected";
-        case Form::Geodetic:
-            return "geodetic";
-        case Form::Geocentric:
-            return "geocentric";
-        case Form::Local:
-            return "local";
-    }
-    return "";
+    static constexpr const char* kNames[] = {"geodetic", "projected", "geocentric", "local"};
+    return kNames[static_cast<int>(form)];
 }
 
 // Blanks from a text `width` columns wide up to `column` (two at least).

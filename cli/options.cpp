@@ -89,21 +89,66 @@ pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::s
 }
 
 std::vector<Transformation> StepsOption(const ParsedArguments& parsed) {
-    const std::string* value = parsed.Value("--params");
-    if (value != nullptr && !value->empty() && value->front() == '@') {
-        const std::string path = value->substr(1);
-        if (path.empty()) throw UsageError("option --params: a file name is needed after @");
-        if (parsed.Has("--convention")) {
-            throw UsageError("option --convention: a parameters file says its own convention");
+    const std::vector<std::string> values = parsed.Values("--params");
+    const RotationConvention convention = ConventionOption(parsed);
+    if (values.empty()) return {Transformation::Seven(SevenParams{}, convention)};
+    // Files are read only once every typed value has been found sound: a
+    // mistake on the command line is reported as one.
+    std::vector<Transformation> typed(values.size());
+    bool typedSeven = false;
+    const bool several = values.size() > 1;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const std::string& value = values[k];
+        const std::string what = several ? "option --params (step " + std::to_string(k + 1) + ")"
+                                         : std::string("option --params");
+        if (!value.empty() && value.front() == '@') {
+            if (value.size() == 1) throw UsageError(what + ": a file name is needed after @");
+            continue;
+        }
+        typed[k] = ParseTypedStep(value, what, convention);
+        typedSeven = typedSeven || typed[k].model == Transformation::Model::Seven;
+    }
+    if (parsed.Has("--convention") && !typedSeven) {
+        throw UsageError(values.size() == 1 && values.front().front() == '@'
+                             ? "option --convention: a parameters file says its own convention"
+                             : "option --convention: it applies to typed seven parameters, and "
+                               "--params gives none");
+    }
+    std::vector<Transformation> steps;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const std::string& value = values[k];
+        if (value.empty() || value.front() != '@') {
+            steps.push_back(std::move(typed[k]));
+            continue;
         }
         std::string error;
-        std::optional<Transformation> read = ReadParametersFile(platform::PathFromUtf8(path), error);
+        std::optional<std::vector<Transformation>> read =
+            ReadStepsFile(platform::PathFromUtf8(value.substr(1)), error);
         if (!read) throw DataError(error);
-        return {std::move(*read)};
+        for (Transformation& step : *read) steps.push_back(std::move(step));
     }
-    const SevenParams params =
-        value == nullptr ? SevenParams{} : ParseParamsList(*value, "option --params");
-    return {Transformation::Seven(params, ConventionOption(parsed))};
+    return steps;
+}
+
+std::vector<Transformation> InverseOption(const ParsedArguments& parsed,
+                                          const std::vector<Transformation>& steps) {
+    return parsed.Has("--inverse") ? ReversedChain(steps) : steps;
+}
+
+void SaveChainOption(const ParsedArguments& parsed, const std::vector<Transformation>& steps) {
+    const std::string path = SaveChainPath(parsed);
+    if (path.empty()) return;
+    std::string error;
+    if (!SaveStepsFile(platform::PathFromUtf8(path), steps, ChainComment(steps, path), error)) {
+        throw DataError(error);
+    }
+}
+
+std::string SaveChainPath(const ParsedArguments& parsed) {
+    const std::string* path = parsed.Value("--save-chain");
+    if (path == nullptr) return {};
+    if (path->empty() || *path == "-") throw UsageError("option --save-chain: a file name is needed");
+    return *path;
 }
 
 std::optional<GeoidModel> GeoidOption(const ParsedArguments& parsed, const std::string& name,

@@ -57,10 +57,22 @@ zelk::AngleFormat AnglesOption(const ParsedArguments& parsed, const std::string&
 // kml for an output.
 zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::string& name,
                                            bool output);
-// The steps --params (and --convention) give: typed seven parameters (all
-// zero without --params), or a parameters file as it is.
+// The steps --params (and --convention) give, in order: each --params is
+// typed seven or three parameters, or a parameters file with its steps (a
+// chain file brings several). Without --params, seven parameters all zero.
+// --convention applies to the typed seven parameters.
 std::vector<zelk::Transformation> StepsOption(const ParsedArguments& parsed);
 
+// With --inverse, the steps reversed whole (last step first, each applied
+// backwards); else the steps as given.
+std::vector<zelk::Transformation> InverseOption(const ParsedArguments& parsed,
+                                                const std::vector<zelk::Transformation>& steps);
+
+// --save-chain FILE: its path, checked (empty without the option).
+std::string SaveChainPath(const ParsedArguments& parsed);
+// Writes the steps as one chain file when --save-chain is given; DataError
+// when it cannot be written.
+void SaveChainOption(const ParsedArguments& parsed, const std::vector<zelk::Transformation>& steps);
 // --from-geoid, --to-geoid, --geoid: a geoid model (egm96, or the path of a
 // grid file), opened; nothing when the option is absent. With side, the
 // system of that side, which must be able to have such heights (not

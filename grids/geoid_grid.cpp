@@ -40,15 +40,8 @@ struct GeoidGrid::Impl {
 };
 
 const char* FormatName(GridFormat format) {
-    switch (format) {
-        case GridFormat::Gtx:
-            return "GTX";
-        case GridFormat::Isg:
-            return "ISG";
-        case GridFormat::GeoTiff:
-            return "GeoTIFF";
-    }
-    return "?";
+    static constexpr const char* kNames[] = {"GTX", "ISG", "GeoTIFF"};
+    return kNames[static_cast<int>(format)];
 }
 
 namespace {
@@ -158,19 +151,10 @@ std::unique_ptr<GeoidGrid> GeoidGrid::Open(const std::filesystem::path& path,
     GridFormat format = GridFormat::Gtx;
     if (!DetectFormat(path, name, format, error)) return nullptr;
     GridGeometry geometry;
-    std::unique_ptr<GridSource> source;
-    switch (format) {
-        case GridFormat::Gtx:
-            source = detail::OpenGtx(path, name, geometry, error);
-            break;
-        case GridFormat::Isg:
-            source = detail::OpenIsg(path, name, geometry, error);
-            break;
-        case GridFormat::GeoTiff:
-            source = detail::OpenGeoTiff(path, name, geometry, error);
-            break;
-    }
-    if (!source) return nullptr;
+    std::unique_ptr<GridSource> source = format == GridFormat::Gtx   ? detail::NewGtxSource()
+                                         : format == GridFormat::Isg ? detail::NewIsgSource()
+                                                                     : detail::NewGeoTiffSource();
+    if (!source->Open(path, name, geometry, error)) return nullptr;
     if (!CheckGeometry(name, geometry, error)) return nullptr;
     return std::unique_ptr<GeoidGrid>(new GeoidGrid(
         std::make_unique<Impl>(path, format, geometry, std::move(source), options.cacheBytes)));

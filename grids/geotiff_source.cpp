@@ -22,18 +22,18 @@
 namespace zelk::grids::detail {
 namespace {
 
-constexpr std::uint32_t kTagPixelScale = 33550;
-constexpr std::uint32_t kTagTiePoint = 33922;
-constexpr std::uint32_t kTagTransformation = 34264;
-constexpr std::uint32_t kTagGeoKeys = 34735;
-constexpr std::uint32_t kTagGdalMetadata = 42112;
-constexpr std::uint32_t kTagGdalNoData = 42113;
-constexpr std::uint16_t kKeyModelType = 1024;
-constexpr std::uint16_t kKeyRasterType = 1025;
-constexpr std::uint16_t kKeyAngularUnits = 2054;
-constexpr std::uint16_t kModelGeographic = 2;
-constexpr std::uint16_t kRasterPixelIsPoint = 2;
-constexpr std::uint16_t kUnitDegree = 9102;
+// The TIFF tags a grid's geometry is read from (GeoTIFF's and GDAL's).
+enum Tag : std::uint32_t {
+    kTagPixelScale = 33550,
+    kTagTiePoint = 33922,
+    kTagTransformation = 34264,
+    kTagGeoKeys = 34735,
+    kTagGdalMetadata = 42112,
+    kTagGdalNoData = 42113,
+};
+// GeoTIFF keys, and the values of them a geoid grid may have.
+enum GeoKey : std::uint16_t { kKeyModelType = 1024, kKeyRasterType = 1025, kKeyAngularUnits = 2054 };
+enum GeoKeyValue : std::uint16_t { kModelGeographic = 2, kRasterPixelIsPoint = 2, kUnitDegree = 9102 };
 
 constexpr std::uint64_t kMaxChunkBytes = std::uint64_t{16} << 20;
 constexpr std::size_t kKeptChunks = 4;
@@ -117,7 +117,7 @@ public:
     }
 
     bool Open(const std::filesystem::path& path, const std::string& name, GridGeometry& geometry,
-              std::string& error) {
+              std::string& error) override {
         m_name = name;
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(options, &GeoTiffSource::OnError, this);
@@ -481,11 +481,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<GridSource> OpenGeoTiff(const std::filesystem::path& path, const std::string& name,
-                                        GridGeometry& geometry, std::string& error) {
-    auto source = std::make_unique<GeoTiffSource>();
-    if (!source->Open(path, name, geometry, error)) return nullptr;
-    return source;
-}
+std::unique_ptr<GridSource> NewGeoTiffSource() { return std::make_unique<GeoTiffSource>(); }
 
 }  // namespace zelk::grids::detail

@@ -14,6 +14,11 @@ namespace zelk::grids::detail {
 class GridSource {
 public:
     virtual ~GridSource() = default;
+    // Reads and checks the header, fills geometry (all but wraps) and checks
+    // that the grid holds data; false with the message in error, which
+    // begins with name (the file as the user gave it).
+    virtual bool Open(const std::filesystem::path& path, const std::string& name,
+                      GridGeometry& geometry, std::string& error) = 0;
     // Reads the nodes of rows [row0, row0 + rowCount) and columns [col0,
     // col0 + colCount), in the geometry's numbering (row 0 south, column 0
     // west; all within the grid), into out[(r − row0) · stride + (c − col0)],
@@ -25,16 +30,10 @@ public:
     virtual std::size_t MemoryBound() const = 0;
 };
 
-// Each opener reads and checks the header, fills geometry (all but wraps)
-// and checks that the grid holds data; nullptr with the message in error,
-// which begins with name (the file as the user gave it).
-std::unique_ptr<GridSource> OpenGtx(const std::filesystem::path& path, const std::string& name,
-                                    GridGeometry& geometry, std::string& error);
-std::unique_ptr<GridSource> OpenIsg(const std::filesystem::path& path, const std::string& name,
-                                    GridGeometry& geometry, std::string& error);
-std::unique_ptr<GridSource> OpenGeoTiff(const std::filesystem::path& path,
-                                        const std::string& name, GridGeometry& geometry,
-                                        std::string& error);
+// A reader of each format, not yet opened.
+std::unique_ptr<GridSource> NewGtxSource();
+std::unique_ptr<GridSource> NewIsgSource();
+std::unique_ptr<GridSource> NewGeoTiffSource();
 
 // Whether the first bytes of a file (at least 40) look like a GTX header.
 bool LooksLikeGtx(const unsigned char* head, std::size_t size);

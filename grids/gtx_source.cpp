@@ -64,7 +64,7 @@ std::string Number(double value) { return FormatGeneral(value, 10); }
 class GtxSource final : public GridSource {
 public:
     bool Open(const std::filesystem::path& path, const std::string& name, GridGeometry& geometry,
-              std::string& error) {
+              std::string& error) override {
         std::string why;
         if (!m_file.Open(path, why)) {
             error = name + ": " + why;
@@ -177,11 +177,6 @@ bool LooksLikeGtx(const unsigned char* head, std::size_t size) {
            h.cols > 0 && h.rows <= 100000000 && h.cols <= 100000000;
 }
 
-std::unique_ptr<GridSource> OpenGtx(const std::filesystem::path& path, const std::string& name,
-                                    GridGeometry& geometry, std::string& error) {
-    auto source = std::make_unique<GtxSource>();
-    if (!source->Open(path, name, geometry, error)) return nullptr;
-    return source;
-}
+std::unique_ptr<GridSource> NewGtxSource() { return std::make_unique<GtxSource>(); }
 
 }  // namespace zelk::grids::detail

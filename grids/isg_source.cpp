@@ -204,7 +204,7 @@ struct Field {
 class IsgSource final : public GridSource {
 public:
     bool Open(const std::filesystem::path& path, const std::string& name, GridGeometry& geometry,
-              std::string& error) {
+              std::string& error) override {
         m_name = name;
         std::string why;
         if (!m_file.Open(path, why)) {
@@ -589,11 +589,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<GridSource> OpenIsg(const std::filesystem::path& path, const std::string& name,
-                                    GridGeometry& geometry, std::string& error) {
-    auto source = std::make_unique<IsgSource>();
-    if (!source->Open(path, name, geometry, error)) return nullptr;
-    return source;
-}
+std::unique_ptr<GridSource> NewIsgSource() { return std::make_unique<IsgSource>(); }
 
 }  // namespace zelk::grids::detail

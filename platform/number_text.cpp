@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <system_error>
@@ -140,16 +141,7 @@ std::uint64_t RoundScaled(Uint f, int shift, std::uint64_t whole) {
 // powers of ten are constants and the digit loop unrolls.
 template <int Decimals>
 char* WriteFixedWith(char* out, double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    const int exponent = static_cast<int>((bits >> 52) & 0x7FF);
-    // |value| = mantissa * 2^-shift exactly (subnormals and zero too).
-    std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
-    int shift = 1074;
-    if (exponent != 0) {
-        mantissa |= std::uint64_t{1} << 52;
-        shift = 1075 - exponent;
-    }
+    const auto [mantissa, shift, exponent] = SplitDouble(value);
     // Integers up to 2^64 and every finite value below (those of 2^-120
     // and less are zero at 17 decimals) are written in integer arithmetic.
     if (exponent == 0x7FF || shift < -11) {
@@ -173,7 +165,7 @@ char* WriteFixedWith(char* out, double value) {
             ++whole;
         }
     }
-    if (bits >> 63) *out++ = '-';
+    if (std::signbit(value)) *out++ = '-';
     out = std::to_chars(out, out + 20, whole).ptr;
     if constexpr (Decimals > 0) {
         *out = '.';

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,5 +55,25 @@ inline std::string FormatDialogNumber(double value) {
 inline constexpr int kWriteFixedMaxDecimals = 17;
 inline constexpr std::size_t kWriteFixedMax = 330;
 char* WriteFixed(char* out, double value, int decimals);
+
+// A double's magnitude as mantissa · 2^-shift, exactly (subnormals and zero
+// too), with its biased exponent (0x7FF: infinite or not a number). For the
+// writers that round decimals in integer arithmetic.
+struct DoubleParts {
+    std::uint64_t mantissa;
+    int shift;
+    int exponent;
+};
+inline DoubleParts SplitDouble(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    DoubleParts parts{bits & ((std::uint64_t{1} << 52) - 1), 1074,
+                      static_cast<int>((bits >> 52) & 0x7FF)};
+    if (parts.exponent != 0) {
+        parts.mantissa |= std::uint64_t{1} << 52;
+        parts.shift = 1075 - parts.exponent;
+    }
+    return parts;
+}
 
 }  // namespace zelk

@@ -30,6 +30,11 @@ public:
                        std::string& error) const;
 
 private:
+    // One read of the system at offset: bytes read (0 at the file's end), or
+    // -1 with the reason in error.
+    long long ReadOnce(std::uint64_t offset, char* out, std::size_t count,
+                       std::string& error) const;
+
     // A descriptor on POSIX systems, a HANDLE on Windows.
     std::intptr_t m_file = -1;
     std::uint64_t m_size = 0;

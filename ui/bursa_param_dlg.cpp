@@ -157,23 +157,52 @@ void CBursaParamDlg::SelectSystems(const Crs& before, const Crs& after) {
     UpdateData(false);
 }
 
+void CBursaParamDlg::HoldStep(const Transformation& step) {
+    UpdateData(true);
+    SetFieldValues(step.seven);
+    m_convention = ItemOfConvention(step.convention);
+    UpdateData(false);
+    if (step.before && step.after) SelectSystems(*step.before, *step.after);
+    m_held = step;
+}
+
+Transformation CBursaParamDlg::FieldStep() const {
+    Transformation step = Transformation::Seven(FieldValues(), Convention());
+    if (const auto systems = ChosenSystems()) {
+        step.before = systems->first;
+        step.after = systems->second;
+    }
+    return step;
+}
+
+bool CBursaParamDlg::Shows(const Transformation& held) const {
+    const Transformation shown = FieldStep();
+    const auto same = [](double field, double value) {
+        return ParseDialogNumber(FormatDialogNumber(value)) == std::optional<double>(field);
+    };
+    const SevenParams& f = shown.seven;
+    const SevenParams& v = held.seven;
+    const auto sameSystem = [](const std::optional<Crs>& a, const std::optional<Crs>& b) {
+        return a.has_value() == b.has_value() && (!a || SameSystem(*a, *b));
+    };
+    return held.model == Transformation::Model::Seven && !held.height && held.convention == shown.convention &&
+           same(f.dX0, v.dX0) && same(f.dY0, v.dY0) && same(f.dZ0, v.dZ0) && same(f.K, v.K) &&
+           same(f.betaX, v.betaX) && same(f.betaY, v.betaY) && same(f.betaZ, v.betaZ) &&
+           sameSystem(shown.before, held.before) && sameSystem(shown.after, held.after);
+}
+
+Transformation CBursaParamDlg::Step() const {
+    if (m_estimate && Shows(*m_estimate)) return *m_estimate;
+    if (m_held && Shows(*m_held)) return *m_held;
+    return FieldStep();
+}
+
 std::optional<std::pair<Crs, Crs>> CBursaParamDlg::ChosenSystems() const {
     const std::optional<Crs> before =
         SideCrs(SystemItemAt(SystemList::Param, m_beforeSystem), m_beforeZoning, m_beforeMeridian);
     const std::optional<Crs> after = SideCrs(SystemItemAt(SystemList::Param, m_afterSystem), m_afterZoning, m_afterMeridian);
     if (!before || !after) return std::nullopt;
     return std::make_pair(*before, *after);
-}
-
-std::string CBursaParamDlg::SourceName() const {
-    if (!m_opened) return {};
-    // As the fields show them: the file's values, however many digits it has.
-    const auto shown = [](const SevenParams& p) {
-        std::string text;
-        for (double v : {p.dX0, p.dY0, p.dZ0, p.K, p.betaX, p.betaY, p.betaZ}) text += FormatGeneral(v, 15) + " ";
-        return text;
-    };
-    return shown(*m_opened) == shown(FieldValues()) ? m_openedName : std::string();
 }
 
 void CBursaParamDlg::OnOK() {
@@ -203,12 +232,14 @@ void CBursaParamDlg::OnOK() {
     ShowMessage(result.message.text, result.message.caption, result.message.icon);
     if (result.outcome != EstimationOutcome::Estimated) return;
 
-    const SevenParams& estimate = result.estimate.calibration.seven;
-    SetFieldValues(estimate);
+    SetFieldValues(result.estimate.calibration.seven);
     UpdateData(false);
+    m_estimate = result.estimate.calibration;
+    m_estimate->before = systems->first;
+    m_estimate->after = systems->second;
     m_report = result.message.text;
-    m_estimated = estimate;
-    m_estimatedConvention = Convention();
+    m_estimateFiles[0] = zelk::platform::PathText(ToPath(m_beforeFile).filename());
+    m_estimateFiles[1] = zelk::platform::PathText(ToPath(m_afterFile).filename());
     ShowEstimate(result);
 }
 
@@ -223,53 +254,46 @@ void CBursaParamDlg::ClearEstimate() {
     if (auto* table = Item<CResidualTable>(kResiduals)) table->Clear(ResidualKind::Spatial);
     SetDlgItemText(kPrecision, QString::fromUtf8(kPrecisionHint));
     m_report.clear();
-    m_estimated.reset();
+    m_estimate.reset();
 }
 
 void CBursaParamDlg::OnSaveParams() {
     if (!UpdateData(true)) return;
-    Transformation calibration;
-    calibration.model = Transformation::Model::Seven;
-    calibration.seven = FieldValues();
-    calibration.convention = Convention();
     // The systems go with the values when both are chosen.
     const bool systems = m_beforeSystem >= 0 && m_afterSystem >= 0;
     if (systems) {
         const std::optional<std::pair<Crs, Crs>> chosen = ChosenSystems();
         if (!chosen) return;
         CalibrationSettings settings;
-        settings.convention = calibration.convention;
+        settings.convention = Convention();
         settings.before = chosen->first;
         settings.after = chosen->second;
         if (const std::string problem = CalibrationSettingsProblem(settings); !problem.empty()) {
             ShowMessage(problem, kSettingCaption, MessageIcon::Warning);
             return;
         }
-        calibration.before = chosen->first;
-        calibration.after = chosen->second;
     }
     const std::optional<QString> path = PickParamsFile(false, this);
     if (!path) return;
 
-    // The report goes along only while the fields still hold its estimate.
-    const SevenParams& v = calibration.seven;
-    const bool estimated = m_estimated && m_estimatedConvention == calibration.convention &&
-                           m_estimated->dX0 == v.dX0 && m_estimated->dY0 == v.dY0 &&
-                           m_estimated->dZ0 == v.dZ0 && m_estimated->K == v.K &&
-                           m_estimated->betaX == v.betaX && m_estimated->betaY == v.betaY &&
-                           m_estimated->betaZ == v.betaZ;
+    // What was estimated, while the fields show it: every digit, with its
+    // report and files, as zelk-cli estimate --save writes it.
+    const bool estimated = m_estimate && Shows(*m_estimate);
+    Transformation step = Step();
     std::string comment;
-    if (systems) {
-        comment = CalibrationComment(calibration, estimated ? m_report : "(typed or opened, not estimated here)",
-                                     estimated ? zelk::platform::PathText(ToPath(m_beforeFile).filename()) : "",
-                                     estimated ? zelk::platform::PathText(ToPath(m_afterFile).filename()) : "");
+    if (estimated) {
+        comment = CalibrationComment(step, m_report, m_estimateFiles[0], m_estimateFiles[1]);
+    } else if (systems) {
+        comment = CalibrationComment(step, "(typed or opened, not estimated here)", "", "");
     } else {
-        comment = "Seven parameters (Bursa-Wolf), for any systems.\n";
-        if (estimated) comment += m_report + "\n";
-        comment += "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds.";
+        comment = "Seven parameters (Bursa-Wolf), for any systems.\n"
+                  "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds.";
     }
     comment += "\n" + UseItAsLine(*path);
-    if (SaveParamsFile(this, *path, calibration, comment)) MarkValuesSaved();
+    if (!SaveParamsFile(this, *path, step, comment)) return;
+    step.source = QFileInfo(*path).fileName().toStdString();
+    m_held = step;
+    if (estimated) m_estimate->source = step.source;
 }
 
 void CBursaParamDlg::OnOpenParams() {
@@ -278,16 +302,17 @@ void CBursaParamDlg::OnOpenParams() {
     const std::optional<Transformation> calibration = OpenParamsFile(this, path);
     if (!calibration) return;
     if (calibration->model != Transformation::Model::Seven || calibration->height) {
-        ShowMessage(calibration->model != Transformation::Model::Seven
+        ShowMessage(calibration->model == Transformation::Model::Four
                         ? "这是四参数点校正文件，请在主窗口按“点校正”打开！"
+                    : calibration->model == Transformation::Model::Three
+                        ? "这是三参数文件，请在“转换参数”中打开，或在主窗口按“点校正”打开！"
                         : "这个七参数文件带有高程拟合，请在主窗口按“点校正”打开！",
                     kReadFileCaption, MessageIcon::Warning);
         return;
     }
     SetFieldValues(calibration->seven);
-    m_opened = calibration->seven;
-    m_openedName = calibration->source;
     m_convention = ItemOfConvention(calibration->convention);
+    m_held = *calibration;
     if (calibration->before && calibration->after) {
         AssignSide(ParamListSelection(*calibration->before), m_beforeSystem, m_beforeZoning, m_beforeMeridian);
         AssignSide(ParamListSelection(*calibration->after), m_afterSystem, m_afterZoning, m_afterMeridian);
@@ -297,18 +322,7 @@ void CBursaParamDlg::OnOpenParams() {
     }
     UpdateData(false);
     ClearEstimate();
-    MarkValuesSaved();
 }
-
-bool CBursaParamDlg::ValuesSaved() const {
-    if (!m_savedValues) return false;
-    const SevenParams v = FieldValues();
-    const SevenParams& s = m_savedValues->first;
-    return m_savedValues->second == m_convention && v.dX0 == s.dX0 && v.dY0 == s.dY0 && v.dZ0 == s.dZ0 &&
-           v.K == s.K && v.betaX == s.betaX && v.betaY == s.betaY && v.betaZ == s.betaZ;
-}
-
-void CBursaParamDlg::MarkValuesSaved() { m_savedValues = std::make_pair(FieldValues(), m_convention); }
 
 void CBursaParamDlg::OnAccept() {
     if (!UpdateData(true)) return;

@@ -12,6 +12,12 @@
 // seven-parameter file back, its convention and systems included. After
 // 计算 the table on the right lists each pair's residuals and the label
 // below it the parameters' standard errors.
+//
+// The fields show 15 significant digits. While they still show an
+// estimate (the same text, convention and systems), the estimate is what
+// 保存… writes (every digit, the report, the systems and the files: the
+// file zelk-cli estimate --save writes) and what Step() gives; so too a
+// step opened or saved keeps its digits and its file's name.
 #pragma once
 
 #include <QString>
@@ -22,6 +28,7 @@
 #include "bursa/convention.h"
 #include "bursa/seven_params.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/transformation.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_template.h"
 
@@ -46,13 +53,13 @@ public:
     // The two systems chosen (with their zoning and meridians), when both
     // are: the systems the values are for.
     std::optional<std::pair<zelk::Crs, zelk::Crs>> ChosenSystems() const;
-    // The values (and their convention) are those last opened from or saved
-    // to a file; MarkValuesSaved says so of the values the dialog opened with.
-    bool ValuesSaved() const;
-    void MarkValuesSaved();
-    // The file the values were opened from, while they are still its
-    // values; empty otherwise.
-    std::string SourceName() const;
+    // Starts on a step (seven parameters without a height fit): its values,
+    // convention and systems shown, its digits and name kept while shown.
+    void HoldStep(const zelk::Transformation& step);
+    // What the dialog holds: the seven values in their convention, the
+    // systems when both are chosen; the estimate or the step held, with
+    // every digit and its name, while the fields still show it.
+    zelk::Transformation Step() const;
 
     // Fields, in the order the dialog declares them.
     QString m_afterFile;   // full path chosen with FILE2; empty = none
@@ -106,14 +113,18 @@ private:
     void ApplyBeforeForm();
     void ApplyAfterForm();
 
-    // The last estimate's report and the values it gave (in the convention
-    // then chosen), for the comment of a saved file.
+    // The fields as they stand: values, convention, systems when both are
+    // chosen.
+    zelk::Transformation FieldStep() const;
+    // Whether the fields show held (the same text of every value, the same
+    // convention and systems).
+    bool Shows(const zelk::Transformation& held) const;
+
+    // The last estimate (in the convention then chosen, with its systems),
+    // its report and the names of its files, for Step() and 保存….
+    std::optional<zelk::Transformation> m_estimate;
     std::string m_report;
-    std::optional<zelk::SevenParams> m_estimated;
-    // The values and the name of the file opened last.
-    std::optional<zelk::SevenParams> m_opened;
-    std::string m_openedName;
-    zelk::RotationConvention m_estimatedConvention = zelk::RotationConvention::CoordinateFrame;
-    // The values and convention item of the last file opened or saved.
-    std::optional<std::pair<zelk::SevenParams, int>> m_savedValues;
+    std::string m_estimateFiles[2];
+    // A step opened, saved or handed in, under its name.
+    std::optional<zelk::Transformation> m_held;
 };

@@ -20,6 +20,8 @@
 #include "ui/transformation_text.h"
 #include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
+#include "workflow/input_file.h"
+#include "workflow/pair_file.h"
 
 using namespace zelk;
 
@@ -52,6 +54,14 @@ AngleFormat AnglesOfItem(int item) {
 }
 }  // namespace
 
+Transformation::Model ModelOfItem(int item) {
+    return item == 1 ? Transformation::Model::Four : item == 2 ? Transformation::Model::Three : Transformation::Model::Seven;
+}
+
+int ItemOfModel(Transformation::Model model) {
+    return model == Transformation::Model::Four ? 1 : model == Transformation::Model::Three ? 2 : 0;
+}
+
 std::optional<HeightModel> HeightModelOfItem(int item) {
     if (item < 1 || item > static_cast<int>(std::size(kHeightModels))) return std::nullopt;
     return kHeightModels[item - 1];
@@ -76,6 +86,8 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
     connect(Item<QPushButton>(kClear), &QPushButton::clicked, this, &CCalibrationDlg::OnClear);
     connect(Item<QPushButton>(kBeforeFile), &QPushButton::clicked, this, [this] { OnPickFile(false); });
     connect(Item<QPushButton>(kAfterFile), &QPushButton::clicked, this, [this] { OnPickFile(true); });
+    connect(Item<QPushButton>(kReadPairs), &QPushButton::clicked, this, &CCalibrationDlg::OnReadPairs);
+    connect(Item<QPushButton>(kWritePairs), &QPushButton::clicked, this, &CCalibrationDlg::OnWritePairs);
     m_geoid = new CGeoidChoice(Item<QComboBox>(kGeoid), this);
     for (int id : {kBeforeSystem, kAfterSystem}) {
         connect(Item<QComboBox>(id), &QComboBox::activated, this, [this, id] {
@@ -92,7 +104,7 @@ CCalibrationDlg::CCalibrationDlg(const Transformation* held, const QString& held
     if (held) {
         m_held = *held;
         m_heldName = heldName;
-        m_model = held->model == Transformation::Model::Four ? 1 : 0;
+        m_model = ItemOfModel(held->model);
         m_height = ItemOfHeightModel(held->height ? std::optional<HeightModel>(held->height->model)
                                                   : std::nullopt);
         m_convention = ItemOfConvention(held->convention);
@@ -173,7 +185,7 @@ void CCalibrationDlg::ApplyForms() {
     GetDlgItem(kGeoid)->setEnabled(m_height != 0);
     const bool files = m_source == 1;
     for (int id : {kFormat, kBeforeFile, kAfterFile}) GetDlgItem(id)->setEnabled(files);
-    GetDlgItem(kPairs)->setEnabled(!files);
+    for (int id : {kPairs, kReadPairs, kWritePairs}) GetDlgItem(id)->setEnabled(!files);
     // B and L formats for a geodetic side, in the table and in files alike;
     // before a system is chosen everything is open, as in the main dialog.
     const auto anglesApply = [](int system) { return system < 0 || IsGeodetic(system); };
@@ -224,7 +236,7 @@ std::optional<CalibrationSettings> CCalibrationDlg::ReadSettings() {
     CalibrationSettings settings;
     settings.before = *before;
     settings.after = *after;
-    settings.model = m_model == 1 ? Transformation::Model::Four : Transformation::Model::Seven;
+    settings.model = ModelOfItem(m_model);
     settings.height = HeightModelOfItem(m_height);
     settings.convention = ConventionOfItem(m_convention);
     if (settings.height) settings.geoid = m_geoid->Model();
@@ -257,7 +269,8 @@ void CCalibrationDlg::OnCompute() {
         const CalibrationSettings chosen = *settings;
         const std::optional<EstimationRun> run = InBackground<EstimationRun>(
             *this, QStringLiteral("正在解算"), QStringLiteral("正在解算点校正…"), [taken, chosen] {
-                return FinishEstimation(EstimateCalibration(chosen, taken->before, taken->after));
+                PairLines rows;  // messages name the table's rows
+                return FinishEstimation(EstimateCalibration(chosen, taken->before, taken->after, rows));
             });
         if (!run) return;  // given up
         ShowMessage(run->message.text, run->message.caption, run->message.icon);
@@ -299,7 +312,7 @@ void CCalibrationDlg::Hold(const CalibrationEstimate& estimate, const Calibratio
     m_heldFiles[0] = beforeFile;
     m_heldFiles[1] = afterFile;
     const ResidualKind kind =
-        settings.model == Transformation::Model::Seven ? ResidualKind::Spatial : ResidualKind::Plane;
+        settings.model == Transformation::Model::Four ? ResidualKind::Plane : ResidualKind::Spatial;
     Item<CResidualTable>(kResiduals)->ShowResiduals(estimate.residuals, kind, names, estimate.geoidCompared);
     auto* plot = Item<CResidualPlot>(kPlot);
     if (estimate.positions.empty()) {
@@ -331,7 +344,7 @@ void CCalibrationDlg::OnOpen() {
     m_held = *calibration;
     m_heldName = QFileInfo(path).fileName();
     m_estimate.reset();
-    m_model = calibration->model == Transformation::Model::Four ? 1 : 0;
+    m_model = ItemOfModel(calibration->model);
     m_height = ItemOfHeightModel(calibration->height ? std::optional<HeightModel>(calibration->height->model)
                                                      : std::nullopt);
     m_convention = ItemOfConvention(calibration->convention);
@@ -380,3 +393,91 @@ void CCalibrationDlg::OnClear() {
 }
 
 void CCalibrationDlg::OnAccept() { EndDialog(kIdOk); }
+
+std::optional<Transformation> CCalibrationDlg::HeldStep() const {
+    if (!m_held) return std::nullopt;
+    Transformation step = *m_held;
+    step.source = Utf8(m_heldName);
+    return step;
+}
+
+void CCalibrationDlg::OnReadPairs() {
+    UpdateData(true);  // a failed reading has said so; the picker opens all the same
+    FilePickRequest request;
+    request.open = true;
+    request.filter = QString::fromUtf8(kPairFileFilter);
+    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
+    request.owner = this;
+    const std::optional<QString> path = FilePicker().Pick(request);
+    if (!path) return;
+    const zelk::Crs before = SideCrs(MainListEntryAt(m_beforeSystem), m_beforeZoning, m_beforeMeridian)
+                                 .value_or(zelk::Crs{});
+    const zelk::Crs after = SideCrs(MainListEntryAt(m_afterSystem), m_afterZoning, m_afterMeridian)
+                                .value_or(zelk::Crs{});
+    const bool csv = QFileInfo(*path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0;
+    std::vector<PairTokens> pairs;
+    CInputFile file(ToPath(*path));
+    if (!file.Get()) {
+        ShowMessage(kPairsOpenText, kReadFileCaption, MessageIcon::Error);
+        return;
+    }
+    const CommonPointsResult read = ReadPairTokens(file.Get(), before, after, csv, pairs);
+    if (read.status != CommonPointsResult::Status::Ok) {
+        ShowMessage(read.status == CommonPointsResult::Status::TooManyPairs
+                        ? "公共点超过" + std::to_string(kMaxCommonPoints) + "对，请分区解算参数！"
+                    : read.status == CommonPointsResult::Status::ReadError
+                        ? std::string("读公共点文件错误！")
+                        : RecordProblemText("公共点文件", read.line, read.kind, read.field, read.label,
+                                            read.token, "！"),
+                    kReadFileCaption, MessageIcon::Error);
+        return;
+    }
+    auto* table = Item<CPairTable>(kPairs);
+    std::vector<std::array<QString, 7>> rows;
+    for (const PairTokens& pair : pairs) {
+        std::array<QString, 7> row;
+        row[0] = DecodeMessageText(pair.name);
+        for (std::size_t k = 0; k < 6; ++k) row[k + 1] = DecodeMessageText(pair.values[k]);
+        rows.push_back(row);
+    }
+    table->SetRows(rows);
+}
+
+void CCalibrationDlg::OnWritePairs() {
+    UpdateData(true);
+    auto* table = Item<CPairTable>(kPairs);
+    const std::vector<std::array<QString, 7>> rows = table->Rows();
+    if (rows.empty()) {
+        ShowMessage("点对表是空的，没有可写出的公共点！", ApplicationName(), MessageIcon::Warning);
+        return;
+    }
+    FilePickRequest request;
+    request.open = false;
+    request.filter = QString::fromUtf8(kPairFileFilter);
+    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
+    request.overwritePrompt = true;
+    request.owner = this;
+    const std::optional<QString> path = FilePicker().Pick(request);
+    if (!path) return;
+    const bool csv = QFileInfo(*path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0;
+    const auto axes = [](int system) {
+        const zelk::SystemEntry* entry = MainListEntryAt(system);
+        return entry && entry->form == zelk::Form::Geodetic     ? pointformat::Axes::Geodetic
+               : entry && entry->form == zelk::Form::Geocentric ? pointformat::Axes::Geocentric
+                                                                : pointformat::Axes::Plane;
+    };
+    std::string text;
+    if (csv) AppendPairHeader(text, axes(m_beforeSystem), axes(m_afterSystem));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        std::array<std::string, 6> values;
+        for (std::size_t k = 0; k < 6; ++k) values[k] = Utf8(rows[r][k + 1]);
+        if (!AppendPairLine(text, csv, Utf8(rows[r][0]), values)) {
+            ShowMessage(csv ? "点对表第" + std::to_string(r + 1) + "行没有点号：csv 点对文件每行都要有点号！"
+                            : "点对表第" + std::to_string(r + 1) +
+                                  "行的点号或坐标含有空格、逗号或以 # 开头，写成普通点对文件后读不回来，请改正或存为 csv！",
+                        kWriteFileCaption, MessageIcon::Warning);
+            return;
+        }
+    }
+    if (!SavePairText(ToPath(*path), text)) ShowMessage("写公共点文件错误！", kWriteFileCaption, MessageIcon::Error);
+}

@@ -1,8 +1,11 @@
-// The site-calibration dialog (点校正): estimates seven parameters or a
-// four-parameter plane similarity, each with an optional height fit, from
-// common points typed or pasted into a table or read from two files; shows
-// each pair's residuals in a table and as arrows over the site; saves and
-// opens calibration files (the ones zelk-cli reads with --params @FILE).
+// The site-calibration dialog (点校正): estimates seven parameters, three
+// parameters or a four-parameter plane similarity, each with an optional
+// height fit, from common points typed or pasted into a table or read from
+// two files; shows each pair's residuals in a table and as arrows over the
+// site; saves and opens calibration files (the ones zelk-cli reads with
+// --params @FILE). The table reads and writes pair files (读入…, 写出…: the
+// files zelk-cli estimate --pairs reads; .csv with a header, else plain),
+// and takes '*' for a value not known: a plan-only or height-only pair.
 //
 // The dialog holds at most one calibration: the last one computed or
 // opened, until 清除. 确认 ends the dialog with kIdOk and the caller takes
@@ -36,12 +39,14 @@ public:
                        double afterMeridian);
 
     const std::optional<zelk::Transformation>& Held() const { return m_held; }
+    // What it holds as a step of a chain: named (source) by HeldName().
+    std::optional<zelk::Transformation> HeldStep() const;
     // The file the held calibration was opened from or saved to (its name
     // without folder); empty when it has not been saved.
     const QString& HeldName() const { return m_heldName; }
 
     // Fields, in exchange order.
-    int m_model = 0;       // 0 七参数, 1 四参数
+    int m_model = 0;       // 0 七参数, 1 四参数, 2 三参数
     int m_height = 0;      // 0 无, 1 固定差, 2 平面, 3 二次曲面 (the geoid model below it: CGeoidChoice)
     int m_convention = 0;  // 0 坐标框架, 1 位置矢量
     int m_beforeSystem = -1;  // main-list index, -1 = none
@@ -68,6 +73,10 @@ public:
     void OnSave();   // 保存…
     void OnClear();  // 清除
     void OnAccept(); // 确认
+    // 读入…: a pair file into the table (its rows replaced); 写出…: the
+    // table's rows as a pair file.
+    void OnReadPairs();
+    void OnWritePairs();
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -92,6 +101,10 @@ private:
     std::string m_heldFiles[2];          // the common-point files it was read from
     CGeoidChoice* m_geoid = nullptr;     // the 大地水准面模型 list
 };
+
+// The model of an item of the model list, and back.
+zelk::Transformation::Model ModelOfItem(int item);
+int ItemOfModel(zelk::Transformation::Model model);
 
 // The height model of an item of the height list (0: none).
 std::optional<zelk::HeightModel> HeightModelOfItem(int item);

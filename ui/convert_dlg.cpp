@@ -21,6 +21,7 @@
 #include "ui/background_run.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
+#include "ui/chain_dlg.h"
 #include "ui/geoid_choice.h"
 #include "ui/progress_dlg.h"
 #include "ui/qt_platform.h"
@@ -137,7 +138,6 @@ void CConvertDlg::OnInitDialog() {
     }
 
     setWindowIcon(m_icon);
-    m_params = std::make_unique<SevenParams>();
 
     m_authorLink.m_address = AuthorPageAddress();
     m_authorLink.SubclassDlgItem(kAuthorLink, this);
@@ -203,7 +203,7 @@ void CConvertDlg::OnOK() {
     ConversionRequest request;
     request.from = *from;
     request.to = *to;
-    request.steps = {HeldStep()};
+    request.steps = HeldSteps();
     request.fromGeoid = SideGeoid(false);
     request.toGeoid = SideGeoid(true);
     request.formats.input = FormatOfItem(m_inputFormat);
@@ -307,11 +307,13 @@ void CConvertDlg::OnCancel() {
 }
 
 QString CConvertDlg::UnsavedTransformation() const {
-    if (m_calibration) return m_calibrationName.isEmpty() ? QStringLiteral("点校正") : QString();
-    const SevenParams& p = *m_params;
-    const bool zero = p.dX0 == 0.0 && p.dY0 == 0.0 && p.dZ0 == 0.0 && p.K == 0.0 && p.betaX == 0.0 &&
-                      p.betaY == 0.0 && p.betaZ == 0.0;
-    return zero || m_paramsSaved ? QString() : QStringLiteral("七参数");
+    // A step is saved when it has a file's name.
+    for (const Transformation& step : m_steps) {
+        if (!step.source.empty()) continue;
+        return step.model == Transformation::Model::Four || step.height ? QStringLiteral("点校正")
+                                                                         : QStringLiteral("七参数");
+    }
+    return QString();
 }
 
 void CConvertDlg::ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId,
@@ -505,38 +507,30 @@ bool CConvertDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CConvertDlg::OnEditParams() {
-    CBursaParamDlg dialog(m_params.get(), this, m_convention);
-    if (m_paramsBefore && m_paramsAfter) {
-        dialog.SelectSystems(*m_paramsBefore, *m_paramsAfter);
-    } else if (const auto from = ShownCrs(false), to = ShownCrs(true);
-               from && to && ModelProblemText(Transformation::Model::Seven, false, *from, *to).empty()) {
-        // New parameters start from the systems chosen here, when seven
-        // parameters can join them.
-        dialog.SelectSystems(*from, *to);
-    }
-    if (m_paramsSaved) dialog.MarkValuesSaved();
+    CChainDlg dialog(m_steps, ShownCrs(false), ShownCrs(true), this);
     const int result = dialog.DoModal();
-    // Systems of one's own defined or opened there are in these lists too.
+    // Systems of one's own defined or opened in the step dialogs are in
+    // these lists too.
     RefillSystemLists();
     if (result != kIdOk) return;
-    m_paramsSaved = dialog.ValuesSaved();
+    m_steps = dialog.Steps();
     ClearResults();
-    // Confirmed seven parameters are what conversions apply from now on,
-    // with the systems they were made for when the dialog names both.
-    dialog.CopyTo(*m_params);
-    m_convention = dialog.Convention();
-    const auto systems = dialog.ChosenSystems();
-    m_paramsBefore = systems ? std::optional<Crs>(systems->first) : std::nullopt;
-    m_paramsAfter = systems ? std::optional<Crs>(systems->second) : std::nullopt;
-    m_paramsSource = dialog.SourceName();
-    m_calibration.reset();
-    m_calibrationName.clear();
     UpdateTransformLine();
 }
 
+int CConvertDlg::CalibrationStep() const {
+    for (int k = static_cast<int>(m_steps.size()) - 1; k >= 0; --k) {
+        const Transformation& step = m_steps[static_cast<std::size_t>(k)];
+        if (step.model == Transformation::Model::Four || step.height) return k;
+    }
+    return -1;
+}
+
 void CConvertDlg::OnCalibrate() {
-    CCalibrationDlg dialog(m_calibration ? &*m_calibration : nullptr, m_calibrationName, this);
-    if (!m_calibration) {
+    const int at = CalibrationStep();
+    const Transformation* held = at >= 0 ? &m_steps[static_cast<std::size_t>(at)] : nullptr;
+    CCalibrationDlg dialog(held, held ? QString::fromUtf8(held->source.c_str()) : QString(), this);
+    if (!held) {
         // A new calibration starts from the systems chosen here.
         const auto meridian = [this](int id, double stored) {
             return ParseDialogNumber(CodePageBytes(Item<QLineEdit>(id)->text())).value_or(stored);
@@ -549,8 +543,15 @@ void CConvertDlg::OnCalibrate() {
     const int result = dialog.DoModal();
     RefillSystemLists();
     if (result != kIdOk) return;
-    m_calibration = dialog.Held();
-    m_calibrationName = m_calibration ? dialog.HeldName() : QString();
+    if (const std::optional<Transformation> step = dialog.HeldStep()) {
+        if (at >= 0) {
+            m_steps[static_cast<std::size_t>(at)] = *step;
+        } else {
+            m_steps.push_back(*step);
+        }
+    } else if (at >= 0) {
+        m_steps.erase(m_steps.begin() + at);
+    }
     ClearResults();
     UpdateTransformLine();
 }
@@ -570,20 +571,15 @@ std::optional<GeoidModel> CConvertDlg::SideGeoid(bool target) const {
     return heights->Model();
 }
 
-Transformation CConvertDlg::HeldStep() const {
-    if (m_calibration) return *m_calibration;
-    Transformation step = Transformation::Seven(*m_params, m_convention);
-    step.before = m_paramsBefore;
-    step.after = m_paramsAfter;
-    step.source = m_paramsSource;
-    return step;
+std::vector<Transformation> CConvertDlg::HeldSteps() const {
+    if (m_steps.empty()) return {Transformation::Seven(SevenParams{})};
+    return m_steps;
 }
 
 void CConvertDlg::UpdateTransformLine() {
     auto* label = Item<QLabel>(kTransformLine);
-    if (!label || !m_params) return;  // not before the dialog has its parameters
-    m_transformLine = DescribeTransformation(HeldStep(), m_calibration.has_value(), m_calibrationName,
-                                             ShownCrs(false), ShownCrs(true));
+    if (!label) return;
+    m_transformLine = DescribeTransformation(m_steps, ShownCrs(false), ShownCrs(true));
     // The status line names the geoid models of the two sides.
     const auto modelLabel = [](const std::optional<GeoidModel>& model) {
         return model ? QString::fromStdString(GeoidLabel(model->name)) : QString();

@@ -1,6 +1,7 @@
 // The main dialog: source and target systems, one point on each side, the
-// input and output point files with their formats and the current seven
-// parameters. A file conversion runs on a worker thread; the dialog waits
+// input and output point files with their formats and the steps of the
+// transformation (转换参数: seven or three parameters, site calibrations,
+// in order). A file conversion runs on a worker thread; the dialog waits
 // for it with its controls disabled, shows its progress after half a
 // second, and lets it be cancelled.
 #pragma once
@@ -37,7 +38,6 @@ public:
     // Fields, in the order the dialog declares them.
     QString m_outputPath;  // chosen with 转换后文件; empty = none
     QString m_inputPath;   // chosen with 转换前文件
-    std::unique_ptr<zelk::SevenParams> m_params;  // the current seven parameters
     int m_srcSystem = -1;  // main-list index, -1 = none selected
     int m_tgtSystem = -1;
     int m_srcZoning = 0;  // zoning item: 0 the meridian field, 1 3-degree, 2 6-degree zones
@@ -85,7 +85,8 @@ public:
     void ClearOutputFile();
     // A format picked by hand in a list of the file area.
     void OnSelchangeFileFormat();
-    // 转换参数: edit the parameters in their own dialog.
+    // 转换参数: the steps in their own dialog, where they are added,
+    // edited, removed and reordered.
     void OnEditParams();
     // A command of the window menu (kIdmAboutBox opens the about box).
     void OnSysCommand(int id);
@@ -103,27 +104,22 @@ public:
     // Worker threads of the file conversion (0: one per core, as zelk-cli).
     int m_conversionThreads = 0;
 
-    // What conversions apply: the seven parameters in their convention, or
-    // the site calibration taken from the calibration dialog (点校正),
-    // which replaces them until that dialog hands back none or the seven
-    // parameters are confirmed again.
-    zelk::RotationConvention m_convention = zelk::RotationConvention::CoordinateFrame;
-    // The systems the seven parameters were made for, when the
-    // seven-parameter dialog named both (chosen there, or from a file).
-    std::optional<zelk::Crs> m_paramsBefore, m_paramsAfter;
-    std::string m_paramsSource;  // the file they were opened from, for messages
-    std::optional<zelk::Transformation> m_calibration;
-    QString m_calibrationName;  // its file's name; empty: not saved
-    // The seven parameters are those of a file (opened or saved): closing
-    // the window loses nothing.
-    bool m_paramsSaved = false;
-    // What closing the window would lose ("七参数", "点校正"); empty when
-    // nothing: Esc and the close box then close at once, else they ask.
+    // What conversions apply, in order; none: seven parameters all zero.
+    // Each step's source is its name as the status line shows it: the file
+    // it was read from or saved to (empty: typed, or not saved).
+    std::vector<zelk::Transformation> m_steps;
+    // What closing the window would lose ("七参数", "点校正": a step not
+    // saved to a file); empty when nothing: Esc and the close box then
+    // close at once, else they ask.
     QString UnsavedTransformation() const;
 
-    // 点校正: the calibration dialog, on the calibration held (or, without
-    // one, on the two systems chosen here).
+    // 点校正: the calibration dialog on the last step that is a site
+    // calibration (four parameters, or a height fit), or, without one, on
+    // the two systems chosen here. Confirmed, what it holds takes that
+    // step's place (or is added at the end); holding nothing, the step goes.
     void OnCalibrate();
+    // The place of the step 点校正 works on, or -1.
+    int CalibrationStep() const;
     // The line under the buttons saying what a conversion will apply, in
     // the warning colour when that is probably a mistake.
     void UpdateTransformLine();
@@ -160,9 +156,8 @@ private:
     // A side's system as its lists and meridian field show it now (the
     // field read quietly); nothing when no system is chosen.
     std::optional<zelk::Crs> ShownCrs(bool target) const;
-    // The step conversions apply: the calibration held, else the seven
-    // parameters with their convention and systems.
-    zelk::Transformation HeldStep() const;
+    // The steps conversions apply: m_steps, or seven zero parameters.
+    std::vector<zelk::Transformation> HeldSteps() const;
     // The geoid model of a side's heights, when its list is enabled and
     // holds one.
     std::optional<zelk::GeoidModel> SideGeoid(bool target) const;

@@ -13,6 +13,7 @@
 #include "platform/number_text.h"
 #include "ui/qt_platform.h"
 #include "workflow/estimation_run.h"
+#include "workflow/calibration_run.h"
 
 using namespace zelk;
 
@@ -151,6 +152,29 @@ void CPairTable::ClearPairs() {
     setCurrentCell(0, 0);
 }
 
+std::vector<std::array<QString, CPairTable::kColumns>> CPairTable::Rows() const {
+    std::vector<std::array<QString, kColumns>> rows;
+    for (int row = 0; row < rowCount(); ++row) {
+        if (RowIsEmpty(row)) continue;
+        std::array<QString, kColumns> cells;
+        for (int c = 0; c < kColumns; ++c) cells[static_cast<std::size_t>(c)] = CellText(row, c);
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+void CPairTable::SetRows(const std::vector<std::array<QString, kColumns>>& rows) {
+    m_filling = true;
+    clearContents();
+    setRowCount(static_cast<int>(rows.size()));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        for (int c = 0; c < kColumns; ++c) SetCell(row, c, rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)]);
+    }
+    m_filling = false;
+    KeepOneEmptyRow();
+    setCurrentCell(0, 0);
+}
+
 void CPairTable::SetAngles(std::optional<AngleFormat> before, std::optional<AngleFormat> after) {
     m_angles = {before, after};
 }
@@ -176,7 +200,9 @@ std::optional<CPairTable::Pairs> CPairTable::ReadPairs(Problem& problem) const {
             const int axis = (c - 1) % 3;
             const bool angle = angles && *angles != AngleFormat::Packed && axis < 2;
             std::optional<double> value;
-            if (angle) {
+            if (text == QStringLiteral("*")) {
+                value = kUnknown;
+            } else if (angle) {
                 double packed = 0.0;
                 const QByteArray bytes = text.trimmed().toUtf8();
                 if (!bytes.isEmpty() &&

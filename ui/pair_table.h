@@ -11,6 +11,9 @@
 // empty, so there is always a row to type into. The table holds at most
 // zelk::kMaxCommonPoints pairs, as an estimation takes: lines past them are
 // not pasted, and a message says how many.
+// A value typed as '*' is
+// not known: a plan-only pair ('*' heights) or a height-only pair ('*' x
+// and y) of a site calibration.
 #pragma once
 
 #include <QString>
@@ -42,6 +45,10 @@ public:
     void PasteText(const QString& text);
     // Every cell emptied, back to the first rows.
     void ClearPairs();
+    // The rows that hold anything, as text (name, six values), trimmed; and
+    // the table filled with rows in place of what it held.
+    std::vector<std::array<QString, kColumns>> Rows() const;
+    void SetRows(const std::vector<std::array<QString, kColumns>>& rows);
 
     // The pairs of the rows that hold anything; blank rows are skipped.
     struct Pairs {
@@ -56,7 +63,7 @@ public:
     // The pairs, or the first cell that does not read (numbers read as the
     // dialogs' number fields: platform/number_text.h, whatever the locale;
     // B and L as workflow/angle_text.h reads their format, turned into
-    // packed DMS).
+    // packed DMS; '*' as zelk::kUnknown).
     std::optional<Pairs> ReadPairs(Problem& problem) const;
 
     static QWidget* Create(QWidget* parent) { return new CPairTable(parent); }

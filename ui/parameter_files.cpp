@@ -79,3 +79,27 @@ bool SaveParamsFile(CTemplateDialog* owner, const QString& path, const Transform
     }
     return true;
 }
+
+std::optional<std::vector<Transformation>> OpenStepsFile(QWidget* owner, QString& path) {
+    const std::optional<QString> picked = PickParamsFile(true, owner);
+    if (!picked) return std::nullopt;
+    path = *picked;
+    // A named pipe or a device would hold the window until it answers.
+    std::string error = NotRegularFileText(ToPath(path));
+    std::optional<std::vector<Transformation>> steps =
+        error.empty() ? ReadStepsFile(ToPath(path), error) : std::nullopt;
+    if (!steps) {
+        ShowParamsReadProblem(error);
+        return steps;
+    }
+    // Named by the file's name, and a chain's steps by their place in it.
+    const std::string name = QFileInfo(path).fileName().toStdString();
+    for (std::size_t k = 0; k < steps->size(); ++k) {
+        (*steps)[k].source = steps->size() == 1 ? name : name + " [step " + std::to_string(k + 1) + "]";
+    }
+    return steps;
+}
+
+std::string ChainComment(const std::vector<Transformation>& steps, const QString& path) {
+    return ChainComment(steps, QFileInfo(path).fileName().toStdString());
+}

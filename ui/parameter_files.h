@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "workflow/parameter_file.h"
 
@@ -25,6 +26,13 @@ std::optional<zelk::Transformation> OpenParamsFile(CTemplateDialog* owner, QStri
 // problem shown) when it could not be written.
 bool SaveParamsFile(CTemplateDialog* owner, const QString& path, const zelk::Transformation& calibration,
                     const std::string& comment);
+
+// The picker, then every step of a parameters or chain file, each named by
+// the file's name (a chain's steps "name [step N]"); nothing (a problem
+// shown) when the user chose none or it cannot be read.
+std::optional<std::vector<zelk::Transformation>> OpenStepsFile(QWidget* owner, QString& path);
+// The comment of a chain saved at path (workflow's ChainComment).
+std::string ChainComment(const std::vector<zelk::Transformation>& steps, const QString& path);
 
 // "参数文件无法读取：" or "参数文件无法保存：" and the reason, as an error box.
 void ShowParamsReadProblem(const std::string& reason);

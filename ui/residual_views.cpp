@@ -16,6 +16,9 @@ QColor SuspectColor() { return QColor(200, 0, 0); }
 namespace {
 QString Metres(double value) { return TableNumber(value, 4); }
 
+// Where a component took no part (a plan-only or height-only pair).
+const QString kUnused = QStringLiteral("—");
+
 bool AnyName(const QStringList& names) {
     return std::any_of(names.begin(), names.end(), [](const QString& n) { return !n.isEmpty(); });
 }
@@ -141,11 +144,11 @@ public:
         if (column == 0) return QString::number(row + 1);
         if (m_withNames && column-- == 1) return row < m_names.size() ? m_names[row] : QString();
         const int values = m_kind == ResidualKind::Spatial ? 3 : 2;
-        if (column <= values) return Metres(r.r[static_cast<std::size_t>(column - 1)]);
-        if (column == values + 1) return Metres(r.length);
+        if (column <= values) return r.planeUsed ? Metres(r.r[static_cast<std::size_t>(column - 1)]) : kUnused;
+        if (column == values + 1) return r.planeUsed ? Metres(r.length) : kUnused;
         column -= values + 2;
-        if (AnyHeightColumn() && column-- == 0) return r.heightFitted ? Metres(r.height) : QString();
-        if (m_withoutGeoid && column-- == 0) return r.heightFitted ? Metres(r.heightWithoutGeoid) : QString();
+        if (AnyHeightColumn() && column-- == 0) return r.heightFitted ? Metres(r.height) : kUnused;
+        if (m_withoutGeoid && column-- == 0) return r.heightFitted ? Metres(r.heightWithoutGeoid) : kUnused;
         if (column == 0) return r.leftOut > 0.0 ? Metres(r.leftOut) : QStringLiteral("-");
         return r.suspect ? QStringLiteral("*") : QString();
     }
@@ -308,10 +311,19 @@ void CResidualPlot::Clear(const QString& hint) {
 void CResidualPlot::ShowResiduals(const std::vector<GridPoint>& positions,
                                   const std::vector<CalibrationResidual>& rows,
                                   const QStringList& labels) {
+    // The pairs that took part in the plane fit: a height-only pair has no
+    // plane residual to draw.
     const std::size_t n = std::min(positions.size(), rows.size());
-    m_positions.assign(positions.begin(), positions.begin() + static_cast<std::ptrdiff_t>(n));
-    m_rows.assign(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(n));
-    m_labels = labels;
+    m_positions.clear();
+    m_rows.clear();
+    m_labels.clear();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!rows[i].planeUsed) continue;
+        m_positions.push_back(positions[i]);
+        m_rows.push_back(rows[i]);
+        const int at = static_cast<int>(i);
+        m_labels << (at < labels.size() && !labels[at].isEmpty() ? labels[at] : QString::number(at + 1));
+    }
     m_hint.clear();
     Layout();
     update();

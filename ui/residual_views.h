@@ -32,8 +32,10 @@ enum class ResidualKind {
 //   高程 (when heights were fitted) | 剔除后 | 粗差
 // 剔除后 is the pair's discrepancy from an estimate without it ("-" when the
 // test did not run); 粗差 holds "*" for a suspected blunder, whose whole row
-// is red. The cells are written as they are drawn, so that any number of
-// rows costs no more than the residuals themselves.
+// is red. A component the pair took no part in (the plane of a height-only
+// pair, the height of a plan-only pair) shows "—". The cells are written as
+// they are drawn, so that any number of rows costs no more than the
+// residuals themselves.
 class CResidualTable : public QTableView {
     Q_OBJECT
 public:
@@ -90,8 +92,8 @@ class CResidualPlot : public QWidget {
 public:
     explicit CResidualPlot(QWidget* parent = nullptr);
 
-    // positions[i] and rows[i].plane; labels name the points (pair numbers
-    // when empty).
+    // positions[i] and rows[i].plane of the pairs whose plane was used;
+    // labels name the points (pair numbers when empty).
     void ShowResiduals(const std::vector<zelk::GridPoint>& positions,
                        const std::vector<zelk::CalibrationResidual>& rows, const QStringList& labels = {});
     // Nothing to draw; the hint is shown in the middle.

@@ -23,6 +23,7 @@
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
+#include "ui/chain_dlg.h"
 #include "ui/convert_app.h"
 #include "ui/convert_dlg.h"
 #include "ui/pair_table.h"
@@ -178,7 +179,7 @@ int main(int argc, char** argv) {
         std::string error;
         if (const auto params = ReadParametersFile(
                 ToPath(QStringLiteral(ZELK_EXAMPLES_DIR "/bj54-to-wgs84.params")), error)) {
-            *dialog.m_params = params->seven;
+            dialog.m_steps = {Transformation::Seven(params->seven)};
         }
         dialog.m_srcSystem = 2;
         dialog.m_tgtSystem = 1;
@@ -321,8 +322,8 @@ int main(int argc, char** argv) {
         Choose(dialog, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
         dialog.Item<QLineEdit>(convert_ids::kSrcMeridian)->setText(QStringLiteral("117.2"));
         Choose(dialog, convert_ids::kTgtSystem, MainIndex("local"));
-        dialog.m_calibration = site;
-        dialog.m_calibrationName = QStringLiteral("site.params");
+        site.source = "site.params";
+        dialog.m_steps = {site};
         dialog.UpdateTransformLine();
         ok = Save(dialog, folder + QStringLiteral("/main-dialog-calibration.png")) && ok;
 
@@ -331,6 +332,56 @@ int main(int argc, char** argv) {
         Choose(warning, convert_ids::kSrcSystem, MainIndex("wgs84-geodetic"));
         Choose(warning, convert_ids::kTgtSystem, MainIndex("cgcs2000-geodetic"));
         ok = Save(warning, folder + QStringLiteral("/main-dialog-warning.png")) && ok;
+    }
+    {
+        // The guide's two stages: seven parameters WGS84 -> Beijing 1954
+        // X Y Z from two csv files paired by name, then four parameters and
+        // a fixed height from a pair file with plan-only control, both steps
+        // of 转换参数, and the main dialog applying them.
+        std::vector<Transformation> steps;
+        CCalibrationDlg first;
+        Choose(first, calibration_ids::kBeforeSystem, MainIndex("wgs84-geodetic"));
+        Choose(first, calibration_ids::kAfterSystem, MainIndex("beijing54-xyz"));
+        Choose(first, calibration_ids::kSource, 1);
+        Choose(first, calibration_ids::kFormat, 2);
+        files.answers = {examples + QStringLiteral("/stage1-wgs84.csv"), examples + QStringLiteral("/stage1-bj54-xyz.csv")};
+        first.Item<QPushButton>(calibration_ids::kBeforeFile)->click();
+        first.Item<QPushButton>(calibration_ids::kAfterFile)->click();
+        first.Item<QPushButton>(calibration_ids::kCompute)->click();
+        files.answers = {saved.filePath(QStringLiteral("stage1.params"))};
+        first.Item<QPushButton>(calibration_ids::kSave)->click();
+        if (first.HeldStep()) steps.push_back(*first.HeldStep());
+
+        CCalibrationDlg second;
+        Choose(second, calibration_ids::kModel, 1);   // 四参数
+        Choose(second, calibration_ids::kHeight, 1);  // 固定差
+        Choose(second, calibration_ids::kBeforeSystem, MainIndex("beijing54-gauss"));
+        second.Item<QLineEdit>(calibration_ids::kBeforeMeridian)->setText(QStringLiteral("117"));
+        Choose(second, calibration_ids::kAfterSystem, MainIndex("local"));
+        files.answers = {examples + QStringLiteral("/stage2-pairs.txt")};
+        second.Item<QPushButton>(calibration_ids::kReadPairs)->click();
+        second.Item<QPushButton>(calibration_ids::kCompute)->click();
+        files.answers = {saved.filePath(QStringLiteral("stage2.params"))};
+        second.Item<QPushButton>(calibration_ids::kSave)->click();
+        ok = Save(second, folder + QStringLiteral("/calibration-pairs.png")) && ok;
+        if (second.HeldStep()) steps.push_back(*second.HeldStep());
+
+        const Crs from = MakeCrs(*FindSystem("wgs84-geodetic")), to = MakeCrs(*FindSystem("local"));
+        CChainDlg chain(steps, from, to);
+        chain.Select(1);
+        ok = Save(chain, folder + QStringLiteral("/steps.png")) && ok;
+
+        CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
+        Choose(dialog, convert_ids::kSrcSystem, MainIndex("wgs84-geodetic"));
+        Choose(dialog, convert_ids::kTgtSystem, MainIndex("local"));
+        dialog.m_steps = steps;
+        dialog.DropFile(kExamples + QStringLiteral("rtk-new.txt"), true);
+        dialog.DropFile(kHome + QStringLiteral("成果/rtk-new-local.txt"), false);
+        dialog.m_withNames = 1;
+        dialog.UpdateData(false);
+        dialog.UpdateTransformLine();
+        ok = Save(dialog, folder + QStringLiteral("/main-dialog-steps.png")) && ok;
     }
     {
         // Heights (the guide's section on heights): a GNSS point of the
@@ -380,8 +431,7 @@ int main(int argc, char** argv) {
         Choose(main, convert_ids::kSrcSystem, MainIndex("cgcs2000-gauss"));
         main.Item<QLineEdit>(convert_ids::kSrcMeridian)->setText(QStringLiteral("102"));
         Choose(main, convert_ids::kTgtSystem, MainIndex("local"));
-        if (dialog.Held()) main.m_calibration = *dialog.Held();
-        main.m_calibrationName = QStringLiteral("corridor.params");
+        if (dialog.HeldStep()) main.m_steps = {*dialog.HeldStep()};
         main.UpdateTransformLine();
         ok = Save(main, folder + QStringLiteral("/main-dialog-geoid-calibration.png")) && ok;
     }

@@ -1,5 +1,7 @@
 #include "ui/templates.h"
 
+#include <QListWidget>
+
 #include "ui/geoid_choice.h"
 #include "ui/pair_table.h"
 #include "ui/residual_views.h"
@@ -23,6 +25,13 @@ ControlTemplate Custom(int id, CustomControlFactory create, int x, int y, int w,
 }
 
 constexpr unsigned kEditStyle = kBorder | kAutoHScroll;
+
+QWidget* CreateStepList(QWidget* parent) {
+    auto* list = new QListWidget(parent);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setWordWrap(false);
+    return list;
+}
 
 QStringList ConventionItems() { return {QStringLiteral("坐标框架"), QStringLiteral("位置矢量")}; }
 QStringList HeightModelItems() {
@@ -183,7 +192,7 @@ DialogTemplate MakeCalibrationTemplate() {
         Control(kNoId, K::GroupBox, QStringLiteral("模型"), 7, 5, 330, 44),
         Control(kNoId, K::Label, QStringLiteral("平面"), 14, 17, 20, 10),
         Control(kModel, K::DropDownList, QString(), 36, 15, 64, 40, kListStyle,
-                {QStringLiteral("七参数"), QStringLiteral("四参数")}),
+                {QStringLiteral("七参数"), QStringLiteral("四参数"), QStringLiteral("三参数")}),
         Control(kNoId, K::Label, QStringLiteral("高程拟合"), 112, 17, 32, 10),
         Control(kHeight, K::DropDownList, QString(), 146, 15, 64, 60, kListStyle, HeightModelItems()),
         Control(kNoId, K::Label, QStringLiteral("旋转约定"), 222, 17, 32, 10),
@@ -211,7 +220,10 @@ DialogTemplate MakeCalibrationTemplate() {
                 {QStringLiteral("txt"), QStringLiteral("dat"), QStringLiteral("csv")}),
         Control(kBeforeFile, K::PushButton, QStringLiteral("转换前文件"), 191, 134, 68, 14),
         Control(kAfterFile, K::PushButton, QStringLiteral("转换后文件"), 263, 134, 67, 14),
-        Custom(kPairs, &CPairTable::Create, 14, 152, 316, 154),
+        Custom(kPairs, &CPairTable::Create, 14, 152, 316, 138),
+        Control(kNoId, K::Label, QStringLiteral("点对文件：每行点号和两侧的坐标，未知的写 *"), 14, 296, 200, 10),
+        Control(kReadPairs, K::PushButton, QStringLiteral("读入…"), 222, 294, 52, 14),
+        Control(kWritePairs, K::PushButton, QStringLiteral("写出…"), 278, 294, 52, 14),
         Control(kNoId, K::GroupBox, QStringLiteral("残差图"), 343, 5, 250, 120),
         Custom(kPlot, &CResidualPlot::Create, 350, 16, 236, 104),
         Control(kNoId, K::GroupBox, QStringLiteral("残差"), 343, 128, 250, 185),
@@ -222,6 +234,36 @@ DialogTemplate MakeCalibrationTemplate() {
         Control(kClear, K::PushButton, QStringLiteral("清除"), 175, 317, 50, 14),
         Control(kAccept, K::PushButton, QStringLiteral("确认"), 487, 317, 50, 14),
         Control(kCancel, K::PushButton, QStringLiteral("取消"), 543, 317, 50, 14),
+    };
+    return t;
+}
+
+DialogTemplate MakeChainTemplate() {
+    using namespace chain_ids;
+    DialogTemplate t;
+    t.id = kIddChain;
+    t.caption = QStringLiteral("转换参数");
+    t.width = 330;
+    t.height = 196;
+    t.fontFace = QStringLiteral("宋体");
+    t.pointSize = 9;
+    t.style = kSystemMenu | kModalFrame;
+    // The steps in order on the left, what can be done to them on the
+    // right; below, what they do to the main dialog's two systems.
+    t.controls = {
+        Control(kNoId, K::Label, QStringLiteral("转换步骤，从上到下依次施加："), 7, 7, 250, 10),
+        Custom(kSteps, &CreateStepList, 7, 19, 252, 122),
+        Control(kAddSeven, K::PushButton, QStringLiteral("七参数…"), 266, 19, 57, 14),
+        Control(kAddCalibration, K::PushButton, QStringLiteral("点校正…"), 266, 36, 57, 14),
+        Control(kOpen, K::PushButton, QStringLiteral("打开…"), 266, 53, 57, 14),
+        Control(kEdit, K::PushButton, QStringLiteral("编辑…"), 266, 76, 57, 14),
+        Control(kRemove, K::PushButton, QStringLiteral("删除"), 266, 93, 57, 14),
+        Control(kUp, K::PushButton, QStringLiteral("上移"), 266, 110, 57, 14),
+        Control(kDown, K::PushButton, QStringLiteral("下移"), 266, 127, 57, 14),
+        Control(kLine, K::Label, QString(), 7, 146, 316, 26),
+        Control(kSave, K::PushButton, QStringLiteral("保存…"), 7, 176, 50, 14),
+        Control(kAccept, K::PushButton, QStringLiteral("确认"), 217, 176, 50, 14, kDefaultButton),
+        Control(kCancel, K::PushButton, QStringLiteral("取消"), 273, 176, 50, 14),
     };
     return t;
 }
@@ -321,6 +363,11 @@ const DialogTemplate& BursaParamDialogTemplate() {
 
 const DialogTemplate& CalibrationDialogTemplate() {
     static const DialogTemplate t = MakeCalibrationTemplate();
+    return t;
+}
+
+const DialogTemplate& ChainDialogTemplate() {
+    static const DialogTemplate t = MakeChainTemplate();
     return t;
 }
 

@@ -8,6 +8,7 @@ inline constexpr int kIddConvert = 102;      // main dialog
 inline constexpr int kIddBursaParams = 130;  // seven-parameter dialog
 inline constexpr int kIddCalibration = 131;  // site-calibration dialog
 inline constexpr int kIddSystemDef = 132;    // 自定义坐标系 (a system of one's own)
+inline constexpr int kIddChain = 133;        // the steps of a transformation (转换参数)
 
 // Control ids of the main dialog.
 namespace convert_ids {
@@ -103,7 +104,25 @@ inline constexpr int kAccept = 1020;       // 确认
 inline constexpr int kBeforeAngles = 1021;  // format of B and L before (AngleFormat order)
 inline constexpr int kAfterAngles = 1022;
 inline constexpr int kGeoid = 1023;        // 大地水准面模型 of the height fit (ui/geoid_choice.h)
+inline constexpr int kReadPairs = 1024;    // 读入… a pair file into the table
+inline constexpr int kWritePairs = 1025;   // 写出… the table as a pair file
 }  // namespace calibration_ids
+
+// Control ids of the steps dialog.
+namespace chain_ids {
+inline constexpr int kAccept = 1;          // 确认 (the OK command)
+inline constexpr int kCancel = 2;          // 取消
+inline constexpr int kSteps = 1000;        // the list of steps, in order
+inline constexpr int kAddSeven = 1001;     // 七参数…: a step typed or estimated there
+inline constexpr int kAddCalibration = 1002;  // 点校正…: a step from the calibration dialog
+inline constexpr int kOpen = 1003;         // 打开…: the steps of a parameters or chain file
+inline constexpr int kEdit = 1004;         // 编辑…
+inline constexpr int kRemove = 1005;       // 删除
+inline constexpr int kUp = 1006;           // 上移
+inline constexpr int kDown = 1007;         // 下移
+inline constexpr int kSave = 1008;         // 保存…: the steps as one chain file
+inline constexpr int kLine = 1009;         // what the steps do to the main dialog's systems
+}  // namespace chain_ids
 
 // Control ids of the system dialog (自定义坐标系).
 namespace system_ids {
@@ -132,6 +151,7 @@ inline constexpr int kPlaneOriginCaption = 1017;
 const DialogTemplate& ConvertDialogTemplate();
 const DialogTemplate& BursaParamDialogTemplate();
 const DialogTemplate& CalibrationDialogTemplate();
+const DialogTemplate& ChainDialogTemplate();
 const DialogTemplate& AboutDialogTemplate();
 const DialogTemplate& SystemDefDialogTemplate();
 
@@ -156,6 +176,9 @@ QStringList AngleFormatItems();
 // Parameter files (seven parameters or a site calibration).
 inline constexpr const char* kParamsFileFilter = "参数文件(*.params)|*.params|所有文件(*)|*||";
 inline constexpr const char* kParamsFileSuffix = "params";
+// Pair files of the calibration dialog's table: plain, or csv with a header.
+inline constexpr const char* kPairFileFilter =
+    "点对文件(*.txt;*.csv)|*.txt;*.csv|所有文件(*)|*||";
 // System files (a coordinate system of one's own).
 inline constexpr const char* kSystemFileFilter = "坐标系文件(*.crs)|*.crs|所有文件(*)|*||";
 inline constexpr const char* kSystemFileSuffix = "crs";

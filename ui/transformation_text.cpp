@@ -57,8 +57,15 @@ QString FourParamsValues(const FourParams& p) {
            Fixed(p.K, 9) + QStringLiteral(" (") + Fixed((p.K - 1.0) * 1e6, 3) + QStringLiteral(" ppm)");
 }
 
+QString ThreeParamsValues(const ThreeParams& p) {
+    return QStringLiteral("ΔX=") + Dialog(p.dX) + QStringLiteral(" ΔY=") + Dialog(p.dY) + QStringLiteral(" ΔZ=") +
+           Dialog(p.dZ) + QStringLiteral(" m");
+}
+
 QString CalibrationTitle(const Transformation& c) {
-    QString title = c.model == Transformation::Model::Four ? QStringLiteral("四参数") : SevenParamsTitle(c.convention);
+    QString title = c.model == Transformation::Model::Four    ? QStringLiteral("四参数")
+                    : c.model == Transformation::Model::Three ? QStringLiteral("三参数")
+                                                              : SevenParamsTitle(c.convention);
     if (c.height) title += HeightTitle(c.height->model);
     if (c.height && c.geoid) title += QStringLiteral("（") + Utf8(GeoidLabel(c.geoid->name)) + QStringLiteral("之上）");
     return title;
@@ -66,7 +73,11 @@ QString CalibrationTitle(const Transformation& c) {
 
 QString CalibrationSummary(const Transformation& c) {
     QString text;
-    if (c.model == Transformation::Model::Four) {
+    if (c.model == Transformation::Model::Three) {
+        const ThreeParams& p = c.three;
+        text = QStringLiteral("ΔX=") + Fixed(p.dX, 4) + QStringLiteral(" ΔY=") + Fixed(p.dY, 4) +
+               QStringLiteral(" ΔZ=") + Fixed(p.dZ, 4) + QStringLiteral(" m");
+    } else if (c.model == Transformation::Model::Four) {
         const FourParams& p = c.four;
         text = QStringLiteral("dX=") + Fixed(p.dX, 4) + QStringLiteral(" dY=") + Fixed(p.dY, 4) +
                QStringLiteral(" m\nα=") + Utf8(FormatDms(p.alpha)) + QStringLiteral("  K=") +
@@ -91,7 +102,9 @@ QString CalibrationSummary(const Transformation& c) {
 }
 
 QString CalibrationValues(const Transformation& c) {
-    QString text = c.model == Transformation::Model::Four ? FourParamsValues(c.four) : SevenParamsValues(c.seven);
+    QString text = c.model == Transformation::Model::Four    ? FourParamsValues(c.four)
+                   : c.model == Transformation::Model::Three ? ThreeParamsValues(c.three)
+                                                             : SevenParamsValues(c.seven);
     if (c.height) {
         const HeightFit& h = *c.height;
         text += QStringLiteral("\n高程拟合 ") + QString::fromUtf8(HeightModelName(h.model)) +
@@ -112,46 +125,94 @@ QString CalibrationValues(const Transformation& c) {
     return text;
 }
 
-TransformationLine DescribeTransformation(const Transformation& step, bool calibration,
-                                          const QString& calibrationName,
+bool IsTypedSeven(const Transformation& step) {
+    return step.model == Transformation::Model::Seven && !step.height && step.source.empty();
+}
+
+QString StepText(const Transformation& step) {
+    if (IsTypedSeven(step)) {
+        return AllZero(step.seven) ? QStringLiteral("七参数全为零") : SevenParamsShort(step.seven, step.convention);
+    }
+    const bool calibration = step.model == Transformation::Model::Four || step.height.has_value();
+    return CalibrationTitle(step) + QStringLiteral(" (") +
+           (!step.source.empty() ? Utf8(step.source)
+            : calibration        ? QStringLiteral("点校正，未保存")
+                                 : QStringLiteral("未保存")) +
+           QLatin1Char(')');
+}
+
+namespace {
+
+// The whole story of one step: its title and name, every value, the systems.
+QString StepDetails(const Transformation& step) {
+    if (IsTypedSeven(step)) {
+        if (AllZero(step.seven)) return QStringLiteral("无：七参数全为零，不施加任何转换");
+        QString text = SevenParamsTitle(step.convention) + QLatin1Char('\n') + SevenParamsValues(step.seven);
+        if (step.before && step.after) {
+            text += QStringLiteral("\n从 ") + Utf8(DescribeSystem(*step.before)) + QStringLiteral(" 到 ") +
+                    Utf8(DescribeSystem(*step.after));
+        }
+        return text;
+    }
+    return StepText(step) + QLatin1Char('\n') + CalibrationValues(step);
+}
+
+// Why one step alone is probably a mistake, or would be refused (problem).
+QString SingleStepWarning(const Transformation& step, const std::string& problem,
+                          const std::optional<zelk::Crs>& from, const std::optional<zelk::Crs>& to) {
+    const bool chosen = from && to;
+    const bool datumShift = step.ChangesDatum() && !step.height;
+    if (!problem.empty()) {
+        if (!datumShift) return QStringLiteral("点校正不适用于所选坐标系统");
+        if (from->form == zelk::Form::Local || to->form == zelk::Form::Local) {
+            return QStringLiteral("地方坐标须用点校正");
+        }
+        return step.model == Transformation::Model::Three ? QStringLiteral("三参数不适用于所选坐标系统")
+                                                          : QStringLiteral("七参数不适用于所选坐标系统");
+    }
+    if (!datumShift || !chosen) return {};
+    const bool zero = step.model == Transformation::Model::Seven && AllZero(step.seven);
+    if (SameDatum(*from, *to) && !zero) {
+        return step.model == Transformation::Model::Three ? QStringLiteral("两侧同一基准却施加三参数")
+                                                          : QStringLiteral("两侧同一基准却施加七参数");
+    }
+    // An ellipsoid of one's own is usually meant to share X Y Z with its
+    // datum (an ellipsoid enlarged by the site's height).
+    if (!SameDatum(*from, *to) && zero && !from->ellipsoid && !to->ellipsoid) {
+        return QStringLiteral("两侧基准不同却未设七参数");
+    }
+    return {};
+}
+
+}  // namespace
+
+TransformationLine DescribeTransformation(const std::vector<Transformation>& given,
                                           const std::optional<zelk::Crs>& from,
                                           const std::optional<zelk::Crs>& to) {
+    const std::vector<Transformation> steps = given.empty() ? std::vector<Transformation>{Transformation::Seven(SevenParams{})}
+                                                            : given;
     TransformationLine line;
-    QString description;
-    QString why;
-    bool refused = false;  // a conversion would be refused, rather than merely doubtful
     const bool chosen = from && to;
-    const std::string problem = chosen ? ChainProblemText(*from, *to, {step}) : std::string();
-    if (calibration) {
-        description = CalibrationTitle(step) + QStringLiteral(" (") +
-                      (calibrationName.isEmpty() ? QStringLiteral("点校正，未保存") : calibrationName) +
-                      QLatin1Char(')');
-        line.details = description + QLatin1Char('\n') + CalibrationValues(step);
-        if (!problem.empty()) why = QStringLiteral("点校正不适用于所选坐标系统");
+    const std::string problem = chosen ? ChainProblemText(*from, *to, steps) : std::string();
+    QString description, why;
+    if (steps.size() == 1) {
+        const Transformation& step = steps.front();
+        description = IsTypedSeven(step) && AllZero(step.seven) ? QStringLiteral("无") : StepText(step);
+        line.details = StepDetails(step);
+        why = SingleStepWarning(step, problem, from, to);
     } else {
-        const bool zero = AllZero(step.seven);
-        description = zero ? QStringLiteral("无") : SevenParamsShort(step.seven, step.convention);
-        line.details = zero ? QStringLiteral("无：七参数全为零，不施加任何转换")
-                            : SevenParamsTitle(step.convention) + QLatin1Char('\n') + SevenParamsValues(step.seven);
-        if (step.before && step.after) {
-            line.details += QStringLiteral("\n从 ") + Utf8(DescribeSystem(*step.before)) + QStringLiteral(" 到 ") +
-                            Utf8(DescribeSystem(*step.after));
+        for (std::size_t k = 0; k < steps.size(); ++k) {
+            const QString number = QString::number(k + 1) + QStringLiteral(". ");
+            if (k > 0) {
+                description += QStringLiteral(" → ");
+                line.details += QLatin1Char('\n');
+            }
+            description += number + StepText(steps[k]);
+            line.details += number + StepDetails(steps[k]);
         }
-        if (!problem.empty()) {
-            const bool local = from->form == zelk::Form::Local || to->form == zelk::Form::Local;
-            why = local ? QStringLiteral("地方坐标须用点校正") : QStringLiteral("七参数不适用于所选坐标系统");
-        } else if (chosen && SameDatum(*from, *to) && !zero) {
-            why = QStringLiteral("两侧同一基准却施加七参数");
-        } else if (chosen && !SameDatum(*from, *to) && zero && !from->ellipsoid && !to->ellipsoid) {
-            // An ellipsoid of one's own is usually meant to share X Y Z
-            // with its datum (an ellipsoid enlarged by the site's height).
-            why = QStringLiteral("两侧基准不同却未设七参数");
-        }
+        if (!problem.empty()) why = QStringLiteral("转换链不适用于所选坐标系统");
     }
-    if (!problem.empty()) {
-        refused = true;
-        line.details += QLatin1Char('\n') + Utf8(problem);
-    }
+    if (!problem.empty()) line.details += QLatin1Char('\n') + Utf8(problem);
     line.warning = !why.isEmpty();
     line.text = line.warning ? QStringLiteral("注意，") + why + QStringLiteral("：") + description
                              : QStringLiteral("当前转换：") + description;
@@ -163,8 +224,8 @@ TransformationLine DescribeTransformation(const Transformation& step, bool calib
                         Utf8(SystemText(*to));
     }
     if (line.warning) {
-        line.details = why + (refused ? QStringLiteral("，转换时会被拒绝\n")
-                                      : QStringLiteral("（可以转换，但通常是疏忽）\n")) +
+        line.details = why + (!problem.empty() ? QStringLiteral("，转换时会被拒绝\n")
+                                               : QStringLiteral("（可以转换，但通常是疏忽）\n")) +
                        line.details;
     }
     return line;

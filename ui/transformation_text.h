@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "bursa/convention.h"
 #include "bursa/seven_params.h"
@@ -43,6 +44,19 @@ QString CalibrationSummary(const zelk::Transformation& calibration);
 // systems when the calibration names them.
 QString CalibrationValues(const zelk::Transformation& calibration);
 
+// Three parameters in full: "ΔX=… ΔY=… ΔZ=… m".
+QString ThreeParamsValues(const zelk::ThreeParams& params);
+
+// Seven parameters typed here, for any systems or the systems chosen in
+// the seven-parameter dialog: no height fit, no file.
+bool IsTypedSeven(const zelk::Transformation& step);
+// One step in short, as the status line and the steps dialog list it:
+// typed seven parameters by their values ("七参数 (坐标框架) dX0=… K=… ppm",
+// "七参数全为零"); any other step by its title and its name, the file it was
+// read from or saved to ("四参数 + 固定差高程拟合 (site.params)"; unsaved:
+// "(点校正，未保存)" with a height fit or four parameters, else "(未保存)").
+QString StepText(const zelk::Transformation& step);
+
 // What a conversion from `from` to `to` (nothing: not chosen yet) applies.
 struct TransformationLine {
     QString text;     // the line: "当前转换：…", or "注意，<why>：…" with warning
@@ -50,17 +64,16 @@ struct TransformationLine {
     bool warning = false;
 };
 
-// The step a conversion applies: the seven parameters (in their
-// convention, with the systems they were made for when known), or the
-// calibration from 点校正 (calibration true; its name is the file it came
-// from or was saved to, empty: not saved). Whether a conversion would be
-// refused is the conversion's own check (zelk::ChainProblemText). Warnings:
-//  - both sides on one datum and the seven parameters not all zero, or
-//    different datums and all seven zero (both legal, usually a mistake);
-//  - the step does not fit the chosen systems (a conversion would be
+// The steps a conversion applies (none: seven parameters all zero, "无").
+// One step is StepText; several are numbered in order, "1. … → 2. …".
+// Whether a conversion would be refused is the conversion's own check
+// (zelk::ChainProblemText). Warnings:
+//  - one step of seven or three parameters: both sides on one datum and
+//    the parameters not all zero, or different datums and all seven zero
+//    (both legal, usually a mistake);
+//  - the steps do not fit the chosen systems (a conversion would be
 //    refused, with the message the details end with).
-TransformationLine DescribeTransformation(const zelk::Transformation& step, bool calibration,
-                                          const QString& calibrationName,
+TransformationLine DescribeTransformation(const std::vector<zelk::Transformation>& steps,
                                           const std::optional<zelk::Crs>& from,
                                           const std::optional<zelk::Crs>& to);
 

@@ -8,24 +8,20 @@
 
 #include "engine/angle.h"
 #include "platform/number_text.h"
+#include "workflow/name_table.h"
 #include "workflow/point_scan.h"
 
 namespace zelk {
 
+constexpr NamedValue<AngleFormat> kAngleFormatNames[] = {
+    {"packed", AngleFormat::Packed}, {"degrees", AngleFormat::Degrees}, {"dms", AngleFormat::Dms}};
+
 std::optional<AngleFormat> AngleFormatFromName(std::string_view name) {
-    if (name == "packed") return AngleFormat::Packed;
-    if (name == "degrees") return AngleFormat::Degrees;
-    if (name == "dms") return AngleFormat::Dms;
-    return std::nullopt;
+    return ValueNamed(kAngleFormatNames, name);
 }
 
 std::string_view AngleFormatName(AngleFormat format) {
-    switch (format) {
-        case AngleFormat::Packed: return "packed";
-        case AngleFormat::Degrees: return "degrees";
-        case AngleFormat::Dms: return "dms";
-    }
-    return "packed";
+    return NameOfValue(kAngleFormatNames, format);
 }
 
 namespace {
@@ -241,15 +237,8 @@ constexpr double kTwo63 = 9223372036854775808.0;
 std::uint64_t ScaledFraction(double f) {
 #if defined(__SIZEOF_INT128__)
     __extension__ typedef unsigned __int128 Uint128;
-    std::uint64_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    const int exponent = static_cast<int>((bits >> 52) & 0x7FF);
-    std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
-    int shift = 1074;
-    if (exponent != 0) {
-        mantissa |= std::uint64_t{1} << 52;
-        shift = 1075 - exponent;  // at least 53 below 1
-    }
+    const auto [mantissa, shift, exponent] = SplitDouble(f);  // shift at least 53 below 1
+    (void)exponent;
     if (shift >= 120) return 0;  // below 2^-67: far below half a unit
     // The common case, a fraction with no bits below 2^-64 (any angle of a
     // degree or more): f·2^64 is an integer F, and F·10^12 / 2^64 is the
@@ -354,23 +343,19 @@ RoundedDms RoundToTenMicroseconds(double a) {
     }
     std::uint32_t minutes = t / 10000000u;
     std::uint32_t seconds = t - minutes * 10000000u;  // 1e-5 s, truncated
-    if (seconds >= 6000000u) {
-        seconds -= 6000000u;
-        ++minutes;
-    }
-    if (minutes >= 60) {
-        minutes -= 60;
-        ++r.degrees;
-    }
+    const auto carry = [&] {
+        if (seconds >= 6000000u) {
+            seconds -= 6000000u;
+            ++minutes;
+        }
+        if (minutes >= 60) {
+            minutes -= 60;
+            ++r.degrees;
+        }
+    };
+    carry();
     seconds += up;
-    if (seconds >= 6000000u) {
-        seconds -= 6000000u;
-        ++minutes;
-    }
-    if (minutes >= 60) {
-        minutes -= 60;
-        ++r.degrees;
-    }
+    carry();
     r.minutes = static_cast<int>(minutes);
     r.seconds = seconds;
     return r;

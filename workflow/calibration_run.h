@@ -8,6 +8,7 @@
 //          local grid); a height fit needs a projected after system and is
 //          made at the converted points' plane positions: zeta = H of a
 //          before point converted with the seven parameters - H after;
+//   three  the same with a shift of X Y Z alone (one pair or more);
 //   four   before projected, after projected or the local grid; the plane
 //          similarity takes before x y to after x y, a height fit is made at
 //          the before points' positions: zeta = H before - H after.
@@ -26,6 +27,16 @@
 // finiteness) before anything is estimated; a refused point is named by
 // its file and line when the pairs came from files.
 //
+// Plan-only and height-only control (four parameters): a value that is not
+// known is kUnknown (a '*' in a pair file or the pair table). A pair whose
+// heights are both known takes part in the height fit, one whose x and y
+// are known on both sides in the plane fit; x and y of a side are known
+// together or not at all. A height-only pair needs a plane position for
+// the fit: its before x y, or else its after x y taken back through the
+// plane similarity. The counts each fit needs are checked against the
+// pairs it can use, and the message says what is short. Seven and three
+// parameters need every value of every pair.
+//
 // Nothing here talks to the user: the callers (the desktop program's
 // calibration dialog, zelk-cli estimate) show the report or the problem.
 #pragma once
@@ -34,17 +45,24 @@
 #include <string>
 #include <vector>
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "bursa/bursa_quality.h"
 #include "bursa/convention.h"
 #include "bursa/estimate.h"
 #include "bursa/height_fit.h"
 #include "bursa/seven_params.h"
+#include "bursa/three_params.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/transformation.h"
 
 namespace zelk {
+
+// A value not known (plan-only or height-only control): a quiet NaN.
+inline constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+inline bool IsKnown(double value) { return !std::isnan(value); }
 
 struct CalibrationSettings {
     zelk::Crs before, after;
@@ -59,10 +77,13 @@ struct CalibrationSettings {
 
 // One pair's residuals, after minus the transformed before, metres.
 struct CalibrationResidual {
-    // seven: along X, Y, Z; four: along x, y (the third 0).
+    // seven, three: along X, Y, Z; four: along x, y (the third 0).
     double r[3] = {0.0, 0.0, 0.0};
-    double length = 0.0;  // 3-D (seven) or in the plane (four)
-    bool heightFitted = false;
+    double length = 0.0;  // 3-D (seven, three) or in the plane (four)
+    // The pair took part in the fit of r (false: a height-only pair of four
+    // parameters; r and length are 0 and mean nothing).
+    bool planeUsed = true;
+    bool heightFitted = false;  // the pair took part in the height fit
     double height = 0.0;  // of the height fit, when there is one
     // On a geoid: the residual of the same fit made without the model.
     double heightWithoutGeoid = 0.0;
@@ -87,6 +108,9 @@ struct CalibrationEstimate {
     Transformation calibration;
     // Standard errors, geometry and blunder test of seven parameters.
     std::optional<BursaQuality> quality;
+    // The span of the common points and the standard error of the shift of
+    // three parameters.
+    std::optional<ThreeParamEstimate> three;
     std::vector<CalibrationResidual> residuals;
     // The blunder test of the plane or 3-D residuals: the pairs it needs,
     // whether it ran, how many it marked and whether it stopped with more.
@@ -94,8 +118,10 @@ struct CalibrationEstimate {
     bool tested = false;
     std::size_t suspects = 0;
     bool tooMany = false;
-    // Plane positions of the points for a residual plot: before x y (four)
-    // or after x y (seven with a projected after system); else empty.
+    // Plane positions of the points for a residual plot: before x y (four;
+    // of a height-only pair, where its after x y lie on the before plane)
+    // or after x y (seven, three with a projected after system); else
+    // empty.
     std::vector<GridPoint> positions;
     // The height fit sat on a geoid model: the residuals carry the fit's
     // without it too, and this is its RMS.
@@ -104,9 +130,11 @@ struct CalibrationEstimate {
 };
 
 // Where the pairs came from, for messages about a refused point: the line
-// of each point in its file (empty when the pairs were typed).
+// of each point in its file (empty when the pairs were typed); both sides
+// from the lines of one pair file when oneFile.
 struct PairLines {
     std::vector<std::int64_t> before, after;
+    bool oneFile = false;
 };
 
 // Estimates from beforeAsRead[i] and afterAsRead[i].

@@ -149,7 +149,10 @@ private:
 // coordinate frame first).
 class Helmert final : public ChainStep {
 public:
-    Helmert(const SevenParams& params, RotationConvention convention) {
+    // inverse: the exact inverse of the step (from its after X Y Z back to
+    // its before), never the step with its parameters negated.
+    Helmert(const SevenParams& params, RotationConvention convention, bool inverse = false)
+        : m_inverse(inverse) {
         ParamsToInternal(
             ConvertConvention(params, convention, RotationConvention::CoordinateFrame),
             m_internal);
@@ -158,7 +161,8 @@ public:
     void Apply(double* v, PointProblem*, std::size_t count) const override {
         for (std::size_t i = 0; i < count; ++i) {
             double* p = v + 3 * i;
-            const PointRecord out = ApplyBursa(m_internal, PointRecord{p[0], p[1], p[2]});
+            const PointRecord in{p[0], p[1], p[2]};
+            const PointRecord out = m_inverse ? ApplyBursaInverse(m_internal, in) : ApplyBursa(m_internal, in);
             p[0] = out.X;
             p[1] = out.Y;
             p[2] = out.Z;
@@ -166,6 +170,7 @@ public:
     }
 
 private:
+    bool m_inverse;
     double m_internal[kBursaCount];
 };
 
@@ -458,6 +463,26 @@ private:
     std::optional<Undulations> m_geoid;
 };
 
+// Three parameters: a shift of X Y Z; backwards the opposite shift.
+class Translation final : public ChainStep {
+public:
+    Translation(const ThreeParams& params, bool inverse)
+        : m_d{inverse ? -params.dX : params.dX, inverse ? -params.dY : params.dY,
+              inverse ? -params.dZ : params.dZ} {}
+
+    void Apply(double* v, PointProblem*, std::size_t count) const override {
+        for (std::size_t i = 0; i < count; ++i) {
+            double* p = v + 3 * i;
+            p[0] += m_d[0];
+            p[1] += m_d[1];
+            p[2] += m_d[2];
+        }
+    }
+
+private:
+    double m_d[3];
+};
+
 using Operations = std::vector<std::unique_ptr<const ChainStep>>;
 
 // Operations taking a point of `from` to X Y Z of its datum.
@@ -535,6 +560,15 @@ std::string SystemText(const Crs& crs) {
 }
 
 // Builds the operations of a chain step by step, or finds what stops it.
+//
+// Each step has an entry, the system it starts in, and an exit, the system
+// it leaves the points in. A step applied backwards swaps the two and takes
+// the inverse of each of its operations, in reverse order: any step marked
+// inverse (a chain reversed whole), and four parameters on their own when a
+// conversion starts in their after system. A gap
+// between where the points are and the entry of the next step (or the
+// target) is bridged within one datum; a gap between two datums is refused,
+// naming both systems.
 class ChainBuilder {
 public:
     ChainBuilder(const Crs& from, const Crs& to, const std::vector<Transformation>& steps,
@@ -593,11 +627,28 @@ public:
 
 private:
     Operations& Ops() { return m_chain.m_steps; }
+    bool Several() const { return m_steps.size() > 1; }
+    bool Last(std::size_t i) const { return i + 1 == m_steps.size(); }
+
+    // "第2步（site.params）", or "第2步" for a step typed or estimated here.
+    std::string StepLabel(std::size_t i) const {
+        std::string label = "第" + std::to_string(i + 1) + "步";
+        const Transformation& t = m_steps[i];
+        if (!t.source.empty()) label += "（" + t.source + (t.inverse ? "，反向）" : "）");
+        else if (t.inverse) label += "（反向）";
+        return label;
+    }
+
+    // Where the points are before step i, as a message names it.
+    std::string Here(std::size_t i) const {
+        if (i == 0) return "转换前坐标系统" + SystemText(m_at);
+        return StepLabel(i - 1) + "之后的" + SystemText(m_at);
+    }
 
     // A system on the datum the step after step i starts on, where it can
     // be told.
     std::optional<Crs> NextDatum(std::size_t i) const {
-        if (i + 1 == m_steps.size()) {
+        if (Last(i)) {
             if (IsLocal(m_to)) return std::nullopt;
             return m_to;
         }
@@ -609,7 +660,7 @@ private:
     // Where the conversion goes after step i: the target, or the next
     // step's before system.
     std::optional<Crs> NextAnchor(std::size_t i) const {
-        if (i + 1 == m_steps.size()) return m_to;
+        if (Last(i)) return m_to;
         return m_steps[i + 1].before;
     }
 
@@ -624,11 +675,8 @@ private:
     bool Step(std::size_t i, std::string& problem) {
         const Transformation& t = m_steps[i];
         problem = GeoidFitProblemText(t.geoid, t.height.has_value());
-        if (problem.empty() &&
-            (t.model == Transformation::Model::Seven ? Seven(i, problem) : Four(i, problem))) {
-            return true;
-        }
-        Name(t, problem);
+        if (problem.empty() && (t.ChangesDatum() ? DatumStep(i, problem) : Four(i, problem))) return true;
+        Name(i, problem);
         return false;
     }
 
@@ -639,43 +687,87 @@ private:
         return Undulations(plane, t.geoid->grid, false);
     }
 
-    // A problem of a step read from a file names the file.
-    static void Name(const Transformation& t, std::string& problem) {
-        if (!t.source.empty()) problem = t.source + ": " + problem;
+    // A problem of a step: with several steps it names the step; else a
+    // step read from a file names the file.
+    void Name(std::size_t i, std::string& problem) const {
+        if (problem.empty() || m_named) return;
+        m_named = true;
+        if (Several()) {
+            problem = StepLabel(i) + "：" + problem;
+        } else if (!m_steps[i].source.empty()) {
+            problem = m_steps[i].source + ": " + problem;
+        }
     }
 
-    bool Seven(std::size_t i, std::string& problem) {
+    // A gap between two datums before step i, where the step starts in
+    // `entry`: refused, naming both systems.
+    void DatumGap(std::size_t i, const Crs& entry, std::string& problem) const {
+        problem = Here(i) + "与" + StepLabel(i) + "的起点" + SystemText(entry) +
+                  "不在同一基准上，中间换基准需要七参数或三参数，请在它前面加上这一步！";
+        m_named = true;
+    }
+
+    // Seven or three parameters: X Y Z of one datum to X Y Z of another,
+    // then a height fit in the after plane when there is one.
+    bool DatumStep(std::size_t i, std::string& problem) {
         const Transformation& t = m_steps[i];
-        if (IsLocal(m_at) || (i + 1 == m_steps.size() && IsLocal(m_to))) {
+        const bool seven = t.model == Transformation::Model::Seven;
+        const std::string name = seven ? "七参数" : "三参数";
+        if (IsLocal(m_at) || (Last(i) && IsLocal(m_to))) {
             problem = "地方坐标只能通过四参数点校正到达，请打开点校正参数文件！";
             return false;
         }
+        // Where the step starts and ends as the chain goes: backwards, from
+        // its after system to its before.
+        const std::optional<Crs>& entry = t.inverse ? t.after : t.before;
+        const std::optional<Crs>& exit = t.inverse ? t.before : t.after;
         const std::optional<Crs> next = NextDatum(i);
-        const Crs in = t.before ? *t.before : m_at;
-        const std::optional<Crs> out = t.after ? t.after : next;
-        if (!SameDatum(m_at, in) || (out && next && !SameDatum(*out, *next))) {
+        const Crs in = entry ? *entry : m_at;
+        const std::optional<Crs> out = exit ? exit : next;
+        if (Several()) {
+            // Each end of the step against its neighbour; the gap after it is
+            // the next step's (or the target's) to name.
+            if (!SameDatum(m_at, in)) {
+                DatumGap(i, *entry, problem);
+                return false;
+            }
+            if (!out) {
+                problem = name + "没有写明转换前、后坐标系统，它后面的" + StepLabel(i + 1) +
+                          "也没有写明从哪个基准出发，无法确定它转换到哪个基准！";
+                return false;
+            }
+        } else if (!SameDatum(m_at, in) || (out && next && !SameDatum(*out, *next)) || !out) {
             if (t.before && t.after) {
-                problem = "参数文件的七参数从" + DescribeSystem(*t.before) + "转换到" +
-                          DescribeSystem(*t.after) + "，转换前、后坐标系统的基准与之不符！";
+                problem = "参数文件的" + name + "从" + DescribeSystem(*t.before) + "转换到" +
+                          DescribeSystem(*t.after) + (t.inverse ? "（反向使用）" : "") +
+                          "，转换前、后坐标系统的基准与之不符！";
             } else {
-                problem = "七参数没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
+                problem = name + "没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
             }
             return false;
         }
-        if (!out) {
-            problem = "七参数没有写明转换前、后坐标系统，在转换链中无法确定它连接的基准！";
-            return false;
-        }
-        AppendBridge(Ops(), m_at, Crs::GeocentricOf(in), PointProblem::FittedPlane);
-        Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention));
-        m_at = Crs::GeocentricOf(*out);
         if (t.height) {
-            // The fit was made in the after plane: corrected there.
+            // The fit was made in the after plane: corrected there, after
+            // the shift, or before it when the step goes backwards.
             if (!t.after || !t.after->IsProjected()) {
-                problem = "七参数加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！";
+                problem = name + "加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！";
                 return false;
             }
             if (!PlaneKnown(*t.after, problem)) return false;
+        }
+        if (t.inverse && t.height) {
+            AppendBridge(Ops(), m_at, *t.after, PointProblem::FittedPlane);
+            Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true, GeoidOf(t, *t.after)));
+            m_at = *t.after;
+        }
+        AppendBridge(Ops(), m_at, Crs::GeocentricOf(in), PointProblem::FittedPlane);
+        if (seven) {
+            Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention, t.inverse));
+        } else {
+            Ops().push_back(std::make_unique<Translation>(t.three, t.inverse));
+        }
+        m_at = Crs::GeocentricOf(*out);
+        if (t.height && !t.inverse) {
             AppendBridge(Ops(), m_at, *t.after, Far(*t.after, i));
             Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false, GeoidOf(t, *t.after)));
             m_at = *t.after;
@@ -694,14 +786,32 @@ private:
         const bool forward = !IsLocal(m_at) && SameDatum(m_at, plane);
         const bool backward = IsLocal(grid) ? IsLocal(m_at) : !IsLocal(m_at) && SameDatum(m_at, grid);
         bool inverse = backward && !forward;
-        if (forward && backward) {
+        if (t.inverse) {
+            // Reversed on purpose (--inverse): backwards or not at all.
+            if (!backward) {
+                if (Several() && !IsLocal(m_at) && !IsLocal(grid)) {
+                    DatumGap(i, grid, problem);
+                } else {
+                    problem = "反向使用的点校正参数从" + Label(grid) + "出发，转换前坐标系统应与之相同！";
+                }
+                return false;
+            }
+            inverse = true;
+        } else if (forward && backward) {
             // Both sides on one datum: backwards when the conversion starts
             // in the calibration's grid and does not stay there.
             const std::optional<Crs> next = NextAnchor(i);
             inverse = SameSystem(m_at, grid) && !(next && SameSystem(*next, grid));
         }
         if (!forward && !backward) {
-            problem = "点校正参数从" + Label(plane) + "出发，转换前坐标系统应在同一基准上！";
+            if (Several() && !IsLocal(m_at)) {
+                DatumGap(i, plane, problem);
+            } else {
+                // Both systems named: the one the points are in, the one the
+                // calibration starts from.
+                problem = "点校正参数从" + Label(plane) + "出发，转换前坐标系统" + SystemText(m_at) +
+                          "应与之在同一基准上！";
+            }
             return false;
         }
         if (!PlaneKnown(plane, problem) || !PlaneKnown(grid, problem)) return false;
@@ -720,7 +830,7 @@ private:
             }
             m_at = plane;
         }
-        m_lastFour = &t;
+        m_lastFour = i;
         m_lastInverse = inverse;
         return true;
     }
@@ -729,14 +839,21 @@ private:
     // far from its meridian as the target's; into a fitted plane, as that
     // plane's.
     PointProblem Far(const Crs& plane, std::size_t i) const {
-        return i + 1 == m_steps.size() && SameSystem(plane, m_to) ? PointProblem::TargetMeridian
-                                                                  : PointProblem::FittedPlane;
+        return Last(i) && SameSystem(plane, m_to) ? PointProblem::TargetMeridian : PointProblem::FittedPlane;
     }
 
     bool Finish(std::string& problem) {
         if (IsLocal(m_at) != IsLocal(m_to) || (!IsLocal(m_at) && !SameDatum(m_at, m_to))) {
-            if (m_lastFour != nullptr) {
-                const Crs& end = m_lastInverse ? *m_lastFour->before : *m_lastFour->after;
+            if (Several()) {
+                const std::string here = StepLabel(m_steps.size() - 1) + "之后的" + SystemText(m_at);
+                problem = IsLocal(m_at) || IsLocal(m_to)
+                              ? here + "与转换后坐标系统" + SystemText(m_to) +
+                                    "不同：地方坐标只能通过四参数点校正到达或离开！"
+                              : here + "与转换后坐标系统" + SystemText(m_to) +
+                                    "不在同一基准上，最后换基准需要七参数或三参数，请在最后加上这一步！";
+            } else if (m_lastFour) {
+                const Transformation& four = m_steps[*m_lastFour];
+                const Crs& end = m_lastInverse ? *four.before : *four.after;
                 problem = "点校正参数转换到" + Label(end) + "，" +
                           (m_lastInverse ? "转换前" : "转换后") +
                           (IsLocal(end) || IsLocal(m_to) ? "坐标系统应与之相同！"
@@ -759,8 +876,9 @@ private:
     const std::vector<Transformation>& m_steps;
     ChainHeights m_heights;
     Crs m_at;  // the system the points are in after the operations so far
-    const Transformation* m_lastFour = nullptr;
+    std::optional<std::size_t> m_lastFour;
     bool m_lastInverse = false;
+    mutable bool m_named = false;  // the problem already names its step
 };
 
 std::optional<ConversionChain> ConversionChain::Make(const Crs& from, const Crs& to,

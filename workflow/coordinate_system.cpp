@@ -83,17 +83,9 @@ GridConstants ProjectionConstants(const Crs& crs) {
 }
 
 double DefiningInverseFlattening(DatumId datum) {
-    switch (datum) {
-        case DatumId::Wgs84:
-            return 298.257223563;
-        case DatumId::Beijing54:
-            return 298.3;
-        case DatumId::Xian80:
-            return 298.257;
-        case DatumId::Cgcs2000:
-            break;
-    }
-    return 298.257222101;
+    // In the order of DatumId: WGS84, Beijing 1954, Xian 1980, CGCS2000.
+    static constexpr double kInverseFlattening[] = {298.257223563, 298.3, 298.257, 298.257222101};
+    return kInverseFlattening[static_cast<int>(datum)];
 }
 
 Ellipsoid EllipsoidOf(const Crs& crs) {
@@ -192,15 +184,7 @@ Crs MakeCrs(const SystemEntry& entry, Zoning zoning, double meridian) {
 }
 
 int ZoneCount(Zoning zoning) {
-    switch (zoning) {
-        case Zoning::Zone3:
-            return 120;
-        case Zoning::Zone6:
-            return 60;
-        case Zoning::Meridian:
-            break;
-    }
-    return 0;
+    return zoning == Zoning::Zone3 ? 120 : zoning == Zoning::Zone6 ? 60 : 0;
 }
 
 int ZoneMeridian(Zoning zoning, int zone) { return zoning == Zoning::Zone3 ? 3 * zone : 6 * zone - 3; }
@@ -232,20 +216,12 @@ std::string ZoneText(Zoning zoning, int zone) {
            "带（中央子午线" + std::to_string(ZoneMeridian(zoning, zone)) + "°）";
 }
 
-namespace {
 const char* FormKey(Form form) {
-    switch (form) {
-        case Form::Projected:
-            return "gauss";
-        case Form::Geodetic:
-            return "geodetic";
-        case Form::Geocentric:
-            return "xyz";
-        case Form::Local:
-            break;
-    }
-    return "local";
+    static constexpr const char* kKeys[] = {"geodetic", "gauss", "xyz", "local"};
+    return kKeys[static_cast<int>(form)];
 }
+
+namespace {
 
 std::string Number(double value) { return FormatGeneral(value, 15); }
 

@@ -52,6 +52,10 @@ namespace zelk {
 
 enum class Form { Geodetic, Projected, Geocentric, Local };
 
+// The form's word in system keys and system files: "geodetic", "gauss",
+// "xyz", "local".
+const char* FormKey(Form form);
+
 // Where a projected system's central meridian comes from.
 enum class Zoning {
     Meridian,  // the meridian given with the system

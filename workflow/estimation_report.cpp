@@ -29,17 +29,23 @@ void Column(std::string& out, const std::string& text, std::size_t width) {
     out += text;
 }
 
+// The pair a fit's index i stands for: pairs[i] when the fit took some of
+// the pairs, else i.
+int PairOf(const std::vector<int>& pairs, int i) {
+    return i < static_cast<int>(pairs.size()) ? pairs[static_cast<std::size_t>(i)] : i;
+}
+
 std::string PairNumber(int index) {
     std::string number = std::to_string(index + 1);
     return std::string(number.size() < 4 ? 4 - number.size() : 0, ' ') + number;
 }
 
 // "第3、7对" for indices {2, 6}.
-std::string PairList(const std::vector<int>& indices) {
+std::string PairList(const std::vector<int>& indices, const std::vector<int>& pairs) {
     std::string text = "第";
     for (std::size_t i = 0; i < indices.size(); ++i) {
         if (i > 0) text += "、";
-        text += std::to_string(indices[i] + 1);
+        text += std::to_string(PairOf(pairs, indices[i]) + 1);
     }
     return text + "对";
 }
@@ -71,15 +77,8 @@ std::string FormatDms(double radians) {
 }
 
 const char* HeightModelName(HeightModel model) {
-    switch (model) {
-        case HeightModel::Fixed:
-            return "固定差";
-        case HeightModel::Plane:
-            return "平面";
-        case HeightModel::Quadratic:
-            return "二次曲面";
-    }
-    return "";
+    static constexpr const char* kNames[] = {"固定差", "平面", "二次曲面"};
+    return kNames[static_cast<int>(model)];
 }
 
 std::string HeightFitTooFewPointsText(HeightModel model) {
@@ -111,7 +110,8 @@ std::string WeakGeometryWarning(const BursaQuality& q) {
            "不能确定，这组参数只宜在公共点所在的范围内使用，请增加分布均匀、包围工作区的公共点。";
 }
 
-std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs) {
+std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs,
+                            const std::vector<int>& numbers) {
     std::string line = "粗差检验（逐对剔除，显著水平1%）：";
     if (pairs < minimumPairs) {
         return line + "公共点少于" + std::to_string(minimumPairs) + "对，不做粗差检验。";
@@ -119,7 +119,7 @@ std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs
     if (!test.performed) return line + "无法检验。";
     if (test.suspects.empty()) return line + "未发现粗差。";
     if (test.tooMany) {
-        return line + "可能有粗差的点对太多（" + PairList(test.suspects) +
+        return line + "可能有粗差的点对太多（" + PairList(test.suspects, numbers) +
                "及其他），请先检查坐标系统、中央子午线和两个文件的点是否一一对应。";
     }
     std::string apart;
@@ -127,7 +127,7 @@ std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs
         if (i > 0) apart += "、";
         apart += FormatFixed(test.groups[test.suspects[i]].discrepancyLength, 3) + " m";
     }
-    line += PairList(test.suspects) + "可能有粗差（不参加解算时与其余各对";
+    line += PairList(test.suspects, numbers) + "可能有粗差（不参加解算时与其余各对";
     if (test.suspects.size() == 1) {
         return line + "相差 " + apart + "），请检查，必要时去掉它重新解算。";
     }
@@ -156,7 +156,7 @@ std::string SevenParameterReport(const BursaEstimate& estimate, const BursaQuali
     return text;
 }
 
-std::string FourParameterReport(const FourParamEstimate& e) {
+std::string FourParameterReport(const FourParamEstimate& e, const std::vector<int>& pairs) {
     const FourParams& p = e.params;
     const int n = static_cast<int>(e.residuals.size());
     std::string text = "四参数：\n平移 ΔX = ";
@@ -178,7 +178,7 @@ std::string FourParameterReport(const FourParamEstimate& e) {
     text += "点对      vx (m)      vy (m)    平面 (m)\n";
     for (int i = 0; i < n; ++i) {
         const PlaneResidual& v = e.residuals[i];
-        text += PairNumber(i);
+        text += PairNumber(PairOf(pairs, i));
         Column(text, Fixed(v.vx, 4), 12);
         Column(text, Fixed(v.vy, 4), 12);
         Column(text, Fixed(std::hypot(v.vx, v.vy), 4), 12);
@@ -188,11 +188,11 @@ std::string FourParameterReport(const FourParamEstimate& e) {
     text += "平面中误差为 ";
     AppendFixed(text, e.planeRms, 6);
     text += " m .\n";
-    text += BlunderTestLine(e.blunders, n, MinimumGroupsForTest(4, 2));
+    text += BlunderTestLine(e.blunders, n, MinimumGroupsForTest(4, 2), pairs);
     return text;
 }
 
-std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid) {
+std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid, const std::vector<int>& pairs) {
     const int u = HeightCoefficients(fit.model);
     const int n = static_cast<int>(fit.residuals.size());
     std::string text = std::string("高程拟合（") + HeightModelName(fit.model);
@@ -219,7 +219,7 @@ std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid) 
     const std::vector<double>* plain = geoid ? &geoid->withoutModel.residuals : nullptr;
     text += plain ? "点对      vH (m)  不用模型 vH (m)\n" : "点对      vH (m)\n";
     for (int i = 0; i < n; ++i) {
-        text += PairNumber(i);
+        text += PairNumber(PairOf(pairs, i));
         Column(text, Fixed(fit.residuals[i], 4), 12);
         if (plain && i < static_cast<int>(plain->size())) Column(text, Fixed((*plain)[i], 4), 17);
         if (Suspect(fit.blunders, i)) text += " *";
@@ -232,7 +232,53 @@ std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid) 
         AppendFixed(text, geoid->withoutModel.rms, 6);
     }
     text += " m .\n";
-    text += BlunderTestLine(fit.blunders, n, MinimumGroupsForTest(u, 1));
+    text += BlunderTestLine(fit.blunders, n, MinimumGroupsForTest(u, 1), pairs);
+    return text;
+}
+
+std::string ThreeParameterReport(const ThreeParamEstimate& e) {
+    const ThreeParams& p = e.params;
+    const int n = static_cast<int>(e.residuals.size());
+    std::string text = "三参数（平移）：\nΔX = ";
+    AppendFixed(text, p.dX, 4);
+    text += " m,ΔY = ";
+    AppendFixed(text, p.dY, 4);
+    text += " m,ΔZ = ";
+    AppendFixed(text, p.dZ, 4);
+    text += " m\n";
+    if (n == 1) {
+        text += "只有1对公共点：三参数就是它两侧地心坐标之差，没有多余观测，没有残差可以检核，"
+                "参数的精度无从得知。\n";
+    } else {
+        text += "由" + std::to_string(n) + "对公共点取平均，公共点之间最远相距 " +
+                FormatFixed(e.span / 1000.0, 3) + " km。\n";
+        text += "中误差为 ΔX、ΔY、ΔZ 各 " + PlusMinus(e.seShift, 4) + " m,单位权中误差为 " +
+                FormatFixed(e.sigma0, 6) + " m,多余观测数为 " + std::to_string(e.redundancy) + " .\n";
+        text += "点对      rX (m)      rY (m)      rZ (m)    三维 (m)\n";
+        for (int i = 0; i < n; ++i) {
+            const PointRecord& v = e.residuals[static_cast<std::size_t>(i)];
+            text += PairNumber(i);
+            Column(text, Fixed(v.X, 4), 12);
+            Column(text, Fixed(v.Y, 4), 12);
+            Column(text, Fixed(v.Z, 4), 12);
+            Column(text, Fixed(std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z), 4), 12);
+            if (Suspect(e.blunders, i)) text += " *";
+            text += '\n';
+        }
+        text += "三维中误差为 ";
+        AppendFixed(text, e.spatialRms, 6);
+        text += " m .\n";
+    }
+    text += "注意：三参数只是平移，不顾及两个坐标系之间的旋转和尺度，只在公共点附近的小范围内成立"
+            "（一般不超过几千米）。";
+    if (n == 1) {
+        text += "这组参数只由一个点求得，离开这个点越远误差越大。";
+    } else {
+        text += "上面的残差是在最远相距 " + FormatFixed(e.span / 1000.0, 3) +
+                " km 的公共点上量得的，超出这个范围误差会迅速增大。";
+    }
+    text += "范围较大时请用七参数。\n";
+    text += BlunderTestLine(e.blunders, n, MinimumGroupsForTest(3, 3));
     return text;
 }
 

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "bursa/bursa_quality.h"
 #include "bursa/estimate.h"
 #include "bursa/four_params.h"
 #include "bursa/height_fit.h"
+#include "bursa/three_params.h"
 
 namespace zelk {
 
@@ -28,15 +30,18 @@ std::string SevenParameterReport(const BursaEstimate& estimate, const BursaQuali
 // The warning line alone, empty when the geometry is sound.
 std::string WeakGeometryWarning(const BursaQuality& quality);
 
-// The blunder-test line of any estimation: pairs numbered from 1.
-std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs);
+// The blunder-test line of any estimation: pairs numbered from 1. A fit
+// that took some of the pairs gives the pair of each of its groups in
+// numbers (empty: group i is pair i); so do the reports below.
+std::string BlunderTestLine(const OutlierTest& test, int pairs, int minimumPairs,
+                            const std::vector<int>& numbers = {});
 
 // The four-parameter report: the parameters (α in degrees, minutes and
 // seconds and in arc-seconds; K and its change in ppm), their standard
 // errors when there is redundancy, one residual line a pair (pairs
 // suspected by the blunder test end with " *"), the plane RMS and the
 // blunder-test line. Only for status Ok.
-std::string FourParameterReport(const FourParamEstimate& estimate);
+std::string FourParameterReport(const FourParamEstimate& estimate, const std::vector<int>& pairs = {});
 
 // A height fit on a geoid model beside the same fit without it.
 struct GeoidComparison {
@@ -49,7 +54,15 @@ struct GeoidComparison {
 // blunder-test line. Only for status Ok. On a geoid model (geoid given) the
 // fit is of ζ − N, and each residual line and the RMS also show the same
 // fit's without the model, so that the surveyor sees what the model bought.
-std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid = nullptr);
+std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid = nullptr,
+                            const std::vector<int>& pairs = {});
+
+// The three-parameter report: the shift, how many pairs and how far apart
+// they lie, the standard errors and a residual line a pair (two pairs or
+// more; suspects end with " *"), the 3-D RMS, a warning that three
+// parameters hold only over a small area with the distance over which the
+// residuals were measured, and the blunder-test line. Only for status Ok.
+std::string ThreeParameterReport(const ThreeParamEstimate& estimate);
 
 // "固定差", "平面", "二次曲面".
 const char* HeightModelName(HeightModel model);
@@ -60,6 +73,8 @@ std::string FormatDms(double radians);
 // Messages of the failed estimations.
 inline constexpr const char* kFourParamTooFewPoints = "公共点不足2个，无法解算四参数！";
 inline constexpr const char* kFourParamSingular = "公共点重合，无法解算四参数！";
+inline constexpr const char* kThreeParamTooFewPoints = "没有公共点，无法解算三参数！";
+inline constexpr const char* kThreeParamSingular = "公共点的坐标不是有限的数，无法解算三参数！";
 // "高程拟合（二次曲面）至少需要6个公共点！"
 std::string HeightFitTooFewPointsText(HeightModel model);
 // "公共点分布不良，无法进行高程拟合（二次曲面）！"

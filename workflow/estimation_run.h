@@ -2,8 +2,9 @@
 // seven-parameter dialog's and the calibration dialog's compute buttons and
 // zelk-cli estimate.
 //
-//   request -> CalibrationSettingsProblem -> read the two common-point files
-//   in step, as read (ReadCommonPoints) -> EstimateCalibration
+//   request -> CalibrationSettingsProblem -> read the common points as read:
+//   one file of named pairs (workflow/pair_file.h), or two files paired by
+//   name (dat, csv) or in step (plain) (ReadCommonPoints) -> EstimateCalibration
 //   (workflow/calibration_run.h: every point judged once, the model
 //   estimated, the report written) -> EstimationRun, with the message the
 //   programs show.
@@ -28,10 +29,11 @@
 
 namespace zelk {
 
-// The format of both common-point files, and the angle format of B and L
-// in each (geodetic systems).
+// The format of both common-point files (plain, dat, csv) or of a pair file
+// (plain, csv), and the angle format of B and L on each side (geodetic
+// systems).
 struct CommonPointFormats {
-    pointformat::FileFormat format = pointformat::FileFormat::Plain;  // plain, dat, csv
+    pointformat::FileFormat format = pointformat::FileFormat::Plain;
     AngleFormat beforeAngles = AngleFormat::Packed;
     AngleFormat afterAngles = AngleFormat::Packed;
 };
@@ -43,8 +45,13 @@ struct CommonPointsResult {
         CutShort,
         ReadError,
         TooManyPairs,  // more than kMaxCommonPoints: line is the first pair not taken
+        DuplicateName,  // a name twice in one dat or csv file: line, firstLine, token
+        NamesTooLong,   // the names of two dat or csv files beyond kMaxNameBytes: line
+        NoCommonName,   // two dat or csv files without a name in common
     } status = Status::Ok;
     bool inAfterFile = false;  // which file the problem is in
+    bool inPairFile = false;   // the problem is in a pair file
+    std::int64_t firstLine = 0;  // DuplicateName: the name's first line
     std::int64_t line = 0;
     std::string token;  // as pointscan::QuoteToken quotes it
     // Unreadable in a dat or csv file: what is wrong, the field and its label.
@@ -53,28 +60,44 @@ struct CommonPointsResult {
     std::string label;
 };
 
+// A point of a dat or csv file whose name the other file does not have.
+struct UnmatchedName {
+    bool inAfterFile = false;
+    std::int64_t line = 0;
+    std::string name;  // as pointscan::QuoteToken shows it
+};
+
 // The pairs read, as read (x y H, B L H or X Y Z of each side's system),
-// with the line of each point and, when the before file has names (dat,
-// csv), each pair's name as pointscan::QuoteToken shows it.
+// with the line of each point and, when the files have names (dat, csv, a
+// pair file), each pair's name as pointscan::QuoteToken shows it. Two dat
+// or csv files are paired by name, in the order of the before file; the
+// points of either file whose name the other lacks are listed, in file
+// order, and take no part.
 struct CommonPoints {
     std::vector<PointRecord> before, after;
     PairLines lines;
     std::vector<std::string> names;
+    std::vector<UnmatchedName> unmatched;
 };
 
 // The most pairs one estimation takes. The pairs and the estimation's own
 // arrays cost some 750 bytes a pair, so memory stays near 150 MB for any
 // pair of files; no sound estimation needs more common points than this.
 inline constexpr std::size_t kMaxCommonPoints = 200000;
+// The most bytes of names two files paired by name may hold together.
+inline constexpr std::size_t kMaxNameBytes = 64u << 20;
 
-// Reads pairs until either file ends (the longer file's rest is ignored),
-// appending each point as read. Nothing is converted or judged here.
+// Two plain files: reads pairs until either file ends (the longer file's
+// rest is ignored). Two dat or csv files: reads both whole (at most
+// kMaxCommonPoints points each) and pairs them by name; a name twice in
+// one file is refused. Appends each pair as read; nothing is converted or
+// judged here.
 CommonPointsResult ReadCommonPoints(std::FILE* beforeFile, std::FILE* afterFile,
                                     const Crs& beforeSystem, const Crs& afterSystem,
                                     const CommonPointFormats& formats, CommonPoints& points);
 
 enum class EstimationOutcome {
-    BeforeOpenFailed,  // "打开转换前文件错误！"
+    BeforeOpenFailed,  // "打开转换前文件错误！" (or "打开公共点文件错误！" for a pair file)
     AfterOpenFailed,   // "打开转换后文件错误！"
     Unreadable,        // bad token, point cut short or point refused in one of the files
     TooManyPairs,      // more than kMaxCommonPoints pairs
@@ -87,6 +110,8 @@ enum class EstimationOutcome {
 struct EstimationRequest {
     CalibrationSettings settings;
     CommonPointFormats formats;
+    // A pair file, or else the two files.
+    std::filesystem::path pairFile;
     std::filesystem::path beforeFile, afterFile;
 };
 
@@ -95,7 +120,7 @@ struct EstimationRun {
     // The report when Estimated (information), else the problem.
     UserMessage message;
     CalibrationEstimate estimate;
-    std::vector<std::string> names;  // of the pairs, from a dat or csv before file
+    std::vector<std::string> names;  // of the pairs, from names in the files
 };
 
 // Checks the settings, reads both files and estimates.
@@ -104,7 +129,14 @@ EstimationRun RunEstimation(const EstimationRequest& request);
 // The message and outcome of an estimate made from pairs however they came.
 EstimationRun FinishEstimation(CalibrationEstimate estimate);
 
+// What the message of an estimation from two files paired by name adds:
+// how many pairs, and the points without a partner with their lines (the
+// first kListedNames of each file); empty when every name paired.
+std::string UnmatchedNamesText(const CommonPoints& points);
+inline constexpr std::size_t kListedNames = 20;
+
 inline constexpr const char* kBeforeOpenText = "打开转换前文件错误！";
 inline constexpr const char* kAfterOpenText = "打开转换后文件错误！";
+inline constexpr const char* kPairsOpenText = "打开公共点文件错误！";
 
 }  // namespace zelk

@@ -34,9 +34,9 @@ std::string_view WithoutComment(std::string_view value) {
 
 std::string QuotedValue(std::string_view text) { return "'" + pointscan::QuoteToken(text) + "'"; }
 
-bool KeyValueFile::Read(std::string_view text, std::string& error) {
+bool KeyValueFile::Read(std::string_view text, std::string& error, int firstLine) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    int line = 0;
+    int line = firstLine - 1;
     while (!text.empty()) {
         ++line;
         const std::size_t end = text.find('\n');

@@ -35,8 +35,9 @@ public:
         : m_source(std::move(source)), m_trailingComments(trailingComments) {}
 
     // Every line; false with the error at the first line that is not
-    // "name = value" or gives a name a second time.
-    bool Read(std::string_view text, std::string& error);
+    // "name = value" or gives a name a second time. firstLine: the line of
+    // the file the text starts on (a part of a file of several sections).
+    bool Read(std::string_view text, std::string& error, int firstLine = 1);
 
     // The entry of a name, or nullptr; Find marks it used.
     const Entry* Peek(const std::string& name) const;

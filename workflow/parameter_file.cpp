@@ -46,18 +46,18 @@ constexpr FourField kFourFields[4] = {
     {"scale", &FourParams::K},
 };
 
+struct ThreeField {
+    const char* name;
+    double ThreeParams::*member;
+};
+constexpr ThreeField kThreeFields[3] = {
+    {"dX0", &ThreeParams::dX}, {"dY0", &ThreeParams::dY}, {"dZ0", &ThreeParams::dZ}};
+
 constexpr const char* kCoefficientNames[6] = {"a0", "a1", "a2", "a3", "a4", "a5"};
 
 const char* HeightModelKey(HeightModel model) {
-    switch (model) {
-        case HeightModel::Fixed:
-            return "fixed";
-        case HeightModel::Plane:
-            return "plane";
-        case HeightModel::Quadratic:
-            break;
-    }
-    return "quadratic";
+    static constexpr const char* kKeys[] = {"fixed", "plane", "quadratic"};
+    return kKeys[static_cast<int>(model)];
 }
 
 std::string Quoted(std::string_view text) { return QuotedValue(text); }
@@ -94,7 +94,11 @@ using Entry = KeyValueFile::Entry;
 // The file's lines, and the check that every one was taken.
 class Entries : public KeyValueFile {
 public:
-    explicit Entries(const std::string& source) : KeyValueFile(source) {}
+    // firstLine: the line of the file the text starts on.
+    explicit Entries(const std::string& source, int firstLine = 1)
+        : KeyValueFile(source), m_firstLine(firstLine) {}
+
+    bool Read(std::string_view text, std::string& error) { return KeyValueFile::Read(text, error, m_firstLine); }
 
     // Every line must have been used (height coefficients beyond the
     // model's, a zone or meridian without its system).
@@ -104,6 +108,9 @@ public:
         error = Where(Peek(*first)->line) + Quoted(*first) + " does not belong to this file's model";
         return false;
     }
+
+private:
+    int m_firstLine;
 };
 
 // The first definition key of a side other than its meridian (which a
@@ -258,7 +265,9 @@ std::string RoundTripText(double value) {
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
-std::string FormatParametersFile(const Transformation& c, std::string_view comment) {
+namespace {
+// Each line of comment prefixed with "# ".
+std::string CommentLines(std::string_view comment) {
     std::string out;
     while (!comment.empty()) {
         const std::size_t end = comment.find('\n');
@@ -268,17 +277,30 @@ std::string FormatParametersFile(const Transformation& c, std::string_view comme
         if (end == std::string_view::npos) break;
         comment.remove_prefix(end + 1);
     }
+    return out;
+}
+}  // namespace
+
+std::string FormatParametersFile(const Transformation& c, std::string_view comment) {
+    std::string out = CommentLines(comment);
     if (c.model == Transformation::Model::Four) out += "model = four\n";
+    if (c.model == Transformation::Model::Three) out += "model = three\n";
     if (c.model == Transformation::Model::Seven &&
         c.convention != RotationConvention::CoordinateFrame) {
         out += std::string("convention = ") + ConventionName(c.convention) + "\n";
     }
     if (c.before) AppendSystem(out, "before", *c.before);
     if (c.after) AppendSystem(out, "after", *c.after);
-    if (c.model == Transformation::Model::Seven) {
-        for (const SevenField& field : kSevenFields) AppendValue(out, field.name, c.seven.*field.member);
-    } else {
-        for (const FourField& field : kFourFields) AppendValue(out, field.name, c.four.*field.member);
+    switch (c.model) {
+        case Transformation::Model::Seven:
+            for (const SevenField& field : kSevenFields) AppendValue(out, field.name, c.seven.*field.member);
+            break;
+        case Transformation::Model::Four:
+            for (const FourField& field : kFourFields) AppendValue(out, field.name, c.four.*field.member);
+            break;
+        case Transformation::Model::Three:
+            for (const ThreeField& field : kThreeFields) AppendValue(out, field.name, c.three.*field.member);
+            break;
     }
     if (c.height) {
         out += std::string("height = ") + HeightModelKey(c.height->model) + "\n";
@@ -295,7 +317,7 @@ std::string FormatParametersFile(const Transformation& c, std::string_view comme
 namespace {
 
 // The names a file of the model may hold, and which are numbers.
-std::map<std::string, Kind> KnownNames(bool seven) {
+std::map<std::string, Kind> KnownNames(Transformation::Model model) {
     std::map<std::string, Kind> names = {
         {"model", Kind::Text},         {"before", Kind::Text},      {"after", Kind::Text},
         {"before-meridian", Kind::Number}, {"after-meridian", Kind::Number},
@@ -309,11 +331,17 @@ std::map<std::string, Kind> KnownNames(bool seven) {
             names[side + std::string(key.name)] = key.kind;
         }
     }
-    if (seven) {
-        names["convention"] = Kind::Text;
-        for (const SevenField& field : kSevenFields) names[field.name] = Kind::Number;
-    } else {
-        for (const FourField& field : kFourFields) names[field.name] = Kind::Number;
+    switch (model) {
+        case Transformation::Model::Seven:
+            names["convention"] = Kind::Text;
+            for (const SevenField& field : kSevenFields) names[field.name] = Kind::Number;
+            break;
+        case Transformation::Model::Four:
+            for (const FourField& field : kFourFields) names[field.name] = Kind::Number;
+            break;
+        case Transformation::Model::Three:
+            for (const ThreeField& field : kThreeFields) names[field.name] = Kind::Number;
+            break;
     }
     return names;
 }
@@ -322,27 +350,31 @@ std::map<std::string, Kind> KnownNames(bool seven) {
 
 namespace {
 
-// The file's text as a transformation; geoidLine receives the line of the
-// geoid key, when there is one.
-std::optional<Transformation> Parse(std::string_view text, const std::string& source,
-                                    std::string& error, int& geoidLine) {
-    Entries entries(source);
+// One transformation from the text of a file, or of one step of a chain
+// file starting at firstLine; geoidLine receives the line of the geoid key,
+// when there is one.
+std::optional<Transformation> ParseOne(std::string_view text, const std::string& source,
+                                       int firstLine, std::string& error, int& geoidLine) {
+    Entries entries(source, firstLine);
     if (!entries.Read(text, error)) return std::nullopt;
     Transformation c;
     if (const Entry* model = entries.Peek("model")) {
         if (model->value == "four") {
             c.model = Transformation::Model::Four;
+        } else if (model->value == "three") {
+            c.model = Transformation::Model::Three;
         } else if (model->value != "seven") {
             error = entries.Where(model->line) + "the model " + Quoted(model->value) +
-                    " is not seven or four";
+                    " is not seven, three or four";
             return std::nullopt;
         }
     }
-    const bool seven = c.model == Transformation::Model::Seven;
     // Line by line first: every name known, every number a number.
-    const std::string known = seven ? "the names are dX0 dY0 dZ0 K betaX betaY betaZ"
-                                    : "the names are dX dY alpha scale";
-    if (!entries.CheckLines(KnownNames(seven), known, error)) return std::nullopt;
+    const std::string known = c.model == Transformation::Model::Seven
+                                  ? "the names are dX0 dY0 dZ0 K betaX betaY betaZ"
+                              : c.model == Transformation::Model::Three ? "the names are dX0 dY0 dZ0"
+                                                                        : "the names are dX dY alpha scale";
+    if (!entries.CheckLines(KnownNames(c.model), known, error)) return std::nullopt;
     if (const Entry* convention = entries.Find("convention")) {
         const auto value = ConventionFromName(convention->value);
         if (!value) {
@@ -357,20 +389,31 @@ std::optional<Transformation> Parse(std::string_view text, const std::string& so
     if (failed) return std::nullopt;
     c.after = ReadSystem(entries, "after", error, failed);
     if (failed) return std::nullopt;
-    if (seven) {
-        for (const SevenField& field : kSevenFields) {
-            if (!entries.Number(field.name, "all seven parameters are needed", c.seven.*field.member,
-                                error)) {
-                return std::nullopt;
+    switch (c.model) {
+        case Transformation::Model::Seven:
+            for (const SevenField& field : kSevenFields) {
+                if (!entries.Number(field.name, "all seven parameters are needed",
+                                    c.seven.*field.member, error)) {
+                    return std::nullopt;
+                }
             }
-        }
-    } else {
-        for (const FourField& field : kFourFields) {
-            if (!entries.Number(field.name, "dX, dY, alpha and scale are needed",
-                                c.four.*field.member, error)) {
-                return std::nullopt;
+            break;
+        case Transformation::Model::Four:
+            for (const FourField& field : kFourFields) {
+                if (!entries.Number(field.name, "dX, dY, alpha and scale are needed",
+                                    c.four.*field.member, error)) {
+                    return std::nullopt;
+                }
             }
-        }
+            break;
+        case Transformation::Model::Three:
+            for (const ThreeField& field : kThreeFields) {
+                if (!entries.Number(field.name, "dX0, dY0 and dZ0 are needed", c.three.*field.member,
+                                    error)) {
+                    return std::nullopt;
+                }
+            }
+            break;
     }
     std::optional<HeightModel> model;
     if (const Entry* height = entries.Find("height")) {
@@ -421,51 +464,178 @@ std::optional<Transformation> Parse(std::string_view text, const std::string& so
     return c;
 }
 
+// A line or part of one without the blanks, tabs and CR around it.
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string_view TrimLine(std::string_view line) { return Trim(line); }
+
+// "[step N]" (blanks allowed inside the brackets); 0 when the line is not
+// a step header.
+int StepHeader(std::string_view line) {
+    line = TrimLine(line);
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']') return 0;
+    line = Trim(line.substr(1, line.size() - 2));
+    if (line.substr(0, 4) != "step") return 0;
+    const std::optional<int> number = ParseInt(std::string(Trim(line.substr(4))));
+    return number && *number > 0 ? *number : -1;
+}
+
+bool IsSectionLine(std::string_view line) {
+    line = TrimLine(line);
+    return !line.empty() && line.front() == '[';
+}
+
+}  // namespace
+
+namespace {
+
+// A file of one transformation: a chain file says so, rather than that its
+// header is no value.
+std::optional<Transformation> ParseSingle(std::string_view text, const std::string& source,
+                                          std::string& error, int& geoidLine) {
+    int line = 0;
+    for (std::string_view rest = text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text; !rest.empty();) {
+        ++line;
+        const std::size_t end = rest.find('\n');
+        if (IsSectionLine(rest.substr(0, end))) {
+            error = source + ":" + std::to_string(line) + ": " + Quoted(TrimLine(rest.substr(0, end))) +
+                    ": a chain of several steps, not one transformation";
+            return std::nullopt;
+        }
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    }
+    return ParseOne(text, source, 1, error, geoidLine);
+}
+
 }  // namespace
 
 std::optional<Transformation> ParseParametersFile(std::string_view text, const std::string& source,
                                                  std::string& error) {
     int geoidLine = 0;
-    return Parse(text, source, error, geoidLine);
+    return ParseSingle(text, source, error, geoidLine);
 }
 
-std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
-                                                std::string& error) {
-    const std::string source = zelk::platform::PathText(path);
-    const std::optional<std::string> text = ReadSmallFile(path, kMaxFileBytes, "parameters file", error);
-    if (!text) return std::nullopt;
-    int geoidLine = 0;
-    std::optional<Transformation> read = Parse(*text, source, error, geoidLine);
-    if (!read) return std::nullopt;
-    read->source = source;
-    if (read->geoid) {
-        // A grid file named by a relative path lies beside the parameters file.
-        const std::string written = read->geoid->name;
-        GeoidModel geoid = OpenGeoidModel(written, zelk::platform::PathText(path.parent_path()));
-        if (!geoid.IsOpen()) {
-            error = source + ":" + std::to_string(geoidLine) + ": geoid = " + Quoted(written) + ": " +
-                    geoid.problem;
+namespace {
+
+// The steps of a file's text, with the line of each step's geoid key (0:
+// none).
+std::optional<std::vector<Transformation>> ParseSteps(std::string_view text, const std::string& source,
+                                                      std::string& error, std::vector<int>& geoidLines) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    // The lines, to find the step headers.
+    std::vector<std::string_view> lines;
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::size_t end = rest.find('\n');
+        lines.push_back(rest.substr(0, end));
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    }
+    std::vector<std::size_t> headers;  // line indices
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (IsSectionLine(lines[i])) headers.push_back(i);
+    }
+    if (headers.empty()) {
+        int geoidLine = 0;
+        std::optional<Transformation> one = ParseOne(text, source, 1, error, geoidLine);
+        if (!one) return std::nullopt;
+        one->source = source;
+        geoidLines.push_back(geoidLine);
+        return std::vector<Transformation>{std::move(*one)};
+    }
+    const auto where = [&](std::size_t i) { return source + ":" + std::to_string(i + 1) + ": "; };
+    for (std::size_t i = 0; i < headers.front(); ++i) {
+        const std::string_view content = TrimLine(lines[i]);
+        if (!content.empty() && content.front() != '#') {
+            error = where(i) + "a value before '[step 1]': in a file of several steps every value belongs to a step";
             return std::nullopt;
         }
-        read->geoid = std::move(geoid);
     }
-    return read;
+    std::vector<Transformation> steps;
+    for (std::size_t k = 0; k < headers.size(); ++k) {
+        const std::size_t at = headers[k];
+        const int number = StepHeader(lines[at]);
+        if (number != static_cast<int>(k + 1)) {
+            error = where(at) + "expected '[step " + std::to_string(k + 1) + "]', found " +
+                    Quoted(TrimLine(lines[at]));
+            return std::nullopt;
+        }
+        const std::size_t first = at + 1;
+        const std::size_t last = k + 1 < headers.size() ? headers[k + 1] : lines.size();
+        const char* begin = first < lines.size() ? lines[first].data() : text.data() + text.size();
+        const char* end = last < lines.size() ? lines[last].data() : text.data() + text.size();
+        const std::string stepSource = source + " [step " + std::to_string(k + 1) + "]";
+        int geoidLine = 0;
+        std::optional<Transformation> step =
+            ParseOne(std::string_view(begin, static_cast<std::size_t>(end - begin)), source,
+                     static_cast<int>(first + 1), error, geoidLine);
+        if (!step) return std::nullopt;
+        step->source = stepSource;
+        geoidLines.push_back(geoidLine);
+        steps.push_back(std::move(*step));
+    }
+    return steps;
 }
 
-bool SaveParametersFile(const std::filesystem::path& path, const Transformation& calibration,
-                        std::string_view comment, std::string& error) {
-    const auto finite = [](double v) { return v - v == 0.0; };
-    bool ok = true;
-    if (calibration.model == Transformation::Model::Seven) {
-        for (const SevenField& field : kSevenFields) ok = ok && finite(calibration.seven.*field.member);
-    } else {
-        for (const FourField& field : kFourFields) ok = ok && finite(calibration.four.*field.member);
-    }
-    if (!ok) {
-        error = zelk::platform::PathText(path) + ": not written, the estimate is not a finite number";
+}  // namespace
+
+std::optional<std::vector<Transformation>> ParseStepsFile(std::string_view text,
+                                                          const std::string& source,
+                                                          std::string& error) {
+    std::vector<int> geoidLines;
+    return ParseSteps(text, source, error, geoidLines);
+}
+
+namespace {
+
+// Opens the geoid model a transformation read from the file at path names
+// (a grid named by a relative path lies beside the parameters file); false
+// with the problem, naming the file, the line of the key and the grid's own
+// message.
+bool OpenGeoid(Transformation& t, const std::filesystem::path& path, const std::string& source, int geoidLine,
+               std::string& error) {
+    if (!t.geoid) return true;
+    const std::string written = t.geoid->name;
+    GeoidModel geoid = OpenGeoidModel(written, zelk::platform::PathText(path.parent_path()));
+    if (!geoid.IsOpen()) {
+        error = source + ":" + std::to_string(geoidLine) + ": geoid = " + Quoted(written) + ": " + geoid.problem;
         return false;
     }
-    const std::string text = FormatParametersFile(calibration, comment);
+    t.geoid = std::move(geoid);
+    return true;
+}
+
+// The whole text of a parameters file (at most kMaxFileBytes); false with
+// the problem.
+bool ReadText(const std::filesystem::path& path, std::string& text, std::string& error) {
+    std::optional<std::string> read = ReadSmallFile(path, kMaxFileBytes, "parameters file", error);
+    if (!read) return false;
+    text = std::move(*read);
+    return true;
+}
+
+bool AllFinite(const Transformation& t) {
+    const auto finite = [](double v) { return v - v == 0.0; };
+    bool ok = true;
+    switch (t.model) {
+        case Transformation::Model::Seven:
+            for (const SevenField& field : kSevenFields) ok = ok && finite(t.seven.*field.member);
+            break;
+        case Transformation::Model::Four:
+            for (const FourField& field : kFourFields) ok = ok && finite(t.four.*field.member);
+            break;
+        case Transformation::Model::Three:
+            for (const ThreeField& field : kThreeFields) ok = ok && finite(t.three.*field.member);
+            break;
+    }
+    return ok;
+}
+
+bool WriteText(const std::filesystem::path& path, const std::string& text, std::string& error) {
     AtomicOutputFile file;
     if (!file.Open(path)) {
         error = zelk::platform::PathText(path) + ": cannot write the parameters file";
@@ -479,6 +649,88 @@ bool SaveParametersFile(const std::filesystem::path& path, const Transformation&
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
+                                                std::string& error) {
+    std::string text;
+    if (!ReadText(path, text, error)) return std::nullopt;
+    const std::string source = zelk::platform::PathText(path);
+    int geoidLine = 0;
+    std::optional<Transformation> read = ParseSingle(text, source, error, geoidLine);
+    if (!read) return std::nullopt;
+    read->source = source;
+    if (!OpenGeoid(*read, path, source, geoidLine, error)) return std::nullopt;
+    return read;
+}
+
+std::optional<std::vector<Transformation>> ReadStepsFile(const std::filesystem::path& path,
+                                                         std::string& error) {
+    std::string text;
+    if (!ReadText(path, text, error)) return std::nullopt;
+    const std::string source = zelk::platform::PathText(path);
+    std::vector<int> geoidLines;
+    std::optional<std::vector<Transformation>> steps = ParseSteps(text, source, error, geoidLines);
+    if (!steps) return std::nullopt;
+    for (std::size_t k = 0; k < steps->size(); ++k) {
+        if (!OpenGeoid((*steps)[k], path, source, geoidLines[k], error)) return std::nullopt;
+    }
+    return steps;
+}
+
+std::string FormatStepsFile(const std::vector<Transformation>& steps, std::string_view comment) {
+    if (steps.size() == 1) return FormatParametersFile(steps.front(), comment);
+    std::string out = CommentLines(comment);
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        out += "\n[step " + std::to_string(k + 1) + "]\n";
+        out += FormatParametersFile(steps[k], steps[k].source.empty() ? "" : "from " + steps[k].source);
+    }
+    return out;
+}
+
+bool SaveParametersFile(const std::filesystem::path& path, const Transformation& calibration,
+                        std::string_view comment, std::string& error) {
+    if (!AllFinite(calibration)) {
+        error = zelk::platform::PathText(path) + ": not written, the estimate is not a finite number";
+        return false;
+    }
+    return WriteText(path, FormatParametersFile(calibration, comment), error);
+}
+
+bool SaveStepsFile(const std::filesystem::path& path, const std::vector<Transformation>& steps,
+                   std::string_view comment, std::string& error) {
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        if (!AllFinite(steps[k])) {
+            error = zelk::platform::PathText(path) + ": not written, step " + std::to_string(k + 1) +
+                    " holds a value that is not a finite number";
+            return false;
+        }
+    }
+    return WriteText(path, FormatStepsFile(steps, comment), error);
+}
+
+std::string StepSummary(const Transformation& t) {
+    std::string text = t.model == Transformation::Model::Seven   ? "seven parameters"
+                       : t.model == Transformation::Model::Three ? "three parameters"
+                                                                 : "four parameters";
+    if (t.height) {
+        text += t.height->model == HeightModel::Fixed   ? " and a fixed height difference"
+                : t.height->model == HeightModel::Plane ? " and a plane height fit"
+                                                        : " and a quadratic height fit";
+    }
+    if (t.before && t.after) text += ", " + DescribeSystem(*t.before) + " to " + DescribeSystem(*t.after);
+    return text + (t.source.empty() ? " (typed)" : " (" + t.source + ")");
+}
+
+std::string ChainComment(const std::vector<Transformation>& steps, const std::string& fileName) {
+    std::string comment = "A chain of " + std::to_string(steps.size()) +
+                          (steps.size() == 1 ? " step" : " steps") + ", applied in order:";
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        comment += "\n  step " + std::to_string(k + 1) + ": " + StepSummary(steps[k]);
+    }
+    return comment + "\nUse it as: zelk-cli convert --params @" + fileName + " ...";
 }
 
 std::string FormatParamsFile(const SevenParams& params, std::string_view comment) {

@@ -3,7 +3,7 @@
 // read by `--params @FILE` and the same dialogs.
 //
 //   # comment lines start with '#'; blank lines are ignored
-//   model = seven                  seven (the default) or four
+//   model = seven                  seven (the default), three or four
 //   convention = coordinate-frame  seven: coordinate-frame (the default) or
 //                                  position-vector
 //   before = beijing54-gauss       the systems it was made for (both or
@@ -19,7 +19,8 @@
 //                                  before-meridian, before-k0, ...; see
 //                                  workflow/system_file.h)
 //   dX0 = -15.415                  seven: dX0 dY0 dZ0 (m), K (ppm),
-//   ...                            betaX betaY betaZ (arc-seconds)
+//   ...                            betaX betaY betaZ (arc-seconds);
+//                                  three: dX0 dY0 dZ0 (m)
 //   dX = 12.5                      four: dX dY (m), alpha (radians),
 //   ...                            scale (the factor K, about 1)
 //   height = plane                 none (the default), fixed, plane or
@@ -43,12 +44,28 @@
 // byte-order mark are accepted. A file of the seven parameters alone (as
 // earlier versions wrote) is a coordinate-frame seven-parameter file for
 // any systems.
+//
+// A chain of several steps is one file of sections, each a whole
+// transformation as above, applied in order:
+//
+//   # comment lines before the first section
+//   [step 1]
+//   before = wgs84-xyz
+//   ...
+//   [step 2]
+//   model = four
+//   ...
+//
+// The sections are numbered from 1 in order. A file without sections is a
+// chain of one step, so every parameters file is also a chain file; a chain
+// of one step is written without a section, as earlier versions read it.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bursa/seven_params.h"
 #include "workflow/transformation.h"
@@ -71,14 +88,40 @@ std::optional<Transformation> ParseParametersFile(std::string_view text, const s
 // Reads and parses the file at path (at most 64 KiB), and opens the geoid
 // model it names: one that does not open is refused with the file, the
 // line of the key and the grid's own message. ParseParametersFile leaves
-// the model unopened (its grid null), which a chain refuses.
+// the model unopened (its grid null), which a chain refuses. A file of
+// several steps is refused here (its first section header is not a value
+// line).
 std::optional<Transformation> ReadParametersFile(const std::filesystem::path& path,
                                                 std::string& error);
+
+// The steps of a file with or without sections; each step's source is the
+// source, followed by " [step N]" in a file of sections. ReadStepsFile
+// opens each step's geoid model as ReadParametersFile does.
+std::optional<std::vector<Transformation>> ParseStepsFile(std::string_view text,
+                                                          const std::string& source,
+                                                          std::string& error);
+std::optional<std::vector<Transformation>> ReadStepsFile(const std::filesystem::path& path,
+                                                         std::string& error);
+
+// A chain as one file: the comment, then a section a step (each step's
+// source, when it has one, as the section's comment); one step alone is
+// written as FormatParametersFile writes it.
+std::string FormatStepsFile(const std::vector<Transformation>& steps, std::string_view comment);
+bool SaveStepsFile(const std::filesystem::path& path, const std::vector<Transformation>& steps,
+                   std::string_view comment, std::string& error);
 
 // Writes the file in place of path, the old one kept until the new one is
 // whole. False (and error set) when it cannot be written.
 bool SaveParametersFile(const std::filesystem::path& path, const Transformation& transformation,
                         std::string_view comment, std::string& error);
+
+// A step in words, for comments: "seven parameters and a plane height fit,
+// wgs84-geodetic to beijing54-gauss, central meridian 117 (stage1.params)",
+// "(typed)" for a step without a source.
+std::string StepSummary(const Transformation& step);
+// The comment of a saved chain: a line a step and how zelk-cli uses the
+// file.
+std::string ChainComment(const std::vector<Transformation>& steps, const std::string& fileName);
 
 // The seven-parameter files of earlier versions: the seven values, in the
 // coordinate frame. A four-parameter file is refused.

@@ -4,29 +4,23 @@
 #include <cstring>
 
 #include "platform/number_text.h"
+#include "workflow/name_table.h"
 #include "workflow/point_scan.h"
 
 namespace zelk {
 
 namespace pointformat {
 
+constexpr NamedValue<FileFormat> kFileFormatNames[] = {{"plain", FileFormat::Plain},
+                                                       {"dat", FileFormat::Dat},
+                                                       {"csv", FileFormat::Csv},
+                                                       {"kml", FileFormat::Kml}};
+
 std::optional<FileFormat> FileFormatFromName(std::string_view name) {
-    if (name == "plain") return FileFormat::Plain;
-    if (name == "dat") return FileFormat::Dat;
-    if (name == "csv") return FileFormat::Csv;
-    if (name == "kml") return FileFormat::Kml;
-    return std::nullopt;
+    return ValueNamed(kFileFormatNames, name);
 }
 
-std::string_view FileFormatName(FileFormat format) {
-    switch (format) {
-        case FileFormat::Plain: return "plain";
-        case FileFormat::Dat: return "dat";
-        case FileFormat::Csv: return "csv";
-        case FileFormat::Kml: return "kml";
-    }
-    return "plain";
-}
+std::string_view FileFormatName(FileFormat format) { return NameOfValue(kFileFormatNames, format); }
 
 namespace {
 
@@ -280,6 +274,19 @@ std::string_view RoleLabel(Axes axes, int role) {
 
 }  // namespace
 
+int CsvColumnRole(Axes axes, std::string_view name) { return HeaderRole(axes, name); }
+
+bool IsSkippedLine(const char* begin, const char* end) { return IsSkipped(begin, end); }
+
+int SplitCsvFields(char* begin, char* end, std::vector<std::string_view>& fields, int maxFields) {
+    fields.clear();
+    return SplitCsv(begin, end, [&](int index, std::string_view field) {
+        if (index >= maxFields) return false;
+        fields.push_back(field);
+        return true;
+    });
+}
+
 HeaderResult FindCsvHeader(char* begin, char* end, Axes axes, CsvLayout& layout,
                            std::size_t& dataOffset, int& linesBefore, RecordProblem& problem,
                            std::size_t maxLine) {
@@ -514,21 +521,25 @@ void AppendCsvHeader(std::string& out, Axes axes) {
     out.push_back('\n');
 }
 
+void AppendCsvField(std::string& out, std::string_view text) {
+    const bool quote = !text.empty() &&
+                       (text.front() == '#' || IsBlank(text.front()) || IsBlank(text.back()) ||
+                        HasSpecial(text, true));
+    if (!quote) {
+        out.append(text);
+        return;
+    }
+    out.push_back('"');
+    for (char c : text) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
 void AppendCsvRecord(std::string& out, std::string_view name, const double values[3], Axes axes,
                      AngleFormat angles) {
-    const bool quote = !name.empty() &&
-                       (name.front() == '#' || IsBlank(name.front()) || IsBlank(name.back()) ||
-                        HasSpecial(name, true));
-    if (quote) {
-        out.push_back('"');
-        for (char c : name) {
-            if (c == '"') out.push_back('"');
-            out.push_back(c);
-        }
-        out.push_back('"');
-    } else {
-        out.append(name);
-    }
+    AppendCsvField(out, name);
     out.push_back(',');
     char line[3 * kValueTextMax + 3];
     out.append(line, WriteValues(line, values, kEngineOrder, ',', axes, angles));

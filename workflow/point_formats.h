@@ -198,6 +198,20 @@ HeaderResult FindCsvHeader(char* begin, char* end, Axes axes, CsvLayout& layout,
                            std::size_t& dataOffset, int& linesBefore, RecordProblem& problem,
                            std::size_t maxLine = kMaxLineBytes);
 
+// What a csv header's column name means for axes: 0 to 2 a value (engine
+// order), kCsvNameRole the name, -1 nothing read (the recognition above).
+inline constexpr int kCsvNameRole = 3;
+int CsvColumnRole(Axes axes, std::string_view name);
+
+// A line of a dat or csv file that holds no data (see above).
+bool IsSkippedLine(const char* begin, const char* end);
+
+// Splits a csv line into fields as the csv parser does (quoted fields
+// unquoted in place, blanks around fields dropped), stopping after
+// maxFields. Returns the number of fields seen (maxFields + 1 when there
+// are more), or -1 - index of a field whose quote does not close.
+int SplitCsvFields(char* begin, char* end, std::vector<std::string_view>& fields, int maxFields);
+
 // Reads the points of one chunk of a csv file after its header. Quoted
 // fields are unquoted in place, so names stay valid as long as the chunk.
 class CsvChunkParser {
@@ -263,6 +277,10 @@ bool AppendPlainRecord(std::string& out, bool withNames, std::string_view name,
 // the name is empty, or the name or code would not read back (see above).
 bool AppendDatRecord(std::string& out, std::string_view name, std::string_view code,
                      const double values[3], Axes axes, AngleFormat angles);
+
+// Appends a csv field, quoted when it holds a comma, a quote, a CR or LF,
+// starts with '#', or starts or ends with a blank or tab.
+void AppendCsvField(std::string& out, std::string_view text);
 
 // Appends the csv header line, then lines of points.
 void AppendCsvHeader(std::string& out, Axes axes);

@@ -120,30 +120,20 @@ ParseResult ChunkRecords::Next(PointRecord& record) {
     return result;
 }
 
+template <class Count>
+std::int64_t ChunkRecords::FromChunkStart(Count count) const {
+    // The plain parser counts from the chunk's start itself; the others
+    // from after the lines the chunk skipped.
+    if (m_format == FileFormat::Plain) return count(m_plain);
+    return m_chunk.skippedLines + (m_format == FileFormat::Dat ? count(m_dat) : count(m_csv));
+}
+
 std::int64_t ChunkRecords::LinesPassed() const {
-    switch (m_format) {
-        case FileFormat::Plain:
-            return m_plain.LinesPassed();
-        case FileFormat::Dat:
-            return m_chunk.skippedLines + m_dat.LinesPassed();
-        case FileFormat::Csv:
-        case FileFormat::Kml:
-            break;
-    }
-    return m_chunk.skippedLines + m_csv.LinesPassed();
+    return FromChunkStart([](const auto& parser) { return parser.LinesPassed(); });
 }
 
 std::int64_t ChunkRecords::PointLinesBefore() const {
-    switch (m_format) {
-        case FileFormat::Plain:
-            return m_plain.PointLinesBefore();
-        case FileFormat::Dat:
-            return m_chunk.skippedLines + m_dat.PointLinesBefore();
-        case FileFormat::Csv:
-        case FileFormat::Kml:
-            break;
-    }
-    return m_chunk.skippedLines + m_csv.PointLinesBefore();
+    return FromChunkStart([](const auto& parser) { return parser.PointLinesBefore(); });
 }
 
 // ---- one by one ----

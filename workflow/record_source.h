@@ -86,6 +86,10 @@ public:
     const RecordProblem& Problem() const { return m_problem; }
 
 private:
+    // count(parser) of the format's parser, in lines from the chunk's start.
+    template <class Count>
+    std::int64_t FromChunkStart(Count count) const;
+
     InputChunk& m_chunk;
     FileFormat m_format;
     PlainChunkParser m_plain;

@@ -39,19 +39,6 @@ std::string Shortest(double value) {
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed).ptr);
 }
 
-const char* FormName(Form form) {
-    switch (form) {
-        case Form::Projected:
-            return "gauss";
-        case Form::Geodetic:
-            return "geodetic";
-        case Form::Geocentric:
-        case Form::Local:
-            break;
-    }
-    return "xyz";
-}
-
 // Reads one definition; every failure sets the error and returns false.
 class DefinitionReader {
 public:
@@ -244,7 +231,7 @@ std::string SystemDefinitionLines(const Crs& crs, const std::string& prefix) {
     } else {
         line("datum", DatumOf(crs.datum).name);
     }
-    line("form", FormName(crs.form));
+    line("form", FormKey(crs.form));
     if (!crs.IsProjected()) return out;
     line("meridian", Shortest(crs.meridian));
     line("k0", Shortest(crs.scale));

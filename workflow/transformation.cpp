@@ -1,14 +1,17 @@
 #include "workflow/transformation.h"
 
+#include <algorithm>
+
 namespace zelk {
 
 std::string ModelProblemText(Transformation::Model model, bool heightFit, const Crs& before,
                              const Crs& after) {
     const bool local = before.form == Form::Local || after.form == Form::Local;
-    if (model == Transformation::Model::Seven) {
-        if (local) return "七参数连接两个基准，地方坐标只能用四参数点校正！";
+    if (model != Transformation::Model::Four) {
+        const std::string name = model == Transformation::Model::Seven ? "七参数" : "三参数";
+        if (local) return name + "连接两个基准，地方坐标只能用四参数点校正！";
         if (heightFit && !after.IsProjected()) {
-            return "七参数加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！";
+            return name + "加高程拟合时，转换后坐标系统须是投影坐标（高程拟合在其平面上进行）！";
         }
         return {};
     }
@@ -33,6 +36,12 @@ bool IsFittedPlane(const Transformation& t, bool after) {
     if (!side || !side->IsProjected()) return false;
     if (t.model == Transformation::Model::Four) return true;
     return after && t.height.has_value();
+}
+
+std::vector<Transformation> ReversedChain(std::vector<Transformation> steps) {
+    std::reverse(steps.begin(), steps.end());
+    for (Transformation& step : steps) step.inverse = !step.inverse;
+    return steps;
 }
 
 }  // namespace zelk

@@ -7,6 +7,9 @@
 //          convention; with a height fit, the after heights are then
 //          corrected at the after plane position (the after system must be
 //          projected: the fit was made in its plane).
+//   Three  a shift of earth-centred X Y Z between two datums (dX dY dZ),
+//          with or without a height fit, as seven parameters are: seven
+//          parameters without rotations and scale, for a small area.
 //   Four   a site calibration: the plane similarity of a projected before
 //          system onto a projected after system or the local grid, with an
 //          optional height fit made at the before plane positions.
@@ -18,28 +21,33 @@
 // height fit.
 //
 // A step names the systems it was made for; typed seven parameters name
-// none and serve any two datums. A plane a fit was made in (the before
+// none and serve any two datums (in a chain, the datum the chain is on when
+// it reaches them and the datum the next step starts on, or the target's:
+// see workflow/chain.h). A plane a fit was made in (the before
 // system of four parameters, the after system of a height fit) is one
 // plane: in zones, it is the one zone its common points were in.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bursa/convention.h"
 #include "bursa/four_params.h"
 #include "bursa/height_fit.h"
 #include "bursa/seven_params.h"
+#include "bursa/three_params.h"
 #include "workflow/coordinate_system.h"
 #include "workflow/geoid_model.h"
 
 namespace zelk {
 
 struct Transformation {
-    enum class Model { Seven, Four } model = Model::Seven;
+    enum class Model { Seven, Four, Three } model = Model::Seven;
     SevenParams seven;  // Seven, in user units, in `convention`
     RotationConvention convention = RotationConvention::CoordinateFrame;
-    FourParams four;  // Four
+    FourParams four;    // Four
+    ThreeParams three;  // Three
     // The height fit (model, centroid and coefficients), when there is one.
     std::optional<HeightFit> height;
     // The geoid model the height fit sits on, when there is one.
@@ -49,6 +57,12 @@ struct Transformation {
     // The file it was read from, which messages about it name; empty when
     // typed or estimated here.
     std::string source;
+    // Applied backwards, from its after system to its before: the exact
+    // inverse of each operation. Never written to a parameters file.
+    bool inverse = false;
+
+    // Seven or three parameters: between two datums, on earth-centred X Y Z.
+    bool ChangesDatum() const { return model != Model::Four; }
 
     // Typed seven parameters, for any systems.
     static Transformation Seven(const SevenParams& params,
@@ -59,6 +73,10 @@ struct Transformation {
         return t;
     }
 };
+
+// The chain that undoes steps: the same steps in reverse order, each
+// applied backwards (a step already backwards goes forwards again).
+std::vector<Transformation> ReversedChain(std::vector<Transformation> steps);
 
 // What stops a model, with or without a height fit, from joining two
 // systems, as shown to the user; empty when it can. The same rules judge

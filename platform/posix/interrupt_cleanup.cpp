@@ -1,5 +1,7 @@
 #include "platform/interrupt_cleanup.h"
 
+#include "platform/cleanup_slots.h"
+
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -15,24 +17,10 @@ namespace interruptcleanup {
 
 namespace {
 
-constexpr int kSlots = 16;
-constexpr std::size_t kPathBytes = 4096;
-
-enum SlotState : int { kFree = 0, kFilling = 1, kActive = 2 };
-
-struct Slot {
-    std::atomic<int> state{kFree};
-    char path[kPathBytes];
-};
-
-Slot g_slots[kSlots];
-
-static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the table lock-free");
+detail::SlotTable<4096> g_slots;
 
 void OnSignal(int signal) {
-    for (Slot& slot : g_slots) {
-        if (slot.state.load(std::memory_order_acquire) == kActive) ::unlink(slot.path);
-    }
+    g_slots.RemoveAll([](const char* path) { ::unlink(path); });
     ::_exit(128 + signal);
 }
 
@@ -40,27 +28,9 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 }  // namespace
 
-int Register(const std::filesystem::path::value_type* path) {
-    const std::size_t length = std::strlen(path);
-    if (length >= kPathBytes) return -1;
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = kFree;
-        if (g_slots[i].state.compare_exchange_strong(expected, kFilling,
-                                                     std::memory_order_acq_rel)) {
-            std::memcpy(g_slots[i].path, path, length + 1);
-            g_slots[i].state.store(kActive, std::memory_order_release);
-            return i;
-        }
-    }
-    return -1;
-}
+int Register(const std::filesystem::path::value_type* path) { return g_slots.Register(path); }
 
-void Forget(int slot) {
-    if (slot < 0 || slot >= kSlots) return;
-    g_slots[slot].state.store(kFilling, std::memory_order_release);
-    g_slots[slot].path[0] = '\0';
-    g_slots[slot].state.store(kFree, std::memory_order_release);
-}
+void Forget(int slot) { g_slots.Forget(slot); }
 
 void InstallHandlers() {
     for (int signal : kSignals) {

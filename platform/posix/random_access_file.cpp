@@ -37,22 +37,16 @@ bool RandomAccessFile::Open(const std::filesystem::path& path, std::string& erro
     return true;
 }
 
-long long RandomAccessFile::ReadSome(std::uint64_t offset, void* buffer, std::size_t count,
+long long RandomAccessFile::ReadOnce(std::uint64_t offset, char* out, std::size_t count,
                                      std::string& error) const {
-    char* out = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(static_cast<int>(m_file), out + done, count - done,
-                                    static_cast<off_t>(offset + done));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            error = "cannot read (" + Reason(errno) + ")";
-            return -1;
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
+    for (;;) {
+        const ssize_t got =
+            ::pread(static_cast<int>(m_file), out, count, static_cast<off_t>(offset));
+        if (got >= 0) return got;
+        if (errno != EINTR) break;
     }
-    return static_cast<long long>(done);
+    error = "cannot read (" + Reason(errno) + ")";
+    return -1;
 }
 
 }  // namespace zelk::platform

@@ -1,5 +1,7 @@
 #include "platform/interrupt_cleanup.h"
 
+#include "platform/cleanup_slots.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -11,17 +13,7 @@ namespace interruptcleanup {
 
 namespace {
 
-constexpr int kSlots = 16;
-constexpr std::size_t kPathChars = 32768;  // the longest \\?\ path
-
-enum SlotState : int { kFree = 0, kFilling = 1, kActive = 2 };
-
-struct Slot {
-    std::atomic<int> state{kFree};
-    wchar_t path[kPathChars];
-};
-
-Slot g_slots[kSlots];
+detail::SlotTable<32768> g_slots;  // the longest \\?\ path
 // HoldSignals alive, in any thread.
 std::atomic<int> g_holds{0};
 
@@ -42,9 +34,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     }
     // A target being written over in place is finished first.
     while (g_holds.load(std::memory_order_acquire) > 0) ::Sleep(5);
-    for (Slot& slot : g_slots) {
-        if (slot.state.load(std::memory_order_acquire) == kActive) ::DeleteFileW(slot.path);
-    }
+    g_slots.RemoveAll([](const wchar_t* path) { ::DeleteFileW(path); });
     // As _exit: no exit handlers, no flushing of streams that another
     // thread may hold locked.
     ::TerminateProcess(::GetCurrentProcess(), kInterruptedStatus);
@@ -53,27 +43,9 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 }  // namespace
 
-int Register(const std::filesystem::path::value_type* path) {
-    const std::size_t length = std::wcslen(path);
-    if (length >= kPathChars) return -1;
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = kFree;
-        if (g_slots[i].state.compare_exchange_strong(expected, kFilling,
-                                                     std::memory_order_acq_rel)) {
-            std::wmemcpy(g_slots[i].path, path, length + 1);
-            g_slots[i].state.store(kActive, std::memory_order_release);
-            return i;
-        }
-    }
-    return -1;
-}
+int Register(const std::filesystem::path::value_type* path) { return g_slots.Register(path); }
 
-void Forget(int slot) {
-    if (slot < 0 || slot >= kSlots) return;
-    g_slots[slot].state.store(kFilling, std::memory_order_release);
-    g_slots[slot].path[0] = L'\0';
-    g_slots[slot].state.store(kFree, std::memory_order_release);
-}
+void Forget(int slot) { g_slots.Forget(slot); }
 
 void InstallHandlers() { ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 

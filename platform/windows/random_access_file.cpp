@@ -55,28 +55,19 @@ bool RandomAccessFile::Open(const std::filesystem::path& path, std::string& erro
     return true;
 }
 
-long long RandomAccessFile::ReadSome(std::uint64_t offset, void* buffer, std::size_t count,
+long long RandomAccessFile::ReadOnce(std::uint64_t offset, char* out, std::size_t count,
                                      std::string& error) const {
-    char* out = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        // A read at an offset of its own: threads do not share a position.
-        OVERLAPPED at{};
-        const std::uint64_t where = offset + done;
-        at.Offset = static_cast<DWORD>(where & 0xFFFFFFFFu);
-        at.OffsetHigh = static_cast<DWORD>(where >> 32);
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-        DWORD got = 0;
-        if (!::ReadFile(Handle(m_file), out + done, want, &got, &at)) {
-            const DWORD code = ::GetLastError();
-            if (code == ERROR_HANDLE_EOF) break;
-            error = "cannot read (" + Reason(code) + ")";
-            return -1;
-        }
-        if (got == 0) break;
-        done += got;
-    }
-    return static_cast<long long>(done);
+    // A read at an offset of its own: threads do not share a position.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+    DWORD got = 0;
+    if (::ReadFile(Handle(m_file), out, want, &got, &at)) return got;
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_HANDLE_EOF) return 0;
+    error = "cannot read (" + Reason(code) + ")";
+    return -1;
 }
 
 }  // namespace zelk::platform

@@ -706,7 +706,13 @@ TEST_F(CliTest, UsageErrors) {
         {pointWith({"1", "2,5", "3"}), "coordinate B: '2,5' is not a number"},
         {pointWith({"1", "2", ""}), "coordinate C: empty value"},
         {pointWith({"--params", "1,2,3,4,5,6", "1", "2", "3"}),
-         "option --params: seven comma-separated numbers are needed"},
+         "option --params: seven comma-separated numbers (dX0,dY0,dZ0,K,betaX,betaY,betaZ) or three "
+         "(dX0,dY0,dZ0) are needed, not 6"},
+        {pointWith({"--params", "1,2,3", "--params", "1,2", "1", "2", "3"}),
+         "option --params (step 2): seven comma-separated numbers"},
+        {pointWith({"--params", "1,2,3", "--convention", "position-vector", "1", "2", "3"}),
+         "option --convention: it applies to typed seven parameters, and --params gives none"},
+        {pointWith({"--save-chain", "", "1", "2", "3"}), "option --save-chain: a file name is needed"},
         {pointWith({"--params", "1,2,3,4,5,6,7e", "1", "2", "3"}),
          "option --params (betaZ): '7e' is not a number"},
         {pointWith({"--params", "@", "1", "2", "3"}), "option --params: a file name is needed after @"},
@@ -720,7 +726,16 @@ TEST_F(CliTest, UsageErrors) {
         {{"convert", "--from", "wgs84-utm", "--to", "wgs84-utm", in, "-"},
          "environment variable ZELK_THREADS: 'two' is not a number of threads", "two"},
         {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", in},
-         "missing arguments: BEFORE and AFTER expected"},
+         "missing arguments: BEFORE and AFTER (or --pairs FILE) expected"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--pairs", in, in},
+         "too many arguments: with --pairs FILE, which holds both sides, BEFORE and AFTER are not given"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--pairs", in, "--format", "dat"},
+         "option --format: a pair file is plain or csv, not dat"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--model", "six", in, in},
+         "option --model: 'six' is not a model (seven, three, four)"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--model", "three",
+          "--convention", "position-vector", in, in},
+         "option --convention: three parameters have no rotation convention"},
         {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--after-meridian",
           "1..2", in, in},
          "option --after-meridian: '1..2' is not a number"},
@@ -879,3 +894,76 @@ TEST_F(CliTest, UnwritableStandardOutputIsAnError) {
 }
 
 }  // namespace
+
+TEST_F(CliTest, ChainsOfParamsAndTheirSavedFileGiveTheSameBytes) {
+    // A typed step and a calibration file, in that order; saved as one file.
+    const std::string site = File("site.params",
+                                  "model = four\nbefore = beijing54-gauss\nbefore-meridian = 117\n"
+                                  "after = local\ndX = -4338378.7\ndY = -469157.4\nalpha = 0.0073\n"
+                                  "scale = 1.0000182\nheight = fixed\nheight-x0 = 4372237\n"
+                                  "height-y0 = 487233\na0 = 6.834\n");
+    const std::string in = File("in.txt", "R1 39.2832116946 116.5142636228 26.7403\nR2 39.28 116.51 30\n");
+    const std::vector<std::string> head = {"convert", "--from", "wgs84-geodetic", "--to", "local", "--names"};
+    auto args = head;
+    args.insert(args.end(), {"--params", "-12.6,101.7,58.4,1.2,-0.35,-0.48,0.82", "--params", "@" + site,
+                             "--save-chain", Path("chain.params").string(), in, Path("two.txt").string()});
+    ASSERT_EQ(Run(args).status, 0);
+    args = head;
+    args.insert(args.end(), {"--params", "@" + Path("chain.params").string(), in, Path("one.txt").string()});
+    const CliResult again = Run(args);
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(ReadBytes(Path("one.txt")), ReadBytes(Path("two.txt")));
+    const std::string chain = ReadBytes(Path("chain.params"));
+    EXPECT_NE(chain.find("# A chain of 2 steps, applied in order:\n#   step 1: seven parameters (typed)\n"
+                         "#   step 2: four parameters and a fixed height difference, beijing54-gauss, central "
+                         "meridian 117 to local ("),
+              std::string::npos)
+        << chain;
+    EXPECT_NE(chain.find("[step 2]\n"), std::string::npos);
+
+    // --inverse: the chain file backwards takes the grid back to WGS84, to
+    // the millimetre the grid file was rounded to.
+    const CliResult back = Run({"convert", "--from", "local", "--to", "wgs84-geodetic", "--names", "--inverse",
+                                "--params", "@" + Path("chain.params").string(), Path("one.txt").string(),
+                                Path("back.txt").string()});
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(ReadBytes(Path("back.txt")),
+              "R1 39.283211695 116.514263622 26.741\nR2 39.280000001 116.510000002 30.000\n");
+
+    // Reversed, the steps do not meet: the message names both systems.
+    args = head;
+    args.insert(args.end(), {"--params", "@" + site, "--params", "1,2,3", in, Path("x.txt").string()});
+    ExpectFailure(Run(args), "转换前坐标系统WGS84-大地坐标与第1步（" + site +
+                                 "）的起点北京54-高斯-xyH（中央子午线117）不在同一基准上，中间换基准需要七参数或三参数");
+    EXPECT_FALSE(fs::exists(Path("x.txt")));
+}
+
+TEST_F(CliTest, PairFileResidualsShowADashWhereAPairTookNoPart) {
+    const std::string pairs = File("pairs.txt",
+                                   "S1 4373877.420 487065.998 44.310 31876.918 50079.808 37.476\n"
+                                   "S2 4372526.969 485162.710 48.325 30540.480 48166.602 *\n"
+                                   "S3 4370281.306 485846.042 52.327 28289.810 48833.409 45.493\n"
+                                   "S4 * * 56.315 28235.551 51159.620 49.481\n"
+                                   "S5 4372466.881 488925.989 60.304 30452.709 51929.407 53.470\n");
+    const CliResult r = Run({"estimate", "--model", "four", "--height", "fixed", "--before", "beijing54-gauss",
+                             "--before-meridian", "117", "--after", "local", "--residuals", "--pairs", pairs});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Plan-only S2: no height; height-only S4: no plane. Columns stay
+    // aligned: the dash is one column wide.
+    EXPECT_NE(r.out.find("pair  name      vx (m)      vy (m)   plane (m)  height (m)  left out (m)\n"),
+              std::string::npos)
+        << r.out;
+    const std::size_t s2 = r.out.find("   2  S2  ");
+    const std::size_t s4 = r.out.find("   4  S4  ");
+    ASSERT_NE(s2, std::string::npos);
+    ASSERT_NE(s4, std::string::npos);
+    // As a terminal shows them: the dash in one column.
+    const auto shown = [&](std::size_t at) {
+        std::string row = r.out.substr(at, r.out.find('\n', at) - at);
+        for (std::size_t dash; (dash = row.find("—")) != std::string::npos;) row.replace(dash, 3, "|");
+        return row;
+    };
+    EXPECT_EQ(shown(s2).substr(46, 12), "           |");
+    EXPECT_EQ(shown(s4).substr(10, 36), "           |           |           |");
+    EXPECT_NE(r.out.find("平面拟合用了4对公共点，高程拟合用了4对（共5对，有的只有平面或只有高程）。"), std::string::npos);
+}

@@ -84,6 +84,32 @@ site-calibration)
         --names site-new.txt site-new-local.txt
     same "$examples/expected/site-new-local.txt" site-new-local.txt
     ;;
+two-stage)
+    "$cli" estimate --before wgs84-geodetic --after beijing54-xyz --format csv --residuals \
+        --save stage1.params stage1-wgs84.csv stage1-bj54-xyz.csv >estimate.txt
+    same "$examples/expected/estimate-stage1.txt" estimate.txt
+    same "$examples/stage1.params" stage1.params
+    "$cli" estimate --model four --height fixed --before beijing54-gauss --before-meridian 117 \
+        --after local --residuals --save stage2.params --pairs stage2-pairs.txt >estimate.txt
+    same "$examples/expected/estimate-stage2.txt" estimate.txt
+    same "$examples/stage2.params" stage2.params
+    "$cli" convert --from wgs84-geodetic --to local --params @stage1.params --params @stage2.params \
+        --names --save-chain rtk-to-local.params rtk-new.txt rtk-new-local.txt
+    same "$examples/expected/rtk-new-local.txt" rtk-new-local.txt
+    same "$examples/rtk-to-local.params" rtk-to-local.params
+    "$cli" convert --from wgs84-geodetic --to local --params @rtk-to-local.params --names \
+        rtk-new.txt rtk-new-local.again.txt
+    same "$examples/expected/rtk-new-local.txt" rtk-new-local.again.txt
+    ;;
+three-parameters)
+    "$cli" estimate --model three --before wgs84-geodetic --after beijing54-gauss --after-meridian 120 \
+        --save three.params --pairs three-pair.txt >estimate.txt
+    same "$examples/expected/estimate-three.txt" estimate.txt
+    same "$examples/three.params" three.params
+    "$cli" convert --from wgs84-geodetic --to beijing54-gauss --to-meridian 120 --params @three.params \
+        --names three-new.txt three-new-bj54.txt
+    same "$examples/expected/three-new-bj54.txt" three-new-bj54.txt
+    ;;
 geoid-corridor)
     # EGM96 comes with proj-data (scripts/install-deps); without it the
     # example cannot run.

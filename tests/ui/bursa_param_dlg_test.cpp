@@ -14,8 +14,12 @@
 #include "ui/bursa_param_dlg.h"
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
+#include "main_dialog_steps.h"
 #include "ui_test_support.h"
 #include "named_chain.h"
+#include "workflow/calibration_run.h"
+#include "workflow/estimation_run.h"
+#include "workflow/parameter_file.h"
 
 using namespace zelk;
 
@@ -215,8 +219,7 @@ TEST(SevenParameterDialog, WholeEstimationFromFilesThenConfirm) {
     WriteCommonPoints(before, after, 8);
 
     CConvertDlg main;
-    auto ran = WhenModal([&](QWidget* w) {
-        auto* d = static_cast<CBursaParamDlg*>(w);
+    ASSERT_TRUE(EditFirstSevenStep(main, [&](CBursaParamDlg* d) {
         SelectItem(d->Item<QComboBox>(1000), 0);  // 北京54大地坐标BLH
         SelectItem(d->Item<QComboBox>(1023), 4);  // WGS84大地坐标BLH
         picker.answers = {before, after};
@@ -242,14 +245,18 @@ TEST(SevenParameterDialog, WholeEstimationFromFilesThenConfirm) {
         EXPECT_NEAR(shown(1021), known.K, 1e-3);
         EXPECT_EQ(d->Item<QLineEdit>(1021)->text().toStdString(), FormatDialogNumber(d->m_K));
         d->Item<QPushButton>(1024)->click();  // 确认
-    });
-    main.Item<QPushButton>(3)->click();
-    ASSERT_TRUE(*ran);
+    }));
     const SevenParams known = KnownParams();
-    EXPECT_NEAR(main.m_params->dX0, known.dX0, 0.01);
-    EXPECT_NEAR(main.m_params->K, known.K, 1e-3);
-    EXPECT_NEAR(main.m_params->betaX, known.betaX, 1e-3);
-    EXPECT_NEAR(main.m_params->betaZ, known.betaZ, 1e-3);
+    ASSERT_EQ(main.m_steps.size(), 1u);
+    const Transformation& step = main.m_steps[0];
+    EXPECT_NEAR(step.seven.dX0, known.dX0, 0.01);
+    EXPECT_NEAR(step.seven.K, known.K, 1e-3);
+    EXPECT_NEAR(step.seven.betaX, known.betaX, 1e-3);
+    EXPECT_NEAR(step.seven.betaZ, known.betaZ, 1e-3);
+    // The estimate with every digit, and the systems it was made for.
+    ASSERT_TRUE(step.before && step.after);
+    EXPECT_EQ(DescribeSystem(*step.before), "beijing54-geodetic");
+    EXPECT_EQ(DescribeSystem(*step.after), "wgs84-geodetic");
 }
 
 TEST(SevenParameterDialog, ComputeThenCancelLeavesTheMainRecord) {
@@ -261,10 +268,11 @@ TEST(SevenParameterDialog, ComputeThenCancelLeavesTheMainRecord) {
     WriteCommonPoints(before, after, 6);
 
     CConvertDlg main;
-    main.m_params->dX0 = 1.0;
-    main.m_params->K = -4.0;
-    auto ran = WhenModal([&](QWidget* w) {
-        auto* d = static_cast<CBursaParamDlg*>(w);
+    SevenParams held;
+    held.dX0 = 1.0;
+    held.K = -4.0;
+    main.m_steps = {Transformation::Seven(held)};
+    ASSERT_TRUE(EditFirstSevenStep(main, [&](CBursaParamDlg* d) {
         SelectItem(d->Item<QComboBox>(1000), 0);
         SelectItem(d->Item<QComboBox>(1023), 4);
         picker.answers = {before, after};
@@ -273,12 +281,11 @@ TEST(SevenParameterDialog, ComputeThenCancelLeavesTheMainRecord) {
         d->Item<QPushButton>(1)->click();
         EXPECT_NE(d->Item<QLineEdit>(1021)->text(), QStringLiteral("-4"));  // the estimate is shown
         d->Item<QPushButton>(2)->click();
-    });
-    main.Item<QPushButton>(3)->click();
-    ASSERT_TRUE(*ran);
-    EXPECT_EQ(main.m_params->dX0, 1.0);
-    EXPECT_EQ(main.m_params->K, -4.0);
-    EXPECT_EQ(main.m_params->betaX, 0.0);
+    }));
+    ASSERT_EQ(main.m_steps.size(), 1u);
+    EXPECT_EQ(main.m_steps[0].seven.dX0, 1.0);
+    EXPECT_EQ(main.m_steps[0].seven.K, -4.0);
+    EXPECT_EQ(main.m_steps[0].seven.betaX, 0.0);
 }
 
 TEST(SevenParameterDialog, UnreadableCommonPointFileIsReportedAndFieldsKept) {
@@ -303,4 +310,54 @@ TEST(SevenParameterDialog, UnreadableCommonPointFileIsReportedAndFieldsKept) {
     EXPECT_NE(messages.messages[0].text.find("x12"), std::string::npos);
     EXPECT_EQ(Edit(dialog, 1021)->text(), QStringLiteral("6"));
     EXPECT_EQ(dialog.m_K, 6.0);
+}
+
+TEST(SevenParameterDialog, SavedAfterComputeItIsWhatEstimateSaveWrites) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    const QString before = folder.filePath(QStringLiteral("bj54.txt"));
+    const QString after = folder.filePath(QStringLiteral("wgs84.txt"));
+    WriteCommonPoints(before, after, 8);
+    CBursaParamDlg dialog;
+    SelectItem(dialog.Item<QComboBox>(1000), 0);  // 北京54大地坐标BLH
+    SelectItem(dialog.Item<QComboBox>(1023), 4);  // WGS84大地坐标BLH
+    picker.answers = {before, after};
+    dialog.Item<QPushButton>(1012)->click();
+    dialog.Item<QPushButton>(1014)->click();
+    dialog.Item<QPushButton>(1)->click();  // 计算
+    ASSERT_EQ(messages.messages.size(), 1u);
+
+    // The same estimation as zelk-cli estimate --save makes.
+    EstimationRequest request;
+    request.settings.before = MakeCrs(*FindSystem("beijing54-geodetic"));
+    request.settings.after = MakeCrs(*FindSystem("wgs84-geodetic"));
+    request.beforeFile = ToPath(before);
+    request.afterFile = ToPath(after);
+    const EstimationRun run = RunEstimation(request);
+    ASSERT_EQ(run.outcome, EstimationOutcome::Estimated);
+    const std::string wanted =
+        FormatParametersFile(run.estimate.calibration,
+                             CalibrationComment(run.estimate.calibration, run.message.text, "bj54.txt", "wgs84.txt") +
+                                 "\nUse it as: zelk-cli convert --params @saved.params ...");
+
+    const QString saved = folder.filePath(QStringLiteral("saved.params"));
+    picker.answers = {saved};
+    dialog.Item<QPushButton>(1029)->click();  // 保存…
+    EXPECT_EQ(ReadFile(saved), wanted);
+    EXPECT_EQ(ReadFile(saved).find("not estimated here"), std::string::npos);
+    // 确认 hands over the same every digit, named by the file.
+    Transformation step = dialog.Step();
+    EXPECT_EQ(step.seven.betaZ, run.estimate.calibration.seven.betaZ);
+    EXPECT_EQ(step.source, "saved.params");
+
+    // A field changed: typed values now, saved with 15 digits, no report.
+    Edit(dialog, 1015)->setText(QStringLiteral("1.5"));
+    picker.answers = {saved};
+    dialog.Item<QPushButton>(1029)->click();
+    EXPECT_NE(ReadFile(saved).find("(typed or opened, not estimated here)"), std::string::npos);
+    EXPECT_NE(ReadFile(saved).find("\ndX0 = 1.5\n"), std::string::npos);
+    step = dialog.Step();
+    EXPECT_EQ(step.seven.dX0, 1.5);
+    EXPECT_EQ(step.seven.betaZ, *ParseDialogNumber(FormatDialogNumber(run.estimate.calibration.seven.betaZ)));
 }

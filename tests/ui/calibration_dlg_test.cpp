@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -35,6 +36,7 @@
 #include "ui/templates.h"
 #include "ui/transformation_text.h"
 #include "workflow/angle_text.h"
+#include "main_dialog_steps.h"
 #include "ui_test_support.h"
 #include "workflow/chain.h"
 #include "workflow/conversion_run.h"
@@ -707,11 +709,12 @@ TEST(MainDialogTransformLine, SaysWhatAConversionAppliesAndWarnsOfLikelyMistakes
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         CConvertDlg dialog;
-        *dialog.m_params = c.params;
-        dialog.m_convention = ConventionOfItem(c.convention);
         if (c.calibrated) {
-            dialog.m_calibration = site;
-            dialog.m_calibrationName = QStringLiteral("site.params");
+            Transformation named = site;
+            named.source = "site.params";
+            dialog.m_steps = {named};
+        } else {
+            dialog.m_steps = {Transformation::Seven(c.params, ConventionOfItem(c.convention))};
         }
         dialog.Item<QLineEdit>(convert_ids::kSrcMeridian)->setText(QStringLiteral("117"));
         if (c.source) SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex(c.source));
@@ -736,7 +739,7 @@ TEST(MainDialogTransformLine, SaysWhatAConversionAppliesAndWarnsOfLikelyMistakes
     seven.before = zelk::MakeCrs(*zelk::FindSystem("wgs84-geodetic"));
     seven.after = zelk::MakeCrs(*zelk::FindSystem("beijing54-gauss"), zelk::Zoning::Meridian, 117);
     CConvertDlg dialog;
-    dialog.m_calibration = seven;
+    dialog.m_steps = {seven};
     SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("wgs84-geodetic"));
     SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("beijing54-gauss"));
     dialog.Item<QLineEdit>(convert_ids::kTgtMeridian)->setText(QStringLiteral("117"));
@@ -780,7 +783,8 @@ TEST(MainDialogCalibration, AppliedUntilClearedAndConvertsAsZelkCliWithTheFile) 
     });
     dialog.Item<QPushButton>(convert_ids::kCalibrate)->click();
     ASSERT_TRUE(*ran);
-    ASSERT_TRUE(dialog.m_calibration);
+    ASSERT_EQ(dialog.m_steps.size(), 1u);
+    EXPECT_EQ(dialog.m_steps[0].model, Transformation::Model::Four);
     // The saved file lists each pair's residuals by the table's names.
     const std::string saved = ReadFile(params);
     for (int i = 1; i <= 10; ++i) {
@@ -860,22 +864,36 @@ TEST(MainDialogCalibration, AppliedUntilClearedAndConvertsAsZelkCliWithTheFile) 
     });
     dialog.Item<QPushButton>(convert_ids::kCalibrate)->click();
     ASSERT_TRUE(*ran);
-    EXPECT_FALSE(dialog.m_calibration);
+    EXPECT_TRUE(dialog.m_steps.empty());
     EXPECT_EQ(dialog.TransformLine().text, QStringLiteral("注意，地方坐标须用点校正：无"));
 
-    // Confirmed seven parameters replace a calibration too.
+    // In 转换参数 the calibration is a step among others: seven parameters
+    // added, moved before it, the calibration removed.
     std::string error;
-    dialog.m_calibration = ReadParametersFile(ToPath(params), error);
-    ASSERT_TRUE(dialog.m_calibration) << error;
-    ran = WhenModal([](QWidget* w) {
-        auto* d = static_cast<CBursaParamDlg*>(w);
-        SelectItem(d->Item<QComboBox>(bursa_ids::kConvention), 1);
-        d->Item<QPushButton>(bursa_ids::kAccept)->click();
-    });
-    dialog.Item<QPushButton>(convert_ids::kEditParams)->click();
-    ASSERT_TRUE(*ran);
-    EXPECT_FALSE(dialog.m_calibration);
-    EXPECT_EQ(dialog.m_convention, RotationConvention::PositionVector);
+    const auto file = ReadParametersFile(ToPath(params), error);
+    ASSERT_TRUE(file) << error;
+    Transformation named = *file;
+    named.source = "site.params";
+    dialog.m_steps = {named};
+    EXPECT_TRUE(InStepsDialog(dialog, [](CChainDlg* chain) {
+        EXPECT_EQ(chain->List()->item(0)->text(), QStringLiteral("1. 四参数 + 二次曲面高程拟合 (site.params)"));
+        EXPECT_TRUE(InSevenDialog(chain, -1, [](CBursaParamDlg* d) {
+            SelectItem(d->Item<QComboBox>(bursa_ids::kConvention), 1);
+            d->Item<QLineEdit>(bursa_ids::kDX0)->setText(QStringLiteral("2.5"));
+            d->Item<QPushButton>(bursa_ids::kAccept)->click();
+        }));
+        ASSERT_EQ(chain->Steps().size(), 2u);
+        EXPECT_EQ(chain->Selected(), 1);
+        chain->Item<QPushButton>(chain_ids::kUp)->click();
+        EXPECT_EQ(chain->Steps()[0].model, Transformation::Model::Seven);
+        EXPECT_EQ(chain->List()->item(1)->text(), QStringLiteral("2. 四参数 + 二次曲面高程拟合 (site.params)"));
+        chain->Select(1);
+        chain->Item<QPushButton>(chain_ids::kRemove)->click();
+        chain->Item<QPushButton>(chain_ids::kAccept)->click();
+    }));
+    ASSERT_EQ(dialog.m_steps.size(), 1u);
+    EXPECT_EQ(dialog.m_steps[0].convention, RotationConvention::PositionVector);
+    EXPECT_EQ(dialog.m_steps[0].seven.dX0, 2.5);
 }
 
 namespace {

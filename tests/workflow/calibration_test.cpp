@@ -197,12 +197,15 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
     std::uniform_real_distribution<double> any(-1e6, 1e6);
     for (int round = 0; round < 200; ++round) {
         Transformation c;
-        c.model = round % 2 ? Transformation::Model::Four : Transformation::Model::Seven;
+        c.model = round % 3 == 0   ? Transformation::Model::Seven
+                  : round % 3 == 1 ? Transformation::Model::Four
+                                   : Transformation::Model::Three;
         c.convention = round % 3 ? RotationConvention::CoordinateFrame
                                  : RotationConvention::PositionVector;
         c.seven = SevenParams{any(random), any(random), any(random), any(random) / 1e6,
                               any(random) / 1e7, any(random) / 1e7, any(random) / 1e7};
         c.four = FourParams{any(random), any(random), any(random) / 1e9, 1 + any(random) / 1e12};
+        c.three = ThreeParams{any(random) / 1e3, any(random) / 1e3, any(random) / 1e3};
         c.before = zelk::MakeCrs(*zelk::FindSystem("xian80-gauss"),
                                  round % 4 ? zelk::Zoning::Zone3 : zelk::Zoning::Meridian,
                                  114.3 + round % 60);
@@ -220,7 +223,7 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
             // A fit may sit on a geoid model: a name, or a grid file's path.
             if (round % 3 == 0) c.geoid = GeoidModel{round % 2 ? "egm96" : "/grids/my geoid.gtx", nullptr, {}};
         }
-        if (c.model == Transformation::Model::Four) c.convention = RotationConvention::CoordinateFrame;
+        if (c.model != Transformation::Model::Seven) c.convention = RotationConvention::CoordinateFrame;
         std::string error;
         const auto read = ParseParametersFile(FormatParametersFile(c, "comment\nlines"), "f", error);
         ASSERT_TRUE(read) << error;
@@ -230,6 +233,8 @@ TEST(ParameterFiles, EveryModelReadsBackItsExactDoubles) {
         if (c.model == Transformation::Model::Four) {
             EXPECT_EQ(read->four.alpha, c.four.alpha);
             EXPECT_EQ(read->four.K, c.four.K);
+        } else if (c.model == Transformation::Model::Three) {
+            EXPECT_EQ(read->three.dZ, c.three.dZ);
         } else {
             EXPECT_EQ(read->seven.betaZ, c.seven.betaZ);
         }
@@ -243,7 +248,7 @@ TEST(ParameterFiles, MistakesNameTheirLine) {
         std::string text;
         std::string error;
     } cases[] = {
-        {"model = five\n", "f:1: the model 'five' is not seven or four"},
+        {"model = five\n", "f:1: the model 'five' is not seven, three or four"},
         {"model = four\ndX = 1\ndY = 2\nalpha = 0\nscale = 1\nK = 3\n",
          "f:6: unknown parameter 'K' (the names are dX dY alpha scale)"},
         {"model = four\ndX = 1\ndY = 2\nalpha = 0\n", "f: scale is missing (dX, dY, alpha and scale are needed)"},
