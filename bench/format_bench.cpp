@@ -69,7 +69,7 @@ void AppendRecord(std::string& out, FileFormat format, int layout, std::string_v
             break;
         case FileFormat::Dat: AppendDatRecord(out, name, {}, v, axes, angles); break;
         case FileFormat::Csv: AppendCsvRecord(out, name, v, axes, angles); break;
-        case FileFormat::Kml: break;
+        default: break;  // not measured here
     }
 }
 

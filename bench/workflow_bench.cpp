@@ -201,8 +201,9 @@ BENCHMARK(BM_ConvertFile)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRea
 }  // namespace
 
 // One transverse Mercator series on CGCS2000, 64 points a call within 6
-// degrees of the meridian: forward (direction 0) or reverse (1, through
-// ReverseLanes four points at a time, as file conversion calls it).
+// degrees of the meridian: forward (direction 0, through ForwardLanes) or
+// reverse (1, through ReverseLanes), four points at a time, as file
+// conversion calls them.
 // Series: 0 Gauss-Kruger, 1 UTM, 2 Krüger's series.
 void BM_TransverseMercator(benchmark::State& state) {
     const auto series = static_cast<zelk::TmSeries>(state.range(0));
@@ -225,7 +226,10 @@ void BM_TransverseMercator(benchmark::State& state) {
                                 zelk::TransverseMercator::kLanes);
             }
         } else {
-            for (int i = 0; i < kCount; ++i) tm.Forward(L0, a[i], b[i], outA[i], outB[i]);
+            for (int i = 0; i < kCount; i += zelk::TransverseMercator::kLanes) {
+                tm.ForwardLanes(L0s + i, a + i, b + i, outA + i, outB + i,
+                                zelk::TransverseMercator::kLanes);
+            }
         }
         benchmark::DoNotOptimize(outA);
         benchmark::DoNotOptimize(outB);

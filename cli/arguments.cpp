@@ -88,7 +88,7 @@ zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name) {
     const bool file = !value->empty() && value->front() == '@';
     if (file || zelk::IsEpsgName(*value)) {
         // A system file or a code says its own meridian.
-        for (const char* setting : {"-meridian", "-zone"}) {
+        for (const char* setting : {"-meridian", "-zone", "-utm-zone"}) {
             if (parsed.Has(option + setting)) {
                 throw UsageError("option " + option + setting + ": " + *value +
                                  (file ? " (a system file)" : "") + " has its own meridian or zone");
@@ -136,7 +136,22 @@ zelk::Crs RequiredCrs(const ParsedArguments& parsed, const std::string& name) {
             throw UsageError("option " + zoneOption + ": " + *value + " is not projected");
         }
     }
-    const zelk::Crs crs = zelk::MakeCrs(*entry, zoning, meridian);
+    zelk::Crs crs = zelk::MakeCrs(*entry, zoning, meridian);
+    const std::string utmOption = option + "-utm-zone";
+    if (const std::string* text = parsed.Value(utmOption)) {
+        for (const std::string& other : {meridianOption, zoneOption}) {
+            if (parsed.Has(other)) {
+                throw UsageError("options " + other + " and " + utmOption + " exclude each other");
+            }
+        }
+        if (!crs.IsUtm()) throw UsageError("option " + utmOption + ": " + *value + " is not UTM");
+        const std::optional<zelk::UtmZone> zone = zelk::ParseUtmZone(*text);
+        if (!zone) {
+            throw UsageError("option " + utmOption + ": " + Quoted(*text) +
+                             " is not a UTM zone (1 to 60 and N or S, as 50S)");
+        }
+        crs = zelk::InUtmZone(crs, *zone);
+    }
     // Whether the settings can be used is decided where the dialogs decide it.
     const std::string problem = zelk::CrsProblemText(crs, side);
     if (!problem.empty()) throw UsageError(problem);

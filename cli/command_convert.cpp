@@ -22,7 +22,13 @@ constexpr OptionSpec kConvertOptions[] = {
     {"--from-format", true},   {"--to-format", true},   {"--from-angles", true},
     {"--to-angles", true},     {"--convention", true},   {"--save-chain", true},
     {"--from-geoid", true},    {"--to-geoid", true},    {"--inverse", false},
+    {"--layer", true},
+    {"--from-utm-zone", true}, {"--to-utm-zone", true},
 };
+
+bool IsLayerFormat(pointformat::FileFormat format) {
+    return pointformat::IsExternalFormat(format) && format != pointformat::FileFormat::Xlsx;
+}
 
 int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     ConversionRequest request;
@@ -41,15 +47,48 @@ int Run(const ParsedArguments& parsed, ConsoleMessages& messages) {
     request.toGeoid = GeoidOption(parsed, "--to-geoid", &request.to);
     FileFormats& formats = request.formats;
     formats.withNames = parsed.Has("--names");
-    formats.input = FormatOption(parsed, "--from-format", false);
-    formats.output = FormatOption(parsed, "--to-format", true);
+    formats.input = FormatOption(parsed, "--from-format", false, true);
+    formats.output = FormatOption(parsed, "--to-format", true, true);
     formats.inputAngles = AnglesOption(parsed, "--from-angles");
     formats.outputAngles = AnglesOption(parsed, "--to-angles");
-    if (!FormatProblemText(formats, request.to).empty()) {
-        throw UsageError("option --to-format: KML holds WGS84 or CGCS2000 geodetic points only");
+    const std::string* fromFormat = parsed.Value("--from-format");
+    const std::string* toFormat = parsed.Value("--to-format");
+    // GIS layers and drawings hold decimal degrees, and so do all the
+    // formats outside the core when written: no other angle format applies.
+    if (IsLayerFormat(formats.input) && parsed.Has("--from-angles") &&
+        formats.inputAngles != AngleFormat::Degrees) {
+        throw UsageError("option --from-angles: " + *fromFormat +
+                         " files hold B and L in decimal degrees");
     }
+    if (pointformat::IsExternalFormat(formats.output) && parsed.Has("--to-angles") &&
+        formats.outputAngles != AngleFormat::Degrees) {
+        throw UsageError("option --to-angles: " + *toFormat +
+                         " files hold B and L in decimal degrees");
+    }
+    if (const std::string* layer = parsed.Value("--layer")) {
+        if (!pointformat::IsExternalFormat(formats.input)) {
+            throw UsageError("option --layer: only for an INPUT in xlsx, shp, gpkg, geojson or dxf");
+        }
+        if (layer->empty()) throw UsageError("option --layer: an empty name");
+        formats.inputLayer = *layer;
+    }
+    if (!FormatProblemText(formats, request.to).empty()) {
+        throw UsageError(formats.output == pointformat::FileFormat::Kml
+                             ? "option --to-format: KML holds WGS84 or CGCS2000 geodetic points only"
+                             : "option --to-format: GeoJSON (RFC 7946) holds WGS84 longitude and latitude "
+                               "only, no projected, geocentric or other datum's coordinates; choose a "
+                               "WGS84 or CGCS2000 geodetic target");
+    }
+    request.external = ProgramFormats();
     const int outputDescriptor = output == "-" ? platform::kStandardOutputDescriptor
                                                : OutputDescriptor(platform::PathFromUtf8(output));
+    // GDAL reads and writes these formats by name, seeking in them.
+    if (pointformat::IsExternalFormat(formats.input) && input == "-") {
+        throw UsageError("INPUT: " + *fromFormat + " files cannot be read from standard input");
+    }
+    if (pointformat::IsExternalFormat(formats.output) && outputDescriptor >= 0) {
+        throw UsageError("OUTPUT: " + *toFormat + " files cannot be written to standard output");
+    }
     request.input = PointInput{platform::PathFromUtf8(input)};
     request.output = PointOutput{platform::PathFromUtf8(output), outputDescriptor};
     if (const std::string problem = RequestProblemText(request); !problem.empty()) {

@@ -16,6 +16,7 @@ constexpr OptionSpec kPointOptions[] = {
     {"--params", true, true},      {"--from-angles", true}, {"--to-angles", true},
     {"--convention", true},   {"--save-chain", true},
     {"--from-geoid", true},    {"--to-geoid", true},    {"--inverse", false},
+    {"--from-utm-zone", true}, {"--to-utm-zone", true},
 };
 
 // One value of a typed point: B and L of a geodetic system in its angle format.
@@ -32,12 +33,12 @@ double PointArgument(const std::string& text, const Crs& crs, int i, AngleFormat
     return value;
 }
 
-// One value of a result: 15 significant digits, as the dialog shows it; B and
-// L of a geodetic system in its angle format when that is not packed.
+// One value of a result, as the dialog's result fields show it: 15
+// significant digits; B and L of a geodetic system packed with nine
+// decimals, or in its angle format.
 std::string PointResult(double value, const Crs& crs, int i, AngleFormat angles) {
-    if (crs.form != Form::Geodetic || i == 2 || angles == AngleFormat::Packed) {
-        return FormatGeneral(value, 15);
-    }
+    if (crs.form != Form::Geodetic || i == 2) return FormatGeneral(value, 15);
+    if (angles == AngleFormat::Packed) return PackedAngleText(value);
     char text[kAngleTextMax];
     return std::string(text, WriteAngle(text, value, angles));
 }

@@ -9,6 +9,9 @@
 #include "platform/standard_streams.h"
 #include "workflow/chain.h"
 #include "workflow/parameter_file.h"
+#if ZELK_HAVE_GIS
+#include "gis/point_files.h"
+#endif
 
 using namespace zelk;
 
@@ -76,14 +79,33 @@ AngleFormat AnglesOption(const ParsedArguments& parsed, const std::string& name)
     return *format;
 }
 
+const zelk::ExternalFormats* ProgramFormats() {
+#if ZELK_HAVE_GIS
+    return &gis::Formats();
+#else
+    return nullptr;
+#endif
+}
+
 pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::string& name,
-                                     bool output) {
+                                     bool output, bool external) {
     const std::string* value = parsed.Value(name);
     if (value == nullptr) return pointformat::FileFormat::Plain;
     const auto format = pointformat::FileFormatFromName(*value);
-    if (!format || (*format == pointformat::FileFormat::Kml && !output)) {
+    if (!format || (*format == pointformat::FileFormat::Kml && !output) ||
+        (pointformat::IsExternalFormat(*format) && !external)) {
         throw UsageError("option " + name + ": '" + *value + "' is not a file format (plain, dat, csv" +
-                         (output ? ", kml)" : ")"));
+                         (output ? ", kml" : "") +
+                         (external ? ", dxf, shp, gpkg, geojson, xlsx)" : ")"));
+    }
+    if (pointformat::IsExternalFormat(*format)) {
+        const zelk::ExternalFormats* formats = ProgramFormats();
+        if (!formats || !formats->Has(*format)) {
+            throw UsageError("option " + name + ": this zelk-cli was built without GDAL and cannot " +
+                             (output ? "write " : "read ") + *value +
+                             " files; it converts plain, dat and csv files" +
+                             (output ? " and writes kml" : ""));
+        }
     }
     return *format;
 }

@@ -15,6 +15,7 @@
 #include "workflow/angle_text.h"
 #include "workflow/geoid_model.h"
 #include "workflow/point_formats.h"
+#include "workflow/point_stream.h"
 #include "workflow/transformation.h"
 
 // A failure that the data or a file is to blame for: exit status 1.
@@ -54,9 +55,13 @@ zelk::RotationConvention ConventionOption(const ParsedArguments& parsed);
 // --from-angles / --to-angles: packed (the default), degrees or dms.
 zelk::AngleFormat AnglesOption(const ParsedArguments& parsed, const std::string& name);
 // --from-format, --to-format, --format: plain (the default), dat, csv, and
-// kml for an output.
+// kml for an output; with external, also dxf, shp, gpkg, geojson and xlsx,
+// which a build without GDAL refuses, saying so.
 zelk::pointformat::FileFormat FormatOption(const ParsedArguments& parsed, const std::string& name,
-                                           bool output);
+                                           bool output, bool external = false);
+// The GIS, CAD and spreadsheet formats of this build (gis/), or nullptr
+// when it was built without GDAL.
+const zelk::ExternalFormats* ProgramFormats();
 // The steps --params (and --convention) give, in order: each --params is
 // typed seven or three parameters, or a parameters file with its steps (a
 // chain file brings several). Without --params, seven parameters all zero.

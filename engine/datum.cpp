@@ -16,17 +16,18 @@ std::span<const Datum> Table() {
     {DatumId::Wgs84, "wgs84", "WGS84",
      Ellipsoid::FromConstants(6378137.0, 6356752.3142, 0.081819190928907, 0.082094438036855,
                               1 / 298.257223563),
-     Projection::Utm},
+     Projection::Utm, TmSeries::Utm},
     {DatumId::Beijing54, "beijing54", "北京54",
      Ellipsoid::FromConstants(6378245.0, 6356863.0188, 0.081813333965454, 0.082088521768553,
                               1 / 298.3),
-     Projection::GaussKruger},
+     Projection::GaussKruger, TmSeries::GaussKruger},
     {DatumId::Xian80, "xian80", "西安80",
      Ellipsoid::FromConstants(6378140.0, 6356755.2882, 0.081819221374409, 0.082094468790657,
                               1 / 298.257),
-     Projection::GaussKruger},
+     Projection::GaussKruger, TmSeries::GaussKruger},
     {DatumId::Cgcs2000, "cgcs2000", "CGCS2000",
-     Ellipsoid::FromFlattening(6378137.0, 1 / 298.257222101), Projection::GaussKruger},
+     Ellipsoid::FromFlattening(6378137.0, 1 / 298.257222101), Projection::GaussKruger,
+     TmSeries::Kruger},
     };
     return kDatums;
 }

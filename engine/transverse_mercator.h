@@ -29,7 +29,8 @@
 //   Kruger       Krüger's series in the third flattening n to n⁶, as
 //     C. F. F. Karney, Transverse Mercator with an accuracy of a few
 //     nanometers, J. Geodesy 85:475-485 (2011), gives it: the conformal
-//     latitude in closed form, the rectifying radius A and the
+//     latitude in closed form (sinh(e atanh(e sin φ)) by the power series
+//     of both, to below 1e-18), the rectifying radius A and the
 //     coefficients α and β in n, summed by Clenshaw's recurrence on the
 //     complex angle, the reverse latitude by Newton's method on tan. Built
 //     from a and the defining flattening of the ellipsoid. Against PROJ's
@@ -56,6 +57,9 @@ enum class TmSeries { GaussKruger, Utm, Kruger };
 
 class TransverseMercator {
 public:
+    // Points a lane call takes at most.
+    static constexpr int kLanes = 4;
+
     TransverseMercator(const Ellipsoid& ellipsoid, double k0, double falseEasting,
                        TmSeries series);
     TransverseMercator(const Ellipsoid& ellipsoid, double k0, double falseEasting,
@@ -72,12 +76,15 @@ public:
 
     // B, L, L0 in radians -> x, y in metres.
     void Forward(double L0, double B, double L, double& x, double& y) const;
+    // Forward for count points (at most kLanes), their steps interleaved:
+    // the same doubles as Forward on each point.
+    void ForwardLanes(const double* L0, const double* B, const double* L, double* x, double* y,
+                      int count) const;
     // x, y in metres -> B, L in radians, L in (−π', π'] where the short way
     // round from L0 crosses the antimeridian.
     void Reverse(double L0, double x, double y, double& B, double& L) const;
     // Reverse for count points (at most kLanes), their steps interleaved:
     // the same doubles as Reverse on each point.
-    static constexpr int kLanes = 4;
     void ReverseLanes(const double* L0, const double* x, const double* y, double* B, double* L,
                       int count) const;
 
@@ -90,14 +97,19 @@ public:
 private:
     // Distance along the central meridian from the equator to latitude B.
     double MeridianArc(double B) const;
-    void KrugerForward(double L0, double B, double L, double& x, double& y) const;
-    void KrugerReverse(double L0, double x, double y, double& B, double& L) const;
+    void KrugerForwardLanes(const double* L0, const double* B, const double* L, double* x,
+                            double* y, int count) const;
+    void KrugerReverseLanes(const double* L0, const double* x, const double* y, double* B,
+                            double* L, int count) const;
+    // tan of the conformal latitude, and √(1 + τ²).
+    double ConformalTan(double tau, double& root) const;
 
     // Krüger's series: k0 times the rectifying radius, the eccentricity
     // and its square, and the coefficients α (forward) and β (reverse) of
     // sin 2jζ, j = 1..6.
     struct KrugerTerms {
         double k0A = 0, e = 0, e2 = 0;
+        bool series = false;  // e small enough for SinhEAtanh's power series
         double alpha[6] = {}, beta[6] = {};
     };
 

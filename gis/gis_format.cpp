@@ -1,35 +1,53 @@
 #include "gis/gis_format.h"
 
+#include "platform/files.h"
+#include "platform/number_text.h"
+#include "workflow/angle_text.h"
+#include "workflow/conversion_run.h"
+
 namespace zelk::gis {
 
 namespace {
-struct FormatName_ {
+// In the order of Format: the option's name, GDAL's driver, the name users
+// know the format by.
+struct FormatEntry {
     std::string_view name;
     Format format;
+    const char* driver;
+    const char* label;
 };
-constexpr FormatName_ kNames[] = {{"dxf", Format::Dxf},
-                                  {"shp", Format::Shapefile},
-                                  {"gpkg", Format::GeoPackage},
-                                  {"geojson", Format::GeoJson},
-                                  {"xlsx", Format::Xlsx}};
+constexpr FormatEntry kFormats[] = {
+    {"dxf", Format::Dxf, "DXF", "DXF"},
+    {"shp", Format::Shapefile, "ESRI Shapefile", "Shapefile"},
+    {"gpkg", Format::GeoPackage, "GPKG", "GeoPackage"},
+    {"geojson", Format::GeoJson, "GeoJSON", "GeoJSON"},
+    {"xlsx", Format::Xlsx, "XLSX", "XLSX"},
+};
+const FormatEntry& EntryOf(Format format) { return kFormats[static_cast<int>(format)]; }
 }  // namespace
 
 std::optional<Format> FormatFromName(std::string_view name) {
-    for (const FormatName_& n : kNames) {
-        if (n.name == name) return n.format;
+    for (const FormatEntry& entry : kFormats) {
+        if (entry.name == name) return entry.format;
     }
     return std::nullopt;
 }
 
-std::string_view FormatName(Format format) {
-    for (const FormatName_& n : kNames) {
-        if (n.format == format) return n.name;
-    }
-    return {};
+std::string_view FormatName(Format format) { return EntryOf(format).name; }
+const char* DriverName(Format format) { return EntryOf(format).driver; }
+const char* FormatLabel(Format format) { return EntryOf(format).label; }
+
+bool PackedToDegrees(double packed, double& degrees) {
+    char text[kAngleTextMax];
+    char* end = WriteAngle(text, packed, AngleFormat::Degrees);
+    const std::optional<double> value = ParseDecimal(std::string_view(text, end - text));
+    if (!value) return false;
+    degrees = *value;
+    return true;
 }
 
 std::optional<Format> FormatFromExtension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
+    std::string extension = platform::PathText(path.extension());
     for (char& c : extension) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
@@ -39,11 +57,10 @@ std::optional<Format> FormatFromExtension(const std::filesystem::path& path) {
 }
 
 std::string GeoJsonProblemText(const Crs& target) {
-    if (target.form == Form::Geodetic && !target.ellipsoid &&
-        (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000)) {
-        return {};
-    }
-    return "GeoJSON文件只能写WGS84或CGCS2000大地坐标（经纬度），请选择这样的转换后坐标系统！";
+    // The one check of a conversion's formats says it.
+    FileFormats formats;
+    formats.output = pointformat::FileFormat::GeoJson;
+    return FormatProblemText(formats, target);
 }
 
 }  // namespace zelk::gis

@@ -35,6 +35,15 @@ enum class Format {
 // "dxf", "shp", "gpkg", "geojson", "xlsx".
 std::optional<Format> FormatFromName(std::string_view name);
 std::string_view FormatName(Format format);
+// GDAL's name of the format's driver ("ESRI Shapefile"), and the name users
+// know it by in messages ("Shapefile").
+const char* DriverName(Format format);
+const char* FormatLabel(Format format);
+// A packed DMS angle in decimal degrees, through the exact decimal writing
+// of workflow/angle_text.h (9 decimals, 0.1 mm): the degrees a text file
+// would hold. False when the text does not read back.
+bool PackedToDegrees(double packed, double& degrees);
+
 // By the extension, in any case: .dxf .shp .gpkg .geojson .json .xlsx.
 std::optional<Format> FormatFromExtension(const std::filesystem::path& path);
 

@@ -3,8 +3,10 @@
 #include <cpl_vsi.h>
 #include <ogr_spatialref.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 #include <string_view>
 
 #include "gis/gdal_support.h"
@@ -19,28 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* DriverName(Format format) {
-    switch (format) {
-        case Format::Dxf: return "DXF";
-        case Format::Shapefile: return "ESRI Shapefile";
-        case Format::GeoPackage: return "GPKG";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Xlsx: return "XLSX";
-    }
-    return "";
-}
-
-const char* FormatLabel(Format format) {
-    switch (format) {
-        case Format::Dxf: return "DXF";
-        case Format::Shapefile: return "Shapefile";
-        case Format::GeoPackage: return "GeoPackage";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Xlsx: return "XLSX";
-    }
-    return "";
-}
-
 bool Exists(const std::string& path) {
     VSIStatBufL info;
     return VSIStatL(path.c_str(), &info) == 0;
@@ -52,15 +32,30 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-// A packed DMS angle in decimal degrees, through the exact decimal
-// writing of workflow/angle_text.h (9 decimals, 0.1 mm).
-bool PackedToDegrees(double packed, double& degrees) {
-    char text[kAngleTextMax];
-    char* end = WriteAngle(text, packed, AngleFormat::Degrees);
-    const std::optional<double> value = ParseDecimal(std::string_view(text, end - text));
-    if (!value) return false;
-    degrees = *value;
-    return true;
+// Decimal degrees as packed DMS, as a csv file's text in degrees reads:
+// the shortest decimal text of the double, then exact decimal arithmetic.
+bool DegreesToPacked(double degrees, double& packed) {
+    char text[400];
+    const auto written = std::to_chars(text, text + sizeof text, degrees, std::chars_format::fixed);
+    if (written.ec != std::errc()) return false;
+    return ParseAngle(std::string_view(text, written.ptr - text), AngleFormat::Degrees,
+                      AngleAxis::Any, packed);
+}
+
+// Whether a number cell read as packed DMS has minutes or seconds of 60 or
+// more: then it is no packed angle (most likely decimal degrees read in the
+// wrong format). Its shortest decimal text's digits are the ones typed.
+bool NotPacked(double value) {
+    char text[400];
+    const auto written = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::fixed);
+    if (written.ec != std::errc()) return false;
+    const std::string_view digits(text, static_cast<std::size_t>(written.ptr - text));
+    const std::size_t point = digits.find('.');
+    if (point == std::string_view::npos) return false;
+    std::string fraction(digits.substr(point + 1));
+    fraction.resize(4, '0');
+    return (fraction[0] - '0') * 10 + (fraction[1] - '0') >= 60 ||
+           (fraction[2] - '0') * 10 + (fraction[3] - '0') >= 60;
 }
 
 // The field names as one csv header line, each quoted, for FindCsvHeader.
@@ -160,6 +155,8 @@ struct PointReader::State {
     int dxfLayerField = -1;
     FeaturePtr pending;  // DXF: the feature after a point that was not its label
     std::int64_t ordinal = 0;  // features (DXF: points) so far
+    std::int64_t features = 0;  // features read, whatever they are
+    std::int64_t featureCount = -1;
     bool failed = false;
     bool open = false;
     std::string message;
@@ -183,6 +180,12 @@ struct PointReader::State {
     bool ReadValue(const OGRFeature& feature, int field, int i, std::int64_t number,
                    double& value);
     Result NextDxf(PointRecord& record, GdalErrors& errors);
+    // B and L of a geometry (decimal degrees) as options.packedAngles asks.
+    bool GeometryAngles(PointRecord& record) const {
+        if (axes != Axes::Geodetic || !options.packedAngles) return true;
+        return DegreesToPacked(record.values[0], record.values[0]) &&
+               DegreesToPacked(record.values[1], record.values[1]);
+    }
 };
 
 bool PointReader::State::ReadValue(const OGRFeature& feature, int field, int i,
@@ -195,9 +198,25 @@ bool PointReader::State::ReadValue(const OGRFeature& feature, int field, int i,
     const OGRFieldType type = feature.GetFieldDefnRef(field)->GetType();
     if (type == OFTReal || type == OFTInteger || type == OFTInteger64) {
         value = feature.GetFieldAsDouble(field);
-        if (angle && options.angles == AngleFormat::Packed && !PackedToDegrees(value, value)) {
+        bool read = true;
+        if (angle && options.angles == AngleFormat::Packed) {
+            read = options.packedAngles || PackedToDegrees(value, value);
+        } else if (angle && options.packedAngles) {
+            read = DegreesToPacked(value, value);
+        }
+        if (!read) {
             Problem(Where(number) + Column(field) + "有无法读取的数据“" +
                     std::string(feature.GetFieldAsString(field)) + "”！");
+            return false;
+        }
+        // A number typed in a sheet has no old files to stay compatible
+        // with: minutes or seconds of 60 are refused there, not carried.
+        if (angle && options.angles == AngleFormat::Packed &&
+            NotPacked(feature.GetFieldAsDouble(field))) {
+            Problem(Where(number) + Column(field) + "的“" +
+                    FormatGeneral(feature.GetFieldAsDouble(field), 15) +
+                    "”不是度.分秒（分或秒不小于60）；如果是十进制度，请把角度格式选为十进制度"
+                    "（--from-angles degrees）！");
             return false;
         }
         if (!std::isfinite(value)) {
@@ -216,13 +235,17 @@ bool PointReader::State::ReadValue(const OGRFeature& feature, int field, int i,
         ok = pointscan::ParseNumber(text, value);
     } else if (options.angles == AngleFormat::Degrees) {
         const std::optional<double> degrees = ParseDecimal(text);
-        ok = degrees.has_value();
+        ok = degrees.has_value() && std::isfinite(*degrees);
         if (ok) value = *degrees;
+        if (ok && options.packedAngles) ok = DegreesToPacked(value, value);
     } else {
         double packed = 0.0;
         ok = ParseAngle(text, options.angles, i == 0 ? AngleAxis::Latitude : AngleAxis::Longitude,
-                        packed) &&
-             PackedToDegrees(packed, value);
+                        packed);
+        if (ok) {
+            value = packed;
+            if (!options.packedAngles) ok = PackedToDegrees(packed, value);
+        }
     }
     if (!ok) {
         Problem(Where(number) + Column(field) + "有无法读取的数据“" + pointscan::QuoteToken(text) +
@@ -244,6 +267,8 @@ const std::string& PointReader::LayerName() const { return m->layerName; }
 const std::vector<std::string>& PointReader::FieldNames() const { return m->fields; }
 const SpatialReference& PointReader::Srs() const { return m->srs; }
 bool PointReader::ValuesFromFields() const { return m->fromFields; }
+std::int64_t PointReader::FeatureCount() const { return m->featureCount; }
+std::int64_t PointReader::FeaturesRead() const { return m->features; }
 const std::string& PointReader::Message() const { return m->message; }
 
 bool PointReader::Open(const fs::path& file, Format format, Axes axes,
@@ -324,6 +349,7 @@ bool PointReader::Open(const fs::path& file, Format format, Axes axes,
         }
     }
     s.layerName = s.layer->GetName();
+    s.featureCount = s.layer->GetFeatureCount(FALSE);
     // Reading the definition makes GDAL parse a sheet, with the headers
     // option in force.
     OGRFeatureDefn* definition = s.layer->GetLayerDefn();
@@ -413,6 +439,7 @@ bool PointReader::Open(const fs::path& file, Format format, Axes axes,
 PointReader::Result PointReader::State::NextDxf(PointRecord& record, GdalErrors& errors) {
     const auto next = [&]() -> FeaturePtr {
         if (pending) return std::move(pending);
+        ++features;
         return FeaturePtr(layer->GetNextFeature());
     };
     const auto isText = [&](const OGRFeature& f) {
@@ -439,6 +466,7 @@ PointReader::Result PointReader::State::NextDxf(PointRecord& record, GdalErrors&
         }
         const auto* point = geometry->toPoint();
         record.name.clear();
+        ++features;
         FeaturePtr after = FeaturePtr(layer->GetNextFeature());
         if (after && isText(*after)) {
             record.name = Trim(after->GetFieldAsString(dxfTextField));
@@ -462,6 +490,7 @@ PointReader::Result PointReader::State::NextDxf(PointRecord& record, GdalErrors&
         for (double v : record.values) {
             if (!std::isfinite(v)) return Problem(Where(ordinal) + "的坐标不是有限的数！");
         }
+        if (!GeometryAngles(record)) return Problem(Where(ordinal) + "的坐标无法换成度分秒！");
         return Result::Point;
     }
 }
@@ -479,6 +508,7 @@ PointReader::Result PointReader::Next(PointRecord& record) {
             return Result::End;
         }
         ++s.ordinal;
+        ++s.features;
         const std::int64_t number = s.Sheet() ? feature->GetFID() : s.ordinal;
         if (s.Sheet()) {
             bool empty = true;
@@ -520,6 +550,12 @@ PointReader::Result PointReader::Next(PointRecord& record) {
         } else {
             record.values[0] = point->getY();
             record.values[1] = point->getX();
+        }
+        if (!std::isfinite(record.values[0]) || !std::isfinite(record.values[1])) {
+            return s.Problem(s.Where(number) + "的坐标不是有限的数！");
+        }
+        if (!s.GeometryAngles(record)) {
+            return s.Problem(s.Where(number) + "的坐标无法换成度分秒！");
         }
         if (s.valueFields[2] >= 0) {
             if (!s.ReadValue(*feature, s.valueFields[2], 2, number, record.values[2])) {

@@ -21,7 +21,8 @@
 // refused, naming the fields it has.
 //
 // Values. Number cells and fields are taken as they are (B and L in
-// decimal degrees; ReaderOptions::angles Packed reads them as packed DMS);
+// decimal degrees; ReaderOptions::angles Packed reads them as packed DMS;
+// ReaderOptions::packedAngles gives every B and L in packed DMS);
 // text cells as the csv reader reads text: metres as plain numbers, B and
 // L in ReaderOptions::angles (decimal degrees also with an exponent, as
 // spreadsheets write them). Blanks and tabs around a text are not part of
@@ -56,6 +57,11 @@ namespace zelk::gis {
 struct ReaderOptions {
     std::string layer;                          // empty: the first
     AngleFormat angles = AngleFormat::Degrees;  // how B and L are written
+    // B and L given in packed DMS (the engine's unit) instead of decimal
+    // degrees: degrees become packed as a csv file's text in degrees does
+    // (exact decimal arithmetic), packed and DMS text cells are read
+    // straight into packed DMS.
+    bool packedAngles = false;
 };
 
 struct PointRecord {
@@ -88,6 +94,11 @@ public:
     const SpatialReference& Srs() const;
     // Where the values come from: fields (true) or geometries (false).
     bool ValuesFromFields() const;
+    // The features (a sheet's rows, a drawing's entities) of the layer,
+    // where GDAL knows them without reading the file through; else -1. And
+    // the features read so far. For a progress display.
+    std::int64_t FeatureCount() const;
+    std::int64_t FeaturesRead() const;
 
     const std::string& Message() const;
 

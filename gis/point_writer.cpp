@@ -26,28 +26,6 @@ constexpr int kShapefileNameBytes = 254;
 constexpr const char* kGeoPackageCacheMb = "32";
 constexpr const char* kXlsxNameColumn = "\xE7\x82\xB9\xE5\x90\x8D";  // 点名
 
-const char* DriverName(Format format) {
-    switch (format) {
-        case Format::Dxf: return "DXF";
-        case Format::Shapefile: return "ESRI Shapefile";
-        case Format::GeoPackage: return "GPKG";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Xlsx: return "XLSX";
-    }
-    return "";
-}
-
-const char* FormatLabel(Format format) {
-    switch (format) {
-        case Format::Dxf: return "DXF";
-        case Format::Shapefile: return "Shapefile";
-        case Format::GeoPackage: return "GeoPackage";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Xlsx: return "XLSX";
-    }
-    return "";
-}
-
 bool HasControl(std::string_view text) {
     for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
@@ -260,7 +238,11 @@ bool PointWriter::Open(const fs::path& target, Format format, Axes axes,
             break;
         case Format::GeoJson:
             layerOptions.SetNameValue("RFC7946", "YES");
-            layerOptions.SetNameValue("COORDINATE_PRECISION", "9");
+            // 12, not 9: with as many decimals as the values have, GDAL
+            // takes a run of zeros before the last digit for noise and drops
+            // it (40.333000006 became 40.333); the values come with at most
+            // 9 decimals and are written as they are.
+            layerOptions.SetNameValue("COORDINATE_PRECISION", "12");
             layerOptions.SetNameValue("SIGNIFICANT_FIGURES", "15");
             break;
         case Format::Xlsx:

@@ -26,7 +26,8 @@
 //    WriterOptions::transaction points; with a spatial index, which GDAL
 //    builds when the file is closed, through a 32 MB page cache.
 //  - GeoJSON (RFC 7946): Geodetic only, longitude, latitude and height with
-//    9 decimals (as the text files write degrees), properties name and H;
+//    up to 12 decimals (the text files' 9 come through as they are; GDAL
+//    trims trailing zeros), properties name and H;
 //    no spatial reference is written (RFC 7946 has none: WGS84 is implied;
 //    the caller refuses other systems, see GeoJsonProblemText).
 //  - XLSX: one sheet, a header row 点名 x y H / 点名 B L H / 点名 X Y Z and

@@ -107,6 +107,7 @@ void CBursaParamDlg::DoDataExchange(CDataExchange& dx) {
     dx.ListIndex(kBeforeZoning, m_beforeZoning);
     dx.ListIndex(kAfterZoning, m_afterZoning);
     dx.ListIndex(kConvention, m_convention);
+    dx.ListIndex(kDirection, m_direction);
     dx.Number(kBeforeMeridian, m_beforeMeridian);
     dx.Number(kAfterMeridian, m_afterMeridian);
     dx.Number(kDX0, m_dX0);
@@ -163,6 +164,7 @@ void CBursaParamDlg::HoldStep(const Transformation& step) {
     m_convention = ItemOfConvention(step.convention);
     UpdateData(false);
     if (step.before && step.after) SelectSystems(*step.before, *step.after);
+    SetInverse(step.inverse);
     m_held = step;
 }
 
@@ -192,9 +194,12 @@ bool CBursaParamDlg::Shows(const Transformation& held) const {
 }
 
 Transformation CBursaParamDlg::Step() const {
-    if (m_estimate && Shows(*m_estimate)) return *m_estimate;
-    if (m_held && Shows(*m_held)) return *m_held;
-    return FieldStep();
+    // The direction list says which way conversions apply the step.
+    Transformation step = m_estimate && Shows(*m_estimate) ? *m_estimate
+                          : m_held && Shows(*m_held)       ? *m_held
+                                                           : FieldStep();
+    step.inverse = Inverse();
+    return step;
 }
 
 std::optional<std::pair<Crs, Crs>> CBursaParamDlg::ChosenSystems() const {

@@ -6,7 +6,9 @@
 // ("确认").
 //
 // The convention list says how the three rotations are to be read; choosing
-// the other one leaves the numbers as they are. An estimate is written in
+// the other one leaves the numbers as they are. The direction list says
+// which way conversions apply them (反算: the exact inverse); estimating,
+// saving and opening do not touch it. An estimate is written in
 // the convention chosen. 保存… writes the values, their convention and the
 // two systems (when both are chosen) as a parameters file; 打开… reads a
 // seven-parameter file back, its convention and systems included. After
@@ -48,6 +50,14 @@ public:
     void CopyTo(zelk::SevenParams& params) const;
     // The convention the seven values are written in.
     zelk::RotationConvention Convention() const;
+    // 反算 chosen in the direction list: conversions apply the values
+    // backwards, from the after system to the before system, by their exact
+    // inverse (the values were made for the opposite direction).
+    bool Inverse() const { return m_direction == 1; }
+    void SetInverse(bool inverse) {
+        m_direction = inverse ? 1 : 0;
+        UpdateData(false);
+    }
     // Chooses the two systems the values were made for, as the user would.
     void SelectSystems(const zelk::Crs& before, const zelk::Crs& after);
     // The two systems chosen (with their zoning and meridians), when both
@@ -78,6 +88,7 @@ public:
     int m_beforeZoning = 0;  // zoning item: 0 the meridian field, 1 3-degree, 2 6-degree zones
     int m_afterZoning = 0;
     int m_convention = 0;  // convention item: 0 坐标框架, 1 位置矢量
+    int m_direction = 0;   // direction item: 0 正算, 1 反算
 
     // 计算: estimate from the two files; the dialog stays open. Nothing
     // happens past an unreadable field.

@@ -28,44 +28,62 @@
 #include "ui/resources.h"
 #include "ui/system_lists.h"
 #include "ui/templates.h"
+#if ZELK_HAVE_GIS
+#include "gis/point_files.h"
+#endif
 
 using namespace zelk;
 
 using namespace convert_ids;
 
 namespace {
+// The GIS, CAD and spreadsheet formats of this build, or nullptr.
+const ExternalFormats* ProgramFormats() {
+#if ZELK_HAVE_GIS
+    return &gis::Formats();
+#else
+    return nullptr;
+#endif
+}
+
 const QString kInputCaption = QStringLiteral("转换前文件");
 const QString kOutputCaption = QStringLiteral("转换后文件");
 
 // The format a file's extension names: txt, dat, csv (and kml for an
-// output); nothing for any other.
+// output), dxf, shp, gpkg, geojson (json for an input) and xlsx where this
+// build has them; nothing for any other.
 std::optional<pointformat::FileFormat> FormatOfExtension(const QString& path, bool output) {
+    using pointformat::FileFormat;
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QStringLiteral("txt")) return pointformat::FileFormat::Plain;
-    if (suffix == QStringLiteral("dat")) return pointformat::FileFormat::Dat;
-    if (suffix == QStringLiteral("csv")) return pointformat::FileFormat::Csv;
-    if (output && suffix == QStringLiteral("kml")) return pointformat::FileFormat::Kml;
+    if (suffix == QStringLiteral("txt")) return FileFormat::Plain;
+    if (suffix == QStringLiteral("dat")) return FileFormat::Dat;
+    if (suffix == QStringLiteral("csv")) return FileFormat::Csv;
+    if (output && suffix == QStringLiteral("kml")) return FileFormat::Kml;
+    if (!ProgramFormats()) return std::nullopt;
+    if (!output && suffix == QStringLiteral("json")) return FileFormat::GeoJson;
+    const std::optional<FileFormat> format = pointformat::FileFormatFromName(suffix.toStdString());
+    if (format && pointformat::IsExternalFormat(*format)) return format;
     return std::nullopt;
 }
 
 QString ExtensionOf(pointformat::FileFormat format) {
-    switch (format) {
-        case pointformat::FileFormat::Dat:
-            return QStringLiteral("dat");
-        case pointformat::FileFormat::Csv:
-            return QStringLiteral("csv");
-        case pointformat::FileFormat::Kml:
-            return QStringLiteral("kml");
-        case pointformat::FileFormat::Plain:
-            break;
-    }
-    return QStringLiteral("txt");
+    if (format == pointformat::FileFormat::Plain) return QStringLiteral("txt");
+    return QString::fromUtf8(pointformat::FileFormatName(format));
 }
 
-pointformat::FileFormat FormatOfItem(int item) {
-    return item >= 0 && item <= static_cast<int>(pointformat::FileFormat::Kml)
-               ? static_cast<pointformat::FileFormat>(item)
-               : pointformat::FileFormat::Plain;
+// The lists' items in FileFormat order, the input list without kml.
+pointformat::FileFormat FormatOfItem(int item, bool output) {
+    using pointformat::FileFormat;
+    const int count = FileFormatItems(output).size();
+    if (item < 0 || item >= count) return FileFormat::Plain;
+    if (!output && item >= static_cast<int>(FileFormat::Kml)) ++item;
+    return static_cast<FileFormat>(item);
+}
+
+int ItemOfFormat(pointformat::FileFormat format, bool output) {
+    int item = static_cast<int>(format);
+    if (!output && format > pointformat::FileFormat::Kml) --item;
+    return item;
 }
 
 AngleFormat AnglesOfItem(int item) {
@@ -168,6 +186,15 @@ void CConvertDlg::OnInitDialog() {
 }
 
 void CConvertDlg::DoDataExchange(CDataExchange& dx) {
+    // B and L of a geodetic target show packed with nine decimals.
+    const auto Result = [&](int id, double& value) {
+        const zelk::SystemEntry* target = MainListEntryAt(m_tgtSystem);
+        if (target && target->form == zelk::Form::Geodetic) {
+            dx.PackedAngle(id, value);
+        } else {
+            dx.Number(id, value);
+        }
+    };
     dx.ListIndex(kSrcSystem, m_srcSystem);
     dx.ListIndex(kTgtSystem, m_tgtSystem);
     // Before the numbers, so that a number that does not read never undoes
@@ -182,10 +209,10 @@ void CConvertDlg::DoDataExchange(CDataExchange& dx) {
     dx.Number(kTgtMeridian, m_tgtMeridian);
     dx.Number(kSrcX, m_srcX);
     dx.Number(kSrcY, m_srcY);
-    dx.Number(kTgtY, m_tgtY);
+    Result(kTgtY, m_tgtY);
     dx.Number(kSrcZ, m_srcZ);
     dx.Number(kTgtZ, m_tgtZ);
-    dx.Number(kTgtX, m_tgtX);
+    Result(kTgtX, m_tgtX);
     dx.Check(kWithNames, m_withNames);
 }
 
@@ -204,10 +231,11 @@ void CConvertDlg::OnOK() {
     request.from = *from;
     request.to = *to;
     request.steps = HeldSteps();
+    request.external = ProgramFormats();
     request.fromGeoid = SideGeoid(false);
     request.toGeoid = SideGeoid(true);
-    request.formats.input = FormatOfItem(m_inputFormat);
-    request.formats.output = FormatOfItem(m_outputFormat);
+    request.formats.input = FormatOfItem(m_inputFormat, false);
+    request.formats.output = FormatOfItem(m_outputFormat, true);
     request.formats.inputAngles = AnglesOfItem(m_inputAngles);
     request.formats.outputAngles = AnglesOfItem(m_outputAngles);
     request.formats.withNames = m_withNames != 0;
@@ -368,16 +396,22 @@ void CConvertDlg::ClearResults() {
 
 void CConvertDlg::ApplyFileForm() {
     // B and L: on a geodetic side (or before a system is chosen), and not
-    // in KML, which has its own degrees. Names: in plain input only; dat and
-    // csv always have them.
+    // in KML or the GIS formats written, which hold decimal degrees, nor in
+    // GIS layers and drawings read (a sheet holds them as typed). Names: in
+    // plain input only; the other formats always have them.
     const auto geodetic = [](int system) {
         const std::optional<zelk::Form> form = SystemItemAt(SystemList::Main, system).FormOf();
         return !form || *form == zelk::Form::Geodetic;
     };
-    GetDlgItem(kInputAngles)->setEnabled(geodetic(m_srcSystem));
+    const pointformat::FileFormat input = FormatOfItem(m_inputFormat, false);
+    const pointformat::FileFormat output = FormatOfItem(m_outputFormat, true);
+    GetDlgItem(kInputAngles)
+        ->setEnabled(geodetic(m_srcSystem) && (!pointformat::IsExternalFormat(input) ||
+                                               input == pointformat::FileFormat::Xlsx));
     GetDlgItem(kOutputAngles)
-        ->setEnabled(geodetic(m_tgtSystem) && FormatOfItem(m_outputFormat) != pointformat::FileFormat::Kml);
-    GetDlgItem(kWithNames)->setEnabled(FormatOfItem(m_inputFormat) == pointformat::FileFormat::Plain);
+        ->setEnabled(geodetic(m_tgtSystem) && output != pointformat::FileFormat::Kml &&
+                     !pointformat::IsExternalFormat(output));
+    GetDlgItem(kWithNames)->setEnabled(input == pointformat::FileFormat::Plain);
 }
 
 void CConvertDlg::OnSelchangeFileFormat() {
@@ -416,7 +450,7 @@ void CConvertDlg::SetFile(bool input, const QString& path) {
     }
     if (input ? m_inputFormatByHand : m_outputFormatByHand) return;
     if (const auto format = FormatOfExtension(path, !input)) {
-        (input ? m_inputFormat : m_outputFormat) = static_cast<int>(*format);
+        (input ? m_inputFormat : m_outputFormat) = ItemOfFormat(*format, !input);
     }
 }
 
@@ -424,7 +458,7 @@ void CConvertDlg::OnPickInputFile() {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
     FilePickRequest request;
     request.open = true;
-    request.filter = QString::fromUtf8(kInputFileFilter);
+    request.filter = InputFileFilter();
     request.defaultSuffix = QString::fromLatin1(kFileSuffix);
     request.owner = this;
     if (!m_inputPath.isEmpty()) request.directory = QFileInfo(m_inputPath).absolutePath();
@@ -437,9 +471,9 @@ void CConvertDlg::OnPickOutputFile() {
     UpdateData(true);
     FilePickRequest request;
     request.open = false;
-    request.filter = QString::fromUtf8(kOutputFileFilter);
+    request.filter = OutputFileFilter();
     // A name typed without an extension gets the one of the chosen format.
-    request.defaultSuffix = ExtensionOf(FormatOfItem(m_outputFormat));
+    request.defaultSuffix = ExtensionOf(FormatOfItem(m_outputFormat, true));
     request.overwritePrompt = true;
     request.owner = this;
     // Results usually go beside the points they come from.

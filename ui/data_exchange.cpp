@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "ui/qt_platform.h"
+#include "workflow/angle_text.h"
 
 using namespace zelk;
 
@@ -40,6 +41,14 @@ void CDataExchange::Number(int id, double& value) {
         return;
     }
     value = *read;
+}
+
+void CDataExchange::PackedAngle(int id, double& value) {
+    if (m_failed) return;
+    auto* edit = m_dialog.Item<QLineEdit>(id);
+    if (!edit || m_saveAndValidate) return Number(id, value);
+    edit->setText(QString::fromStdString(PackedAngleText(value)));
+    edit->setCursorPosition(0);
 }
 
 void CDataExchange::Check(int id, int& value) {

@@ -28,6 +28,10 @@ public:
     // A number field: "%.15g" on writing, with the cursor at the start; the
     // dialog number rules on reading.
     void Number(int id, double& value);
+    // A packed angle shown as a result (B or L of a converted point): with
+    // nine decimals, as zelk-cli point prints it (zelk::PackedAngleText);
+    // read like a number field.
+    void PackedAngle(int id, double& value);
     // A check box: 0 clear, 1 checked.
     void Check(int id, int& value);
 

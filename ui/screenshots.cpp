@@ -216,6 +216,24 @@ int main(int argc, char** argv) {
              ok;
     }
     {
+        // A WGS84 point in Western Australia to UTM zone 50S (the southern
+        // false northing), then the target's zoning list open on the zones.
+        CConvertDlg dialog;
+        ShowInstalledDocs(dialog);
+        Choose(dialog, convert_ids::kSrcSystem, MainIndex("wgs84-geodetic"));
+        Choose(dialog, convert_ids::kTgtSystem, MainIndex("wgs84-utm"));
+        Choose(dialog, convert_ids::kTgtZoning, ItemOfUtmZone({50, true}));
+        dialog.m_srcX = -33.54;
+        dialog.m_srcY = 116.18;
+        dialog.m_srcZ = 10;
+        dialog.UpdateData(false);
+        dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+        ok = Save(dialog, folder + QStringLiteral("/main-dialog-utm-south.png")) && ok;
+        ok = SaveWithOpenList(dialog, dialog.Item<QComboBox>(convert_ids::kTgtZoning),
+                              folder + QStringLiteral("/main-dialog-utm-zone-list.png")) &&
+             ok;
+    }
+    {
         // The file area: a CASS dat file of the examples to csv with
         // angles in degrees, minutes and seconds.
         CConvertDlg dialog;

@@ -1,6 +1,7 @@
 #include "ui/system_lists.h"
 
 #include <QComboBox>
+#include <QListView>
 #include <QWidget>
 #include <deque>
 #include <iterator>
@@ -141,12 +142,25 @@ std::optional<zelk::Crs> SideCrs(const SystemItem& item, int zoningItem, double 
 
 std::optional<zelk::Crs> SideCrs(const zelk::SystemEntry* entry, int zoningItem, double meridian) {
     if (!entry) return std::nullopt;
+    const zelk::Crs onMeridian = zelk::MakeCrs(*entry, zelk::Zoning::Meridian, meridian);
+    if (onMeridian.IsUtm()) {
+        const std::optional<zelk::UtmZone> zone = UtmZoneOfItem(zoningItem);
+        return zone ? zelk::InUtmZone(onMeridian, *zone) : onMeridian;
+    }
     return zelk::MakeCrs(*entry, ZoningOfItem(zoningItem), meridian);
 }
 
 namespace {
 SideSelection Selection(const zelk::Crs& crs, bool mainList) {
     SideSelection side;
+    // UTM south: the catalogue's UTM system in its zone.
+    if (const std::optional<zelk::UtmZone> zone = zelk::UtmZoneOf(crs); zone && zone->south) {
+        const zelk::SystemEntry& entry = *zelk::FindSystem(crs.datum, crs.form);
+        side.system = mainList ? MainListIndexOf(entry) : ParamListIndexOf(entry);
+        side.zoning = ItemOfUtmZone(*zone);
+        side.meridian = crs.meridian;
+        return side;
+    }
     if (!crs.IsCatalogued()) {
         side.system = AddOwnSystem(crs);
         return side;
@@ -164,8 +178,26 @@ SideSelection MainListSelection(const zelk::Crs& crs) { return Selection(crs, tr
 SideSelection ParamListSelection(const zelk::Crs& crs) { return Selection(crs, false); }
 
 QStringList ZoningItems() {
-    return {QStringLiteral("中央子午线(度.分秒)"), QStringLiteral("3度带(y含带号)"),
-            QStringLiteral("6度带(y含带号)")};
+    QStringList items{QStringLiteral("中央子午线(度.分秒)"), QStringLiteral("3度带(y含带号)"),
+                      QStringLiteral("6度带(y含带号)")};
+    for (int item = kFirstUtmZoneItem; item < kZoningItemCount; ++item) {
+        const zelk::UtmZone zone = *UtmZoneOfItem(item);
+        items << QStringLiteral("UTM %1%2 (%3°)")
+                     .arg(zone.number)
+                     .arg(zone.south ? QStringLiteral("S 南") : QStringLiteral("N 北"))
+                     .arg(6 * zone.number - 183);
+    }
+    return items;
+}
+
+std::optional<zelk::UtmZone> UtmZoneOfItem(int item) {
+    if (item < kFirstUtmZoneItem || item >= kZoningItemCount) return std::nullopt;
+    const int index = item - kFirstUtmZoneItem;
+    return zelk::UtmZone{index % 60 + 1, index >= 60};
+}
+
+int ItemOfUtmZone(zelk::UtmZone zone) {
+    return kFirstUtmZoneItem + (zone.south ? 60 : 0) + zone.number - 1;
 }
 
 zelk::Zoning ZoningOfItem(int item) {
@@ -210,14 +242,16 @@ SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem) {
         return side;
     }
     switch (entry->form) {
-        case zelk::Form::Projected:
-            if (zelk::MakeCrs(*entry).IsUtm()) {
-                side.zoningEnabled = false;
-                side.zoningItem = kZoningMeridianItem;
-            }
-            side.meridianEnabled = ZoningOfItem(side.zoningItem) == zelk::Zoning::Meridian;
+        case zelk::Form::Projected: {
+            // Each projection keeps only its own items.
+            const bool utm = zelk::MakeCrs(*entry).IsUtm();
+            const bool utmItem = UtmZoneOfItem(side.zoningItem).has_value();
+            const bool gaussItem = ZoningOfItem(side.zoningItem) != zelk::Zoning::Meridian;
+            if (utm ? gaussItem : utmItem) side.zoningItem = kZoningMeridianItem;
+            side.meridianEnabled = side.zoningItem == kZoningMeridianItem;
             side.captions = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("Z")};
             break;
+        }
         case zelk::Form::Geodetic:
             side.zoningEnabled = side.meridianEnabled = false;
             side.captions = {QStringLiteral("B"), QStringLiteral("L"), QStringLiteral("H")};
@@ -240,7 +274,20 @@ SideForm ApplySideForm(CTemplateDialog& dialog, const SystemItem& item, int& zon
     const SideForm side = SideFormOf(item, zoningItem);
     zoningItem = side.zoningItem;
     if (item.own && item.own->IsProjected()) meridian = item.own->meridian;
-    if (QWidget* list = dialog.GetDlgItem(zoningId)) list->setEnabled(side.zoningEnabled);
+    if (const std::optional<zelk::UtmZone> zone = UtmZoneOfItem(zoningItem)) meridian = 6 * zone->number - 183;
+    if (auto* list = qobject_cast<QComboBox*>(dialog.GetDlgItem(zoningId))) {
+        // The items of the other projection hidden (UTM zones only for UTM).
+        const bool utm = !item.own && item.entry && zelk::MakeCrs(*item.entry).IsUtm() &&
+                         item.entry->form == zelk::Form::Projected;
+        if (auto* view = qobject_cast<QListView*>(list->view())) {
+            for (int row = 0; row < list->count(); ++row) {
+                const bool utmRow = UtmZoneOfItem(row).has_value();
+                const bool gaussRow = ZoningOfItem(row) != zelk::Zoning::Meridian;
+                view->setRowHidden(row, utm ? gaussRow : utmRow);
+            }
+        }
+        list->setEnabled(side.zoningEnabled);
+    }
     if (QWidget* field = dialog.GetDlgItem(meridianId)) field->setEnabled(side.meridianEnabled);
     return side;
 }

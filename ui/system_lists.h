@@ -70,12 +70,21 @@ void ChooseOwnSystemIfAsked(QWidget* dialog, SystemList which, int listId, int p
                             std::initializer_list<int> listIds);
 
 // The zoning drop-down above each central-meridian field: the meridian
-// typed into the field, or 3- or 6-degree zones.
+// typed into the field, 3- or 6-degree zones (Gauss-Kruger), or a UTM zone
+// by number (UTM: 1N to 60N, then 1S to 60S, the meridian in the field
+// greyed, S with the southern false northing). A side shows only the items
+// of its system; the others are hidden.
 QStringList ZoningItems();
 inline constexpr int kZoningMeridianItem = 0;
-// The zoning of an item; an item outside the list counts as the meridian.
+inline constexpr int kFirstUtmZoneItem = 3;
+inline constexpr int kZoningItemCount = kFirstUtmZoneItem + 120;
+// The zoning of an item; an item outside the first three counts as the
+// meridian.
 zelk::Zoning ZoningOfItem(int item);
 int ItemOfZoning(zelk::Zoning zoning);
+// The UTM zone of an item, nothing for the others; and the item of a zone.
+std::optional<zelk::UtmZone> UtmZoneOfItem(int item);
+int ItemOfUtmZone(zelk::UtmZone zone);
 
 // The system a side of a dialog shows: its entry with the zoning item and
 // the meridian field's value, or the system of one's own as it is; nothing
@@ -111,9 +120,10 @@ struct SideForm {
 };
 
 // Nothing chosen (nullptr): everything enabled, captions x y z, as when the
-// dialog opens. Gauss-Kruger: the drop-down enabled, the meridian field only
-// on the meridian. UTM: the drop-down back on the meridian and disabled,
-// since UTM has no 3- or 6-degree zones here. Geodetic and geocentric: both
+// dialog opens. Gauss-Kruger: the drop-down enabled (the meridian and
+// 3- or 6-degree zones), the meridian field only on the meridian. UTM: the
+// drop-down enabled (the meridian and the UTM zones), the meridian field only
+// on the meridian. An item of the other projection goes back to the meridian. Geodetic and geocentric: both
 // disabled, the drop-down keeping its item. A system of one's own: both
 // disabled (it says its own meridian), the drop-down on the meridian.
 // Heights above a geoid: geodetic and projected systems (a geocentric
@@ -128,6 +138,7 @@ SideForm SideFormOf(const zelk::SystemEntry* entry, int zoningItem);
 // the caller shows where it has them.
 class CTemplateDialog;
 // A system of one's own that is projected shows its meridian in the
-// (disabled) field: meridian is set to it.
+// (disabled) field: meridian is set to it; so does a UTM zone. The
+// drop-down shows only the items of the side's projection.
 SideForm ApplySideForm(CTemplateDialog& dialog, const SystemItem& item, int& zoningItem, double& meridian,
                        int zoningId, int meridianId);

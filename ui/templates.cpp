@@ -118,7 +118,7 @@ DialogTemplate MakeBursaParamTemplate() {
     t.id = kIddBursaParams;
     t.caption = QStringLiteral("布尔莎7参数");
     t.width = 460;
-    t.height = 220;
+    t.height = 236;
     t.fontFace = QStringLiteral("宋体");
     t.pointSize = 9;
     t.style = kSystemMenu | kModalFrame;
@@ -128,10 +128,11 @@ DialogTemplate MakeBursaParamTemplate() {
     // fields: at the dialog font both hold "-0.000000000000000" whole. Each
     // side: the system, how its central meridian is given, the meridian
     // field, the file. On the right the residuals of the last estimate and
-    // the parameters' standard errors.
+    // the parameters' standard errors. Under the convention, the direction
+    // conversions apply them in.
     t.controls = {
-        Control(kCompute, K::PushButton, QStringLiteral("计算"), 30, 199, 33, 14, kDefaultButton),
-        Control(kCancel, K::PushButton, QStringLiteral("取消"), 165, 199, 33, 14),
+        Control(kCompute, K::PushButton, QStringLiteral("计算"), 30, 215, 33, 14, kDefaultButton),
+        Control(kCancel, K::PushButton, QStringLiteral("取消"), 165, 215, 33, 14),
         Control(kNoId, K::GroupBox, QStringLiteral("转换前"), 7, 7, 105, 85),
         Control(kNoId, K::GroupBox, QStringLiteral("转换后"), 116, 7, 105, 85),
         Control(kBeforeSystem, K::DropDownList, QString(), 14, 20, 91, 160, kListStyle, items),
@@ -157,15 +158,17 @@ DialogTemplate MakeBursaParamTemplate() {
         Control(kNoId, K::Label, QStringLiteral("βy"), 125, 118, 16, 11),
         Control(kNoId, K::Label, QStringLiteral("βz"), 125, 134, 16, 11),
         Control(kNoId, K::Label, QStringLiteral("Κ"), 125, 149, 16, 11),
-        Control(kAccept, K::PushButton, QStringLiteral("确认"), 98, 199, 33, 14),
-        Control(kNoId, K::Label, QStringLiteral("坐标排列为:  x y z或者 B L H 方式,无点号"), 7, 186, 214, 10),
+        Control(kAccept, K::PushButton, QStringLiteral("确认"), 98, 215, 33, 14),
+        Control(kNoId, K::Label, QStringLiteral("坐标排列为:  x y z或者 B L H 方式,无点号"), 7, 202, 214, 10),
         Control(kNoId, K::Label, QStringLiteral("旋转约定"), 7, 170, 32, 10),
         Control(kConvention, K::DropDownList, QString(), 40, 168, 56, 40, kListStyle, ConventionItems()),
         Control(kOpenParams, K::PushButton, QStringLiteral("打开…"), 131, 168, 42, 14),
         Control(kSaveParams, K::PushButton, QStringLiteral("保存…"), 179, 168, 42, 14),
-        Control(kNoId, K::GroupBox, QStringLiteral("残差与参数中误差"), 228, 7, 225, 206),
+        Control(kNoId, K::Label, QStringLiteral("参数方向"), 7, 187, 32, 10),
+        Control(kDirection, K::DropDownList, QString(), 40, 185, 181, 40, kListStyle, DirectionItems()),
+        Control(kNoId, K::GroupBox, QStringLiteral("残差与参数中误差"), 228, 7, 225, 222),
         Custom(kResiduals, &CResidualTable::Create, 235, 19, 211, 128),
-        Control(kPrecision, K::Label, QString(), 235, 151, 211, 58),
+        Control(kPrecision, K::Label, QString(), 235, 151, 211, 74),
     };
     return t;
 }
@@ -340,11 +343,49 @@ DialogTemplate MakeAboutTemplate() {
 }
 }  // namespace
 
+QStringList DirectionItems() {
+    return {QStringLiteral("正算：从转换前到转换后"), QStringLiteral("反算：从转换后到转换前（精确逆变换）")};
+}
+
 QStringList FileFormatItems(bool output) {
     QStringList items{QStringLiteral("普通(txt)"), QStringLiteral("CASS(dat)"),
                       QStringLiteral("CSV(csv)")};
     if (output) items << QStringLiteral("KML(kml)");
+#if ZELK_HAVE_GIS
+    items << QStringLiteral("DXF(dxf)") << QStringLiteral("SHP(shp)") << QStringLiteral("GPKG(gpkg)")
+          << QStringLiteral("GeoJSON") << QStringLiteral("Excel(xlsx)");
+#endif
     return items;
+}
+
+QString InputFileFilter() {
+#if ZELK_HAVE_GIS
+    return QStringLiteral(
+        "点文件(*.txt;*.dat;*.csv;*.dxf;*.shp;*.gpkg;*.geojson;*.json;*.xlsx)|"
+        "*.txt;*.dat;*.csv;*.dxf;*.shp;*.gpkg;*.geojson;*.json;*.xlsx|普通格式(*.txt)|*.txt|"
+        "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|DXF图形(*.dxf)|*.dxf|Shapefile(*.shp)|*.shp|"
+        "GeoPackage(*.gpkg)|*.gpkg|GeoJSON(*.geojson;*.json)|*.geojson;*.json|"
+        "Excel工作簿(*.xlsx)|*.xlsx|所有文件(*)|*||");
+#else
+    return QStringLiteral(
+        "点文件(*.txt;*.dat;*.csv)|*.txt;*.dat;*.csv|普通格式(*.txt)|*.txt|CASS数据(*.dat)|*.dat|"
+        "CSV表格(*.csv)|*.csv|所有文件(*)|*||");
+#endif
+}
+
+QString OutputFileFilter() {
+#if ZELK_HAVE_GIS
+    return QStringLiteral(
+        "点文件(*.txt;*.dat;*.csv;*.kml;*.dxf;*.shp;*.gpkg;*.geojson;*.xlsx)|"
+        "*.txt;*.dat;*.csv;*.kml;*.dxf;*.shp;*.gpkg;*.geojson;*.xlsx|普通格式(*.txt)|*.txt|"
+        "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|KML地图(*.kml)|*.kml|DXF图形(*.dxf)|*.dxf|"
+        "Shapefile(*.shp)|*.shp|GeoPackage(*.gpkg)|*.gpkg|GeoJSON(*.geojson)|*.geojson|"
+        "Excel工作簿(*.xlsx)|*.xlsx|所有文件(*)|*||");
+#else
+    return QStringLiteral(
+        "点文件(*.txt;*.dat;*.csv;*.kml)|*.txt;*.dat;*.csv;*.kml|普通格式(*.txt)|*.txt|"
+        "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|KML地图(*.kml)|*.kml|所有文件(*)|*||");
+#endif
 }
 
 QStringList AngleFormatItems() {

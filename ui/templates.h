@@ -74,6 +74,7 @@ inline constexpr int kOpenParams = 1028;   // 打开…
 inline constexpr int kSaveParams = 1029;   // 保存…
 inline constexpr int kResiduals = 1030;    // the residual table
 inline constexpr int kPrecision = 1031;    // the standard errors
+inline constexpr int kDirection = 1032;    // 正算 or 反算: which way conversions apply them
 }  // namespace bursa_ids
 
 // Control ids of the calibration dialog.
@@ -161,16 +162,20 @@ const DialogTemplate& SystemDefDialogTemplate();
 inline constexpr const char* kBeforeFileFilter = "转换前坐标UVW(*.txt)|*.txt||";
 inline constexpr const char* kAfterFileFilter = "转换后坐标XYZ(*.txt)|*.txt||";
 inline constexpr const char* kFileSuffix = "txt";
-inline constexpr const char* kInputFileFilter =
-    "点文件(*.txt;*.dat;*.csv)|*.txt;*.dat;*.csv|普通格式(*.txt)|*.txt|CASS数据(*.dat)|*.dat|"
-    "CSV表格(*.csv)|*.csv|所有文件(*)|*||";
-inline constexpr const char* kOutputFileFilter =
-    "点文件(*.txt;*.dat;*.csv;*.kml)|*.txt;*.dat;*.csv;*.kml|普通格式(*.txt)|*.txt|"
-    "CASS数据(*.dat)|*.dat|CSV表格(*.csv)|*.csv|KML地图(*.kml)|*.kml|所有文件(*)|*||";
+// The filters of the main dialog's pickers: every format this build reads
+// (or writes), the GIS, CAD and spreadsheet formats where it has them.
+QString InputFileFilter();
+QString OutputFileFilter();
+
+// The items of the seven-parameter dialog's direction list: 0 正算 (from the
+// before system to the after system), 1 反算 (the exact inverse, the other
+// way round).
+QStringList DirectionItems();
 
 // The items of the file area's lists, in the order of pointformat::FileFormat
-// (plain, dat, csv, kml; the input list has no kml) and of AngleFormat
-// (packed, degrees, dms).
+// (plain, dat, csv, kml, then dxf, shp, gpkg, geojson, xlsx where this build
+// has them; the input list has no kml) and of AngleFormat (packed, degrees,
+// dms).
 QStringList FileFormatItems(bool output);
 QStringList AngleFormatItems();
 // Parameter files (seven parameters or a site calibration).

@@ -130,6 +130,12 @@ bool IsTypedSeven(const Transformation& step) {
 }
 
 QString StepText(const Transformation& step) {
+    // 反算: applied backwards, by the exact inverse.
+    if (step.inverse) {
+        Transformation forwards = step;
+        forwards.inverse = false;
+        return QStringLiteral("反算 ") + StepText(forwards);
+    }
     if (IsTypedSeven(step)) {
         return AllZero(step.seven) ? QStringLiteral("七参数全为零") : SevenParamsShort(step.seven, step.convention);
     }
@@ -145,6 +151,11 @@ namespace {
 
 // The whole story of one step: its title and name, every value, the systems.
 QString StepDetails(const Transformation& step) {
+    if (step.inverse) {
+        Transformation forwards = step;
+        forwards.inverse = false;
+        return StepDetails(forwards) + QStringLiteral("\n反算：从转换后到转换前，用其精确逆变换");
+    }
     if (IsTypedSeven(step)) {
         if (AllZero(step.seven)) return QStringLiteral("无：七参数全为零，不施加任何转换");
         QString text = SevenParamsTitle(step.convention) + QLatin1Char('\n') + SevenParamsValues(step.seven);

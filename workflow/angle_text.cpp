@@ -480,4 +480,14 @@ char* WriteAngle(char* out, double packed, AngleFormat format) {
     return out;
 }
 
+std::string PackedAngleText(double packed) {
+    char text[kAngleTextMax];
+    std::string written(text, WriteAngle(text, packed, AngleFormat::Packed));
+    if (written.size() > 1 && written[0] == '-' &&
+        written.find_first_not_of("0.", 1) == std::string::npos) {
+        written.erase(0, 1);
+    }
+    return written;
+}
+
 }  // namespace zelk

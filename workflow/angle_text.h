@@ -70,6 +70,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace zelk {
@@ -97,5 +98,11 @@ bool ParsePackedAngle(std::string_view token, double& packed);
 // no terminating NUL; returns one past the last byte written.
 inline constexpr std::size_t kAngleTextMax = 340;
 char* WriteAngle(char* out, double packed, AngleFormat format);
+
+// B or L of a converted point as the programs show it beside its other
+// values (zelk-cli point, the main dialog's result fields): packed with nine
+// decimals, as WriteAngle writes it, except that a value written as zero
+// loses its minus sign ("-0.000000000" would not read back in a field).
+std::string PackedAngleText(double packed);
 
 }  // namespace zelk

@@ -40,16 +40,20 @@ void InLanes(std::size_t count, Body&& body) {
     }
 }
 
-// The projection of a system: the datum's own series for the grid of its
-// datum (every double as it always was); for a grid of its own (a system of
-// the user's own, UTM south), Krüger's series with the grid's constants, its
-// projection plane folded in: accurate to 0.1 mm at 6° from the meridian,
+// The projection of a system. The grid of its datum with the series of its
+// datum: the original datums' series, every double as it always was;
+// Krüger's for CGCS2000. A grid of its own (a system of the user's own, UTM
+// south): Krüger's series with the grid's constants, its projection plane
+// folded in. Krüger's series is accurate to 0.1 mm at 6° from the meridian,
 // whatever meridian a published definition chose.
 TransverseMercator ProjectionOf(const Crs& crs) {
     if (crs.HasDatumGrid()) {
         const Datum& datum = DatumOf(crs.datum);
-        return datum.projection == Projection::Utm ? TransverseMercator::Utm(datum.ellipsoid)
-                                                   : TransverseMercator::GaussKruger(datum.ellipsoid);
+        switch (datum.series) {
+            case TmSeries::Utm: return TransverseMercator::Utm(datum.ellipsoid);
+            case TmSeries::GaussKruger: return TransverseMercator::GaussKruger(datum.ellipsoid);
+            case TmSeries::Kruger: break;
+        }
     }
     const GridConstants grid = ProjectionConstants(crs);
     return TransverseMercator::Kruger(EllipsoidOf(crs), grid.scale, grid.falseEasting, grid.falseNorthing);
@@ -146,7 +150,7 @@ private:
 
 // The seven-parameter step, in the engine's coordinate-frame arithmetic
 // (a position-vector set is turned into the same transformation written in
-// coordinate frame first).
+// coordinate frame first); backwards, its exact inverse.
 class Helmert final : public ChainStep {
 public:
     // inverse: the exact inverse of the step (from its after X Y Z back to
@@ -204,28 +208,35 @@ public:
 
     void Apply(double* v, PointProblem* problems, std::size_t count) const override {
         const Limits& limit = Limit();
-        for (std::size_t i = 0; i < count; ++i) {
-            double* p = v + 3 * i;
-            const double B = DmsToRadian(p[0]);
-            const double L = DmsToRadian(p[1]);
-            double L0 = m_meridian;
-            int zone = 0;
-            if (m_zoning != Zoning::Meridian) {
-                zone = m_zone != 0 ? m_zone : ZoneOf(m_zoning, L * 180 / kPi);
-                if (zone == 0) {
-                    Mark(problems[i], PointProblem::TargetZone);
-                } else {
-                    L0 = DmsToRadian(ZoneMeridian(m_zoning, zone));
+        InLanes(count, [&](std::size_t first, int lanes) {
+            double L0[kLanes], B[kLanes], L[kLanes], x[kLanes], y[kLanes];
+            int zone[kLanes];
+            for (int j = 0; j < lanes; ++j) {
+                const double* p = v + 3 * (first + j);
+                PointProblem& problem = problems[first + j];
+                B[j] = DmsToRadian(p[0]);
+                L[j] = DmsToRadian(p[1]);
+                L0[j] = m_meridian;
+                zone[j] = 0;
+                if (m_zoning != Zoning::Meridian) {
+                    zone[j] = m_zone != 0 ? m_zone : ZoneOf(m_zoning, L[j] * 180 / kPi);
+                    if (zone[j] == 0) {
+                        Mark(problem, PointProblem::TargetZone);
+                    } else {
+                        L0[j] = DmsToRadian(ZoneMeridian(m_zoning, zone[j]));
+                    }
+                }
+                if (!(std::fabs(LongitudeDifference(L[j], L0[j])) <= limit.zoneHalfWidth)) {
+                    Mark(problem, m_far);
                 }
             }
-            if (!(std::fabs(LongitudeDifference(L, L0)) <= limit.zoneHalfWidth)) {
-                Mark(problems[i], m_far);
+            m_projection.ForwardLanes(L0, B, L, x, y, lanes);
+            for (int j = 0; j < lanes; ++j) {
+                double* p = v + 3 * (first + j);
+                p[0] = x[j];
+                p[1] = zone[j] == 0 ? y[j] : zone[j] * 1e6 + y[j];
             }
-            double x, y;
-            m_projection.Forward(L0, B, L, x, y);
-            p[0] = x;
-            p[1] = zone == 0 ? y : zone * 1e6 + y;
-        }
+        });
     }
 
 private:
@@ -707,8 +718,18 @@ private:
         m_named = true;
     }
 
+    // Whether a step from datum `in` to datum `out` fits where the
+    // conversion stands before step i.
+    bool Fits(std::size_t i, const Crs& in, const Crs& out) const {
+        const std::optional<Crs> next = NextDatum(i);
+        return SameDatum(m_at, in) && (!next || SameDatum(*next, out));
+    }
+
     // Seven or three parameters: X Y Z of one datum to X Y Z of another,
-    // then a height fit in the after plane when there is one.
+    // then a height fit in the after plane when there is one. Backwards the
+    // inverse of each in reverse order. A step naming its systems goes
+    // backwards by itself where only that fits: a file made for the
+    // opposite direction of the conversion.
     bool DatumStep(std::size_t i, std::string& problem) {
         const Transformation& t = m_steps[i];
         const bool seven = t.model == Transformation::Model::Seven;
@@ -719,8 +740,12 @@ private:
         }
         // Where the step starts and ends as the chain goes: backwards, from
         // its after system to its before.
-        const std::optional<Crs>& entry = t.inverse ? t.after : t.before;
-        const std::optional<Crs>& exit = t.inverse ? t.before : t.after;
+        bool inverse = t.inverse;
+        if (!inverse && t.before && t.after) {
+            inverse = !Fits(i, *t.before, *t.after) && Fits(i, *t.after, *t.before);
+        }
+        const std::optional<Crs>& entry = inverse ? t.after : t.before;
+        const std::optional<Crs>& exit = inverse ? t.before : t.after;
         const std::optional<Crs> next = NextDatum(i);
         const Crs in = entry ? *entry : m_at;
         const std::optional<Crs> out = exit ? exit : next;
@@ -755,19 +780,19 @@ private:
             }
             if (!PlaneKnown(*t.after, problem)) return false;
         }
-        if (t.inverse && t.height) {
+        if (inverse && t.height) {
             AppendBridge(Ops(), m_at, *t.after, PointProblem::FittedPlane);
             Ops().push_back(std::make_unique<HeightCorrection>(*t.height, true, GeoidOf(t, *t.after)));
             m_at = *t.after;
         }
         AppendBridge(Ops(), m_at, Crs::GeocentricOf(in), PointProblem::FittedPlane);
         if (seven) {
-            Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention, t.inverse));
+            Ops().push_back(std::make_unique<Helmert>(t.seven, t.convention, inverse));
         } else {
-            Ops().push_back(std::make_unique<Translation>(t.three, t.inverse));
+            Ops().push_back(std::make_unique<Translation>(t.three, inverse));
         }
         m_at = Crs::GeocentricOf(*out);
-        if (t.height && !t.inverse) {
+        if (t.height && !inverse) {
             AppendBridge(Ops(), m_at, *t.after, Far(*t.after, i));
             Ops().push_back(std::make_unique<HeightCorrection>(*t.height, false, GeoidOf(t, *t.after)));
             m_at = *t.after;

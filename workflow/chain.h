@@ -14,9 +14,13 @@
 // already in the right zone untouched. A datum never changes in a bridge:
 // only a step changes it.
 //
-// A four-parameter step is applied backwards (from its after system to its
-// before system) when the conversion starts in its after system; the chain
-// is then built the other way round from that step.
+// A step is applied backwards (from its after system to its before system,
+// by the exact inverse of each of its operations in reverse order) when it
+// says so (Transformation::inverse: parameters made for the opposite
+// direction), or by itself when it names its systems and only backwards
+// fits: four parameters when the conversion starts in their after system,
+// seven when it stands on their after datum and goes on to their before
+// datum. The chain is then built the other way round from that step.
 //
 // Each operation works in place on triples: x y H or B L H (packed DMS) at
 // the ends, X Y Z in the middle. B and L pass between operations in packed

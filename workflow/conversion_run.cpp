@@ -1,6 +1,7 @@
 #include "workflow/conversion_run.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,9 @@ std::string RequestProblemText(const ConversionRequest& request) {
         if (const std::string problem = FormatProblemText(request.formats, request.to); !problem.empty()) {
             return problem;
         }
+        if (const std::string problem = ExternalFormatProblemText(request); !problem.empty()) {
+            return problem;
+        }
     }
     return ChainProblemText(request.from, request.to, request.steps, HeightsOf(request));
 }
@@ -54,10 +58,36 @@ std::string ConvertTypedPoint(const ConversionChain& chain, double& a, double& b
 std::string FormatProblemText(const FileFormats& formats, const Crs& target) {
     using pointformat::FileFormat;
     if (formats.input == FileFormat::Kml) return "KML格式只能写，不能读！";
-    if (formats.output == FileFormat::Kml &&
-        !(target.form == Form::Geodetic && !target.ellipsoid &&
-          (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000))) {
+    const bool wgs84Degrees = target.form == Form::Geodetic && !target.ellipsoid &&
+                              (target.datum == DatumId::Wgs84 || target.datum == DatumId::Cgcs2000);
+    if (formats.output == FileFormat::Kml && !wgs84Degrees) {
         return "KML文件只能写WGS84或CGCS2000大地坐标，请选择这样的转换后坐标系统！";
+    }
+    if (formats.output == FileFormat::GeoJson && !wgs84Degrees) {
+        // RFC 7946 holds WGS84 longitude and latitude in degrees, nothing else.
+        return "GeoJSON文件（RFC 7946）只能存放WGS84经纬度，投影坐标、地心坐标和别的基准都不能写，请选择WGS84或CGCS2000大地坐标作为转换后坐标系统！";
+    }
+    return {};
+}
+
+std::string ExternalFormatProblemText(const ConversionRequest& request) {
+    using pointformat::FileFormat;
+    const auto label = [](FileFormat format) { return std::string(pointformat::FileFormatLabel(format)); };
+    for (const bool input : {true, false}) {
+        const FileFormat format = input ? request.formats.input : request.formats.output;
+        if (!pointformat::IsExternalFormat(format)) continue;
+        if (!request.external || !request.external->Has(format)) {
+            return "这个版本的ZELK不能" + std::string(input ? "读" : "写") + label(format) +
+                   "文件（编译时没有GDAL），请选择" +
+                   (input ? "普通格式、CASS数据或CSV" : "普通格式、CASS数据、CSV或KML") + "！";
+        }
+        if (input && request.input && request.input->IsStandardInput()) {
+            return label(format) + "格式的转换前文件不能从标准输入读，请给出文件名！";
+        }
+        if (!input && request.output &&
+            (request.output->descriptor >= 0 || request.output->path == "-")) {
+            return label(format) + "格式的转换后文件不能写到标准输出，请给出文件名！";
+        }
     }
     return {};
 }
@@ -135,14 +165,40 @@ std::string PointProblemText(PointProblem problem, std::string_view where) {
     return {};
 }
 
+namespace {
+pointformat::Axes AxesOf(const Crs& crs) {
+    switch (crs.form) {
+        case Form::Geodetic: return pointformat::Axes::Geodetic;
+        case Form::Geocentric: return pointformat::Axes::Geocentric;
+        case Form::Projected:
+        case Form::Local: break;
+    }
+    return pointformat::Axes::Plane;
+}
+}  // namespace
+
 FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& chain,
                      const FileConversionOptions& options) {
     FileRun run;
+    const FileFormats& formats = request.formats;
+    // The input: a text stream, or a source of a format outside the core.
+    PointFileInput in;
     std::optional<CInputFile> opened;
-    std::FILE* in = stdin;
-    if (!request.input->IsStandardInput()) {
-        in = opened.emplace(request.input->path).Get();
-        if (in == nullptr) {
+    std::unique_ptr<PointSource> source;
+    if (pointformat::IsExternalFormat(formats.input)) {
+        ExternalInput what{request.input->path, formats.input, AxesOf(chain.From()),
+                           formats.inputAngles, formats.inputLayer};
+        source = request.external ? request.external->OpenSource(what, run.inputProblem) : nullptr;
+        if (!source) {
+            run.stage = FileRun::Stage::InputOpenFailed;
+            return run;
+        }
+        in.source = source.get();
+    } else if (request.input->IsStandardInput()) {
+        in.text = stdin;
+    } else {
+        in.text = opened.emplace(request.input->path).Get();
+        if (in.text == nullptr) {
             run.stage = FileRun::Stage::InputOpenFailed;
             return run;
         }
@@ -155,14 +211,34 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
         return run;
     };
     if (withdrawal && withdrawal->Withdrawn()) return withdrawn();
-    AtomicOutputFile output;
     const PointOutput& target = *request.output;
+    if (pointformat::IsExternalFormat(formats.output)) {
+        ExternalOutput what{target.path, formats.output, chain.To()};
+        std::unique_ptr<PointSink> sink =
+            request.external ? request.external->OpenSink(what, run.outputProblem) : nullptr;
+        if (!sink) {
+            run.stage = FileRun::Stage::OutputOpenFailed;
+            return run;
+        }
+        run.result = ConvertPointFile(in, PointFileOutput{nullptr, sink.get()}, chain, formats, options);
+        if (run.result.status == FileConversionResult::Status::Ok && withdrawal && !withdrawal->BeginCommit()) {
+            run.result.status = FileConversionResult::Status::Cancelled;
+        }
+        if (run.result.status == FileConversionResult::Status::Ok) {
+            run.committed = sink->Commit();
+            if (!run.committed) run.outputProblem = sink->Message();
+        } else {
+            sink->Abandon();
+        }
+        return run;
+    }
+    AtomicOutputFile output;
     if (target.descriptor >= 0 ? !output.OpenDescriptor(target.descriptor) : !output.Open(target.path)) {
         run.stage = FileRun::Stage::OutputOpenFailed;
         return run;
     }
     if (withdrawal && !withdrawal->Track(output.TemporaryPath())) return withdrawn();
-    run.result = ConvertPointFile(in, output.Stream(), chain, request.formats, options);
+    run.result = ConvertPointFile(in, PointFileOutput{output.Stream(), nullptr}, chain, formats, options);
     if (run.result.status == FileConversionResult::Status::Ok && withdrawal && !withdrawal->BeginCommit()) {
         run.result.status = FileConversionResult::Status::Cancelled;
     }
@@ -184,9 +260,11 @@ UserMessage MessageFor(const FileRun& run) {
     using Status = FileConversionResult::Status;
     switch (run.stage) {
         case FileRun::Stage::InputOpenFailed:
-            return {kInputOpenText, kReadFileCaption, MessageIcon::Error};
+            return {run.inputProblem.empty() ? std::string(kInputOpenText) : run.inputProblem,
+                    kReadFileCaption, MessageIcon::Error};
         case FileRun::Stage::OutputOpenFailed:
-            return {kOutputOpenText, kWriteFileCaption, MessageIcon::Error};
+            return {run.outputProblem.empty() ? std::string(kOutputOpenText) : run.outputProblem,
+                    kWriteFileCaption, MessageIcon::Error};
         case FileRun::Stage::Converted:
             break;
     }
@@ -199,7 +277,10 @@ UserMessage MessageFor(const FileRun& run) {
     switch (result.status) {
         case Status::Ok:
         case Status::WriteError:
-            return {kOutputOpenText, kWriteFileCaption, MessageIcon::Error};
+            return {result.message.empty() ? std::string(kOutputOpenText) : result.message,
+                    kWriteFileCaption, MessageIcon::Error};
+        case Status::InputProblem:
+            return {result.message, kReadFileCaption, MessageIcon::Error};
         case Status::Unreadable:
         case Status::CutShort:
             // "转换前文件第%d行有无法读取的数据“%s”，文件未转换！"
@@ -208,7 +289,11 @@ UserMessage MessageFor(const FileRun& run) {
                     kReadFileCaption, MessageIcon::Error};
         case Status::PointRefused:
             return {PointProblemText(result.problem,
-                                     "转换前文件第" + std::to_string(result.line) + "行的点"),
+                                     "转换前文件" +
+                                         (result.place.empty()
+                                              ? "第" + std::to_string(result.line) + "行"
+                                              : result.place) +
+                                         "的点"),
                     kReadFileCaption, MessageIcon::Error};
         case Status::ReadError:
             return {kInputOpenText, kReadFileCaption, MessageIcon::Error};

@@ -11,11 +11,13 @@
 //   request -> RequestProblemText (systems, zones and meridians, formats,
 //              every transformation step against the systems on either
 //              side of it) -> ChainFor -> ConvertFiles: open the input (a
-//              path, or "-" for standard input), open the output
-//              (platform/output_file.h: beside its target, or through a
-//              descriptor), ConvertPointFile (workflow/file_conversion.h)
-//              chunk by chunk on worker threads, commit the output only when
-//              the whole input converted -> FileRun -> MessageFor.
+//              path, or "-" for standard input; a file in a format outside
+//              the core through the request's ExternalFormats), open the
+//              output (platform/output_file.h: beside its target, or through
+//              a descriptor; or the ExternalFormats' sink), ConvertPointFile
+//              (workflow/file_conversion.h) chunk by chunk on worker
+//              threads, commit the output only when the whole input
+//              converted -> FileRun -> MessageFor.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +32,7 @@
 #include "workflow/coordinate_system.h"
 #include "workflow/file_conversion.h"
 #include "workflow/geoid_model.h"
+#include "workflow/point_stream.h"
 #include "workflow/transformation.h"
 
 namespace zelk {
@@ -62,6 +65,10 @@ struct ConversionRequest {
     // Both set for a file conversion.
     std::optional<PointInput> input;
     std::optional<PointOutput> output;
+    // The GIS, CAD and spreadsheet formats, when the program has them (it
+    // keeps them alive for the request's run); without them those formats
+    // are refused.
+    const ExternalFormats* external = nullptr;
 };
 
 // The one check of a request, as shown to the user (caption
@@ -87,6 +94,7 @@ struct FileRun {
     } stage = Stage::Converted;
     FileConversionResult result;
     bool committed = false;
+    std::string inputProblem;   // why the input did not open, when there is more to say
     std::string outputProblem;  // why the output did not land, when there is more to say
     // The output is a pipe whose reader stopped early (`| head`): the run
     // ended there, through no fault of the data.
@@ -112,9 +120,15 @@ struct UserMessage {
 UserMessage MessageFor(const FileRun& run);
 
 // What is wrong with the file formats of a conversion to target, as shown
-// to the user (the empty text when nothing is): KML is written, never read,
-// and holds WGS84 or CGCS2000 geodetic points only.
+// to the user (the empty text when nothing is): KML is written, never read;
+// KML and GeoJSON hold WGS84 or CGCS2000 geodetic points only.
 std::string FormatProblemText(const FileFormats& formats, const Crs& target);
+
+// What keeps the files of a request in formats outside the core from being
+// read or written (the empty text when nothing does): a program without
+// them (built without GDAL), or standard input or output, which those
+// formats cannot be read from or written to.
+std::string ExternalFormatProblemText(const ConversionRequest& request);
 
 // The message for a problem of an input file's text at a line: file is
 // "转换前文件" or "转换后文件", tail ends the message ("，文件未转换！" or

@@ -216,6 +216,49 @@ std::string ZoneText(Zoning zoning, int zone) {
            "带（中央子午线" + std::to_string(ZoneMeridian(zoning, zone)) + "°）";
 }
 
+std::optional<UtmZone> ParseUtmZone(std::string_view text) {
+    if (text.size() < 2 || text.size() > 3) return std::nullopt;
+    const char hemisphere = text.back();
+    UtmZone zone;
+    if (hemisphere == 'S' || hemisphere == 's') {
+        zone.south = true;
+    } else if (hemisphere != 'N' && hemisphere != 'n') {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        zone.number = zone.number * 10 + (text[i] - '0');
+    }
+    if (zone.number < 1 || zone.number > 60) return std::nullopt;
+    return zone;
+}
+
+std::string UtmZoneText(UtmZone zone) {
+    return std::to_string(zone.number) + (zone.south ? "S" : "N");
+}
+
+Crs InUtmZone(const Crs& utm, UtmZone zone) {
+    Crs crs = utm;
+    const GridConstants grid = DatumGrid(utm.datum);
+    crs.zoning = Zoning::Meridian;
+    crs.zone = 0;
+    crs.meridian = 6.0 * zone.number - 183.0;  // whole degrees: packed as they are
+    crs.scale = grid.scale;
+    crs.falseEasting = grid.falseEasting;
+    crs.falseNorthing = zone.south ? kUtmSouthFalseNorthing : grid.falseNorthing;
+    crs.plane = ProjectionPlane{};
+    return crs;
+}
+
+std::optional<UtmZone> UtmZoneOf(const Crs& crs) {
+    if (!crs.IsUtm() || crs.zoning != Zoning::Meridian || !crs.name.empty()) return std::nullopt;
+    const double number = (crs.meridian + 183.0) / 6.0;
+    if (number != std::floor(number) || number < 1 || number > 60) return std::nullopt;
+    const UtmZone zone{static_cast<int>(number), crs.falseNorthing == kUtmSouthFalseNorthing};
+    if (!SameSystem(crs, InUtmZone(crs, zone))) return std::nullopt;
+    return zone;
+}
+
 const char* FormKey(Form form) {
     static constexpr const char* kKeys[] = {"geodetic", "gauss", "xyz", "local"};
     return kKeys[static_cast<int>(form)];

@@ -200,6 +200,29 @@ Crs InZone(const Crs& zoned, int zone);
 // "3度带第39带（中央子午线117°）".
 std::string ZoneText(Zoning zoning, int zone);
 
+// UTM zones by number: zone Z (1..60) on the central meridian 6Z − 183
+// degrees, N the northern hemisphere (false northing 0), S the southern
+// (false northing 10,000,000 m), as EPSG's 326ZZ and 327ZZ. A UTM system in
+// a zone is the catalogue's UTM system on that meridian; in the south, with
+// that false northing (a grid of its own: Krüger's series). A meridian
+// typed for a UTM system keeps the northern grid.
+inline constexpr double kUtmSouthFalseNorthing = 10000000.0;
+struct UtmZone {
+    int number = 0;  // 1..60
+    bool south = false;
+    bool operator==(const UtmZone&) const = default;
+};
+// "50S", "50s", "7N": the zone a text names; nothing when it names none.
+std::optional<UtmZone> ParseUtmZone(std::string_view text);
+// "50S".
+std::string UtmZoneText(UtmZone zone);
+// A UTM system (Crs::IsUtm) put in a zone: its meridian and false northing.
+Crs InUtmZone(const Crs& utm, UtmZone zone);
+// The zone a UTM system is in: on a zone's meridian with the datum's grid
+// (north) or the southern false northing and otherwise the datum's grid;
+// nothing for any other system.
+std::optional<UtmZone> UtmZoneOf(const Crs& crs);
+
 // A system as the file and the messages name it: "cgcs2000-gauss, central
 // meridian 117", "cgcs2000-gauss, 3-degree zones", "wgs84-geodetic",
 // "wgs84-utm, central meridian 117, false northing 10000000"; a system of

@@ -98,11 +98,18 @@ std::optional<Crs> EpsgCrs(std::string_view text, std::string& problem) {
 
 std::optional<int> EpsgCodeOf(const Crs& crs) {
     if (crs.form == Form::Local) return std::nullopt;
+    // A 6° zone's meridian is a 3° zone's too, and EPSG names it twice with
+    // one definition ("Gauss-Kruger CM 117E", "3-degree Gauss-Kruger CM
+    // 117E"): the 3° code is given, for every datum alike, as GIS programs
+    // name the meridians of large-scale surveys.
+    std::optional<int> code;
     for (const EpsgSystem& row : kTable) {
         const Crs candidate = CrsOf(row);
-        if (SameSystem(candidate, crs) && (!crs.IsZoned() || candidate.zone == crs.zone)) return row.code;
+        if (!SameSystem(candidate, crs) || (crs.IsZoned() && candidate.zone != crs.zone)) continue;
+        if (std::string_view(row.name).find("3-degree") != std::string_view::npos) return row.code;
+        if (!code) code = row.code;
     }
-    return std::nullopt;
+    return code;
 }
 
 std::string WktOf(const Crs& crs) {

@@ -55,6 +55,8 @@ std::optional<Crs> EpsgCrs(std::string_view text, std::string& problem);
 // The code of a system; nothing when the table has no row for it (a system
 // of the user's own, zones with each point in its own zone, Beijing 1954
 // and Xian 1980 geocentric, a local grid).
+// A meridian that is both a 6° and a 3° zone's gets its 3° code (4548 for
+// CGCS2000 on 117°, not 4509).
 std::optional<int> EpsgCodeOf(const Crs& crs);
 
 // The system as a WKT text (ISO 19162:2019, WKT2), built from its

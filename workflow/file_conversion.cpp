@@ -50,13 +50,14 @@ Axes AxesOf(const zelk::Crs& crs) {
 
 // Everything a chunk's conversion needs besides its bytes; shared, read only.
 struct Setup {
-    Setup(const zelk::ConversionChain& c, const FileFormats& f)
+    Setup(const zelk::ConversionChain& c, const FileFormats& f, bool fromSource, bool toSink)
         : chain(c),
           formats(f),
           input{f.input, f.withNames, AxesOf(c.From()), f.inputAngles},
           outputAxes(AxesOf(c.To())),
-          namesIn(input.HasNames()),
-          numberNames(!namesIn && f.output != FileFormat::Plain) {}
+          namesIn(fromSource || input.HasNames()),
+          numberNames(!namesIn && f.output != FileFormat::Plain),
+          toSink(toSink) {}
 
     const zelk::ConversionChain& chain;
     FileFormats formats;
@@ -64,6 +65,7 @@ struct Setup {
     Axes outputAxes;
     bool namesIn;      // the records read carry names
     bool numberNames;  // the output needs names the input has not: 1, 2, 3 ...
+    bool toSink;       // converted points go to a PointSink, not into text
     // The columns of a csv input: found by the reading side before the
     // first chunk of points is handed on, and read only after.
     const pointformat::CsvLayout* layout = nullptr;
@@ -71,7 +73,8 @@ struct Setup {
 
 // What became of one chunk.
 struct ChunkOutcome {
-    enum class Result { End, Problem, Refused } result = Result::End;
+    // SourceProblem: the chunk's points converted, then the source's problem.
+    enum class Result { End, Problem, Refused, SourceProblem } result = Result::End;
     std::int64_t lines = 0;    // line ends in the chunk (up to the problem)
     std::uint64_t points = 0;  // points converted into the output
     std::int64_t problemLinesBefore = 0;
@@ -84,10 +87,82 @@ struct ChunkOutcome {
 
 // Points converted together (see ConversionChain::Convert).
 constexpr int kBatch = 64;
+// Points of a PointSource read into one chunk, at most.
+constexpr std::size_t kSourceChunkPoints = 4096;
 
-void AppendRecord(std::string& out, const Setup& setup, std::string_view name,
-                  std::string_view code, const double values[3]) {
+// Points with their names, one chunk's: read from a PointSource, or
+// converted for a PointSink.
+struct PointBatch {
+    std::string names;  // one after another
+    std::vector<std::size_t> nameEnds;
+    std::vector<double> values;        // three a point
+    std::vector<std::int64_t> places;  // source: the point's number; sink: line ends before its line in the chunk
+    // Read from a source: its problem follows the points of this chunk.
+    bool failed = false;
+
+    std::size_t Size() const { return places.size(); }
+    void Clear() {
+        names.clear();
+        nameEnds.clear();
+        values.clear();
+        places.clear();
+        failed = false;
+    }
+    void Add(std::string_view name, const double v[3], std::int64_t place) {
+        names.append(name);
+        nameEnds.push_back(names.size());
+        values.insert(values.end(), v, v + 3);
+        places.push_back(place);
+    }
+    std::string_view Name(std::size_t i) const {
+        const std::size_t begin = i == 0 ? 0 : nameEnds[i - 1];
+        return std::string_view(names).substr(begin, nameEnds[i] - begin);
+    }
+};
+
+// The records of a chunk of a source's points, as a parser of text gives
+// them: a point's "line ends before" is its number less one, so that the
+// line a problem reports is the point's number.
+class BatchParser {
+public:
+    explicit BatchParser(const PointBatch& batch) : m_batch(batch) {}
+    ParseResult Next(pointformat::PointRecord& record) {
+        if (m_next >= m_batch.Size()) return ParseResult::End;
+        record.name = m_batch.Name(m_next);
+        record.code = {};
+        for (int k = 0; k < 3; ++k) record.values[k] = m_batch.values[3 * m_next + k];
+        m_current = m_next++;
+        return ParseResult::Point;
+    }
+    std::int64_t PointLinesBefore() const { return m_batch.places[m_current] - 1; }
+    std::int64_t LinesPassed() const { return 0; }
+    const pointformat::RecordProblem& Problem() const { return m_problem; }
+
+private:
+    const PointBatch& m_batch;
+    std::size_t m_next = 0;
+    std::size_t m_current = 0;
+    pointformat::RecordProblem m_problem;
+};
+
+// What a chunk becomes: lines of text, or points for a sink.
+struct ChunkOutput {
+    std::string text;
+    PointBatch points;
+    void Clear() {
+        text.clear();
+        points.Clear();
+    }
+};
+
+void AppendRecord(ChunkOutput& output, const Setup& setup, std::string_view name,
+                  std::string_view code, const double values[3], std::int64_t linesBefore) {
     const FileFormats& f = setup.formats;
+    if (setup.toSink) {
+        output.points.Add(name, values, linesBefore);
+        return;
+    }
+    std::string& out = output.text;
     switch (f.output) {
         case FileFormat::Plain:
             if (setup.outputAxes != Axes::Geodetic) {
@@ -108,6 +183,8 @@ void AppendRecord(std::string& out, const Setup& setup, std::string_view name,
         case FileFormat::Kml:
             pointformat::AppendKmlPlacemark(out, name, values);
             return;
+        default:
+            return;  // the formats outside the core go to a sink
     }
 }
 
@@ -116,7 +193,7 @@ void AppendRecord(std::string& out, const Setup& setup, std::string_view name,
 // the input has not.
 template <typename Parser>
 ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t firstNumber,
-                            std::string& out) {
+                            ChunkOutput& out) {
     ChunkOutcome outcome;
     pointformat::PointRecord records[kBatch];
     std::int64_t lines[kBatch];
@@ -150,7 +227,7 @@ ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t fi
                                                firstNumber + outcome.points);
                 name = std::string_view(number, static_cast<std::size_t>(end.ptr - number));
             }
-            AppendRecord(out, setup, name, records[i].code, values + 3 * i);
+            AppendRecord(out, setup, name, records[i].code, values + 3 * i, lines[i]);
             ++outcome.points;
         }
         if (result == ParseResult::End) {
@@ -171,9 +248,23 @@ ChunkOutcome ConvertRecords(Parser& parser, const Setup& setup, std::uint64_t fi
     }
 }
 
-ChunkOutcome ConvertChunk(pointformat::InputChunk& chunk, const Setup& setup,
-                          std::uint64_t firstNumber, std::string& out) {
-    pointformat::ChunkRecords records(chunk, setup.input, *setup.layout);
+// One chunk of input: bytes of text, or points of a source.
+struct ChunkInput {
+    pointformat::InputChunk text;
+    PointBatch points;
+};
+
+ChunkOutcome ConvertChunk(ChunkInput& chunk, const Setup& setup, bool fromSource,
+                          std::uint64_t firstNumber, ChunkOutput& out) {
+    if (fromSource) {
+        BatchParser parser(chunk.points);
+        ChunkOutcome outcome = ConvertRecords(parser, setup, firstNumber, out);
+        if (outcome.result == ChunkOutcome::Result::End && chunk.points.failed) {
+            outcome.result = ChunkOutcome::Result::SourceProblem;
+        }
+        return outcome;
+    }
+    pointformat::ChunkRecords records(chunk.text, setup.input, *setup.layout);
     return ConvertRecords(records, setup, firstNumber, out);
 }
 
@@ -184,9 +275,92 @@ bool WriteAll(std::FILE* out, const std::string& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
 }
 
+// Where the points come from: text cut into chunks, or a source read a
+// chunk of points at a time. On the reading thread.
+class ChunkReader {
+public:
+    enum class Status { Chunk, End, ReadError };
+
+    ChunkReader(const PointFileInput& in, const Setup& setup)
+        : m_source(in.source),
+          m_text(in.source ? nullptr : in.text, setup.input, kBlockSize) {}
+
+    Status Next(ChunkInput& chunk) {
+        if (!m_source) {
+            switch (m_text.Next(chunk.text)) {
+                case pointformat::InputChunks::Status::Chunk: return Status::Chunk;
+                case pointformat::InputChunks::Status::End: return Status::End;
+                case pointformat::InputChunks::Status::ReadError: return Status::ReadError;
+            }
+        }
+        PointBatch& batch = chunk.points;
+        batch.Clear();
+        if (m_sourceDone) return Status::End;
+        while (batch.Size() < kSourceChunkPoints && batch.names.size() < kBlockSize) {
+            const PointSource::Result result = m_source->Next(m_point);
+            if (result == PointSource::Result::Point) {
+                std::string_view name = m_point.name;
+                char number[24];
+                if (name.empty()) {
+                    // Named with its number in the file.
+                    const auto end = std::to_chars(number, number + sizeof number, m_point.number);
+                    name = std::string_view(number, static_cast<std::size_t>(end.ptr - number));
+                }
+                batch.Add(name, m_point.values, m_point.number);
+                continue;
+            }
+            m_sourceDone = true;
+            batch.failed = result == PointSource::Result::Problem;
+            break;
+        }
+        return batch.Size() > 0 || batch.failed ? Status::Chunk : Status::End;
+    }
+
+    std::uint64_t BytesRead() const { return m_source ? m_source->BytesRead() : m_text.BytesRead(); }
+    // The columns of a csv input, once its header has been found.
+    const pointformat::CsvLayout& Layout() const { return m_text.Layout(); }
+    bool FromSource() const { return m_source != nullptr; }
+    PointSource* Source() const { return m_source; }
+
+private:
+    PointSource* m_source;
+    pointformat::InputChunks m_text;
+    SourcePoint m_point;
+    bool m_sourceDone = false;
+};
+
+// The place of a point in the input for messages: its line, or its place
+// in a source's file.
+std::string PlaceText(const PointSource* source, std::int64_t line) {
+    if (source) return source->Place(line);
+    return "第" + std::to_string(line) + "行";
+}
+
+// Writes one converted chunk: text, or points handed to the sink. False,
+// with the result's status set, when the output fails.
+bool WriteChunk(const PointFileOutput& out, const ChunkOutput& output, std::int64_t linesBefore,
+                const PointSource* source, FileConversionResult& result) {
+    if (!out.sink) {
+        if (WriteAll(out.text, output.text)) return true;
+        result.status = FileConversionResult::Status::WriteError;
+        return false;
+    }
+    const PointBatch& points = output.points;
+    for (std::size_t i = 0; i < points.Size(); ++i) {
+        if (out.sink->Write(points.Name(i), &points.values[3 * i])) continue;
+        result.status = FileConversionResult::Status::WriteError;
+        result.line = LineNumber(linesBefore + points.places[i]);
+        result.place = source ? source->Place(result.line) : std::string();
+        result.message = out.sink->Message() + "（转换前文件" + PlaceText(source, result.line) +
+                         "的点）";
+        return false;
+    }
+    return true;
+}
+
 // Takes one converted chunk into the result; false when the run stops.
 bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
-               const ChunkOutcome& outcome) {
+               const ChunkOutcome& outcome, const PointSource* source) {
     using Result = ChunkOutcome::Result;
     using Status = FileConversionResult::Status;
     result.points += outcome.points;
@@ -201,8 +375,13 @@ bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
         case Result::Refused:
             result.status = Status::PointRefused;
             break;
+        case Result::SourceProblem:
+            result.status = Status::InputProblem;
+            result.message = source->Message();
+            return false;
     }
     result.line = LineNumber(linesBefore + outcome.problemLinesBefore);
+    if (source) result.place = source->Place(result.line);
     result.token = outcome.token;
     result.problem = outcome.problem;
     result.kind = outcome.kind;
@@ -214,6 +393,7 @@ bool TakeChunk(FileConversionResult& result, std::int64_t& linesBefore,
 // What comes before the first point and after the last.
 std::string OutputHead(const Setup& setup) {
     std::string text;
+    if (setup.toSink) return text;
     if (setup.formats.output == FileFormat::Csv) {
         pointformat::AppendCsvHeader(text, setup.outputAxes);
     }
@@ -231,13 +411,13 @@ bool CancelAsked(const FileConversionOptions& options) {
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, Setup& setup,
-                                       const FileConversionOptions& options) {
+FileConversionResult ConvertSequential(const PointFileInput& in, const PointFileOutput& out,
+                                       Setup& setup, const FileConversionOptions& options) {
     FileConversionResult result;
-    pointformat::InputChunks source(in, setup.input, kBlockSize);
+    ChunkReader source(in, setup);
     setup.layout = &source.Layout();
-    pointformat::InputChunk chunk;
-    std::string text;
+    ChunkInput chunk;
+    ChunkOutput output;
     std::int64_t linesBefore = 0;
     for (;;) {
         if (CancelAsked(options)) {
@@ -245,19 +425,17 @@ FileConversionResult ConvertSequential(std::FILE* in, std::FILE* out, Setup& set
             return result;
         }
         const auto status = source.Next(chunk);
-        if (status == pointformat::InputChunks::Status::End) break;
-        if (status == pointformat::InputChunks::Status::ReadError) {
+        if (status == ChunkReader::Status::End) break;
+        if (status == ChunkReader::Status::ReadError) {
             result.status = FileConversionResult::Status::ReadError;
             result.line = LineNumber(linesBefore);
             break;
         }
-        text.clear();
-        const ChunkOutcome outcome = ConvertChunk(chunk, setup, result.points + 1, text);
-        if (!WriteAll(out, text)) {
-            result.status = FileConversionResult::Status::WriteError;
-            return result;
-        }
-        if (!TakeChunk(result, linesBefore, outcome)) break;
+        output.Clear();
+        const ChunkOutcome outcome =
+            ConvertChunk(chunk, setup, source.FromSource(), result.points + 1, output);
+        if (!WriteChunk(out, output, linesBefore, source.Source(), result)) return result;
+        if (!TakeChunk(result, linesBefore, outcome, source.Source())) break;
         if (options.progress) options.progress(source.BytesRead(), result.points);
     }
     return result;
@@ -284,12 +462,13 @@ public:
         return !m_workers.empty();
     }
 
-    FileConversionResult Run(std::FILE* in, std::FILE* out, const FileConversionOptions& options);
+    FileConversionResult Run(const PointFileInput& in, const PointFileOutput& out,
+                             const FileConversionOptions& options);
 
 private:
     struct Job {
-        pointformat::InputChunk input;
-        std::string output;
+        ChunkInput input;
+        ChunkOutput output;
         ChunkOutcome outcome;
         bool done = false;
         bool failed = false;  // the worker could not convert it (no memory)
@@ -303,6 +482,7 @@ private:
     // Complete (the csv layout included) before the chunk that needs it is
     // submitted, and only read by the workers.
     Setup& m_setup;
+    bool m_fromSource = false;
 
     std::mutex m_mutex;
     std::condition_variable m_workReady;
@@ -325,8 +505,8 @@ void ParallelConversion::Work() {
         }
         bool failed = false;
         try {
-            job->output.clear();
-            job->outcome = ConvertChunk(job->input, m_setup, 1, job->output);
+            job->output.Clear();
+            job->outcome = ConvertChunk(job->input, m_setup, m_fromSource, 1, job->output);
         } catch (const std::bad_alloc&) {
             failed = true;
         }
@@ -365,11 +545,12 @@ void ParallelConversion::WaitDone(Job* job) {
     m_jobDone.wait(lock, [job] { return job->done; });
 }
 
-FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
+FileConversionResult ParallelConversion::Run(const PointFileInput& in, const PointFileOutput& out,
                                              const FileConversionOptions& options) {
     FileConversionResult result;
-    pointformat::InputChunks source(in, m_setup.input, kBlockSize);
+    ChunkReader source(in, m_setup);
     m_setup.layout = &source.Layout();
+    m_fromSource = source.FromSource();
     const std::size_t maxInFlight = std::min(kMaxChunksInFlight, 2 * m_workers.size() + 2);
     std::vector<Job*> spare;
     std::deque<Job*> pending;  // in input order
@@ -388,11 +569,8 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
             result.status = FileConversionResult::Status::OutOfMemory;
             return false;
         }
-        if (!WriteAll(out, job->output)) {
-            result.status = FileConversionResult::Status::WriteError;
-            return false;
-        }
-        return TakeChunk(result, linesBefore, job->outcome);
+        if (!WriteChunk(out, job->output, linesBefore, source.Source(), result)) return false;
+        return TakeChunk(result, linesBefore, job->outcome, source.Source());
     };
     auto cancelled = [&]() {
         if (!CancelAsked(options)) return false;
@@ -423,10 +601,10 @@ FileConversionResult ParallelConversion::Run(std::FILE* in, std::FILE* out,
             spare.pop_back();
         }
         const auto status = source.Next(job->input);
-        if (status != pointformat::InputChunks::Status::Chunk) {
+        if (status != ChunkReader::Status::Chunk) {
             spare.push_back(job);
             inputDone = true;
-            readError = status == pointformat::InputChunks::Status::ReadError;
+            readError = status == ChunkReader::Status::ReadError;
             break;
         }
         Submit(job);
@@ -461,10 +639,18 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNa
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out,
                                       const zelk::ConversionChain& chain,
                                       const FileFormats& formats,
+                                      const FileConversionOptions& options) {
+    return ConvertPointFile(PointFileInput{in, nullptr}, PointFileOutput{out, nullptr}, chain,
+                            formats, options);
+}
+
+FileConversionResult ConvertPointFile(const PointFileInput& in, const PointFileOutput& out,
+                                      const zelk::ConversionChain& chain,
+                                      const FileFormats& formats,
                                       const FileConversionOptions& options) try {
-    Setup setup(chain, formats);
+    Setup setup(chain, formats, in.source != nullptr, out.sink != nullptr);
     FileConversionResult result;
-    if (!WriteAll(out, OutputHead(setup))) {
+    if (!out.sink && !WriteAll(out.text, OutputHead(setup))) {
         result.status = FileConversionResult::Status::WriteError;
         return result;
     }
@@ -480,11 +666,12 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out,
     } else {
         result = ConvertSequential(in, out, setup, options);
     }
-    if (result.status == FileConversionResult::Status::Ok && !WriteAll(out, OutputTail(setup))) {
+    if (out.sink) return result;
+    if (result.status == FileConversionResult::Status::Ok && !WriteAll(out.text, OutputTail(setup))) {
         result.status = FileConversionResult::Status::WriteError;
     }
     // A problem found earlier in the input is the one to report.
-    if ((std::fflush(out) != 0 || std::ferror(out)) &&
+    if ((std::fflush(out.text) != 0 || std::ferror(out.text)) &&
         result.status == FileConversionResult::Status::Ok) {
         result.status = FileConversionResult::Status::WriteError;
     }

@@ -1,5 +1,7 @@
 // Batch conversion of a point file. Its output file, which only replaces
-// its target when the whole conversion succeeded, is platform/output_file.h.
+// its target when the whole conversion succeeded, is platform/output_file.h;
+// files in the formats outside the core come and go through a PointSource
+// and a PointSink (workflow/point_stream.h).
 #pragma once
 
 #include <atomic>
@@ -15,6 +17,7 @@
 #include "workflow/angle_text.h"
 #include "workflow/chain.h"
 #include "workflow/point_formats.h"
+#include "workflow/point_stream.h"
 
 namespace zelk {
 
@@ -71,8 +74,15 @@ struct FileConversionResult {
         WriteError,
         OutOfMemory,  // a buffer or a worker's converter could not be had
         Cancelled,    // stopped through FileConversionOptions::cancel
+        InputProblem,  // a PointSource's problem (message)
     } status = Status::Ok;
-    std::int64_t line = 0;  // Unreadable / CutShort / PointRefused: line of the problem
+    // Unreadable / CutShort / PointRefused: line of the problem; from a
+    // PointSource, the point's number, which place names.
+    std::int64_t line = 0;
+    std::string place;  // from a PointSource: "第12个要素" (PointSource::Place); else empty
+    // InputProblem: the source's message; WriteError of a PointSink: the
+    // sink's message and the point's place in the input.
+    std::string message;
     std::string token;      // Unreadable: the token as pointscan::QuoteToken quotes it
     zelk::PointProblem problem = zelk::PointProblem::None;  // PointRefused
     // Unreadable: what is wrong (in a dat or csv file, also the field,
@@ -85,15 +95,32 @@ struct FileConversionResult {
 
 // How the files of a conversion are written.
 struct FileFormats {
-    pointformat::FileFormat input = pointformat::FileFormat::Plain;   // plain, dat, csv
-    pointformat::FileFormat output = pointformat::FileFormat::Plain;  // plain, dat, csv, kml
+    // Any but kml; kml is written only. The formats outside the core
+    // (pointformat::IsExternalFormat) need the program's ExternalFormats.
+    pointformat::FileFormat input = pointformat::FileFormat::Plain;
+    pointformat::FileFormat output = pointformat::FileFormat::Plain;
     // B and L of geodetic systems.
     AngleFormat inputAngles = AngleFormat::Packed;
     AngleFormat outputAngles = AngleFormat::Packed;
     // A plain input's points start with a name. dat and csv always carry
     // names; a plain output writes names when the input has them, and dat,
     // csv and kml outputs number the points 1, 2, 3 ... when it has none.
+    // A PointSource always gives names: a point the file gives none is
+    // named with its number there.
     bool withNames = false;
+    // The sheet or layer of an input outside the core; empty: the first.
+    std::string inputLayer;
+};
+
+// Where the points come from and go to: a text stream, or a source or sink
+// of a format outside the core (exactly one of each pair is set).
+struct PointFileInput {
+    std::FILE* text = nullptr;
+    PointSource* source = nullptr;
+};
+struct PointFileOutput {
+    std::FILE* text = nullptr;
+    PointSink* sink = nullptr;
 };
 
 // Converts every point of in into out through the chain, one output line
@@ -105,8 +132,19 @@ FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out, bool withNa
                                       const zelk::ConversionChain& chain,
                                       const FileConversionOptions& options = {});
 
-// The same in any of the file formats. KML output takes geodetic targets.
+// The same in any of the text formats. KML output takes geodetic targets.
 FileConversionResult ConvertPointFile(std::FILE* in, std::FILE* out,
+                                      const zelk::ConversionChain& chain,
+                                      const FileFormats& formats,
+                                      const FileConversionOptions& options = {});
+
+// The same from a text stream or a source, into a text stream or a sink.
+// Text is read in chunks and formatted by worker threads, as above. A
+// source is read on the calling thread, a chunk of points at a time, whose
+// points the workers convert; a sink gets the converted points of each
+// chunk on the calling thread, in input order. A sink is neither committed
+// nor abandoned here.
+FileConversionResult ConvertPointFile(const PointFileInput& in, const PointFileOutput& out,
                                       const zelk::ConversionChain& chain,
                                       const FileFormats& formats,
                                       const FileConversionOptions& options = {});

@@ -11,16 +11,33 @@ namespace zelk {
 
 namespace pointformat {
 
-constexpr NamedValue<FileFormat> kFileFormatNames[] = {{"plain", FileFormat::Plain},
-                                                       {"dat", FileFormat::Dat},
-                                                       {"csv", FileFormat::Csv},
-                                                       {"kml", FileFormat::Kml}};
+constexpr NamedValue<FileFormat> kFileFormatNames[] = {
+    {"plain", FileFormat::Plain},     {"dat", FileFormat::Dat},
+    {"csv", FileFormat::Csv},         {"kml", FileFormat::Kml},
+    {"dxf", FileFormat::Dxf},         {"shp", FileFormat::Shapefile},
+    {"gpkg", FileFormat::GeoPackage}, {"geojson", FileFormat::GeoJson},
+    {"xlsx", FileFormat::Xlsx}};
 
 std::optional<FileFormat> FileFormatFromName(std::string_view name) {
     return ValueNamed(kFileFormatNames, name);
 }
 
 std::string_view FileFormatName(FileFormat format) { return NameOfValue(kFileFormatNames, format); }
+
+std::string_view FileFormatLabel(FileFormat format) {
+    switch (format) {
+        case FileFormat::Plain: return "普通格式";
+        case FileFormat::Dat: return "CASS数据";
+        case FileFormat::Csv: return "CSV";
+        case FileFormat::Kml: return "KML";
+        case FileFormat::Dxf: return "DXF";
+        case FileFormat::Shapefile: return "Shapefile";
+        case FileFormat::GeoPackage: return "GeoPackage";
+        case FileFormat::GeoJson: return "GeoJSON";
+        case FileFormat::Xlsx: return "XLSX";
+    }
+    return "";
+}
 
 namespace {
 

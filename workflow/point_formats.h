@@ -90,11 +90,19 @@ enum class Axes {
     Geocentric,  // X, Y, Z
 };
 
-enum class FileFormat { Plain, Dat, Csv, Kml };
+// The text formats (plain, dat, csv; kml written only), which the core
+// reads and writes itself, then the GIS, CAD and spreadsheet formats, which
+// a program hands in (workflow/point_stream.h).
+enum class FileFormat { Plain, Dat, Csv, Kml, Dxf, Shapefile, GeoPackage, GeoJson, Xlsx };
 
-// "plain", "dat", "csv", "kml".
+// "plain", "dat", "csv", "kml", "dxf", "shp", "gpkg", "geojson", "xlsx".
 std::optional<FileFormat> FileFormatFromName(std::string_view name);
 std::string_view FileFormatName(FileFormat format);
+// How messages name a format: "DXF", "Shapefile", "KML"...
+std::string_view FileFormatLabel(FileFormat format);
+// DXF, Shapefile, GeoPackage, GeoJSON and XLSX: read and written outside
+// the core.
+inline bool IsExternalFormat(FileFormat format) { return format >= FileFormat::Dxf; }
 
 // The label of value i (0 to 2, engine order): x y H, B L H or X Y Z.
 std::string_view ValueLabel(Axes axes, int i);

@@ -111,7 +111,7 @@ ParseResult ChunkRecords::Next(PointRecord& record) {
             if (result == ParseResult::Problem) m_problem = m_dat.Problem();
             break;
         case FileFormat::Csv:
-        case FileFormat::Kml:
+        default:
             result = m_csv.Next(record);
             if (result == ParseResult::Problem) m_problem = m_csv.Problem();
             break;

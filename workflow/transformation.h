@@ -58,7 +58,10 @@ struct Transformation {
     // typed or estimated here.
     std::string source;
     // Applied backwards, from its after system to its before: the exact
-    // inverse of each operation. Never written to a parameters file.
+    // inverse of each operation (zelk-cli --inverse, 反算 in the dialogs).
+    // Without it a step that names its systems goes whichever way the
+    // conversion needs (workflow/chain.h). Never written to a parameters
+    // file.
     bool inverse = false;
 
     // Seven or three parameters: between two datums, on earth-centred X Y Z.

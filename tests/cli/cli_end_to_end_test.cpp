@@ -4,13 +4,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <iterator>
+#include <locale>
+#include <sstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +23,7 @@
 #include "recording_messages.h"
 #include "run_request.h"
 #include "named_chain.h"
+#include "workflow/angle_text.h"
 #include "workflow/conversion_run.h"
 #include "workflow/estimation_run.h"
 
@@ -66,6 +70,13 @@ EstimationRequest BeijingToWgs84(const std::string& before, const std::string& a
 
 std::string Triple(double a, double b, double c) {
     return FormatGeneral(a, 15) + " " + FormatGeneral(b, 15) + " " + FormatGeneral(c, 15) + "\n";
+}
+
+// What zelk-cli point prints for a point of the named target system: B and
+// L of a geodetic one packed with nine decimals.
+std::string PointLine(const std::string& target, double a, double b, double c) {
+    if (target.find("geodetic") == std::string::npos) return Triple(a, b, c);
+    return PackedAngleText(a) + " " + PackedAngleText(b) + " " + FormatGeneral(c, 15) + "\n";
 }
 
 std::string ParamsText(const SevenParams& p) {
@@ -231,7 +242,7 @@ TEST_F(CliTest, PointMatchesTheConversionChain) {
             double x = in[0], y = in[1], z = in[2];
             named::Convert(names[src], 117, names[tgt], 114.3, params, x, y, z);
             EXPECT_EQ(got.status, 0) << got.err;
-            EXPECT_EQ(got.out, Triple(x, y, z)) << names[src] << " -> " << names[tgt];
+            EXPECT_EQ(got.out, PointLine(names[tgt], x, y, z)) << names[src] << " -> " << names[tgt];
         }
     }
 }
@@ -270,8 +281,60 @@ TEST_F(CliTest, PointEdgeCases) {
         double a = c.a, b = c.b, z = c.c;
         named::Convert(c.src, c.srcMeridian, c.tgt, c.tgtMeridian, SevenParams{}, a, b, z);
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, Triple(a, b, z)) << args[2] << " -> " << args[4];
+        EXPECT_EQ(r.out, PointLine(c.tgt, a, b, z)) << args[2] << " -> " << args[4];
     }
+}
+
+// UTM zones by number: the southern false northing, the same numbers as the
+// zone's EPSG code, and PROJ's (echo B L 10 | cs2cs -d 4 EPSG:4326
+// EPSG:32750, 32718, 32650); mistakes refused naming the option.
+TEST_F(CliTest, PointInUtmZones) {
+    const struct {
+        const char *zone, *code, *b, *l;
+        double latitude, x, y;
+    } cases[] = {
+        {"50S", "EPSG:32750", "-33.9", "116.3", -33.9, 6248711.2225, 435280.2527},
+        {"18s", "EPSG:32718", "-12.05", "-77.04", -12.05, 8667091.8511, 277925.3458},
+        {"50N", "EPSG:32650", "39.9", "116.3", 39.9, 4416892.7725, 440160.8727},
+    };
+    for (const auto& c : cases) {
+        const CliResult byZone = Run({"point", "--from", "wgs84-geodetic", "--from-angles", "degrees", "--to",
+                                      "wgs84-utm", "--to-utm-zone", c.zone, "--", c.b, c.l, "10"});
+        const CliResult byCode = Run({"point", "--from", "wgs84-geodetic", "--from-angles", "degrees", "--to",
+                                      c.code, "--", c.b, c.l, "10"});
+        ASSERT_EQ(byZone.status, 0) << byZone.err;
+        EXPECT_EQ(byZone.out, byCode.out) << c.zone;
+        std::istringstream in(byZone.out);
+        in.imbue(std::locale::classic());
+        double x = 0, y = 0;
+        in >> x >> y;
+        EXPECT_NEAR(x, c.x, 2e-4) << c.zone;
+        EXPECT_NEAR(y, c.y, 2e-4) << c.zone;
+        // And back from the zone.
+        const CliResult back = Run({"point", "--from", "wgs84-utm", "--from-utm-zone", c.zone, "--to",
+                                    "wgs84-geodetic", "--to-angles", "degrees", "--", FormatGeneral(x, 17),
+                                    FormatGeneral(y, 17), "10"});
+        std::istringstream latitude(back.out);
+        latitude.imbue(std::locale::classic());
+        double b = 0;
+        latitude >> b;
+        EXPECT_NEAR(b, c.latitude, 2e-9) << back.out << back.err;  // 0.2 mm
+    }
+    const std::vector<std::string> geodetic = {"point", "--from", "wgs84-geodetic", "--to"};
+    const auto with = [&](std::vector<std::string> tail) {
+        std::vector<std::string> args = geodetic;
+        args.insert(args.end(), tail.begin(), tail.end());
+        args.insert(args.end(), {"30", "117", "0"});
+        return args;
+    };
+    ExpectUsageError(Run(with({"wgs84-utm", "--to-utm-zone", "61S"})),
+                     "option --to-utm-zone: '61S' is not a UTM zone (1 to 60 and N or S, as 50S)");
+    ExpectUsageError(Run(with({"cgcs2000-gauss", "--to-utm-zone", "50N"})),
+                     "option --to-utm-zone: cgcs2000-gauss is not UTM");
+    ExpectUsageError(Run(with({"wgs84-utm", "--to-utm-zone", "50N", "--to-meridian", "117"})),
+                     "options --to-meridian and --to-utm-zone exclude each other");
+    ExpectUsageError(Run(with({"EPSG:32750", "--to-utm-zone", "50S"})),
+                     "option --to-utm-zone: EPSG:32750 has its own meridian or zone");
 }
 
 // ------------------------------------------------------------------ convert
@@ -455,6 +518,120 @@ TEST_F(CliTest, ConvertOpenFailures) {
     EXPECT_FALSE(fs::exists(Path("out.txt")));
 }
 
+#if ZELK_HAVE_GIS
+// The GIS, CAD and spreadsheet formats through zelk-cli: written whole and
+// read back as written; a damaged input refused with its file's name, exit
+// status 1 and nothing written; what the formats cannot do refused as a
+// mistake on the command line.
+TEST_F(CliTest, GisFormats) {
+    std::string text = "点名,纬度,经度,高程\n";
+    for (int i = 0; i < 3000; ++i) {
+        text += "测点" + std::to_string(i + 1) + "," + FormatFixed(39.9 + i * 1e-5, 9) + "," +
+                FormatFixed(116.4 + i * 2e-5, 9) + "," + FormatFixed(40 + i * 0.01, 3) + "\n";
+    }
+    const std::string csv = File("rtk.csv", text);
+    auto convert = [&](std::vector<std::string> tail) {
+        std::vector<std::string> args = {"convert", "--from", "cgcs2000-geodetic", "--to",
+                                         "cgcs2000-gauss", "--to-meridian", "117"};
+        args.insert(args.end(), tail.begin(), tail.end());
+        return args;
+    };
+    // Plane points back from each format give the csv's bytes.
+    CliResult r = Run(convert({"--from-format", "csv", "--from-angles", "degrees", "--to-format", "csv",
+                               csv, Path("direct.csv").string()}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string format : {"shp", "gpkg", "dxf", "xlsx"}) {
+        SCOPED_TRACE(format);
+        const std::string file = Path("rtk." + format).string();
+        r = Run(convert({"--from-format", "csv", "--from-angles", "degrees", "--to-format", format, csv, file}));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, std::string("zelk-cli: ") + kConversionDoneText + "\n");
+        r = Run({"convert", "--from", "cgcs2000-gauss", "--from-meridian", "117", "--to", "cgcs2000-gauss",
+                 "--to-meridian", "117", "--from-format", format, "--to-format", "csv", file,
+                 Path("back.csv").string()});
+        EXPECT_EQ(r.status, 0) << r.err;
+        // Names as they were, values within 1 mm (a layer keeps every digit,
+        // and the plane-to-plane conversion back moves them by 0.1 mm).
+        std::istringstream back(ReadBytes(Path("back.csv"))), direct(ReadBytes(Path("direct.csv")));
+        std::string got, want;
+        int lines = 0;
+        while (std::getline(direct, want)) {
+            ASSERT_TRUE(std::getline(back, got)) << "line " << lines + 1;
+            const std::size_t comma = want.find(',');
+            ASSERT_EQ(got.substr(0, comma + 1), want.substr(0, comma + 1));
+            if (lines++ == 0) continue;  // the header
+            std::istringstream a(got.substr(comma + 1)), b(want.substr(comma + 1));
+            for (std::string u, v; std::getline(a, u, ',') && std::getline(b, v, ',');) {
+                EXPECT_NEAR(*ParseDecimal(u), *ParseDecimal(v), 0.0011) << got;
+            }
+        }
+        EXPECT_EQ(lines, 3001);
+        EXPECT_FALSE(std::getline(back, got)) << got;
+    }
+
+    struct Bad {
+        const char* what;
+        const char* format;
+        const char* file;
+        void (*make)(const fs::path& dir);
+        const char* says;
+    };
+    const Bad bad[] = {
+        {"Shapefile without its .shx", "shp", "rtk.shp",
+         [](const fs::path& d) { fs::remove(d / "rtk.shx"); }, "缺少形状索引文件"},
+        {"truncated GeoPackage", "gpkg", "rtk.gpkg",
+         [](const fs::path& d) { fs::resize_file(d / "rtk.gpkg", fs::file_size(d / "rtk.gpkg") / 2); },
+         "GeoPackage"},
+        {"XLSX that is not a zip", "xlsx", "text.xlsx",
+         [](const fs::path& d) { WriteBytes(d / "text.xlsx", "点名,x,y,H\nP1,1,2,3\n"); },
+         "不是可以读取的XLSX文件"},
+        {"DXF without points", "dxf", "line.dxf",
+         [](const fs::path& d) {
+             WriteBytes(d / "line.dxf", "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n0\n20\n0\n"
+                                            "11\n1\n21\n1\n0\nENDSEC\n0\nEOF\n");
+         },
+         "里没有点"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.what);
+        b.make(m_dir);
+        const std::string file = Path(b.file).string();
+        r = Run({"convert", "--from", "cgcs2000-gauss", "--from-meridian", "117", "--to", "cgcs2000-geodetic",
+                 "--from-format", b.format, "--to-format", "geojson", file, Path("out.geojson").string()});
+        EXPECT_EQ(r.status, 1) << r.err;
+        // Ours first, naming the file; GDAL's text may follow.
+        const std::size_t named = r.err.find("“" + file + "”");
+        EXPECT_NE(named, std::string::npos) << r.err;
+        EXPECT_LT(named, r.err.find("GDAL")) << r.err;
+        EXPECT_NE(r.err.find(b.says), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(Path("out.geojson")));
+    }
+    EXPECT_EQ(Leftovers({"rtk.csv", "direct.csv", "back.csv", "rtk.shp", "rtk.dbf", "rtk.prj", "rtk.cpg",
+                         "rtk.gpkg", "rtk.dxf", "rtk.xlsx", "text.xlsx", "line.dxf"}),
+              std::vector<std::string>{});
+
+    const std::string shp = Path("rtk.shp").string();
+    const std::pair<std::vector<std::string>, std::string> usage[] = {
+        {convert({"--to-format", "geojson", csv, Path("x.geojson").string()}),
+         "option --to-format: GeoJSON (RFC 7946) holds WGS84 longitude and latitude only"},
+        {convert({"--to-format", "shapefile", csv, shp}), "option --to-format: 'shapefile' is not a file format"},
+        {convert({"--from-format", "gpkg", "--from-angles", "dms", shp, shp}),
+         "option --from-angles: gpkg files hold B and L in decimal degrees"},
+        {convert({"--to-format", "xlsx", "--to-angles", "packed", csv, shp}),
+         "option --to-angles: xlsx files hold B and L in decimal degrees"},
+        {convert({"--layer", "points", csv, shp}), "option --layer: only for an INPUT in xlsx"},
+        {convert({"--to-format", "dxf", csv, "-"}), "OUTPUT: dxf files cannot be written to standard output"},
+        {convert({"--from-format", "xlsx", "-", shp}), "INPUT: xlsx files cannot be read from standard input"},
+        {{"estimate", "--before", "wgs84-utm", "--after", "xian80-gauss", "--format", "shp", csv, csv},
+         "option --format: 'shp' is not a file format (plain, dat, csv)"},
+    };
+    for (const auto& [args, message] : usage) {
+        SCOPED_TRACE(message);
+        ExpectUsageError(Run(args), message);
+    }
+}
+#endif
+
 // ------------------------------------------------------------------ estimate
 
 class CliEstimateTest : public CliTest {
@@ -622,14 +799,15 @@ TEST_F(CliEstimateTest, SavedParametersReproduceTypedOnes) {
     EXPECT_EQ(a.out, ReferenceConversion(input, kBeijing54Gauss, kWgs84Geodetic, 117, 0,
                                          false, params));
 
-    // The single point shows every digit, so a bit lost would show there.
+    // The single point shows 15 digits of metres, so a bit lost would show
+    // there (B and L of a geodetic target show 0.00001", too few).
     const std::vector<std::string> point = {"point", "--from", "beijing54-gauss", "--from-meridian",
-                                            "117", "--to", "wgs84-geodetic", "--params"};
+                                            "117", "--to", "wgs84-xyz", "--params"};
     std::vector<std::string> p1 = point, p2 = point;
     p1.insert(p1.end(), {"@" + Path("params.txt").string(), "4433921.004", "456206.416", "35.2"});
     p2.insert(p2.end(), {ParamsText(params), "4433921.004", "456206.416", "35.2"});
     double x = 4433921.004, y = 456206.416, h = 35.2;
-    named::Convert(kBeijing54Gauss, 117, kWgs84Geodetic, 0, params, x, y, h);
+    named::Convert(kBeijing54Gauss, 117, "wgs84-xyz", 0, params, x, y, h);
     EXPECT_EQ(Run(p1).out, Triple(x, y, h));
     EXPECT_EQ(Run(p2).out, Triple(x, y, h));
 }

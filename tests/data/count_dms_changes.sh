@@ -13,6 +13,11 @@
 # input whose result differs. Prints "input old-degrees new-degrees" lines,
 # then the count of distinct inputs and how many of them moved by 40″.
 # GTEST_FILTER, as GoogleTest reads it, narrows the tests that run.
+# The tests of fd741e3 build only against products of their time (later
+# trees moved the engine into its namespace and the old classes into
+# adapters/): give PRODUCT 57b1820, the commit of the whole-minute reading,
+#   tests/data/count_dms_changes.sh fd741e3 57b1820
+# (3 distinct inputs, each 40" to the angle its text says).
 set -eu
 
 cd "$(dirname "$0")/../.."

@@ -85,7 +85,8 @@ TEST(TransverseMercatorReference, EveryLineBothWays) {
 
 // Krüger's series: forward and back to the latitude's last bits up to the
 // pole, both hemispheres; the central meridian and the equator map onto the
-// false easting and northing exactly; a lane group reverses as each point.
+// false easting and northing exactly; a lane group goes forward and back as
+// each point alone.
 TEST(TransverseMercatorReference, KrugerRoundTripsAxesAndLanes) {
     const TransverseMercator south = TransverseMercator::Kruger(
         zelk::DatumOf(zelk::DatumId::Wgs84).ellipsoid, 0.9996, 500000, 10000000);
@@ -111,10 +112,15 @@ TEST(TransverseMercatorReference, KrugerRoundTripsAxesAndLanes) {
     const double L0s[] = {L0, -75 * kDegree, 15 * kDegree, 179 * kDegree};
     double laneB[4], laneL[4];
     south.ReverseLanes(L0s, xs, ys, laneB, laneL, 4);
+    double laneX[4], laneY[4];
+    south.ForwardLanes(L0s, laneB, laneL, laneX, laneY, 4);
     for (int j = 0; j < 4; ++j) {
         south.Reverse(L0s[j], xs[j], ys[j], B, L);
         EXPECT_EQ(laneB[j], B);
         EXPECT_EQ(laneL[j], L);
+        south.Forward(L0s[j], B, L, x, y);
+        EXPECT_EQ(laneX[j], x);
+        EXPECT_EQ(laneY[j], y);
     }
 }
 

@@ -431,12 +431,22 @@ TEST(GisColumns, SheetOfLatitudesAndLongitudes) {
     EXPECT_EQ(degrees.records[1].number, 4);
     EXPECT_EQ(degrees.records[1].name, "2");
 
-    // The same sheet read as packed DMS numbers: 39.5 is 39°50′.
+    // The same sheet read as packed DMS numbers: 39.908369986 has 90
+    // minutes, no packed angle, and is refused with its row; a sheet of
+    // packed numbers reads, 39.5 as 39°50′.
     zelk::gis::ReaderOptions packed;
     packed.angles = AngleFormat::Packed;
     const ReadOutcome dms = ReadPoints(folder / "rtk.xlsx", Format::Xlsx, Axes::Geodetic, packed);
-    ASSERT_EQ(dms.records.size(), 2u) << dms.message;
-    EXPECT_NEAR(dms.records[1].values[0], 39.0 + 50.0 / 60.0, 1e-9);
+    EXPECT_TRUE(dms.problem);
+    EXPECT_NE(dms.message.find("第2行“纬度”列的“39.908369986”不是度.分秒"), std::string::npos)
+        << dms.message;
+    MakeTable(folder / "packed.xlsx", "XLSX", "RTK", wkbNone,
+              {{"点名", OFTString}, {"纬度", OFTReal}, {"经度", OFTReal}, {"高程", OFTReal}},
+              {{"2", "39.5", "117.0559", "-1.5"}});
+    const ReadOutcome fine = ReadPoints(folder / "packed.xlsx", Format::Xlsx, Axes::Geodetic, packed);
+    ASSERT_EQ(fine.records.size(), 1u) << fine.message;
+    EXPECT_NEAR(fine.records[0].values[0], 39.0 + 50.0 / 60.0, 1e-9);
+    EXPECT_NEAR(fine.records[0].values[1], 117.0 + 5.0 / 60.0 + 59.0 / 3600.0, 1e-9);
 
     // Text cells: DMS with marks, and decimal degrees with an exponent.
     MakeTable(folder / "text.xlsx", "XLSX", "Sheet1", wkbNone,

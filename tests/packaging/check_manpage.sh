@@ -101,8 +101,10 @@ cmp -s "$tmp/systems" "$tmp/page-systems" ||
     fail "systems: zelk-cli systems prints [$(echo $(cat "$tmp/systems"))]," \
          "the page lists [$(echo $(cat "$tmp/page-systems"))]"
 
-# Environment variables.
-cat "$tmp"/help-* "$tmp/overview" | grep -o 'ZELK_[A-Z_]*' | sort -u >"$tmp/help-env"
+# Environment variables (ZELK_POINTS and ZELK_LABELS are the layers of a
+# DXF drawing, not variables).
+cat "$tmp"/help-* "$tmp/overview" | grep -o 'ZELK_[A-Z_]*' | grep -vx 'ZELK_POINTS\|ZELK_LABELS' |
+    sort -u >"$tmp/help-env"
 awk '/^\.SH ENVIRONMENT/{on=1; next} on && /^\.SH/{exit} on && prev == ".TP"{print $2} {prev=$0}' \
     "$tmp/page" | sort -u >"$tmp/page-env"
 cmp -s "$tmp/help-env" "$tmp/page-env" ||

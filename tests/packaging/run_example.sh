@@ -55,6 +55,11 @@ convert-back-to-geodetic)
         --params @bj54-to-wgs84.params --names \
         expected/new-bj54-xy117-named.txt new-wgs84-blh-named.back.txt
     same "$examples/expected/new-wgs84-blh-named.back.txt" new-wgs84-blh-named.back.txt
+    # The parameters of the other direction, turned round by themselves.
+    "$cli" convert --from beijing54-gauss --from-meridian 117 --to wgs84-geodetic \
+        --params @wgs84-to-bj54.params --names \
+        expected/new-bj54-xy117-named.txt new-wgs84-blh-named.inverse.txt
+    same "$examples/expected/new-wgs84-blh-named.inverse.txt" new-wgs84-blh-named.inverse.txt
     ;;
 estimate-blunder-residuals)
     "$cli" estimate --before wgs84-geodetic --after beijing54-gauss --after-meridian 117 \
@@ -135,6 +140,35 @@ geoid-corridor)
     "$cli" convert --from cgcs2000-gauss --from-meridian 102 --to local --params @corridor.params \
         --names corridor-new.txt corridor-new-local.txt
     same "$examples/expected/corridor-new-local.txt" corridor-new-local.txt
+    ;;
+gis)
+    # 50 CGCS2000 RTK points into CAD, GIS and spreadsheet files and back.
+    rtk="--from cgcs2000-geodetic --from-format csv --from-angles degrees --to cgcs2000-gauss --to-meridian 117"
+    gk117="--from cgcs2000-gauss --from-meridian 117 --to cgcs2000-gauss --to-meridian 117 --to-format csv"
+    # shellcheck disable=SC2086
+    "$cli" convert $rtk --to-format csv rtk-cgcs2000.csv rtk-gk117.csv
+    same "$examples/expected/rtk-gk117.csv" rtk-gk117.csv
+    # shellcheck disable=SC2086
+    "$cli" convert $rtk --to-format dxf rtk-cgcs2000.csv rtk-gk117.dxf
+    same "$examples/expected/rtk-gk117.dxf" rtk-gk117.dxf
+    # The .dbf holds the day it was written; it is read back instead.
+    # shellcheck disable=SC2086
+    "$cli" convert $rtk --to-format shp rtk-cgcs2000.csv rtk-gk117.shp
+    for part in shp shx prj cpg; do same "$examples/expected/rtk-gk117.$part" "rtk-gk117.$part"; done
+    for format in shp gpkg xlsx; do
+        # shellcheck disable=SC2086
+        [ "$format" = shp ] || "$cli" convert $rtk --to-format $format rtk-cgcs2000.csv rtk-gk117.$format
+        # shellcheck disable=SC2086
+        "$cli" convert $gk117 --from-format $format rtk-gk117.$format back-$format.csv
+        same "$examples/expected/rtk-gk117.csv" back-$format.csv
+    done
+    "$cli" convert --from cgcs2000-geodetic --from-format csv --from-angles degrees \
+        --to cgcs2000-geodetic --to-format geojson rtk-cgcs2000.csv rtk-cgcs2000.geojson
+    same "$examples/expected/rtk-cgcs2000.geojson" rtk-cgcs2000.geojson
+    # The same points in an Excel sheet convert as the csv does.
+    "$cli" convert --from cgcs2000-geodetic --from-format xlsx --from-angles degrees \
+        --to cgcs2000-gauss --to-meridian 117 --to-format csv rtk-cgcs2000.xlsx rtk-gk117-xlsx.csv
+    same "$examples/expected/rtk-gk117.csv" rtk-gk117-xlsx.csv
     ;;
 independent-system)
     "$cli" convert --from cgcs2000-geodetic --to @city.crs --names city-gps.txt city-xy.txt

@@ -40,6 +40,7 @@ inline ConvertOutcome OutcomeOf(const FileRun& run) {
     switch (run.result.status) {
         case Status::Unreadable:
         case Status::CutShort:
+        case Status::InputProblem:
             return ConvertOutcome::Unreadable;
         case Status::ReadError:
             return ConvertOutcome::InputOpenFailed;

@@ -26,6 +26,7 @@
 #include "ui/templates.h"
 #include "main_dialog_steps.h"
 #include "ui_test_support.h"
+#include "workflow/angle_text.h"
 #include "named_chain.h"
 #include "packed_reference.h"
 
@@ -95,13 +96,16 @@ TEST(MainDialogLists, ParitySwitchesMeridianAndCaptions) {
 TEST(MainDialogExchange, TypedNumbersComeBackInShortestForm) {
     RecordingMessages messages;
     CConvertDlg dialog;
+    // The target first: choosing a system clears the results.
+    SelectItem(dialog.Item<QComboBox>(1005), 1);
     Edit(dialog, 1002)->setText(QStringLiteral("1.50"));
     Edit(dialog, 1007)->setText(QStringLiteral("  114.3015\t"));
     Edit(dialog, 1004)->setText(QStringLiteral("1e3"));
     ASSERT_TRUE(dialog.UpdateData(true));
     dialog.UpdateData(false);
     EXPECT_EQ(Edit(dialog, 1002)->text(), QStringLiteral("1.5"));
-    EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("114.3015"));
+    // A target field of a geodetic target (item 1) is B: packed, nine decimals.
+    EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("114.301500000"));
     EXPECT_EQ(Edit(dialog, 1004)->text(), QStringLiteral("1000"));
     EXPECT_EQ(dialog.m_srcX, 1.5);
     EXPECT_EQ(dialog.m_tgtX, 114.3015);
@@ -223,9 +227,19 @@ TEST(MainDialogPickers, ChosenNameOnTheButtonAndACancelKeepsIt) {
     EXPECT_TRUE(picker.requests[0].open);
     // Every format the dialog reads, and all files (the filters changed
     // with the file formats).
+#if ZELK_HAVE_GIS
+    EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
+              (QStringList{"点文件(*.txt;*.dat;*.csv;*.dxf;*.shp;*.gpkg;*.geojson;*.json;*.xlsx) "
+                           "(*.txt *.dat *.csv *.dxf *.shp *.gpkg *.geojson *.json *.xlsx)",
+                           "普通格式(*.txt) (*.txt)", "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)",
+                           "DXF图形(*.dxf) (*.dxf)", "Shapefile(*.shp) (*.shp)", "GeoPackage(*.gpkg) (*.gpkg)",
+                           "GeoJSON(*.geojson;*.json) (*.geojson *.json)", "Excel工作簿(*.xlsx) (*.xlsx)",
+                           "所有文件(*) (*)"}));
+#else
     EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
               (QStringList{"点文件(*.txt;*.dat;*.csv) (*.txt *.dat *.csv)", "普通格式(*.txt) (*.txt)",
                            "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)", "所有文件(*) (*)"}));
+#endif
     EXPECT_EQ(picker.requests[0].defaultSuffix, QStringLiteral("txt"));
     EXPECT_TRUE(picker.requests[0].hideReadOnly);
     EXPECT_EQ(picker.requests[0].owner, &dialog);
@@ -250,10 +264,20 @@ TEST(MainDialogPickers, OutputUsesTheSavePickerWithOverwritePrompt) {
     EXPECT_FALSE(picker.requests[0].open);
     EXPECT_TRUE(picker.requests[0].overwritePrompt);
     // KML too when saving.
+#if ZELK_HAVE_GIS
+    EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
+              (QStringList{"点文件(*.txt;*.dat;*.csv;*.kml;*.dxf;*.shp;*.gpkg;*.geojson;*.xlsx) "
+                           "(*.txt *.dat *.csv *.kml *.dxf *.shp *.gpkg *.geojson *.xlsx)",
+                           "普通格式(*.txt) (*.txt)", "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)",
+                           "KML地图(*.kml) (*.kml)", "DXF图形(*.dxf) (*.dxf)", "Shapefile(*.shp) (*.shp)",
+                           "GeoPackage(*.gpkg) (*.gpkg)", "GeoJSON(*.geojson) (*.geojson)",
+                           "Excel工作簿(*.xlsx) (*.xlsx)", "所有文件(*) (*)"}));
+#else
     EXPECT_EQ(NameFiltersFromPairs(picker.requests[0].filter),
               (QStringList{"点文件(*.txt;*.dat;*.csv;*.kml) (*.txt *.dat *.csv *.kml)",
                            "普通格式(*.txt) (*.txt)", "CASS数据(*.dat) (*.dat)", "CSV表格(*.csv) (*.csv)",
                            "KML地图(*.kml) (*.kml)", "所有文件(*) (*)"}));
+#endif
     EXPECT_EQ(picker.requests[0].defaultSuffix, QStringLiteral("txt"));
     EXPECT_EQ(Text(dialog.GetDlgItem(1011)), QStringLiteral("结果.txt"));
     EXPECT_EQ(dialog.m_outputPath, QStringLiteral("/data/结果.txt"));
@@ -560,10 +584,11 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     const SevenParams params = dialog.m_steps[0].seven;
     double b = 4429471.237, l = 500000.0, h = 50.0;
     named::Convert("beijing54-gauss", 117.0, "wgs84-geodetic", 0.0, params, b, l, h);
-    EXPECT_EQ(Edit(dialog, 1007)->text().toStdString(), FormatDialogNumber(b));
-    EXPECT_EQ(Edit(dialog, 1008)->text().toStdString(), FormatDialogNumber(l));
+    // B and L packed with nine decimals (0.00001"), as zelk-cli point prints them.
+    EXPECT_EQ(Edit(dialog, 1007)->text().toStdString(), PackedAngleText(b));
+    EXPECT_EQ(Edit(dialog, 1008)->text().toStdString(), PackedAngleText(l));
     EXPECT_EQ(Edit(dialog, 1009)->text().toStdString(), FormatDialogNumber(h));
-    EXPECT_GT(Edit(dialog, 1007)->text().size(), 10);  // more than three decimals
+    EXPECT_EQ(Edit(dialog, 1007)->text().size(), 12);
     EXPECT_EQ(dialog.m_tgtX, b);
 
     // The file, names kept: B and L packed with nine decimals, H with three.

@@ -309,6 +309,75 @@ TEST(FileArea, DatToCsvThroughTheDialogIsZelkCliByteForByte) {
     EXPECT_NE(bytes.find("°"), std::string::npos);
 }
 
+#if ZELK_HAVE_GIS
+// The GIS, CAD and spreadsheet formats: chosen by extension (the input list
+// has no KML, so its items sit one higher), their angle lists greyed where
+// the file holds decimal degrees, and a conversion through the dialog that
+// is zelk-cli's byte for byte.
+TEST(FileArea, GisFormats) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    CConvertDlg dialog;
+    SelectItem(dialog.Item<QComboBox>(kSrcSystem), MainIndex("cgcs2000-geodetic"));
+    SelectItem(dialog.Item<QComboBox>(kTgtSystem), MainIndex("cgcs2000-geodetic"));
+    auto* inFormat = dialog.Item<QComboBox>(kInputFormat);
+    auto* outFormat = dialog.Item<QComboBox>(kOutputFormat);
+    QWidget* inAngles = dialog.GetDlgItem(kInputAngles);
+    QWidget* outAngles = dialog.GetDlgItem(kOutputAngles);
+    struct Step {
+        bool input;
+        const char* file;
+        const char* item;  // the list's text after
+        bool anglesOpen;   // the side's angle list
+    };
+    const Step steps[] = {
+        {true, "/d/a.dxf", "DXF(dxf)", false},       {true, "/d/b.SHP", "SHP(shp)", false},
+        {true, "/d/c.gpkg", "GPKG(gpkg)", false},    {true, "/d/d.json", "GeoJSON", false},
+        {true, "/d/e.xlsx", "Excel(xlsx)", true},    {true, "/d/f.csv", "CSV(csv)", true},
+        {false, "/d/g.geojson", "GeoJSON", false},   {false, "/d/h.xlsx", "Excel(xlsx)", false},
+        {false, "/d/i.dxf", "DXF(dxf)", false},      {false, "/d/j.kml", "KML(kml)", false},
+        {false, "/d/k.json", "KML(kml)", false},  // .json is read, not written
+        {false, "/d/l.csv", "CSV(csv)", true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.file);
+        picker.answers = {QString::fromUtf8(step.file)};
+        dialog.Item<QPushButton>(step.input ? kInputFile : kOutputFile)->click();
+        EXPECT_EQ((step.input ? inFormat : outFormat)->currentText(), QString::fromUtf8(step.item));
+        EXPECT_EQ((step.input ? inAngles : outAngles)->isEnabled(), step.anglesOpen);
+    }
+
+    const QString input = folder.filePath(QStringLiteral("rtk.csv"));
+    const QString output = folder.filePath(QStringLiteral("rtk.geojson"));
+    WriteAll(input, "点名,纬度,经度,高程\nGPS01,39.914475217,116.415001390,49.463\n北门2,39.9,116.4,50\n");
+    picker.answers = {input, output};
+    dialog.Item<QPushButton>(kInputFile)->click();
+    dialog.Item<QPushButton>(kOutputFile)->click();
+    SelectItem(dialog.Item<QComboBox>(kInputAngles), 1);  // decimal degrees
+    dialog.Item<QPushButton>(kConvert)->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "文件转换完成!");
+    // The collection is named after the file: the same name in another folder.
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("cli")));
+    const QString cliOutput = folder.filePath(QStringLiteral("cli/rtk.geojson"));
+    EXPECT_EQ(RunCli({"convert", "--from", "cgcs2000-geodetic", "--from-format", "csv", "--from-angles",
+                      "degrees", "--to", "cgcs2000-geodetic", "--to-format", "geojson", input, cliOutput}),
+              "");
+    const std::string bytes = ReadAll(output);
+    EXPECT_EQ(bytes, ReadAll(cliOutput));
+    EXPECT_NE(bytes.find("\"name\": \"北门2\", \"H\": 50.0 }"), std::string::npos) << bytes;
+
+    // A projected target is refused before anything is written, as zelk-cli refuses it.
+    SelectItem(dialog.Item<QComboBox>(kTgtSystem), MainIndex("cgcs2000-gauss"));
+    dialog.Item<QLineEdit>(kTgtMeridian)->setText(QStringLiteral("117"));
+    dialog.Item<QPushButton>(kConvert)->click();
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[1].text,
+              "GeoJSON文件（RFC 7946）只能存放WGS84经纬度，投影坐标、地心坐标和别的基准都不能写，请选择WGS84或CGCS2000大地坐标作为转换后坐标系统！");
+}
+#endif
+
 TEST(BackgroundConversion, LargeFileConvertsOnAWorkerWhileTheEventLoopRuns) {
     // The messages are recorded with the thread that showed them.
     RecordingMessages messages;

@@ -85,6 +85,17 @@ QStringList SystemListShown(QComboBox* list) {
 
 const QStringList kZoningItems{QStringLiteral("中央子午线(度.分秒)"), QStringLiteral("3度带(y含带号)"),
                                QStringLiteral("6度带(y含带号)")};
+// The zoning list: kZoningItems, then the UTM zones 1N..60N, 1S..60S with
+// their meridians (a side shows only those of its projection).
+QStringList ZoningListItems() {
+    QStringList items = kZoningItems;
+    for (const char* hemisphere : {"N 北", "S 南"}) {
+        for (int zone = 1; zone <= 60; ++zone) {
+            items << QStringLiteral("UTM %1%2 (%3°)").arg(zone).arg(QString::fromUtf8(hemisphere)).arg(6 * zone - 183);
+        }
+    }
+    return items;
+}
 
 // Every control sits where its rectangle in dialog units says; lists keep
 // their own closed height.
@@ -195,8 +206,8 @@ TEST(MainDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_TRUE(labels.contains(QStringLiteral("坐标排列:  x y z或者 B L H 方式    有无点号选项")));
     // Each side gives its central meridian with a list above the field.
     EXPECT_EQ(labels.count(QStringLiteral("中央子午线(度.分秒)")), 0);
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1034)), kZoningItems);
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1035)), kZoningItems);
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1034)), ZoningListItems());
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1035)), ZoningListItems());
     EXPECT_EQ(GroupTitles(dialog), (QStringList{QStringLiteral("待求"), QStringLiteral("原始"), QString()}));
 
     const QStringList items{QStringLiteral("WGS84-UTM--xyH"),  QStringLiteral("WGS84-大地坐标"),
@@ -241,13 +252,16 @@ TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
 
     QStringList labels;
     for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
-    EXPECT_EQ(labels.mid(0, 10), (QStringList{"ΔX0", "ΔY0", "ΔZ0", "βx", "βy", "βz", "Κ",
+    EXPECT_EQ(labels.mid(0, 11), (QStringList{"ΔX0", "ΔY0", "ΔZ0", "βx", "βy", "βz", "Κ",
                                               "坐标排列为:  x y z或者 B L H 方式,无点号", "旋转约定",
-                                              Text(dialog.GetDlgItem(1031))}));
+                                              "参数方向", Text(dialog.GetDlgItem(1031))}));
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1032)),
+              (QStringList{"正算：从转换前到转换后", "反算：从转换后到转换前（精确逆变换）"}));
+    EXPECT_EQ(dialog.Item<QComboBox>(1032)->currentIndex(), 0);
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1027)), (QStringList{"坐标框架", "位置矢量"}));
     EXPECT_EQ(dialog.Item<QComboBox>(1027)->currentIndex(), 0);
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1025)), kZoningItems);
-    EXPECT_EQ(Items(dialog.Item<QComboBox>(1026)), kZoningItems);
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1025)), ZoningListItems());
+    EXPECT_EQ(Items(dialog.Item<QComboBox>(1026)), ZoningListItems());
     // The scale's caption is the Greek capital kappa, not a Latin K.
     EXPECT_EQ(QStringLiteral("Κ").at(0).unicode(), 0x039A);
     EXPECT_EQ(GroupTitles(dialog), (QStringList{"转换前", "转换后", "参数值 单位m,″,ppm", "残差与参数中误差"}));
@@ -261,10 +275,10 @@ TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
         EXPECT_EQ(shown, CatalogueLabels(false)) << id;
     }
 
-    // The convention, 打开…, 保存… and the residual table follow 确认.
+    // The convention, 打开…, 保存…, the direction and the residual table follow 确认.
     EXPECT_EQ(TabOrder(dialog), (std::vector<int>{1, 2, 1000, 1025, 1011, 1012, 1023, 1026, 1013, 1014, 1015,
                                                   1016, 1017, 1018, 1019, 1020, 1021, 1024, 1027, 1028, 1029,
-                                                  1030}));
+                                                  1032, 1030}));
     EXPECT_TRUE(dialog.Item<QPushButton>(1)->isDefault());
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(1));
 }
@@ -284,7 +298,7 @@ TEST(CalibrationDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1001)), (QStringList{"无", "固定差", "平面", "二次曲面"}));
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1002)), (QStringList{"坐标框架", "位置矢量"}));
     for (int id : {1003, 1006}) EXPECT_EQ(SystemListShown(dialog.Item<QComboBox>(id)), CatalogueLabels(true)) << id;
-    for (int id : {1004, 1007}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), kZoningItems) << id;
+    for (int id : {1004, 1007}) EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), ZoningListItems()) << id;
     EXPECT_EQ(GroupTitles(dialog), (QStringList{"模型", "转换前", "转换后", "公共点", "残差图", "残差"}));
     for (int id : {1021, 1022}) {
         EXPECT_EQ(Items(dialog.Item<QComboBox>(id)), (QStringList{"度.分秒", "十进制度", "度分秒(°′″)"})) << id;

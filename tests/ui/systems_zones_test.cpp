@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@
 #include "recording_messages.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/convert_dlg.h"
+#include "ui/system_lists.h"
 #include "ui/templates.h"
 #include "ui/transformation_text.h"
 #include "workflow/parameter_file.h"
@@ -30,6 +32,7 @@
 #include "workflow/chain.h"
 #include "workflow/conversion_run.h"
 #include "workflow/coordinate_system.h"
+#include "workflow/epsg.h"
 #include "workflow/estimation_run.h"
 
 using namespace zelk;
@@ -103,9 +106,10 @@ TEST(SystemsAndZones, EachKindOfSystemLeavesItsControlsUsable) {
         {"cgcs2000-gauss", 1, 1, true, false, "x y Z"},
         {"beijing54-gauss", 2, 2, true, false, "x y Z"},
         {"xian80-gauss", 1, 1, true, false, "x y Z"},
-        // UTM has no 3- or 6-degree zones: back on the meridian.
-        {"wgs84-utm", 1, 0, false, true, "x y Z"},
-        {"wgs84-utm", 0, 0, false, true, "x y Z"},
+        // UTM has no 3- or 6-degree zones: back on the meridian, its own
+        // zones to choose from.
+        {"wgs84-utm", 1, 0, true, true, "x y Z"},
+        {"wgs84-utm", 0, 0, true, true, "x y Z"},
         // Geodetic and geocentric: neither is used; the zoning item stays.
         {"cgcs2000-geodetic", 1, 1, false, false, "B L H"},
         {"wgs84-geodetic", 0, 0, false, false, "B L H"},
@@ -144,6 +148,109 @@ TEST(SystemsAndZones, EachKindOfSystemLeavesItsControlsUsable) {
             EXPECT_EQ(meridian->isEnabled(), kind.zoningShown == 0);
         }
     }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// UTM zones by number on every side: a UTM system shows only the meridian
+// and its 120 zones; a zone greys the meridian field and shows its meridian;
+// 50S is EPSG:32750 (southern false northing); a typed point converts as
+// zelk-cli --to-utm-zone 50S prints it; a zone item does not survive a
+// change to Gauss-Kruger.
+TEST(SystemsAndZones, UtmZonesByNumber) {
+    RecordingMessages messages;
+    const int south50 = ItemOfUtmZone({50, true});
+    for (const SideIds& side : kSides) {
+        SCOPED_TRACE(side.name);
+        const auto dialog = MakeDialog(side.main);
+        auto* zoning = dialog->Item<QComboBox>(side.zoning);
+        auto* view = qobject_cast<QListView*>(zoning->view());
+        ASSERT_NE(view, nullptr);
+        SelectItem(dialog->Item<QComboBox>(side.system), ListIndex(side.main, "wgs84-utm"));
+        EXPECT_EQ(zoning->count(), kZoningItemCount);
+        EXPECT_FALSE(view->isRowHidden(0));
+        EXPECT_TRUE(view->isRowHidden(1));
+        EXPECT_TRUE(view->isRowHidden(2));
+        EXPECT_FALSE(view->isRowHidden(south50));
+        EXPECT_EQ(zoning->itemText(south50).toStdString(), "UTM 50S 南 (117°)");
+        SelectItem(zoning, south50);
+        EXPECT_FALSE(dialog->GetDlgItem(side.meridian)->isEnabled());
+        EXPECT_EQ(Edit(*dialog, side.meridian)->text().toStdString(), "117");
+        const std::optional<zelk::Crs> shown =
+            SideCrs(SystemItemAt(side.main ? SystemList::Main : SystemList::Param,
+                                 dialog->Item<QComboBox>(side.system)->currentIndex()),
+                    zoning->currentIndex(), 0.0);
+        std::string problem;
+        ASSERT_TRUE(shown);
+        EXPECT_TRUE(SameSystem(*shown, *zelk::EpsgCrs("EPSG:32750", problem)));
+        // Gauss-Kruger hides the UTM zones and goes back to the meridian.
+        SelectItem(dialog->Item<QComboBox>(side.system), ListIndex(side.main, "cgcs2000-gauss"));
+        EXPECT_EQ(zoning->currentIndex(), 0);
+        EXPECT_TRUE(view->isRowHidden(south50));
+        EXPECT_FALSE(view->isRowHidden(1));
+    }
+
+    CConvertDlg dialog;
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("wgs84-geodetic"));
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("wgs84-utm"));
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtZoning), south50);
+    Edit(dialog, convert_ids::kSrcX)->setText(QStringLiteral("-33.54"));
+    Edit(dialog, convert_ids::kSrcY)->setText(QStringLiteral("116.18"));
+    Edit(dialog, convert_ids::kSrcZ)->setText(QStringLiteral("10"));
+    dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+    const QString shown = Edit(dialog, convert_ids::kTgtX)->text() + ' ' +
+                          Edit(dialog, convert_ids::kTgtY)->text() + ' ' +
+                          Edit(dialog, convert_ids::kTgtZ)->text() + '\n';
+    EXPECT_EQ(RunCli({"point", "--from", "wgs84-geodetic", "--to", "wgs84-utm", "--to-utm-zone", "50S", "--",
+                      "-33.54", "116.18", "10"}),
+              shown.toStdString());
+    EXPECT_EQ(shown.left(4).toStdString(), "6248");  // x with the false northing
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// 反算 in the seven-parameter dialog's direction list: the dialog says so,
+// and the main dialog then converts a typed point as zelk-cli --inverse
+// does, back to where the forward conversion started.
+TEST(SystemsAndZones, SevenParametersBackwards) {
+    RecordingMessages messages;
+    {
+        SevenParams params{15.5, -112.25, -48.75, 2.5, 30, -40, 50};
+        CBursaParamDlg dialog(&params);
+        EXPECT_FALSE(dialog.Inverse());
+        SelectItem(dialog.Item<QComboBox>(bursa_ids::kDirection), 1);
+        dialog.UpdateData(true);
+        EXPECT_TRUE(dialog.Inverse());
+        EXPECT_TRUE(dialog.Step().inverse);  // what the steps dialog takes
+        // A step held backwards opens on 反算.
+        CBursaParamDlg again(&params);
+        Transformation held = dialog.Step();
+        again.HoldStep(held);
+        EXPECT_TRUE(again.Inverse());
+    }
+    CConvertDlg dialog;
+    Transformation backwards = Transformation::Seven(SevenParams{15.5, -112.25, -48.75, 2.5, 30, -40, 50});
+    backwards.inverse = true;
+    dialog.m_steps = {backwards};
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kSrcSystem), MainIndex("cgcs2000-xyz"));
+    SelectItem(dialog.Item<QComboBox>(convert_ids::kTgtSystem), MainIndex("cgcs2000-xyz"));
+    Edit(dialog, convert_ids::kSrcX)->setText(QStringLiteral("-2170993.734"));
+    Edit(dialog, convert_ids::kSrcY)->setText(QStringLiteral("4392672.021"));
+    Edit(dialog, convert_ids::kSrcZ)->setText(QStringLiteral("4069505.748"));
+    dialog.Item<QPushButton>(convert_ids::kConvert)->click();
+    const QString shown = Edit(dialog, convert_ids::kTgtX)->text() + ' ' +
+                          Edit(dialog, convert_ids::kTgtY)->text() + ' ' +
+                          Edit(dialog, convert_ids::kTgtZ)->text() + '\n';
+    const QStringList systems{"--from", "cgcs2000-xyz", "--to", "cgcs2000-xyz", "--params",
+                              "15.5,-112.25,-48.75,2.5,30,-40,50"};
+    EXPECT_EQ(RunCli(QStringList{"point"} + systems + QStringList{"--inverse", "-2170993.734", "4392672.021",
+                                                                  "4069505.748"}),
+              shown.toStdString());
+    // Forwards from the result: the typed point again, to the nanometre.
+    const QStringList forward = QStringList{"point"} + systems + shown.trimmed().split(' ');
+    const QStringList again = QString::fromStdString(RunCli(forward)).trimmed().split(' ');
+    ASSERT_EQ(again.size(), 3);
+    EXPECT_NEAR(again[0].toDouble(), -2170993.734, 1e-8);
+    EXPECT_NEAR(again[1].toDouble(), 4392672.021, 1e-8);
+    EXPECT_NEAR(again[2].toDouble(), 4069505.748, 1e-8);
     EXPECT_TRUE(messages.messages.empty());
 }
 

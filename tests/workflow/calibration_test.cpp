@@ -168,6 +168,9 @@ TEST(SiteCalibration, FilesServeOnlyTheSystemsTheyWereMadeFor) {
     seven.after = System("wgs84-geodetic");
     Transformation anySystems;  // a file of earlier versions
     anySystems.seven = seven.seven;
+    // Asked backwards (--inverse, 反算): only from their after systems.
+    Transformation fourBack = four, sevenBack = seven;
+    fourBack.inverse = sevenBack.inverse = true;
     const struct {
         const Transformation* file;
         Crs from, to;
@@ -180,10 +183,15 @@ TEST(SiteCalibration, FilesServeOnlyTheSystemsTheyWereMadeFor) {
         {&four, System("wgs84-geodetic"), System("local"), false},
         {&four, System("cgcs2000-gauss", 117), System("cgcs2000-gauss", 117), false},
         {&seven, System("beijing54-geodetic"), System("wgs84-utm", 117), true},
-        {&seven, System("wgs84-geodetic"), System("beijing54-gauss", 117), false},
+        {&seven, System("wgs84-geodetic"), System("beijing54-gauss", 117), true},  // backwards
+        {&seven, System("wgs84-geodetic"), System("wgs84-utm", 117), false},
         {&seven, System("beijing54-gauss", 117), System("local"), false},
         {&anySystems, System("xian80-geodetic"), System("cgcs2000-xyz"), true},
         {&anySystems, System("local"), System("cgcs2000-xyz"), false},
+        {&fourBack, System("local"), System("cgcs2000-gauss", 117), true},
+        {&fourBack, System("cgcs2000-gauss", 117), System("local"), false},
+        {&sevenBack, System("wgs84-geodetic"), System("beijing54-gauss", 117), true},
+        {&sevenBack, System("beijing54-geodetic"), System("wgs84-utm", 117), false},
     };
     for (const auto& c : cases) {
         const std::string problem = ChainProblemText(c.from, c.to, {*c.file});

@@ -191,6 +191,8 @@ TEST(Epsg, CodesNameTheirSystemsAndBack) {
     // table is; a system of one's own is none.
     EXPECT_EQ(EpsgCodeOf(MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Zone3)), std::nullopt);
     EXPECT_EQ(EpsgCodeOf(MakeCrs(*FindSystem("beijing54-gauss"), Zoning::Meridian, 117)), 2436);
+    EXPECT_EQ(EpsgCodeOf(MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Meridian, 117)), 4548);
+    EXPECT_EQ(EpsgCodeOf(MakeCrs(*FindSystem("xian80-gauss"), Zoning::Meridian, 111)), 2382);
     EXPECT_EQ(EpsgCodeOf(Named("xian80-xyz")), std::nullopt);
     EXPECT_EQ(GisDefinitionOf(Named("wgs84-geodetic")), "EPSG:4326");
 }
@@ -378,4 +380,36 @@ TEST(OwnSystems, SettingsAreJudgedWhereverTheyComeFrom) {
     EXPECT_TRUE(SameSystem(utm, named));
     EXPECT_TRUE(utm.HasDatumGrid());
     EXPECT_FALSE(named.IsCatalogued());
+}
+
+// UTM zones by number (zelk-cli --to-utm-zone 50S, the dialogs' zone list)
+// are the systems of EPSG's 326ZZ and 327ZZ, whose projections the table
+// above checks against PROJ; a zone is found again from its system, and
+// texts that name no zone are refused.
+TEST(UtmZones, AreTheSystemsOfTheirEpsgCodes) {
+    const Crs utm = Named("wgs84-utm");
+    for (int number = 1; number <= 60; ++number) {
+        for (const bool south : {false, true}) {
+            const UtmZone zone{number, south};
+            std::string problem;
+            const std::optional<Crs> epsg = EpsgCrs("EPSG:" + std::to_string((south ? 32700 : 32600) + number), problem);
+            ASSERT_TRUE(epsg) << problem;
+            const Crs crs = InUtmZone(utm, zone);
+            EXPECT_TRUE(SameSystem(crs, *epsg)) << UtmZoneText(zone);
+            EXPECT_EQ(UtmZoneOf(crs), zone);
+            EXPECT_EQ(ParseUtmZone(UtmZoneText(zone)), zone);
+        }
+    }
+    EXPECT_EQ(ParseUtmZone("50s"), (UtmZone{50, true}));
+    EXPECT_EQ(ParseUtmZone("7n"), (UtmZone{7, false}));
+    for (const char* text : {"", "S", "50", "0N", "61S", "050S", "50X", "5 S", "-5S", "50SS"}) {
+        EXPECT_EQ(ParseUtmZone(text), std::nullopt) << text;
+    }
+    // A typed meridian off the zones, another datum's projection, zones of
+    // Gauss-Kruger: no UTM zone.
+    EXPECT_EQ(UtmZoneOf(MakeCrs(*FindSystem("wgs84-utm"), Zoning::Meridian, 116.3)), std::nullopt);
+    EXPECT_EQ(UtmZoneOf(MakeCrs(*FindSystem("cgcs2000-gauss"), Zoning::Meridian, 117)), std::nullopt);
+    Crs shifted = InUtmZone(utm, {50, true});
+    shifted.falseEasting = 0;
+    EXPECT_EQ(UtmZoneOf(shifted), std::nullopt);
 }
