@@ -215,6 +215,21 @@ inline constexpr const char* kPointUsage =
     "                      [--params P]... [--convention C] [--inverse]\n"
     "                      [--save-chain FILE] [--from-angles A] [--to-angles A]\n"
     "                      [--from-geoid G] [--to-geoid G] A B C";
+// The options of the systems and the steps, which point and convert share.
+#define ZELK_CONVERSION_OPTIONS \
+    "  --from SYS, --to SYS   source and target coordinate systems\n" \
+    "  --from-meridian DMS    central meridian of a projected source\n" \
+    "  --to-meridian DMS      central meridian of a projected target\n" \
+    "  --from-zone W          a projected source in W-degree zones (3 or 6)\n" \
+    "  --to-zone W            a projected target in W-degree zones (3 or 6)\n" \
+    "  --from-utm-zone Z      a wgs84-utm source in UTM zone Z (50N, 50S)\n" \
+    "  --to-utm-zone Z        a wgs84-utm target in UTM zone Z (50N, 50S)\n" \
+    "  --params P             the seven parameters (default all zero), three, or\n" \
+    "                         @FILE; given again, the next step of a chain\n" \
+    "  --convention C         rotations of typed seven parameters: coordinate-frame\n" \
+    "                         (default) or position-vector\n" \
+    "  --inverse              apply the steps of --params backwards, last first\n"
+
 inline constexpr const char* kPointHelp =
     "Converts one point A B C (x y H, B L H or X Y Z of the source system) and\n"
     "prints the result in the target system as three numbers, the way the\n"
@@ -222,18 +237,7 @@ inline constexpr const char* kPointHelp =
     "in packed DMS with 9 decimals (0.00001 of a second, carried as in files),\n"
     "everything else with 15 significant digits.\n"
     "\n"
-    "  --from SYS, --to SYS   source and target coordinate systems\n"
-    "  --from-meridian DMS    central meridian of a projected source\n"
-    "  --to-meridian DMS      central meridian of a projected target\n"
-    "  --from-zone W          a projected source in W-degree zones (3 or 6)\n"
-    "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
-    "  --from-utm-zone Z      a wgs84-utm source in UTM zone Z (50N, 50S)\n"
-    "  --to-utm-zone Z        a wgs84-utm target in UTM zone Z (50N, 50S)\n"
-    "  --params P             the seven parameters (default all zero), three, or\n"
-    "                         @FILE; given again, the next step of a chain\n"
-    "  --convention C         rotations of typed seven parameters: coordinate-frame\n"
-    "                         (default) or position-vector\n"
-    "  --inverse              apply the steps of --params backwards, last first\n"
+    ZELK_CONVERSION_OPTIONS
     "  --save-chain FILE      also write the steps of --params as one file\n"
     "  --from-angles A        B and L of a geodetic source are typed in format A\n"
     "  --to-angles A          B and L of a geodetic target are printed in format A\n"
@@ -274,18 +278,7 @@ inline constexpr const char* kConvertHelp =
     "A name longer than 64 KB or a number longer than 4 KB is unreadable data, as\n"
     "is anything not a number where one is due; reading stops there.\n"
     "\n"
-    "  --from SYS, --to SYS   source and target coordinate systems\n"
-    "  --from-meridian DMS    central meridian of a projected source\n"
-    "  --to-meridian DMS      central meridian of a projected target\n"
-    "  --from-zone W          a projected source in W-degree zones (3 or 6)\n"
-    "  --to-zone W            a projected target in W-degree zones (3 or 6)\n"
-    "  --from-utm-zone Z      a wgs84-utm source in UTM zone Z (50N, 50S)\n"
-    "  --to-utm-zone Z        a wgs84-utm target in UTM zone Z (50N, 50S)\n"
-    "  --params P             the seven parameters (default all zero), three, or\n"
-    "                         @FILE; given again, the next step of a chain\n"
-    "  --convention C         rotations of typed seven parameters: coordinate-frame\n"
-    "                         (default) or position-vector\n"
-    "  --inverse              apply the steps of --params backwards, last first\n"
+    ZELK_CONVERSION_OPTIONS
     "  --save-chain FILE      also write the steps of --params as one file, before\n"
     "                         the conversion\n"
     "  --names                every point carries a name before its three numbers\n"

@@ -135,6 +135,18 @@ bool TieToZone(zelk::Crs& crs, std::vector<PointRecord>& points, bool after, con
     return true;
 }
 
+// False, with the status and message of the failure, when an estimate of
+// any model had too few pairs or could not be solved.
+template <class Estimate>
+bool Estimated(const Estimate& estimate, const char* tooFew, const char* singular,
+               CalibrationEstimate& result) {
+    if (estimate.status == Estimate::Status::Ok) return true;
+    const bool few = estimate.status == Estimate::Status::TooFewPoints;
+    result.status = few ? Status::TooFewPoints : Status::Singular;
+    result.message = few ? tooFew : singular;
+    return false;
+}
+
 void Mark(CalibrationResidual& r, const OutlierTest& test, std::size_t i) {
     if (i >= test.groups.size()) return;
     const GroupTest& group = test.groups[i];
@@ -319,18 +331,7 @@ void EstimateDatumShift(CalibrationSettings s, const std::vector<PointRecord>& b
     Transformation step;  // as typed: to convert the before points below
     if (s.model == Model::Seven) {
         const BursaEstimate estimate = EstimateBursa(after.data(), before.data(), n);
-        switch (estimate.status) {
-            case BursaEstimate::Status::TooFewPoints:
-                result.status = Status::TooFewPoints;
-                result.message = kTooFewCommonPoints;
-                return;
-            case BursaEstimate::Status::Singular:
-                result.status = Status::Singular;
-                result.message = kSingularNormalEquations;
-                return;
-            case BursaEstimate::Status::Ok:
-                break;
-        }
+        if (!Estimated(estimate, kTooFewCommonPoints, kSingularNormalEquations, result)) return;
         const BursaQuality quality = AssessBursa(after.data(), before.data(), n, estimate);
         result.message = SevenParameterReport(estimate, quality);
         result.quality = quality;
@@ -343,18 +344,7 @@ void EstimateDatumShift(CalibrationSettings s, const std::vector<PointRecord>& b
         step = Transformation::Seven(estimate.params);
     } else {
         const ThreeParamEstimate estimate = EstimateThreeParams(before.data(), after.data(), n);
-        switch (estimate.status) {
-            case ThreeParamEstimate::Status::TooFewPoints:
-                result.status = Status::TooFewPoints;
-                result.message = kThreeParamTooFewPoints;
-                return;
-            case ThreeParamEstimate::Status::Singular:
-                result.status = Status::Singular;
-                result.message = kThreeParamSingular;
-                return;
-            case ThreeParamEstimate::Status::Ok:
-                break;
-        }
+        if (!Estimated(estimate, kThreeParamTooFewPoints, kThreeParamSingular, result)) return;
         result.message = ThreeParameterReport(estimate);
         TakeTest(result, estimate.blunders, MinimumGroupsForTest(3, 3));
         result.calibration.model = Model::Three;
@@ -429,18 +419,7 @@ void EstimateFour(CalibrationSettings s, std::vector<PointRecord> beforeAsRead,
     }
     const FourParamEstimate estimate =
         EstimateFourParams(before.data(), after.data(), static_cast<int>(before.size()));
-    switch (estimate.status) {
-        case FourParamEstimate::Status::TooFewPoints:
-            result.status = Status::TooFewPoints;
-            result.message = kFourParamTooFewPoints;
-            return;
-        case FourParamEstimate::Status::Singular:
-            result.status = Status::Singular;
-            result.message = kFourParamSingular;
-            return;
-        case FourParamEstimate::Status::Ok:
-            break;
-    }
+    if (!Estimated(estimate, kFourParamTooFewPoints, kFourParamSingular, result)) return;
     result.message = FourParameterReport(estimate, allPlane ? std::vector<int>{} : planePairs);
     TakeTest(result, estimate.blunders, MinimumGroupsForTest(4, 2));
     result.calibration.model = Model::Four;

@@ -350,6 +350,17 @@ std::map<std::string, Kind> KnownNames(Transformation::Model model) {
 
 namespace {
 
+// Every number of a model's table of fields into its member of params;
+// false with error naming the first one missing or unreadable.
+template <class Field, std::size_t N, class Params>
+bool ReadFields(Entries& entries, const Field (&fields)[N], const char* needed, Params& params,
+                std::string& error) {
+    for (const Field& field : fields) {
+        if (!entries.Number(field.name, needed, params.*field.member, error)) return false;
+    }
+    return true;
+}
+
 // One transformation from the text of a file, or of one step of a chain
 // file starting at firstLine; geoidLine receives the line of the geoid key,
 // when there is one.
@@ -389,32 +400,13 @@ std::optional<Transformation> ParseOne(std::string_view text, const std::string&
     if (failed) return std::nullopt;
     c.after = ReadSystem(entries, "after", error, failed);
     if (failed) return std::nullopt;
-    switch (c.model) {
-        case Transformation::Model::Seven:
-            for (const SevenField& field : kSevenFields) {
-                if (!entries.Number(field.name, "all seven parameters are needed",
-                                    c.seven.*field.member, error)) {
-                    return std::nullopt;
-                }
-            }
-            break;
-        case Transformation::Model::Four:
-            for (const FourField& field : kFourFields) {
-                if (!entries.Number(field.name, "dX, dY, alpha and scale are needed",
-                                    c.four.*field.member, error)) {
-                    return std::nullopt;
-                }
-            }
-            break;
-        case Transformation::Model::Three:
-            for (const ThreeField& field : kThreeFields) {
-                if (!entries.Number(field.name, "dX0, dY0 and dZ0 are needed", c.three.*field.member,
-                                    error)) {
-                    return std::nullopt;
-                }
-            }
-            break;
-    }
+    const bool numbers =
+        c.model == Transformation::Model::Seven
+            ? ReadFields(entries, kSevenFields, "all seven parameters are needed", c.seven, error)
+        : c.model == Transformation::Model::Four
+            ? ReadFields(entries, kFourFields, "dX, dY, alpha and scale are needed", c.four, error)
+            : ReadFields(entries, kThreeFields, "dX0, dY0 and dZ0 are needed", c.three, error);
+    if (!numbers) return std::nullopt;
     std::optional<HeightModel> model;
     if (const Entry* height = entries.Find("height")) {
         for (HeightModel m : {HeightModel::Fixed, HeightModel::Plane, HeightModel::Quadratic}) {
