@@ -10,7 +10,9 @@ namespace {
 class StderrMessageService final : public IMessageService {
 public:
     void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
-        const char* kind = icon == MessageIcon::Error ? "error" : "warning";
+        const char* kind = icon == MessageIcon::Error         ? "error"
+                           : icon == MessageIcon::Information ? "information"
+                                                              : "warning";
         std::string line = caption + " (" + kind + "): " + text + "\n";
         zelk::platform::WriteText(stderr, line);
         std::fflush(stderr);

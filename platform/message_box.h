@@ -10,7 +10,9 @@
 
 namespace zelk {
 
-enum class MessageIcon { Warning, Error };
+// What a message tells of: a result (information), something the user should
+// look at (warning), or a failure (error).
+enum class MessageIcon { Warning, Error, Information };
 
 class IMessageService {
 public:

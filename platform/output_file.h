@@ -75,6 +75,9 @@ public:
     // program's own streams hold is flushed first.
     bool OpenDescriptor(int fd);
     std::FILE* Stream() const { return m_stream; }
+    // The temporary file the text goes to before Commit; empty when there
+    // is none (a descriptor, a device, a named pipe).
+    const std::filesystem::path& TemporaryPath() const { return m_temporary; }
     // Flushes, closes and puts the text in place. False on any error, in
     // which case a replaced target is unchanged and the temporary file
     // removed.

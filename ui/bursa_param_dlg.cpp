@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
+#include "ui/background_run.h"
 #include "ui/parameter_files.h"
 #include "ui/qt_platform.h"
 #include "ui/residual_views.h"
@@ -228,7 +229,11 @@ void CBursaParamDlg::OnOK() {
     request.beforeFile = ToPath(m_beforeFile);
     request.afterFile = ToPath(m_afterFile);
 
-    const EstimationRun result = RunEstimation(request);
+    const std::optional<EstimationRun> run = InBackground<EstimationRun>(
+        *this, QStringLiteral("正在解算"), QStringLiteral("正在读取公共点并解算七参数…"),
+        [request] { return RunFileEstimation(request); });
+    if (!run) return;  // given up
+    const EstimationRun& result = *run;
     ShowMessage(result.message.text, result.message.caption, result.message.icon);
     if (result.outcome != EstimationOutcome::Estimated) return;
 
@@ -290,11 +295,7 @@ void CBursaParamDlg::OnSaveParams() {
                   "dX0 dY0 dZ0 in metres, K in ppm, betaX betaY betaZ in arc-seconds.";
     }
     comment += "\n" + UseItAsLine(*path);
-    std::string error;
-    if (!SaveParametersFile(ToPath(*path), step, comment, error)) {
-        ShowParamsWriteProblem(error);
-        return;
-    }
+    if (!SaveParamsFile(this, *path, step, comment)) return;
     step.source = QFileInfo(*path).fileName().toStdString();
     m_held = step;
     if (estimated) m_estimate->source = step.source;

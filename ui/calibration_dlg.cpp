@@ -4,9 +4,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <memory>
 
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "ui/background_run.h"
 #include "ui/geoid_choice.h"
 #include "ui/pair_table.h"
 #include "ui/parameter_files.h"
@@ -147,6 +149,17 @@ void CCalibrationDlg::SelectSystems(int before, int beforeZoning, double beforeM
     m_afterSystem = after;
     m_afterZoning = afterZoning;
     m_afterMeridian = afterMeridian;
+    // A model that can join them: four parameters onto a site grid.
+    const std::optional<Crs> from = SideCrs(MainListEntryAt(before), beforeZoning, beforeMeridian);
+    const std::optional<Crs> to = SideCrs(MainListEntryAt(after), afterZoning, afterMeridian);
+    if (from && to) {
+        const auto fits = [&](int model) {
+            return ModelProblemText(model == 1 ? Transformation::Model::Four : Transformation::Model::Seven,
+                                    m_height != 0, *from, *to)
+                .empty();
+        };
+        if (!fits(m_model) && fits(1 - m_model)) m_model = 1 - m_model;
+    }
     ApplyForms();
     UpdateData(false);
 }
@@ -250,11 +263,18 @@ void CCalibrationDlg::OnCompute() {
             table->setFocus(Qt::OtherFocusReason);
             return;
         }
-        // The report or the problem, as the files' run shows them.
-        PairLines rows;  // messages name the table's rows
-        const EstimationRun run = FinishEstimation(EstimateCalibration(*settings, pairs->before, pairs->after, rows));
-        ShowMessage(run.message.text, run.message.caption, run.message.icon);
-        if (run.outcome == EstimationOutcome::Estimated) Hold(run.estimate, *settings, pairs->names, {}, {});
+        // The report or the problem, as the files' run shows them; the
+        // estimate on a worker thread, as many pairs take a while.
+        const auto taken = std::make_shared<const CPairTable::Pairs>(std::move(*pairs));
+        const CalibrationSettings chosen = *settings;
+        const std::optional<EstimationRun> run = InBackground<EstimationRun>(
+            *this, QStringLiteral("正在解算"), QStringLiteral("正在解算点校正…"), [taken, chosen] {
+                PairLines rows;  // messages name the table's rows
+                return FinishEstimation(EstimateCalibration(chosen, taken->before, taken->after, rows));
+            });
+        if (!run) return;  // given up
+        ShowMessage(run->message.text, run->message.caption, run->message.icon);
+        if (run->outcome == EstimationOutcome::Estimated) Hold(run->estimate, *settings, taken->names, {}, {});
         return;
     }
 
@@ -269,7 +289,11 @@ void CCalibrationDlg::OnCompute() {
     request.formats.afterAngles = AnglesOfItem(m_afterAngles);
     request.beforeFile = ToPath(m_beforeFile);
     request.afterFile = ToPath(m_afterFile);
-    const EstimationRun run = RunEstimation(request);
+    const std::optional<EstimationRun> estimated =
+        InBackground<EstimationRun>(*this, QStringLiteral("正在解算"), QStringLiteral("正在读取公共点并解算点校正…"),
+                                    [request] { return RunFileEstimation(request); });
+    if (!estimated) return;  // given up
+    const EstimationRun& run = *estimated;
     ShowMessage(run.message.text, run.message.caption, run.message.icon);
     if (run.outcome != EstimationOutcome::Estimated) return;
     // The names of a dat or csv before file label the residuals and the plot.
@@ -344,17 +368,17 @@ void CCalibrationDlg::OnSave() {
     std::string comment;
     if (m_estimate) {
         comment = CalibrationComment(*m_held, m_estimate->message, m_heldFiles[0], m_heldFiles[1]);
+        // Each pair's residuals by the names the table shows.
+        std::string listing = Utf8(Item<CResidualTable>(kResiduals)->PlainText());
+        if (!listing.empty() && listing.back() == '\n') listing.pop_back();
+        comment += "\nResiduals of the pairs, as the calibration dialog lists them:\n" + listing;
     } else if (m_held->before && m_held->after) {
         comment = CalibrationComment(*m_held, "(opened from " + Utf8(m_heldName) + ")", "", "");
     } else {
         comment = "Seven parameters (Bursa-Wolf), for any systems (opened from " + Utf8(m_heldName) + ").";
     }
     comment += "\n" + UseItAsLine(*path);
-    std::string error;
-    if (!SaveParametersFile(ToPath(*path), *m_held, comment, error)) {
-        ShowParamsWriteProblem(error);
-        return;
-    }
+    if (!SaveParamsFile(this, *path, *m_held, comment)) return;
     m_heldName = QFileInfo(*path).fileName();
     ShowHeld();
 }

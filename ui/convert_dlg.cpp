@@ -5,23 +5,20 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QThread>
-#include <QTimer>
 #include <QUrl>
-#include <atomic>
 #include <optional>
 
 #include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "ui/about_dlg.h"
+#include "ui/ask.h"
+#include "ui/background_run.h"
 #include "ui/bursa_param_dlg.h"
 #include "ui/calibration_dlg.h"
 #include "ui/chain_dlg.h"
@@ -51,11 +48,6 @@ const ExternalFormats* ProgramFormats() {
 
 const QString kInputCaption = QStringLiteral("转换前文件");
 const QString kOutputCaption = QStringLiteral("转换后文件");
-
-// How long a file conversion runs before its progress is shown, and how
-// often the figures are refreshed then.
-constexpr int kProgressDelayMs = 500;
-constexpr int kProgressTickMs = 100;
 
 // The format a file's extension names: txt, dat, csv (and kml for an
 // output), dxf, shp, gpkg, geojson (json for an input) and xlsx where this
@@ -124,6 +116,10 @@ CConvertDlg::CConvertDlg(QWidget* parent)
     }
     for (int id : {kSrcMeridian, kTgtMeridian}) {
         connect(Item<QLineEdit>(id), &QLineEdit::textChanged, this, &CConvertDlg::UpdateTransformLine);
+    }
+    // A result stays only beside what it was converted from.
+    for (int id : {kSrcMeridian, kTgtMeridian, kSrcX, kSrcY, kSrcZ}) {
+        connect(Item<QLineEdit>(id), &QLineEdit::textEdited, this, &CConvertDlg::ClearResults);
     }
     connect(Item<QPushButton>(kInputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickInputFile);
     connect(Item<QPushButton>(kOutputFile), &QPushButton::clicked, this, &CConvertDlg::OnPickOutputFile);
@@ -271,7 +267,7 @@ void CConvertDlg::OnOK() {
             }
         }
         if (done && request.input) {
-            const FileRun run = ConvertFilesInBackground(request, chain);
+            const FileRun run = ConvertFilesInBackground(request);
             const UserMessage message = MessageFor(run);
             ShowMessage(message.text, message.caption, message.icon);
             done = run.committed;
@@ -281,86 +277,71 @@ void CConvertDlg::OnOK() {
     if (done) UpdateData(false);
 }
 
-FileRun CConvertDlg::ConvertFilesInBackground(const ConversionRequest& request,
-                                              const zelk::ConversionChain& chain) {
-    // Written by the worker, read by the timer here.
-    std::atomic<bool> cancel{false};
-    std::atomic<std::uint64_t> bytesRead{0};
-    std::atomic<std::uint64_t> pointsWritten{0};
-    FileConversionOptions options;
-    options.threads = m_conversionThreads;
-    options.cancel = &cancel;
-    options.progress = [&](std::uint64_t bytes, std::uint64_t points) {
-        bytesRead.store(bytes, std::memory_order_relaxed);
-        pointsWritten.store(points, std::memory_order_relaxed);
+FileRun CConvertDlg::ConvertFilesInBackground(const ConversionRequest& request) {
+    // The worker's own: a run given up on may outlive this call.
+    struct Job {
+        ConversionRequest request;
+        FileConversionOptions options;
+        RunWithdrawal withdrawal;
+        FileRun run;
     };
-    const qint64 inputSize = QFileInfo(FromPath(request.input->path)).size();
+    auto job = std::make_shared<Job>();
+    job->request = request;
+    job->options.threads = m_conversionThreads;
+    job->options.withdrawal = &job->withdrawal;
 
-    // The worker only converts: every message is shown here, once it is done.
-    FileRun run;
-    std::unique_ptr<QThread> worker(
-        QThread::create([&] { run = ConvertFiles(request, chain, options); }));
-    QEventLoop wait;
-    connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
-
-    SetConverting(true);
-    CProgressDlg progress(this);
-    m_progress = &progress;
-    connect(&progress, &CProgressDlg::cancelRequested, this, [&cancel] { cancel = true; });
-    QElapsedTimer clock;
-    const auto refresh = [&] {
-        const double fraction =
-            inputSize > 0 ? static_cast<double>(bytesRead.load(std::memory_order_relaxed)) /
-                                static_cast<double>(inputSize)
-                          : -1.0;
-        progress.SetProgress(pointsWritten.load(std::memory_order_relaxed),
-                             static_cast<double>(clock.elapsed()) / 1000.0, fraction);
+    BackgroundTask task;
+    task.title = QStringLiteral("正在转换文件");
+    task.work = [job](BackgroundProgress& progress) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(job->request.input->path, ec);
+        if (!ec) progress.inputBytes = size;
+        job->options.cancel = &progress.cancel;
+        job->options.progress = [&progress](std::uint64_t bytes, std::uint64_t points) {
+            progress.bytesRead.store(bytes, std::memory_order_relaxed);
+            progress.points.store(points, std::memory_order_relaxed);
+        };
+        job->run = ConvertFiles(job->request, ChainFor(job->request), job->options);
     };
-    QTimer show;
-    show.setSingleShot(true);
-    connect(&show, &QTimer::timeout, this, [&] {
-        refresh();
-        progress.show();
-    });
-    QTimer tick;
-    connect(&tick, &QTimer::timeout, this, refresh);
-
-    clock.start();
-    worker->start();
-    show.start(kProgressDelayMs);
-    tick.start(kProgressTickMs);
-    wait.exec();
-    worker->wait();
-
-    tick.stop();
-    show.stop();
-    m_progress = nullptr;
-    progress.hide();
-    SetConverting(false);
-    return run;
+    // An output being put in place is waited for; a stalled read is not.
+    task.giveUp = [job] { return job->withdrawal.Withdraw(); };
+    if (RunInBackground(*this, std::move(task)) == BackgroundEnd::GivenUp) {
+        FileRun cancelled;
+        cancelled.result.status = FileConversionResult::Status::Cancelled;
+        return cancelled;
+    }
+    if (QWidget* convert = GetDlgItem(kConvert)) convert->setFocus(Qt::OtherFocusReason);
+    return job->run;
 }
 
-void CConvertDlg::SetConverting(bool converting) {
-    m_converting = converting;
-    if (converting) {
-        m_disabledForRun.clear();
-        for (QWidget* control : Controls()) {
-            if (!control->isEnabled()) continue;
-            control->setEnabled(false);
-            m_disabledForRun.push_back(control);
-        }
-        return;
+CProgressDlg* CConvertDlg::Progress() const {
+    for (CProgressDlg* progress : findChildren<CProgressDlg*>()) {
+        if (progress->isVisible()) return progress;
     }
-    for (QWidget* control : m_disabledForRun) control->setEnabled(true);
-    m_disabledForRun.clear();
-    if (QWidget* convert = GetDlgItem(kConvert)) convert->setFocus(Qt::OtherFocusReason);
+    return nullptr;
 }
 
 void CConvertDlg::OnCancel() {
     // The window stays while a conversion runs: its progress window
     // cancels it.
-    if (m_converting) return;
+    if (Busy()) return;
+    // Closing loses a transformation that was never saved: asked first.
+    if (const QString unsaved = UnsavedTransformation(); !unsaved.isEmpty()) {
+        const QString question = QStringLiteral("当前的") + unsaved +
+                                 QStringLiteral("还没有保存到文件，关闭窗口后就没有了。\n确实要关闭吗？");
+        if (!AskYesNo(this, QString::fromStdString(ApplicationName()), question)) return;
+    }
     CTemplateDialog::OnCancel();
+}
+
+QString CConvertDlg::UnsavedTransformation() const {
+    // A step is saved when it has a file's name.
+    for (const Transformation& step : m_steps) {
+        if (!step.source.empty()) continue;
+        return step.model == Transformation::Model::Four || step.height ? QStringLiteral("点校正")
+                                                                         : QStringLiteral("七参数");
+    }
+    return QString();
 }
 
 void CConvertDlg::ApplyForm(int system, int& zoning, double& meridian, int zoningId, int meridianId,
@@ -379,6 +360,10 @@ void CConvertDlg::ApplyForm(int system, int& zoning, double& meridian, int zonin
 void CConvertDlg::ApplySourceForm() {
     UpdateData(true);
     ApplyForm(m_srcSystem, m_srcZoning, m_srcMeridian, kSrcZoning, kSrcMeridian, kSrcXCaption);
+    // Typed values of another form (B L H, x y H, X Y Z) are not this
+    // point's: they go, and any result goes with a setting.
+    if (FormChanged(false)) m_srcX = m_srcY = m_srcZ = 0.0;
+    m_tgtX = m_tgtY = m_tgtZ = 0.0;
     ApplyFileForm();
     UpdateData(false);
     UpdateTransformLine();
@@ -387,9 +372,26 @@ void CConvertDlg::ApplySourceForm() {
 void CConvertDlg::ApplyTargetForm() {
     UpdateData(true);
     ApplyForm(m_tgtSystem, m_tgtZoning, m_tgtMeridian, kTgtZoning, kTgtMeridian, kTgtXCaption);
+    FormChanged(true);
+    m_tgtX = m_tgtY = m_tgtZ = 0.0;
     ApplyFileForm();
     UpdateData(false);
     UpdateTransformLine();
+}
+
+bool CConvertDlg::FormChanged(bool target) {
+    std::optional<zelk::Form> form = SystemItemAt(SystemList::Main, target ? m_tgtSystem : m_srcSystem).FormOf();
+    // A site grid holds x y H as a projection does.
+    if (form == zelk::Form::Local) form = zelk::Form::Projected;
+    std::optional<zelk::Form>& shown = m_shownForm[target ? 1 : 0];
+    const bool changed = shown && form && *shown != *form;
+    if (form) shown = form;
+    return changed;
+}
+
+void CConvertDlg::ClearResults() {
+    m_tgtX = m_tgtY = m_tgtZ = 0.0;
+    for (int id : {kTgtX, kTgtY, kTgtZ}) SetDlgItemText(id, QString::fromStdString(FormatDialogNumber(0.0)));
 }
 
 void CConvertDlg::ApplyFileForm() {
@@ -483,7 +485,10 @@ void CConvertDlg::OnPickOutputFile() {
 }
 
 bool CConvertDlg::DropFile(const QString& path, bool input) {
-    if (m_converting || path.isEmpty() || QFileInfo(path).isDir()) return false;
+    if (Busy() || path.isEmpty() || QFileInfo(path).isDir()) return false;
+    // An output that exists is replaced only when the user says so, as in
+    // the save picker.
+    if (!input && QFileInfo::exists(path) && !AskToReplace(this, path)) return false;
     UpdateData(true);
     SetFile(input, path);
     ApplyFileForm();
@@ -504,7 +509,7 @@ void CConvertDlg::ClearOutputFile() {
 }
 
 void CConvertDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (!m_converting && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!Busy() && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void CConvertDlg::dropEvent(QDropEvent* event) {
@@ -518,7 +523,7 @@ bool CConvertDlg::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (!m_converting && !DraggedFile(drag->mimeData()).isEmpty()) {
+            if (!Busy() && !DraggedFile(drag->mimeData()).isEmpty()) {
                 drag->acceptProposedAction();
             } else {
                 drag->ignore();
@@ -543,6 +548,7 @@ void CConvertDlg::OnEditParams() {
     RefillSystemLists();
     if (result != kIdOk) return;
     m_steps = dialog.Steps();
+    ClearResults();
     UpdateTransformLine();
 }
 
@@ -580,6 +586,7 @@ void CConvertDlg::OnCalibrate() {
     } else if (at >= 0) {
         m_steps.erase(m_steps.begin() + at);
     }
+    ClearResults();
     UpdateTransformLine();
 }
 
@@ -631,7 +638,7 @@ void CConvertDlg::OnSysCommand(int id) {
 }
 
 void CConvertDlg::contextMenuEvent(QContextMenuEvent* event) {
-    if (m_converting) return;
+    if (Busy()) return;
     if (!m_systemMenu || m_systemMenu->actions().isEmpty()) {
         CTemplateDialog::contextMenuEvent(event);
         return;

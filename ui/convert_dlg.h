@@ -97,10 +97,10 @@ public:
     QMenu* SystemMenu() const { return m_systemMenu; }
 
     // A file conversion is running (the controls are disabled).
-    bool Converting() const { return m_converting; }
+    bool Converting() const { return Busy(); }
     // The progress window of the running conversion, shown after half a
-    // second; null when none runs.
-    CProgressDlg* Progress() const { return m_progress; }
+    // second; null when none is shown.
+    CProgressDlg* Progress() const;
     // Worker threads of the file conversion (0: one per core, as zelk-cli).
     int m_conversionThreads = 0;
 
@@ -108,6 +108,10 @@ public:
     // Each step's source is its name as the status line shows it: the file
     // it was read from or saved to (empty: typed, or not saved).
     std::vector<zelk::Transformation> m_steps;
+    // What closing the window would lose ("七参数", "点校正": a step not
+    // saved to a file); empty when nothing: Esc and the close box then
+    // close at once, else they ask.
+    QString UnsavedTransformation() const;
 
     // 点校正: the calibration dialog on the last step that is a site
     // calibration (four parameters, or a height fit), or, without one, on
@@ -138,16 +142,16 @@ private:
     void ApplyTargetForm();
     void ApplyFileForm();
     void SetFile(bool input, const QString& path);
-    zelk::FileRun ConvertFilesInBackground(const zelk::ConversionRequest& request,
-                                           const zelk::ConversionChain& chain);
-    void SetConverting(bool converting);
+    // A side's form (B L H, x y H, X Y Z) differs from the one shown
+    // before; the new one is remembered.
+    bool FormChanged(bool target);
+    void ClearResults();
+    std::optional<zelk::Form> m_shownForm[2];
+    zelk::FileRun ConvertFilesInBackground(const zelk::ConversionRequest& request);
 
     QMenu* m_systemMenu = nullptr;
     bool m_inputFormatByHand = false;
     bool m_outputFormatByHand = false;
-    bool m_converting = false;
-    std::vector<QWidget*> m_disabledForRun;
-    CProgressDlg* m_progress = nullptr;
 
     // A side's system as its lists and meridian field show it now (the
     // field read quietly); nothing when no system is chosen.

@@ -291,7 +291,24 @@ void CTemplateDialog::SetDlgItemText(int id, const QString& text) {
 
 int CTemplateDialog::DoModal() { return exec(); }
 
-void CTemplateDialog::reject() { OnCancel(); }
+void CTemplateDialog::reject() {
+    if (!m_busy) OnCancel();
+}
+
+void CTemplateDialog::SetBusy(bool busy) {
+    if (busy == m_busy) return;
+    m_busy = busy;
+    if (busy) {
+        for (QWidget* control : m_controls) {
+            if (!control->isEnabled()) continue;
+            control->setEnabled(false);
+            m_disabledWhileBusy.push_back(control);
+        }
+        return;
+    }
+    for (QWidget* control : m_disabledWhileBusy) control->setEnabled(true);
+    m_disabledWhileBusy.clear();
+}
 
 void CTemplateDialog::OnCancel() { EndDialog(kIdCancel); }
 

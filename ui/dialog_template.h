@@ -136,8 +136,15 @@ public:
     // Ends a modal run with this result.
     void EndDialog(int result) { done(result); }
 
-    // Cancel (close box, Esc, a cancel button): ends with kIdCancel.
+    // Cancel (close box, Esc, a cancel button): ends with kIdCancel;
+    // nothing while the dialog is busy.
     void reject() override;
+
+    // Work runs for the dialog (ui/background_run.h): every control that
+    // was enabled is disabled, and the dialog cannot be closed, until it
+    // is not busy again.
+    void SetBusy(bool busy);
+    bool Busy() const { return m_busy; }
 
 protected:
     // Walks the dialog's fields in exchange order; a dialog without fields
@@ -161,6 +168,8 @@ private:
     std::vector<QWidget*> m_controls;
     QHash<int, QWidget*> m_byId;
     bool m_hasDefault = false;
+    bool m_busy = false;
+    std::vector<QWidget*> m_disabledWhileBusy;
 };
 
 // The control with this id among the children of dialog (tests and tools).

@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "ui/background_run.h"
 #include "ui/qt_platform.h"
 #include "workflow/conversion_run.h"
 
@@ -77,6 +78,12 @@ void CGeoidChoice::OnActivated(int index) {
         if (m_file) request.directory = QFileInfo(FromPath(platform::PathFromUtf8(m_file->name))).absolutePath();
         const std::optional<QString> chosen = FilePicker().Pick(request);
         if (!chosen) {
+            m_list->setCurrentIndex(m_shown);
+            return;
+        }
+        // A named pipe or a device would hold the window until it answers.
+        if (const std::string refused = NotRegularFileText(ToPath(*chosen)); !refused.empty()) {
+            ShowMessage(refused, kReadFileCaption, MessageIcon::Error);
             m_list->setCurrentIndex(m_shown);
             return;
         }

@@ -6,10 +6,13 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <algorithm>
 
+#include "platform/message_box.h"
 #include "platform/number_text.h"
 #include "ui/qt_platform.h"
+#include "workflow/estimation_run.h"
 #include "workflow/calibration_run.h"
 
 using namespace zelk;
@@ -29,8 +32,14 @@ QStringList SplitPastedLine(const QString& line) {
     } else if (line.contains(QLatin1Char(','))) {
         fields = line.split(QLatin1Char(','));
     } else {
-        static const QRegularExpression blanks(QStringLiteral("\\s+"));
-        return line.split(blanks, Qt::SkipEmptyParts);
+        // Runs of blanks, any the character set calls so.
+        for (qsizetype i = 0; i < line.size();) {
+            while (i < line.size() && line[i].isSpace()) ++i;
+            const qsizetype start = i;
+            while (i < line.size() && !line[i].isSpace()) ++i;
+            if (i > start) fields << line.mid(start, i - start);
+        }
+        return fields;
     }
     for (QString& field : fields) field = field.trimmed();
     return fields;
@@ -47,9 +56,23 @@ CPairTable::CPairTable(QWidget* parent) : QTableWidget(kStartRows, kColumns, par
     setColumnWidth(kNameColumn, fontMetrics().horizontalAdvance(QStringLiteral("K0001")) + 6);
     for (int c = 1; c < kColumns; ++c) setColumnWidth(c, number);
     setWordWrap(false);
-    connect(this, &QTableWidget::itemChanged, this, [this] {
-        if (!m_filling) KeepOneEmptyRow();
+    // A number wider than its column loses its first digits, not its last:
+    // the millimetres stay in sight. Columns grow to what they hold.
+    setTextElideMode(Qt::ElideLeft);
+    connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* cell) {
+        if (m_filling) return;
+        KeepOneEmptyRow();
+        FitColumn(cell->column());
     });
+}
+
+void CPairTable::FitColumn(int column) {
+    if (column < 0 || column >= kColumns) return;
+    // The widest cell of the rows the view measures (it looks at some
+    // hundreds, whatever the table holds), never narrower than at the start.
+    const int least = column == kNameColumn ? fontMetrics().horizontalAdvance(QStringLiteral("K0001")) + 6
+                                            : fontMetrics().horizontalAdvance(QStringLiteral("39.491241735")) + 6;
+    setColumnWidth(column, std::max(least, sizeHintForColumn(column)));
 }
 
 void CPairTable::SetAxes(const std::array<QString, 3>& before, const std::array<QString, 3>& after) {
@@ -84,21 +107,41 @@ void CPairTable::KeepOneEmptyRow() {
 }
 
 void CPairTable::PasteText(const QString& text) {
-    int row = currentRow() >= 0 ? currentRow() : 0;
+    const int first = currentRow() >= 0 ? currentRow() : 0;
     const int column = currentColumn() >= 0 ? currentColumn() : 0;
+    // The lines that hold anything, as many as the table may hold from the
+    // first row on.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    lines.removeIf([](const QString& line) { return line.trimmed().isEmpty(); });
+    const qsizetype room = std::max<qsizetype>(0, static_cast<qsizetype>(zelk::kMaxCommonPoints) - first);
+    const qsizetype left = std::max<qsizetype>(0, lines.size() - room);
+    lines.resize(lines.size() - left);
+
+    // Rows added at once, and the cells filled without a signal each: the
+    // table is told once that they changed.
+    if (first + lines.size() > rowCount()) setRowCount(static_cast<int>(first + lines.size()));
     m_filling = true;
-    for (QString line : text.split(QLatin1Char('\n'))) {
-        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-        if (line.trimmed().isEmpty()) continue;
-        const QStringList fields = SplitPastedLine(line);
-        // Six values without a name go past the name column.
-        const int start = column == kNameColumn && fields.size() == kColumns - 1 ? 1 : column;
-        if (row >= rowCount()) setRowCount(row + 1);
-        for (int f = 0; f < fields.size() && start + f < kColumns; ++f) SetCell(row, start + f, fields[f]);
-        ++row;
+    {
+        const QSignalBlocker quiet(model());
+        int row = first;
+        for (QString& line : lines) {
+            if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+            const QStringList fields = SplitPastedLine(line);
+            // Six values without a name go past the name column.
+            const int start = column == kNameColumn && fields.size() == kColumns - 1 ? 1 : column;
+            for (int f = 0; f < fields.size() && start + f < kColumns; ++f) SetCell(row, start + f, fields[f]);
+            ++row;
+        }
     }
     m_filling = false;
+    viewport()->update();
     KeepOneEmptyRow();
+    for (int c = 0; c < kColumns; ++c) FitColumn(c);
+    if (left > 0) {
+        ShowMessage("点对表最多容纳" + std::to_string(zelk::kMaxCommonPoints) + "对公共点，粘贴的最后" +
+                        std::to_string(left) + "行没有贴入！",
+                    ApplicationName(), MessageIcon::Warning);
+    }
 }
 
 void CPairTable::ClearPairs() {
@@ -141,10 +184,16 @@ std::optional<CPairTable::Pairs> CPairTable::ReadPairs(Problem& problem) const {
     for (int row = 0; row < rowCount(); ++row) {
         if (RowIsEmpty(row)) continue;
         double values[6];
+        if (pairs.before.size() == zelk::kMaxCommonPoints) {
+            problem.row = row;
+            problem.column = kNameColumn;
+            problem.text = QStringLiteral("点对表的公共点超过%1对（第%2行起），请减少点对！")
+                               .arg(zelk::kMaxCommonPoints)
+                               .arg(row + 1);
+            return std::nullopt;
+        }
         for (int c = 1; c < kColumns; ++c) {
             const QString text = CellText(row, c);
-            const QString caption = horizontalHeaderItem(c)->text();
-            const QString where = QStringLiteral("点对表第%1行的“%2”").arg(row + 1).arg(caption);
             // B and L are the first two values of a side; packed DMS reads
             // as any number field does.
             const std::optional<AngleFormat> angles = m_angles[c <= 3 ? 0 : 1];
@@ -165,6 +214,8 @@ std::optional<CPairTable::Pairs> CPairTable::ReadPairs(Problem& problem) const {
                 value = ParseDialogNumber(CodePageBytes(text));
             }
             if (!value) {
+                const QString where =
+                    QStringLiteral("点对表第%1行的“%2”").arg(row + 1).arg(horizontalHeaderItem(c)->text());
                 problem.row = row;
                 problem.column = c;
                 const QString expected = !angle ? QStringLiteral("一个数")

@@ -8,7 +8,10 @@
 // blanks. They fill the table from the current cell to the right and down,
 // rows added as needed; a line of six fields pasted into the name column
 // has no name and fills the six value columns. The last row is always
-// empty, so there is always a row to type into. A value typed as '*' is
+// empty, so there is always a row to type into. The table holds at most
+// zelk::kMaxCommonPoints pairs, as an estimation takes: lines past them are
+// not pasted, and a message says how many.
+// A value typed as '*' is
 // not known: a plan-only pair ('*' heights) or a height-only pair ('*' x
 // and y) of a site calibration.
 #pragma once
@@ -71,6 +74,8 @@ protected:
 
 private:
     void KeepOneEmptyRow();
+    // A column as wide as what it shows (zone-prefixed eastings whole).
+    void FitColumn(int column);
     bool RowIsEmpty(int row) const;
     QString CellText(int row, int column) const;
     void SetCell(int row, int column, const QString& text);

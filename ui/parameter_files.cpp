@@ -3,6 +3,8 @@
 #include <QFileInfo>
 
 #include "platform/message_box.h"
+#include "ui/background_run.h"
+#include "ui/dialog_template.h"
 #include "ui/qt_platform.h"
 #include "ui/system_lists.h"
 #include "ui/templates.h"
@@ -34,14 +36,26 @@ std::string UseItAsLine(const QString& path) {
     return "Use it as: zelk-cli convert --params @" + QFileInfo(path).fileName().toStdString() + " ...";
 }
 
-std::optional<Transformation> OpenParamsFile(QWidget* owner, QString& path) {
+std::optional<Transformation> OpenParamsFile(CTemplateDialog* owner, QString& path) {
     const std::optional<QString> picked = PickParamsFile(true, owner);
     if (!picked) return std::nullopt;
     path = *picked;
-    std::string error;
-    std::optional<Transformation> calibration = ReadParametersFile(ToPath(path), error);
+    struct Read {
+        std::optional<Transformation> calibration;
+        std::string error;
+    };
+    const std::filesystem::path file = ToPath(path);
+    const std::optional<Read> read =
+        InBackground<Read>(*owner, QStringLiteral("正在读取参数文件"), QStringLiteral("正在读取参数文件…"), [file] {
+            Read r;
+            r.error = NotRegularFileText(file);
+            if (r.error.empty()) r.calibration = ReadParametersFile(file, r.error);
+            return r;
+        });
+    if (!read) return std::nullopt;
+    std::optional<Transformation> calibration = read->calibration;
     if (!calibration) {
-        ShowParamsReadProblem(error);
+        ShowParamsReadProblem(read->error);
         return calibration;
     }
     // Messages about it name the file as the status line does.
@@ -55,12 +69,32 @@ std::optional<Transformation> OpenParamsFile(QWidget* owner, QString& path) {
     return calibration;
 }
 
+bool SaveParamsFile(CTemplateDialog* owner, const QString& path, const Transformation& calibration,
+                    const std::string& comment) {
+    const std::filesystem::path file = ToPath(path);
+    const std::optional<std::string> error = InBackground<std::string>(
+        *owner, QStringLiteral("正在保存参数文件"), QStringLiteral("正在保存参数文件…"), [file, calibration, comment] {
+            std::string problem;
+            if (!SaveParametersFile(file, calibration, comment, problem) && problem.empty()) problem = "?";
+            return problem;
+        });
+    // Given up: whatever the write does, it writes through a temporary file.
+    if (!error) return false;
+    if (!error->empty()) {
+        ShowParamsWriteProblem(*error);
+        return false;
+    }
+    return true;
+}
+
 std::optional<std::vector<Transformation>> OpenStepsFile(QWidget* owner, QString& path) {
     const std::optional<QString> picked = PickParamsFile(true, owner);
     if (!picked) return std::nullopt;
     path = *picked;
-    std::string error;
-    std::optional<std::vector<Transformation>> steps = ReadStepsFile(ToPath(path), error);
+    // A named pipe or a device would hold the window until it answers.
+    std::string error = NotRegularFileText(ToPath(path));
+    std::optional<std::vector<Transformation>> steps =
+        error.empty() ? ReadStepsFile(ToPath(path), error) : std::nullopt;
     if (!steps) {
         ShowParamsReadProblem(error);
         return steps;

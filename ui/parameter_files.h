@@ -15,9 +15,17 @@
 // replacing a file and adds ".params" to a name without a suffix).
 std::optional<QString> PickParamsFile(bool open, QWidget* owner);
 
-// The picker, then the file read; nothing (a problem shown) when the user
-// chose none or it cannot be read. path receives the file chosen.
-std::optional<zelk::Transformation> OpenParamsFile(QWidget* owner, QString& path);
+// The picker, then the file read on a worker thread (ui/background_run.h);
+// nothing (a problem shown) when the user chose none, gave up waiting, or
+// it cannot be read, a file that is not a regular file included. path
+// receives the file chosen.
+class CTemplateDialog;
+std::optional<zelk::Transformation> OpenParamsFile(CTemplateDialog* owner, QString& path);
+
+// Saves calibration as a parameters file on a worker thread; false (the
+// problem shown) when it could not be written.
+bool SaveParamsFile(CTemplateDialog* owner, const QString& path, const zelk::Transformation& calibration,
+                    const std::string& comment);
 
 // The picker, then every step of a parameters or chain file, each named by
 // the file's name (a chain's steps "name [step N]"); nothing (a problem

@@ -33,10 +33,10 @@ QString ProgressText(std::uint64_t points, double seconds) {
     return text;
 }
 
-CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent) {
+CProgressDlg::CProgressDlg(QWidget* parent, const QString& title) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("正在转换文件"));
+    setWindowTitle(title);
     const DialogTemplate& main = ConvertDialogTemplate();
     setFont(DialogFont(main.fontFace, main.pointSize));
 
@@ -73,6 +73,11 @@ void CProgressDlg::SetProgress(std::uint64_t points, double seconds, double frac
         m_bar->setRange(0, 1000);
         m_bar->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000.0));
     }
+}
+
+void CProgressDlg::SetActivity(const QString& text) {
+    m_count->setText(text);
+    m_bar->setRange(0, 0);
 }
 
 void CProgressDlg::reject() {

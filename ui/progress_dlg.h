@@ -1,6 +1,7 @@
-// The progress of a file conversion that runs on a worker thread: the
-// points written so far, the points per second, the share of the input read
-// and a 取消 button.
+// The progress of work that runs on a worker thread (ui/background_run.h):
+// for a file conversion the points written so far, the points per second
+// and the share of the input read; for other work a line saying what is
+// being done; and a 取消 button.
 #pragma once
 
 #include <QDialog>
@@ -18,11 +19,13 @@ QString ProgressText(std::uint64_t points, double seconds);
 class CProgressDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CProgressDlg(QWidget* parent);
+    explicit CProgressDlg(QWidget* parent, const QString& title = QStringLiteral("正在转换文件"));
     ~CProgressDlg() override;
 
     // fraction: the share of the input read, 0 to 1; negative when unknown.
     void SetProgress(std::uint64_t points, double seconds, double fraction);
+    // Work that counts nothing: what is being done, and a busy bar.
+    void SetActivity(const QString& text);
 
     // 取消 was pressed (or Esc, or the close box): the button then says
     // the run is stopping.

@@ -3,13 +3,27 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QListView>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QThread>
 #include <QTranslator>
 #include <QStringDecoder>
 #include <QUrl>
+#include <algorithm>
 
 using namespace zelk;
 
@@ -58,11 +72,19 @@ std::size_t ChineseLength(const std::string& text, std::size_t i) {
 QString DecodeMessageText(const std::string& text) {
     QStringDecoder chinese("GB18030", QStringDecoder::Flag::Stateless);
     QString decoded;
+    decoded.reserve(static_cast<qsizetype>(text.size()));
     std::size_t i = 0;
     while (i < text.size()) {
-        if (const std::size_t n = Utf8Length(text, i)) {
-            decoded += QString::fromUtf8(text.data() + i, static_cast<qsizetype>(n));
-            i += n;
+        // Runs of UTF-8 at once: a report of many lines is decoded quickly.
+        std::size_t run = i;
+        while (run < text.size()) {
+            const std::size_t n = Utf8Length(text, run);
+            if (n == 0) break;
+            run += n;
+        }
+        if (run > i) {
+            decoded += QString::fromUtf8(text.data() + i, static_cast<qsizetype>(run - i));
+            i = run;
         } else if (const std::size_t m = ChineseLength(text, i); m && chinese.isValid()) {
             decoded += chinese.decode(QByteArrayView(text.data() + i, static_cast<qsizetype>(m)));
             i += m;
@@ -74,11 +96,108 @@ QString DecodeMessageText(const std::string& text) {
     return decoded;
 }
 
+namespace {
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            break;
+    }
+    return QMessageBox::Warning;
+}
+
+QStyle::StandardPixmap IconPixmap(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error:
+            return QStyle::SP_MessageBoxCritical;
+        case MessageIcon::Information:
+            return QStyle::SP_MessageBoxInformation;
+        case MessageIcon::Warning:
+            break;
+    }
+    return QStyle::SP_MessageBoxWarning;
+}
+
+// Every line of a report as wide as the widest: the list scrolls sideways
+// to the end of any line, and lays out its rows without measuring each.
+class ReportLineSize final : public QStyledItemDelegate {
+public:
+    ReportLineSize(QSize size, QObject* parent) : QStyledItemDelegate(parent), m_size(size) {}
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return m_size; }
+
+private:
+    QSize m_size;
+};
+}  // namespace
+
+bool IsLongMessage(const std::string& text) {
+    return text.size() > kLongMessageBytes ||
+           std::count(text.begin(), text.end(), '\n') >= static_cast<std::ptrdiff_t>(kLongMessageLines);
+}
+
+std::unique_ptr<QDialog> MakeReportBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                                       QWidget* owner) {
+    auto box = std::make_unique<QDialog>(owner);
+    box->setWindowTitle(DecodeMessageText(caption.empty() ? ApplicationName() : caption));
+    if (!owner) box->setWindowModality(Qt::ApplicationModal);
+    auto* picture = new QLabel(box.get());
+    const int iconSize = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, box.get());
+    picture->setPixmap(box->style()->standardIcon(IconPixmap(icon), nullptr, box.get()).pixmap(iconSize, iconSize));
+    picture->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    // A line a row: a list draws only the lines in view, so a report of
+    // every pair of a large estimation shows at once. Columns aligned with
+    // blanks stay aligned in a fixed-pitch font.
+    const QString decoded = DecodeMessageText(text);
+    QStringList lines = decoded.split(QLatin1Char('\n'));
+    if (lines.size() > 1 && lines.last().isEmpty()) lines.removeLast();
+    auto* field = new QListView(box.get());
+    field->setObjectName(QStringLiteral("reportLines"));
+    field->setModel(new QStringListModel(lines, field));
+    field->setUniformItemSizes(true);
+    field->setSelectionMode(QAbstractItemView::NoSelection);
+    field->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    field->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    field->setTextElideMode(Qt::ElideNone);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box.get());
+    QPushButton* copy = buttons->addButton(QStringLiteral("复制全部"), QDialogButtonBox::ActionRole);
+    QObject::connect(copy, &QPushButton::clicked, box.get(), [decoded] { QGuiApplication::clipboard()->setText(decoded); });
+    QObject::connect(buttons, &QDialogButtonBox::accepted, box.get(), &QDialog::accept);
+    auto* layout = new QGridLayout(box.get());
+    layout->addWidget(picture, 0, 0);
+    layout->addWidget(field, 0, 1);
+    layout->addWidget(buttons, 1, 0, 1, 2);
+    layout->setColumnStretch(1, 1);
+    buttons->button(QDialogButtonBox::Ok)->setFocus(Qt::OtherFocusReason);
+
+    // As wide as the widest line and as tall as the text, within two
+    // thirds of the screen. The lines measured are the first and the last
+    // thousands: the middle of a long report is its table of pairs.
+    const QFontMetrics metrics(field->font());
+    int widest = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i == 2000 && lines.size() > 4000) i = lines.size() - 2000;
+        widest = std::max(widest, metrics.horizontalAdvance(lines[i]));
+    }
+    field->setItemDelegate(new ReportLineSize(QSize(widest + 8, metrics.height() + 2), field));
+    QSize screen(1024, 768);
+    if (const QScreen* shown = (owner ? owner->screen() : QGuiApplication::primaryScreen())) {
+        screen = shown->availableGeometry().size();
+    }
+    const int frame = 2 * field->frameWidth() + field->verticalScrollBar()->sizeHint().width() + 12;
+    const int rows = static_cast<int>(std::min<qsizetype>(lines.size(), 1000)) + 1;
+    field->setMinimumSize(std::clamp(widest + frame, 360, screen.width() * 2 / 3),
+                          std::clamp(rows * (metrics.lineSpacing() + 1) + frame, 120, screen.height() * 2 / 3));
+    return box;
+}
+
 std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& text, const std::string& caption,
                                             MessageIcon icon, QWidget* owner) {
     auto box = std::make_unique<QMessageBox>(
-        icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
-        DecodeMessageText(caption.empty() ? ApplicationName() : caption), DecodeMessageText(text),
+        BoxIcon(icon), DecodeMessageText(caption.empty() ? ApplicationName() : caption), DecodeMessageText(text),
         QMessageBox::Ok, owner);
     box->setTextFormat(Qt::PlainText);
     if (!owner) box->setWindowModality(Qt::ApplicationModal);
@@ -91,7 +210,11 @@ void QtMessageService::Show(const std::string& text, const std::string& caption,
     Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner) owner = QApplication::activeWindow();
-    MakeMessageBox(text, caption, icon, owner)->exec();
+    if (IsLongMessage(text)) {
+        MakeReportBox(text, caption, icon, owner)->exec();
+    } else {
+        MakeMessageBox(text, caption, icon, owner)->exec();
+    }
 }
 
 bool InstallQtTranslation(QTranslator& translator, const QString& folder) {

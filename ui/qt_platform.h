@@ -15,19 +15,31 @@
 
 #include "platform/message_box.h"
 
-// The message service as a real modal box: warning or error icon, one OK
-// button, the caption, owned by the active window; returns once closed.
+// The message service as a real modal box: information, warning or error
+// icon, one OK button, the caption, owned by the active window; returns once
+// closed. A long message is shown in a scrolling field (MakeReportBox).
 // Shown on the thread of the user interface only.
 class QtMessageService final : public zelk::IMessageService {
 public:
     void Show(const std::string& text, const std::string& caption, zelk::MessageIcon icon) override;
 };
 
+class QDialog;
 class QMessageBox;
 // The box QtMessageService shows, not yet shown. An empty caption becomes
 // the application's name.
 std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& text, const std::string& caption,
                                             zelk::MessageIcon icon, QWidget* owner);
+// A message too long for a box (an estimation report that lists every
+// pair): more than kLongMessageLines lines or kLongMessageBytes bytes.
+inline constexpr int kLongMessageLines = 30;
+inline constexpr std::size_t kLongMessageBytes = 4000;
+bool IsLongMessage(const std::string& text);
+// The box QtMessageService shows for a long message: the icon, the text in
+// a scrolling field of bounded size (at most about two thirds of the
+// screen) and 确定.
+std::unique_ptr<QDialog> MakeReportBox(const std::string& text, const std::string& caption,
+                                       zelk::MessageIcon icon, QWidget* owner);
 
 // Loads Qt's own Chinese texts (standard buttons, file pickers, their
 // questions) from qtbase_zh_CN.qm in folder, Qt's translations folder when

@@ -1,5 +1,6 @@
 #include "ui/residual_views.h"
 
+#include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,7 +14,7 @@ using namespace zelk;
 QColor SuspectColor() { return QColor(200, 0, 0); }
 
 namespace {
-QString Metres(double value) { return QString::fromStdString(FormatFixed(value, 4)); }
+QString Metres(double value) { return TableNumber(value, 4); }
 
 // Where a component took no part (a plan-only or height-only pair).
 const QString kUnused = QStringLiteral("—");
@@ -105,7 +106,91 @@ double RoundLengthBelow(double metres) {
 
 // ---------------------------------------------------------------- table
 
-CResidualTable::CResidualTable(QWidget* parent) : QTableWidget(parent) {
+QString TableNumber(double value, int decimals) {
+    std::string text = FormatFixed(value, decimals);
+    // A value that rounds to zero has no sign.
+    if (text.size() > 1 && text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) text.erase(0, 1);
+    return QString::fromStdString(text);
+}
+
+class CResidualTable::Model final : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Show(std::vector<CalibrationResidual> rows, ResidualKind kind, QStringList names,
+              bool withoutGeoid = false) {
+        beginResetModel();
+        m_rows = std::move(rows);
+        m_kind = kind;
+        m_withNames = AnyName(names);
+        m_names = m_withNames ? std::move(names) : QStringList();
+        const bool height = AnyHeight(m_rows);
+        m_withoutGeoid = withoutGeoid && height;
+        m_captions = CaptionsOf(kind, m_withNames, height, m_withoutGeoid);
+        endResetModel();
+    }
+
+    const QStringList& Captions() const { return m_captions; }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(m_captions.size());
+    }
+
+    QString Text(int row, int column) const {
+        const CalibrationResidual& r = m_rows[static_cast<std::size_t>(row)];
+        if (column == 0) return QString::number(row + 1);
+        if (m_withNames && column-- == 1) return row < m_names.size() ? m_names[row] : QString();
+        const int values = m_kind == ResidualKind::Spatial ? 3 : 2;
+        if (column <= values) return r.planeUsed ? Metres(r.r[static_cast<std::size_t>(column - 1)]) : kUnused;
+        if (column == values + 1) return r.planeUsed ? Metres(r.length) : kUnused;
+        column -= values + 2;
+        if (AnyHeightColumn() && column-- == 0) return r.heightFitted ? Metres(r.height) : kUnused;
+        if (m_withoutGeoid && column-- == 0) return r.heightFitted ? Metres(r.heightWithoutGeoid) : kUnused;
+        if (column == 0) return r.leftOut > 0.0 ? Metres(r.leftOut) : QStringLiteral("-");
+        return r.suspect ? QStringLiteral("*") : QString();
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid()) return {};
+        switch (role) {
+            case Qt::DisplayRole:
+                return Text(index.row(), index.column());
+            case Qt::TextAlignmentRole: {
+                if (index.column() == columnCount() - 1) return int(Qt::AlignCenter);
+                const bool text = m_withNames && index.column() == 1;
+                return int(Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight));
+            }
+            case Qt::ForegroundRole:
+                if (m_rows[static_cast<std::size_t>(index.row())].suspect) return SuspectColor();
+                return {};
+            default:
+                return {};
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || section < 0 || section >= m_captions.size()) return {};
+        if (role == Qt::DisplayRole) return m_captions[section];
+        if (role == Qt::ToolTipRole) return CaptionTip(m_captions[section]);
+        return {};
+    }
+
+private:
+    bool AnyHeightColumn() const { return m_captions.contains(QStringLiteral("高程 (m)")); }
+
+    std::vector<CalibrationResidual> m_rows;
+    ResidualKind m_kind = ResidualKind::Spatial;
+    bool m_withNames = false;
+    bool m_withoutGeoid = false;
+    QStringList m_names;
+    QStringList m_captions;
+};
+
+CResidualTable::CResidualTable(QWidget* parent) : QTableView(parent), m_model(new Model(this)) {
+    setModel(m_model);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -116,75 +201,83 @@ CResidualTable::CResidualTable(QWidget* parent) : QTableWidget(parent) {
     Clear();
 }
 
-void CResidualTable::SetColumns(const QStringList& captions) {
-    setColumnCount(static_cast<int>(captions.size()));
-    for (int c = 0; c < columnCount(); ++c) {
-        auto* header = new QTableWidgetItem(captions[c]);
-        header->setToolTip(CaptionTip(captions[c]));
-        setHorizontalHeaderItem(c, header);
-    }
-}
+CResidualTable::~CResidualTable() = default;
 
 void CResidualTable::Clear(ResidualKind kind) {
-    setRowCount(0);
-    SetColumns(CaptionsOf(kind, false, false));
+    m_model->Show({}, kind, {});
     FitColumns();
 }
 
 void CResidualTable::ShowResiduals(const std::vector<CalibrationResidual>& rows, ResidualKind kind,
                                    const QStringList& names, bool withoutGeoid) {
-    const bool withNames = AnyName(names);
-    const bool height = AnyHeight(rows);
-    withoutGeoid = withoutGeoid && height;
-    setRowCount(0);
-    SetColumns(CaptionsOf(kind, withNames, height, withoutGeoid));
-    setRowCount(static_cast<int>(rows.size()));
-    for (int i = 0; i < rowCount(); ++i) {
-        const CalibrationResidual& r = rows[static_cast<std::size_t>(i)];
-        QStringList cells{QString::number(i + 1)};
-        if (withNames) cells << (i < names.size() ? names[i] : QString());
-        const auto plane = [&](double value) { return r.planeUsed ? Metres(value) : kUnused; };
-        cells << plane(r.r[0]) << plane(r.r[1]);
-        if (kind == ResidualKind::Spatial) cells << plane(r.r[2]);
-        cells << plane(r.length);
-        if (height) cells << (r.heightFitted ? Metres(r.height) : kUnused);
-        if (withoutGeoid) cells << (r.heightFitted ? Metres(r.heightWithoutGeoid) : kUnused);
-        cells << (r.leftOut > 0.0 ? Metres(r.leftOut) : QStringLiteral("-"));
-        cells << (r.suspect ? QStringLiteral("*") : QString());
-        for (int c = 0; c < cells.size(); ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
-            const bool text = c == 1 && withNames;
-            item->setTextAlignment(Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight));
-            if (c == cells.size() - 1) item->setTextAlignment(Qt::AlignCenter);
-            if (r.suspect) item->setForeground(SuspectColor());
-            setItem(i, c, item);
-        }
-    }
+    m_model->Show(rows, kind, names, withoutGeoid);
     FitColumns();
 }
 
+int CResidualTable::rowCount() const { return m_model->rowCount(); }
+int CResidualTable::columnCount() const { return m_model->columnCount(); }
+
+QString CResidualTable::CellText(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= m_model->columnCount()) return {};
+    return m_model->Text(row, column);
+}
+
+QColor CResidualTable::CellColor(int row, int column) const {
+    const QVariant colour = m_model->data(m_model->index(row, column), Qt::ForegroundRole);
+    return colour.isValid() ? colour.value<QColor>() : palette().color(QPalette::Text);
+}
+
 void CResidualTable::FitColumns() {
+    // The rows in view decide (the header's precision); every row would
+    // take long for many pairs.
     resizeColumnsToContents();
     // What is left of the width goes to the columns evenly; a table wider
     // than its view scrolls.
+    const int columns = m_model->columnCount();
     int used = 0;
-    for (int c = 0; c < columnCount(); ++c) used += columnWidth(c);
+    for (int c = 0; c < columns; ++c) used += columnWidth(c);
     const int spare = viewport()->width() - used;
-    if (spare <= 0 || columnCount() == 0) return;
-    for (int c = 0; c < columnCount(); ++c) {
-        setColumnWidth(c, columnWidth(c) + spare / columnCount() + (c < spare % columnCount() ? 1 : 0));
+    if (spare <= 0 || columns == 0) return;
+    for (int c = 0; c < columns; ++c) {
+        setColumnWidth(c, columnWidth(c) + spare / columns + (c < spare % columns ? 1 : 0));
     }
 }
 
 void CResidualTable::resizeEvent(QResizeEvent* event) {
-    QTableWidget::resizeEvent(event);
+    QTableView::resizeEvent(event);
     FitColumns();
 }
 
-QStringList CResidualTable::Captions() const {
-    QStringList captions;
-    for (int c = 0; c < columnCount(); ++c) captions << horizontalHeaderItem(c)->text();
-    return captions;
+QStringList CResidualTable::Captions() const { return m_model->Captions(); }
+
+QString CResidualTable::PlainText() const {
+    const int rows = rowCount(), columns = columnCount();
+    // Names as wide as the widest; numbers in columns of 12.
+    std::vector<qsizetype> widths(static_cast<std::size_t>(columns), 12);
+    widths[0] = 6;
+    const QStringList captions = Captions();
+    const bool named = columns > 1 && captions[1] == QStringLiteral("点号");
+    if (named) {
+        widths[1] = captions[1].size();
+        for (int r = 0; r < rows; ++r) widths[1] = std::max(widths[1], m_model->Text(r, 1).size());
+    }
+    const auto line = [&](const auto& cell) {
+        QString text;
+        for (int c = 0; c < columns; ++c) {
+            const QString value = cell(c);
+            const qsizetype pad = std::max<qsizetype>(widths[static_cast<std::size_t>(c)] - value.size(), 1);
+            if (named && c == 1) {
+                text += QStringLiteral("  ") + value + QString(pad - 1, QLatin1Char(' '));
+            } else {
+                text += QString(pad, QLatin1Char(' ')) + value;
+            }
+        }
+        while (text.endsWith(QLatin1Char(' '))) text.chop(1);
+        return text + QLatin1Char('\n');
+    };
+    QString text = line([&captions](int c) { return captions[c]; });
+    for (int r = 0; r < rows; ++r) text += line([this, r](int c) { return m_model->Text(r, c); });
+    return text;
 }
 
 // ---------------------------------------------------------------- plot
@@ -207,6 +300,7 @@ CResidualPlot::CResidualPlot(QWidget* parent) : QWidget(parent) {
 
 void CResidualPlot::Clear(const QString& hint) {
     m_positions.clear();
+    m_drawn.clear();
     m_rows.clear();
     m_labels.clear();
     m_hint = hint;
@@ -279,6 +373,50 @@ void CResidualPlot::Layout() {
     m_arrowScale = reference > 0.0 ? kArrowShare * std::min(w, h) / reference : 0.0;
     m_arrowCut = kLongestShare * std::min(w, h);
     m_arrowLegend = RoundLengthBelow(reference);
+    Thin();
+}
+
+void CResidualPlot::Thin() {
+    const int n = PointCount();
+    m_drawn.clear();
+    if (n <= kMaxDrawnPoints) {
+        for (int i = 0; i < n; ++i) m_drawn.push_back(i);
+        return;
+    }
+    // Squares of kCell pixels: a thousand or two over the plot.
+    constexpr double kCell = 8.0;
+    const QRectF area = PlotArea().adjusted(-kMargin, -kMargin, kMargin, kMargin);
+    const int columns = std::max(1, static_cast<int>(area.width() / kCell) + 1);
+    const int rows = std::max(1, static_cast<int>(area.height() / kCell) + 1);
+    std::vector<int> best(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), -1);
+    const auto length = [this](int i) {
+        const CalibrationResidual& r = m_rows[static_cast<std::size_t>(i)];
+        return std::hypot(r.plane[0], r.plane[1]);
+    };
+    std::vector<int> suspects;
+    for (int i = 0; i < n; ++i) {
+        if (m_rows[static_cast<std::size_t>(i)].suspect) {
+            if (static_cast<int>(suspects.size()) < kMaxDrawnPoints / 4) suspects.push_back(i);
+            continue;
+        }
+        const QPointF at = PointAt(i) - area.topLeft();
+        const int c = std::clamp(static_cast<int>(at.x() / kCell), 0, columns - 1);
+        const int r = std::clamp(static_cast<int>(at.y() / kCell), 0, rows - 1);
+        int& kept = best[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(c)];
+        if (kept < 0 || length(i) > length(kept)) kept = i;
+    }
+    for (int i : best) {
+        if (i >= 0) m_drawn.push_back(i);
+    }
+    // The longest first when the squares hold more than may be drawn.
+    const int room = kMaxDrawnPoints - static_cast<int>(suspects.size());
+    if (static_cast<int>(m_drawn.size()) > room) {
+        std::nth_element(m_drawn.begin(), m_drawn.begin() + room, m_drawn.end(),
+                         [&length](int a, int b) { return length(a) > length(b); });
+        m_drawn.resize(static_cast<std::size_t>(room));
+    }
+    m_drawn.insert(m_drawn.end(), suspects.begin(), suspects.end());
+    std::sort(m_drawn.begin(), m_drawn.end());
 }
 
 bool CResidualPlot::ArrowCut(int i) const {
@@ -335,8 +473,14 @@ void CResidualPlot::paintEvent(QPaintEvent*) {
     painter.drawText(QPointF(16.0, kTopBand - 4.0), QStringLiteral("x（北）  y（东）→"));
 
     const QColor normal(0, 70, 160);
-    const double radius = 3.0;
-    for (int i = 0; i < PointCount(); ++i) {
+    const double radius = DrawnCount() < PointCount() ? 2.0 : 3.0;
+    const bool named = DrawnCount() <= kMaxNamedPoints;
+    if (DrawnCount() < PointCount()) {
+        const QString shown = QStringLiteral("显示 %1 / %2 点").arg(DrawnCount()).arg(PointCount());
+        painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+        painter.drawText(QRectF(rect()).adjusted(0, 2, -6, 0), Qt::AlignRight | Qt::AlignTop, shown);
+    }
+    for (const int i : m_drawn) {
         const CalibrationResidual& r = m_rows[static_cast<std::size_t>(i)];
         const QColor colour = r.suspect ? SuspectColor() : normal;
         const QPointF at = PointAt(i);
@@ -347,6 +491,8 @@ void CResidualPlot::paintEvent(QPaintEvent*) {
         painter.setPen(QPen(r.suspect ? colour : ink, 1.0));
         painter.setBrush(r.suspect ? colour : palette().color(QPalette::Base));
         painter.drawEllipse(at, radius, radius);
+        // Among many points only suspects and arrows cut short are named.
+        if (!named && !r.suspect && !ArrowCut(i)) continue;
         QString label = i < m_labels.size() && !m_labels[i].isEmpty() ? m_labels[i] : QString::number(i + 1);
         // An arrow longer than drawn: its length beside the name.
         if (ArrowCut(i)) label += QStringLiteral("  ") + LengthText(std::hypot(r.plane[0], r.plane[1]));

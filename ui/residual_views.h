@@ -11,7 +11,7 @@
 #include <QPointF>
 #include <QString>
 #include <QStringList>
-#include <QTableWidget>
+#include <QTableView>
 #include <QWidget>
 #include <vector>
 
@@ -33,11 +33,14 @@ enum class ResidualKind {
 // 剔除后 is the pair's discrepancy from an estimate without it ("-" when the
 // test did not run); 粗差 holds "*" for a suspected blunder, whose whole row
 // is red. A component the pair took no part in (the plane of a height-only
-// pair, the height of a plan-only pair) shows "—".
-class CResidualTable : public QTableWidget {
+// pair, the height of a plan-only pair) shows "—". The cells are written as
+// they are drawn, so that any number of rows costs no more than the
+// residuals themselves.
+class CResidualTable : public QTableView {
     Q_OBJECT
 public:
     explicit CResidualTable(QWidget* parent = nullptr);
+    ~CResidualTable() override;
 
     // withoutGeoid: the height fit sat on a geoid model, and a column
     // after 高程 shows the same fit's residual without it.
@@ -46,8 +49,16 @@ public:
     // No rows; the headers of kind.
     void Clear(ResidualKind kind = ResidualKind::Spatial);
 
-    // The column captions of what is shown, in order.
+    // What is shown (for tests and tools): the rows, the column captions in
+    // order, a cell's text and its colour.
+    int rowCount() const;
+    int columnCount() const;
     QStringList Captions() const;
+    QString CellText(int row, int column) const;
+    QColor CellColor(int row, int column) const;
+    // The table as text, a line a row under a line of captions, columns
+    // aligned with blanks (for the comment of a saved file).
+    QString PlainText() const;
 
     // Factory for a dialog template's custom control.
     static QWidget* Create(QWidget* parent) { return new CResidualTable(parent); }
@@ -56,9 +67,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void SetColumns(const QStringList& captions);
+    class Model;
     void FitColumns();
+
+    Model* m_model;
 };
+
+// A number of a table, with decimals places: never "-0.0000".
+QString TableNumber(double value, int decimals);
 
 // The plane residuals drawn over the points' plane positions: x north up,
 // y east to the right, one scale for both axes; at each point an arrow of
@@ -67,6 +83,10 @@ private:
 // beyond 0.3 of the plot is cut there and its length written by its name.
 // Below them the map's scale bar and the arrows' scale, a round residual
 // length and its arrow. Without points the plot shows a hint instead.
+// Many points are thinned for drawing, so that a plot of any number of
+// pairs is drawn at once: in each small square of the plot only the pair
+// with the longest residual, suspects always (up to a bound), names only
+// when few are drawn; a line says how many of how many are drawn.
 class CResidualPlot : public QWidget {
     Q_OBJECT
 public:
@@ -83,6 +103,12 @@ public:
     // point i lies in the widget, where its arrow ends, the arrows'
     // magnification (pixels per metre of residual) and the scales' texts.
     int PointCount() const { return static_cast<int>(m_positions.size()); }
+    // How many of them are drawn.
+    int DrawnCount() const { return static_cast<int>(m_drawn.size()); }
+    // At most this many points are drawn, and names written by at most
+    // kMaxNamedPoints.
+    static constexpr int kMaxDrawnPoints = 2000;
+    static constexpr int kMaxNamedPoints = 200;
     QPointF PointAt(int i) const;
     QPointF ArrowEnd(int i) const;  // as drawn, cut or not
     bool ArrowCut(int i) const;
@@ -101,7 +127,10 @@ private:
     void Layout();
     QRectF PlotArea() const;
 
+    void Thin();
+
     std::vector<zelk::GridPoint> m_positions;
+    std::vector<int> m_drawn;  // the points drawn, in order
     std::vector<zelk::CalibrationResidual> m_rows;
     QStringList m_labels;
     QString m_hint;

@@ -127,7 +127,10 @@ int ParamIndex(const char* name) { return ParamListIndexOf(*zelk::FindSystem(nam
 // The reports the dialogs show are not part of the pictures.
 class QuietMessages final : public IMessageService {
 public:
-    void Show(const std::string&, const std::string&, MessageIcon) override {}
+    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        last = {text, caption, icon};
+    }
+    UserMessage last;  // kept for a picture of its box
 };
 
 // Answers the file pickers from a list, as a user would choose.
@@ -253,8 +256,10 @@ int main(int argc, char** argv) {
     }
     {
         // The message at the end of a file conversion.
-        const std::unique_ptr<QMessageBox> box =
-            MakeMessageBox(kConversionDoneText, ApplicationName(), MessageIcon::Warning, nullptr);
+        FileRun done;
+        done.committed = true;
+        const UserMessage message = MessageFor(done);
+        const std::unique_ptr<QMessageBox> box = MakeMessageBox(message.text, message.caption, message.icon, nullptr);
         ok = Save(*box, folder + QStringLiteral("/message-box.png")) && ok;
     }
     {
@@ -308,6 +313,12 @@ int main(int argc, char** argv) {
         pairs->setCurrentCell(0, 0);
         pairs->PasteText(ReadText(examples + QStringLiteral("/site-pairs.txt")));
         dialog.Item<QPushButton>(calibration_ids::kCompute)->click();
+        {
+            // Its report, too long for a plain box.
+            const std::unique_ptr<QDialog> report =
+                MakeReportBox(quiet.last.text, quiet.last.caption, quiet.last.icon, nullptr);
+            ok = Save(*report, folder + QStringLiteral("/report-box.png")) && ok;
+        }
         ok = Save(dialog, folder + QStringLiteral("/calibration.png")) && ok;
         dialog.show();
         QApplication::processEvents();

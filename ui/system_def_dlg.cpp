@@ -9,6 +9,7 @@
 
 #include "platform/message_box.h"
 #include "platform/number_text.h"
+#include "ui/background_run.h"
 #include "ui/qt_platform.h"
 #include "ui/resources.h"
 #include "ui/templates.h"
@@ -241,8 +242,9 @@ void CSystemDefDlg::OnOpen() {
     request.owner = this;
     const std::optional<QString> path = FilePicker().Pick(request);
     if (!path) return;
-    std::string error;
-    const std::optional<Crs> crs = ReadSystemFile(ToPath(*path), error);
+    // A named pipe or a device would hold the window until it answers.
+    std::string error = NotRegularFileText(ToPath(*path));
+    const std::optional<Crs> crs = error.empty() ? ReadSystemFile(ToPath(*path), error) : std::nullopt;
     if (!crs) {
         ShowMessage("坐标系文件无法读取：\n" + error, kReadFileCaption, MessageIcon::Error);
         return;

@@ -150,7 +150,7 @@ DialogTemplate MakeBursaParamTemplate() {
         Control(kBetaY, K::Edit, QString(), 144, 116, 70, 13, kEditStyle),
         Control(kBetaZ, K::Edit, QString(), 144, 133, 70, 13, kEditStyle),
         Control(kK, K::Edit, QString(), 144, 150, 70, 13, kEditStyle),
-        Control(kNoId, K::GroupBox, QStringLiteral("参数值 单位m,s,ppm"), 7, 94, 214, 71),
+        Control(kNoId, K::GroupBox, QStringLiteral("参数值 单位m,″,ppm"), 7, 94, 214, 71),
         Control(kNoId, K::Label, QStringLiteral("ΔX0"), 13, 109, 16, 11),
         Control(kNoId, K::Label, QStringLiteral("ΔY0"), 13, 126, 16, 11),
         Control(kNoId, K::Label, QStringLiteral("ΔZ0"), 13, 143, 16, 11),

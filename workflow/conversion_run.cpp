@@ -248,6 +248,14 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
             return run;
         }
     }
+    // A run withdrawn while its input was opening (a named pipe waits for
+    // its writer) writes nothing.
+    RunWithdrawal* const withdrawal = options.withdrawal;
+    const auto withdrawn = [&run] {
+        run.result.status = FileConversionResult::Status::Cancelled;
+        return run;
+    };
+    if (withdrawal && withdrawal->Withdrawn()) return withdrawn();
     const PointOutput& target = *request.output;
     // Never read and written at once, whatever its names.
     const auto inputIdentity = request.input->IsStandardInput()
@@ -268,6 +276,9 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
             return run;
         }
         run.result = ConvertPointFile(in, PointFileOutput{nullptr, sink.get()}, chain, formats, options);
+        if (run.result.status == FileConversionResult::Status::Ok && withdrawal && !withdrawal->BeginCommit()) {
+            run.result.status = FileConversionResult::Status::Cancelled;
+        }
         if (run.result.status == FileConversionResult::Status::Ok) {
             run.committed = sink->Commit();
             if (!run.committed) run.outputProblem = sink->Message();
@@ -281,7 +292,11 @@ FileRun ConvertFiles(const ConversionRequest& request, const ConversionChain& ch
         run.stage = FileRun::Stage::OutputOpenFailed;
         return run;
     }
+    if (withdrawal && !withdrawal->Track(output.TemporaryPath())) return withdrawn();
     run.result = ConvertPointFile(in, PointFileOutput{output.Stream(), nullptr}, chain, formats, options);
+    if (run.result.status == FileConversionResult::Status::Ok && withdrawal && !withdrawal->BeginCommit()) {
+        run.result.status = FileConversionResult::Status::Cancelled;
+    }
     if (run.result.status == FileConversionResult::Status::Ok) {
         // An interruption waits while the output takes its place; after it,
         // when that was all, it changes nothing.
@@ -315,7 +330,7 @@ UserMessage MessageFor(const FileRun& run) {
         case FileRun::Stage::Converted:
             break;
     }
-    if (run.committed) return {kConversionDoneText, ApplicationName(), MessageIcon::Warning};
+    if (run.committed) return {kConversionDoneText, ApplicationName(), MessageIcon::Information};
     const FileConversionResult& result = run.result;
     if (result.status == Status::Ok && !run.outputProblem.empty()) {
         // The conversion ran through, the output did not land.

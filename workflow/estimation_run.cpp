@@ -283,9 +283,15 @@ EstimationRun FinishEstimation(CalibrationEstimate estimate) {
     const bool estimated = run.outcome == EstimationOutcome::Estimated;
     const bool refusedPoint = run.outcome == EstimationOutcome::Unreadable;
     const bool setting = run.outcome == EstimationOutcome::SettingRefused;
+    // A report is information, unless it warns of badly spread pairs or
+    // suspected blunders.
+    const bool warns = estimate.suspects > 0 || estimate.tooMany ||
+                       (estimate.quality && estimate.quality->Warns());
     run.message = {estimate.message,
                    refusedPoint ? kReadFileCaption : setting ? kSettingCaption : ApplicationName(),
-                   estimated ? MessageIcon::Warning : setting ? MessageIcon::Warning : MessageIcon::Error};
+                   estimated ? (warns ? MessageIcon::Warning : MessageIcon::Information)
+                   : setting ? MessageIcon::Warning
+                             : MessageIcon::Error};
     run.estimate = std::move(estimate);
     return run;
 }

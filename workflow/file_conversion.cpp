@@ -704,4 +704,36 @@ FileConversionResult ConvertPointFile(const PointFileInput& in, const PointFileO
     return result;
 }
 
+bool RunWithdrawal::Withdraw() {
+    const std::lock_guard lock(m_mutex);
+    if (m_committing) return false;
+    if (!m_withdrawn && !m_temporary.empty()) {
+        // Where the system refuses to remove an open file, the run removes
+        // it when its read comes back.
+        std::error_code ignored;
+        std::filesystem::remove(m_temporary, ignored);
+    }
+    m_withdrawn = true;
+    return true;
+}
+
+bool RunWithdrawal::Withdrawn() const {
+    const std::lock_guard lock(m_mutex);
+    return m_withdrawn;
+}
+
+bool RunWithdrawal::Track(const std::filesystem::path& temporary) {
+    const std::lock_guard lock(m_mutex);
+    if (m_withdrawn) return false;
+    m_temporary = temporary;
+    return true;
+}
+
+bool RunWithdrawal::BeginCommit() {
+    const std::lock_guard lock(m_mutex);
+    if (m_withdrawn) return false;
+    m_committing = true;
+    return true;
+}
+
 }  // namespace zelk

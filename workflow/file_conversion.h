@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "bursa/seven_params.h"
@@ -19,6 +20,34 @@
 #include "workflow/point_stream.h"
 
 namespace zelk {
+
+// A file run that another thread stops waiting for. A conversion whose
+// input has stalled (a named pipe nobody writes to, a network share that no
+// longer answers) cannot be interrupted inside its read. The thread that
+// asked it to cancel withdraws it instead: from then on the run never
+// commits its output, and its temporary file is removed at once, not when
+// the read comes back. ConvertFiles (workflow/conversion_run.h) honours it.
+class RunWithdrawal {
+public:
+    // Any thread: true once the run is withdrawn (again true when it
+    // already was); false while it is putting its output in place, which
+    // then lands: wait for the run to end.
+    bool Withdraw();
+    bool Withdrawn() const;
+
+    // The run's side. Track: the temporary file its output is written to
+    // (empty for none); false when withdrawn, and the run abandons it.
+    // BeginCommit: false when withdrawn, and the run abandons its output;
+    // true, and Withdraw waits for the run from then on.
+    bool Track(const std::filesystem::path& temporary);
+    bool BeginCommit();
+
+private:
+    mutable std::mutex m_mutex;
+    std::filesystem::path m_temporary;
+    bool m_withdrawn = false;
+    bool m_committing = false;
+};
 
 struct FileConversionOptions {
     // Worker threads for the arithmetic; 0 picks the number of cores, 1
@@ -35,6 +64,8 @@ struct FileConversionOptions {
     // convert): once it is in place an interruption no longer turns the
     // finished run into a failure (interruptcleanup::RunComplete).
     bool completesRun = false;
+    // Set by the caller when another thread may withdraw the run (ConvertFiles).
+    RunWithdrawal* withdrawal = nullptr;
 };
 
 struct FileConversionResult {

@@ -70,7 +70,7 @@ TEST(CatalogueConvertTest, EveryCaseThroughTheConvertButton) {
             if (c.refusal.empty()) {
                 EXPECT_EQ(outcome, ConvertOutcome::Done);
                 ExpectOneMessage(messages, kConversionDoneText, ApplicationName(),
-                                 MessageIcon::Warning, c.what);
+                                 MessageIcon::Information, c.what);
                 EXPECT_TRUE(SameBytes(ReadFile(folder / "out.txt"), ConvertedFile(c.points)));
                 WriteFile(folder / "out.txt", kEarlierOutput);
             } else {

@@ -385,7 +385,8 @@ TEST(ParamsFileOpen, CutShortRefusedUnlikelyValuesWarned) {
         picker.answers = {path};
         RecordingMessages messages;
         QString chosen;
-        const std::optional<Transformation> read = OpenParamsFile(nullptr, chosen);
+        CBursaParamDlg owner;  // the file is read on a worker the dialog waits for
+        const std::optional<Transformation> read = OpenParamsFile(&owner, chosen);
         if (!c.error.empty()) {
             EXPECT_FALSE(read.has_value());
             ASSERT_EQ(messages.messages.size(), 1u);

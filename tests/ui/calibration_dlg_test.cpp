@@ -7,6 +7,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QListView>
+#include <QScreen>
+#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -15,7 +19,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -196,7 +202,7 @@ TEST(CalibrationDialog, PastedPairsGiveTheWorkflowsEstimateAndZelkCliFile) {
         // The report as the workflow gives it, the calibration to the last bit.
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text, expected.message);
-        EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
         ASSERT_TRUE(dialog.Held());
         EXPECT_EQ(FileOf(*dialog.Held()), FileOf(expected.calibration));
         EXPECT_TRUE(dialog.HeldName().isEmpty());
@@ -306,7 +312,7 @@ TEST(CalibrationDialog, AngleFormatsOfTheTableAndTheFilesAreZelkClis) {
             const bool named = source == 0 || dat;  // a plain file has no names
             EXPECT_EQ(residuals->Captions().contains(QStringLiteral("点号")), named);
             if (named) {
-                EXPECT_EQ(residuals->item(9, 1)->text(), QStringLiteral("P10"));
+                EXPECT_EQ(residuals->CellText(9, 1), QStringLiteral("P10"));
             }
         }
     }
@@ -456,20 +462,20 @@ TEST(ResidualViews, EveryPairListedAndOnlyTheBlunderMarkedAndRed) {
         for (int row = 0; row < 8; ++row) {
             SCOPED_TRACE(row);
             const CalibrationResidual& r = expected.residuals[static_cast<std::size_t>(row)];
-            const auto cell = [&](int column) { return table->item(row, column)->text().toStdString(); };
+            const auto cell = [&](int column) { return table->CellText(row, column); };
             const int last = table->columnCount() - 1;
-            EXPECT_EQ(cell(0), std::to_string(row + 1));
-            EXPECT_EQ(cell(1), "P" + std::to_string(row + 1));
-            EXPECT_EQ(cell(2), FormatFixed(r.r[0], 4));
-            EXPECT_EQ(cell(3), FormatFixed(r.r[1], 4));
+            EXPECT_EQ(cell(0), QString::number(row + 1));
+            EXPECT_EQ(cell(1), QStringLiteral("P%1").arg(row + 1));
+            EXPECT_EQ(cell(2), TableNumber(r.r[0], 4));
+            EXPECT_EQ(cell(3), TableNumber(r.r[1], 4));
             const int length = c.setup->model == 0 ? 5 : 4;
-            EXPECT_EQ(cell(length), FormatFixed(r.length, 4));
+            EXPECT_EQ(cell(length), TableNumber(r.length, 4));
             if (r.heightFitted) {
-                EXPECT_EQ(cell(length + 1), FormatFixed(r.height, 4));
+                EXPECT_EQ(cell(length + 1), TableNumber(r.height, 4));
             }
-            EXPECT_EQ(cell(last - 1), FormatFixed(r.leftOut, 4));
-            EXPECT_EQ(cell(last), row == blunder ? "*" : "");
-            EXPECT_EQ(table->item(row, 2)->foreground().color() == SuspectColor(), row == blunder);
+            EXPECT_EQ(cell(last - 1), TableNumber(r.leftOut, 4));
+            EXPECT_EQ(cell(last), row == blunder ? QStringLiteral("*") : QString());
+            EXPECT_EQ(table->CellColor(row, 2) == SuspectColor(), row == blunder);
         }
 
         // In the plot: one point a pair, the blunder's arrow longer than the
@@ -641,9 +647,9 @@ TEST(SevenParameterDialog, ComputeListsResidualsAndStandardErrors) {
         ASSERT_EQ(table->rowCount(), 9);
         for (int row = 0; row < 9; ++row) {
             const CalibrationResidual& r = run.estimate.residuals[static_cast<std::size_t>(row)];
-            EXPECT_EQ(table->item(row, 3)->text().toStdString(), FormatFixed(r.r[2], 4)) << row;
-            EXPECT_EQ(table->item(row, 4)->text().toStdString(), FormatFixed(r.length, 4)) << row;
-            EXPECT_EQ(table->item(row, 6)->text(), row == 6 ? QStringLiteral("*") : QString()) << row;
+            EXPECT_EQ(table->CellText(row, 3), TableNumber(r.r[2], 4)) << row;
+            EXPECT_EQ(table->CellText(row, 4), TableNumber(r.length, 4)) << row;
+            EXPECT_EQ(table->CellText(row, 6), row == 6 ? QStringLiteral("*") : QString()) << row;
         }
         const std::string precision = Text(dialog.GetDlgItem(bursa_ids::kPrecision)).toStdString();
         const SevenParams& se = quality.standardErrors;
@@ -766,7 +772,8 @@ TEST(MainDialogCalibration, AppliedUntilClearedAndConvertsAsZelkCliWithTheFile) 
         EXPECT_EQ(d->Item<QComboBox>(cal::kBeforeSystem)->currentIndex(), MainIndex("cgcs2000-gauss"));
         EXPECT_EQ(d->Item<QLineEdit>(cal::kBeforeMeridian)->text(), QStringLiteral("117"));
         EXPECT_EQ(d->Item<QComboBox>(cal::kAfterSystem)->currentIndex(), MainIndex("local"));
-        SelectItem(d->Item<QComboBox>(cal::kModel), 1);
+        // Onto a site grid: four parameters from the start.
+        EXPECT_EQ(d->Item<QComboBox>(cal::kModel)->currentIndex(), 1);
         SelectItem(d->Item<QComboBox>(cal::kHeight), 3);
         d->Item<CPairTable>(cal::kPairs)->PasteText(Spreadsheet(site));
         d->Item<QPushButton>(cal::kCompute)->click();
@@ -778,6 +785,14 @@ TEST(MainDialogCalibration, AppliedUntilClearedAndConvertsAsZelkCliWithTheFile) 
     ASSERT_TRUE(*ran);
     ASSERT_EQ(dialog.m_steps.size(), 1u);
     EXPECT_EQ(dialog.m_steps[0].model, Transformation::Model::Four);
+    // The saved file lists each pair's residuals by the table's names.
+    const std::string saved = ReadFile(params);
+    for (int i = 1; i <= 10; ++i) {
+        const std::string number = std::to_string(i);
+        EXPECT_NE(saved.find("\n# " + std::string(6 - number.size(), ' ') + number + "  P" + number + " "),
+                  std::string::npos)
+            << i << saved;
+    }
     EXPECT_EQ(dialog.TransformLine().text, QStringLiteral("当前转换：四参数 + 二次曲面高程拟合 (site.params)"));
 
     // Both ways through the dialog: the file and the typed point as
@@ -930,4 +945,94 @@ TEST(DamagedParameterFiles, RefusedByBothProgramsAlike) {
     }
 }
 
+// n pairs of a plane similarity over a site of 20 km with millimetres of
+// noise, as "name x y H x y H" lines.
+QString ManyPairs(int n) {
+    QString text;
+    text.reserve(n * 80);
+    std::uint32_t state = 12345;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<double>(state >> 8) / 16777216.0;
+    };
+    const double t = 0.012, k = 1.0 + 14e-6;
+    for (int i = 0; i < n; ++i) {
+        const double x = 3530000.0 + 20000.0 * next(), y = 470000.0 + 20000.0 * next(), h = 40.0 + 30.0 * next();
+        const double dx = x - 3540000.0, dy = y - 480000.0;
+        const double ax = 2500.0 + k * (dx * std::cos(t) - dy * std::sin(t)) + (next() - 0.5) * 0.004;
+        const double ay = 4100.0 + k * (dx * std::sin(t) + dy * std::cos(t)) + (next() - 0.5) * 0.004;
+        text += QStringLiteral("K%1 %2 %3 %4 %5 %6 %7\n")
+                    .arg(i + 1)
+                    .arg(x, 0, 'f', 3)
+                    .arg(y, 0, 'f', 3)
+                    .arg(h, 0, 'f', 3)
+                    .arg(ax, 0, 'f', 3)
+                    .arg(ay, 0, 'f', 3)
+                    .arg(h - 9.0, 0, 'f', 3);
+    }
+    return text;
+}
 }  // namespace
+
+TEST(CalibrationDialog, ALargePasteKeepsThePairLimitAndIsEstimatedOnAWorkerAndDrawnInBounds) {
+    RecordingMessages messages;
+    CCalibrationDlg dialog;
+    dialog.show();
+    SelectItem(dialog.Item<QComboBox>(cal::kModel), 1);
+    SelectItem(dialog.Item<QComboBox>(cal::kBeforeSystem), MainIndex("cgcs2000-gauss"));
+    SelectItem(dialog.Item<QComboBox>(cal::kAfterSystem), MainIndex("local"));
+    dialog.Item<QLineEdit>(cal::kBeforeMeridian)->setText(QStringLiteral("117"));
+    auto* pairs = dialog.Item<CPairTable>(cal::kPairs);
+    pairs->setCurrentCell(0, 0);
+
+    // 300,000 pairs pasted: the first 200,000 are taken, and a message
+    // says how many lines were not.
+    pairs->PasteText(ManyPairs(300000));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "点对表最多容纳200000对公共点，粘贴的最后100000行没有贴入！");
+    EXPECT_EQ(pairs->rowCount(), 200001);  // and the empty row to type into
+    EXPECT_EQ(pairs->item(199999, 0)->text(), QStringLiteral("K200000"));
+
+    // 计算: the estimate runs while the dialog's event loop does, its
+    // controls disabled.
+    int ticks = 0, busyTicks = 0;
+    QTimer timer;
+    timer.setInterval(1);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        if (dialog.Busy() && !dialog.GetDlgItem(cal::kCompute)->isEnabled()) ++busyTicks;
+    });
+    timer.start();
+    dialog.Item<QPushButton>(cal::kCompute)->click();
+    timer.stop();
+    EXPECT_GT(busyTicks, 0);
+    EXPECT_FALSE(dialog.Busy());
+    EXPECT_TRUE(dialog.GetDlgItem(cal::kCompute)->isEnabled());
+    ASSERT_EQ(messages.messages.size(), 2u);
+    const std::string& report = messages.messages[1].text;
+    EXPECT_EQ(report.rfind("四参数", 0), 0u) << report.substr(0, 200);
+    EXPECT_TRUE(IsLongMessage(report));
+    ASSERT_TRUE(dialog.Held());
+
+    // Every pair in the table of residuals, a bounded number in the plot.
+    EXPECT_EQ(dialog.Item<CResidualTable>(cal::kResiduals)->rowCount(), 200000);
+    auto* plot = dialog.Item<CResidualPlot>(cal::kPlot);
+    EXPECT_EQ(plot->PointCount(), 200000);
+    EXPECT_GT(plot->DrawnCount(), 100);
+    EXPECT_LE(plot->DrawnCount(), CResidualPlot::kMaxDrawnPoints);
+    EXPECT_FALSE(plot->grab().isNull());
+
+    // The report in a box of bounded size, its 确定 within the screen.
+    const std::unique_ptr<QDialog> box = MakeReportBox(report, "ZELK", MessageIcon::Information, &dialog);
+    box->show();
+    const QRect screen = box->screen()->availableGeometry();
+    EXPECT_LE(box->height(), screen.height());
+    EXPECT_LE(box->width(), screen.width());
+    auto* ok = box->findChild<QDialogButtonBox*>();
+    ASSERT_NE(ok, nullptr);
+    EXPECT_LE(ok->mapTo(box.get(), QPoint(0, ok->height())).y(), box->height());
+    auto* lines = box->findChild<QListView*>(QStringLiteral("reportLines"));
+    ASSERT_NE(lines, nullptr);
+    EXPECT_EQ(lines->model()->rowCount(), static_cast<int>(std::count(report.begin(), report.end(), '\n')) +
+                                              (report.back() == '\n' ? 0 : 1));
+}

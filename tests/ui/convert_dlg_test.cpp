@@ -96,10 +96,13 @@ TEST(MainDialogLists, ParitySwitchesMeridianAndCaptions) {
 TEST(MainDialogExchange, TypedNumbersComeBackInShortestForm) {
     RecordingMessages messages;
     CConvertDlg dialog;
+    // The target first: choosing a system clears the results.
+    SelectItem(dialog.Item<QComboBox>(1005), 1);
     Edit(dialog, 1002)->setText(QStringLiteral("1.50"));
     Edit(dialog, 1007)->setText(QStringLiteral("  114.3015\t"));
     Edit(dialog, 1004)->setText(QStringLiteral("1e3"));
-    SelectItem(dialog.Item<QComboBox>(1005), 1);
+    ASSERT_TRUE(dialog.UpdateData(true));
+    dialog.UpdateData(false);
     EXPECT_EQ(Edit(dialog, 1002)->text(), QStringLiteral("1.5"));
     // A target field of a geodetic target (item 1) is B: packed, nine decimals.
     EXPECT_EQ(Edit(dialog, 1007)->text(), QStringLiteral("114.301500000"));
@@ -575,7 +578,7 @@ TEST(MainDialogConvert, PointAndFileThroughTheDialog) {
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "文件转换完成!");
     EXPECT_EQ(messages.messages[0].caption, ApplicationName());
-    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
 
     // The single point, with all its digits.
     const SevenParams params = dialog.m_steps[0].seven;

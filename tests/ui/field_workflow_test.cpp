@@ -95,9 +95,9 @@ TEST(FieldWorkflow, SevenThenFourParametersAsStepsConvertAsZelkCliDoes) {
             ASSERT_EQ(residuals->rowCount(), 5);
             const int height = static_cast<int>(residuals->Captions().indexOf(QStringLiteral("高程 (m)")));
             ASSERT_GE(height, 0);
-            EXPECT_EQ(residuals->item(1, height)->text(), QStringLiteral("—"));
-            EXPECT_EQ(residuals->item(3, height)->text(), QStringLiteral("—"));
-            EXPECT_NE(residuals->item(2, height)->text(), QStringLiteral("—"));
+            EXPECT_EQ(residuals->CellText(1, height), QStringLiteral("—"));
+            EXPECT_EQ(residuals->CellText(3, height), QStringLiteral("—"));
+            EXPECT_NE(residuals->CellText(2, height), QStringLiteral("—"));
             EXPECT_EQ(d->Item<CResidualPlot>(cal::kPlot)->PointCount(), 5);
         }));
         ASSERT_EQ(chain->Steps().size(), 2u);

@@ -192,11 +192,12 @@ TEST(FileArea, DroppedFilesSetThePaths) {
     const QString a = folder.filePath(QStringLiteral("点 a.dat"));
     const QString b = folder.filePath(QStringLiteral("b.csv"));
     const QString c = folder.filePath(QStringLiteral("c.txt"));
-    for (const QString& name : {a, b, c}) WriteAll(name, "1 2 3\n");
+    for (const QString& name : {a, c}) WriteAll(name, "1 2 3\n");
     CConvertDlg dialog;
     dialog.show();
 
-    // Onto the output button: the output, its format from the extension.
+    // Onto the output button: the output, its format from the extension
+    // (a new file: nothing to ask).
     EXPECT_TRUE(Drop(dialog.GetDlgItem(kOutputFile), {QUrl::fromLocalFile(b)}));
     EXPECT_EQ(dialog.m_outputPath, b);
     EXPECT_EQ(Text(dialog.GetDlgItem(kOutputFile)), QStringLiteral("b.csv"));
@@ -459,6 +460,11 @@ TEST(BackgroundConversion, LargeFileConvertsOnAWorkerWhileTheEventLoopRuns) {
     const std::string bytes = ReadAll(output);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 200000);
     EXPECT_TRUE(bytes == ReadAll(cliOutput));
+
+    // 点校正 right after a conversion (once the program vanished there).
+    auto opened = WhenModal([](QWidget* w) { w->close(); });
+    dialog.Item<QPushButton>(kCalibrate)->click();
+    EXPECT_TRUE(*opened);
 }
 
 TEST(BackgroundConversion, ProgressAfterHalfASecondAndCancelLeavesTheOldOutput) {
@@ -520,6 +526,75 @@ TEST(BackgroundConversion, ProgressAfterHalfASecondAndCancelLeavesTheOldOutput) 
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
               (QStringList{"feed.txt", "out.txt"}));
     EXPECT_TRUE(dialog.GetDlgItem(kConvert)->isEnabled());
+}
+
+TEST(BackgroundConversion, CancelOfAStalledInputReturnsAtOnceAndTheReadEndsInTheBackground) {
+    RecordingMessages messages;
+    RecordingPicker picker;
+    QTemporaryDir folder;
+    // A named pipe that gives a few chunks and then nothing, as a hung
+    // share does, until the test lets it go.
+    const QString input = folder.filePath(QStringLiteral("stalled.txt"));
+    const QString output = folder.filePath(QStringLiteral("out.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(input).constData(), 0600), 0);
+    WriteAll(output, "the old result\n");
+    std::atomic<bool> release{false};
+    std::thread feeder([&] {
+        const int fd = ::open(QFile::encodeName(input).constData(), O_WRONLY);
+        if (fd < 0) return;
+        const std::string first = GaussPoints(8000);
+        [[maybe_unused]] ssize_t written = ::write(fd, first.data(), first.size());
+        // Let go after a few seconds all the same: a dialog that waits for
+        // the read fails the test instead of hanging it.
+        const auto start = std::chrono::steady_clock::now();
+        while (!release && std::chrono::steady_clock::now() - start < std::chrono::seconds(4)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        const std::string rest = GaussPoints(100);
+        written = ::write(fd, rest.data(), rest.size());
+        ::close(fd);
+    });
+    const auto entries = [&folder] {
+        return QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
+
+    CConvertDlg dialog;
+    dialog.m_conversionThreads = 2;
+    dialog.show();
+    SetUpGaussToWgs84(dialog, picker, input, output);
+    QElapsedTimer sinceCancel;
+    QStringList whileStalled;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        CProgressDlg* progress = dialog.Progress();
+        if (sinceCancel.isValid() || !progress) return;
+        whileStalled = entries();  // the temporary file beside the output
+        progress->CancelButton()->click();
+        sinceCancel.start();
+    });
+    timer.start();
+    dialog.Item<QPushButton>(kConvert)->click();
+    const qint64 cancelTook = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+    timer.stop();
+
+    EXPECT_EQ(whileStalled.size(), 3) << whileStalled.join(' ').toStdString();
+    EXPECT_GE(cancelTook, 0);
+    EXPECT_LT(cancelTook, 1000);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, kCancelledText);
+    EXPECT_FALSE(dialog.Converting());
+    EXPECT_TRUE(dialog.GetDlgItem(kConvert)->isEnabled());
+    EXPECT_EQ(ReadAll(output), "the old result\n");
+    EXPECT_EQ(entries(), (QStringList{"out.txt", "stalled.txt"}));
+
+    // The read comes back: the run ends in the background, writing nothing.
+    release = true;
+    feeder.join();
+    WaitMs(300);
+    EXPECT_EQ(ReadAll(output), "the old result\n");
+    EXPECT_EQ(entries(), (QStringList{"out.txt", "stalled.txt"}));
+    EXPECT_EQ(messages.messages.size(), 1u);
 }
 
 TEST(BackgroundConversion, ProgressTextGroupsDigitsWhateverTheLocale) {

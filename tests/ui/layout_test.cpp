@@ -264,7 +264,7 @@ TEST(SevenParameterDialogLayout, ControlsTextsAndPlaces) {
     EXPECT_EQ(Items(dialog.Item<QComboBox>(1026)), ZoningListItems());
     // The scale's caption is the Greek capital kappa, not a Latin K.
     EXPECT_EQ(QStringLiteral("Κ").at(0).unicode(), 0x039A);
-    EXPECT_EQ(GroupTitles(dialog), (QStringList{"转换前", "转换后", "参数值 单位m,s,ppm", "残差与参数中误差"}));
+    EXPECT_EQ(GroupTitles(dialog), (QStringList{"转换前", "转换后", "参数值 单位m,″,ppm", "残差与参数中误差"}));
 
     const QStringList items{QStringLiteral("北京54大地坐标BLH"), QStringLiteral("北京54高斯投影xyH"),
                             QStringLiteral("西安80大地坐标BLH"), QStringLiteral("西安80高斯投影xyH"),

@@ -72,7 +72,7 @@ TEST(ConversionRunTest, ThreePointsWithoutFinalLineEnd) {
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "文件转换完成!");
     EXPECT_EQ(messages.messages[0].caption, ApplicationName());
-    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
 
     // Blank lines, CR LF, blanks and a byte-order mark change nothing.

@@ -84,7 +84,9 @@ TEST(RunEstimationTest, RecoversTheParametersOfTheConversion) {
     ASSERT_EQ(messages.messages.size(), 1u);  // the estimation's report
     EXPECT_EQ(messages.messages[0].caption, ApplicationName());
     EXPECT_EQ(messages.messages[0].text.rfind("叠带进行了", 0), 0u);
-    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
+    // A report that warns of nothing is information.
+    EXPECT_EQ(messages.messages[0].text.find("警告"), std::string::npos);
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Information);
     // The field is small: translations and rotations trade off, but the
     // transformation itself is reproduced.
     const SevenParams estimate = Estimate(run);
