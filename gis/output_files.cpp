@@ -8,13 +8,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/interrupt_cleanup.h"
 
 namespace zelk::gis {
 
 namespace fs = std::filesystem;
 
-std::string QuotedPath(const fs::path& path) { return "“" + path.string() + "”"; }
+std::string QuotedPath(const fs::path& path) { return "“" + platform::PathText(path) + "”"; }
 
 namespace {
 
@@ -24,12 +25,9 @@ std::atomic<unsigned> g_counter{0};
 // system follows in one path).
 fs::path FollowLinks(fs::path path) {
     for (int hop = 0; hop < 40; ++hop) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
-        std::error_code ec;
-        const fs::path link = fs::read_symlink(path, ec);
-        if (ec) break;
-        path = link.is_absolute() ? link : path.parent_path() / link;
+        const fs::path next = platform::FollowLink(path);
+        if (next == path) break;
+        path = next;
     }
     return path;
 }

@@ -31,4 +31,12 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return place(a) == place(b);
 }
 
+std::filesystem::path FollowLink(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) return path;
+    const std::filesystem::path link = std::filesystem::read_symlink(path, ec);
+    if (ec) return path;
+    return link.is_absolute() ? link : path.parent_path() / link;
+}
+
 }  // namespace zelk::platform

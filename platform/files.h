@@ -62,4 +62,8 @@ std::optional<FileIdentity> IdentityOfDescriptor(int fd);
 // False otherwise (a device such as /dev/null is no file to protect).
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// Where a symbolic link leads, one hop (relative to the link's folder); the
+// path itself when it is no link or the link cannot be read.
+std::filesystem::path FollowLink(const std::filesystem::path& path);
+
 }  // namespace zelk::platform

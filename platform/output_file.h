@@ -94,6 +94,12 @@ public:
     const std::string& Problem() const { return m_problem; }
 
 private:
+    // Commit's last steps, each system's own: the spooled text into the
+    // descriptor's file; the temporary file, flushed (ok: so far so good),
+    // into the target's place.
+    bool CopySpool();
+    bool CommitTemporary(bool ok);
+
     enum class Mode {
         Rename,   // temporary file beside the target, renamed over it
         InPlace,  // temporary file beside the target, copied over it

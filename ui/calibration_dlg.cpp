@@ -212,12 +212,7 @@ void CCalibrationDlg::OnChoiceChanged() {
 
 void CCalibrationDlg::OnPickFile(bool after) {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
-    FilePickRequest request;
-    request.open = true;
-    request.filter = QString::fromUtf8(kCommonPointFilter);
-    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
-    request.owner = this;
-    if (const std::optional<QString> chosen = FilePicker().Pick(request)) {
+    if (const std::optional<QString> chosen = AskForFile(true, kCommonPointFilter, kFileSuffix, this)) {
         (after ? m_afterFile : m_beforeFile) = *chosen;
         SetDlgItemText(after ? kAfterFile : kBeforeFile, QFileInfo(*chosen).fileName());
     }
@@ -403,12 +398,7 @@ std::optional<Transformation> CCalibrationDlg::HeldStep() const {
 
 void CCalibrationDlg::OnReadPairs() {
     UpdateData(true);  // a failed reading has said so; the picker opens all the same
-    FilePickRequest request;
-    request.open = true;
-    request.filter = QString::fromUtf8(kPairFileFilter);
-    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
-    request.owner = this;
-    const std::optional<QString> path = FilePicker().Pick(request);
+    const std::optional<QString> path = AskForFile(true, kPairFileFilter, kFileSuffix, this);
     if (!path) return;
     const zelk::Crs before = SideCrs(MainListEntryAt(m_beforeSystem), m_beforeZoning, m_beforeMeridian)
                                  .value_or(zelk::Crs{});
@@ -451,13 +441,7 @@ void CCalibrationDlg::OnWritePairs() {
         ShowMessage("点对表是空的，没有可写出的公共点！", ApplicationName(), MessageIcon::Warning);
         return;
     }
-    FilePickRequest request;
-    request.open = false;
-    request.filter = QString::fromUtf8(kPairFileFilter);
-    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
-    request.overwritePrompt = true;
-    request.owner = this;
-    const std::optional<QString> path = FilePicker().Pick(request);
+    const std::optional<QString> path = AskForFile(false, kPairFileFilter, kFileSuffix, this);
     if (!path) return;
     const bool csv = QFileInfo(*path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0;
     const auto axes = [](int system) {

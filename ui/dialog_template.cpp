@@ -333,14 +333,7 @@ QWidget* FindControl(const QWidget* dialog, int id) {
 }
 
 void CTemplateDialog::PickFile(bool open, const char* filter, QString& path, int buttonId) {
-    FilePickRequest request;
-    request.open = open;
-    request.filter = QString::fromUtf8(filter);
-    request.defaultSuffix = QString::fromLatin1(kFileSuffix);
-    request.hideReadOnly = true;
-    request.overwritePrompt = true;
-    request.owner = this;
-    if (const std::optional<QString> chosen = FilePicker().Pick(request)) {
+    if (const std::optional<QString> chosen = AskForFile(open, filter, kFileSuffix, this)) {
         path = *chosen;
         ShowFileOnButton(buttonId, *chosen);
     }

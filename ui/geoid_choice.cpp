@@ -72,7 +72,6 @@ void CGeoidChoice::OnActivated(int index) {
         m_shown = kEgm96Item;
     } else if (index == PickItem()) {
         FilePickRequest request;
-        request.open = true;
         request.filter = QString::fromUtf8(kGeoidFileFilter);
         request.owner = m_owner;
         if (m_file) request.directory = QFileInfo(FromPath(platform::PathFromUtf8(m_file->name))).absolutePath();

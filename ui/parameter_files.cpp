@@ -14,14 +14,7 @@
 using namespace zelk;
 
 std::optional<QString> PickParamsFile(bool open, QWidget* owner) {
-    FilePickRequest request;
-    request.open = open;
-    request.filter = QString::fromUtf8(kParamsFileFilter);
-    request.defaultSuffix = QString::fromLatin1(kParamsFileSuffix);
-    request.hideReadOnly = true;
-    request.overwritePrompt = true;
-    request.owner = owner;
-    return FilePicker().Pick(request);
+    return AskForFile(open, kParamsFileFilter, kParamsFileSuffix, owner);
 }
 
 void ShowParamsReadProblem(const std::string& reason) {

@@ -287,6 +287,16 @@ T* Exchange(T*& slot, T* replacement) {
 }  // namespace
 
 IFilePicker& FilePicker() { return g_picker ? *g_picker : g_realPicker; }
+
+std::optional<QString> AskForFile(bool open, const char* filter, const char* suffix,
+                                  QWidget* owner) {
+    FilePickRequest request;
+    request.open = open;
+    request.filter = QString::fromUtf8(filter);
+    if (suffix != nullptr) request.defaultSuffix = QString::fromLatin1(suffix);
+    request.owner = owner;
+    return FilePicker().Pick(request);
+}
 IFilePicker* SetFilePicker(IFilePicker* picker) { return Exchange(g_picker, picker); }
 IAddressOpener& AddressOpener() { return g_opener ? *g_opener : g_realOpener; }
 IAddressOpener* SetAddressOpener(IAddressOpener* opener) { return Exchange(g_opener, opener); }

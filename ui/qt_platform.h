@@ -72,6 +72,11 @@ public:
 };
 
 IFilePicker& FilePicker();
+// Asks through FilePicker for a file to open or to save (which asks before
+// an existing file), with the filter and the suffix a typed name without
+// one gets (none: nullptr); nothing when cancelled.
+std::optional<QString> AskForFile(bool open, const char* filter, const char* suffix,
+                                  QWidget* owner);
 IFilePicker* SetFilePicker(IFilePicker* picker);
 
 // Results of opening an address: greater than 32 means it opened.

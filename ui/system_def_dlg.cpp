@@ -235,12 +235,7 @@ void CSystemDefDlg::OnAccept() {
 }
 
 void CSystemDefDlg::OnOpen() {
-    FilePickRequest request;
-    request.open = true;
-    request.filter = QString::fromUtf8(kSystemFileFilter);
-    request.defaultSuffix = QString::fromLatin1(kSystemFileSuffix);
-    request.owner = this;
-    const std::optional<QString> path = FilePicker().Pick(request);
+    const std::optional<QString> path = AskForFile(true, kSystemFileFilter, kSystemFileSuffix, this);
     if (!path) return;
     // A named pipe or a device would hold the window until it answers.
     std::string error = NotRegularFileText(ToPath(*path));
@@ -255,13 +250,7 @@ void CSystemDefDlg::OnOpen() {
 void CSystemDefDlg::OnSave() {
     const std::optional<Crs> crs = ReadSystem();
     if (!crs) return;
-    FilePickRequest request;
-    request.open = false;
-    request.filter = QString::fromUtf8(kSystemFileFilter);
-    request.defaultSuffix = QString::fromLatin1(kSystemFileSuffix);
-    request.overwritePrompt = true;
-    request.owner = this;
-    const std::optional<QString> path = FilePicker().Pick(request);
+    const std::optional<QString> path = AskForFile(false, kSystemFileFilter, kSystemFileSuffix, this);
     if (!path) return;
     std::string error;
     if (!SaveSystemFile(ToPath(*path), *crs, error)) {

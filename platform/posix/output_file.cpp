@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/interrupt_cleanup.h"
 #include "platform/standard_streams.h"
 
@@ -58,12 +59,9 @@ OutputPlace ResolveOutput(fs::path path) {
     for (int hop = 0; hop < 40; ++hop) {
         const int descriptor = DescriptorNamed(path);
         if (descriptor >= 0) return {descriptor, {}};
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
-        std::error_code ec;
-        const fs::path link = fs::read_symlink(path, ec);
-        if (ec) break;
-        path = link.is_absolute() ? link : path.parent_path() / link;
+        const fs::path next = platform::FollowLink(path);
+        if (next == path) break;
+        path = next;
     }
     return {-1, path};
 }
@@ -317,36 +315,15 @@ bool AtomicOutputFile::OpenDescriptor(int fd) {
     return true;
 }
 
-bool AtomicOutputFile::ReaderGone() const {
-    if (m_readerGone) return true;
-    if (m_mode != Mode::Direct || !m_stream) return false;
-    return zelk::platform::PipeReaderGone(m_stream);
+bool AtomicOutputFile::CopySpool() {
+    // A regular file behind the descriptor: one writer at a time.
+    const WriteLock lock(m_descriptor);
+    const interruptcleanup::HoldSignals hold;
+    std::uint64_t size = 0;
+    return CopyWhole(::fileno(m_stream), m_descriptor, size);
 }
 
-bool AtomicOutputFile::Commit() {
-    if (!m_stream) return false;
-    bool ok = std::fflush(m_stream) == 0 && !std::ferror(m_stream);
-    switch (m_mode) {
-        case Mode::Direct:
-            if (!ok) m_readerGone = ReaderGone();
-            ok = std::fclose(m_stream) == 0 && ok;
-            m_stream = nullptr;
-            m_descriptor = -1;
-            return ok;
-        case Mode::Spool:
-            if (ok) {
-                // A regular file behind the descriptor: one writer at a time.
-                const WriteLock lock(m_descriptor);
-                const interruptcleanup::HoldSignals hold;
-                std::uint64_t size = 0;
-                ok = CopyWhole(::fileno(m_stream), m_descriptor, size);
-            }
-            Abandon();
-            return ok;
-        case Mode::Rename:
-        case Mode::InPlace:
-            break;
-    }
+bool AtomicOutputFile::CommitTemporary(bool ok) {
     // On disk before it takes the target's place: a crash must not leave an
     // empty file where the old one was.
     if (ok) ok = ::fsync(::fileno(m_stream)) == 0;

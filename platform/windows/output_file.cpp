@@ -270,45 +270,26 @@ bool AtomicOutputFile::OpenDescriptor(int fd) {
     return true;
 }
 
-bool AtomicOutputFile::ReaderGone() const {
-    if (m_readerGone) return true;
-    if (m_mode != Mode::Direct || !m_stream) return false;
-    return zelk::platform::PipeReaderGone(m_stream);
+bool AtomicOutputFile::CopySpool() {
+    // A file behind the descriptor: one writer at a time (another run's
+    // lock is waited for).
+    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(m_descriptor));
+    OVERLAPPED whole{};
+    const bool locked =
+        ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
+    bool ok = false;
+    {
+        const interruptcleanup::HoldSignals hold;
+        ok = CopyWhole(m_stream, m_descriptor);
+    }
+    if (locked) {
+        OVERLAPPED again{};
+        ::UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &again);
+    }
+    return ok;
 }
 
-bool AtomicOutputFile::Commit() {
-    if (!m_stream) return false;
-    bool ok = std::fflush(m_stream) == 0 && !std::ferror(m_stream);
-    switch (m_mode) {
-        case Mode::Direct:
-            if (!ok) m_readerGone = ReaderGone();
-            ok = std::fclose(m_stream) == 0 && ok;
-            m_stream = nullptr;
-            m_descriptor = -1;
-            return ok;
-        case Mode::Spool:
-            if (ok) {
-                // A file behind the descriptor: one writer at a time (another
-                // run's lock is waited for).
-                const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(m_descriptor));
-                OVERLAPPED whole{};
-                const bool locked =
-                    ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
-                {
-                    const interruptcleanup::HoldSignals hold;
-                    ok = CopyWhole(m_stream, m_descriptor);
-                }
-                if (locked) {
-                    OVERLAPPED again{};
-                    ::UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &again);
-                }
-            }
-            Abandon();
-            return ok;
-        case Mode::Rename:
-        case Mode::InPlace:
-            break;
-    }
+bool AtomicOutputFile::CommitTemporary(bool ok) {
     // On disk before it takes the target's place.
     if (ok) ok = ::FlushFileBuffers(HandleOf(m_stream)) != 0;
     ok = std::fclose(m_stream) == 0 && ok;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/number_text.h"
 #include "workflow/chain.h"
 #include "workflow/estimation_run.h"
 #include "workflow/pair_file.h"
@@ -54,7 +55,8 @@ std::map<std::string, Section> Truth() {
     return sections;
 }
 
-double Number(const std::string& text) { return std::stod(text); }
+// Numbers read and written as the files hold them, whatever the locale.
+double Number(const std::string& text) { return ParseDecimal(text).value_or(NAN); }
 
 EstimationRun Estimate(CalibrationSettings settings, const std::filesystem::path& before,
                        const std::filesystem::path& after, pointformat::FileFormat format) {
@@ -167,8 +169,9 @@ TEST(FieldChains, ThreeParametersFromOnePointMoveFiveNearbyPointsWithinAMillimet
     ASSERT_EQ(three.rows.size(), 6u);
     std::istringstream header(three.header);
     std::string word, shift;
-    double known[3];
-    header >> word >> shift >> known[0] >> known[1] >> known[2];
+    std::string k[3];
+    header >> word >> shift >> k[0] >> k[1] >> k[2];
+    const double known[3] = {Number(k[0]), Number(k[1]), Number(k[2])};
     const auto side = [](const std::vector<std::string>& row, int first) {
         return PointRecord{Number(row[first]), Number(row[first + 1]), Number(row[first + 2])};
     };
@@ -237,13 +240,8 @@ TEST(CommonPointNames, MismatchedNamesAreReportedAndNeverPairByPosition) {
         const double x = 4400000.0 + 250.0 * i + (after ? -4390000.0 : 0.0);
         const double y = 440000.0 + 310.0 * (i % 3) + 45.0 * i + (after ? -430000.0 : 0.0);
         const double H = 50.0 + i;
-        char text[160];
-        if (dat) {
-            std::snprintf(text, sizeof text, "%s,,%.3f,%.3f,%.3f\n", name.c_str(), y, x, H);
-        } else {
-            std::snprintf(text, sizeof text, "%s,%.3f,%.3f,%.3f\n", name.c_str(), x, y, H);
-        }
-        return std::string(text);
+        const std::string a = FormatFixed(dat ? y : x, 3), b = FormatFixed(dat ? x : y, 3);
+        return name + (dat ? ",," : ",") + a + "," + b + "," + FormatFixed(H, 3) + "\n";
     };
     struct Case {
         const char* what;
@@ -412,7 +410,7 @@ TEST(PlanAndHeightOnlyControl, EachFitCountsThePairsItCanUse) {
             for (double& value : v) {
                 std::string word;
                 words >> word;
-                value = word == "*" ? kUnknown : std::stod(word);
+                value = word == "*" ? kUnknown : Number(word);
             }
             before.push_back({v[0], v[1], v[2]});
             after.push_back({v[3], v[4], v[5]});
