@@ -174,13 +174,19 @@ bool PointFiles::Has(FileFormat format) const {
     return GetGDALDriverManager()->GetDriverByName(DriverName(*gis)) != nullptr;
 }
 
+namespace {
+// The GIS format of a file format; nothing, with the problem, for another.
+std::optional<Format> GisFormatOrProblem(FileFormat format, std::string& problem) {
+    const std::optional<Format> gis = GisFormatOf(format);
+    if (!gis) problem = "不是GIS格式！";
+    return gis;
+}
+}  // namespace
+
 std::unique_ptr<PointSource> PointFiles::OpenSource(const ExternalInput& input,
                                                     std::string& problem) const {
-    const std::optional<Format> format = GisFormatOf(input.format);
-    if (!format) {
-        problem = "不是GIS格式！";
-        return nullptr;
-    }
+    const std::optional<Format> format = GisFormatOrProblem(input.format, problem);
+    if (!format) return nullptr;
     auto source = std::make_unique<GisSource>(input, *format);
     if (!source->Open(input)) {
         problem = source->Message();
@@ -191,11 +197,8 @@ std::unique_ptr<PointSource> PointFiles::OpenSource(const ExternalInput& input,
 
 std::unique_ptr<PointSink> PointFiles::OpenSink(const ExternalOutput& output,
                                                 std::string& problem) const {
-    const std::optional<Format> format = GisFormatOf(output.format);
-    if (!format) {
-        problem = "不是GIS格式！";
-        return nullptr;
-    }
+    const std::optional<Format> format = GisFormatOrProblem(output.format, problem);
+    if (!format) return nullptr;
     auto sink = std::make_unique<GisSink>(AxesOf(output.target));
     if (!sink->Open(output, *format)) {
         problem = sink->Message();

@@ -154,6 +154,18 @@ void Mark(CalibrationResidual& r, const OutlierTest& test, std::size_t i) {
     if (group.tested && r.leftOut == 0.0) r.leftOut = group.discrepancyLength;
 }
 
+// A residual in three coordinates (X Y Z), marked by the blunder test.
+CalibrationResidual SpatialRow(double x, double y, double z, const OutlierTest& test,
+                               std::size_t i) {
+    CalibrationResidual row;
+    row.r[0] = x;
+    row.r[1] = y;
+    row.r[2] = z;
+    row.length = std::sqrt(x * x + y * y + z * z);
+    Mark(row, test, i);
+    return row;
+}
+
 void TakeTest(CalibrationEstimate& result, const OutlierTest& test, int minimumPairs) {
     result.minimumPairs = minimumPairs;
     result.tested = test.performed;
@@ -351,13 +363,7 @@ void EstimateDatumShift(CalibrationSettings s, const std::vector<PointRecord>& b
         result.calibration.three = estimate.params;
         for (std::size_t i = 0; i < estimate.residuals.size(); ++i) {
             const PointRecord& v = estimate.residuals[i];
-            CalibrationResidual row;
-            row.r[0] = v.X;
-            row.r[1] = v.Y;
-            row.r[2] = v.Z;
-            row.length = std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z);
-            Mark(row, estimate.blunders, i);
-            result.residuals.push_back(row);
+            result.residuals.push_back(SpatialRow(v.X, v.Y, v.Z, estimate.blunders, i));
         }
         step.model = Model::Three;
         step.three = estimate.params;
@@ -470,13 +476,7 @@ std::vector<CalibrationResidual> SevenParameterResiduals(const BursaEstimate& es
     std::vector<CalibrationResidual> rows;
     for (std::size_t i = 0; i < estimate.residuals.size(); ++i) {
         const BursaResidual& r = estimate.residuals[i];
-        CalibrationResidual row;
-        row.r[0] = r.rX;
-        row.r[1] = r.rY;
-        row.r[2] = r.rZ;
-        row.length = std::sqrt(r.rX * r.rX + r.rY * r.rY + r.rZ * r.rZ);
-        Mark(row, quality.blunders, i);
-        rows.push_back(row);
+        rows.push_back(SpatialRow(r.rX, r.rY, r.rZ, quality.blunders, i));
     }
     return rows;
 }

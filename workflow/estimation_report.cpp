@@ -239,13 +239,8 @@ std::string HeightFitReport(const HeightFit& fit, const GeoidComparison* geoid, 
 std::string ThreeParameterReport(const ThreeParamEstimate& e) {
     const ThreeParams& p = e.params;
     const int n = static_cast<int>(e.residuals.size());
-    std::string text = "三参数（平移）：\nΔX = ";
-    AppendFixed(text, p.dX, 4);
-    text += " m,ΔY = ";
-    AppendFixed(text, p.dY, 4);
-    text += " m,ΔZ = ";
-    AppendFixed(text, p.dZ, 4);
-    text += " m\n";
+    std::string text = "三参数（平移）：\nΔX = " + FormatFixed(p.dX, 4) + " m,ΔY = " + FormatFixed(p.dY, 4) +
+                       " m,ΔZ = " + FormatFixed(p.dZ, 4) + " m\n";
     if (n == 1) {
         text += "只有1对公共点：三参数就是它两侧地心坐标之差，没有多余观测，没有残差可以检核，"
                 "参数的精度无从得知。\n";

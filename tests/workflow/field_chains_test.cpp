@@ -318,7 +318,7 @@ PairsRead ReadPairs(const std::string& text, bool csv, const char* before = "cgc
                     const char* after = "local") {
     TempFolder folder;
     WriteFile(folder / "pairs", text);
-    std::FILE* file = std::fopen((folder / "pairs").c_str(), "rb");
+    std::FILE* file = platform::OpenFile(folder / "pairs", "rb");
     CommonPointFormats formats;
     formats.format = csv ? pointformat::FileFormat::Csv : pointformat::FileFormat::Plain;
     CommonPoints points;
