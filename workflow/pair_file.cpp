@@ -315,6 +315,34 @@ private:
     std::vector<std::string_view> m_fields;  // of the last line
 };
 
+// The pairs of a file one by one: take(name, tokens, fields, count) for
+// each (count: the pairs taken before), which says false to stop (the
+// problem in result). Stops at the file's end, at a problem of the file,
+// and beyond kMaxCommonPoints pairs (TooManyPairs, at that line).
+template <class Take>
+void ForEachPair(PairReader& reader, CommonPointsResult& result, Take take) {
+    std::string_view name, tokens[6];
+    int fields[6];
+    for (std::size_t count = 0;; ++count) {
+        const PairReader::Status status = reader.Next(name, tokens, fields, result);
+        if (status == PairReader::Status::End) return;
+        if (status != PairReader::Status::Pair) {
+            result.inPairFile = true;
+            return;
+        }
+        if (!take(name, tokens, fields, count)) return;
+    }
+}
+
+// Refuses the pair after the last one a run may take.
+bool TooMany(std::size_t count, const PairReader& reader, CommonPointsResult& result) {
+    if (count < kMaxCommonPoints) return false;
+    result.status = CommonPointsResult::Status::TooManyPairs;
+    result.inPairFile = true;
+    result.line = reader.Line();
+    return true;
+}
+
 }  // namespace
 
 CommonPointsResult ReadPairFile(std::FILE* file, const Crs& beforeSystem, const Crs& afterSystem,
@@ -322,31 +350,20 @@ CommonPointsResult ReadPairFile(std::FILE* file, const Crs& beforeSystem, const 
     CommonPointsResult result;
     PairReader reader(file, beforeSystem, afterSystem, formats);
     points.lines.oneFile = true;
-    std::string_view name, tokens[6];
-    int fields[6];
-    double v[6];
-    for (;;) {
-        const PairReader::Status status = reader.Next(name, tokens, fields, result);
-        if (status == PairReader::Status::End) break;
-        if (status != PairReader::Status::Pair) {
-            result.inPairFile = true;
-            return result;
-        }
+    ForEachPair(reader, result, [&](std::string_view name, const std::string_view* tokens, const int* fields,
+                                    std::size_t count) {
+        double v[6];
         for (int k = 0; k < 6; ++k) {
-            if (!reader.Value(k, tokens[k], fields[k], v[k], result)) return result;
+            if (!reader.Value(k, tokens[k], fields[k], v[k], result)) return false;
         }
-        if (points.before.size() == kMaxCommonPoints) {
-            result.status = CommonPointsResult::Status::TooManyPairs;
-            result.inPairFile = true;
-            result.line = reader.Line();
-            return result;
-        }
+        if (TooMany(count, reader, result)) return false;
         points.before.push_back(PointRecord{v[0], v[1], v[2]});
         points.after.push_back(PointRecord{v[3], v[4], v[5]});
         points.lines.before.push_back(reader.Line());
         points.lines.after.push_back(reader.Line());
         points.names.push_back(name.empty() ? std::string() : pointscan::QuoteToken(name));
-    }
+        return true;
+    });
     return result;
 }
 
@@ -356,27 +373,16 @@ CommonPointsResult ReadPairTokens(std::FILE* file, const Crs& beforeSystem, cons
     CommonPointFormats formats;
     formats.format = csv ? pointformat::FileFormat::Csv : pointformat::FileFormat::Plain;
     PairReader reader(file, beforeSystem, afterSystem, formats);
-    std::string_view name, tokens[6];
-    int fields[6];
-    for (;;) {
-        const PairReader::Status status = reader.Next(name, tokens, fields, result);
-        if (status == PairReader::Status::End) break;
-        if (status != PairReader::Status::Pair) {
-            result.inPairFile = true;
-            return result;
-        }
-        if (pairs.size() == kMaxCommonPoints) {
-            result.status = CommonPointsResult::Status::TooManyPairs;
-            result.inPairFile = true;
-            result.line = reader.Line();
-            return result;
-        }
+    ForEachPair(reader, result, [&](std::string_view name, const std::string_view* tokens, const int*,
+                                    std::size_t count) {
+        if (TooMany(count, reader, result)) return false;
         PairTokens pair;
         pair.name.assign(name);
         for (int k = 0; k < 6; ++k) pair.values[static_cast<std::size_t>(k)] = tokens[k].empty() ? "*" : std::string(tokens[k]);
         pair.line = reader.Line();
         pairs.push_back(std::move(pair));
-    }
+        return true;
+    });
     return result;
 }
 
