@@ -27,8 +27,10 @@
 #include "adapters/ellipsoid.h"
 #include "adapters/point_converter.h"
 #include "platform/message_box.h"
+#include "adapter_files.h"
 
 using namespace zelk;
+using namespace zelk::adaptertable;
 
 // The three classes share one virtual base, which callers delete through.
 static_assert(std::has_virtual_destructor_v<CEllipsoid>);
@@ -108,30 +110,6 @@ void Append(Values& out, const SevenParams& p) {
     Append(out, {p.dX0, p.dY0, p.dZ0, p.K, p.betaX, p.betaY, p.betaZ});
 }
 
-// A temporary file holding text, at its start.
-std::FILE* FileOf(const std::string& text) {
-    std::FILE* f = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::rewind(f);
-    return f;
-}
-
-std::string Contents(std::FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-    return text;
-}
-
-template <typename Status>
-std::string StatusName(Status s) {
-    if (s == Status::Ok) return "Ok";
-    if (s == Status::Unreadable) return "Unreadable";
-    if (s == Status::CutShort) return "CutShort";
-    if (s == Status::ReadError) return "ReadError";
-    return "other";
-}
 
 // Records what Estimate shows, and whether the result was still untouched
 // while it was shown.

@@ -40,6 +40,7 @@
 #include "workflow/point_converter.h"
 #endif
 #include "platform/message_box.h"
+#include "adapter_files.h"
 
 #include <cinttypes>
 #include <cstdint>
@@ -51,6 +52,8 @@
 #include <vector>
 
 namespace {
+
+using namespace zelk::adaptertable;
 
 namespace z {
 #if __has_include("adapters/ellipsoid.h")
@@ -286,30 +289,6 @@ std::vector<z::PointRecord> Transformed(const std::vector<z::PointRecord>& sourc
 
 // ---- Files by list index ----
 
-// A temporary file holding text, at its start.
-std::FILE* FileOf(const std::string& text) {
-    std::FILE* f = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::rewind(f);
-    return f;
-}
-
-std::string Contents(std::FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-    return text;
-}
-
-template <typename Status>
-std::string StatusName(Status s) {
-    if (s == Status::Ok) return "Ok";
-    if (s == Status::Unreadable) return "Unreadable";
-    if (s == Status::CutShort) return "CutShort";
-    if (s == Status::ReadError) return "ReadError";
-    return "other";
-}
 
 // Arguments: the two systems (seven-parameter list), their meridians and
 // the two files. Results: the status, the file and line of a problem, its

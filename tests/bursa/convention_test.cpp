@@ -12,6 +12,7 @@
 
 #include "bursa/helmert.h"
 #include "bursa/convention.h"
+#include "helmert_inverse_lines.h"
 
 using namespace zelk;
 
@@ -54,31 +55,17 @@ double Distance(const PointRecord& a, const PointRecord& b) {
 // inverse of PROJ's step in both conventions, and PROJ's own +inv, whose
 // transposed matrix is off by up to |w|²|X|.
 TEST(Convention, InverseAgainstTheReference) {
-    std::ifstream file(std::string(ZELK_TEST_DATA_DIR) + "/helmert_inverse.txt");
-    ASSERT_TRUE(file) << "missing tests/data/helmert_inverse.txt";
     int count = 0;
     double worstExact = 0;
     std::map<double, double> worstProjInv;  // by |w|, arc-seconds
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream in(line);
-        in.imbue(std::locale::classic());
-        std::string kind, name;
-        SevenParams p;
-        PointRecord target, expected;
-        double tolerance;
-        in >> kind >> name >> p.dX0 >> p.dY0 >> p.dZ0 >> p.betaX >> p.betaY >> p.betaZ >> p.K >>
-            target.X >> target.Y >> target.Z >> expected.X >> expected.Y >> expected.Z >>
-            tolerance;
-        ASSERT_TRUE(in) << line;
-        for (char& c : name) c = c == '_' ? '-' : c;
-        const auto convention = ConventionFromName(name);
-        ASSERT_TRUE(convention.has_value()) << name;
-        const double d = Distance(ApplySevenParamsInverse(p, *convention, target), expected);
-        EXPECT_LE(d, tolerance) << line;
+    for (const HelmertInverseLine& l : HelmertInverseLines()) {
+        const SevenParams& p = l.p;
+        const PointRecord target{l.moved[0], l.moved[1], l.moved[2]};
+        const PointRecord expected{l.expected[0], l.expected[1], l.expected[2]};
+        const double d = Distance(ApplySevenParamsInverse(p, l.convention, target), expected);
+        EXPECT_LE(d, l.tolerance) << l.text;
         const double w = std::sqrt(p.betaX * p.betaX + p.betaY * p.betaY + p.betaZ * p.betaZ);
-        double& worst = kind == "exact" ? worstExact : worstProjInv[w];
+        double& worst = l.kind == "exact" ? worstExact : worstProjInv[w];
         worst = std::fmax(worst, d);
         ++count;
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/angle.h"
+#include "helmert_inverse_lines.h"
 #include "workflow/chain.h"
 #include "workflow/transformation.h"
 
@@ -51,41 +52,26 @@ void Convert(const Crs& from, const Crs& to, const std::vector<Transformation>& 
 // rotation matrix instead of its inverse, only within the line's bound
 // |w|²|X| (1 mm at 2.6", 0.75 m at 30-50").
 TEST(ParametersBothWays, ThroughTheChainAgainstProj) {
-    std::ifstream file(ZELK_TEST_DATA_DIR "/helmert_inverse.txt");
-    ASSERT_TRUE(file);
     const Crs from = Crs::Geocentric(DatumId::Wgs84), to = Crs::Geocentric(DatumId::Beijing54);
     int exact = 0, projInverse = 0;
     double negatedWorst = 0;
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream in(line);
-        in.imbue(std::locale::classic());
-        std::string kind, name;
-        SevenParams p;
-        double moved[3], expected[3], tolerance;
-        in >> kind >> name >> p.dX0 >> p.dY0 >> p.dZ0 >> p.betaX >> p.betaY >> p.betaZ >> p.K >>
-            moved[0] >> moved[1] >> moved[2] >> expected[0] >> expected[1] >> expected[2] >>
-            tolerance;
-        ASSERT_TRUE(in) << line;
-        const RotationConvention convention = name == "position_vector"
-                                                  ? RotationConvention::PositionVector
-                                                  : RotationConvention::CoordinateFrame;
-        const std::vector<Transformation> step = {Transformation::Seven(p, convention)};
-        double back[3] = {moved[0], moved[1], moved[2]};
+    for (const HelmertInverseLine& l : HelmertInverseLines()) {
+        const SevenParams& p = l.p;
+        const std::vector<Transformation> step = {Transformation::Seven(p, l.convention)};
+        double back[3] = {l.moved[0], l.moved[1], l.moved[2]};
         Convert(to, from, ReversedChain(step), back);
-        EXPECT_LE(Distance(back, expected), tolerance) << line;
-        if (kind == "exact") {
-            double there[3] = {expected[0], expected[1], expected[2]};
+        EXPECT_LE(Distance(back, l.expected), l.tolerance) << l.text;
+        if (l.kind == "exact") {
+            double there[3] = {l.expected[0], l.expected[1], l.expected[2]};
             Convert(from, to, step, there);
-            EXPECT_LE(Distance(there, moved), 2e-6) << line;  // both printed to 1 µm
+            EXPECT_LE(Distance(there, l.moved), 2e-6) << l.text;  // both printed to 1 µm
             Convert(to, from, ReversedChain(step), there);
-            EXPECT_LE(Distance(there, expected), 1e-8) << line;
+            EXPECT_LE(Distance(there, l.expected), 1e-8) << l.text;
             // What negating the seven values instead would give.
             const SevenParams negated{-p.dX0, -p.dY0, -p.dZ0, -p.K, -p.betaX, -p.betaY, -p.betaZ};
-            double flipped[3] = {moved[0], moved[1], moved[2]};
-            Convert(to, from, {Transformation::Seven(negated, convention)}, flipped);
-            negatedWorst = std::max(negatedWorst, Distance(flipped, expected));
+            double flipped[3] = {l.moved[0], l.moved[1], l.moved[2]};
+            Convert(to, from, {Transformation::Seven(negated, l.convention)}, flipped);
+            negatedWorst = std::max(negatedWorst, Distance(flipped, l.expected));
             ++exact;
         } else {
             ++projInverse;
