@@ -29,17 +29,7 @@ using namespace convert_ids;
 
 namespace {
 // Drops a file onto a widget as a file manager does; true when taken.
-bool DropOnto(QWidget* target, const QString& path) {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
+bool DropOnto(QWidget* target, const QString& path) { return Drop(target, {QUrl::fromLocalFile(path)}); }
 
 // Answers the next question box with button, keeping its text.
 std::shared_ptr<bool> Answer(QMessageBox::StandardButton button, QString* text = nullptr) {

@@ -65,19 +65,6 @@ std::string RunCli(const QStringList& args) {
 }
 
 
-// Drags a list of addresses onto a widget and drops them there, as a file
-// manager does; true when the drop was taken.
-bool Drop(QWidget* target, const QList<QUrl>& urls) {
-    QMimeData data;
-    data.setUrls(urls);
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
 
 QAction* ClearEntry(CConvertDlg& dialog, int buttonId) {
     const QList<QAction*> actions = dialog.GetDlgItem(buttonId)->actions();

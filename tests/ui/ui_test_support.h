@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QEventLoop>
@@ -82,6 +85,20 @@ private:
 };
 
 // Lets the event loop run for about ms milliseconds.
+// Drags a list of addresses onto a widget and drops them there, as a file
+// manager does; true when the drop was taken.
+inline bool Drop(QWidget* target, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
 inline void WaitMs(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
