@@ -14,6 +14,7 @@ import os
 import subprocess
 import sys
 from decimal import Decimal
+from packed_dms import degrees
 
 try:
     import pyproj
@@ -23,17 +24,6 @@ except ImportError:
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CODES = ["4490", "4479", "4547", "4526", "2385", "21413", "2401", "32650", "32750"]
-
-
-def degrees(packed):
-    d = Decimal(packed)
-    sign = -1 if d < 0 else 1
-    d = abs(d)
-    whole = int(d)
-    rest = (d - whole) * 100
-    minutes = int(rest)
-    seconds = (rest - minutes) * 100
-    return float(sign * (whole + Decimal(minutes) / 60 + seconds / 3600))
 
 
 def reference(file, first):

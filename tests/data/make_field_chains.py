@@ -18,6 +18,7 @@ import sys
 from decimal import Decimal
 
 import pyproj
+from packed_dms import degrees as unpacked
 
 WGS84 = "+ellps=WGS84"
 KRASS = "+ellps=krass"
@@ -49,17 +50,6 @@ def packed(degrees, decimals=10):
     seconds = (minutes_all - minutes) * 60
     value = Decimal(whole) + Decimal(minutes) / 100 + seconds / 10000
     return sign + format(value.quantize(Decimal(1).scaleb(-decimals)), "f")
-
-
-def unpacked(text):
-    d = Decimal(text)
-    sign = -1 if d < 0 else 1
-    d = abs(d)
-    whole = int(d)
-    rest = (d - whole) * 100
-    minutes = int(rest)
-    seconds = (rest - minutes) * 100
-    return float(sign * (whole + Decimal(minutes) / 60 + seconds / 3600))
 
 
 def pipe(text):

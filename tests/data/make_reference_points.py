@@ -8,6 +8,7 @@ run it by hand when points are added, never from the build.
 """
 from decimal import Decimal
 import pyproj
+from packed_dms import degrees
 
 ELLIPSOIDS = {
     "wgs84": "+ellps=WGS84",
@@ -15,18 +16,6 @@ ELLIPSOIDS = {
     "xian80": "+a=6378140 +rf=298.257",
     "cgcs2000": "+a=6378137 +rf=298.257222101",
 }
-
-
-def degrees(packed):
-    """Packed DMS text (ddd.mmssfff) -> decimal degrees, exactly."""
-    d = Decimal(packed)
-    sign = -1 if d < 0 else 1
-    d = abs(d)
-    whole = int(d)
-    rest = (d - whole) * 100
-    minutes = int(rest)
-    seconds = (rest - minutes) * 100
-    return float(sign * (whole + Decimal(minutes) / 60 + seconds / 3600))
 
 
 def tmerc(ellps, lon0, k0, x0, B, L):

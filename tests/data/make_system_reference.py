@@ -20,6 +20,7 @@ import os
 from decimal import Decimal
 
 import pyproj
+from packed_dms import degrees
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DATUMS = {  # the defining ellipsoids, as PROJ and EPSG give them
@@ -42,18 +43,6 @@ def definition(path):
             value = value.split(" #")[0].strip()
             values[key.strip()] = value
     return values
-
-
-def degrees(packed):
-    """Packed D.MMSS text -> decimal degrees, exactly as written."""
-    d = Decimal(packed)
-    sign = -1 if d < 0 else 1
-    d = abs(d)
-    whole = int(d)
-    rest = (d - whole) * 100
-    minutes = int(rest)
-    seconds = (rest - minutes) * 100
-    return float(sign * (whole + Decimal(minutes) / 60 + seconds / 3600))
 
 
 def packed(value):
