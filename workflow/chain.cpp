@@ -59,6 +59,39 @@ TransverseMercator ProjectionOf(const Crs& crs) {
     return TransverseMercator::Kruger(EllipsoidOf(crs), grid.scale, grid.falseEasting, grid.falseNorthing);
 }
 
+// The grid x y of a group of lanes (triples of v from first) to B L in
+// radians through the inverse projection, each on its own central meridian
+// L0: the system's, or in zones the zone's (fixedZone, else the easting's
+// prefix, which is taken off y). Marks a point without a usable zone
+// (SourceZone) and one farther from its meridian than a zone reaches
+// (SourceMeridian).
+void GridToGeodeticLanes(const TransverseMercator& projection, Zoning zoning, int fixedZone,
+                         double meridian, const double* v, PointProblem* problems, std::size_t first,
+                         int lanes, double* L0, double* B, double* L) {
+    double x[kLanes] = {}, y[kLanes] = {};
+    for (int j = 0; j < lanes; ++j) {
+        const double* p = v + 3 * (first + j);
+        x[j] = p[0];
+        y[j] = p[1];
+        L0[j] = meridian;
+        if (zoning != Zoning::Meridian) {
+            const int zone = fixedZone != 0 ? fixedZone : ZoneOfEasting(zoning, p[1]);
+            if (zone != 0) {
+                L0[j] = DmsToRadian(ZoneMeridian(zoning, zone));
+                y[j] = p[1] - zone * 1e6;
+            } else {
+                Mark(problems[first + j], PointProblem::SourceZone);
+            }
+        }
+    }
+    projection.ReverseLanes(L0, x, y, B, L, lanes);
+    for (int j = 0; j < lanes; ++j) {
+        if (!(std::fabs(LongitudeDifference(L[j], L0[j])) <= Limit().zoneHalfWidth)) {
+            Mark(problems[first + j], PointProblem::SourceMeridian);
+        }
+    }
+}
+
 // Projected x y H -> B L H in packed DMS. With zones, each easting carries
 // its zone number in front.
 class PlaneToGeodetic final : public ChainStep {
@@ -70,29 +103,12 @@ public:
 
     void Apply(double* v, PointProblem* problems, std::size_t count) const override {
         InLanes(count, [&](std::size_t first, int lanes) {
-            double L0[kLanes], x[kLanes], y[kLanes], B[kLanes], L[kLanes];
-            for (int j = 0; j < lanes; ++j) {
-                const double* p = v + 3 * (first + j);
-                x[j] = p[0];
-                y[j] = p[1];
-                L0[j] = m_meridian;
-                if (m_zoning != Zoning::Meridian) {
-                    const double zone = std::floor(p[1] / 1e6);
-                    if (zone >= 1 && zone <= ZoneCount(m_zoning)) {
-                        const int n = static_cast<int>(zone);
-                        L0[j] = DmsToRadian(ZoneMeridian(m_zoning, n));
-                        y[j] = p[1] - zone * 1e6;
-                    } else {
-                        Mark(problems[first + j], PointProblem::SourceZone);
-                    }
-                }
-            }
-            m_projection.ReverseLanes(L0, x, y, B, L, lanes);
+            double L0[kLanes] = {}, B[kLanes], L[kLanes];
+            GridToGeodeticLanes(m_projection, m_zoning, 0, m_meridian, v, problems, first, lanes, L0, B, L);
             const Limits& limit = Limit();
             for (int j = 0; j < lanes; ++j) {
-                if (!(std::fabs(LongitudeDifference(L[j], L0[j])) <= limit.zoneHalfWidth)) {
-                    Mark(problems[first + j], PointProblem::SourceMeridian);
-                } else if (!(std::fabs(B[j]) <= limit.quarterTurn)) {
+                // After a meridian problem this marks nothing (the first stays).
+                if (!(std::fabs(B[j]) <= limit.quarterTurn)) {
                     Mark(problems[first + j], PointProblem::LatitudeRange);
                 }
                 double* p = v + 3 * (first + j);
@@ -354,28 +370,9 @@ public:
         InLanes(count, [&](std::size_t first, int lanes) {
             double B[kLanes], L[kLanes];
             if (m_projected) {
-                double L0[kLanes] = {}, x[kLanes] = {}, y[kLanes] = {};
-                for (int j = 0; j < lanes; ++j) {
-                    const double* p = v + 3 * (first + j);
-                    x[j] = p[0];
-                    y[j] = p[1];
-                    L0[j] = m_meridian;
-                    if (m_zoning != Zoning::Meridian) {
-                        const int zone = m_zone != 0 ? m_zone : ZoneOfEasting(m_zoning, p[1]);
-                        if (zone != 0) {
-                            L0[j] = DmsToRadian(ZoneMeridian(m_zoning, zone));
-                            y[j] = p[1] - zone * 1e6;
-                        } else {
-                            Mark(problems[first + j], PointProblem::SourceZone);
-                        }
-                    }
-                }
-                m_projection.ReverseLanes(L0, x, y, B, L, lanes);
-                for (int j = 0; j < lanes; ++j) {
-                    if (!(std::fabs(LongitudeDifference(L[j], L0[j])) <= limit.zoneHalfWidth)) {
-                        Mark(problems[first + j], PointProblem::SourceMeridian);
-                    }
-                }
+                double L0[kLanes] = {};
+                GridToGeodeticLanes(m_projection, m_zoning, m_zone, m_meridian, v, problems, first, lanes, L0,
+                                    B, L);
             } else {
                 for (int j = 0; j < lanes; ++j) {
                     const double* p = v + 3 * (first + j);
